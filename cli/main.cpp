@@ -1,0 +1,29 @@
+// zelmora-cli: the derivations of Zelmora on the command line.
+#include <cstdio>
+#include <exception>
+
+#include "cli/commands.h"
+#include "core/failure.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"zelmora-cli: derive Wubi-86 code tables (GBK text) from the command line."};
+    app.require_subcommand(1);
+    app.footer("Run 'zelmora-cli COMMAND --help' for the options of a command.");
+    zelmora::cli::AddTableCommands(app);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    } catch (const zelmora::Failure& e) {
+        std::fprintf(stderr, "zelmora-cli: %s\n", e.what());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zelmora-cli: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,23 @@
+# Run as a script: turns the listed files into C++ byte arrays plus a table of
+# (name, type, bytes, size), so resources live inside the program.
+# Variables: OUTPUT, ENTRIES (a list of NAME|TYPE|FILE items separated by ';').
+set(body "// Generated from the resource files; do not edit.\n#include \"sources/resources.h\"\n\nnamespace zelmora {\nnamespace {\n")
+set(table "")
+set(index 0)
+foreach(entry IN LISTS ENTRIES)
+  string(REPLACE "|" ";" parts "${entry}")
+  list(GET parts 0 name)
+  list(GET parts 1 type)
+  list(GET parts 2 file)
+  file(READ "${file}" hex HEX)
+  string(LENGTH "${hex}" hexlen)
+  math(EXPR size "${hexlen} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" bytes "${bytes}")
+  string(APPEND body "alignas(16) const unsigned char kData${index}[] = {\n${bytes}0};\n")
+  string(APPEND table "    {\"${name}\", \"${type}\", kData${index}, ${size}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+string(APPEND body "}  // namespace\n\nconst EmbeddedResource kEmbeddedResources[] = {\n${table}};\nconst std::size_t kEmbeddedResourceCount = ${index};\n\n}  // namespace zelmora\n")
+file(WRITE "${OUTPUT}.tmp" "${body}")
+file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")

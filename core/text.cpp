@@ -1,0 +1,275 @@
+#include "core/text.h"
+
+#include <cstring>
+
+namespace zelmora {
+
+std::string_view UpToNul(std::string_view text) {
+    const void* nul = std::memchr(text.data(), 0, text.size());
+    if (!nul) return text;
+    return text.substr(0, static_cast<const char*>(nul) - text.data());
+}
+
+void LineList::move(long long from, long long to) {
+    check(from);
+    check(to);
+    if (from == to) return;
+    std::string line = std::move(lines_[static_cast<std::size_t>(from)]);
+    lines_.erase(lines_.begin() + from);
+    lines_.insert(lines_.begin() + to, std::move(line));
+}
+
+LineList SplitLines(std::string_view text) {
+    LineList list;
+    text = UpToNul(text);
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* start = p;
+        while (p < end && *p != '\r' && *p != '\n') ++p;
+        list.append(std::string(start, p));
+        if (p < end && *p == '\r') ++p;
+        if (p < end && *p == '\n') ++p;
+    }
+    return list;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::size_t total = 0;
+    for (const auto& l : lines) total += l.size() + 2;
+    std::string out;
+    out.reserve(total);
+    for (const auto& l : lines) {
+        out += l;
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::string JoinLines(const LineList& list) { return JoinLines(list.lines()); }
+
+std::string TrimText(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && IsBlank(static_cast<unsigned char>(text[b]))) ++b;
+    if (b == e) return {};
+    while (e > b && IsBlank(static_cast<unsigned char>(text[e - 1]))) --e;
+    return std::string(text.substr(b, e - b));
+}
+
+std::string TrimRightText(std::string_view text) {
+    std::size_t e = text.size();
+    while (e > 0 && IsBlank(static_cast<unsigned char>(text[e - 1]))) --e;
+    return std::string(text.substr(0, e));
+}
+
+namespace {
+
+// Tokenizer shared by SplitTokens and SplitBySpace. Calls emit(token) per token
+// and stops early when emit returns false.
+template <typename Emit>
+void Tokenize(std::string_view line, char delimiter, Emit&& emit) {
+    line = UpToNul(line);
+    const std::size_t n = line.size();
+    auto at = [&](std::size_t i) -> unsigned char {
+        return i < n ? static_cast<unsigned char>(line[i]) : 0;
+    };
+    // Width of the character at i: two for a lead byte with a byte after it.
+    auto width = [&](std::size_t i) -> std::size_t {
+        return (IsLeadByte(at(i)) && i + 1 < n) ? 2 : 1;
+    };
+    std::size_t i = 0;
+    auto skipWhite = [&] {
+        while (i < n && at(i) >= 0x01 && at(i) <= 0x20) ++i;
+    };
+    skipWhite();
+    while (i < n) {
+        std::string token;
+        if (at(i) == '"') {
+            ++i;
+            for (;;) {
+                if (i >= n) break;  // no closing quote: the rest is the token
+                if (at(i) == '"') {
+                    if (at(i + 1) == '"') {
+                        token += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;  // closing quote
+                    break;
+                }
+                std::size_t w = width(i);
+                token.append(line.substr(i, w));
+                i += w;
+            }
+        } else {
+            std::size_t start = i;
+            while (i < n && at(i) > 0x20 && at(i) != static_cast<unsigned char>(delimiter)) i += width(i);
+            if (i > n) i = n;
+            token.assign(line.substr(start, i - start));
+        }
+        if (!emit(std::move(token))) return;
+        skipWhite();
+        if (i < n && at(i) == static_cast<unsigned char>(delimiter)) {
+            if (i + 1 >= n) {
+                if (!emit(std::string())) return;
+            }
+            ++i;
+            skipWhite();
+        }
+    }
+}
+
+}  // namespace
+
+LineList SplitTokens(std::string_view line) {
+    LineList list;
+    Tokenize(line, ',', [&](std::string&& t) {
+        list.append(std::move(t));
+        return true;
+    });
+    return list;
+}
+
+LineList SplitBySpace(std::string_view line) {
+    LineList list;
+    Tokenize(line, ' ', [&](std::string&& t) {
+        list.append(std::move(t));
+        return true;
+    });
+    return list;
+}
+
+bool FirstToken(std::string_view line, std::string& token) {
+    bool found = false;
+    Tokenize(line, ',', [&](std::string&& t) {
+        token = std::move(t);
+        found = true;
+        return false;
+    });
+    return found;
+}
+
+std::size_t CountTokens(std::string_view line, std::size_t limit) {
+    std::size_t count = 0;
+    if (limit == 0) return 0;
+    Tokenize(line, ',', [&](std::string&&) { return ++count < limit; });
+    return count;
+}
+
+std::string JoinBySpace(const LineList& list) {
+    if (list.count() == 1 && list.at(0).empty()) return "\"\"";
+    std::string out;
+    for (const auto& line : list) {
+        // Walk by characters to see whether the line needs quotes.
+        bool quote = false;
+        std::string_view l = UpToNul(line);
+        for (std::size_t i = 0; i < l.size();) {
+            unsigned char c = static_cast<unsigned char>(l[i]);
+            if ((c >= 0x01 && c <= 0x20) || c == '"') {
+                quote = true;
+                break;
+            }
+            i += (IsLeadByte(c) && i + 1 < l.size()) ? 2 : 1;
+        }
+        if (quote) {
+            out += '"';
+            for (std::size_t i = 0; i < l.size();) {
+                unsigned char c = static_cast<unsigned char>(l[i]);
+                if (c == '"') {
+                    out += "\"\"";
+                    ++i;
+                } else if (IsLeadByte(c) && i + 1 < l.size()) {
+                    out.append(l.substr(i, 2));
+                    i += 2;
+                } else {
+                    out += static_cast<char>(c);
+                    ++i;
+                }
+            }
+            out += '"';
+        } else {
+            out += line;
+        }
+        out += ' ';
+    }
+    if (!out.empty()) out.pop_back();
+    return out;
+}
+
+void UpperTextInPlace(std::string& text) {
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (IsLeadByte(c) && i + 1 < n) {
+            i += 2;
+        } else {
+            if (c >= 'a' && c <= 'z') text[i] = static_cast<char>(c - 'a' + 'A');
+            ++i;
+        }
+    }
+}
+
+std::string UpperText(std::string_view text) {
+    std::string s(text);
+    UpperTextInPlace(s);
+    return s;
+}
+
+std::size_t PositionOf(std::string_view needle, std::string_view text) {
+    needle = UpToNul(needle);
+    text = UpToNul(text);
+    if (needle.empty() || text.empty()) return 0;
+    // Walk characters once; each candidate start is checked only at a boundary.
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        if (text.compare(i, needle.size(), needle) == 0 && i + needle.size() <= n) return i + 1;
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        i += (IsLeadByte(c) && i + 1 < n) ? 2 : 1;
+    }
+    return 0;
+}
+
+bool ContainsIgnoringCase(std::string_view text, std::string_view needle) {
+    return PositionOf(UpperText(needle), UpperText(text)) > 0;
+}
+
+}  // namespace zelmora
+
+namespace zelmora {
+
+std::string NormalizeLineBreaks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        char c = text[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < n && text[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::size_t CountPaneLines(std::string_view text) {
+    if (text.empty()) return 0;
+    std::size_t breaks = 0;
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (text[i] == '\r') {
+            ++breaks;
+            if (i + 1 < n && text[i + 1] == '\n') ++i;
+        } else if (text[i] == '\n') {
+            ++breaks;
+        }
+    }
+    const char last = text[n - 1];
+    const bool endsWithBreak = last == '\r' || last == '\n';
+    return breaks + 1 - (endsWithBreak ? 1 : 0);
+}
+
+}  // namespace zelmora

@@ -1,0 +1,55 @@
+#pragma once
+// Text operations on GBK byte strings. Lengths and positions count bytes.
+#include <string>
+#include <string_view>
+
+#include "core/line_list.h"
+
+namespace zelmora {
+
+// True for a GBK lead byte (0x81..0xFE).
+inline bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+// White space for trimming and tokenizing (the tokenizer excludes 0x00: it ends the text).
+inline bool IsBlank(unsigned char c) { return c <= 0x20; }
+
+// The part of a text before its first NUL byte: scanning operations stop there.
+std::string_view UpToNul(std::string_view text);
+
+LineList SplitLines(std::string_view text);
+std::string JoinLines(const LineList& list);
+std::string JoinLines(const std::vector<std::string>& lines);
+std::string TrimText(std::string_view text);
+std::string TrimRightText(std::string_view text);
+
+// Comma tokenizer: commas and white space separate, double quotes honoured.
+LineList SplitTokens(std::string_view line);
+// Space tokenizer: runs of white space separate, double quotes honoured.
+LineList SplitBySpace(std::string_view line);
+// Token 0 of SplitTokens without building the rest; false when the line has no token.
+bool FirstToken(std::string_view line, std::string& token);
+// Number of tokens SplitTokens gives, counting no further than `limit`.
+std::size_t CountTokens(std::string_view line, std::size_t limit);
+
+std::string JoinBySpace(const LineList& list);
+
+// Upper-cases a-z walking by characters; trail bytes are never changed.
+std::string UpperText(std::string_view text);
+void UpperTextInPlace(std::string& text);
+
+// 1-based byte position of the first occurrence of needle in text that starts on
+// a character boundary, or 0.
+std::size_t PositionOf(std::string_view needle, std::string_view text);
+bool ContainsIgnoringCase(std::string_view text, std::string_view needle);
+
+}  // namespace zelmora
+
+namespace zelmora {
+
+// Line breaks made CR LF the way a pane load makes them: CR LF stays, a lone CR
+// or a lone LF becomes CR LF. Nothing else changes.
+std::string NormalizeLineBreaks(std::string_view text);
+
+// Lines of a pane's text: line breaks plus one, not counting a final empty line.
+std::size_t CountPaneLines(std::string_view text);
+
+}  // namespace zelmora

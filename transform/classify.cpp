@@ -1,0 +1,35 @@
+#include "transform/classify.h"
+
+#include "core/code_table.h"
+#include "core/text.h"
+#include "transform/status.h"
+
+namespace zelmora {
+
+LengthClasses SplitByCodeLength(std::string_view text) {
+    LengthClasses c;
+    LineList lines = SplitLines(text);
+    for (auto& line : lines.lines()) {
+        int n = CodeLength(line);
+        if (n < 1 || n > 4) continue;
+        c.pools[n - 1].append(WordTail(line));
+        c.lines[n - 1].push_back(std::move(line));
+    }
+    return c;
+}
+
+ClassifyResult ClassifyByCodeLength(std::string_view text) {
+    LengthClasses c = SplitByCodeLength(text);
+    ClassifyResult r;
+    for (int n = 0; n < 4; ++n) {
+        r.counts[n] = c.lines[n].size();
+        r.texts[n] = TrimText(JoinLines(c.lines[n]));
+    }
+    return r;
+}
+
+std::string ClassifyStatus(const ClassifyResult& r) {
+    return FormatStatus("行数:一码%d 二码%d 三码%d 四码%d", {r.counts[0], r.counts[1], r.counts[2], r.counts[3]});
+}
+
+}  // namespace zelmora

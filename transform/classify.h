@@ -1,0 +1,28 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelmora {
+
+// Entry lines of code lengths 1..4 in input order, with their tail pools.
+struct LengthClasses {
+    std::array<std::vector<std::string>, 4> lines;  // lines[n-1]: class n
+    std::array<std::string, 4> pools;              // pools[n-1]: pool n
+};
+
+LengthClasses SplitByCodeLength(std::string_view text);
+
+struct ClassifyResult {
+    std::array<std::string, 4> texts;
+    std::array<std::size_t, 4> counts{};
+};
+
+ClassifyResult ClassifyByCodeLength(std::string_view text);
+
+// "行数:一码%d 二码%d 三码%d 四码%d" (UTF-8)
+std::string ClassifyStatus(const ClassifyResult& r);
+
+}  // namespace zelmora

@@ -1,0 +1,34 @@
+#include "transform/duplicates.h"
+
+#include "core/collation.h"
+#include "core/text.h"
+#include "transform/status.h"
+
+namespace zelmora {
+
+DuplicateCodesResult ExtractDuplicateCodes(std::string_view text) {
+    LineList lines = SplitLines(text);
+    std::vector<std::string> dup, uniq;
+    long long chars = 0;
+    for (auto& line : lines.lines()) {
+        if (CountTokens(line, 3) >= 3) {
+            chars += DoubleByteCharCount(line);
+            dup.push_back(std::move(line));
+        } else {
+            uniq.push_back(std::move(line));
+        }
+    }
+    DuplicateCodesResult r;
+    r.duplicateCount = dup.size();
+    r.uniqueCount = uniq.size();
+    r.doubleByteChars = chars < 0 ? 0 : static_cast<std::size_t>(chars);
+    r.duplicateText = TrimText(JoinLines(dup));
+    r.uniqueText = TrimText(JoinLines(uniq));
+    return r;
+}
+
+std::string DuplicateCodesStatus(std::size_t duplicatePaneLines, const DuplicateCodesResult& r) {
+    return FormatStatus("重码：%d行 %d字；不重码%d", {duplicatePaneLines, r.doubleByteChars, r.uniqueCount});
+}
+
+}  // namespace zelmora

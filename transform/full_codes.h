@@ -1,0 +1,20 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace zelmora {
+
+struct FullCodesResult {
+    std::string threeText, fourText, allText, shortText;
+    std::size_t threeCount = 0, fourCount = 0, allCount = 0, shortCount = 0;
+};
+
+// Three-letter entries whose word tail is in the four-letter pool are short
+// codes; the rest are full codes, with all four-letter entries.
+FullCodesResult ExtractFullCodes(std::string_view text);
+
+// "行数:三码%d 四码%d 全部%d 三简%d" (UTF-8)
+std::string FullCodesStatus(const FullCodesResult& r);
+
+}  // namespace zelmora

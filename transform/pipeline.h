@@ -1,0 +1,32 @@
+#pragma once
+// Every derivation in the order a user runs them in the window, on a source
+// table and (optionally) a one-word-per-line table of the user's own.
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace zelmora {
+
+struct PipelineResult {
+    // (hint, GBK text) for every result pane, in the order the files are listed.
+    std::vector<std::pair<std::string, std::string>> outputs;
+    // (tab caption, status text), UTF-8.
+    std::vector<std::pair<std::string, std::string>> statusLines;
+};
+
+// `source` is taken as a pane load takes it (line breaks made CR LF); `entries`,
+// when given, as a paste into the one-word-per-line pane. `step` is told the
+// name of each step before it starts (for progress reports).
+PipelineResult RunPipeline(std::string_view source, const std::optional<std::string>& entries,
+                           const std::function<void(const char*)>& step = {});
+
+// The derivation subcommands: which derivations to run.
+enum class Derivation { Expand, Group, Classify, Duplicates, FullCodes, Shortest, Relation };
+PipelineResult RunDerivations(std::string_view source, const std::optional<std::string>& entries,
+                              const std::vector<Derivation>& which,
+                              const std::function<void(const char*)>& step = {});
+
+}  // namespace zelmora

@@ -1,0 +1,92 @@
+#include "transform/relation.h"
+
+#include "core/code_table.h"
+#include "core/collation.h"
+#include "core/text.h"
+#include "transform/classify.h"
+#include "transform/status.h"
+
+namespace zelmora {
+
+WordSet::WordSet(const std::vector<std::string>& words) {
+    keys_.reserve(words.size() * 2);
+    SortKeys keys = MakeSortKeys(words);
+    for (std::size_t i = 0; i < words.size(); ++i) keys_.emplace(keys.at(i));
+}
+
+bool WordSet::contains(std::string_view word) const {
+    if (keys_.empty()) return false;
+    return keys_.count(SortKey(word)) > 0;
+}
+
+void ReorderCandidates(LineList& tokens, const WordSet& words) {
+    const long long c = static_cast<long long>(tokens.count());
+    long long k = 1;
+    for (long long pass = 0; pass < c - 2; ++pass, ++k) {
+        if (words.contains(tokens.at(k))) tokens.move(k, c - 1);
+    }
+}
+
+RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText) {
+    LengthClasses c = SplitByCodeLength(entryText);
+    const std::string& p1 = c.pools[0];
+    const PoolIndex pool12(p1 + c.pools[1]);
+    const PoolIndex pool123(p1 + c.pools[1] + c.pools[2]);
+    const PoolIndex pool4(c.pools[3]);
+    const auto& class3 = c.lines[2];
+    const auto& class4 = c.lines[3];
+
+    // A line without a word (fewer than two tokens) can't be the full code of
+    // a word: its word would be missing below.
+    auto hasWord = [](const std::string& line) { return CountTokens(line, 2) >= 2; };
+
+    std::vector<std::string> fullCodes;
+    std::vector<char> inPool4(class3.size(), 0);
+    for (std::size_t i = class3.size(); i-- > 0;) {
+        std::string_view tail = WordTail(class3[i]);
+        inPool4[i] = pool4.contains(tail) ? 1 : 0;
+        if (!inPool4[i] && pool12.contains(tail) && hasWord(class3[i])) fullCodes.push_back(class3[i]);
+    }
+    for (std::size_t i = class4.size(); i-- > 0;)
+        if (pool123.contains(WordTail(class4[i])) && hasWord(class4[i])) fullCodes.push_back(class4[i]);
+    SortLines(fullCodes);
+
+    std::vector<std::string> shortCodes;
+    shortCodes.reserve(c.lines[0].size() + c.lines[1].size() + class3.size());
+    shortCodes.insert(shortCodes.end(), c.lines[0].begin(), c.lines[0].end());
+    shortCodes.insert(shortCodes.end(), c.lines[1].begin(), c.lines[1].end());
+    for (std::size_t i = 0; i < class3.size(); ++i)
+        if (inPool4[i]) shortCodes.push_back(class3[i]);
+    SortLines(shortCodes);
+
+    std::vector<std::string> words;
+    words.reserve(fullCodes.size());
+    for (const auto& line : fullCodes) words.push_back(SplitTokens(line).at(1));
+
+    const WordSet wordSet(words);
+    LineList source = SplitLines(sourceText);
+    for (auto& line : source.lines()) {
+        LineList tokens = SplitBySpace(line);
+        if (tokens.count() == 2) continue;
+        if (tokens.count() >= 3) ReorderCandidates(tokens, wordSet);
+        line = JoinBySpace(tokens);
+    }
+
+    RelationResult r;
+    r.shortCodesCount = shortCodes.size();
+    r.fullCodesCount = fullCodes.size();
+    r.wordsCount = words.size();
+    r.reorderedCount = source.count();
+    r.shortCodesText = TrimText(JoinLines(shortCodes));
+    r.fullCodesText = TrimText(JoinLines(fullCodes));
+    r.wordsText = TrimText(JoinLines(words));
+    r.reorderedText = TrimText(JoinLines(source));
+    return r;
+}
+
+std::string RelationStatus(const RelationResult& r) {
+    return FormatStatus("行数:全部简码%d 简码全码%d 简码字%d 置后%d",
+                        {r.shortCodesCount, r.fullCodesCount, r.wordsCount, r.reorderedCount});
+}
+
+}  // namespace zelmora

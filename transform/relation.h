@@ -1,0 +1,40 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "core/line_list.h"
+
+namespace zelmora {
+
+struct RelationResult {
+    std::string shortCodesText;  // all short codes, sorted
+    std::string fullCodesText;   // full codes of short-coded words, sorted
+    std::string wordsText;       // short-coded words, one per line
+    std::string reorderedText;   // the source table, short-coded candidates last
+    std::size_t shortCodesCount = 0, fullCodesCount = 0, wordsCount = 0, reorderedCount = 0;
+};
+
+// Whole-word, case-insensitive lookup of the short-coded words (FindLine >= 0),
+// answered by a hash of collation sort keys.
+class WordSet {
+public:
+    explicit WordSet(const std::vector<std::string>& words);
+    bool contains(std::string_view word) const;
+
+private:
+    std::unordered_set<std::string> keys_;
+};
+
+// Moves, in c-2 passes over positions 1..c-2, each token found among the
+// short-coded words to the end of the line's tokens.
+void ReorderCandidates(LineList& tokens, const WordSet& words);
+
+RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText);
+
+// "行数:全部简码%d 简码全码%d 简码字%d 置后%d" (UTF-8)
+std::string RelationStatus(const RelationResult& r);
+
+}  // namespace zelmora
