@@ -1,0 +1,189 @@
+// Text rules at their edges: line splitting, tokenizers, joining, trimming,
+// character-boundary search, case folding, sort order of equal lines.
+#include <gtest/gtest.h>
+
+#include "core/collation.h"
+#include "core/text.h"
+#include "tests/test_util.h"
+
+using namespace zelmora;
+using testutil::G;
+using testutil::GVec;
+using testutil::Vec;
+using V = std::vector<std::string>;
+
+TEST(SplitLines, LineEnds) {
+    EXPECT_EQ(Vec(SplitLines("")), V{});
+    EXPECT_EQ(Vec(SplitLines("\r\n")), V{""});
+    EXPECT_EQ(Vec(SplitLines("a\r\n")), V{"a"});
+    EXPECT_EQ(Vec(SplitLines("a\r\n\r\n")), (V{"a", ""}));
+    EXPECT_EQ(Vec(SplitLines("a\n\rb")), (V{"a", "", "b"}));
+    EXPECT_EQ(Vec(SplitLines("a\r\rb")), (V{"a", "", "b"}));
+    EXPECT_EQ(Vec(SplitLines("a\r\n\nb")), (V{"a", "", "b"}));
+    EXPECT_EQ(Vec(SplitLines("abc")), V{"abc"});
+    EXPECT_EQ(Vec(SplitLines("a\n\nb\n")), (V{"a", "", "b"}));
+}
+
+TEST(SplitLines, NulEndsTheText) {
+    EXPECT_EQ(Vec(SplitLines(std::string("a\r\nb\0c\r\nd", 9))), (V{"a", "b"}));
+}
+
+TEST(JoinAndTrim, Edges) {
+    EXPECT_EQ(JoinLines(LineList{}), "");
+    EXPECT_EQ(JoinLines(LineList(V{""})), "\r\n");
+    EXPECT_EQ(JoinLines(LineList(V{"a", "b"})), "a\r\nb\r\n");
+    for (const auto& l : {V{"a", "", "b"}, V{"x"}, V{"", ""}}) EXPECT_EQ(Vec(SplitLines(JoinLines(LineList(l)))), l);
+    EXPECT_EQ(TrimText(" \t\r\n  \r\n"), "");
+    EXPECT_EQ(TrimText(std::string("\0 a b \0\r\n", 9)), "a b");
+    EXPECT_EQ(TrimRightText("  a \t\r\n"), "  a");
+    EXPECT_EQ(TrimRightText(" \t"), "");
+}
+
+struct TokenCase {
+    const char* line;
+    V comma;
+    V space;
+};
+
+TEST(Tokenizers, TableOfCases) {
+    const std::vector<TokenCase> cases = {
+        {"aadn 慝 葚", {"aadn", "慝", "葚"}, {"aadn", "慝", "葚"}},
+        {"a,b", {"a", "b"}, {"a,b"}},
+        {"a,,b", {"a", "", "b"}, {"a,,b"}},
+        {"a,", {"a", ""}, {"a,"}},
+        {"a, ", {"a"}, {"a,"}},
+        {",a", {"", "a"}, {",a"}},
+        {",", {"", ""}, {","}},
+        {"a , b", {"a", "b"}, {"a", ",", "b"}},
+        {"a, ,b", {"a", "", "b"}, {"a,", ",b"}},
+        {"  a  b  ", {"a", "b"}, {"a", "b"}},
+        {"", {}, {}},
+        {"  ", {}, {}},
+        {"\"x y\",z", {"x y", "z"}, {"x y", ",z"}},
+        {"\"a\"\"b\"", {"a\"b"}, {"a\"b"}},
+        {"\"ab\"cd", {"ab", "cd"}, {"ab", "cd"}},
+        {"a\"b", {"a\"b"}, {"a\"b"}},
+        {"\"ab", {"ab"}, {"ab"}},
+        {"\"\"", {""}, {""}},
+        {"a\tb", {"a", "b"}, {"a", "b"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        V comma, space;
+        for (const auto& t : c.comma) comma.push_back(G(t));
+        for (const auto& t : c.space) space.push_back(G(t));
+        EXPECT_EQ(Vec(SplitTokens(G(c.line))), comma);
+        EXPECT_EQ(Vec(SplitBySpace(G(c.line))), space);
+        std::string first;
+        EXPECT_EQ(FirstToken(G(c.line), first), !comma.empty());
+        if (!comma.empty()) EXPECT_EQ(first, comma[0]);
+        EXPECT_EQ(CountTokens(G(c.line), 100), comma.size());
+    }
+}
+
+TEST(Tokenizers, SeparatorAfterLeadByteBelongsToTheCharacter) {
+    // 0x81 followed by a space or comma forms one (malformed) character.
+    EXPECT_EQ(Vec(SplitTokens("a\x81 b")), V{"a\x81 b"});
+    EXPECT_EQ(Vec(SplitTokens("a\x81,b c")), (V{"a\x81,b", "c"}));
+    // A lead byte at the very end is a one-byte character.
+    EXPECT_EQ(Vec(SplitTokens("a \x81")), (V{"a", "\x81"}));
+    // Quotes are searched by characters: the quote after a lead byte is hidden.
+    EXPECT_EQ(Vec(SplitTokens("\"a\x81\"b\" c")), (V{"a\x81\"b", "c"}));
+}
+
+TEST(JoinBySpace, Quoting) {
+    EXPECT_EQ(JoinBySpace(LineList{}), "");
+    EXPECT_EQ(JoinBySpace(LineList(V{""})), "\"\"");
+    EXPECT_EQ(JoinBySpace(LineList(V{"a", "b"})), "a b");
+    EXPECT_EQ(JoinBySpace(LineList(V{"a b"})), "\"a b\"");
+    EXPECT_EQ(JoinBySpace(LineList(V{"a", "", "b"})), "a  b");
+    EXPECT_EQ(JoinBySpace(LineList(V{"a\"b", "c"})), "\"a\"\"b\" c");
+    EXPECT_EQ(JoinBySpace(LineList(V{"a\tb"})), "\"a\tb\"");
+    // A quote hidden in a two-byte character needs no quoting.
+    EXPECT_EQ(JoinBySpace(LineList(V{"\x81\"x"})), "\x81\"x");
+    // Round trip through the space tokenizer.
+    V tokens = {"x y", "q\"q", "plain", ""};
+    EXPECT_EQ(Vec(SplitBySpace(JoinBySpace(LineList(tokens)))), (V{"x y", "q\"q", "plain"}));
+}
+
+TEST(PositionOf, CharacterBoundaries) {
+    EXPECT_EQ(PositionOf(" ", G("工 a")), 3u);
+    EXPECT_EQ(PositionOf("", "abc"), 0u);
+    EXPECT_EQ(PositionOf("a", ""), 0u);
+    // 工 is B9 A4, 式 is CA BD: "A4 CA" lies across two characters, "A4" is a trail byte.
+    std::string text = G("工式");
+    EXPECT_EQ(PositionOf("\xA4\xCA", text), 0u);
+    EXPECT_EQ(PositionOf("\xCA\xBD", text), 3u);
+    // A needle found first inside a character is searched again further on.
+    std::string t2 = G("工") + "\xA4";
+    EXPECT_EQ(PositionOf("\xA4", t2), 3u);
+    EXPECT_EQ(PositionOf("abc", "ab"), 0u);
+}
+
+TEST(UpperAndContains, AsciiOnlyAndTrailBytesKept) {
+    EXPECT_EQ(UpperText("abz{AZ"), "ABZ{AZ");
+    // Trail bytes in the a..z range stay as they are.
+    std::string t = "\x81" "a" "b";
+    EXPECT_EQ(UpperText(t), "\x81" "a" "B");
+    EXPECT_TRUE(ContainsIgnoringCase(" ABCD", " abc"));
+    EXPECT_TRUE(ContainsIgnoringCase(G(" 工人 式"), G(" 工")));
+    EXPECT_FALSE(ContainsIgnoringCase(G(" 工 人"), G(" 工人")));
+    EXPECT_FALSE(ContainsIgnoringCase("abc", ""));
+    EXPECT_FALSE(ContainsIgnoringCase("", "a"));
+}
+
+TEST(SortLines, EqualLinesComeOutInThePartitionOrder) {
+    auto sorted = [](V v) {
+        SortLines(v);
+        return v;
+    };
+    EXPECT_EQ(sorted({"A", "a"}), (V{"a", "A"}));
+    EXPECT_EQ(sorted({"B", "a", "A", "b"}), (V{"A", "a", "b", "B"}));
+    EXPECT_EQ(sorted({"a", "A", "a", "A", "a"}), (V{"A", "a", "a", "a", "A"}));
+    EXPECT_EQ(sorted({}), V{});
+    EXPECT_EQ(sorted({"z"}), V{"z"});
+    // A space sorts before letters; pinyin order for Chinese.
+    EXPECT_EQ(sorted(GVec({"aad 式", "aa 式", "a 工"})), GVec({"a 工", "aa 式", "aad 式"}));
+    EXPECT_EQ(sorted(GVec({"中", "安", "波"})), GVec({"安", "波", "中"}));
+}
+
+TEST(CompareLines, CaseAndWidthIgnoredIdenticalEqual) {
+    EXPECT_EQ(CompareLines("abc", "ABC"), 0);
+    EXPECT_EQ(CompareLines(G("ａ"), "a"), 0);  // full-width letter
+    EXPECT_LT(CompareLines("a b", "ab"), 0);
+    EXPECT_EQ(CompareLines("\x81", "\x81"), 0);
+    EXPECT_EQ(SortKey("Abc"), SortKey("aBC"));
+    EXPECT_LT(SortKey(G("a 工")), SortKey(G("aa 式")));
+}
+
+TEST(FindLine, IgnoresCaseFirstMatch) {
+    LineList l(V{"x", "Word", "word"});
+    EXPECT_EQ(FindLine(l, "WORD"), 1);
+    EXPECT_EQ(FindLine(l, "y"), -1);
+    EXPECT_EQ(FindLine(LineList{}, "x"), -1);
+}
+
+TEST(LineList, IndexErrorsNameTheIndex) {
+    LineList l(V{"a", "b", "c"});
+    try {
+        l.at(3);
+        FAIL() << "no error";
+    } catch (const ListIndexError& e) {
+        EXPECT_STREQ(e.what(), "List index out of bounds (3)");
+    }
+    EXPECT_THROW(l.removeAt(-1), ListIndexError);
+    l.move(0, 2);
+    EXPECT_EQ(Vec(l), (V{"b", "c", "a"}));
+    EXPECT_THROW(LineList{}.at(0), ListIndexError);
+}
+
+TEST(PaneText, LineCountsAndBreaks) {
+    EXPECT_EQ(CountPaneLines(""), 0u);
+    EXPECT_EQ(CountPaneLines("a"), 1u);
+    EXPECT_EQ(CountPaneLines("a\r\n"), 1u);
+    EXPECT_EQ(CountPaneLines("\r\n"), 1u);
+    EXPECT_EQ(CountPaneLines("a\r\n\r\n"), 2u);
+    EXPECT_EQ(CountPaneLines("a\r\n\r\nb"), 3u);
+    EXPECT_EQ(NormalizeLineBreaks("a\nb\rc\r\nd\n\re"), "a\r\nb\r\nc\r\nd\r\n\r\ne");
+    EXPECT_EQ(NormalizeLineBreaks("\xEF\xBB\xBFx\n"), "\xEF\xBB\xBFx\r\n");
+}
