@@ -1,0 +1,84 @@
+// Code length, word tail, pool membership (literal and indexed) and the
+// double-byte character count.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/code_table.h"
+#include "core/collation.h"
+#include "core/text.h"
+#include "tests/test_util.h"
+
+using namespace zelmora;
+using testutil::G;
+
+TEST(CodeLength, ByBytesAtCharacterBoundaries) {
+    EXPECT_EQ(CodeLength(G("a 工")), 1);
+    EXPECT_EQ(CodeLength(G("aaaa 工")), 4);
+    EXPECT_EQ(CodeLength(G("aabbc 工")), 5);
+    EXPECT_EQ(CodeLength(G(" 工")), 0);
+    EXPECT_EQ(CodeLength(G("工")), -1);
+    EXPECT_EQ(CodeLength(G("工a x")), 3);
+    EXPECT_EQ(CodeLength(G("a  工")), 1);
+    // A space right after a lead byte is part of that character.
+    EXPECT_EQ(CodeLength("\x81 a b"), 3);
+}
+
+TEST(WordTail, FromFirstSpaceByBytes) {
+    EXPECT_EQ(WordTail(G("a 工")), G(" 工"));
+    EXPECT_EQ(WordTail(G("aadn 慝 葚")), G(" 慝 葚"));
+    EXPECT_EQ(WordTail(G("a  工")), G("  工"));
+    EXPECT_EQ(WordTail(G(" 工")), G(" 工"));
+    EXPECT_EQ(WordTail("abc"), "");
+    // Found by bytes, so it may start inside a malformed character.
+    EXPECT_EQ(WordTail("\x81 a b"), " a b");
+}
+
+TEST(PoolMembership, PrefixCaseAndMultiWord) {
+    for (bool indexed : {false, true}) {
+        SCOPED_TRACE(indexed ? "indexed" : "literal");
+        auto in = [&](const std::string& pool, const std::string& tail) {
+            return indexed ? PoolIndex(pool).contains(tail) : ContainsIgnoringCase(pool, tail);
+        };
+        EXPECT_TRUE(in(G(" 工人 式"), G(" 工")));
+        EXPECT_FALSE(in(G(" 工 人"), G(" 工人")));
+        EXPECT_TRUE(in(" ABCD", " abc"));
+        EXPECT_TRUE(in(" abcd", " ABC"));
+        EXPECT_FALSE(in("", " a"));
+        EXPECT_FALSE(in(" a", ""));
+        EXPECT_TRUE(in(G(" 工 式 苷"), G(" 式 苷")));   // runs across two tails
+        EXPECT_TRUE(in(G(" 工  式"), G(" 工 ")));       // trailing space
+        EXPECT_FALSE(in(G(" 工 式"), G(" 工  ")));
+        EXPECT_TRUE(in(G(" 工"), " "));                 // a tail of white space only
+        // A match starting on a trail byte does not count.
+        EXPECT_FALSE(in("\x81 x", " x"));
+        EXPECT_TRUE(in("\x81 x x", " x"));
+    }
+}
+
+TEST(PoolMembership, IndexAgreesWithLiteralOnRandomPools) {
+    std::mt19937 rng(7);
+    const std::vector<std::string> atoms = {" ", " ", "a", "B", "b", G("工"), G("人"), "\x81", "\xA4", ",", "\""};
+    auto randomText = [&](int maxAtoms) {
+        std::string s;
+        int n = static_cast<int>(rng() % static_cast<unsigned>(maxAtoms));
+        for (int i = 0; i < n; ++i) s += atoms[rng() % atoms.size()];
+        return s;
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::string pool = randomText(40);
+        PoolIndex index(pool);
+        for (int q = 0; q < 20; ++q) {
+            std::string tail = randomText(5);
+            ASSERT_EQ(index.contains(tail), ContainsIgnoringCase(pool, tail))
+                << "pool=" << testutil::U(pool) << " tail=" << testutil::U(tail);
+        }
+    }
+}
+
+TEST(DoubleByteCharCount, CountsTwoByteCharacters) {
+    EXPECT_EQ(DoubleByteCharCount(G("aadn 慝 葚")), 2);
+    EXPECT_EQ(DoubleByteCharCount("abc def"), 0);
+    EXPECT_EQ(DoubleByteCharCount(G("wqvb 你好 您好")), 4);
+    EXPECT_EQ(DoubleByteCharCount(G("x ，。")), 2);  // full-width punctuation
+}

@@ -1,0 +1,223 @@
+// The derivations on the worked examples and edge cases of the table rules,
+// and the two mended faults (blank lines in the grouping, word-less full codes).
+#include <gtest/gtest.h>
+
+#include "core/failure.h"
+#include "core/text.h"
+#include "tests/test_util.h"
+#include "transform/classify.h"
+#include "transform/duplicates.h"
+#include "transform/expand.h"
+#include "transform/full_codes.h"
+#include "transform/group.h"
+#include "transform/relation.h"
+#include "transform/shortest.h"
+
+using namespace zelmora;
+using testutil::G;
+using testutil::Lines;
+
+TEST(Expand, WorkedExample) {
+    std::string in = Lines({"aa 式", "a 工 戈", "ab", "", "b 子"});
+    // Pinyin order: 戈 (ge) before 工 (gong).
+    EXPECT_EQ(ExpandToEntryLines(in), Lines({"a 戈", "a 工", "aa 式", "b 子"}));
+}
+
+TEST(Expand, SeparatorsAndEdges) {
+    EXPECT_EQ(ExpandToEntryLines(""), "");
+    EXPECT_EQ(ExpandToEntryLines(Lines({"a", "", "  ", "b"})), "");
+    const std::string expected = Lines({"a 戈", "a 工"});
+    EXPECT_EQ(ExpandToEntryLines(G("a,工,戈")), expected);
+    EXPECT_EQ(ExpandToEntryLines(G("a  工  戈")), expected);
+    EXPECT_EQ(ExpandToEntryLines(G("  a 工 戈 \t")), expected);
+    EXPECT_EQ(ExpandToEntryLines(G("a\t工\t戈")), expected);
+    EXPECT_EQ(ExpandToEntryLines(G("a 工 工")), Lines({"a 工", "a 工"}));
+    EXPECT_EQ(CountPaneLines(ExpandToEntryLines(G("bnh 了 卩 阝 凵"))), 4u);
+    // A quoted word keeps its space; a leading comma makes an empty code whose
+    // blank start is trimmed away.
+    EXPECT_EQ(ExpandToEntryLines("x \"a b\""), "x a b");
+    EXPECT_EQ(ExpandToEntryLines(",a\r\nb c"), "a\r\nb c");
+    std::string out = ExpandToEntryLines(Lines({"b 子", "a 工"}));
+    EXPECT_NE(out.substr(out.size() - 2), "\r\n");
+}
+
+TEST(Group, WorkedExamples) {
+    EXPECT_EQ(GroupEqualCodes(Lines({"a 工", "a 戈", "aa 式", "b 子", "b 孑", "b 了"})),
+              Lines({"a 工 戈", "aa 式", "b 子 孑 了"}));
+    EXPECT_EQ(GroupEqualCodes(Lines({"a 工", "b 子", "a 戈"})), Lines({"a 工", "b 子", "a 戈"}));
+}
+
+TEST(Group, Edges) {
+    EXPECT_EQ(GroupEqualCodes(Lines({"a 工", "A 戈"})), Lines({"a 工", "A 戈"}));
+    EXPECT_EQ(GroupEqualCodes(Lines({"a 工  ", "a 戈"})), G("a 工 戈"));
+    EXPECT_EQ(GroupEqualCodes(Lines({"a 工", "a"})), G("a 工"));
+    EXPECT_EQ(GroupEqualCodes(Lines({"a 工", "a,戈"})), G("a 工"));
+    EXPECT_EQ(GroupEqualCodes(Lines({"a 工", "a  戈"})), G("a 工  戈"));
+    EXPECT_EQ(GroupEqualCodes(Lines({"a 工", " a 式"})), G("a 工 a 式"));
+    EXPECT_EQ(GroupEqualCodes(G("  a 工  ")), G("a 工"));
+    EXPECT_EQ(GroupEqualCodes("   "), "");
+    EXPECT_EQ(GroupEqualCodes(""), "");
+    EXPECT_EQ(GroupEqualCodes(Lines({"a 工 戈", "a 式"})), G("a 工 戈 式"));
+}
+
+TEST(Group, BlankLinesAreSkippedInsteadOfFailing) {
+    EXPECT_EQ(GroupEqualCodes(Lines({"a 工", ""})), G("a 工"));
+    EXPECT_EQ(GroupEqualCodes(Lines({"", "a 工"})), G("a 工"));
+    // Compared with the previous non-blank line: the run continues across the blank.
+    EXPECT_EQ(GroupEqualCodes(Lines({"a 工", "  ", "a 戈", "", "b 子"})), Lines({"a 工 戈", "b 子"}));
+    EXPECT_EQ(GroupEqualCodes("\r\n\r\n \t\r\n"), "");
+    EXPECT_EQ(GroupEqualCodes(Lines({"a 工", "a 戈"}) + "\r\n\r\n"), G("a 工 戈"));
+}
+
+TEST(Classify, WorkedExample) {
+    std::string in = Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aad 式", "aadk 匿", "aadn 慝", "aadn 葚", "abcde 错",
+                            "工", " 工"});
+    ClassifyResult r = ClassifyByCodeLength(in);
+    EXPECT_EQ(r.texts[0], G("a 工"));
+    EXPECT_EQ(r.texts[1], G("aa 式"));
+    EXPECT_EQ(r.texts[2], Lines({"aaa 工", "aad 式"}));
+    EXPECT_EQ(r.texts[3], Lines({"aaaa 工", "aadk 匿", "aadn 慝", "aadn 葚"}));
+    EXPECT_EQ(ClassifyStatus(r), "行数:一码1 二码1 三码2 四码4");
+    EXPECT_EQ(SplitByCodeLength(in).pools[3], G(" 工 匿 慝 葚"));
+}
+
+TEST(Classify, Edges) {
+    EXPECT_EQ(ClassifyStatus(ClassifyByCodeLength("")), "行数:一码0 二码0 三码0 四码0");
+    ClassifyResult r = ClassifyByCodeLength(Lines({"工 a", "AB 式", "ab 式", "ab 式", "aadn 慝 葚", "aaa 工  "}));
+    EXPECT_EQ(r.texts[1], Lines({"工 a", "AB 式", "ab 式", "ab 式"}));
+    EXPECT_EQ(r.counts[1], 4u);
+    EXPECT_EQ(r.texts[2], G("aaa 工"));  // the trailing spaces of the last line are trimmed
+    EXPECT_EQ(SplitByCodeLength(Lines({"aaa 工  ", "aab 式"})).pools[2], G(" 工   式"));
+    EXPECT_EQ(SplitByCodeLength(G("aadn 慝 葚")).pools[3], G(" 慝 葚"));
+}
+
+TEST(Duplicates, WorkedExample) {
+    DuplicateCodesResult r = ExtractDuplicateCodes(Lines({"a 工", "aadn 慝 葚", "aaf 苷", "wqvb 你好 您好", "", "aa 式"}));
+    EXPECT_EQ(r.duplicateText, Lines({"aadn 慝 葚", "wqvb 你好 您好"}));
+    EXPECT_EQ(r.uniqueText, Lines({"a 工", "aaf 苷", "", "aa 式"}));
+    EXPECT_EQ(DuplicateCodesStatus(CountPaneLines(r.duplicateText), r), "重码：2行 6字；不重码4");
+}
+
+TEST(Duplicates, Edges) {
+    DuplicateCodesResult e = ExtractDuplicateCodes("");
+    EXPECT_EQ(DuplicateCodesStatus(CountPaneLines(e.duplicateText), e), "重码：0行 0字；不重码0");
+    auto dup = [](const char* line) { return ExtractDuplicateCodes(G(line)).duplicateCount == 1; };
+    EXPECT_FALSE(dup("wqvb 你好"));
+    EXPECT_TRUE(dup("a 工,戈"));
+    EXPECT_TRUE(dup("a 工,"));
+    EXPECT_FALSE(dup("a 工, "));
+    EXPECT_FALSE(dup("a \"工 戈\""));
+    // Blank lines at the edges leave the pane but stay in the count.
+    DuplicateCodesResult r = ExtractDuplicateCodes(Lines({"", "a 工", "  b 子 孑", " "}));
+    EXPECT_EQ(r.uniqueText, G("a 工"));
+    EXPECT_EQ(r.uniqueCount, 3u);
+    EXPECT_EQ(r.duplicateText, G("b 子 孑"));
+    EXPECT_EQ(r.doubleByteChars, 2u);
+}
+
+TEST(FullCodes, WorkedExample) {
+    FullCodesResult r = ExtractFullCodes(Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aad 式", "aadk 匿", "aaf 苷", "aafd 甙"}));
+    EXPECT_EQ(r.threeText, Lines({"aad 式", "aaf 苷"}));
+    EXPECT_EQ(r.fourText, Lines({"aaaa 工", "aadk 匿", "aafd 甙"}));
+    EXPECT_EQ(r.allText, Lines({"aaaa 工", "aad 式", "aadk 匿", "aaf 苷", "aafd 甙"}));
+    EXPECT_EQ(r.shortText, G("aaa 工"));
+    EXPECT_EQ(FullCodesStatus(r), "行数:三码2 四码3 全部5 三简1");
+}
+
+TEST(FullCodes, SubstringCaseSpacesAndGroups) {
+    EXPECT_EQ(FullCodesStatus(ExtractFullCodes("")), "行数:三码0 四码0 全部0 三简0");
+    // 工 is the start of the four-letter word 工作.
+    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工", "aaaa 工作"})).shortText, G("aaa 工"));
+    EXPECT_EQ(ExtractFullCodes(Lines({"abc word", "abcd WORD"})).shortCount, 1u);
+    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工  ", "aaaa 工"})).shortCount, 0u);
+    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工  ", "aaaa 工  ", "aaab 式"})).shortCount, 1u);
+    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工 式", "aaaa 工", "aaab 式"})).shortCount, 1u);
+    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工 式", "aaaa 式", "aaab 工"})).shortCount, 0u);
+    FullCodesResult r = ExtractFullCodes(Lines({"a 工", "aa 式", "abcde 错"}));
+    EXPECT_EQ(r.allCount, 0u);
+    EXPECT_EQ(r.allCount, r.threeCount + r.fourCount);
+}
+
+TEST(Shortest, WorkedExample) {
+    ShortestCodesResult r = ExtractShortestCodes(
+        Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aad 式", "aadk 匿", "aadn 慝", "aaf 苷", "aafd 甙", "aaff 苷"}));
+    EXPECT_EQ(r.texts[0], G("a 工"));
+    EXPECT_EQ(r.texts[1], G("aa 式"));
+    EXPECT_EQ(r.texts[2], G("aaf 苷"));
+    EXPECT_EQ(r.texts[3], Lines({"aadk 匿", "aadn 慝", "aafd 甙"}));
+    EXPECT_EQ(r.allText, Lines({"a 工", "aa 式", "aadk 匿", "aadn 慝", "aaf 苷", "aafd 甙"}));
+    EXPECT_EQ(ShortestCodesStatus(r), "行数:一码1 二码1 三码1 四码3 全部6");
+}
+
+TEST(Shortest, Edges) {
+    EXPECT_EQ(ShortestCodesStatus(ExtractShortestCodes("")), "行数:一码0 二码0 三码0 四码0 全部0");
+    // One-letter entries stay even when the word repeats.
+    EXPECT_EQ(ExtractShortestCodes(Lines({"a 工", "b 工"})).counts[0], 2u);
+    EXPECT_EQ(ExtractShortestCodes(Lines({"aa 工", "ab 工", "abc 工", "abcd 工"})).allText, Lines({"aa 工", "ab 工"}));
+    EXPECT_EQ(ExtractShortestCodes(G("abcd 工")).counts[3], 1u);
+    EXPECT_EQ(ExtractShortestCodes(Lines({"ab 工作", "abcd 工"})).counts[3], 0u);
+    EXPECT_EQ(ExtractShortestCodes(Lines({"ab Word", "abc word"})).counts[2], 0u);
+    // A line removed from class 2 still counts in pool 2 for classes 3 and 4.
+    EXPECT_EQ(ExtractShortestCodes(Lines({"a 工", "ab 工", "abcd 工"})).counts[3], 0u);
+    // Tails running across the joint of pool 1 and pool 2.
+    EXPECT_EQ(ExtractShortestCodes(Lines({"a 工", "ab 式", "abc 工 式"})).counts[2], 0u);
+    ShortestCodesResult r = ExtractShortestCodes(Lines({"a 工", "aa 式", "aab 人", "aabc 大"}));
+    EXPECT_EQ(r.allCount, r.counts[0] + r.counts[1] + r.counts[2] + r.counts[3]);
+}
+
+TEST(Relation, WorkedExample) {
+    std::string entries = Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aaaa 芏", "aah 芽", "aaht 芽", "aaht 蒉", "ab 节",
+                                 "abj 节", "abj 茸", "abj 萁"});
+    std::string source = Lines({"a 工", "aa 式", "aaa 工", "aaaa 工 芏", "aah 芽", "aaht 芽 蒉", "ab 节", "abj 节 茸 萁"});
+    RelationResult r = RelateShortAndFullCodes(entries, source);
+    EXPECT_EQ(r.fullCodesText, Lines({"aaaa 工", "aaht 芽", "abj 节"}));
+    EXPECT_EQ(r.wordsText, Lines({"工", "芽", "节"}));
+    EXPECT_EQ(r.shortCodesText, Lines({"a 工", "aa 式", "aaa 工", "aah 芽", "ab 节"}));
+    EXPECT_EQ(r.reorderedText,
+              Lines({"a 工", "aa 式", "aaa 工", "aaaa 芏 工", "aah 芽", "aaht 蒉 芽", "ab 节", "abj 茸 萁 节"}));
+    EXPECT_EQ(RelationStatus(r), "行数:全部简码5 简码全码3 简码字3 置后8");
+
+    RelationResult more = RelateShortAndFullCodes(entries, Lines({"xxxx 工 节 茸", "xxxx 工 茸 节 萁"}));
+    EXPECT_EQ(more.reorderedText, Lines({"xxxx 节 茸 工", "xxxx 茸 萁 节 工"}));
+}
+
+TEST(Relation, Edges) {
+    EXPECT_EQ(RelationStatus(RelateShortAndFullCodes("", "")), "行数:全部简码0 简码全码0 简码字0 置后0");
+    // No entries: lines other than two tokens are rejoined by single spaces.
+    RelationResult r = RelateShortAndFullCodes("", Lines({"a  工\t戈 ", "b   子", "   ", "c"}));
+    EXPECT_EQ(r.reorderedText, Lines({"a 工 戈", "b   子", "", "c"}));
+    EXPECT_EQ(r.reorderedCount, 4u);
+    // Two short-coded words on one line swap.
+    std::string entries = Lines({"a 工", "b 式", "aaaa 工", "bbbb 式"});
+    EXPECT_EQ(RelateShortAndFullCodes(entries, G("x 工 式")).reorderedText, G("x 式 工"));
+    // Two-letter and three-letter entry, no four-letter: the three-letter one is a full code.
+    RelationResult two = RelateShortAndFullCodes(Lines({"ab 工", "abc 工"}), "");
+    EXPECT_EQ(two.fullCodesText, G("abc 工"));
+    EXPECT_EQ(two.shortCodesText, G("ab 工"));
+    // Three- and four-letter entries only: the three-letter one is a short code.
+    RelationResult three = RelateShortAndFullCodes(Lines({"abc 工", "abcd 工"}), "");
+    EXPECT_EQ(three.shortCodesText, G("abc 工"));
+    EXPECT_EQ(three.fullCodesText, G("abcd 工"));
+    // Two four-letter entries with a shorter one: the word twice.
+    EXPECT_EQ(RelateShortAndFullCodes(Lines({"a 工", "abcd 工", "abce 工"}), "").wordsCount, 2u);
+    // Substring in the pools, whole words in the reordering; case ignored in both.
+    RelationResult sub = RelateShortAndFullCodes(Lines({"ab 工作", "abcd 工", "ab Word", "abcd word"}),
+                                                 Lines({"x 工作 人 式", "y WORD 人 式"}));
+    EXPECT_EQ(sub.wordsText, Lines({"工", "word"}));
+    EXPECT_EQ(sub.reorderedText, Lines({"x 工作 人 式", "y 人 式 WORD"}));
+    // A word holding a comma never matches on a source line.
+    RelationResult comma = RelateShortAndFullCodes(Lines({"a x,y", "abcd x,y"}), G("q x,y z w"));
+    EXPECT_EQ(comma.wordsText, "x");
+    EXPECT_EQ(comma.reorderedText, G("q x,y z w"));
+}
+
+TEST(Relation, WordlessLinesAreNeverFullCodes) {
+    // "abc " has a tail of one space, found in every non-empty pool; it used to
+    // end the command reading a second token that isn't there.
+    std::string entries = "a x\r\nabc \r\nabcd \r\nabcd y";
+    RelationResult r;
+    ASSERT_NO_THROW(r = RelateShortAndFullCodes(entries, "q x y"));
+    EXPECT_EQ(r.fullCodesCount, 0u);
+    EXPECT_EQ(r.wordsText, "");
+    EXPECT_EQ(r.shortCodesText, "a x\r\nabc");
+}
