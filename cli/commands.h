@@ -5,5 +5,6 @@
 namespace zelmora::cli {
 
 void AddTableCommands(CLI::App& app);  // expand, builtin, run and one per derivation
+void AddEncodeCommand(CLI::App& app);  // encode: codes for new words
 
 }  // namespace zelmora::cli

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.footer("Run 'zelmora-cli COMMAND --help' for the options of a command.");
     zelmora::cli::AddTableCommands(app);
+    zelmora::cli::AddEncodeCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

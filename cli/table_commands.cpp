@@ -58,7 +58,11 @@ void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, b
     }
     progress.reset();
     std::string status;
-    for (const auto& [caption, text] : r.statusLines) status += caption + "\t" + text + "\n";
+    for (const auto& [caption, text] : r.statusLines) {
+        // A single derivation reports only its own tab's status.
+        if (!writeEntries && (caption == "原码表" || caption == "一字一行")) continue;
+        status += caption + "\t" + text + "\n";
+    }
     WriteStdout(status);
 }
 
