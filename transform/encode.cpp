@@ -1,0 +1,423 @@
+#include "transform/encode.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "core/collation.h"
+#include "core/text.h"
+#include "transform/group.h"
+
+namespace zelmora {
+
+namespace {
+
+inline bool IsGbLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+inline bool IsGbDigit(unsigned char c) { return c >= 0x30 && c <= 0x39; }
+
+inline unsigned char ByteAt(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
+
+// Key of a one- or two-byte character in the flat array: a single byte is its
+// own value (0..255), a two-byte character lead * 256 + trail (always above 255).
+inline uint32_t NarrowKey(std::string_view c) {
+    return c.size() == 1 ? ByteAt(c, 0) : (uint32_t{ByteAt(c, 0)} << 8) | ByteAt(c, 1);
+}
+inline uint32_t WideKey(std::string_view c) {
+    return (uint32_t{ByteAt(c, 0)} << 24) | (uint32_t{ByteAt(c, 1)} << 16) | (uint32_t{ByteAt(c, 2)} << 8) |
+           ByteAt(c, 3);
+}
+
+// Keys a word takes from each of its characters: (character index, keys), or
+// keys 0 for the whole full code.
+struct Take {
+    std::size_t index;
+    std::size_t keys;
+};
+
+std::size_t RuleFor(std::size_t n, Take out[4]) {
+    switch (n) {
+        case 1:
+            out[0] = {0, 0};
+            return 1;
+        case 2:
+            out[0] = {0, 2};
+            out[1] = {1, 2};
+            return 2;
+        case 3:
+            out[0] = {0, 1};
+            out[1] = {1, 1};
+            out[2] = {2, 2};
+            return 3;
+        default:
+            out[0] = {0, 1};
+            out[1] = {1, 1};
+            out[2] = {2, 1};
+            out[3] = {n - 1, 1};
+            return 4;
+    }
+}
+
+inline std::string_view Keys(const std::string& code, std::size_t keys) {
+    return keys == 0 ? std::string_view(code) : std::string_view(code).substr(0, std::min(keys, code.size()));
+}
+
+constexpr std::size_t kSaturated = static_cast<std::size_t>(-1);
+
+std::string PairKey(std::string_view code, std::string_view word) {
+    std::string k;
+    k.reserve(code.size() + 1 + word.size());
+    k.append(code);
+    k.push_back('\0');
+    k.append(word);
+    return k;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && IsBlank(ByteAt(s, b))) ++b;
+    while (e > b && IsBlank(ByteAt(s, e - 1))) --e;
+    return s.substr(b, e - b);
+}
+
+// A word as a token of a group line: quoted when it would not read back as
+// one token.
+std::string AsToken(std::string_view word) {
+    bool plain = !word.empty();
+    for (unsigned char c : word)
+        if (c <= 0x20 || c == ',' || c == '"') plain = false;
+    if (plain) return std::string(word);
+    std::string t = "\"";
+    for (char c : word) {
+        if (c == '"') t += '"';
+        t += c;
+    }
+    t += '"';
+    return t;
+}
+
+}  // namespace
+
+std::size_t CharWidthAt(std::string_view text, std::size_t i) {
+    const std::size_t n = text.size();
+    const unsigned char c = ByteAt(text, i);
+    if (!IsGbLead(c) || i + 1 >= n) return 1;
+    if (IsGbDigit(ByteAt(text, i + 1)) && i + 3 < n && IsGbLead(ByteAt(text, i + 2)) &&
+        IsGbDigit(ByteAt(text, i + 3)))
+        return 4;
+    return 2;
+}
+
+CharacterTable::CharacterTable() : narrow_(65536, kNone) {}
+
+uint32_t* CharacterTable::slotFor(std::string_view c, bool create) {
+    if (c.size() <= 2) return &narrow_[NarrowKey(c)];
+    const uint32_t key = WideKey(c);
+    if (create) return &wide_.try_emplace(key, kNone).first->second;
+    auto it = wide_.find(key);
+    return it == wide_.end() ? nullptr : &it->second;
+}
+
+bool CharacterTable::add(std::string_view code, std::string_view word) {
+    if (code.empty() || word.empty() || CharWidthAt(word, 0) != word.size()) return false;
+    uint32_t* slot = slotFor(word, true);
+    if (*slot == kNone) {
+        *slot = static_cast<uint32_t>(codes_.size());
+        codes_.push_back({std::string(code)});
+        return true;
+    }
+    auto& codes = codes_[*slot];
+    if (code.size() > codes.front().size()) {
+        codes.assign(1, std::string(code));
+    } else if (code.size() == codes.front().size() && std::find(codes.begin(), codes.end(), code) == codes.end()) {
+        codes.emplace_back(code);
+    }
+    return true;
+}
+
+const std::vector<std::string>* CharacterTable::fullCodes(std::string_view c) const {
+    if (c.empty()) return nullptr;
+    uint32_t slot;
+    if (c.size() <= 2) {
+        slot = narrow_[NarrowKey(c)];
+    } else {
+        auto it = wide_.find(WideKey(c));
+        if (it == wide_.end()) return nullptr;
+        slot = it->second;
+    }
+    return slot == kNone ? nullptr : &codes_[slot];
+}
+
+CharacterTable BuildCharacterTable(std::string_view tableText) {
+    CharacterTable table;
+    LineList lines = SplitLines(tableText);
+    for (const auto& line : lines) {
+        LineList tokens = SplitTokens(line);
+        for (std::size_t j = 1; j < tokens.count(); ++j) table.add(tokens.lines()[0], tokens.lines()[j]);
+    }
+    return table;
+}
+
+namespace {
+
+// Codes a word into `out` (cleared first). Returns false, with the uncoded
+// character in `missing`, when some character has no code.
+bool EncodeInto(const CharacterTable& table, std::string_view word, std::vector<std::string>& out,
+                std::string_view& missing, std::size_t& combinations) {
+    out.clear();
+    combinations = 0;
+    // Walk the characters: only the first three and the last are needed for
+    // the code, but every one must be coded.
+    const std::vector<std::string>* first[3] = {nullptr, nullptr, nullptr};
+    const std::vector<std::string>* last = nullptr;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < word.size();) {
+        const std::size_t w = CharWidthAt(word, i);
+        std::string_view c = word.substr(i, w);
+        const std::vector<std::string>* codes = table.fullCodes(c);
+        if (!codes) {
+            missing = c;
+            return false;
+        }
+        if (n < 3) first[n] = codes;
+        last = codes;
+        ++n;
+        i += w;
+    }
+    if (n == 0) {
+        missing = {};
+        return false;
+    }
+    Take take[4];
+    const std::size_t parts = RuleFor(n, take);
+    const std::vector<std::string>* sets[4];
+    for (std::size_t p = 0; p < parts; ++p) sets[p] = take[p].index < 3 ? first[take[p].index] : last;
+
+    // The usual case: one full code per character.
+    bool single = true;
+    for (std::size_t p = 0; p < parts; ++p) single = single && sets[p]->size() == 1;
+    if (single) {
+        std::string code;
+        code.reserve(8);
+        for (std::size_t p = 0; p < parts; ++p) code.append(Keys(sets[p]->front(), take[p].keys));
+        out.push_back(std::move(code));
+        combinations = 1;
+        return true;
+    }
+
+    // Several full codes: the distinct keys each part can take, in table
+    // order, then every combination, the first part varying slowest.
+    std::vector<std::string_view> choices[4];
+    for (std::size_t p = 0; p < parts; ++p) {
+        for (const auto& code : *sets[p]) {
+            std::string_view k = Keys(code, take[p].keys);
+            if (std::find(choices[p].begin(), choices[p].end(), k) == choices[p].end()) choices[p].push_back(k);
+        }
+    }
+    std::size_t total = 1;
+    for (std::size_t p = 0; p < parts; ++p) {
+        const std::size_t m = choices[p].size();
+        total = (total != kSaturated && total <= kSaturated / m) ? total * m : kSaturated;
+    }
+    combinations = total;
+    std::size_t pick[4] = {0, 0, 0, 0};
+    for (;;) {
+        std::string code;
+        // A character's full codes all have one length, so distinct choices
+        // spell distinct codes.
+        for (std::size_t p = 0; p < parts; ++p) code.append(choices[p][pick[p]]);
+        out.push_back(std::move(code));
+        if (out.size() == kMaxCodesPerWord) break;
+        std::size_t p = parts;
+        while (p > 0) {
+            --p;
+            if (++pick[p] < choices[p].size()) break;
+            pick[p] = 0;
+            if (p == 0) return true;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+WordCodes EncodeWord(const CharacterTable& table, std::string_view word) {
+    WordCodes r;
+    std::string_view missing;
+    r.coded = EncodeInto(table, word, r.codes, missing, r.combinations);
+    if (!r.coded) r.missing = std::string(missing);
+    return r;
+}
+
+EncodeResult EncodeWordList(const CharacterTable& table, std::string_view text) {
+    EncodeResult result;
+    text = UpToNul(text);
+    std::unordered_set<std::string> seen;
+    std::vector<std::string> codes;
+    std::size_t lineNo = 0;
+    const std::size_t n = text.size();
+    std::size_t pos = 0;
+    while (pos < n) {
+        // One line, ended by CR LF, CR or LF.
+        std::size_t end = pos;
+        while (end < n && text[end] != '\r' && text[end] != '\n') ++end;
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end;
+        if (pos < n && text[pos] == '\r') ++pos;
+        if (pos < n && text[pos] == '\n') ++pos;
+        ++lineNo;
+
+        std::optional<std::string> weight;
+        const std::size_t tab = line.find('\t');
+        std::string_view word = line;
+        if (tab != std::string_view::npos) {
+            word = line.substr(0, tab);
+            std::string_view w = TrimBlanks(line.substr(tab + 1));
+            if (!w.empty()) weight = std::string(w);
+        }
+        word = TrimBlanks(word);
+        if (word.empty()) continue;
+
+        std::string_view missing;
+        std::size_t combinations = 0;
+        if (!EncodeInto(table, word, codes, missing, combinations)) {
+            result.leftOut.push_back({lineNo, std::string(word), std::string(missing), 0});
+            continue;
+        }
+        if (combinations > codes.size()) result.capped.push_back({lineNo, std::string(word), {}, combinations});
+        for (auto& code : codes) {
+            if (!seen.insert(PairKey(code, word)).second) continue;
+            result.entries.push_back({std::move(code), std::string(word), weight, lineNo});
+        }
+    }
+    return result;
+}
+
+std::vector<std::size_t> ExpansionOrder(const std::vector<EncodedEntry>& entries) {
+    std::vector<std::size_t> perm(entries.size());
+    for (std::size_t i = 0; i < perm.size(); ++i) perm[i] = i;
+    if (entries.size() < 2) return perm;
+    std::vector<std::string> lines;
+    lines.reserve(entries.size());
+    for (const auto& e : entries) lines.push_back(e.code + ' ' + e.word);
+    SortKeys keys = MakeSortKeys(lines);
+    PartitionSort(perm, [&](std::size_t a, std::size_t b) {
+        int c = keys.at(a).compare(keys.at(b));
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    });
+    return perm;
+}
+
+std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool group) {
+    std::vector<std::string> lines;
+    lines.reserve(entries.size());
+    for (std::size_t i : ExpansionOrder(entries)) lines.push_back(entries[i].code + ' ' + entries[i].word);
+    std::string text = TrimText(JoinLines(lines));
+    return group ? GroupEqualCodes(text) : text;
+}
+
+std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<EncodedEntry>& entries,
+                                std::size_t* added) {
+    tableText = UpToNul(tableText);
+    LineList lines = SplitLines(tableText);
+    std::string lineBreak = "\r\n";
+    const std::size_t br = tableText.find_first_of("\r\n");
+    if (br != std::string_view::npos)
+        lineBreak = (tableText[br] == '\r') ? (br + 1 < tableText.size() && tableText[br + 1] == '\n' ? "\r\n" : "\r")
+                                            : "\n";
+    const bool endsWithBreak =
+        !tableText.empty() && (tableText.back() == '\n' || tableText.back() == '\r');
+
+    // Existing pairs, and the last line of each code.
+    std::unordered_set<std::string> pairs;
+    std::unordered_map<std::string, std::size_t> lastLine;
+    std::vector<std::string> lineCode(lines.count());
+    for (std::size_t i = 0; i < lines.count(); ++i) {
+        LineList tokens = SplitTokens(lines.lines()[i]);
+        if (tokens.empty()) continue;
+        const std::string& code = tokens.lines()[0];
+        lineCode[i] = code;
+        lastLine[code] = i;
+        for (std::size_t j = 1; j < tokens.count(); ++j) pairs.insert(PairKey(code, tokens.lines()[j]));
+    }
+
+    std::vector<std::string> appended(lines.count());  // words added to existing lines
+    std::vector<std::string> newCodes;                  // codes the table lacks, in first-seen order
+    std::unordered_map<std::string, std::string> newLines;
+    std::size_t count = 0;
+    for (const auto& e : entries) {
+        if (e.code.empty() || e.word.empty()) continue;
+        if (!pairs.insert(PairKey(e.code, e.word)).second) continue;
+        ++count;
+        auto it = lastLine.find(e.code);
+        if (it != lastLine.end()) {
+            appended[it->second] += ' ';
+            appended[it->second] += AsToken(e.word);
+            continue;
+        }
+        auto [nl, fresh] = newLines.try_emplace(e.code, e.code);
+        if (fresh) newCodes.push_back(e.code);
+        nl->second += ' ';
+        nl->second += AsToken(e.word);
+    }
+    if (added) *added = count;
+    std::sort(newCodes.begin(), newCodes.end());
+
+    std::string out;
+    out.reserve(tableText.size() + count * 16);
+    std::size_t pending = 0;
+    bool firstOut = true;
+    auto emit = [&](std::string_view s) {
+        if (!firstOut) out += lineBreak;
+        out.append(s);
+        firstOut = false;
+    };
+    for (std::size_t i = 0; i < lines.count(); ++i) {
+        // New codes that sort before this line's code in byte order go first.
+        while (pending < newCodes.size() && !lineCode[i].empty() && newCodes[pending] < lineCode[i])
+            emit(newLines[newCodes[pending++]]);
+        if (appended[i].empty()) {
+            emit(lines.lines()[i]);
+        } else {
+            emit(TrimRightText(lines.lines()[i]) + appended[i]);
+        }
+    }
+    while (pending < newCodes.size()) emit(newLines[newCodes[pending++]]);
+    if (endsWithBreak || (tableText.empty() && !out.empty())) out += lineBreak;
+    return out;
+}
+
+std::size_t MergeIntoEntries(std::vector<EncodedEntry>& table, const std::vector<EncodedEntry>& entries) {
+    std::unordered_set<std::string> pairs;
+    std::unordered_map<std::string, std::size_t> lastOfCode;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        pairs.insert(PairKey(table[i].code, table[i].word));
+        lastOfCode[table[i].code] = i;
+    }
+    // New pairs of existing codes, by the position they follow; pairs of new codes apart.
+    std::vector<std::vector<EncodedEntry>> after(table.size());
+    std::vector<EncodedEntry> fresh;
+    std::size_t count = 0;
+    for (const auto& e : entries) {
+        if (e.code.empty() || e.word.empty()) continue;
+        if (!pairs.insert(PairKey(e.code, e.word)).second) continue;
+        ++count;
+        auto it = lastOfCode.find(e.code);
+        if (it != lastOfCode.end())
+            after[it->second].push_back(e);
+        else
+            fresh.push_back(e);
+    }
+    if (count == 0) return 0;
+    std::stable_sort(fresh.begin(), fresh.end(),
+                     [](const EncodedEntry& a, const EncodedEntry& b) { return a.code < b.code; });
+    std::vector<EncodedEntry> merged;
+    merged.reserve(table.size() + count);
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        merged.push_back(std::move(table[i]));
+        for (auto& e : after[i]) merged.push_back(std::move(e));
+    }
+    for (auto& e : fresh) merged.push_back(std::move(e));
+    table.swap(merged);
+    return count;
+}
+
+}  // namespace zelmora

@@ -1,0 +1,123 @@
+#pragma once
+// Wubi-86 phrase codes for new words, made from the full codes of their
+// characters:
+//   one character        its full code;
+//   two characters       the first two keys of each;
+//   three characters     the first key of the first two, the first two keys of the third;
+//   four or more         the first key of the first three characters and of the last.
+// A character's full code is its longest code in a table. Text is GBK or
+// GB18030 bytes; keys are bytes of the code (codes are ASCII letters).
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace zelmora {
+
+// Where a character has several full codes, a word gets every combination of
+// them, but never more than this many codes.
+inline constexpr std::size_t kMaxCodesPerWord = 16;
+
+// Byte width of the character that starts at `i`: 1 for a byte below 0x80,
+// 4 for a GB18030 four-byte sequence (lead, 0x30-0x39, lead, 0x30-0x39), 2 for
+// a lead byte 0x81-0xFE with a byte after it, 1 for anything else.
+std::size_t CharWidthAt(std::string_view text, std::size_t i);
+
+// The full codes of every character that a table codes. Lookups of one- and
+// two-byte characters go through a flat array indexed by the character's byte
+// value; four-byte characters, which tables rarely hold, through a map.
+class CharacterTable {
+public:
+    CharacterTable();
+
+    // Records `code` for `word` when the word is exactly one character and the
+    // code is not empty: a longer code than the ones held replaces them, one of
+    // the same length joins them (once). Returns whether the pair was used.
+    bool add(std::string_view code, std::string_view word);
+
+    // The character's full codes in the order the table gave them, or nullptr
+    // when the table doesn't code it. `character` is one whole character.
+    const std::vector<std::string>* fullCodes(std::string_view character) const;
+
+    // How many characters have a code.
+    std::size_t size() const { return codes_.size(); }
+
+private:
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;
+    uint32_t* slotFor(std::string_view character, bool create);
+    std::vector<uint32_t> narrow_;                   // 65,536 slots: index into codes_ or kNone
+    std::unordered_map<uint32_t, uint32_t> wide_;    // four-byte characters
+    std::vector<std::vector<std::string>> codes_;
+};
+
+// The character table of a code-table text of group lines (cut as the
+// expansion cuts them): only words of a single character count.
+CharacterTable BuildCharacterTable(std::string_view tableText);
+
+// The codes of one word.
+struct WordCodes {
+    bool coded = false;
+    std::vector<std::string> codes;   // distinct, at most kMaxCodesPerWord; empty unless coded
+    std::string missing;              // the first character without a code, when not coded
+    std::size_t combinations = 0;     // distinct codes before the cap (saturates)
+};
+WordCodes EncodeWord(const CharacterTable& table, std::string_view word);
+
+// One code-word pair to write, with the weight given on the word's line.
+struct EncodedEntry {
+    std::string code;
+    std::string word;
+    std::optional<std::string> weight;  // verbatim
+    std::size_t line = 0;               // 1-based line of the word list, 0 when not from one
+};
+
+// A word that was left out, or one whose codes were capped.
+struct WordNote {
+    std::size_t line = 0;
+    std::string word;
+    std::string character;            // the character without a code (left-out words)
+    std::size_t combinations = 0;     // codes before the cap (capped words)
+};
+
+struct EncodeResult {
+    std::vector<EncodedEntry> entries;  // in the order of the word list
+    std::vector<WordNote> leftOut;
+    std::vector<WordNote> capped;
+};
+
+// Codes a word list: one word per line (CR LF, CR or LF), optionally followed
+// by a tab and a weight. Blanks around the word and the weight are dropped;
+// lines without a word are skipped. A code-word pair that an earlier line
+// already gave is not repeated (the first line's weight stays).
+EncodeResult EncodeWordList(const CharacterTable& table, std::string_view wordList);
+
+// The order in which the expansion sorts the entry lines "code word" of the
+// entries: the same collation and the same partition sort.
+std::vector<std::size_t> ExpansionOrder(const std::vector<EncodedEntry>& entries);
+
+// The entries as the sorted one-word-per-line table, byte for byte what the
+// expansion gives for them; with `group`, folded into group lines as the
+// grouping of equal codes folds them.
+std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool group);
+
+// Adds entries to a table of group lines. The table's lines and candidate order
+// stay; a new word goes after the existing candidates of its code (on the last
+// line with that code); a code the table lacks gets a new line, placed before
+// the first following line whose code is greater in byte order (at its place
+// in a table sorted by code), new codes in byte order, their words in the
+// entries' order. A code-word pair that the table (or an earlier entry)
+// already has is not added. Line breaks follow the table's first line break
+// (CR LF when it has none), and the text ends with a line break when the
+// table did. `added` receives the number of pairs added.
+std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<EncodedEntry>& entries,
+                                std::size_t* added = nullptr);
+
+// The same for a table held as code-word pairs in candidate order (formats
+// that write one pair per line): a new pair goes after the last pair of its
+// code; pairs of codes the table lacks are appended, codes in byte order.
+std::size_t MergeIntoEntries(std::vector<EncodedEntry>& table, const std::vector<EncodedEntry>& entries);
+
+}  // namespace zelmora
