@@ -237,6 +237,51 @@ bool EncodeInto(const CharacterTable& table, std::string_view word, std::vector<
     return true;
 }
 
+// The code-word pairs already given, as indices into the entries, in an open
+// addressing table: a million pairs without a string allocation each.
+class PairIndex {
+public:
+    explicit PairIndex(const std::vector<EncodedEntry>& entries) : entries_(entries) { grow(1024); }
+
+    // True when the pair is new; it is then expected to be appended as entry
+    // number entries.size() by the caller.
+    bool insert(std::string_view code, std::string_view word) {
+        if ((used_ + 1) * 2 > slots_.size()) grow(slots_.size() * 2);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = Hash(code, word) & mask;; i = (i + 1) & mask) {
+            const uint32_t s = slots_[i];
+            if (s == kEmpty) {
+                slots_[i] = static_cast<uint32_t>(entries_.size());
+                ++used_;
+                return true;
+            }
+            if (entries_[s].code == code && entries_[s].word == word) return false;
+        }
+    }
+
+private:
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    static std::size_t Hash(std::string_view code, std::string_view word) {
+        uint64_t h = 1469598103934665603ull;  // FNV-1a
+        for (unsigned char c : code) h = (h ^ c) * 1099511628211ull;
+        h = (h ^ 0xFF) * 1099511628211ull;
+        for (unsigned char c : word) h = (h ^ c) * 1099511628211ull;
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+    void grow(std::size_t size) {
+        slots_.assign(size, kEmpty);
+        const std::size_t mask = size - 1;
+        for (std::size_t e = 0; e < entries_.size(); ++e) {
+            std::size_t i = Hash(entries_[e].code, entries_[e].word) & mask;
+            while (slots_[i] != kEmpty) i = (i + 1) & mask;
+            slots_[i] = static_cast<uint32_t>(e);
+        }
+    }
+    const std::vector<EncodedEntry>& entries_;
+    std::vector<uint32_t> slots_;
+    std::size_t used_ = 0;
+};
+
 }  // namespace
 
 WordCodes EncodeWord(const CharacterTable& table, std::string_view word) {
@@ -250,7 +295,13 @@ WordCodes EncodeWord(const CharacterTable& table, std::string_view word) {
 EncodeResult EncodeWordList(const CharacterTable& table, std::string_view text) {
     EncodeResult result;
     text = UpToNul(text);
-    std::unordered_set<std::string> seen;
+    {
+        // One entry per line is the usual case.
+        std::size_t lines = 1;
+        for (char c : text) lines += (c == '\n');
+        result.entries.reserve(lines);
+    }
+    PairIndex seen(result.entries);
     std::vector<std::string> codes;
     std::size_t lineNo = 0;
     const std::size_t n = text.size();
@@ -284,7 +335,7 @@ EncodeResult EncodeWordList(const CharacterTable& table, std::string_view text) 
         }
         if (combinations > codes.size()) result.capped.push_back({lineNo, std::string(word), {}, combinations});
         for (auto& code : codes) {
-            if (!seen.insert(PairKey(code, word)).second) continue;
+            if (!seen.insert(code, word)) continue;
             result.entries.push_back({std::move(code), std::string(word), weight, lineNo});
         }
     }

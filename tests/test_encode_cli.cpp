@@ -1,0 +1,104 @@
+// zelmora-cli encode as a user runs it: the word list in, entry lines out,
+// left-out words on standard error with the exit status, merging into a file.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tests/test_util.h"
+
+namespace fs = std::filesystem;
+using testutil::G;
+using testutil::U;
+
+namespace {
+
+struct EncodeRun {
+    int status;
+    std::string out, err;
+};
+
+std::string ReadBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const fs::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary);
+    out << bytes;
+}
+
+class EncodeCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("zelmora-encode-test-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    EncodeRun encode(const std::string& args, const std::string& input = "") {
+        WriteBytes(dir_ / "stdin", input);
+        std::string cmd = std::string("cd '") + dir_.string() + "' && '" + ZELMORA_CLI + "' encode " + args +
+                          " <stdin >stdout 2>stderr";
+        int raw = std::system(cmd.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadBytes(dir_ / "stdout"), ReadBytes(dir_ / "stderr")};
+    }
+    fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(EncodeCli, WordListFromStandardInputAndFile) {
+    const std::string words = G("计算机\t120\r\n中国\r\n中\r\n经济学家\r\n");
+    EncodeRun r = encode("", words);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(U(r.out), "khk 中\r\nkhlg 中国\r\nxiip 经济学家\r\nytsm 计算机");
+
+    WriteBytes(dir_ / "words.txt", words + G("中华人民共和国\n"));
+    r = encode("words.txt --group");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(U(r.out), "khk 中\r\nkhlg 中国\r\nkwwl 中华人民共和国\r\nxiip 经济学家\r\nytsm 计算机");
+}
+
+TEST_F(EncodeCli, LeftOutWordsAreReportedAndTheRestWritten) {
+    EncodeRun r = encode("-", G("中国\nA股\n\n学家\n中国，\n"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(U(r.out), "ippe 学家\r\nkhlg 中国");
+    EXPECT_NE(r.err.find("line 2: 'A' has no code in the table"), std::string::npos) << U(r.err);
+    EXPECT_NE(r.err.find("line 5: '" + G("，") + "' has no code in the table"), std::string::npos) << U(r.err);
+}
+
+TEST_F(EncodeCli, UserTableWithTwoFullCodes) {
+    WriteBytes(dir_ / "t.txt", G("abcd 甲\r\nfgcd 甲\r\nxyzw 乙\r\nab 甲乙\r\n"));
+    EncodeRun r = encode("--table t.txt --group", G("甲乙\n甲\n"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(U(r.out), "abcd 甲\r\nabxy 甲乙\r\nfgcd 甲\r\nfgxy 甲乙");
+}
+
+TEST_F(EncodeCli, MergeIntoATableFile) {
+    WriteBytes(dir_ / "t.txt", G("a 工\r\nkhlg 国中\r\nytsm 计算机\r\n"));
+    EncodeRun r = encode("--merge t.txt --out merged.txt", G("中国\n计算机\n学家\n"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(U(ReadBytes(dir_ / "merged.txt")), "a 工\r\nippe 学家\r\nkhlg 国中 中国\r\nytsm 计算机\r\n");
+    // The table file itself is untouched.
+    EXPECT_EQ(U(ReadBytes(dir_ / "t.txt")), "a 工\r\nkhlg 国中\r\nytsm 计算机\r\n");
+
+    r = encode("--merge merged.txt", G("中国\n"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, ReadBytes(dir_ / "merged.txt"));
+}
+
+TEST_F(EncodeCli, HelpTellsTheCap) {
+    EncodeRun r = encode("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("at most 16 codes per word"), std::string::npos) << r.out;
+}
