@@ -3,9 +3,12 @@
 #include <unicode/ucnv.h>
 #include <unicode/ucol.h>
 
+#include <atomic>
+#include <algorithm>
 #include <cstring>
+#include <exception>
 #include <memory>
-#include <mutex>
+#include <thread>
 
 #include "core/failure.h"
 
@@ -13,22 +16,36 @@ namespace zelmora {
 
 namespace {
 
+std::atomic<int> g_textEncoding{static_cast<int>(TextEncoding::Gbk)};
+
+const char* ConverterName(int encoding) {
+    return encoding == static_cast<int>(TextEncoding::Gb18030) ? "gb18030" : "windows-936";
+}
+
 struct IcuServices {
     UCollator* collator = nullptr;
     UConverter* converter = nullptr;
+    int encoding = static_cast<int>(TextEncoding::Gbk);
 
     IcuServices() {
         UErrorCode status = U_ZERO_ERROR;
         collator = ucol_open("zh", &status);
         if (U_FAILURE(status)) throw Failure(std::string("Cannot open collation \"zh\": ") + u_errorName(status));
         ucol_setStrength(collator, UCOL_SECONDARY);
-        status = U_ZERO_ERROR;
-        converter = ucnv_open("windows-936", &status);
-        if (U_FAILURE(status)) throw Failure(std::string("Cannot open converter \"windows-936\": ") + u_errorName(status));
+        openConverter(g_textEncoding.load(std::memory_order_relaxed));
     }
     ~IcuServices() {
         ucol_close(collator);
         ucnv_close(converter);
+    }
+    void openConverter(int wanted) {
+        UErrorCode status = U_ZERO_ERROR;
+        UConverter* cnv = ucnv_open(ConverterName(wanted), &status);
+        if (U_FAILURE(status))
+            throw Failure(std::string("Cannot open converter \"") + ConverterName(wanted) + "\": " + u_errorName(status));
+        if (converter) ucnv_close(converter);
+        converter = cnv;
+        encoding = wanted;
     }
 };
 
@@ -38,8 +55,16 @@ IcuServices& Services() {
     return services;
 }
 
+// The thread's converter for the current text encoding, reopened after a switch.
+UConverter* Converter() {
+    IcuServices& s = Services();
+    int wanted = g_textEncoding.load(std::memory_order_relaxed);
+    if (s.encoding != wanted) s.openConverter(wanted);
+    return s.converter;
+}
+
 void DecodeInto(std::string_view text, std::u16string& out) {
-    UConverter* cnv = Services().converter;
+    UConverter* cnv = Converter();
     out.resize(text.size() + 1);
     UErrorCode status = U_ZERO_ERROR;
     int32_t n = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
@@ -77,7 +102,32 @@ std::u16string DecodeGbk(std::string_view text) {
 }
 
 long long DoubleByteCharCount(std::string_view text) {
+    if (g_textEncoding.load(std::memory_order_relaxed) == static_cast<int>(TextEncoding::Gb18030)) {
+        // A four-byte character is one character, not the two or three that
+        // the byte-length difference would make of it.
+        long long n = 0;
+        std::size_t i = 0;
+        while (i < text.size()) {
+            auto c = static_cast<unsigned char>(text[i]);
+            if (c >= 0x81 && c <= 0xFE && i + 1 < text.size()) {
+                auto d = static_cast<unsigned char>(text[i + 1]);
+                i += (d >= 0x30 && d <= 0x39 && i + 3 < text.size()) ? 4 : 2;
+                ++n;
+            } else {
+                ++i;
+            }
+        }
+        return n;
+    }
     return static_cast<long long>(text.size()) - static_cast<long long>(DecodeGbk(text).size());
+}
+
+void SetTextEncoding(TextEncoding encoding) {
+    g_textEncoding.store(static_cast<int>(encoding), std::memory_order_relaxed);
+}
+
+TextEncoding CurrentTextEncoding() {
+    return static_cast<TextEncoding>(g_textEncoding.load(std::memory_order_relaxed));
 }
 
 int CompareLines(std::string_view a, std::string_view b) {
@@ -96,38 +146,119 @@ std::string SortKey(std::string_view text) {
     return key;
 }
 
-SortKeys MakeSortKeys(const std::vector<std::string>& texts) {
-    SortKeys keys;
-    keys.offsets.reserve(texts.size() + 1);
-    keys.offsets.push_back(0);
+namespace {
+
+// Keys for texts[begin, end) into one arena.
+template <typename Texts>
+void AppendSortKeys(const Texts& texts, std::size_t begin, std::size_t end, SortKeys& keys) {
     std::u16string u;
     std::size_t guess = 0;
-    for (const auto& t : texts) guess += t.size() * 3 + 8;
-    keys.bytes.reserve(guess);
-    for (const auto& t : texts) {
-        DecodeInto(t, u);
+    for (std::size_t i = begin; i < end; ++i) guess += texts[i].size() * 3 + 8;
+    keys.bytes.reserve(keys.bytes.size() + guess);
+    for (std::size_t i = begin; i < end; ++i) {
+        DecodeInto(texts[i], u);
         std::size_t at = keys.bytes.size();
         keys.bytes.resize(at + u.size() * 4 + 16);
         SortKeyInto(u, keys.bytes, at);
         keys.offsets.push_back(keys.bytes.size());
     }
+}
+
+// Large inputs are keyed in two halves at once: each thread has its own ICU
+// services, and the halves are joined in order, so the keys are the same.
+constexpr std::size_t kParallelKeys = 50000;
+
+template <typename Texts>
+SortKeys MakeKeys(const Texts& texts) {
+    SortKeys keys;
+    keys.offsets.reserve(texts.size() + 1);
+    keys.offsets.push_back(0);
+    const std::size_t n = texts.size();
+    if (n < kParallelKeys) {
+        AppendSortKeys(texts, 0, n, keys);
+        return keys;
+    }
+    const std::size_t mid = n / 2;
+    SortKeys second;
+    second.offsets.reserve(n - mid + 1);
+    second.offsets.push_back(0);
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            AppendSortKeys(texts, mid, n, second);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    AppendSortKeys(texts, 0, mid, keys);
+    worker.join();
+    if (failure) std::rethrow_exception(failure);
+    const std::size_t base = keys.bytes.size();
+    keys.bytes += second.bytes;
+    for (std::size_t i = 1; i < second.offsets.size(); ++i) keys.offsets.push_back(base + second.offsets[i]);
     return keys;
 }
 
-static int CompareKeys(std::string_view a, std::string_view b) {
-    int c = a.compare(b);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+// A sort slot: the first 16 key bytes as two big-endian words decide most
+// comparisons without touching the key arena.
+#pragma pack(push, 4)
+struct Slot {
+    std::uint64_t head0, head1;
+    std::uint32_t index;
+};
+#pragma pack(pop)
+
+std::uint64_t BigEndianWord(std::string_view key, std::size_t from) {
+    std::uint64_t w = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        w <<= 8;
+        if (from + i < key.size()) w |= static_cast<unsigned char>(key[from + i]);
+    }
+    return w;
 }
+
+}  // namespace
+
+SortKeys MakeSortKeys(const std::vector<std::string>& texts) { return MakeKeys(texts); }
+SortKeys MakeSortKeys(const std::vector<std::string_view>& texts) { return MakeKeys(texts); }
+
+template <typename Texts>
+std::vector<std::uint32_t> SortedOrderOf(const Texts& texts) {
+    const std::size_t n = texts.size();
+    std::vector<std::uint32_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(i);
+    if (n < 2) return order;
+    const SortKeys keys = MakeKeys(texts);
+    std::vector<Slot> slots(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::string_view k = keys.at(i);
+        slots[i] = {BigEndianWord(k, 0), BigEndianWord(k, 8), static_cast<std::uint32_t>(i)};
+    }
+    // Keys hold no zero byte, so zero padding orders a shorter key first, as
+    // a plain byte comparison of the whole keys does.
+    auto cmp = [&](const Slot& a, const Slot& b) -> int {
+        if (a.head0 != b.head0) return a.head0 < b.head0 ? -1 : 1;
+        if (a.head1 != b.head1) return a.head1 < b.head1 ? -1 : 1;
+        std::string_view ka = keys.at(a.index), kb = keys.at(b.index);
+        if (ka.size() <= 16 && kb.size() <= 16) return 0;
+        int c = ka.substr(std::min<std::size_t>(16, ka.size())).compare(kb.substr(std::min<std::size_t>(16, kb.size())));
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    };
+    PartitionSortSlots(slots, cmp);
+    for (std::size_t i = 0; i < n; ++i) order[i] = slots[i].index;
+    return order;
+}
+
+std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts) { return SortedOrderOf(texts); }
+std::vector<std::uint32_t> SortedOrder(const TextArena& texts) { return SortedOrderOf(texts); }
 
 void SortLines(std::vector<std::string>& lines) {
     if (lines.size() < 2) return;
-    SortKeys keys = MakeSortKeys(lines);
-    std::vector<std::size_t> perm(lines.size());
-    for (std::size_t i = 0; i < perm.size(); ++i) perm[i] = i;
-    PartitionSort(perm, [&](std::size_t a, std::size_t b) { return CompareKeys(keys.at(a), keys.at(b)); });
+    std::vector<std::string_view> views(lines.begin(), lines.end());
+    std::vector<std::uint32_t> order = SortedOrder(views);
     std::vector<std::string> sorted;
     sorted.reserve(lines.size());
-    for (std::size_t i : perm) sorted.push_back(std::move(lines[i]));
+    for (std::uint32_t i : order) sorted.push_back(std::move(lines[i]));
     lines.swap(sorted);
 }
 

@@ -16,6 +16,20 @@ inline bool IsBlank(unsigned char c) { return c <= 0x20; }
 std::string_view UpToNul(std::string_view text);
 
 LineList SplitLines(std::string_view text);
+// Calls fn(line) for each line SplitLines would give, without copying.
+template <typename Fn>
+void ForEachLine(std::string_view text, Fn&& fn) {
+    text = UpToNul(text);
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* start = p;
+        while (p < end && *p != '\r' && *p != '\n') ++p;
+        fn(std::string_view(start, static_cast<std::size_t>(p - start)));
+        if (p < end && *p == '\r') ++p;
+        if (p < end && *p == '\n') ++p;
+    }
+}
 std::string JoinLines(const LineList& list);
 std::string JoinLines(const std::vector<std::string>& lines);
 std::string TrimText(std::string_view text);

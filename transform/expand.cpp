@@ -1,29 +1,44 @@
 #include "transform/expand.h"
 
 #include "core/collation.h"
+#include "core/failure.h"
 #include "core/text.h"
 
 namespace zelmora {
 
 std::string ExpandToEntryLines(std::string_view text) {
-    LineList lines = SplitLines(text);
-    std::vector<std::string> entries;
-    entries.reserve(lines.count());
-    for (const auto& line : lines) {
-        LineList tokens = SplitTokens(line);
-        if (tokens.count() < 2) continue;
+    // Entry lines go into one buffer: a million of them as separate strings
+    // would take several times the table's size.
+    TextArena entries;
+    entries.bytes.reserve(text.size() + text.size() / 4);
+    LineList tokens;
+    ForEachLine(text, [&](std::string_view line) {
+        tokens = SplitTokens(line);
+        if (tokens.count() < 2) return;
         const std::string& code = tokens.lines()[0];
         for (std::size_t j = 1; j < tokens.count(); ++j) {
-            std::string entry;
-            entry.reserve(code.size() + 1 + tokens.lines()[j].size());
-            entry += code;
-            entry += ' ';
-            entry += tokens.lines()[j];
-            entries.push_back(std::move(entry));
+            entries.bytes += code;
+            entries.bytes += ' ';
+            entries.bytes += tokens.lines()[j];
+            if (entries.bytes.size() > 0xFFFFFFF0u) throw Failure("Table too large");
+            entries.endText();
         }
+    });
+    std::vector<std::uint32_t> order = SortedOrder(entries);
+
+    // JoinLines then TrimText, written straight into the result.
+    std::string out;
+    out.reserve(entries.bytes.size() + 2 * entries.size());
+    for (std::uint32_t i : order) {
+        out += entries[i];
+        out += "\r\n";
     }
-    SortLines(entries);
-    return TrimText(JoinLines(entries));
+    std::size_t b = 0, e = out.size();
+    while (b < e && IsBlank(static_cast<unsigned char>(out[b]))) ++b;
+    while (e > b && IsBlank(static_cast<unsigned char>(out[e - 1]))) --e;
+    out.resize(e);
+    out.erase(0, b);
+    return out;
 }
 
 }  // namespace zelmora
