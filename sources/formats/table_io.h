@@ -3,6 +3,8 @@
 // engines use. Inside, text is GB18030 bytes: a superset of GBK whose
 // four-byte characters never hide a space, comma or quote, so every text rule
 // and derivation works on it unchanged.
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,12 +19,53 @@ enum class Format { Auto, Plain, Rime, Libime, Fcitx4, Ibus, Yong };
 // "auto", "plain", "rime", "libime", "fcitx4", "ibus", "yong"; fails on others.
 Encoding ParseEncoding(std::string_view name);
 Format ParseFormat(std::string_view name);
+// The names above, for messages.
+const char* EncodingName(Encoding encoding);
+const char* FormatName(Format format);
 
 // One code-word pair, GB18030 bytes, with the format's per-entry extras.
 struct TableEntry {
     std::string code;
     std::string word;
     std::optional<std::string> weight;  // as written in the file, if any
+    std::optional<std::string> stem;    // Rime's stem column, if any
+
+    bool operator==(const TableEntry&) const = default;
+};
+
+// One physical line of a table file as read.
+struct TableLine {
+    enum class Kind : std::uint8_t {
+        Header,     // part of the file's header or of a section that holds no entries
+        Comment,    // a comment among the entries
+        Blank,      // an empty or all-white-space line among the entries
+        Entry,      // one or more entries: entries[firstEntry, firstEntry + entryCount)
+        Extra,      // a data line that is no code-word pair (pinyin, prompt, phrase lines)
+        Malformed,  // a data line that could not be read
+    };
+    std::size_t offset = 0;           // into TableDocument::text
+    std::size_t length = 0;           // without the line break
+    std::uint8_t breakLength = 0;     // 0 (last line), 1 (LF or CR) or 2 (CR LF)
+    Kind kind = Kind::Header;
+    std::uint32_t firstEntry = 0;
+    std::uint32_t entryCount = 0;
+};
+
+// Something suspicious found on a line; line numbers count from 1.
+struct TableProblem {
+    std::size_t line = 0;
+    std::string message;  // UTF-8
+};
+
+// What a file's header says about its data lines.
+struct TableLayout {
+    // Rime: the columns of text, code, weight and stem (-1: no such column).
+    int textColumn = 0, codeColumn = 1, weightColumn = 2, stemColumn = -1;
+    int columnCount = 3;
+    bool byWeight = false;  // Rime "sort: by_weight"
+    // libime and fcitx4: first characters of the keys of pinyin, prompt and
+    // phrase-building lines, which are no code-word pairs.
+    std::string specialPrefixes;
 };
 
 // A table file read into entries in the file's candidate order.
@@ -30,9 +73,23 @@ struct TableDocument {
     Format format = Format::Plain;
     Encoding encoding = Encoding::Gb18030;  // the detected or given input encoding
     bool hadBom = false;
+    // Grouped by code in the order the codes first appear; within a code in
+    // candidate order (Rime with "sort: by_weight": by weight, highest first,
+    // ties in file order; otherwise file order). Plain tables keep file order.
     std::vector<TableEntry> entries;
-    // Everything else needed to write the same file back byte for byte.
+    // Everything else needed to write the same file back byte for byte: the
+    // header (every line before the first data line) ...
     std::string opaque;
+    // ... and the whole file as GB18030 bytes (byte-order mark removed), cut
+    // into its lines.
+    std::string text;
+    std::vector<TableLine> lines;
+    // Lines that could not be read as entries, and other oddities met while
+    // reading; reading goes on past them.
+    std::vector<TableProblem> problems;
+    TableLayout layout;
+
+    std::string_view lineText(std::size_t i) const { return std::string_view(text).substr(lines[i].offset, lines[i].length); }
 };
 
 // Reads file bytes in any supported encoding and format.
@@ -40,12 +97,59 @@ struct TableDocument {
 TableDocument ReadTable(std::string_view bytes, Encoding encoding = Encoding::Auto, Format format = Format::Auto);
 
 // The document as code-table text in GB18030: group lines "code word word ...",
-// CR LF between lines, in candidate order.
+// CR LF between lines, in candidate order. A plain table is its own text with
+// line breaks made CR LF, so that it runs exactly as it would from a GBK file.
 std::string ToGroupLines(const TableDocument& doc);
 
 // Writes entries as a file of the given format and encoding (a fresh header
 // where the format needs one). Fails, writing nothing, when a character can't
 // be held by the encoding, naming the line.
 std::string WriteEntries(const std::vector<TableEntry>& entries, Format format, Encoding encoding, bool bom = false);
+
+struct WriteOptions {
+    Format format = Format::Plain;
+    Encoding encoding = Encoding::Utf8;
+    bool bom = false;
+    // How the entries' bytes are to be decoded: Gbk for bytes kept as they
+    // were in a GBK file, Gb18030 otherwise.
+    Encoding textEncoding = Encoding::Gb18030;
+    // The table's name in a fresh Rime, ibus or yong header.
+    std::string name = "zelmora";
+};
+std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options);
+
+// Writes a document back. In its own format, every line whose entries are
+// unchanged comes back byte for byte and every other line is written afresh;
+// in another format the entries are written in candidate order under a fresh
+// header (lines that have no equivalent there, such as pinyin lines, are left
+// out: `droppedLines` counts them).
+std::string WriteTable(const TableDocument& doc, const WriteOptions& options, std::size_t* droppedLines = nullptr);
+
+// Group lines (plain table text, GB18030) read as entries: token 0 of each
+// line is the code, the other tokens its words. Lines without a word are
+// skipped; `skipped` counts them.
+std::vector<TableEntry> EntriesFromGroupLines(std::string_view text, std::size_t* skipped = nullptr);
+
+// Text conversion between a file's bytes and GB18030.
+struct DecodedText {
+    std::string text;  // GB18030
+    Encoding encoding = Encoding::Gb18030;
+    bool hadBom = false;
+};
+// Auto: a byte-order mark decides; otherwise valid UTF-8 is UTF-8; otherwise
+// GB18030. GBK and GB18030 bytes are kept as they are. Fails naming the line
+// of an invalid UTF-8 or UTF-16 sequence, or a file that ends inside one.
+DecodedText DecodeText(std::string_view bytes, Encoding encoding);
+// GB18030 text as bytes of the encoding (not Auto). Fails, naming the line,
+// on a character the encoding can't hold or on bytes that are no character.
+// `textEncoding` as in WriteOptions.
+std::string EncodeText(std::string_view text, Encoding encoding, bool bom = false,
+                       Encoding textEncoding = Encoding::Gb18030);
+
+// What is suspicious in a table: codes with characters outside a-z, codes
+// longer than four letters, the same word twice under one code, blank or
+// malformed lines, lines that would not be written back as they are, bytes
+// that are no character of the encoding. In line order.
+std::vector<TableProblem> CheckTable(const TableDocument& doc);
 
 }  // namespace zelmora::formats

@@ -1,0 +1,681 @@
+// Reading a table file of any format into a document, and writing documents
+// and entries back.
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+#include <unordered_map>
+
+#include "core/failure.h"
+#include "core/text.h"
+#include "sources/formats/formats_internal.h"
+#include "sources/formats/table_io.h"
+
+namespace zelmora::formats {
+
+namespace {
+
+using Kind = TableLine::Kind;
+
+std::vector<TableLine> CutLines(std::string_view text) {
+    std::vector<TableLine> lines;
+    lines.reserve(text.size() / 16 + 1);
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        TableLine l;
+        l.offset = i;
+        while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
+        l.length = i - l.offset;
+        if (i < n && text[i] == '\r') ++i, ++l.breakLength;
+        if (i < n && text[i] == '\n') ++i, ++l.breakLength;
+        lines.push_back(l);
+    }
+    return lines;
+}
+
+// The keywords of libime tables in English and in Chinese (the fcitx4 ones),
+// GB18030 bytes.
+struct Keywords {
+    std::string keyCode, length, invalidChar, pinyin, pinyinLength, prompt, constructPhrase, rule, data, phrase;
+    std::vector<const std::string*> config() const {
+        return {&keyCode, &length, &invalidChar, &pinyin, &pinyinLength, &prompt, &constructPhrase, &rule, &data};
+    }
+};
+const Keywords& English() {
+    static const Keywords k{"KeyCode=", "Length=", "InvalidChar=", "Pinyin=", "PinyinLength=", "Prompt=",
+                            "ConstructPhrase=", "[Rule]", "[Data]", "[Phrase]"};
+    return k;
+}
+const Keywords& Chinese() {
+    static const Keywords k{Gb("键码="), Gb("码长="), Gb("规避字符="), Gb("拼音="), Gb("拼音长度="),
+                            Gb("提示="),  Gb("构词="), Gb("[组词规则]"), Gb("[数据]"), Gb("[词组]")};
+    return k;
+}
+bool StartsWithAny(std::string_view t, const Keywords& k) {
+    for (const std::string* s : k.config())
+        if (StartsWith(t, *s)) return true;
+    return false;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// "key=" with a lowercase ASCII key, as yong's header lines are.
+bool IsYongSetting(std::string_view t) {
+    std::size_t i = 0;
+    while (i < t.size() && ((t[i] >= 'a' && t[i] <= 'z') || (t[i] >= '0' && t[i] <= '9') || t[i] == '_')) ++i;
+    return i > 0 && i < t.size() && t[i] == '=' && t[0] >= 'a' && t[0] <= 'z';
+}
+
+// "key:" at the start of a line, as Rime's YAML header lines are.
+bool IsYamlKey(std::string_view t) {
+    std::size_t i = 0;
+    while (i < t.size() && ((t[i] >= 'a' && t[i] <= 'z') || t[i] == '_')) ++i;
+    return i > 0 && i < t.size() && t[i] == ':' && (i + 1 == t.size() || t[i + 1] == ' ');
+}
+
+struct Detection {
+    Format format = Format::Plain;
+    std::size_t line = 0;  // the line that decided, 0-based
+};
+
+Detection Detect(const TableDocument& doc) {
+    const std::size_t limit = std::min<std::size_t>(doc.lines.size(), 400);
+    for (std::size_t i = 0; i < limit; ++i) {
+        std::string_view raw = doc.lineText(i);
+        std::string_view t = TrimBlanks(raw);
+        if (t.empty() || t[0] == '#') continue;
+        if (t == "---" || (raw.size() == t.size() && IsYamlKey(t))) return {Format::Rime, i};
+        if (t == "BEGIN_DEFINITION" || t == "BEGIN_TABLE" || StartsWith(t, "SCM_VERSION")) return {Format::Ibus, i};
+        if (StartsWithAny(t, English())) return {Format::Libime, i};
+        if (StartsWithAny(t, Chinese())) return {Format::Fcitx4, i};
+        if (IsYongSetting(t) || EqualsIgnoringCase(t, "[DATA]")) return {Format::Yong, i};
+        return {Format::Plain, i};
+    }
+    return {};
+}
+
+bool IsNumber(std::string_view s) {
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    std::size_t digits = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+    }
+    if (i < s.size() && s[i] == '%') ++i;
+    return digits > 0 && i == s.size();
+}
+
+bool IsInteger(std::string_view s) {
+    if (s.empty()) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+class Reader {
+public:
+    explicit Reader(TableDocument& doc) : doc_(doc) {}
+
+    void read() {
+        switch (doc_.format) {
+            case Format::Plain: readPlain(); break;
+            case Format::Rime: readRime(); break;
+            case Format::Libime:
+            case Format::Fcitx4: readLibime(); break;
+            case Format::Ibus: readIbus(); break;
+            case Format::Yong: readYong(); break;
+            case Format::Auto: break;
+        }
+        std::size_t firstData = doc_.lines.size();
+        for (std::size_t i = 0; i < doc_.lines.size(); ++i)
+            if (doc_.lines[i].kind != Kind::Header) {
+                firstData = i;
+                break;
+            }
+        doc_.opaque = firstData < doc_.lines.size() ? doc_.text.substr(0, doc_.lines[firstData].offset) : doc_.text;
+        if (doc_.format != Format::Plain) groupByCode();
+    }
+
+private:
+    void problem(std::size_t i, std::string message) { doc_.problems.push_back({i + 1, std::move(message)}); }
+
+    // Reads line i as a data line of the format.
+    void dataLine(std::size_t i) {
+        TableLine& l = doc_.lines[i];
+        if (!ParseEntryLine(doc_.format, doc_.layout, doc_.lineText(i), parsed_)) {
+            l.kind = Kind::Malformed;
+            problem(i, malformedMessage());
+            return;
+        }
+        l.kind = Kind::Entry;
+        l.firstEntry = static_cast<std::uint32_t>(doc_.entries.size());
+        l.entryCount = static_cast<std::uint32_t>(parsed_.size());
+        for (auto& e : parsed_) doc_.entries.push_back(std::move(e));
+    }
+
+    std::string malformedMessage() const {
+        switch (doc_.format) {
+            case Format::Plain: return "a code without words";
+            case Format::Rime: return "no text or no code in the columns the header gives";
+            case Format::Libime:
+            case Format::Fcitx4: return "a key without a word";
+            case Format::Ibus: return "not code<TAB>phrase<TAB>frequency";
+            case Format::Yong: return "a code without words";
+            case Format::Auto: break;
+        }
+        return "malformed";
+    }
+
+    void readPlain() {
+        for (std::size_t i = 0; i < doc_.lines.size(); ++i) {
+            if (TrimText(doc_.lineText(i)).empty()) {
+                doc_.lines[i].kind = Kind::Blank;
+                continue;
+            }
+            dataLine(i);
+        }
+    }
+
+    void readRime() {
+        const std::size_t n = doc_.lines.size();
+        std::size_t end = n, start = n;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::string_view t = doc_.lineText(i);
+            while (!t.empty() && IsSpaceOrTab(t.back())) t.remove_suffix(1);
+            if (t == "---" && start == n) start = i;
+            if (t == "...") {
+                end = i;
+                break;
+            }
+        }
+        if (end == n) {
+            if (start < n)
+                throw Failure("Line " + std::to_string(start + 1) +
+                              ": the Rime header that starts here has no end line \"...\"; is the file truncated?");
+            throw Failure("No Rime header (a YAML header ended by a line \"...\"): is this a Rime dictionary?");
+        }
+        readRimeHeader(end);
+        bool comments = true;
+        for (std::size_t i = end + 1; i < n; ++i) {
+            std::string_view t = doc_.lineText(i);
+            TableLine& l = doc_.lines[i];
+            if (TrimBlanks(t).empty()) {
+                l.kind = Kind::Blank;
+            } else if (comments && t[0] == '#') {
+                l.kind = Kind::Comment;
+                if (StartsWith(t, "# no comment")) comments = false;
+            } else {
+                dataLine(i);
+                if (l.kind == Kind::Entry) {
+                    const TableEntry& e = doc_.entries.back();
+                    if (e.weight && !IsNumber(*e.weight)) problem(i, "weight \"" + Utf8Of(*e.weight) + "\" is not a number");
+                }
+            }
+        }
+    }
+
+    // The settings of the YAML header that decide how lines read: "sort" and
+    // "columns" at the top level.
+    void readRimeHeader(std::size_t end) {
+        std::vector<std::string> columns;
+        for (std::size_t i = 0; i < end; ++i) {
+            std::string_view t = doc_.lineText(i);
+            auto value = [&](std::string_view key) -> std::optional<std::string_view> {
+                if (!StartsWith(t, key)) return std::nullopt;
+                std::string_view v = t.substr(key.size());
+                std::size_t hash = v.find(" #");
+                if (hash != std::string_view::npos) v = v.substr(0, hash);
+                v = TrimBlanks(v);
+                if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+                    v = v.substr(1, v.size() - 2);
+                return v;
+            };
+            if (auto v = value("sort:")) {
+                doc_.layout.byWeight = *v == "by_weight";
+            } else if (auto c = value("columns:")) {
+                columns.clear();
+                if (!c->empty() && c->front() == '[') {
+                    std::string_view list = c->substr(1, c->find(']') == std::string_view::npos ? c->size() - 1 : c->find(']') - 1);
+                    std::size_t pos = 0;
+                    while (pos <= list.size()) {
+                        std::size_t comma = list.find(',', pos);
+                        if (comma == std::string_view::npos) comma = list.size();
+                        columns.emplace_back(TrimBlanks(list.substr(pos, comma - pos)));
+                        pos = comma + 1;
+                    }
+                } else {
+                    for (std::size_t k = i + 1; k < end; ++k) {
+                        std::string_view item = doc_.lineText(k);
+                        std::string_view ti = TrimBlanks(item);
+                        if (ti.empty() || ti[0] == '#') continue;
+                        if (item.empty() || !IsSpaceOrTab(item[0]) || ti[0] != '-') break;
+                        std::string_view name = TrimBlanks(ti.substr(1));
+                        std::size_t hash = name.find(" #");
+                        if (hash != std::string_view::npos) name = TrimBlanks(name.substr(0, hash));
+                        columns.emplace_back(name);
+                    }
+                }
+            }
+        }
+        if (!columns.empty()) {
+            TableLayout& L = doc_.layout;
+            L.textColumn = L.codeColumn = L.weightColumn = L.stemColumn = -1;
+            for (std::size_t k = 0; k < columns.size(); ++k) {
+                int c = static_cast<int>(k);
+                if (columns[k] == "text") L.textColumn = c;
+                if (columns[k] == "code") L.codeColumn = c;
+                if (columns[k] == "weight") L.weightColumn = c;
+                if (columns[k] == "stem") L.stemColumn = c;
+            }
+            L.columnCount = static_cast<int>(columns.size());
+        }
+    }
+
+    void readLibime() {
+        enum { Config, Rule, Data, Phrase } phase = Config;
+        std::string prefixes = doc_.format == Format::Fcitx4 ? "&^" : "";
+        const Keywords* sets[2] = {&English(), &Chinese()};
+        for (std::size_t i = 0; i < doc_.lines.size(); ++i) {
+            std::string_view t = TrimBlanks(doc_.lineText(i));
+            TableLine& l = doc_.lines[i];
+            if (phase == Config || phase == Rule) {
+                l.kind = Kind::Header;
+                if (t.empty() || t[0] == '#') continue;
+                for (const Keywords* k : sets) {
+                    auto prefixChar = [&](const std::string& key, int slot) {
+                        if (!StartsWith(t, key) || t.size() == key.size()) return;
+                        char c = t[key.size()];
+                        // The defaults of prompt (slot 1) and phrase (slot 2) give way to the settings.
+                        if (doc_.format == Format::Fcitx4 && slot > 0) prefixes.erase(std::remove(prefixes.begin(), prefixes.end(), slot == 1 ? '&' : '^'), prefixes.end());
+                        prefixes += c;
+                    };
+                    if (!StartsWith(t, k->pinyinLength)) prefixChar(k->pinyin, 0);
+                    prefixChar(k->prompt, 1);
+                    prefixChar(k->constructPhrase, 2);
+                    if (t == k->rule) phase = Rule;
+                    if (t == k->data) phase = Data;
+                }
+                continue;
+            }
+            if (phase == Data) {
+                if (t.empty()) {
+                    l.kind = Kind::Blank;
+                } else if (t == English().phrase || t == Chinese().phrase) {
+                    l.kind = Kind::Header;
+                    phase = Phrase;
+                } else if (prefixes.find(t[0]) != std::string::npos) {
+                    l.kind = Kind::Extra;
+                } else {
+                    dataLine(i);
+                }
+                continue;
+            }
+            l.kind = t.empty() ? Kind::Blank : Kind::Extra;  // phrases without codes
+        }
+        if (phase == Config || phase == Rule)
+            throw Failure(std::string("No [Data] line: is the file truncated, or not a ") + FormatName(doc_.format) + " table?");
+        doc_.layout.specialPrefixes = prefixes;
+    }
+
+    void readIbus() {
+        bool inTable = false, sawTable = false;
+        std::size_t tableStart = 0;
+        for (std::size_t i = 0; i < doc_.lines.size(); ++i) {
+            std::string_view raw = doc_.lineText(i);
+            std::string_view t = TrimBlanks(raw);
+            TableLine& l = doc_.lines[i];
+            if (!inTable) {
+                l.kind = Kind::Header;
+                if (t == "BEGIN_TABLE") inTable = sawTable = true, tableStart = i;
+                continue;
+            }
+            if (t == "END_TABLE") {
+                l.kind = Kind::Header;
+                inTable = false;
+            } else if (t.empty()) {
+                l.kind = Kind::Blank;
+            } else if (StartsWith(raw, "###")) {
+                l.kind = Kind::Comment;
+            } else {
+                dataLine(i);
+                if (l.kind == Kind::Entry && !IsInteger(*doc_.entries.back().weight))
+                    problem(i, "frequency \"" + Utf8Of(*doc_.entries.back().weight) + "\" is not a whole number");
+            }
+        }
+        if (!sawTable) throw Failure("No BEGIN_TABLE line: is this an ibus-table source?");
+        if (inTable)
+            throw Failure("Line " + std::to_string(tableStart + 1) +
+                          ": BEGIN_TABLE has no END_TABLE; is the file truncated?");
+    }
+
+    void readYong() {
+        bool data = false;
+        for (std::size_t i = 0; i < doc_.lines.size(); ++i) {
+            std::string_view t = TrimBlanks(doc_.lineText(i));
+            TableLine& l = doc_.lines[i];
+            if (!data) {
+                l.kind = Kind::Header;
+                if (EqualsIgnoringCase(t, "[DATA]")) data = true;
+            } else if (t.empty()) {
+                l.kind = Kind::Blank;
+            } else if (t[0] == '#') {
+                l.kind = Kind::Comment;
+            } else {
+                dataLine(i);
+            }
+        }
+        if (!data) throw Failure("No [DATA] line: is the file truncated, or not a yong table?");
+    }
+
+    // Entries grouped by code in the order codes first appear; within a code
+    // in candidate order. Lines keep pointing at their entries.
+    void groupByCode() {
+        auto& entries = doc_.entries;
+        const std::size_t n = entries.size();
+        if (n == 0) return;
+        std::unordered_map<std::string_view, std::uint32_t> groupOf;
+        groupOf.reserve(n);
+        std::vector<std::uint32_t> group(n), start;
+        for (std::size_t i = 0; i < n; ++i) {
+            auto [it, added] = groupOf.try_emplace(entries[i].code, static_cast<std::uint32_t>(start.size()));
+            if (added) start.push_back(0);
+            group[i] = it->second;
+            ++start[it->second];
+        }
+        std::uint32_t sum = 0;
+        for (auto& s : start) {
+            std::uint32_t size = s;
+            s = sum;
+            sum += size;
+        }
+        std::vector<std::uint32_t> order(n), cursor = start;
+        for (std::size_t i = 0; i < n; ++i) order[cursor[group[i]]++] = static_cast<std::uint32_t>(i);
+        if (doc_.layout.byWeight) {
+            std::vector<double> weight(n, 0.0);
+            for (std::size_t i = 0; i < n; ++i)
+                if (entries[i].weight) weight[i] = std::strtod(entries[i].weight->c_str(), nullptr);
+            for (std::size_t g = 0; g < start.size(); ++g) {
+                auto b = order.begin() + start[g], e = order.begin() + cursor[g];
+                std::stable_sort(b, e, [&](std::uint32_t x, std::uint32_t y) { return weight[x] > weight[y]; });
+            }
+        }
+        groupOf.clear();
+        std::vector<TableEntry> sorted(n);
+        std::vector<std::uint32_t> newIndex(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            newIndex[order[k]] = static_cast<std::uint32_t>(k);
+            sorted[k] = std::move(entries[order[k]]);
+        }
+        entries.swap(sorted);
+        for (auto& l : doc_.lines)
+            if (l.kind == Kind::Entry) l.firstEntry = newIndex[l.firstEntry];
+    }
+
+    TableDocument& doc_;
+    std::vector<TableEntry> parsed_;
+};
+
+// The characters of all codes, each once, in byte order.
+std::string KeyCharacters(const std::vector<TableEntry>& entries, std::size_t& maxLength) {
+    bool ascii[128] = {};
+    std::set<std::string> others;
+    maxLength = 0;
+    for (const auto& e : entries) {
+        std::size_t chars = 0;
+        for (std::size_t i = 0; i < e.code.size(); ++chars) {
+            std::size_t w = CharWidth(e.code, i);
+            auto c = static_cast<unsigned char>(e.code[i]);
+            if (w == 1 && c < 128)
+                ascii[c] = true;
+            else
+                others.insert(e.code.substr(i, w));
+            i += w;
+        }
+        maxLength = std::max(maxLength, chars);
+    }
+    std::string keys;
+    for (int c = 33; c < 127; ++c)
+        if (ascii[c]) keys += static_cast<char>(c);
+    for (const auto& s : others) keys += s;
+    return keys;
+}
+
+std::string YamlQuoted(std::string_view s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// The whole file, GB18030, before the encoding.
+std::string FreshText(const std::vector<TableEntry>& entries, const WriteOptions& o) {
+    std::string out;
+    out.reserve(entries.size() * 24 + 256);
+    std::size_t line = 0;
+    const char* nl = o.format == Format::Plain ? "\r\n" : "\n";
+    auto header = [&](const std::string& s) {
+        out += s;
+        line += static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n'));
+    };
+    TableLayout layout;
+    std::size_t maxLength = 0;
+    std::string keys;
+    switch (o.format) {
+        case Format::Rime: {
+            bool weights = false, stems = false;
+            for (const auto& e : entries) {
+                weights = weights || e.weight.has_value();
+                stems = stems || e.stem.has_value();
+            }
+            layout.weightColumn = weights ? 2 : -1;
+            layout.stemColumn = stems ? (weights ? 3 : 2) : -1;
+            layout.columnCount = 2 + weights + stems;
+            header("# Rime dictionary\n# encoding: utf-8\n\n---\nname: " + YamlQuoted(o.name) +
+                   "\nversion: \"1.0\"\nsort: original\ncolumns:\n  - text\n  - code\n" +
+                   (weights ? "  - weight\n" : "") + (stems ? "  - stem\n" : "") + "...\n\n");
+            break;
+        }
+        case Format::Libime:
+            keys = KeyCharacters(entries, maxLength);
+            header("KeyCode=" + keys + "\nLength=" + std::to_string(maxLength) + "\n[Data]\n");
+            break;
+        case Format::Fcitx4:
+            keys = KeyCharacters(entries, maxLength);
+            header(Chinese().keyCode + keys + "\n" + Chinese().length + std::to_string(maxLength) + "\n" +
+                   Chinese().data + "\n");
+            break;
+        case Format::Ibus:
+            keys = KeyCharacters(entries, maxLength);
+            header("### ibus-table source written by zelmora-cli\nSCM_VERSION = 1\nBEGIN_DEFINITION\nNAME = " + o.name +
+                   "\nLANGUAGES = zh_CN\nVALID_INPUT_CHARS = " + keys + "\nMAX_KEY_LENGTH = " + std::to_string(maxLength) +
+                   "\nEND_DEFINITION\nBEGIN_TABLE\n");
+            break;
+        case Format::Yong:
+            keys = KeyCharacters(entries, maxLength);
+            header(std::string(o.encoding == Encoding::Utf8 ? "encode=UTF-8\n" : "") + "name=" + o.name +
+                   "\nkey=" + keys + "\nlen=" + std::to_string(maxLength) + "\n[DATA]\n");
+            break;
+        default:
+            break;
+    }
+    const bool grouped = o.format == Format::Plain || o.format == Format::Yong;
+    std::vector<TableEntry> one(1);
+    for (std::size_t i = 0; i < entries.size();) {
+        std::size_t j = i + 1;
+        if (grouped)
+            while (j < entries.size() && entries[j].code == entries[i].code) ++j;
+        ++line;
+        try {
+            if (o.format == Format::Ibus && !(entries[i].weight && IsInteger(*entries[i].weight))) {
+                // ibus-table orders candidates by frequency: count down within a code.
+                std::size_t k = i;
+                while (k < entries.size() && entries[k].code == entries[i].code) ++k;
+                one[0] = entries[i];
+                one[0].weight = std::to_string(k - i);
+                out += CanonicalLine(o.format, layout, one.data(), 1);
+            } else {
+                out += CanonicalLine(o.format, layout, &entries[i], j - i);
+            }
+        } catch (const Failure& f) {
+            throw Failure("Line " + std::to_string(line) + ": " + f.what());
+        }
+        out += nl;
+        i = j;
+    }
+    if (o.format == Format::Ibus) out += "END_TABLE\n";
+    return out;
+}
+
+std::string OptionName(Format format) {
+    switch (format) {
+        case Format::Rime: return "rime";
+        case Format::Ibus: return "ibus";
+        default: return FormatName(format);
+    }
+}
+
+Encoding TextEncodingOf(const TableDocument& doc) { return doc.encoding == Encoding::Gbk ? Encoding::Gbk : Encoding::Gb18030; }
+
+}  // namespace
+
+Format ParseFormat(std::string_view name) {
+    if (name == "auto") return Format::Auto;
+    if (name == "plain") return Format::Plain;
+    if (name == "rime") return Format::Rime;
+    if (name == "libime" || name == "fcitx5") return Format::Libime;
+    if (name == "fcitx4") return Format::Fcitx4;
+    if (name == "ibus") return Format::Ibus;
+    if (name == "yong") return Format::Yong;
+    throw Failure("Unknown format \"" + std::string(name) + "\" (known: auto, plain, rime, libime, fcitx4, ibus, yong)");
+}
+
+const char* FormatName(Format format) {
+    switch (format) {
+        case Format::Auto: return "auto";
+        case Format::Plain: return "plain";
+        case Format::Rime: return "Rime";
+        case Format::Libime: return "libime";
+        case Format::Fcitx4: return "fcitx4";
+        case Format::Ibus: return "ibus-table";
+        case Format::Yong: return "yong";
+    }
+    return "?";
+}
+
+TableDocument ReadTable(std::string_view bytes, Encoding encoding, Format format) {
+    TableDocument doc;
+    DecodedText d = DecodeText(bytes, encoding);
+    doc.text = std::move(d.text);
+    doc.encoding = d.encoding;
+    doc.hadBom = d.hadBom;
+    doc.lines = CutLines(doc.text);
+    Detection found = Detect(doc);
+    if (format == Format::Auto) {
+        format = found.format;
+    } else if (found.format != Format::Plain && found.format != format &&
+               !((found.format == Format::Libime || found.format == Format::Fcitx4) &&
+                 (format == Format::Libime || format == Format::Fcitx4))) {
+        throw Failure("Line " + std::to_string(found.line + 1) + " (\"" + Utf8Of(TrimBlanks(doc.lineText(found.line))) +
+                      "\") belongs to the header of a " + FormatName(found.format) + " table, not of a " +
+                      FormatName(format) + " table; give --format " + OptionName(found.format) +
+                      " or --format auto");
+    }
+    doc.format = format;
+    Reader(doc).read();
+    return doc;
+}
+
+std::string ToGroupLines(const TableDocument& doc) {
+    if (doc.format == Format::Plain) return NormalizeLineBreaks(doc.text);
+    std::string out;
+    out.reserve(doc.text.size() + doc.text.size() / 8);
+    const auto& entries = doc.entries;
+    for (std::size_t i = 0; i < entries.size();) {
+        if (i) out += "\r\n";
+        AppendToken(out, entries[i].code);
+        std::size_t j = i;
+        for (; j < entries.size() && entries[j].code == entries[i].code; ++j) {
+            out += ' ';
+            AppendToken(out, entries[j].word);
+        }
+        i = j;
+    }
+    return out;
+}
+
+std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options) {
+    if (options.format == Format::Auto) throw Failure("No output format given");
+    return EncodeText(FreshText(entries, options), options.encoding, options.bom, options.textEncoding);
+}
+
+std::string WriteEntries(const std::vector<TableEntry>& entries, Format format, Encoding encoding, bool bom) {
+    WriteOptions o;
+    o.format = format;
+    o.encoding = encoding;
+    o.bom = bom;
+    return WriteEntries(entries, o);
+}
+
+std::string WriteTable(const TableDocument& doc, const WriteOptions& options, std::size_t* droppedLines) {
+    if (droppedLines) *droppedLines = 0;
+    WriteOptions o = options;
+    o.textEncoding = TextEncodingOf(doc);
+    if (o.format != doc.format) {
+        if (droppedLines)
+            for (const auto& l : doc.lines) *droppedLines += l.kind == Kind::Extra;
+        return WriteEntries(doc.entries, o);
+    }
+    std::string out;
+    out.reserve(doc.text.size() + 64);
+    std::vector<TableEntry> parsed;
+    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+        const TableLine& l = doc.lines[i];
+        std::string_view text = doc.lineText(i);
+        if (l.kind == Kind::Entry) {
+            ParseEntryLine(doc.format, doc.layout, text, parsed);
+            const TableEntry* now = doc.entries.data() + l.firstEntry;
+            if (!std::equal(parsed.begin(), parsed.end(), now, now + l.entryCount)) {
+                try {
+                    out += CanonicalLine(doc.format, doc.layout, now, l.entryCount);
+                } catch (const Failure& f) {
+                    throw Failure("Line " + std::to_string(i + 1) + ": " + f.what());
+                }
+                out.append(doc.text, l.offset + l.length, l.breakLength);
+                continue;
+            }
+        }
+        out.append(doc.text, l.offset, l.length + l.breakLength);
+    }
+    return EncodeText(out, o.encoding, o.bom, o.textEncoding);
+}
+
+std::vector<TableEntry> EntriesFromGroupLines(std::string_view text, std::size_t* skipped) {
+    std::vector<TableEntry> entries;
+    if (skipped) *skipped = 0;
+    TableLayout layout;
+    std::vector<TableEntry> parsed;
+    for (const TableLine& l : CutLines(text)) {
+        std::string_view line = text.substr(l.offset, l.length);
+        if (ParseEntryLine(Format::Plain, layout, line, parsed)) {
+            for (auto& e : parsed) entries.push_back(std::move(e));
+        } else if (skipped && !TrimText(line).empty()) {
+            ++*skipped;
+        }
+    }
+    return entries;
+}
+
+}  // namespace zelmora::formats
