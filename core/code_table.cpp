@@ -24,28 +24,129 @@ bool PoolContainsLine(std::string_view pool, std::string_view line) {
     return ContainsIgnoringCase(pool, WordTail(line));
 }
 
+namespace {
+
+constexpr std::uint64_t kFnvOffset = 1469598103934665603ull;
+constexpr std::uint64_t kFnvPrime = 1099511628211ull;
+
+inline std::uint64_t Mix(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
+    return h;
+}
+
+inline std::size_t CharWidth(const std::string& s, std::size_t i) {
+    return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+}
+
+}  // namespace
+
 PoolIndex::PoolIndex(std::string_view pool) {
     upper_ = UpperText(UpToNul(pool));
     const std::size_t n = upper_.size();
     if (n == 0) return;
     if (n > 0x7FFFFFF0u) throw Failure("Pool too large");
+
+    // Each word of the pool starts after a space on a character boundary and
+    // runs to the next space byte. Every prefix of it that ends on a character
+    // boundary goes into the hash, once.
+    auto forEachPrefix = [&](auto&& fn) {
+        bool inWord = false;
+        std::size_t start = 0;
+        std::uint64_t h = kFnvOffset;
+        for (std::size_t q = 0; q < n;) {
+            const std::size_t w = CharWidth(upper_, q);
+            if (upper_[q] == ' ') {
+                hasBoundarySpace_ = true;
+                inWord = true;
+                start = q + 1;
+                h = kFnvOffset;
+            } else if (inWord) {
+                if (w == 2 && upper_[q + 1] == ' ') {
+                    inWord = false;  // the word ends inside this character
+                } else {
+                    for (std::size_t k = q; k < q + w; ++k) h = (h ^ static_cast<unsigned char>(upper_[k])) * kFnvPrime;
+                    fn(h, start, q + w - start);
+                }
+            }
+            q += w;
+        }
+    };
+    std::size_t prefixes = 0;
+    forEachPrefix([&](std::uint64_t, std::size_t, std::size_t) { ++prefixes; });
+    std::size_t size = 16;
+    while (size < prefixes * 2) size <<= 1;
+    slots_.assign(size, Slot{});
+    mask_ = size - 1;
+    forEachPrefix([&](std::uint64_t h, std::size_t pos, std::size_t len) {
+        const std::uint64_t m = Mix(h);
+        const std::uint32_t tag = static_cast<std::uint32_t>(m >> 32);
+        for (std::uint64_t i = m & mask_;; i = (i + 1) & mask_) {
+            Slot& s = slots_[i];
+            if (s.len == 0) {
+                s = {tag, static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(len)};
+                return;
+            }
+            if (s.tag == tag && s.len == len && std::memcmp(upper_.data() + s.pos, upper_.data() + pos, len) == 0)
+                return;
+        }
+    });
+}
+
+bool PoolIndex::containsWord(std::string_view word) const {
+    std::uint64_t h = kFnvOffset;
+    for (unsigned char c : word) h = (h ^ c) * kFnvPrime;
+    const std::uint64_t m = Mix(h);
+    const std::uint32_t tag = static_cast<std::uint32_t>(m >> 32);
+    for (std::uint64_t i = m & mask_;; i = (i + 1) & mask_) {
+        const Slot& s = slots_[i];
+        if (s.len == 0) return false;
+        if (s.tag == tag && s.len == word.size() && std::memcmp(upper_.data() + s.pos, word.data(), word.size()) == 0)
+            return true;
+    }
+}
+
+bool PoolIndex::contains(std::string_view tail) const {
+    thread_local std::string needle;
+    needle.assign(UpToNul(tail));
+    UpperTextInPlace(needle);
+    if (needle.empty() || upper_.empty()) return false;
+    if (needle[0] == ' ') {
+        // One space and one word: the word must begin some word of the pool.
+        std::string_view word = std::string_view(needle).substr(1);
+        bool simple = word.find(' ') == std::string_view::npos;
+        if (simple && !word.empty()) {
+            // A lead byte at the end of the word may pair with the pool's next
+            // byte; leave that to the full search.
+            std::size_t last = 0;
+            for (std::size_t k = 0; k < word.size();) {
+                last = k;
+                k += (IsLeadByte(static_cast<unsigned char>(word[k])) && k + 1 < word.size()) ? 2 : 1;
+            }
+            simple = !(IsLeadByte(static_cast<unsigned char>(word[last])) && last + 1 == word.size());
+        }
+        if (simple) return word.empty() ? hasBoundarySpace_ : containsWord(word);
+    }
+    return searchSuffixes(needle);
+}
+
+void PoolIndex::buildSuffixArray() const {
+    const std::size_t n = upper_.size();
     sa_.resize(n);
     if (divsufsort(reinterpret_cast<const sauchar_t*>(upper_.data()), sa_.data(), static_cast<saidx_t>(n)) != 0)
         throw Failure("Suffix sorting failed");
     std::vector<bool> boundary(n, false);
-    for (std::size_t i = 0; i < n;) {
-        boundary[i] = true;
-        i += (IsLeadByte(static_cast<unsigned char>(upper_[i])) && i + 1 < n) ? 2 : 1;
-    }
+    for (std::size_t i = 0; i < n; i += CharWidth(upper_, i)) boundary[i] = true;
     boundaryBefore_.resize(n + 1);
     boundaryBefore_[0] = 0;
     for (std::size_t k = 0; k < n; ++k)
         boundaryBefore_[k + 1] = boundaryBefore_[k] + (boundary[static_cast<std::size_t>(sa_[k])] ? 1 : 0);
+    suffixesBuilt_ = true;
 }
 
-bool PoolIndex::contains(std::string_view tail) const {
-    std::string needle = UpperText(UpToNul(tail));
-    if (needle.empty() || upper_.empty()) return false;
+bool PoolIndex::searchSuffixes(std::string_view needle) const {
+    if (!suffixesBuilt_) buildSuffixArray();
     saidx_t left = 0;
     saidx_t count = sa_search(reinterpret_cast<const sauchar_t*>(upper_.data()), static_cast<saidx_t>(upper_.size()),
                               reinterpret_cast<const sauchar_t*>(needle.data()), static_cast<saidx_t>(needle.size()),

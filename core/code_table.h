@@ -17,22 +17,37 @@ std::string_view WordTail(std::string_view line);
 // Literal pool membership: ContainsIgnoringCase(pool, word tail of line).
 bool PoolContainsLine(std::string_view pool, std::string_view line);
 
-// Exact, fast pool membership: a case-insensitive substring test at a
-// character boundary of the pool, answered from a suffix array of the
-// upper-cased pool in O(|tail| log |pool|).
+// Exact, fast pool membership: the same answers as
+// ContainsIgnoringCase(pool, tail). A tail of one space and one word (the
+// usual entry line) is looked up in a hash of every character-boundary prefix
+// of the pool's space-led words; any other tail is searched in a suffix array
+// of the upper-cased pool, built on first need, in O(|tail| log |pool|).
+// An index is used by one thread at a time.
 class PoolIndex {
 public:
     PoolIndex() = default;
     explicit PoolIndex(std::string_view pool);
-    // Same answer as ContainsIgnoringCase(pool, tail).
     bool contains(std::string_view tail) const;
     std::size_t size() const { return upper_.size(); }
 
 private:
+    struct Slot {
+        std::uint32_t tag = 0;
+        std::uint32_t pos = 0;
+        std::uint32_t len = 0;  // 0: empty
+    };
+    bool containsWord(std::string_view word) const;
+    bool searchSuffixes(std::string_view needle) const;
+    void buildSuffixArray() const;
+
     std::string upper_;
-    std::vector<int32_t> sa_;
+    bool hasBoundarySpace_ = false;
+    std::vector<Slot> slots_;
+    std::uint64_t mask_ = 0;
+    mutable bool suffixesBuilt_ = false;
+    mutable std::vector<int32_t> sa_;
     // boundaryBefore_[k]: how many of sa_[0..k) start on a character boundary.
-    std::vector<int32_t> boundaryBefore_;
+    mutable std::vector<int32_t> boundaryBefore_;
 };
 
 }  // namespace zelmora

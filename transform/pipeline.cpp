@@ -1,6 +1,10 @@
 #include "transform/pipeline.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 #include "core/text.h"
 #include "transform/classify.h"
@@ -17,7 +21,9 @@ namespace zelmora {
 PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std::string>& entriesIn,
                               const std::vector<Derivation>& which, const std::function<void(const char*)>& step) {
     auto wants = [&](Derivation d) { return std::find(which.begin(), which.end(), d) != which.end(); };
+    std::mutex stepMutex;
     auto tell = [&](const char* name) {
+        std::lock_guard<std::mutex> lock(stepMutex);
         if (step) step(name);
     };
     PipelineResult r;
@@ -34,51 +40,96 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     r.outputs.emplace_back("一字一行", entries);
     r.statusLines.emplace_back("一字一行", LineCountStatus(CountPaneLines(entries)));
 
-    if (wants(Derivation::Group)) {
-        tell("重码一行");
-        std::string grouped = GroupEqualCodes(entries);
-        r.statusLines.emplace_back("重码一行", LineCountStatus(CountPaneLines(grouped)));
-        r.outputs.emplace_back("重码一行", std::move(grouped));
-    }
-    if (wants(Derivation::Classify)) {
-        tell("码长分类");
-        ClassifyResult c = ClassifyByCodeLength(entries);
-        r.statusLines.emplace_back("码长分类", ClassifyStatus(c));
-        const char* hints[4] = {"一码", "二码", "三码", "四码"};
-        for (int n = 0; n < 4; ++n) r.outputs.emplace_back(hints[n], std::move(c.texts[n]));
-    }
-    if (wants(Derivation::FullCodes)) {
-        tell("全码");
-        FullCodesResult f = ExtractFullCodes(entries);
-        r.statusLines.emplace_back("全码", FullCodesStatus(f));
-        r.outputs.emplace_back("全码三码", std::move(f.threeText));
-        r.outputs.emplace_back("全码四码", std::move(f.fourText));
-        r.outputs.emplace_back("全码全部", std::move(f.allText));
-        r.outputs.emplace_back("三简", std::move(f.shortText));
-    }
-    if (wants(Derivation::Shortest)) {
-        tell("出简不出全");
-        ShortestCodesResult s = ExtractShortestCodes(entries);
-        r.statusLines.emplace_back("出简不出全", ShortestCodesStatus(s));
-        const char* hints[4] = {"最简一码", "最简二码", "最简三码", "最简四码"};
-        for (int n = 0; n < 4; ++n) r.outputs.emplace_back(hints[n], std::move(s.texts[n]));
-        r.outputs.emplace_back("最简全部", std::move(s.allText));
-    }
-    if (wants(Derivation::Duplicates)) {
-        tell("重码");
-        DuplicateCodesResult d = ExtractDuplicateCodes(source);
-        r.statusLines.emplace_back("重码", DuplicateCodesStatus(CountPaneLines(d.duplicateText), d));
-        r.outputs.emplace_back("重码", std::move(d.duplicateText));
-        r.outputs.emplace_back("不重码", std::move(d.uniqueText));
-    }
-    if (wants(Derivation::Relation)) {
-        tell("简码全码");
-        RelationResult rel = RelateShortAndFullCodes(entries, source);
-        r.statusLines.emplace_back("简码全码", RelationStatus(rel));
-        r.outputs.emplace_back("全部简码", std::move(rel.shortCodesText));
-        r.outputs.emplace_back("简码全码", std::move(rel.fullCodesText));
-        r.outputs.emplace_back("有简码的字", std::move(rel.wordsText));
-        r.outputs.emplace_back("简码字的全码重码时置后", std::move(rel.reorderedText));
+    // The derivations only read the two texts, so they run side by side (two
+    // at a time: the machines we aim at have two cores); results are put back
+    // in their fixed order.
+    using Part = std::pair<std::vector<std::pair<std::string, std::string>>,   // outputs
+                           std::vector<std::pair<std::string, std::string>>>;  // status lines
+    std::vector<std::function<Part()>> tasks;
+    if (wants(Derivation::Group))
+        tasks.push_back([&] {
+            tell("重码一行");
+            std::string grouped = GroupEqualCodes(entries);
+            Part p;
+            p.second.emplace_back("重码一行", LineCountStatus(CountPaneLines(grouped)));
+            p.first.emplace_back("重码一行", std::move(grouped));
+            return p;
+        });
+    if (wants(Derivation::Classify))
+        tasks.push_back([&] {
+            tell("码长分类");
+            ClassifyResult c = ClassifyByCodeLength(entries);
+            Part p;
+            p.second.emplace_back("码长分类", ClassifyStatus(c));
+            const char* hints[4] = {"一码", "二码", "三码", "四码"};
+            for (int n = 0; n < 4; ++n) p.first.emplace_back(hints[n], std::move(c.texts[n]));
+            return p;
+        });
+    if (wants(Derivation::FullCodes))
+        tasks.push_back([&] {
+            tell("全码");
+            FullCodesResult f = ExtractFullCodes(entries);
+            Part p;
+            p.second.emplace_back("全码", FullCodesStatus(f));
+            p.first.emplace_back("全码三码", std::move(f.threeText));
+            p.first.emplace_back("全码四码", std::move(f.fourText));
+            p.first.emplace_back("全码全部", std::move(f.allText));
+            p.first.emplace_back("三简", std::move(f.shortText));
+            return p;
+        });
+    if (wants(Derivation::Shortest))
+        tasks.push_back([&] {
+            tell("出简不出全");
+            ShortestCodesResult s = ExtractShortestCodes(entries);
+            Part p;
+            p.second.emplace_back("出简不出全", ShortestCodesStatus(s));
+            const char* hints[4] = {"最简一码", "最简二码", "最简三码", "最简四码"};
+            for (int n = 0; n < 4; ++n) p.first.emplace_back(hints[n], std::move(s.texts[n]));
+            p.first.emplace_back("最简全部", std::move(s.allText));
+            return p;
+        });
+    if (wants(Derivation::Duplicates))
+        tasks.push_back([&] {
+            tell("重码");
+            DuplicateCodesResult d = ExtractDuplicateCodes(source);
+            Part p;
+            p.second.emplace_back("重码", DuplicateCodesStatus(CountPaneLines(d.duplicateText), d));
+            p.first.emplace_back("重码", std::move(d.duplicateText));
+            p.first.emplace_back("不重码", std::move(d.uniqueText));
+            return p;
+        });
+    if (wants(Derivation::Relation))
+        tasks.push_back([&] {
+            tell("简码全码");
+            RelationResult rel = RelateShortAndFullCodes(entries, source);
+            Part p;
+            p.second.emplace_back("简码全码", RelationStatus(rel));
+            p.first.emplace_back("全部简码", std::move(rel.shortCodesText));
+            p.first.emplace_back("简码全码", std::move(rel.fullCodesText));
+            p.first.emplace_back("有简码的字", std::move(rel.wordsText));
+            p.first.emplace_back("简码字的全码重码时置后", std::move(rel.reorderedText));
+            return p;
+        });
+
+    std::vector<Part> parts(tasks.size());
+    std::vector<std::exception_ptr> failures(tasks.size());
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+        for (std::size_t i; (i = next++) < tasks.size();) {
+            try {
+                parts[i] = tasks[i]();
+            } catch (...) {
+                failures[i] = std::current_exception();
+            }
+        }
+    };
+    std::thread second(worker);
+    worker();
+    second.join();
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (failures[i]) std::rethrow_exception(failures[i]);
+        for (auto& o : parts[i].first) r.outputs.push_back(std::move(o));
+        for (auto& st : parts[i].second) r.statusLines.push_back(std::move(st));
     }
     return r;
 }
