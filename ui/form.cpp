@@ -1,0 +1,628 @@
+#include "ui/form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QWindow>
+
+#include "sources/resources.h"
+#include "transform/classify.h"
+#include "transform/duplicates.h"
+#include "transform/expand.h"
+#include "transform/full_codes.h"
+#include "transform/group.h"
+#include "transform/relation.h"
+#include "transform/shortest.h"
+#include "transform/status.h"
+#include "ui/about_content.h"
+#include "ui/desktop.h"
+#include "ui/dock.h"
+
+namespace zelmora {
+
+const char* const kApplicationTitle = "Zelmora  v0.9.10.26";
+const char* const kWindowCaption = "Zelmora v0.9.10.26";
+
+namespace {
+
+// Outer size of the window at start, and its largest width.
+constexpr int kOuterWidth = 434;
+constexpr int kOuterHeight = 507;
+// The frame assumed while the platform doesn't tell its own: 4-pixel borders
+// and a 19-pixel caption bar.
+const QMargins kAssumedFrame(4, 23, 4, 4);
+constexpr int kHelpHeight = 97;
+
+const QColor kLinkColour(0, 0, 255);       // 0xFF0000 as 0x00BBGGRR
+const QColor kLinkHoverColour(0x80, 0x80, 0x00);  // 0x008080, olive
+
+const char* const kHelpLines[] = {
+    "帮助：",
+    "首先通过主菜单，打开或粘贴（直接Ctrl+v下面会被截断）一个码表。",
+    "中、右2个文本框，是其它页面操作的基础，一定要有结果。",
+    "结果可Ctrl+a（全选）Ctrl+c（复制），并提供了导出为文本文件功能。",
+    "可先利用内置码表测试下。待处理码表也应当类似于内置码表格式。",
+    "举例：",
+    "·欲简码的全码在重码时置后，可选“简码全码”标签提取。",
+};
+
+QString Utf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+void SetStatus(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize();  // status lines size themselves to their text
+}
+
+QString LineCount(const Pane& pane) { return Utf8(LineCountStatus(CountPaneLines(pane))); }
+
+// The hourglass over a control while a long command works, and the control's
+// own cursor again however the command ends.
+class Hourglass {
+public:
+    Hourglass(QWidget* control, Qt::CursorShape normal) : control_(control), normal_(normal) {
+        control_->setCursor(Qt::WaitCursor);
+    }
+    explicit Hourglass(QWidget* control) : control_(control) { control_->setCursor(Qt::WaitCursor); }
+    ~Hourglass() {
+        if (normal_ == Qt::BitmapCursor)
+            control_->unsetCursor();
+        else
+            control_->setCursor(normal_);
+    }
+    Hourglass(const Hourglass&) = delete;
+    Hourglass& operator=(const Hourglass&) = delete;
+
+private:
+    QWidget* control_;
+    Qt::CursorShape normal_ = Qt::BitmapCursor;  // none of its own
+};
+
+// Lets the cleared panes and the wait text be painted before the work.
+void DispatchPendingMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+}  // namespace
+
+QFont WindowFont() {
+    static const QString family = [] {
+        const QStringList installed = QFontDatabase::families();
+        for (const char* name : {"宋体", "SimSun", "NSimSun", "WenQuanYi Zen Hei", "Noto Sans CJK SC",
+                                 "Noto Serif CJK SC", "AR PL UMing CN", "Droid Sans Fallback"}) {
+            const QString candidate = QString::fromUtf8(name);
+            if (installed.contains(candidate, Qt::CaseInsensitive)) return candidate;
+        }
+        const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+        return chinese.isEmpty() ? QString() : chinese.first();
+    }();
+    QFont font;
+    if (!family.isEmpty()) font.setFamilies({family});
+    font.setPixelSize(12);
+    return font;
+}
+
+QString FailureText(const QString& message) {
+    if (!message.isEmpty() && message.back() > u'.') return message + u'.';
+    return message;
+}
+
+std::function<void(QMessageBox&)>& TForm1::MessageBoxRunner() {
+    static std::function<void(QMessageBox&)> runner = [](QMessageBox& box) { box.exec(); };
+    return runner;
+}
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+    setObjectName("Form1");
+    setWindowTitle(QString::fromUtf8(kWindowCaption));
+    setWindowIcon(about::WindowIcon());
+    setFont(WindowFont());
+
+    createMenu();
+    createTabs();
+
+    // Start size and placement: the outer size, centred on the desktop.
+    setMaximumWidth(kOuterWidth - kAssumedFrame.left() - kAssumedFrame.right());
+    resize(kOuterWidth - kAssumedFrame.left() - kAssumedFrame.right(),
+           kOuterHeight - kAssumedFrame.top() - kAssumedFrame.bottom());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect desk = screen->geometry();
+        move(desk.x() + (desk.width() - kOuterWidth) / 2, desk.y() + (desk.height() - kOuterHeight) / 2);
+    }
+
+    FormCreate(this);
+}
+
+TForm1::~TForm1() = default;
+
+QAction* TForm1::addItem(const char* name, const QString& caption, Handler handler) {
+    QAction* item = N1->addAction(caption);
+    item->setObjectName(name);
+    itemHandlers_[item] = handler;
+    connect(item, &QAction::triggered, this, [this, item, handler] { guarded([=, this] { (this->*handler)(item); }); });
+    return item;
+}
+
+void TForm1::createMenu() {
+    menuBar()->setFont(font());
+    N1 = menuBar()->addMenu(QStringLiteral("原码表"));
+    N1->setObjectName("N1");
+    N1->menuAction()->setObjectName("N1");
+    N1->setFont(font());
+    N2 = addItem("N2", QStringLiteral("打开..."), &TForm1::N2Click);
+    N3 = addItem("N3", QStringLiteral("粘贴替换原码表"), &TForm1::N3Click);
+    N9 = addItem("N9", QStringLiteral("粘贴替换一字一行码表"), &TForm1::N9Click);
+    N86GB67631 = addItem("N86GB67631", QStringLiteral("内置标准五笔86版GB-6763单字码表"), &TForm1::N86GB67631Click);
+    N7 = N1->addSeparator();
+    N7->setObjectName("N7");
+    N4 = addItem("N4", QStringLiteral("一字一行"), &TForm1::N4Click);
+    N5 = addItem("N5", QStringLiteral("重码一行"), &TForm1::N5Click);
+    N21 = addItem("N21", QStringLiteral("上面2项"), &TForm1::N21Click);
+    N6 = N1->addSeparator();
+    N6->setObjectName("N6");
+    N8 = addItem("N8", QStringLiteral("导出所有结果为单独的文本文件"), &TForm1::N8Click);
+}
+
+Pane* TForm1::addPane(int number, const QString& hint) {
+    auto* pane = new Pane(this);
+    pane->setObjectName(QStringLiteral("RichEdit%1").arg(number));
+    pane->setHint(hint);
+    return pane;
+}
+
+QFrame* TForm1::addStrip(QWidget* tab, const char* name, int height) {
+    auto* strip = new QFrame(tab);
+    strip->setObjectName(name);
+    strip->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    strip->setLineWidth(1);
+    static_cast<DockHost*>(tab)->dock(strip, DockHost::Side::Top, height);
+    return strip;
+}
+
+QLabel* TForm1::addStatusLine(QFrame* strip, const char* name, int left, int top) {
+    auto* label = new QLabel(strip);
+    label->setObjectName(name);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QPushButton* TForm1::addExtractButton(QFrame* strip, const char* name, int left, Handler handler) {
+    auto* button = new QPushButton(QStringLiteral("提取"), strip);
+    button->setObjectName(name);
+    button->setGeometry(left, 9, 75, 25);
+    connect(button, &QPushButton::clicked, this,
+            [this, button, handler] { guarded([=, this] { (this->*handler)(button); }); });
+    return button;
+}
+
+void TForm1::createTabs() {
+    auto* client = new DockHost(this);
+    client->setObjectName("ClientArea");
+    setCentralWidget(client);
+
+    // The help pane along the bottom.
+    RichEdit20 = addPane(20, QString());
+    RichEdit20->setReadOnly(true);
+    RichEdit20->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    RichEdit20->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    RichEdit20->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    {
+        QPalette p = RichEdit20->palette();
+        p.setColor(QPalette::Base, p.color(QPalette::ToolTipBase));
+        RichEdit20->setPalette(p);
+        QStringList lines;
+        for (const char* line : kHelpLines) lines << QString::fromUtf8(line);
+        RichEdit20->setPlainText(lines.join(u'\n'));
+    }
+    client->dock(RichEdit20, DockHost::Side::Bottom, kHelpHeight);
+
+    PageControl1 = new QTabWidget(client);
+    PageControl1->setObjectName("PageControl1");
+    client->dock(PageControl1, DockHost::Side::Client);
+
+    auto tab = [this](QWidget*& sheet, const char* name, const QString& caption) {
+        auto* page = new DockHost;
+        page->setObjectName(name);
+        PageControl1->addTab(page, caption);
+        sheet = page;
+        return page;
+    };
+    auto panes = [this](DockHost* page, int width, std::initializer_list<std::pair<int, const char*>> list) {
+        std::vector<Pane*> made;
+        for (auto [number, hint] : list) {
+            Pane* pane = addPane(number, QString::fromUtf8(hint));
+            page->dock(pane, DockHost::Side::Left, width);
+            made.push_back(pane);
+        }
+        return made;
+    };
+
+    // 1 "原码表": the source table, its one-word-per-line form and its groups.
+    DockHost* page = tab(TabSheet1, "TabSheet1", QStringLiteral("原码表"));
+    Panel1 = addStrip(page, "Panel1", 34);
+    Label1 = addStatusLine(Panel1, "Label1", 8, 8);
+    Label2 = addStatusLine(Panel1, "Label2", 146, 8);
+    Label9 = addStatusLine(Panel1, "Label9", 283, 8);
+    auto made = panes(page, 139, {{1, "原码表"}, {2, "一字一行"}, {19, "重码一行"}});
+    RichEdit1 = made[0];
+    RichEdit2 = made[1];
+    RichEdit19 = made[2];
+    RichEdit1->setChangeHandler([this] { RichEdit1Change(RichEdit1); });
+    RichEdit2->setChangeHandler([this] { RichEdit2Change(RichEdit2); });
+    RichEdit19->setChangeHandler([this] { RichEdit19Change(RichEdit19); });
+
+    // 2 "码长分类"
+    page = tab(TabSheet3, "TabSheet3", QStringLiteral("码长分类"));
+    Panel3 = addStrip(page, "Panel3", 45);
+    Label4 = addStatusLine(Panel3, "Label4", 8, 16);
+    Button4 = addExtractButton(Panel3, "Button4", 320, &TForm1::Button4Click);
+    made = panes(page, 105, {{4, "一码"}, {5, "二码"}, {6, "三码"}, {7, "四码"}});
+    RichEdit4 = made[0];
+    RichEdit5 = made[1];
+    RichEdit6 = made[2];
+    RichEdit7 = made[3];
+
+    // 3 "全码"
+    page = tab(TabSheet6, "TabSheet6", QStringLiteral("全码"));
+    Panel5 = addStrip(page, "Panel5", 45);
+    Label7 = addStatusLine(Panel5, "Label7", 8, 16);
+    Button7 = addExtractButton(Panel5, "Button7", 320, &TForm1::Button7Click);
+    made = panes(page, 105, {{11, "全码三码"}, {12, "全码四码"}, {13, "全码全部"}, {14, "三简"}});
+    RichEdit11 = made[0];
+    RichEdit12 = made[1];
+    RichEdit13 = made[2];
+    RichEdit14 = made[3];
+
+    // 4 "出简不出全"
+    page = tab(TabSheet5, "TabSheet5", QStringLiteral("出简不出全"));
+    Panel4 = addStrip(page, "Panel4", 45);
+    Label5 = addStatusLine(Panel4, "Label5", 8, 16);
+    Button5 = addExtractButton(Panel4, "Button5", 320, &TForm1::Button5Click);
+    made = panes(page, 83, {{9, "最简一码"}, {10, "最简二码"}, {15, "最简三码"}, {16, "最简四码"}, {21, "最简全部"}});
+    RichEdit9 = made[0];
+    RichEdit10 = made[1];
+    RichEdit15 = made[2];
+    RichEdit16 = made[3];
+    RichEdit21 = made[4];
+
+    // 5 "重码"
+    page = tab(TabSheet2, "TabSheet2", QStringLiteral("重码"));
+    Panel2 = addStrip(page, "Panel2", 41);
+    Label3 = addStatusLine(Panel2, "Label3", 8, 16);
+    Button3 = addExtractButton(Panel2, "Button3", 336, &TForm1::Button3Click);
+    made = panes(page, 209, {{3, "重码"}, {22, "不重码"}});
+    RichEdit3 = made[0];
+    RichEdit22 = made[1];
+
+    // 6 "简码全码": four panes that don't fill the width.
+    page = tab(TabSheet7, "TabSheet7", QStringLiteral("简码全码"));
+    Panel6 = addStrip(page, "Panel6", 41);
+    Label10 = addStatusLine(Panel6, "Label10", 8, 16);
+    Button1 = addExtractButton(Panel6, "Button1", 336, &TForm1::Button1Click);
+    RichEdit17 = addPane(17, QStringLiteral("全部简码"));
+    page->dock(RichEdit17, DockHost::Side::Left, 94);
+    RichEdit18 = addPane(18, QStringLiteral("简码全码"));
+    page->dock(RichEdit18, DockHost::Side::Left, 94);
+    RichEdit23 = addPane(23, QStringLiteral("有简码的字"));
+    page->dock(RichEdit23, DockHost::Side::Left, 37);
+    RichEdit24 = addPane(24, QStringLiteral("简码字的全码重码时置后"));
+    page->dock(RichEdit24, DockHost::Side::Left, 144);
+
+    // 7 "关于"
+    createAboutTab();
+    PageControl1->setCurrentIndex(0);
+}
+
+void TForm1::createAboutTab() {
+    auto* page = new DockHost;
+    page->setObjectName("TabSheet4");
+    PageControl1->addTab(page, QStringLiteral("关于"));
+    TabSheet4 = page;
+
+    RichEdit8 = addPane(8, QString());
+    RichEdit8->setReadOnly(true);
+    RichEdit8->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    RichEdit8->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    RichEdit8->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    {
+        QPalette p = RichEdit8->palette();
+        p.setColor(QPalette::Base, Qt::white);
+        RichEdit8->setPalette(p);
+        RichEdit8->setPlainText(about::CreditLines().join(u'\n'));
+    }
+    page->dock(RichEdit8, DockHost::Side::Top, 129);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("链接"));
+    GroupBox1->setObjectName("GroupBox1");
+    page->dock(GroupBox1, DockHost::Side::Top, 48);
+
+    const auto links = about::Links();
+    QLabel** labels[] = {&Label6, &Label8};
+    const char* names[] = {"Label6", "Label8"};
+    const int lefts[] = {8, 112};
+    for (int i = 0; i < 2; ++i) {
+        auto* label = new QLabel(links[static_cast<std::size_t>(i)].caption, GroupBox1);
+        label->setObjectName(names[i]);
+        label->setToolTip(links[static_cast<std::size_t>(i)].url);
+        QFont f = WindowFont();
+        f.setUnderline(true);
+        label->setFont(f);
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, kLinkColour);
+        label->setPalette(p);
+        label->setCursor(Qt::PointingHandCursor);
+        label->setMouseTracking(true);
+        label->setGeometry(lefts[i], 23, 84, std::max(12, label->sizeHint().height()));
+        label->installEventFilter(this);
+        *labels[i] = label;
+    }
+
+    // The picture at its natural size from the top-left corner; what doesn't
+    // fit is cut off.
+    Image1 = new QLabel;
+    Image1->setObjectName("Image1");
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setScaledContents(false);
+    const QImage picture = about::Picture();
+    if (!picture.isNull()) Image1->setPixmap(QPixmap::fromImage(picture));
+    page->dock(Image1, DockHost::Side::Client);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Label6 || watched == Label8) {
+        switch (event->type()) {
+            case QEvent::MouseMove: {
+                auto* me = static_cast<QMouseEvent*>(event);
+                guarded([&] { LabelMouseMove(watched, me->modifiers(), me->position().toPoint()); });
+                break;
+            }
+            case QEvent::Leave:
+                guarded([&] { LabelMouseLeave(watched); });
+                break;
+            case QEvent::MouseButtonRelease: {
+                auto* me = static_cast<QMouseEvent*>(event);
+                auto* label = static_cast<QWidget*>(watched);
+                if (me->button() == Qt::LeftButton && label->rect().contains(me->position().toPoint()))
+                    guarded([&] { LabelClick(watched); });
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    // The window manager frames the window after it is mapped; fit the outer
+    // size to the frame once it is known.
+    QTimer::singleShot(0, this, &TForm1::fitToFrame);
+    QTimer::singleShot(300, this, &TForm1::fitToFrame);
+}
+
+void TForm1::fitToFrame() {
+    const QWindow* window = windowHandle();
+    if (!window) return;
+    const QMargins frame = window->frameMargins();
+    if (frame.isNull() || frame == fittedFrame_) return;
+    fittedFrame_ = frame;
+    const int width = kOuterWidth - frame.left() - frame.right();
+    setMaximumWidth(width);
+    resize(width, kOuterHeight - frame.top() - frame.bottom());
+    if (const QScreen* screen = this->screen()) {
+        const QRect desk = screen->geometry();
+        move(desk.x() + (desk.width() - kOuterWidth) / 2, desk.y() + (desk.height() - kOuterHeight) / 2);
+    }
+}
+
+void TForm1::guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        showFailure(QString::fromUtf8(e.what()));
+    }
+}
+
+void TForm1::showFailure(const QString& message) {
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), FailureText(message),
+                    QMessageBox::Ok, this);
+    MessageBoxRunner()(box);
+}
+
+void TForm1::Click(QAction* item) {
+    if (!item->isEnabled()) return;
+    auto it = itemHandlers_.find(item);
+    if (it != itemHandlers_.end()) (this->*(it->second))(item);
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TForm1::FormCreate(QObject*) {
+    applicationDirectory_ = QCoreApplication::applicationDirPath();
+    N4->setEnabled(false);
+    N5->setEnabled(false);
+    N21->setEnabled(false);
+    N8->setEnabled(false);
+}
+
+// ------------------------------------------------------ the first tab's panes
+
+void TForm1::RichEdit1Change(QObject*) {
+    SetStatus(Label1, LineCount(*RichEdit1));
+    // From the document: a keystroke in a big table must not read the text.
+    N4->setEnabled(!RichEdit1->isTextEmpty());
+    N21->setEnabled(N4->isEnabled());
+    N8->setEnabled(N4->isEnabled());
+}
+
+void TForm1::RichEdit2Change(QObject*) {
+    SetStatus(Label2, LineCount(*RichEdit2));
+    N5->setEnabled(!RichEdit2->isTextEmpty());
+}
+
+void TForm1::RichEdit19Change(QObject*) { SetStatus(Label9, LineCount(*RichEdit19)); }
+
+// ------------------------------------------------------ loading and export
+
+void TForm1::N2Click(QObject*) {
+    if (!OpenDialog1) {
+        OpenDialog1 = new QFileDialog(this);
+        OpenDialog1->setObjectName("OpenDialog1");
+        OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+        // A typed name is taken as it is; opening it tells whether it exists.
+        OpenDialog1->setFileMode(QFileDialog::AnyFile);
+        OpenDialog1->setDefaultSuffix(QStringLiteral("txt"));
+        OpenDialog1->setNameFilter(QStringLiteral("文本文件(*.txt)"));
+        OpenDialog1->setSizeGripEnabled(true);
+        lastOpened_ = QStringLiteral("标准GB-6763.txt");
+    }
+    OpenDialog1->selectFile(lastOpened_);
+    if (OpenDialog1->exec() != QDialog::Accepted) return;
+    const QStringList chosen = OpenDialog1->selectedFiles();
+    if (chosen.isEmpty()) return;
+    lastOpened_ = chosen.first();
+    LoadPaneFromFile(*RichEdit1, chosen.first());
+}
+
+void TForm1::N3Click(QObject*) { WritePaneText(*RichEdit1, ReadClipboardText()); }
+
+void TForm1::N9Click(QObject*) { WritePaneText(*RichEdit2, ReadClipboardText()); }
+
+void TForm1::N86GB67631Click(QObject*) {
+    ClearPane(*RichEdit1);
+    ResourceStream table = OpenBuiltinTable();
+    LoadPaneFromStream(*RichEdit1, table);
+}
+
+void TForm1::N8Click(QObject*) {
+    for (int n = 1; n <= 22; ++n) {
+        auto* pane = findChild<Pane*>(QStringLiteral("RichEdit%1").arg(n));
+        if (!pane || pane->isTextEmpty() || pane->hint().isEmpty()) continue;
+        SavePaneToFile(*pane, pane->hint() + QStringLiteral(".txt"));
+    }
+    // The files went to the current directory: show that folder.
+    DesktopOpener()(QUrl::fromLocalFile(QDir::currentPath()));
+}
+
+// ------------------------------------------------------------- derivations
+
+void TForm1::N4Click(QObject*) {
+    ClearPane(*RichEdit2);
+    const std::string entries = ExpandToEntryLines(ReadPaneText(*RichEdit1));
+    WritePaneText(*RichEdit2, entries);
+}
+
+void TForm1::N5Click(QObject*) {
+    ClearPane(*RichEdit19);
+    Hourglass busy(RichEdit1->viewport(), Qt::IBeamCursor);
+    SetStatus(Label9, QString::fromUtf8(kWaitText));
+    DispatchPendingMessages();
+    const std::string groups = GroupEqualCodes(ReadPaneText(*RichEdit2));
+    WritePaneText(*RichEdit19, groups);
+    // An empty result is no change of the pane: the count replaces the wait
+    // text all the same.
+    SetStatus(Label9, LineCount(*RichEdit19));
+}
+
+void TForm1::N21Click(QObject*) {
+    Click(N4);
+    Click(N5);
+}
+
+void TForm1::Button4Click(QObject*) {
+    for (Pane* pane : {RichEdit4, RichEdit5, RichEdit6, RichEdit7}) ClearPane(*pane);
+    const ClassifyResult r = ClassifyByCodeLength(ReadPaneText(*RichEdit2));
+    WritePaneText(*RichEdit4, r.texts[0]);
+    WritePaneText(*RichEdit5, r.texts[1]);
+    WritePaneText(*RichEdit6, r.texts[2]);
+    WritePaneText(*RichEdit7, r.texts[3]);
+    SetStatus(Label4, Utf8(ClassifyStatus(r)));
+}
+
+void TForm1::Button3Click(QObject*) {
+    ClearPane(*RichEdit3);
+    ClearPane(*RichEdit22);
+    const DuplicateCodesResult r = ExtractDuplicateCodes(ReadPaneText(*RichEdit1));
+    WritePaneText(*RichEdit3, r.duplicateText);
+    WritePaneText(*RichEdit22, r.uniqueText);
+    SetStatus(Label3, Utf8(DuplicateCodesStatus(CountPaneLines(*RichEdit3), r)));
+}
+
+void TForm1::Button7Click(QObject* sender) {
+    for (Pane* pane : {RichEdit11, RichEdit12, RichEdit13, RichEdit14}) ClearPane(*pane);
+    SetStatus(Label7, QString::fromUtf8(kWaitText));
+    auto* clicked = qobject_cast<QWidget*>(sender);
+    Hourglass busy(clicked ? clicked : Button7);
+    DispatchPendingMessages();
+    const FullCodesResult r = ExtractFullCodes(ReadPaneText(*RichEdit2));
+    WritePaneText(*RichEdit11, r.threeText);
+    WritePaneText(*RichEdit12, r.fourText);
+    WritePaneText(*RichEdit13, r.allText);
+    WritePaneText(*RichEdit14, r.shortText);
+    SetStatus(Label7, Utf8(FullCodesStatus(r)));
+}
+
+void TForm1::Button5Click(QObject* sender) {
+    for (Pane* pane : {RichEdit9, RichEdit10, RichEdit15, RichEdit16, RichEdit21}) ClearPane(*pane);
+    auto* clicked = qobject_cast<QWidget*>(sender);
+    Hourglass busy(clicked ? clicked : Button5);
+    SetStatus(Label5, QString::fromUtf8(kWaitText));
+    DispatchPendingMessages();
+    const ShortestCodesResult r = ExtractShortestCodes(ReadPaneText(*RichEdit2));
+    WritePaneText(*RichEdit9, r.texts[0]);
+    WritePaneText(*RichEdit10, r.texts[1]);
+    WritePaneText(*RichEdit15, r.texts[2]);
+    WritePaneText(*RichEdit16, r.texts[3]);
+    WritePaneText(*RichEdit21, r.allText);
+    SetStatus(Label5, Utf8(ShortestCodesStatus(r)));
+}
+
+void TForm1::Button1Click(QObject* sender) {
+    for (Pane* pane : {RichEdit17, RichEdit18, RichEdit23, RichEdit24}) ClearPane(*pane);
+    auto* clicked = qobject_cast<QWidget*>(sender);
+    Hourglass busy(clicked ? clicked : Button1);
+    SetStatus(Label10, QString::fromUtf8(kWaitText));
+    DispatchPendingMessages();
+    const RelationResult r = RelateShortAndFullCodes(ReadPaneText(*RichEdit2), ReadPaneText(*RichEdit1));
+    WritePaneText(*RichEdit17, r.shortCodesText);
+    WritePaneText(*RichEdit18, r.fullCodesText);
+    WritePaneText(*RichEdit23, r.wordsText);
+    WritePaneText(*RichEdit24, r.reorderedText);
+    SetStatus(Label10, Utf8(RelationStatus(r)));
+}
+
+// ------------------------------------------------------------ About links
+
+void TForm1::LabelClick(QObject* sender) {
+    if (auto* label = qobject_cast<QLabel*>(sender)) DesktopOpener()(QUrl(label->toolTip()));
+}
+
+void TForm1::LabelMouseMove(QObject* sender, Qt::KeyboardModifiers, QPoint) {
+    if (auto* label = qobject_cast<QLabel*>(sender)) {
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, kLinkHoverColour);
+        label->setPalette(p);
+    }
+}
+
+void TForm1::LabelMouseLeave(QObject* sender) {
+    if (auto* label = qobject_cast<QLabel*>(sender)) {
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, kLinkColour);
+        label->setPalette(p);
+    }
+}
+
+}  // namespace zelmora

@@ -1,0 +1,130 @@
+#pragma once
+// The main window: one menu, seven tabs, 24 panes. Every component is a
+// member whose object name is its name, so that the export can find the panes
+// by composing "RichEdit" and a number; every handler is a method named after
+// its component and event.
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+#include <map>
+
+#include "sources/pane.h"
+
+class QAction;
+class QFileDialog;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+
+namespace zelmora {
+
+// "Zelmora  v0.9.10.26" (two spaces): the caption of every message box. The
+// window's own caption has one space.
+extern const char* const kApplicationTitle;
+extern const char* const kWindowCaption;
+
+// "宋体" when installed, otherwise an installed font that has Chinese, 12
+// pixels high.
+QFont WindowFont();
+
+// A failure's message as the message box shows it: a full stop appended
+// unless the last character is "." or below.
+QString FailureText(const QString& message);
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Shows the message box of a failure; tests replace it to count boxes
+    // without blocking. The default runs the box modally.
+    static std::function<void(QMessageBox&)>& MessageBoxRunner();
+
+    // The folder of the program's executable, set by FormCreate.
+    QString applicationDirectory() const { return applicationDirectory_; }
+
+    // The click operation of a menu item as called from code: nothing while
+    // the item is disabled; a failure goes on to the caller.
+    void Click(QAction* item);
+
+    // Handlers.
+    void FormCreate(QObject* sender);
+    void RichEdit1Change(QObject* sender);
+    void RichEdit2Change(QObject* sender);
+    void RichEdit19Change(QObject* sender);
+    void N2Click(QObject* sender);
+    void N3Click(QObject* sender);
+    void N9Click(QObject* sender);
+    void N86GB67631Click(QObject* sender);
+    void N4Click(QObject* sender);
+    void N5Click(QObject* sender);
+    void N21Click(QObject* sender);
+    void N8Click(QObject* sender);
+    void Button4Click(QObject* sender);
+    void Button3Click(QObject* sender);
+    void Button7Click(QObject* sender);
+    void Button5Click(QObject* sender);
+    void Button1Click(QObject* sender);
+    void LabelClick(QObject* sender);
+    void LabelMouseMove(QObject* sender, Qt::KeyboardModifiers shift, QPoint pos);
+    void LabelMouseLeave(QObject* sender);
+
+    // Components.
+    QMenu* N1 = nullptr;
+    QAction *N2 = nullptr, *N3 = nullptr, *N9 = nullptr, *N86GB67631 = nullptr, *N7 = nullptr, *N4 = nullptr,
+            *N5 = nullptr, *N21 = nullptr, *N6 = nullptr, *N8 = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr, *TabSheet3 = nullptr, *TabSheet4 = nullptr,
+            *TabSheet5 = nullptr, *TabSheet6 = nullptr, *TabSheet7 = nullptr;
+    QFrame *Panel1 = nullptr, *Panel2 = nullptr, *Panel3 = nullptr, *Panel4 = nullptr, *Panel5 = nullptr,
+           *Panel6 = nullptr;
+    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr,
+           *Label6 = nullptr, *Label7 = nullptr, *Label8 = nullptr, *Label9 = nullptr, *Label10 = nullptr;
+    QPushButton *Button1 = nullptr, *Button3 = nullptr, *Button4 = nullptr, *Button5 = nullptr, *Button7 = nullptr;
+    Pane *RichEdit1 = nullptr, *RichEdit2 = nullptr, *RichEdit3 = nullptr, *RichEdit4 = nullptr,
+         *RichEdit5 = nullptr, *RichEdit6 = nullptr, *RichEdit7 = nullptr, *RichEdit8 = nullptr,
+         *RichEdit9 = nullptr, *RichEdit10 = nullptr, *RichEdit11 = nullptr, *RichEdit12 = nullptr,
+         *RichEdit13 = nullptr, *RichEdit14 = nullptr, *RichEdit15 = nullptr, *RichEdit16 = nullptr,
+         *RichEdit17 = nullptr, *RichEdit18 = nullptr, *RichEdit19 = nullptr, *RichEdit20 = nullptr,
+         *RichEdit21 = nullptr, *RichEdit22 = nullptr, *RichEdit23 = nullptr, *RichEdit24 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Image1 = nullptr;
+    // Made on first use: building a file dialog costs start-up time.
+    QFileDialog* OpenDialog1 = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    using Handler = void (TForm1::*)(QObject*);
+
+    void createMenu();
+    void createTabs();
+    void createAboutTab();
+    QAction* addItem(const char* name, const QString& caption, Handler handler);
+    Pane* addPane(int number, const QString& hint);
+    QFrame* addStrip(QWidget* tab, const char* name, int height);
+    QLabel* addStatusLine(QFrame* strip, const char* name, int left, int top);
+    QPushButton* addExtractButton(QFrame* strip, const char* name, int left, Handler handler);
+
+    // Every handler runs inside this: a failure ends it and is shown in a
+    // message box, and the program goes on.
+    void guarded(const std::function<void()>& handler);
+    void showFailure(const QString& message);
+    void fitToFrame();
+
+    QString applicationDirectory_;
+    std::map<QAction*, Handler> itemHandlers_;
+    QString lastOpened_;
+    QMargins fittedFrame_;
+    bool shown_ = false;
+};
+
+}  // namespace zelmora
