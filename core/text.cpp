@@ -56,6 +56,37 @@ std::string TrimText(std::string_view text) {
     return std::string(text.substr(b, e - b));
 }
 
+namespace {
+template <typename Lines, typename Pick>
+std::string JoinTrimmedOf(const Lines& lines, std::size_t count, Pick&& pick) {
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < count; ++i) total += pick(i).size() + 2;
+    std::string out;
+    out.reserve(total);
+    for (std::size_t i = 0; i < count; ++i) {
+        out += pick(i);
+        out += "\r\n";
+    }
+    std::size_t b = 0, e = out.size();
+    while (b < e && IsBlank(static_cast<unsigned char>(out[b]))) ++b;
+    while (e > b && IsBlank(static_cast<unsigned char>(out[e - 1]))) --e;
+    out.resize(e);
+    out.erase(0, b);
+    (void)lines;
+    return out;
+}
+}  // namespace
+
+std::string JoinTrimmed(const std::vector<std::string_view>& lines) {
+    return JoinTrimmedOf(lines, lines.size(), [&](std::size_t i) { return lines[i]; });
+}
+std::string JoinTrimmed(const std::vector<std::string>& lines) {
+    return JoinTrimmedOf(lines, lines.size(), [&](std::size_t i) { return std::string_view(lines[i]); });
+}
+std::string JoinTrimmed(const std::vector<std::string_view>& lines, const std::vector<std::uint32_t>& order) {
+    return JoinTrimmedOf(lines, order.size(), [&](std::size_t i) { return lines[order[i]]; });
+}
+
 std::string TrimRightText(std::string_view text) {
     std::size_t e = text.size();
     while (e > 0 && IsBlank(static_cast<unsigned char>(text[e - 1]))) --e;

@@ -1,7 +1,9 @@
 #pragma once
 // Text operations on GBK byte strings. Lengths and positions count bytes.
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/line_list.h"
 
@@ -33,6 +35,11 @@ void ForEachLine(std::string_view text, Fn&& fn) {
 std::string JoinLines(const LineList& list);
 std::string JoinLines(const std::vector<std::string>& lines);
 std::string TrimText(std::string_view text);
+// TrimText(JoinLines(lines)) built in one buffer; with `order`, the lines are
+// taken in that order.
+std::string JoinTrimmed(const std::vector<std::string_view>& lines);
+std::string JoinTrimmed(const std::vector<std::string>& lines);
+std::string JoinTrimmed(const std::vector<std::string_view>& lines, const std::vector<std::uint32_t>& order);
 std::string TrimRightText(std::string_view text);
 
 // Comma tokenizer: commas and white space separate, double quotes honoured.

@@ -8,13 +8,12 @@ namespace zelmora {
 
 LengthClasses SplitByCodeLength(std::string_view text) {
     LengthClasses c;
-    LineList lines = SplitLines(text);
-    for (auto& line : lines.lines()) {
+    ForEachLine(text, [&](std::string_view line) {
         int n = CodeLength(line);
-        if (n < 1 || n > 4) continue;
+        if (n < 1 || n > 4) return;
         c.pools[n - 1].append(WordTail(line));
-        c.lines[n - 1].push_back(std::move(line));
-    }
+        c.lines[n - 1].push_back(line);
+    });
     return c;
 }
 
@@ -23,7 +22,7 @@ ClassifyResult ClassifyByCodeLength(std::string_view text) {
     ClassifyResult r;
     for (int n = 0; n < 4; ++n) {
         r.counts[n] = c.lines[n].size();
-        r.texts[n] = TrimText(JoinLines(c.lines[n]));
+        r.texts[n] = JoinTrimmed(c.lines[n]);
     }
     return r;
 }

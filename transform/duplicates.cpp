@@ -7,23 +7,22 @@
 namespace zelmora {
 
 DuplicateCodesResult ExtractDuplicateCodes(std::string_view text) {
-    LineList lines = SplitLines(text);
-    std::vector<std::string> dup, uniq;
+    std::vector<std::string_view> dup, uniq;
     long long chars = 0;
-    for (auto& line : lines.lines()) {
+    ForEachLine(text, [&](std::string_view line) {
         if (CountTokens(line, 3) >= 3) {
             chars += DoubleByteCharCount(line);
-            dup.push_back(std::move(line));
+            dup.push_back(line);
         } else {
-            uniq.push_back(std::move(line));
+            uniq.push_back(line);
         }
-    }
+    });
     DuplicateCodesResult r;
     r.duplicateCount = dup.size();
     r.uniqueCount = uniq.size();
     r.doubleByteChars = chars < 0 ? 0 : static_cast<std::size_t>(chars);
-    r.duplicateText = TrimText(JoinLines(dup));
-    r.uniqueText = TrimText(JoinLines(uniq));
+    r.duplicateText = JoinTrimmed(dup);
+    r.uniqueText = JoinTrimmed(uniq);
     return r;
 }
 

@@ -12,12 +12,12 @@ namespace zelmora {
 
 FullCodesResult ExtractFullCodes(std::string_view text) {
     LengthClasses c = SplitByCodeLength(text);
-    auto& class3 = c.lines[2];
-    auto& class4 = c.lines[3];
+    const auto& class3 = c.lines[2];
+    const auto& class4 = c.lines[3];
     const PoolIndex pool4(c.pools[3]);
 
     // Walked from the last line to the first: short codes come out reversed.
-    std::vector<std::string> shortCodes, full3;
+    std::vector<std::string_view> shortCodes, full3;
     std::vector<char> isShort(class3.size(), 0);
     for (std::size_t i = class3.size(); i-- > 0;) {
         if (pool4.contains(WordTail(class3[i]))) {
@@ -26,24 +26,22 @@ FullCodesResult ExtractFullCodes(std::string_view text) {
         }
     }
     for (std::size_t i = 0; i < class3.size(); ++i)
-        if (!isShort[i]) full3.push_back(std::move(class3[i]));
+        if (!isShort[i]) full3.push_back(class3[i]);
 
-    std::vector<std::string> all;
+    std::vector<std::string_view> all;
     all.reserve(full3.size() + class4.size());
     all.insert(all.end(), full3.begin(), full3.end());
     all.insert(all.end(), class4.begin(), class4.end());
-    SortLines(all);
-    SortLines(shortCodes);
 
     FullCodesResult r;
     r.threeCount = full3.size();
     r.fourCount = class4.size();
     r.allCount = all.size();
     r.shortCount = shortCodes.size();
-    r.threeText = TrimText(JoinLines(full3));
-    r.fourText = TrimText(JoinLines(class4));
-    r.allText = TrimText(JoinLines(all));
-    r.shortText = TrimText(JoinLines(shortCodes));
+    r.threeText = JoinTrimmed(full3);
+    r.fourText = JoinTrimmed(class4);
+    r.allText = JoinTrimmed(all, SortedOrder(all));
+    r.shortText = JoinTrimmed(shortCodes, SortedOrder(shortCodes));
     return r;
 }
 

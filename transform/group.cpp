@@ -26,7 +26,7 @@ std::string GroupEqualCodes(std::string_view text) {
         previousCode.swap(code);
         havePrevious = true;
     }
-    return TrimText(JoinLines(out));
+    return JoinTrimmed(out);
 }
 
 }  // namespace zelmora

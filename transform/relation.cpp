@@ -38,9 +38,9 @@ RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_v
 
     // A line without a word (fewer than two tokens) can't be the full code of
     // a word: its word would be missing below.
-    auto hasWord = [](const std::string& line) { return CountTokens(line, 2) >= 2; };
+    auto hasWord = [](std::string_view line) { return CountTokens(line, 2) >= 2; };
 
-    std::vector<std::string> fullCodes;
+    std::vector<std::string_view> fullCodes;
     std::vector<char> inPool4(class3.size(), 0);
     for (std::size_t i = class3.size(); i-- > 0;) {
         std::string_view tail = WordTail(class3[i]);
@@ -49,19 +49,18 @@ RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_v
     }
     for (std::size_t i = class4.size(); i-- > 0;)
         if (pool123.contains(WordTail(class4[i])) && hasWord(class4[i])) fullCodes.push_back(class4[i]);
-    SortLines(fullCodes);
+    const std::vector<std::uint32_t> fullOrder = SortedOrder(fullCodes);
 
-    std::vector<std::string> shortCodes;
+    std::vector<std::string_view> shortCodes;
     shortCodes.reserve(c.lines[0].size() + c.lines[1].size() + class3.size());
     shortCodes.insert(shortCodes.end(), c.lines[0].begin(), c.lines[0].end());
     shortCodes.insert(shortCodes.end(), c.lines[1].begin(), c.lines[1].end());
     for (std::size_t i = 0; i < class3.size(); ++i)
         if (inPool4[i]) shortCodes.push_back(class3[i]);
-    SortLines(shortCodes);
 
     std::vector<std::string> words;
     words.reserve(fullCodes.size());
-    for (const auto& line : fullCodes) words.push_back(SplitTokens(line).at(1));
+    for (std::uint32_t i : fullOrder) words.push_back(SplitTokens(fullCodes[i]).at(1));
 
     const WordSet wordSet(words);
     LineList source = SplitLines(sourceText);
@@ -77,10 +76,10 @@ RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_v
     r.fullCodesCount = fullCodes.size();
     r.wordsCount = words.size();
     r.reorderedCount = source.count();
-    r.shortCodesText = TrimText(JoinLines(shortCodes));
-    r.fullCodesText = TrimText(JoinLines(fullCodes));
-    r.wordsText = TrimText(JoinLines(words));
-    r.reorderedText = TrimText(JoinLines(source));
+    r.shortCodesText = JoinTrimmed(shortCodes, SortedOrder(shortCodes));
+    r.fullCodesText = JoinTrimmed(fullCodes, fullOrder);
+    r.wordsText = JoinTrimmed(words);
+    r.reorderedText = JoinTrimmed(source.lines());
     return r;
 }
 
