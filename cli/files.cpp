@@ -48,6 +48,8 @@ std::string ReadInput(const std::string& path) {
         }
     }
     std::string data;
+    struct stat st {};
+    if (!isStdin && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) data.reserve(static_cast<std::size_t>(st.st_size));
     std::vector<char> buf(1 << 16);
     for (;;) {
         ssize_t r = ::read(fd, buf.data(), buf.size());
