@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     app.footer("Run 'zelmora-cli COMMAND --help' for the options of a command.");
     zelmora::cli::AddTableCommands(app);
     zelmora::cli::AddEncodeCommand(app);
+    zelmora::cli::AddFormatCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/files.h"
+#include "cli/format_options.h"
 #include "cli/progress.h"
 #include "core/failure.h"
 #include "sources/resources.h"
@@ -21,6 +22,7 @@ struct SourceOptions {
     bool builtin = false;
     std::string entries;
     std::string out;
+    FormatOptions formats;
 };
 
 std::string ReadSource(const SourceOptions& o) {
@@ -37,6 +39,51 @@ void AddSourceOptions(CLI::App* cmd, SourceOptions& o, bool entriesAllowed) {
         cmd->add_option("--entries", o.entries,
                         "The one-word-per-line table, as if pasted into its pane (default: the expansion of the source)");
     cmd->add_option("--out", o.out, "Folder for the result files <hint>.txt (created if missing)")->required();
+    AddFormatOptions(cmd, o.formats, true, true, "plain");
+}
+
+// The source as read with the encoding and format options: the built-in table
+// is GBK plain text whatever they say.
+formats::TableDocument LoadSource(const SourceOptions& o) {
+    if (!o.builtin) return LoadTable(ReadInput(o.source), o.formats);
+    FormatOptions gbk = o.formats;
+    gbk.encoding = "gbk";
+    gbk.format = "plain";
+    return LoadTable(OpenBuiltinTable().readAll(), gbk);
+}
+
+// RunAndWrite for tables in any encoding and format: the derivations run on
+// GB18030 group lines, and every result is converted before anything is written.
+void RunAndWriteFormats(const SourceOptions& o, const std::vector<Derivation>& which, bool writeEntries) {
+    auto progress = std::make_unique<Progress>();
+    progress->step("reading");
+    formats::TableDocument doc = LoadSource(o);
+    std::string source = formats::ToGroupLines(doc);
+    std::optional<std::string> entries;
+    if (!o.entries.empty()) {
+        formats::Encoding e = o.formats.encoding.empty() ? formats::Encoding::Auto : formats::ParseEncoding(o.formats.encoding);
+        entries = formats::DecodeText(ReadInput(o.entries), e).text;
+    }
+    PipelineResult r = RunDerivations(source, entries, which, [&](const char* s) { progress->step(s); });
+    progress->step("converting");
+    OutputSettings settings = ResolveOutput(o.formats, doc, formats::Format::Plain);
+    ResultWriter writer(settings, doc);
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& [hint, text] : r.outputs) {
+        if (hint == "一字一行" && !writeEntries) continue;
+        ResultWriter::File file = writer.encode(text, hint);
+        files.emplace_back(o.out + "/" + hint + file.extension, std::move(file.bytes));
+    }
+    progress->step("writing");
+    EnsureDirectory(o.out);
+    for (const auto& [path, bytes] : files) WriteFileSafely(path, bytes);
+    progress.reset();
+    std::string status;
+    for (const auto& [caption, text] : r.statusLines) {
+        if (!writeEntries && (caption == "原码表" || caption == "一字一行")) continue;
+        status += caption + "\t" + text + "\n";
+    }
+    WriteStdout(status);
 }
 
 void RequireSource(const SourceOptions& o) {
@@ -45,6 +92,7 @@ void RequireSource(const SourceOptions& o) {
 
 void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, bool writeEntries) {
     RequireSource(o);
+    if (o.formats.given()) return RunAndWriteFormats(o, which, writeEntries);
     std::string source = ReadSource(o);
     std::optional<std::string> entries;
     if (!o.entries.empty()) entries = ReadInput(o.entries);
@@ -77,7 +125,19 @@ void AddTableCommands(CLI::App& app) {
         auto* f = cmd->add_option("FILE", *file, "The table to expand (GBK); - or absent for standard input");
         auto* b = cmd->add_flag("--builtin", *builtin, "Expand the built-in table");
         f->excludes(b);
-        cmd->callback([file, builtin] {
+        auto fo = std::make_shared<FormatOptions>();
+        AddFormatOptions(cmd, *fo, true, true, "plain");
+        cmd->callback([file, builtin, fo] {
+            if (fo->given()) {
+                SourceOptions o;
+                o.source = *file;
+                o.builtin = *builtin;
+                o.formats = *fo;
+                formats::TableDocument doc = LoadSource(o);
+                std::string entries = ExpandToEntryLines(formats::ToGroupLines(doc));
+                WriteStdout(ResultWriter(ResolveOutput(*fo, doc, formats::Format::Plain), doc).encode(entries, "一字一行").bytes);
+                return;
+            }
             std::string text = *builtin ? OpenBuiltinTable().readAll() : ReadInput(*file);
             WriteStdout(ExpandToEntryLines(text));
         });
@@ -85,7 +145,21 @@ void AddTableCommands(CLI::App& app) {
     // builtin
     {
         auto* cmd = app.add_subcommand("builtin", "Write the built-in Wubi-86 GB-6763 table (GBK) to standard output");
-        cmd->callback([] { WriteStdout(OpenBuiltinTable().readAll()); });
+        auto fo = std::make_shared<FormatOptions>();
+        AddFormatOptions(cmd, *fo, false, true, "plain");
+        cmd->callback([fo] {
+            if (fo->given()) {
+                SourceOptions o;
+                o.builtin = true;
+                o.formats = *fo;
+                formats::TableDocument doc = LoadSource(o);
+                OutputSettings out = ResolveOutput(*fo, doc, formats::Format::Plain);
+                out.write.name = "wb86gb";
+                WriteStdout(formats::WriteTable(doc, out.write));
+                return;
+            }
+            WriteStdout(OpenBuiltinTable().readAll());
+        });
     }
     // run and the per-derivation commands
     struct Spec {

@@ -203,17 +203,17 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
             if (HasAny(e.code, "\t\r\n") || e.code.empty()) CannotWrite("The code", e.code, "is empty or holds a tab or line break", format);
             if (HasAny(e.word, "\t\r\n") || e.word.empty()) CannotWrite("The word", e.word, "is empty or holds a tab or line break", format);
             std::vector<std::string_view> columns(static_cast<std::size_t>(std::max(layout.columnCount, 2)));
-            auto put = [&](int column, const std::optional<std::string>& v) {
+            auto put = [&](int column, const std::string* v) {
                 if (column >= 0 && v) {
                     if (HasAny(*v, "\t\r\n")) CannotWrite("The value", *v, "holds a tab or line break", format);
                     if (static_cast<std::size_t>(column) >= columns.size()) columns.resize(column + 1);
                     columns[column] = *v;
                 }
             };
-            put(layout.textColumn, e.word);
-            put(layout.codeColumn, e.code);
-            put(layout.weightColumn, e.weight);
-            put(layout.stemColumn, e.stem);
+            put(layout.textColumn, &e.word);
+            put(layout.codeColumn, &e.code);
+            put(layout.weightColumn, e.weight ? &*e.weight : nullptr);
+            put(layout.stemColumn, e.stem ? &*e.stem : nullptr);
             std::size_t used = columns.size();
             while (used > 0 && columns[used - 1].empty()) --used;
             for (std::size_t i = 0; i < used; ++i) {

@@ -473,6 +473,7 @@ std::string FreshText(const std::vector<TableEntry>& entries, const WriteOptions
     TableLayout layout;
     std::size_t maxLength = 0;
     std::string keys;
+    const std::string name = Gb(o.name);
     switch (o.format) {
         case Format::Rime: {
             bool weights = false, stems = false;
@@ -483,7 +484,7 @@ std::string FreshText(const std::vector<TableEntry>& entries, const WriteOptions
             layout.weightColumn = weights ? 2 : -1;
             layout.stemColumn = stems ? (weights ? 3 : 2) : -1;
             layout.columnCount = 2 + weights + stems;
-            header("# Rime dictionary\n# encoding: utf-8\n\n---\nname: " + YamlQuoted(o.name) +
+            header("# Rime dictionary\n# encoding: utf-8\n\n---\nname: " + YamlQuoted(name) +
                    "\nversion: \"1.0\"\nsort: original\ncolumns:\n  - text\n  - code\n" +
                    (weights ? "  - weight\n" : "") + (stems ? "  - stem\n" : "") + "...\n\n");
             break;
@@ -499,13 +500,13 @@ std::string FreshText(const std::vector<TableEntry>& entries, const WriteOptions
             break;
         case Format::Ibus:
             keys = KeyCharacters(entries, maxLength);
-            header("### ibus-table source written by zelmora-cli\nSCM_VERSION = 1\nBEGIN_DEFINITION\nNAME = " + o.name +
+            header("### ibus-table source written by zelmora-cli\nSCM_VERSION = 1\nBEGIN_DEFINITION\nNAME = " + name +
                    "\nLANGUAGES = zh_CN\nVALID_INPUT_CHARS = " + keys + "\nMAX_KEY_LENGTH = " + std::to_string(maxLength) +
                    "\nEND_DEFINITION\nBEGIN_TABLE\n");
             break;
         case Format::Yong:
             keys = KeyCharacters(entries, maxLength);
-            header(std::string(o.encoding == Encoding::Utf8 ? "encode=UTF-8\n" : "") + "name=" + o.name +
+            header(std::string(o.encoding == Encoding::Utf8 ? "encode=UTF-8\n" : "") + "name=" + name +
                    "\nkey=" + keys + "\nlen=" + std::to_string(maxLength) + "\n[DATA]\n");
             break;
         default:

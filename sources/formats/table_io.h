@@ -113,7 +113,7 @@ struct WriteOptions {
     // How the entries' bytes are to be decoded: Gbk for bytes kept as they
     // were in a GBK file, Gb18030 otherwise.
     Encoding textEncoding = Encoding::Gb18030;
-    // The table's name in a fresh Rime, ibus or yong header.
+    // The table's name in a fresh Rime, ibus or yong header (UTF-8).
     std::string name = "zelmora";
 };
 std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options);
