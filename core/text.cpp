@@ -21,16 +21,7 @@ void LineList::move(long long from, long long to) {
 
 LineList SplitLines(std::string_view text) {
     LineList list;
-    text = UpToNul(text);
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end) {
-        const char* start = p;
-        while (p < end && *p != '\r' && *p != '\n') ++p;
-        list.append(std::string(start, p));
-        if (p < end && *p == '\r') ++p;
-        if (p < end && *p == '\n') ++p;
-    }
+    ForEachLine(text, [&](std::string_view line) { list.append(std::string(line)); });
     return list;
 }
 
@@ -67,11 +58,7 @@ std::string JoinTrimmedOf(const Lines& lines, std::size_t count, Pick&& pick) {
         out += pick(i);
         out += "\r\n";
     }
-    std::size_t b = 0, e = out.size();
-    while (b < e && IsBlank(static_cast<unsigned char>(out[b]))) ++b;
-    while (e > b && IsBlank(static_cast<unsigned char>(out[e - 1]))) --e;
-    out.resize(e);
-    out.erase(0, b);
+    TrimInPlace(out);
     (void)lines;
     return out;
 }
@@ -85,6 +72,14 @@ std::string JoinTrimmed(const std::vector<std::string>& lines) {
 }
 std::string JoinTrimmed(const std::vector<std::string_view>& lines, const std::vector<std::uint32_t>& order) {
     return JoinTrimmedOf(lines, order.size(), [&](std::size_t i) { return lines[order[i]]; });
+}
+
+void TrimInPlace(std::string& text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && IsBlank(static_cast<unsigned char>(text[b]))) ++b;
+    while (e > b && IsBlank(static_cast<unsigned char>(text[e - 1]))) --e;
+    text.resize(e);
+    text.erase(0, b);
 }
 
 std::string TrimRightText(std::string_view text) {

@@ -35,6 +35,8 @@ void ForEachLine(std::string_view text, Fn&& fn) {
 std::string JoinLines(const LineList& list);
 std::string JoinLines(const std::vector<std::string>& lines);
 std::string TrimText(std::string_view text);
+// TrimText without a copy.
+void TrimInPlace(std::string& text);
 // TrimText(JoinLines(lines)) built in one buffer; with `order`, the lines are
 // taken in that order.
 std::string JoinTrimmed(const std::vector<std::string_view>& lines);

@@ -33,11 +33,7 @@ std::string ExpandToEntryLines(std::string_view text) {
         out += entries[i];
         out += "\r\n";
     }
-    std::size_t b = 0, e = out.size();
-    while (b < e && IsBlank(static_cast<unsigned char>(out[b]))) ++b;
-    while (e > b && IsBlank(static_cast<unsigned char>(out[e - 1]))) --e;
-    out.resize(e);
-    out.erase(0, b);
+    TrimInPlace(out);
     return out;
 }
 
