@@ -187,7 +187,7 @@ TEST(EncodeOutput, SameBytesAsTheExpansion) {
     EXPECT_EQ(FormatEncodedEntries(r.entries, true), GroupEqualCodes(expanded));
 
     // Weights travel with their entries through the sort.
-    std::vector<std::size_t> order = ExpansionOrder(r.entries);
+    std::vector<std::uint32_t> order = ExpansionOrder(r.entries);
     std::vector<std::string> sortedLines = SplitLines(expanded).lines();
     ASSERT_EQ(order.size(), sortedLines.size());
     for (std::size_t k = 0; k < order.size(); ++k) {
@@ -254,8 +254,9 @@ TEST(MergeIntoGroupLines, KeepsTheTablesLines) {
                                      {"a", "c,d", std::nullopt, 3},
                                      {"ab", G("甲"), std::nullopt, 4}};
     std::string merged = MergeIntoGroupLines(table, add);
-    // A new code goes before the first line with a greater code, even in an unsorted table.
-    EXPECT_EQ(U(merged), U(G("ab 甲\nx 乙 丙\n\n\"q\" \"a b\"\nb 丁\na \"c,d\"")));
+    // Codes out of byte order: a new code goes after the last line with a code,
+    // and the table still ends without a line break.
+    EXPECT_EQ(U(merged), U(G("x 乙 丙\n\n\"q\" \"a b\"\nb 丁\na \"c,d\"\nab 甲")));
     // The merged table expands to what the table plus the new pairs expand to.
     EXPECT_EQ(ExpandToEntryLines(merged),
               ExpandToEntryLines(table + "\nx " + G("丙") + "\na \"c,d\"\nab " + G("甲")));
@@ -263,15 +264,43 @@ TEST(MergeIntoGroupLines, KeepsTheTablesLines) {
     EXPECT_EQ(U(MergeIntoGroupLines("", add)), U(G("a \"c,d\"\r\nab 甲\r\nq \"a b\"\r\nx 丙\r\n")));
 }
 
-TEST(MergeIntoEntries, PairsInCandidateOrder) {
-    std::vector<EncodedEntry> table = {{"khlg", G("国中"), "5", 0}, {"a", G("工"), "9", 0}, {"khlg", G("旧"), {}, 0}};
-    std::vector<EncodedEntry> add = {{"khlg", G("中国"), "100", 1}, {"khlg", G("旧"), "1", 2},
-                                     {"zz", G("末"), {}, 3},       {"b", G("了"), "2", 4},
-                                     {"khlg", G("中国"), "7", 5}};
-    EXPECT_EQ(MergeIntoEntries(table, add), 3u);
-    ASSERT_EQ(table.size(), 6u);
-    std::vector<std::string> got;
-    for (const auto& e : table) got.push_back(e.code + " " + U(e.word) + " " + e.weight.value_or("-"));
-    EXPECT_EQ(got, (std::vector<std::string>{"khlg 国中 5", "a 工 9", "khlg 旧 -", "khlg 中国 100", "b 了 2",
-                                             "zz 末 -"}));
+TEST(MergeIntoGroupLines, NewCodesInASortedTableWithTrailingLines) {
+    // Sorted codes, a comment-like line without words at the top, blank lines
+    // at the end, mixed line breaks: only the new lines are new bytes.
+    const std::string table = "#\r\nb " + G("了") + "\r\nd " + G("在") + "\nf " + G("地") + "\r\n\r\n";
+    std::vector<EncodedEntry> add = {{"g", G("一"), std::nullopt, 1},
+                                     {"a", G("工"), std::nullopt, 2},
+                                     {"c", G("以"), std::nullopt, 3},
+                                     {"ca", G("又"), std::nullopt, 4}};
+    std::size_t added = 0;
+    EXPECT_EQ(U(MergeIntoGroupLines(table, add, &added)),
+              U("#\r\na " + G("工") + "\r\nb " + G("了") + "\r\nc " + G("以") + "\r\nca " + G("又") + "\r\nd " +
+                G("在") + "\nf " + G("地") + "\r\ng " + G("一") + "\r\n\r\n"));
+    EXPECT_EQ(added, 4u);
+}
+
+TEST(PlanMerge, PlacesByLineAndOrder) {
+    std::vector<MergeLine> lines = {{"", {}}, {"aa", {"x"}}, {"ab", {"y"}}, {"aa", {"z"}}, {"", {}}};
+    std::vector<EncodedEntry> add = {{"aa", "w", std::nullopt, 1}, {"aa", "x", std::nullopt, 2},
+                                     {"b", "v", std::nullopt, 3},  {"a", "u", std::nullopt, 4},
+                                     {"b", "t", std::nullopt, 5}};
+    MergePlan plan = PlanMerge(lines, add);
+    EXPECT_EQ(plan.added, 4u);
+    // "aa" is on two lines: the new word follows the last one.
+    EXPECT_EQ(plan.after[3], std::vector<std::size_t>{0});
+    EXPECT_TRUE(plan.after[1].empty());
+    // aa, ab, aa is out of byte order: new codes after the last line with a code.
+    ASSERT_EQ(plan.newCodes.size(), 2u);
+    EXPECT_EQ(plan.newCodes[0].entries, std::vector<std::size_t>{3});
+    EXPECT_EQ(plan.newCodes[0].beforeLine, 4u);
+    EXPECT_EQ(plan.newCodes[1].entries, (std::vector<std::size_t>{2, 4}));
+    EXPECT_EQ(plan.newCodes[1].beforeLine, 4u);
+
+    // In byte order: each new code before the first greater code.
+    lines[3].code = "ac";
+    plan = PlanMerge(lines, add);
+    EXPECT_EQ(plan.after[1], std::vector<std::size_t>{0});  // "aa" is on one line now
+    ASSERT_EQ(plan.newCodes.size(), 2u);
+    EXPECT_EQ(plan.newCodes[0].beforeLine, 1u);  // a
+    EXPECT_EQ(plan.newCodes[1].beforeLine, 4u);  // b, after ac
 }

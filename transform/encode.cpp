@@ -342,133 +342,176 @@ EncodeResult EncodeWordList(const CharacterTable& table, std::string_view text) 
     return result;
 }
 
-std::vector<std::size_t> ExpansionOrder(const std::vector<EncodedEntry>& entries) {
-    std::vector<std::size_t> perm(entries.size());
-    for (std::size_t i = 0; i < perm.size(); ++i) perm[i] = i;
-    if (entries.size() < 2) return perm;
-    std::vector<std::string> lines;
-    lines.reserve(entries.size());
-    for (const auto& e : entries) lines.push_back(e.code + ' ' + e.word);
-    SortKeys keys = MakeSortKeys(lines);
-    PartitionSort(perm, [&](std::size_t a, std::size_t b) {
-        int c = keys.at(a).compare(keys.at(b));
-        return c < 0 ? -1 : (c > 0 ? 1 : 0);
-    });
-    return perm;
+namespace {
+
+TextArena EntryLines(const std::vector<EncodedEntry>& entries) {
+    TextArena arena;
+    std::size_t bytes = 0;
+    for (const auto& e : entries) bytes += e.code.size() + 1 + e.word.size();
+    arena.bytes.reserve(bytes);
+    arena.begin.reserve(entries.size() + 1);
+    for (const auto& e : entries) {
+        arena.bytes += e.code;
+        arena.bytes += ' ';
+        arena.bytes += e.word;
+        arena.endText();
+    }
+    return arena;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> ExpansionOrder(const std::vector<EncodedEntry>& entries) {
+    return SortedOrder(EntryLines(entries));
 }
 
 std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool group) {
-    std::vector<std::string> lines;
-    lines.reserve(entries.size());
-    for (std::size_t i : ExpansionOrder(entries)) lines.push_back(entries[i].code + ' ' + entries[i].word);
-    std::string text = TrimText(JoinLines(lines));
+    const TextArena lines = EntryLines(entries);
+    std::string joined;
+    joined.reserve(lines.bytes.size() + 2 * lines.size());
+    for (std::uint32_t i : SortedOrder(lines)) {
+        if (!joined.empty()) joined += "\r\n";
+        joined.append(lines[i]);
+    }
+    // Entry lines start with their (non-empty) code, so only the trimming at
+    // the very end can matter, for a word that ends in a blank.
+    std::string text = TrimText(joined);
     return group ? GroupEqualCodes(text) : text;
+}
+
+MergePlan PlanMerge(const std::vector<MergeLine>& lines, const std::vector<EncodedEntry>& entries) {
+    MergePlan plan;
+    plan.after.resize(lines.size());
+
+    // Existing pairs, the last line of each code, and whether the codes stand
+    // in byte order.
+    std::unordered_set<std::string> pairs;
+    std::unordered_map<std::string_view, std::size_t> lastLine;
+    std::size_t lastCodeLine = lines.size();
+    bool inOrder = true;
+    std::string_view previous;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const MergeLine& l = lines[i];
+        if (l.code.empty()) continue;
+        if (lastCodeLine != lines.size() && l.code < previous) inOrder = false;
+        previous = l.code;
+        lastCodeLine = i;
+        lastLine[l.code] = i;
+        for (const auto& w : l.words) pairs.insert(PairKey(l.code, w));
+    }
+    const std::size_t end = lastCodeLine == lines.size() ? lines.size() : lastCodeLine + 1;
+
+    std::unordered_map<std::string_view, std::size_t> fresh;  // code → index in newCodes
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const EncodedEntry& e = entries[k];
+        if (e.code.empty() || e.word.empty()) continue;
+        if (!pairs.insert(PairKey(e.code, e.word)).second) continue;
+        ++plan.added;
+        if (auto it = lastLine.find(e.code); it != lastLine.end()) {
+            plan.after[it->second].push_back(k);
+            continue;
+        }
+        auto [it, isNew] = fresh.try_emplace(e.code, plan.newCodes.size());
+        if (isNew) plan.newCodes.push_back({end, {}});
+        plan.newCodes[it->second].entries.push_back(k);
+    }
+    std::sort(plan.newCodes.begin(), plan.newCodes.end(), [&](const MergePlan::NewCode& a, const MergePlan::NewCode& b) {
+        return entries[a.entries.front()].code < entries[b.entries.front()].code;
+    });
+    if (inOrder) {
+        // Each new code before the first line whose code is greater.
+        std::size_t i = 0;
+        for (auto& nc : plan.newCodes) {
+            const std::string& code = entries[nc.entries.front()].code;
+            while (i < end && (lines[i].code.empty() || !(code < lines[i].code))) ++i;
+            nc.beforeLine = i;
+        }
+    }
+    return plan;
+}
+
+namespace {
+
+// A table's lines with their own line breaks (CR LF, CR, LF or none).
+struct RawLine {
+    std::string_view text, lineBreak;
+};
+
+std::vector<RawLine> CutRawLines(std::string_view text) {
+    std::vector<RawLine> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = pos;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+        std::size_t next = end;
+        if (next < text.size() && text[next] == '\r') ++next;
+        if (next < text.size() && text[next] == '\n') ++next;
+        lines.push_back({text.substr(pos, end - pos), text.substr(end, next - end)});
+        pos = next;
+    }
+    return lines;
+}
+
+}  // namespace
+
+void TableWriter::line(std::string_view text, std::string_view lineBreak) {
+    if (owed_) out_.append(defaultBreak_);
+    out_.append(text);
+    out_.append(lineBreak);
+    owed_ = lineBreak.empty();
+}
+
+void TableWriter::insert(std::string_view text) {
+    if (owed_) {
+        // After a last line without a break: the text still ends without one.
+        out_.append(defaultBreak_);
+        out_.append(text);
+    } else {
+        out_.append(text);
+        out_.append(defaultBreak_);
+    }
 }
 
 std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<EncodedEntry>& entries,
                                 std::size_t* added) {
     tableText = UpToNul(tableText);
-    LineList lines = SplitLines(tableText);
-    std::string lineBreak = "\r\n";
-    const std::size_t br = tableText.find_first_of("\r\n");
-    if (br != std::string_view::npos)
-        lineBreak = (tableText[br] == '\r') ? (br + 1 < tableText.size() && tableText[br + 1] == '\n' ? "\r\n" : "\r")
-                                            : "\n";
-    const bool endsWithBreak =
-        !tableText.empty() && (tableText.back() == '\n' || tableText.back() == '\r');
-
-    // Existing pairs, and the last line of each code.
-    std::unordered_set<std::string> pairs;
-    std::unordered_map<std::string, std::size_t> lastLine;
-    std::vector<std::string> lineCode(lines.count());
-    for (std::size_t i = 0; i < lines.count(); ++i) {
-        LineList tokens = SplitTokens(lines.lines()[i]);
+    std::vector<RawLine> raw = CutRawLines(tableText);
+    std::vector<MergeLine> lines(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        LineList tokens = SplitTokens(raw[i].text);
         if (tokens.empty()) continue;
-        const std::string& code = tokens.lines()[0];
-        lineCode[i] = code;
-        lastLine[code] = i;
-        for (std::size_t j = 1; j < tokens.count(); ++j) pairs.insert(PairKey(code, tokens.lines()[j]));
+        auto& t = tokens.lines();
+        lines[i].code = std::move(t[0]);
+        lines[i].words.assign(std::make_move_iterator(t.begin() + 1), std::make_move_iterator(t.end()));
     }
+    MergePlan plan = PlanMerge(lines, entries);
+    if (added) *added = plan.added;
 
-    std::vector<std::string> appended(lines.count());  // words added to existing lines
-    std::vector<std::string> newCodes;                  // codes the table lacks, in first-seen order
-    std::unordered_map<std::string, std::string> newLines;
-    std::size_t count = 0;
-    for (const auto& e : entries) {
-        if (e.code.empty() || e.word.empty()) continue;
-        if (!pairs.insert(PairKey(e.code, e.word)).second) continue;
-        ++count;
-        auto it = lastLine.find(e.code);
-        if (it != lastLine.end()) {
-            appended[it->second] += ' ';
-            appended[it->second] += AsToken(e.word);
-            continue;
+    std::string_view defaultBreak = "\r\n";
+    for (const auto& r : raw)
+        if (!r.lineBreak.empty()) {
+            defaultBreak = r.lineBreak;
+            break;
         }
-        auto [nl, fresh] = newLines.try_emplace(e.code, e.code);
-        if (fresh) newCodes.push_back(e.code);
-        nl->second += ' ';
-        nl->second += AsToken(e.word);
-    }
-    if (added) *added = count;
-    std::sort(newCodes.begin(), newCodes.end());
-
-    std::string out;
-    out.reserve(tableText.size() + count * 16);
-    std::size_t pending = 0;
-    bool firstOut = true;
-    auto emit = [&](std::string_view s) {
-        if (!firstOut) out += lineBreak;
-        out.append(s);
-        firstOut = false;
+    TableWriter w(defaultBreak);
+    auto groupLine = [&](const std::vector<std::size_t>& ks) {
+        std::string l = AsToken(entries[ks.front()].code);
+        for (std::size_t k : ks) l += ' ' + AsToken(entries[k].word);
+        return l;
     };
-    for (std::size_t i = 0; i < lines.count(); ++i) {
-        // New codes that sort before this line's code in byte order go first.
-        while (pending < newCodes.size() && !lineCode[i].empty() && newCodes[pending] < lineCode[i])
-            emit(newLines[newCodes[pending++]]);
-        if (appended[i].empty()) {
-            emit(lines.lines()[i]);
+    std::size_t nc = 0;
+    for (std::size_t i = 0; i <= raw.size(); ++i) {
+        while (nc < plan.newCodes.size() && plan.newCodes[nc].beforeLine == i) w.insert(groupLine(plan.newCodes[nc++].entries));
+        if (i == raw.size()) break;
+        if (plan.after[i].empty()) {
+            w.line(raw[i].text, raw[i].lineBreak);
         } else {
-            emit(TrimRightText(lines.lines()[i]) + appended[i]);
+            std::string l = TrimRightText(raw[i].text);
+            for (std::size_t k : plan.after[i]) l += ' ' + AsToken(entries[k].word);
+            w.line(l, raw[i].lineBreak);
         }
     }
-    while (pending < newCodes.size()) emit(newLines[newCodes[pending++]]);
-    if (endsWithBreak || (tableText.empty() && !out.empty())) out += lineBreak;
-    return out;
-}
-
-std::size_t MergeIntoEntries(std::vector<EncodedEntry>& table, const std::vector<EncodedEntry>& entries) {
-    std::unordered_set<std::string> pairs;
-    std::unordered_map<std::string, std::size_t> lastOfCode;
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        pairs.insert(PairKey(table[i].code, table[i].word));
-        lastOfCode[table[i].code] = i;
-    }
-    // New pairs of existing codes, by the position they follow; pairs of new codes apart.
-    std::vector<std::vector<EncodedEntry>> after(table.size());
-    std::vector<EncodedEntry> fresh;
-    std::size_t count = 0;
-    for (const auto& e : entries) {
-        if (e.code.empty() || e.word.empty()) continue;
-        if (!pairs.insert(PairKey(e.code, e.word)).second) continue;
-        ++count;
-        auto it = lastOfCode.find(e.code);
-        if (it != lastOfCode.end())
-            after[it->second].push_back(e);
-        else
-            fresh.push_back(e);
-    }
-    if (count == 0) return 0;
-    std::stable_sort(fresh.begin(), fresh.end(),
-                     [](const EncodedEntry& a, const EncodedEntry& b) { return a.code < b.code; });
-    std::vector<EncodedEntry> merged;
-    merged.reserve(table.size() + count);
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        merged.push_back(std::move(table[i]));
-        for (auto& e : after[i]) merged.push_back(std::move(e));
-    }
-    for (auto& e : fresh) merged.push_back(std::move(e));
-    table.swap(merged);
-    return count;
+    return w.take();
 }
 
 }  // namespace zelmora

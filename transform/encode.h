@@ -96,28 +96,60 @@ EncodeResult EncodeWordList(const CharacterTable& table, std::string_view wordLi
 
 // The order in which the expansion sorts the entry lines "code word" of the
 // entries: the same collation and the same partition sort.
-std::vector<std::size_t> ExpansionOrder(const std::vector<EncodedEntry>& entries);
+std::vector<std::uint32_t> ExpansionOrder(const std::vector<EncodedEntry>& entries);
 
 // The entries as the sorted one-word-per-line table, byte for byte what the
 // expansion gives for them; with `group`, folded into group lines as the
 // grouping of equal codes folds them.
 std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool group);
 
-// Adds entries to a table of group lines. The table's lines and candidate order
-// stay; a new word goes after the existing candidates of its code (on the last
-// line with that code); a code the table lacks gets a new line, placed before
-// the first following line whose code is greater in byte order (at its place
-// in a table sorted by code), new codes in byte order, their words in the
-// entries' order. A code-word pair that the table (or an earlier entry)
-// already has is not added. Line breaks follow the table's first line break
-// (CR LF when it has none), and the text ends with a line break when the
-// table did. `added` receives the number of pairs added.
+// One line of a table as a merge sees it: its code (empty for a line without
+// one: blank, comment, header) and its words.
+struct MergeLine {
+    std::string code;
+    std::vector<std::string> words;
+};
+
+// Where the new pairs of a merge go. A new word goes after the existing
+// candidates of its code, on the last line with that code. Codes the table
+// lacks get lines of their own, in byte order of code; when the table's codes
+// stand in byte order, each goes before the first line whose code is greater
+// (its place in the order), otherwise after the last line with a code. A
+// code-word pair the table (or an earlier entry) already has is not added.
+struct MergePlan {
+    // For each line of the table: the entries (indices) that join it.
+    std::vector<std::vector<std::size_t>> after;
+    struct NewCode {
+        std::size_t beforeLine;            // the line count for after the last line
+        std::vector<std::size_t> entries;  // in the entries' order
+    };
+    std::vector<NewCode> newCodes;         // in byte order of code, by beforeLine
+    std::size_t added = 0;
+};
+MergePlan PlanMerge(const std::vector<MergeLine>& lines, const std::vector<EncodedEntry>& entries);
+
+// Builds a table's text line by line: the table's own lines keep their own
+// line breaks; inserted lines take the table's usual break, and a table that
+// ended without a break still does.
+class TableWriter {
+public:
+    explicit TableWriter(std::string_view defaultBreak) : defaultBreak_(defaultBreak) {}
+    void line(std::string_view text, std::string_view lineBreak);  // a line of the table
+    void insert(std::string_view text);                            // a new line
+    std::string take() { return std::move(out_); }
+
+private:
+    std::string defaultBreak_;
+    std::string out_;
+    bool owed_ = false;  // the last line written had no break
+};
+
+// Adds entries to a table of group lines (cut as the expansion cuts them) as
+// PlanMerge places them: new words are appended to their code's line, and new
+// codes get group lines. Every other byte of the table stays. Line breaks of
+// new lines follow the table's first line break (CR LF when it has none).
+// `added` receives the number of pairs added.
 std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<EncodedEntry>& entries,
                                 std::size_t* added = nullptr);
-
-// The same for a table held as code-word pairs in candidate order (formats
-// that write one pair per line): a new pair goes after the last pair of its
-// code; pairs of codes the table lacks are appended, codes in byte order.
-std::size_t MergeIntoEntries(std::vector<EncodedEntry>& table, const std::vector<EncodedEntry>& entries);
 
 }  // namespace zelmora
