@@ -202,7 +202,8 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
         case Format::Rime: {
             if (HasAny(e.code, "\t\r\n") || e.code.empty()) CannotWrite("The code", e.code, "is empty or holds a tab or line break", format);
             if (HasAny(e.word, "\t\r\n") || e.word.empty()) CannotWrite("The word", e.word, "is empty or holds a tab or line break", format);
-            std::vector<std::string_view> columns(static_cast<std::size_t>(std::max(layout.columnCount, 2)));
+            thread_local std::vector<std::string_view> columns;
+            columns.assign(static_cast<std::size_t>(std::max(layout.columnCount, 2)), {});
             auto put = [&](int column, const std::string* v) {
                 if (column >= 0 && v) {
                     if (HasAny(*v, "\t\r\n")) CannotWrite("The value", *v, "holds a tab or line break", format);

@@ -128,6 +128,8 @@ public:
     explicit Reader(TableDocument& doc) : doc_(doc) {}
 
     void read() {
+        // Most formats hold one entry a line; growing past that is rare.
+        doc_.entries.reserve(doc_.lines.size());
         switch (doc_.format) {
             case Format::Plain: readPlain(); break;
             case Format::Rime: readRime(); break;
@@ -411,13 +413,26 @@ private:
             }
         }
         groupOf.clear();
-        std::vector<TableEntry> sorted(n);
+        // Entries move into their places along the cycles of the permutation,
+        // without a second vector of entries.
         std::vector<std::uint32_t> newIndex(n);
+        for (std::size_t k = 0; k < n; ++k) newIndex[order[k]] = static_cast<std::uint32_t>(k);
+        std::vector<bool> placed(n, false);
         for (std::size_t k = 0; k < n; ++k) {
-            newIndex[order[k]] = static_cast<std::uint32_t>(k);
-            sorted[k] = std::move(entries[order[k]]);
+            if (placed[k]) continue;
+            TableEntry held = std::move(entries[k]);
+            std::size_t j = k;
+            for (;;) {
+                placed[j] = true;
+                std::size_t from = order[j];
+                if (from == k) {
+                    entries[j] = std::move(held);
+                    break;
+                }
+                entries[j] = std::move(entries[from]);
+                j = from;
+            }
         }
-        entries.swap(sorted);
         for (auto& l : doc_.lines)
             if (l.kind == Kind::Entry) l.firstEntry = newIndex[l.firstEntry];
     }
@@ -641,10 +656,14 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
     }
     std::string out;
     out.reserve(doc.text.size() + 64);
+    // yong reads GB18030 unless the header says "encode=UTF-8".
+    const bool yongRecoded = doc.format == Format::Yong && (o.encoding == Encoding::Utf8) != (doc.encoding == Encoding::Utf8);
+    if (yongRecoded && o.encoding == Encoding::Utf8) out += "encode=UTF-8\n";
     std::vector<TableEntry> parsed;
     for (std::size_t i = 0; i < doc.lines.size(); ++i) {
         const TableLine& l = doc.lines[i];
         std::string_view text = doc.lineText(i);
+        if (yongRecoded && l.kind == Kind::Header && StartsWith(TrimBlanks(text), "encode=")) continue;
         if (l.kind == Kind::Entry) {
             ParseEntryLine(doc.format, doc.layout, text, parsed);
             const TableEntry* now = doc.entries.data() + l.firstEntry;
