@@ -320,3 +320,35 @@ TEST(FormatsCheck, ReportsEachKindOfSuspiciousLine) {
     EXPECT_EQ(found[0].line, 2u);
     EXPECT_NE(found[0].message.find("0x81"), std::string::npos);
 }
+
+TEST(FormatsWrite, OtherEncodingsOfTheSameFormatRoundTrip) {
+    // yong reads GB18030 unless its header says "encode=UTF-8": the line goes
+    // with the encoding, and comes back with it.
+    std::string yong = Slurp("yong_wubi.txt");
+    TableDocument doc = ReadTable(yong);
+    WriteOptions o;
+    o.format = Format::Yong;
+    o.encoding = Encoding::Gb18030;
+    std::string gb = WriteTable(doc, o);
+    EXPECT_EQ(gb.find("encode="), std::string::npos);
+    TableDocument back = ReadTable(gb);
+    EXPECT_EQ(back.encoding, Encoding::Gb18030);
+    EXPECT_EQ(back.entries, doc.entries);
+    o.encoding = Encoding::Utf8;
+    EXPECT_EQ(WriteTable(back, o), yong);
+
+    // Characters beyond the BMP through UTF-16 (surrogate pairs) and back.
+    std::string extb = Slurp("rime_extb.dict.yaml");
+    TableDocument rime = ReadTable(extb);
+    o.format = Format::Rime;
+    o.encoding = Encoding::Utf16be;
+    o.bom = true;
+    std::string utf16 = WriteTable(rime, o);
+    EXPECT_EQ(utf16, "\xFE\xFF" + testutil::Convert("UTF-16BE", "UTF-8", extb));
+    TableDocument again = ReadTable(utf16);
+    EXPECT_TRUE(again.hadBom);
+    EXPECT_EQ(again.entries, rime.entries);
+    o.encoding = Encoding::Utf8;
+    o.bom = false;
+    EXPECT_EQ(WriteTable(again, o), extb);
+}
