@@ -89,6 +89,7 @@ private slots:
         QCOMPARE(f.PageControl1->count(), 7);
         QCOMPARE(f.PageControl1->indexOf(f.TabSheet4), 6);
         QCOMPARE(f.PageControl1->tabText(6), QStringLiteral("关于"));
+        QCOMPARE(f.windowIcon().availableSizes(), QList<QSize>{QSize(16, 16)});
 
         const int width = f.TabSheet4->width();
         QCOMPARE(f.RichEdit8->geometry(), QRect(0, 0, width, 129));
