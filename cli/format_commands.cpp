@@ -57,8 +57,8 @@ void Convert(const std::string& in, const std::string& out, const FormatOptions&
         WriteFileSafely(out, bytes);
     progress.reset();
     if (dropped)
-        std::fprintf(stderr, "zelmora-cli: %zu lines without a %s equivalent (pinyin, prompt or phrase lines) were left out\n",
-                     dropped, formats::FormatName(settings.write.format));
+        std::fprintf(stderr, "zelmora-cli: %zu line%s without a %s equivalent (pinyin, prompt or phrase lines) left out\n",
+                     dropped, dropped == 1 ? "" : "s", formats::FormatName(settings.write.format));
 }
 
 void Check(const std::string& path, const FormatOptions& o) {

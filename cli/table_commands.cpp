@@ -31,14 +31,14 @@ std::string ReadSource(const SourceOptions& o) {
 }
 
 void AddSourceOptions(CLI::App* cmd, SourceOptions& o, bool entriesAllowed) {
-    auto* src = cmd->add_option("--source", o.source, "The source table (GBK group lines); - for standard input");
+    auto* src = cmd->add_option("--source", o.source, "The source table (GBK group lines unless --encoding or --format say otherwise); - for standard input");
     auto* bi = cmd->add_flag("--builtin", o.builtin, "Use the built-in Wubi-86 GB-6763 table as the source table");
     src->excludes(bi);
     bi->excludes(src);
     if (entriesAllowed)
         cmd->add_option("--entries", o.entries,
                         "The one-word-per-line table, as if pasted into its pane (default: the expansion of the source)");
-    cmd->add_option("--out", o.out, "Folder for the result files <hint>.txt (created if missing)")->required();
+    cmd->add_option("--out", o.out, "Folder for the result files <hint>.txt, <hint>.dict.yaml with --output-format rime (created if missing)")->required();
     AddFormatOptions(cmd, o.formats, true, true, "plain");
 }
 
