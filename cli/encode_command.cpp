@@ -1,12 +1,17 @@
 // encode: Wubi-86 codes for a list of new words, from a table's character codes.
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/files.h"
+#include "core/collation.h"
 #include "core/failure.h"
+#include "sources/formats/formats_internal.h"
+#include "sources/formats/table_io.h"
 #include "sources/resources.h"
 #include "transform/encode.h"
 
@@ -14,54 +19,210 @@ namespace zelmora::cli {
 
 namespace {
 
+using formats::Encoding;
+using formats::Format;
+using formats::TableDocument;
+using formats::TableEntry;
+
 struct EncodeOptions {
     std::string words = "-";
     std::string table;
     bool group = false;
     std::string merge;
     std::string out;
+    std::string encoding;                      // of the word list
+    std::string tableEncoding, tableFormat;    // of --table and --merge
+    std::string outputEncoding, outputFormat;
 };
 
-// The character table: the user's table, or the built-in one.
+Encoding EncodingOption(const std::string& name) {
+    return name.empty() ? Encoding::Auto : formats::ParseEncoding(name);
+}
+Format FormatOption(const std::string& name) { return name.empty() ? Format::Auto : formats::ParseFormat(name); }
+
+bool IsUnicode(Encoding e) { return e == Encoding::Utf8 || e == Encoding::Utf16le || e == Encoding::Utf16be; }
+// How GB18030 bytes held inside are decoded: as GBK only for text read as GBK.
+Encoding TextEncodingFor(Encoding e) { return e == Encoding::Gbk ? Encoding::Gbk : Encoding::Gb18030; }
+
+TableDocument ReadTableFile(const std::string& path, const EncodeOptions& o) {
+    return formats::ReadTable(ReadInput(path), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat));
+}
+
+// The character table: the user's table in any format, or the built-in one.
 CharacterTable LoadCharacterTable(const EncodeOptions& o) {
     if (o.table.empty()) return BuildCharacterTable(OpenBuiltinTable().bytes());
-    return BuildCharacterTable(ReadInput(o.table));
+    TableDocument doc = ReadTableFile(o.table, o);
+    CharacterTable table;
+    if (doc.format == Format::Plain) {
+        table = BuildCharacterTable(doc.text);
+    } else {
+        for (const auto& e : doc.entries) table.add(e.code, e.word);
+    }
+    if (table.size() == 0)
+        throw Failure("The table \"" + o.table + "\" has no code for any single character; nothing can be coded");
+    return table;
 }
 
-std::string ReadWordList(const EncodeOptions& o) { return ReadInput(o.words); }
+// Where a merged table or the entry lines go, and in which encoding.
+struct Output {
+    std::string bytes;
+    Encoding encoding = Encoding::Gb18030;
+    Encoding textEncoding = Encoding::Gb18030;
+};
 
-// The coded words as the table would hold them.
-std::string FormatOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entries) {
-    return FormatEncodedEntries(entries, o.group);
+// The table's lines as a merge sees them, for a document read by the formats library.
+std::vector<MergeLine> MergeLinesOf(const TableDocument& doc) {
+    std::vector<MergeLine> lines(doc.lines.size());
+    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+        const auto& l = doc.lines[i];
+        if (l.kind != formats::TableLine::Kind::Entry || l.entryCount == 0) continue;
+        lines[i].code = doc.entries[l.firstEntry].code;
+        for (std::size_t k = 0; k < l.entryCount; ++k) lines[i].words.push_back(doc.entries[l.firstEntry + k].word);
+    }
+    return lines;
 }
 
-std::string MergeOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entries) {
-    return MergeIntoGroupLines(ReadInput(o.merge), entries);
+TableEntry AsTableEntry(const EncodedEntry& e) { return TableEntry{e.code, e.word, e.weight, std::nullopt}; }
+
+// Merging into a table of a format with one pair per line (or, for yong, one
+// code per line): unchanged lines stay byte for byte, new pairs are written in
+// the table's own layout.
+std::string MergeIntoDocument(const TableDocument& doc, const std::vector<EncodedEntry>& entries, std::size_t& added) {
+    MergePlan plan = PlanMerge(MergeLinesOf(doc), entries);
+    added = plan.added;
+    const bool wordsShareALine = doc.format == Format::Yong;
+    std::string_view defaultBreak = "\n";
+    for (const auto& l : doc.lines)
+        if (l.breakLength) {
+            defaultBreak = std::string_view(doc.text).substr(l.offset + l.length, l.breakLength);
+            break;
+        }
+    auto canonical = [&](const std::vector<TableEntry>& es) {
+        try {
+            return formats::CanonicalLine(doc.format, doc.layout, es.data(), es.size());
+        } catch (const Failure& f) {
+            throw Failure(std::string("Cannot add to the table: ") + f.what());
+        }
+    };
+    TableWriter w(defaultBreak);
+    auto insertNew = [&](const std::vector<std::size_t>& ks) {
+        if (wordsShareALine) {
+            std::vector<TableEntry> es;
+            for (std::size_t k : ks) es.push_back(AsTableEntry(entries[k]));
+            w.insert(canonical(es));
+        } else {
+            for (std::size_t k : ks) w.insert(canonical({AsTableEntry(entries[k])}));
+        }
+    };
+    std::size_t nc = 0;
+    for (std::size_t i = 0; i <= doc.lines.size(); ++i) {
+        while (nc < plan.newCodes.size() && plan.newCodes[nc].beforeLine == i) insertNew(plan.newCodes[nc++].entries);
+        if (i == doc.lines.size()) break;
+        const auto& l = doc.lines[i];
+        std::string_view lineBreak = std::string_view(doc.text).substr(l.offset + l.length, l.breakLength);
+        if (!plan.after[i].empty() && wordsShareALine) {
+            std::vector<TableEntry> es(doc.entries.begin() + l.firstEntry,
+                                       doc.entries.begin() + l.firstEntry + l.entryCount);
+            for (std::size_t k : plan.after[i]) es.push_back(AsTableEntry(entries[k]));
+            w.line(canonical(es), lineBreak);
+            continue;
+        }
+        w.line(doc.lineText(i), lineBreak);
+        if (!plan.after[i].empty()) insertNew(plan.after[i]);
+    }
+    return w.take();
 }
 
-void Report(const EncodeResult& r) {
+Output MergeOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entries) {
+    TableDocument doc = ReadTableFile(o.merge, o);
+    std::size_t added = 0;
+    std::string text = doc.format == Format::Plain ? MergeIntoGroupLines(doc.text, entries, &added)
+                                                   : MergeIntoDocument(doc, entries, added);
+    Output out;
+    out.encoding = doc.encoding;
+    out.textEncoding = TextEncodingFor(doc.encoding);
+    out.bytes = formats::EncodeText(text, doc.encoding, doc.hadBom, out.textEncoding);
+    return out;
+}
+
+// "words.dict.yaml" → "words": the name a fresh header carries.
+std::string TableName(const std::string& path) {
+    std::string name = std::filesystem::path(path).filename().string();
+    for (std::string ext : {".dict.yaml", ".txt", ".yaml"})
+        if (name.size() > ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0) {
+            name.resize(name.size() - ext.size());
+            break;
+        }
+    return name.empty() ? "zelmora" : name;
+}
+
+Output EntryOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entries, const formats::DecodedText& list) {
+    Output out;
+    out.encoding = EncodingOption(o.outputEncoding);
+    if (out.encoding == Encoding::Auto) out.encoding = list.encoding;
+    out.textEncoding = TextEncodingFor(list.encoding);
+    const bool bom = list.hadBom && IsUnicode(out.encoding);
+    Format format = FormatOption(o.outputFormat);
+    if (format == Format::Auto) format = Format::Plain;
+    if (format == Format::Plain) {
+        out.bytes = formats::EncodeText(FormatEncodedEntries(entries, o.group), out.encoding, bom, out.textEncoding);
+        return out;
+    }
+    if (o.group) throw Failure("--group writes plain group lines; it can't be combined with --output-format " + o.outputFormat);
+    std::vector<TableEntry> sorted;
+    sorted.reserve(entries.size());
+    for (std::uint32_t i : ExpansionOrder(entries)) sorted.push_back(AsTableEntry(entries[i]));
+    formats::WriteOptions w;
+    w.format = format;
+    w.encoding = out.encoding;
+    w.bom = bom;
+    w.textEncoding = out.textEncoding;
+    w.name = TableName(o.out.empty() ? o.words : o.out);
+    out.bytes = formats::WriteEntries(sorted, w);
+    return out;
+}
+
+// A word or character for a message on standard error, in the output's
+// encoding (UTF-8 for UTF-16 output).
+std::string ForMessage(std::string_view text, const Output& out) {
+    Encoding e = (out.encoding == Encoding::Utf16le || out.encoding == Encoding::Utf16be) ? Encoding::Utf8 : out.encoding;
+    try {
+        return formats::EncodeText(text, e, false, out.textEncoding);
+    } catch (const Failure&) {
+        return std::string(text);
+    }
+}
+
+void Report(const EncodeResult& r, const Output& out) {
     for (const auto& n : r.leftOut)
         std::fprintf(stderr, "zelmora-cli: line %zu: '%s' has no code in the table; \"%s\" left out\n", n.line,
-                     n.character.c_str(), n.word.c_str());
+                     ForMessage(n.character, out).c_str(), ForMessage(n.word, out).c_str());
     for (const auto& n : r.capped)
         std::fprintf(stderr, "zelmora-cli: line %zu: \"%s\" has %s codes; only the first %zu are written\n", n.line,
-                     n.word.c_str(),
+                     ForMessage(n.word, out).c_str(),
                      n.combinations == static_cast<std::size_t>(-1) ? "too many" : std::to_string(n.combinations).c_str(),
                      kMaxCodesPerWord);
 }
 
 void RunEncode(const EncodeOptions& o) {
     CharacterTable table = LoadCharacterTable(o);
-    EncodeResult r = EncodeWordList(table, ReadWordList(o));
-    std::string text = o.merge.empty() ? FormatOutput(o, r.entries) : MergeOutput(o, r.entries);
+    const Encoding listEncoding = EncodingOption(o.encoding);
+    formats::DecodedText list = formats::DecodeText(ReadInput(o.words), listEncoding);
+    // Words read from Unicode (or given as GB18030) may hold four-byte
+    // characters: sort them as GB18030. GBK word lists sort as the window does.
+    if (IsUnicode(list.encoding) || listEncoding == Encoding::Gb18030) SetTextEncoding(TextEncoding::Gb18030);
+    EncodeResult r = EncodeWordList(table, list.text);
+    Output out = o.merge.empty() ? EntryOutput(o, r.entries, list) : MergeOutput(o, r.entries);
     if (o.out.empty())
-        WriteStdout(text);
+        WriteStdout(out.bytes);
     else
-        WriteFileSafely(o.out, text);
-    std::fflush(stdout);
-    Report(r);
+        WriteFileSafely(o.out, out.bytes);
+    Report(r, out);
     if (!r.leftOut.empty()) throw CLI::RuntimeError(1);
 }
+
+const char* kEncodings = "auto (a byte-order mark decides; otherwise valid UTF-8 is UTF-8; otherwise GB18030), gbk, "
+                         "gb18030, utf-8, utf-16le or utf-16be";
 
 }  // namespace
 
@@ -73,14 +234,30 @@ void AddEncodeCommand(CLI::App& app) {
     auto o = std::make_shared<EncodeOptions>();
     cmd->add_option("WORDS", o->words,
                     "The word list: one word per line, optionally a tab and a weight; - or absent for standard input");
-    cmd->add_option("--table", o->table, "The table whose characters' codes are used (default: the built-in table)");
+    cmd->add_option("--encoding", o->encoding, std::string("Encoding of the word list: ") + kEncodings);
+    cmd->add_option("--table", o->table,
+                    "The table whose characters' codes are used, in any format and encoding (default: the built-in "
+                    "table)");
+    cmd->add_option("--table-encoding", o->tableEncoding, std::string("Encoding of --table and --merge: ") + kEncodings);
+    cmd->add_option("--table-format", o->tableFormat,
+                    "Format of --table and --merge: auto (recognised by the header), plain, rime, libime, fcitx4, ibus "
+                    "or yong");
     auto* group = cmd->add_flag("--group", o->group, "Write group lines: all words of one code on one line");
-    auto* merge = cmd->add_option("--merge", o->merge,
-                                  "Add the coded words to this table instead: its lines and candidate order stay, a "
-                                  "new word goes after the existing candidates of its code, no code-word pair twice");
+    auto* merge = cmd->add_option(
+        "--merge", o->merge,
+        "Add the coded words to this table instead, written in its own format and encoding: its lines and candidate "
+        "order stay, a new word goes after the existing candidates of its code, no code-word pair twice");
+    auto* outFormat = cmd->add_option("--output-format", o->outputFormat,
+                                      "Format written: plain (default), rime, libime, fcitx4, ibus or yong; the "
+                                      "weights of the word list go into the formats that hold them (rime, ibus)");
+    auto* outEncoding = cmd->add_option("--output-encoding", o->outputEncoding,
+                                        "Encoding written: gbk, gb18030, utf-8, utf-16le or utf-16be (default: the "
+                                        "word list's)");
     cmd->add_option("--out", o->out, "Write the result to this file instead of standard output");
     group->excludes(merge);
     merge->excludes(group);
+    merge->excludes(outFormat);
+    merge->excludes(outEncoding);
     cmd->footer(
         "Rules: one character, its full code; two, the first two keys of each; three, the first key of the first "
         "two and the first two keys of the third; four or more, the first key of the first three and of the last.\n"
