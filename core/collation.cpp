@@ -244,7 +244,12 @@ std::vector<std::uint32_t> SortedOrderOf(const Texts& texts) {
         int c = ka.substr(std::min<std::size_t>(16, ka.size())).compare(kb.substr(std::min<std::size_t>(16, kb.size())));
         return c < 0 ? -1 : (c > 0 ? 1 : 0);
     };
-    PartitionSortSlots(slots, cmp);
+    // Lines that are already in strictly ascending order come out as they
+    // are, whatever the sort procedure: skip it (the usual case for entry
+    // lines that come from the expansion).
+    bool ascending = true;
+    for (std::size_t i = 1; i < n && ascending; ++i) ascending = cmp(slots[i - 1], slots[i]) < 0;
+    if (!ascending) PartitionSortSlots(slots, cmp);
     for (std::size_t i = 0; i < n; ++i) order[i] = slots[i].index;
     return order;
 }

@@ -46,8 +46,9 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     using Part = std::pair<std::vector<std::pair<std::string, std::string>>,   // outputs
                            std::vector<std::pair<std::string, std::string>>>;  // status lines
     std::vector<std::function<Part()>> tasks;
+    std::vector<int> cost;  // rough relative run time, for scheduling only
     if (wants(Derivation::Group))
-        tasks.push_back([&] {
+        cost.push_back(2), tasks.push_back([&] {
             tell("重码一行");
             std::string grouped = GroupEqualCodes(entries);
             Part p;
@@ -56,7 +57,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
             return p;
         });
     if (wants(Derivation::Classify))
-        tasks.push_back([&] {
+        cost.push_back(1), tasks.push_back([&] {
             tell("码长分类");
             ClassifyResult c = ClassifyByCodeLength(entries);
             Part p;
@@ -66,7 +67,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
             return p;
         });
     if (wants(Derivation::FullCodes))
-        tasks.push_back([&] {
+        cost.push_back(4), tasks.push_back([&] {
             tell("全码");
             FullCodesResult f = ExtractFullCodes(entries);
             Part p;
@@ -78,7 +79,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
             return p;
         });
     if (wants(Derivation::Shortest))
-        tasks.push_back([&] {
+        cost.push_back(5), tasks.push_back([&] {
             tell("出简不出全");
             ShortestCodesResult s = ExtractShortestCodes(entries);
             Part p;
@@ -89,7 +90,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
             return p;
         });
     if (wants(Derivation::Duplicates))
-        tasks.push_back([&] {
+        cost.push_back(1), tasks.push_back([&] {
             tell("重码");
             DuplicateCodesResult d = ExtractDuplicateCodes(source);
             Part p;
@@ -99,7 +100,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
             return p;
         });
     if (wants(Derivation::Relation))
-        tasks.push_back([&] {
+        cost.push_back(6), tasks.push_back([&] {
             tell("简码全码");
             RelationResult rel = RelateShortAndFullCodes(entries, source);
             Part p;
@@ -111,11 +112,18 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
             return p;
         });
 
+    // Longest first, so that the two threads finish close together: the
+    // relation, the shortest codes and the full codes take most of the time.
+    std::vector<std::size_t> runOrder(tasks.size());
+    for (std::size_t i = 0; i < tasks.size(); ++i) runOrder[i] = tasks.size() - 1 - i;
+    std::stable_sort(runOrder.begin(), runOrder.end(), [&](std::size_t a, std::size_t b) { return cost[a] > cost[b]; });
+
     std::vector<Part> parts(tasks.size());
     std::vector<std::exception_ptr> failures(tasks.size());
     std::atomic<std::size_t> next{0};
     auto worker = [&] {
-        for (std::size_t i; (i = next++) < tasks.size();) {
+        for (std::size_t k; (k = next++) < tasks.size();) {
+            const std::size_t i = runOrder[k];
             try {
                 parts[i] = tasks[i]();
             } catch (...) {
