@@ -88,6 +88,11 @@ FileReadFunction& FileReader() {
 Pane::Pane(QWidget* parent) : QPlainTextEdit(parent) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setTabChangesFocus(false);
+    // Scroll bars that come and go change the text's width, and a new width
+    // lays out every line again: for a big table that is a pause and hundreds
+    // of megabytes. Kept on, they never change it.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     connect(this, &QPlainTextEdit::textChanged, this, &Pane::onTextChanged);
 }
 

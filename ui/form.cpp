@@ -227,6 +227,8 @@ void TForm1::createTabs() {
 
     PageControl1 = new QTabWidget(client);
     PageControl1->setObjectName("PageControl1");
+    // Tabs as narrow as the desktop's own, so that all seven fit the width.
+    PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
     client->dock(PageControl1, DockHost::Side::Client);
 
     auto tab = [this](QWidget*& sheet, const char* name, const QString& caption) {
