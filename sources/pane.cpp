@@ -199,7 +199,8 @@ void Pane::insertFromMimeData(const QMimeData* source) {
     QPlainTextEdit::insertFromMimeData(&cut);
 }
 
-std::string ReadPaneText(const Pane& pane) {
+// The pane's bytes, read from the document only after an edit.
+const std::string& PaneBytes(const Pane& pane) {
     if (!pane.bytesValid_) {
         if (pane.isTextEmpty()) {
             pane.bytes_.clear();
@@ -212,8 +213,10 @@ std::string ReadPaneText(const Pane& pane) {
     return pane.bytes_;
 }
 
+std::string ReadPaneText(const Pane& pane) { return PaneBytes(pane); }
+
 void WritePaneText(Pane& pane, std::string_view text) {
-    if (ReadPaneText(pane) == text) return;
+    if (PaneBytes(pane) == text) return;
     pane.replaceText(std::string(text));
 }
 
@@ -257,7 +260,7 @@ void LoadPaneFromFile(Pane& pane, const QString& path) {
 void LoadPaneFromStream(Pane& pane, ResourceStream& stream) { pane.replaceText(stream.readAll()); }
 
 void SavePaneToFile(const Pane& pane, const QString& path) {
-    const std::string text = ReadPaneText(pane);
+    const std::string& text = PaneBytes(pane);
     const std::string full = FullPath(path);
     const QByteArray target = QFile::encodeName(QFileInfo(path).absoluteFilePath());
 

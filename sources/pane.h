@@ -49,7 +49,7 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
 
 private:
-    friend std::string ReadPaneText(const Pane& pane);
+    friend const std::string& PaneBytes(const Pane& pane);
 
     void onTextChanged();
     void notifyChange();
@@ -67,6 +67,8 @@ private:
 
 // The whole text as GBK bytes, lines separated by CR LF; "" for an empty pane.
 std::string ReadPaneText(const Pane& pane);
+// The same without a copy; valid until the pane next changes.
+const std::string& PaneBytes(const Pane& pane);
 // Replaces the whole text unless it is byte for byte the same; then the change handler.
 void WritePaneText(Pane& pane, std::string_view text);
 // Empties the pane, then the change handler.

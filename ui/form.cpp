@@ -522,7 +522,7 @@ void TForm1::N8Click(QObject*) {
 
 void TForm1::N4Click(QObject*) {
     ClearPane(*RichEdit2);
-    const std::string entries = ExpandToEntryLines(ReadPaneText(*RichEdit1));
+    const std::string entries = ExpandToEntryLines(PaneBytes(*RichEdit1));
     WritePaneText(*RichEdit2, entries);
 }
 
@@ -531,7 +531,7 @@ void TForm1::N5Click(QObject*) {
     Hourglass busy(RichEdit1->viewport(), Qt::IBeamCursor);
     SetStatus(Label9, QString::fromUtf8(kWaitText));
     DispatchPendingMessages();
-    const std::string groups = GroupEqualCodes(ReadPaneText(*RichEdit2));
+    const std::string groups = GroupEqualCodes(PaneBytes(*RichEdit2));
     WritePaneText(*RichEdit19, groups);
     // An empty result is no change of the pane: the count replaces the wait
     // text all the same.
@@ -545,7 +545,7 @@ void TForm1::N21Click(QObject*) {
 
 void TForm1::Button4Click(QObject*) {
     for (Pane* pane : {RichEdit4, RichEdit5, RichEdit6, RichEdit7}) ClearPane(*pane);
-    const ClassifyResult r = ClassifyByCodeLength(ReadPaneText(*RichEdit2));
+    const ClassifyResult r = ClassifyByCodeLength(PaneBytes(*RichEdit2));
     WritePaneText(*RichEdit4, r.texts[0]);
     WritePaneText(*RichEdit5, r.texts[1]);
     WritePaneText(*RichEdit6, r.texts[2]);
@@ -556,7 +556,7 @@ void TForm1::Button4Click(QObject*) {
 void TForm1::Button3Click(QObject*) {
     ClearPane(*RichEdit3);
     ClearPane(*RichEdit22);
-    const DuplicateCodesResult r = ExtractDuplicateCodes(ReadPaneText(*RichEdit1));
+    const DuplicateCodesResult r = ExtractDuplicateCodes(PaneBytes(*RichEdit1));
     WritePaneText(*RichEdit3, r.duplicateText);
     WritePaneText(*RichEdit22, r.uniqueText);
     SetStatus(Label3, Utf8(DuplicateCodesStatus(CountPaneLines(*RichEdit3), r)));
@@ -568,7 +568,7 @@ void TForm1::Button7Click(QObject* sender) {
     auto* clicked = qobject_cast<QWidget*>(sender);
     Hourglass busy(clicked ? clicked : Button7);
     DispatchPendingMessages();
-    const FullCodesResult r = ExtractFullCodes(ReadPaneText(*RichEdit2));
+    const FullCodesResult r = ExtractFullCodes(PaneBytes(*RichEdit2));
     WritePaneText(*RichEdit11, r.threeText);
     WritePaneText(*RichEdit12, r.fourText);
     WritePaneText(*RichEdit13, r.allText);
@@ -582,7 +582,7 @@ void TForm1::Button5Click(QObject* sender) {
     Hourglass busy(clicked ? clicked : Button5);
     SetStatus(Label5, QString::fromUtf8(kWaitText));
     DispatchPendingMessages();
-    const ShortestCodesResult r = ExtractShortestCodes(ReadPaneText(*RichEdit2));
+    const ShortestCodesResult r = ExtractShortestCodes(PaneBytes(*RichEdit2));
     WritePaneText(*RichEdit9, r.texts[0]);
     WritePaneText(*RichEdit10, r.texts[1]);
     WritePaneText(*RichEdit15, r.texts[2]);
@@ -597,7 +597,7 @@ void TForm1::Button1Click(QObject* sender) {
     Hourglass busy(clicked ? clicked : Button1);
     SetStatus(Label10, QString::fromUtf8(kWaitText));
     DispatchPendingMessages();
-    const RelationResult r = RelateShortAndFullCodes(ReadPaneText(*RichEdit2), ReadPaneText(*RichEdit1));
+    const RelationResult r = RelateShortAndFullCodes(PaneBytes(*RichEdit2), PaneBytes(*RichEdit1));
     WritePaneText(*RichEdit17, r.shortCodesText);
     WritePaneText(*RichEdit18, r.fullCodesText);
     WritePaneText(*RichEdit23, r.wordsText);
