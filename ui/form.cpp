@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <optional>
+
 #include "sources/resources.h"
 #include "transform/classify.h"
 #include "transform/duplicates.h"
@@ -70,22 +72,23 @@ QString LineCount(const Pane& pane) { return Utf8(LineCountStatus(CountPaneLines
 // own cursor again however the command ends.
 class Hourglass {
 public:
-    Hourglass(QWidget* control, Qt::CursorShape normal) : control_(control), normal_(normal) {
+    // `normal`: the control's own cursor; none means it shows its parent's.
+    explicit Hourglass(QWidget* control, std::optional<Qt::CursorShape> normal = std::nullopt)
+        : control_(control), normal_(normal) {
         control_->setCursor(Qt::WaitCursor);
     }
-    explicit Hourglass(QWidget* control) : control_(control) { control_->setCursor(Qt::WaitCursor); }
     ~Hourglass() {
-        if (normal_ == Qt::BitmapCursor)
-            control_->unsetCursor();
+        if (normal_)
+            control_->setCursor(*normal_);
         else
-            control_->setCursor(normal_);
+            control_->unsetCursor();
     }
     Hourglass(const Hourglass&) = delete;
     Hourglass& operator=(const Hourglass&) = delete;
 
 private:
     QWidget* control_;
-    Qt::CursorShape normal_ = Qt::BitmapCursor;  // none of its own
+    std::optional<Qt::CursorShape> normal_;
 };
 
 // Lets the cleared panes and the wait text be painted before the work.
