@@ -66,17 +66,16 @@ void SetTextEncoding(TextEncoding encoding);
 TextEncoding CurrentTextEncoding();
 
 // The partition sort over any array of items, comparing through `cmp` (a
-// three-way compare of two items). The pivot is tracked by its slot; the left
-// part is sorted by recursion, the right part by iteration.
+// three-way compare of two items). The pivot is tracked by its slot. After a
+// partition the two parts are disjoint, so the order in which they are sorted
+// does not change the result: the smaller part goes to recursion and the
+// larger is iterated, which keeps the stack shallow on any input.
 template <typename Item, typename Compare>
 void PartitionSortSlots(std::vector<Item>& items, Compare&& cmp) {
     if (items.size() < 2) return;
     auto sortRange = [&](auto& self, long long L, long long R) -> void {
-        long long I, J, P;
-        do {
-            I = L;
-            J = R;
-            P = (L + R) >> 1;
+        while (L < R) {
+            long long I = L, J = R, P = (L + R) >> 1;
             do {
                 while (cmp(items[I], items[P]) < 0) ++I;
                 while (cmp(items[J], items[P]) > 0) --J;
@@ -90,9 +89,14 @@ void PartitionSortSlots(std::vector<Item>& items, Compare&& cmp) {
                     --J;
                 }
             } while (I <= J);
-            if (L < J) self(self, L, J);
-            L = I;
-        } while (I < R);
+            if (J - L < R - I) {
+                if (L < J) self(self, L, J);
+                L = I;
+            } else {
+                if (I < R) self(self, I, R);
+                R = J;
+            }
+        }
     };
     sortRange(sortRange, 0, static_cast<long long>(items.size()) - 1);
 }
