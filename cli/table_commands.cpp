@@ -162,14 +162,14 @@ void AddTableCommands(CLI::App& app) {
         });
     }
     // run and the per-derivation commands
-    struct Spec {
+    struct CommandInfo {
         const char* name;
         const char* help;
         std::vector<Derivation> which;
         bool entries;
         bool writeEntries;
     };
-    const std::vector<Spec> specs = {
+    const std::vector<CommandInfo> commands = {
         {"run", "Run every derivation, write each result as OUT/<hint>.txt and print the status lines",
          {Derivation::Expand, Derivation::Group, Derivation::Classify, Derivation::FullCodes, Derivation::Shortest,
           Derivation::Duplicates, Derivation::Relation},
@@ -182,7 +182,7 @@ void AddTableCommands(CLI::App& app) {
         {"relate", "Relate short and full codes, reorder the source table (简码全码)", {Derivation::Relation}, true,
          false},
     };
-    for (const auto& s : specs) {
+    for (const auto& s : commands) {
         auto* cmd = app.add_subcommand(s.name, s.help);
         auto opts = std::make_shared<SourceOptions>();
         AddSourceOptions(cmd, *opts, s.entries);
