@@ -10,7 +10,6 @@
 #include "cli/files.h"
 #include "core/collation.h"
 #include "core/failure.h"
-#include "sources/formats/formats_internal.h"
 #include "sources/formats/table_io.h"
 #include "sources/resources.h"
 #include "transform/encode.h"

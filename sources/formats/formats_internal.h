@@ -28,8 +28,4 @@ void AppendToken(std::string& out, std::string_view token);
 // false when the line is no code-word line of that format.
 bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view line, std::vector<TableEntry>& out);
 
-// The line written afresh for the entries of one line, in the given format.
-// Fails when a code or word can't be written in that format.
-std::string CanonicalLine(Format format, const TableLayout& layout, const TableEntry* entries, std::size_t count);
-
 }  // namespace zelmora::formats

@@ -152,4 +152,9 @@ std::string EncodeText(std::string_view text, Encoding encoding, bool bom = fals
 // that are no character of the encoding. In line order.
 std::vector<TableProblem> CheckTable(const TableDocument& doc);
 
+// One data line written afresh for the given entries, in the table's own
+// format and layout (for adding lines to a table). Fails when a code or word
+// can't be written in that format.
+std::string CanonicalLine(Format format, const TableLayout& layout, const TableEntry* entries, std::size_t count);
+
 }  // namespace zelmora::formats
