@@ -42,6 +42,17 @@ void AddSourceOptions(CLI::App* cmd, SourceOptions& o, bool entriesAllowed) {
     AddFormatOptions(cmd, o.formats, true, true, "plain");
 }
 
+// "<tab caption><TAB><status>" lines in UTF-8. A single derivation reports
+// only its own tab's status.
+void PrintStatusLines(const PipelineResult& r, bool wholeRun) {
+    std::string status;
+    for (const auto& [caption, text] : r.statusLines) {
+        if (!wholeRun && (caption == "原码表" || caption == "一字一行")) continue;
+        status += caption + "\t" + text + "\n";
+    }
+    WriteStdout(status);
+}
+
 // The source as read with the encoding and format options: the built-in table
 // is GBK plain text whatever they say.
 formats::TableDocument LoadSource(const SourceOptions& o) {
@@ -78,12 +89,7 @@ void RunAndWriteFormats(const SourceOptions& o, const std::vector<Derivation>& w
     EnsureDirectory(o.out);
     for (const auto& [path, bytes] : files) WriteFileSafely(path, bytes);
     progress.reset();
-    std::string status;
-    for (const auto& [caption, text] : r.statusLines) {
-        if (!writeEntries && (caption == "原码表" || caption == "一字一行")) continue;
-        status += caption + "\t" + text + "\n";
-    }
-    WriteStdout(status);
+    PrintStatusLines(r, writeEntries);
 }
 
 void RequireSource(const SourceOptions& o) {
@@ -105,13 +111,7 @@ void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, b
         WriteFileSafely(o.out + "/" + hint + ".txt", text);
     }
     progress.reset();
-    std::string status;
-    for (const auto& [caption, text] : r.statusLines) {
-        // A single derivation reports only its own tab's status.
-        if (!writeEntries && (caption == "原码表" || caption == "一字一行")) continue;
-        status += caption + "\t" + text + "\n";
-    }
-    WriteStdout(status);
+    PrintStatusLines(r, writeEntries);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "sources/resources.h"
+#include "tests/cli_harness.h"
 #include "tests/test_util.h"
 #include "transform/expand.h"
 #include "transform/full_codes.h"
@@ -19,70 +20,37 @@
 namespace fs = std::filesystem;
 using testutil::G;
 
-namespace {
-
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Spit(const fs::path& p, const std::string& bytes) {
-    std::ofstream out(p, std::ios::binary);
-    out << bytes;
-}
-
-class CliTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("zelmora-cli-test-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    CliRun cli(const std::string& args, const std::string& input = "") {
-        Spit(dir_ / "stdin", input);
-        std::string cmd = std::string("'") + ZELMORA_CLI + "' " + args + " <'" + (dir_ / "stdin").string() + "' >'" +
-                          (dir_ / "stdout").string() + "' 2>'" + (dir_ / "stderr").string() + "'";
-        int raw = std::system(cmd.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "stdout"), Slurp(dir_ / "stderr")};
-    }
-    fs::path dir_;
-};
-
-}  // namespace
+using testutil::CliFixture;
+using testutil::CliResult;
+using testutil::Slurp;
+using testutil::Spit;
+using CliTest = CliFixture;
 
 TEST_F(CliTest, HelpExplainsUsage) {
-    CliRun r = cli("--help");
+    CliResult r = cli("--help");
     EXPECT_EQ(r.status, 0);
     for (const char* word : {"expand", "run", "builtin", "relate"}) EXPECT_NE(r.out.find(word), std::string::npos) << word;
-    CliRun e = cli("expand --help");
+    CliResult e = cli("expand --help");
     EXPECT_EQ(e.status, 0);
     EXPECT_NE(e.out.find("FILE"), std::string::npos);
 }
 
 TEST_F(CliTest, ErrorsGoToStderrAndWriteNothing) {
-    CliRun unknown = cli("expand --bogus");
+    CliResult unknown = cli("expand --bogus");
     EXPECT_NE(unknown.status, 0);
     EXPECT_EQ(unknown.out, "");
     EXPECT_NE(unknown.err.find("bogus"), std::string::npos);
 
-    CliRun missing = cli("expand '" + (dir_ / "nope.txt").string() + "'");
+    CliResult missing = cli("expand '" + (dir_ / "nope.txt").string() + "'");
     EXPECT_NE(missing.status, 0);
     EXPECT_EQ(missing.out, "");
     EXPECT_NE(missing.err.find("Cannot open file \"" + (dir_ / "nope.txt").string() + "\""), std::string::npos)
         << missing.err;
 
-    CliRun none = cli("");
+    CliResult none = cli("");
     EXPECT_NE(none.status, 0);
 
-    CliRun noSource = cli("run --out '" + (dir_ / "out").string() + "' --source '" + (dir_ / "nope.txt").string() + "'");
+    CliResult noSource = cli("run --out '" + (dir_ / "out").string() + "' --source '" + (dir_ / "nope.txt").string() + "'");
     EXPECT_NE(noSource.status, 0);
     EXPECT_EQ(noSource.out, "");
     EXPECT_FALSE(fs::exists(dir_ / "out" / "一字一行.txt"));
@@ -95,21 +63,21 @@ TEST_F(CliTest, ExpandIsByteExactFromFileAndStdin) {
     EXPECT_EQ(cli("expand '" + (dir_ / "t.txt").string() + "'").out, expected);
     EXPECT_EQ(cli("expand", table).out, expected);
     EXPECT_EQ(cli("expand -", table).out, expected);
-    CliRun empty = cli("expand", "");
+    CliResult empty = cli("expand", "");
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "");
     EXPECT_EQ(cli("expand --builtin").out, zelmora::ExpandToEntryLines(zelmora::OpenBuiltinTable().readAll()));
 }
 
 TEST_F(CliTest, BuiltinWritesTheTableBytes) {
-    CliRun r = cli("builtin");
+    CliResult r = cli("builtin");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out == zelmora::OpenBuiltinTable().bytes());
 }
 
 TEST_F(CliTest, RunOnTheBuiltinTable) {
     fs::path out = dir_ / "new" / "results";
-    CliRun r = cli("run --builtin --out '" + out.string() + "'");
+    CliResult r = cli("run --builtin --out '" + out.string() + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "原码表\t10690行\n一字一行\t10951行\n重码一行\t10690行\n码长分类\t行数:一码25 二码599 三码4396 四码5931\n"
@@ -139,7 +107,7 @@ TEST_F(CliTest, RunWithOwnEntriesAndEmptyResults) {
     fs::path out = dir_ / "out";
     fs::create_directories(out);
     Spit(out / "三简.txt", "old content that must go");
-    CliRun r = cli("run --source '" + (dir_ / "src.txt").string() + "' --entries '" + (dir_ / "entries.txt").string() +
+    CliResult r = cli("run --source '" + (dir_ / "src.txt").string() + "' --entries '" + (dir_ / "entries.txt").string() +
                 "' --out '" + out.string() + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
@@ -154,7 +122,7 @@ TEST_F(CliTest, RunWithOwnEntriesAndEmptyResults) {
 
 TEST_F(CliTest, SingleDerivationCommands) {
     fs::path out = dir_ / "o";
-    CliRun f = cli("fullcodes --builtin --out '" + out.string() + "'");
+    CliResult f = cli("fullcodes --builtin --out '" + out.string() + "'");
     ASSERT_EQ(f.status, 0) << f.err;
     EXPECT_EQ(f.out, "全码\t行数:三码832 四码5931 全部6763 三简3564\n");
     EXPECT_TRUE(fs::exists(out / "全码全部.txt"));

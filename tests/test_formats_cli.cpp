@@ -10,49 +10,19 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/cli_harness.h"
 #include "tests/test_util.h"
 
 namespace fs = std::filesystem;
+using testutil::CliResult;
+using testutil::Slurp;
+using testutil::Spit;
 
 namespace {
 
-struct CliResult {
-    int status;
-    std::string out, err;
-};
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Spit(const fs::path& p, const std::string& bytes) {
-    std::ofstream out(p, std::ios::binary);
-    out << bytes;
-}
-
 std::string Sample(const std::string& name) { return std::string(ZELMORA_FORMATS_DATA) + "/" + name; }
 
-class FormatsCli : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("zelmora-formats-test-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    CliResult cli(const std::string& args) {
-        std::string cmd = std::string("'") + ZELMORA_CLI + "' " + args + " </dev/null >'" + (dir_ / "stdout").string() +
-                          "' 2>'" + (dir_ / "stderr").string() + "'";
-        int raw = std::system(cmd.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "stdout"), Slurp(dir_ / "stderr")};
-    }
-    std::string at(const std::string& name) const { return (dir_ / name).string(); }
-
-    fs::path dir_;
-};
+using FormatsCli = testutil::CliFixture;
 
 }  // namespace
 
