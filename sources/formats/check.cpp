@@ -38,16 +38,6 @@ std::size_t FirstBadCharacter(std::string_view s, bool gb18030, std::size_t& wid
     return std::string_view::npos;
 }
 
-std::string Hex(std::string_view bytes) {
-    std::string out;
-    char buf[8];
-    for (unsigned char c : bytes) {
-        std::snprintf(buf, sizeof buf, "%s0x%02X", out.empty() ? "" : " ", c);
-        out += buf;
-    }
-    return out;
-}
-
 bool LettersOnly(std::string_view code) {
     return std::all_of(code.begin(), code.end(), [](char c) { return c >= 'a' && c <= 'z'; });
 }

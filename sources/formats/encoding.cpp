@@ -44,16 +44,6 @@ std::size_t LineAt(std::string_view text, std::size_t offset) {
     return line;
 }
 
-std::string Hex(std::string_view bytes) {
-    std::string out;
-    char buf[8];
-    for (unsigned char c : bytes) {
-        std::snprintf(buf, sizeof buf, "%s0x%02X", out.empty() ? "" : " ", c);
-        out += buf;
-    }
-    return out;
-}
-
 std::string CodePoint(char32_t cp) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(cp));
@@ -271,6 +261,16 @@ std::string GbkFromGb18030(std::string_view text) {
 }
 
 }  // namespace
+
+std::string Hex(std::string_view bytes) {
+    std::string out;
+    char buf[8];
+    for (unsigned char c : bytes) {
+        std::snprintf(buf, sizeof buf, "%s0x%02X", out.empty() ? "" : " ", c);
+        out += buf;
+    }
+    return out;
+}
 
 std::size_t CharWidth(std::string_view text, std::size_t i) {
     auto c = static_cast<unsigned char>(text[i]);

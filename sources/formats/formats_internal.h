@@ -24,6 +24,9 @@ bool StartsWith(std::string_view s, std::string_view prefix);
 // space, a comma or a double quote, or is empty, so that SplitTokens gives it back.
 void AppendToken(std::string& out, std::string_view token);
 
+// Bytes as "0xAB 0xCD", for messages about undecodable text.
+std::string Hex(std::string_view bytes);
+
 // The entries a line of a data section gives, as the reader reads them;
 // false when the line is no code-word line of that format.
 bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view line, std::vector<TableEntry>& out);
