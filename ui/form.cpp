@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <optional>
 
 #include "sources/resources.h"
@@ -44,6 +45,9 @@ constexpr int kOuterHeight = 507;
 // The frame assumed while the platform doesn't tell its own: 4-pixel borders
 // and a 19-pixel caption bar.
 const QMargins kAssumedFrame(4, 23, 4, 4);
+// The sizing border of that frame. A thinner frame leaves the rest as a margin
+// inside the window, so that the client area keeps its designed width (426).
+constexpr int kBorder = 4;
 constexpr int kHelpHeight = 97;
 
 const QColor kLinkColour(0, 0, 255);       // 0xFF0000 as 0x00BBGGRR
@@ -230,8 +234,12 @@ void TForm1::createTabs() {
 
     PageControl1 = new QTabWidget(client);
     PageControl1->setObjectName("PageControl1");
-    // Tabs as narrow as the desktop's own, so that all seven fit the width.
-    PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
+    // Tabs as narrow as the desktop's own, so that all seven fit the width;
+    // pages 4 pixels in from the sides, 418 wide in a 426-wide page control,
+    // whatever the style's own frame.
+    PageControl1->setStyleSheet(
+        QStringLiteral("QTabBar::tab { padding: 3px 5px; }"
+                       "QTabWidget::pane { border: 1px solid palette(mid); padding: 3px; top: -1px; }"));
     client->dock(PageControl1, DockHost::Side::Client);
 
     auto tab = [this](QWidget*& sheet, const char* name, const QString& caption) {
@@ -423,6 +431,8 @@ void TForm1::fitToFrame() {
     const QMargins frame = window->frameMargins();
     if (frame.isNull() || frame == fittedFrame_) return;
     fittedFrame_ = frame;
+    setContentsMargins(std::max(0, kBorder - frame.left()), 0, std::max(0, kBorder - frame.right()),
+                       std::max(0, kBorder - frame.bottom()));
     const int width = kOuterWidth - frame.left() - frame.right();
     setMaximumWidth(width);
     resize(width, kOuterHeight - frame.top() - frame.bottom());

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <string>
 
+#include "core/collation.h"
 #include "core/failure.h"
 #include "core/text.h"
 #include "sources/pane.h"
@@ -76,6 +77,7 @@ private slots:
     void writingComparesFirst();
     void clearingCallsTheHandler();
     void gbkTextShowsAsChinese();
+    void everyGbkCharacterReadsBackAfterAnEdit();
     void loadingMakesCrLfAndKeepsEverythingElse_data();
     void loadingMakesCrLfAndKeepsEverythingElse();
     void loadingAnEmptyFileEmptiesThePane();
@@ -164,6 +166,39 @@ void PaneTest::gbkTextShowsAsChinese() {
     pane.clear();
     pane.insertPlainText(QStringLiteral("aa 式\n工"));
     QCOMPARE(ReadPaneText(pane), std::string("aa \xCA\xBD\r\n") + kGong);
+}
+
+void PaneTest::everyGbkCharacterReadsBackAfterAnEdit() {
+    // Every character that code page 936 assigns, 64 to a line.
+    std::string text;
+    int onLine = 0;
+    auto add = [&](const std::string& c) {
+        const std::u16string u = DecodeGbk(c);
+        if (u.size() != 1 || u[0] == 0xFFFD || u[0] == 0x1A) return;
+        text += c;
+        if (++onLine == 64) {
+            text += "\r\n";
+            onLine = 0;
+        }
+    };
+    for (int b = 0x01; b < 0x100; ++b)
+        if (b != '\r' && b != '\n') add(std::string(1, static_cast<char>(b)));
+    for (int lead = 0x81; lead <= 0xFE; ++lead)
+        for (int trail = 0x40; trail <= 0xFE; ++trail)
+            if (trail != 0x7F) add({static_cast<char>(lead), static_cast<char>(trail)});
+    QVERIFY(text.size() > 40000);
+
+    Pane pane;
+    WritePaneText(pane, text);
+    QVERIFY(ReadPaneText(pane) == text);
+    // An edit and its undoing: the text is read from what the pane shows.
+    pane.moveCursor(QTextCursor::End);
+    pane.insertPlainText(QStringLiteral("x"));
+    pane.textCursor().deletePreviousChar();
+    const std::string back = ReadPaneText(pane);
+    QCOMPARE(back.size(), text.size());
+    QVERIFY(back == text);
+    QCOMPARE(CountPaneLines(pane), CountPaneLines(std::string_view(text)));
 }
 
 void PaneTest::loadingMakesCrLfAndKeepsEverythingElse_data() {

@@ -18,12 +18,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
+#include <QWindow>
 
 #include <map>
 #include <memory>
 
 #include "sources/pane.h"
 #include "sources/resources.h"
+#include "core/text.h"
 #include "transform/pipeline.h"
 #include "ui/desktop.h"
 #include "ui/form.h"
@@ -57,6 +60,7 @@ private slots:
 
     void startState();
     void layout();
+    void tooltips();
     void builtinTableLoads();
     void bothStepsFillTheFirstTab();
     void extractButtonsWriteTheirPanesAndStatus();
@@ -65,6 +69,8 @@ private slots:
     void exportWithOnlyTheSourceTable();
     void exportFailureStopsAtThatPane();
     void enablingFollowsThePanes();
+    void clearingAnEmptyPaneRunsItsHandler();
+    void resultsReadBackFromWhatThePanesShow();
     void pastingTheSameTextChangesNothing();
     void expansionWithoutEntriesSkipsTheGrouping();
     void groupingToNothingShowsTheCount();
@@ -215,6 +221,24 @@ void WindowTest::layout() {
     }
     QCOMPARE(form->N1->title(), QStringLiteral("原码表"));
 
+    // At the start size: the outer width, a 426-wide page control and pages
+    // 418 wide, whatever frame the platform gives the window.
+    QTRY_COMPARE(form->PageControl1->width(), 426);
+    if (!form->windowHandle()->frameMargins().isNull()) QCOMPARE(form->frameGeometry().width(), 434);
+    for (QWidget* tab : {form->TabSheet1, form->TabSheet3, form->TabSheet6, form->TabSheet5, form->TabSheet2,
+                         form->TabSheet7, form->TabSheet4}) {
+        form->PageControl1->setCurrentWidget(tab);
+        QCOMPARE(tab->width(), 418);
+    }
+    for (const auto& [strip, height] : strips) QCOMPARE(strip->width(), 418);
+    QCOMPARE(form->Image1->width(), 418);
+    // Panes take the page's height below the strip.
+    for (const auto& row : rows) {
+        const int strip = row.tab->findChild<QFrame*>(QString(), Qt::FindDirectChildrenOnly)->height();
+        for (const auto& [n, width, hint] : row.panes) QCOMPARE(pane(n)->height(), row.tab->height() - strip);
+    }
+    form->PageControl1->setCurrentWidget(form->TabSheet1);
+
     // Never wider than the largest width; narrower and taller are fine, and
     // then the panes follow in height only.
     const int start = form->width();
@@ -232,6 +256,20 @@ void WindowTest::layout() {
     QCOMPARE(form->RichEdit1->font().pixelSize(), 12);
 }
 
+void WindowTest::tooltips() {
+    auto tipOver = [](QWidget* w) {
+        QToolTip::hideText();
+        const QPoint at(10, 10);
+        QHelpEvent e(QEvent::ToolTip, at, w->mapToGlobal(at));
+        QApplication::sendEvent(w, &e);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QCOMPARE(tipOver(form->RichEdit20->viewport()), QString());  // the help pane has none
+    form->PageControl1->setCurrentWidget(form->TabSheet7);
+    QCOMPARE(tipOver(form->RichEdit24->viewport()), QStringLiteral("简码字的全码重码时置后"));
+    QToolTip::hideText();
+}
+
 void WindowTest::builtinTableLoads() {
     WritePaneText(*form->RichEdit1, "zz old");
     form->N86GB67631->trigger();
@@ -242,6 +280,8 @@ void WindowTest::builtinTableLoads() {
     QVERIFY(form->N8->isEnabled());
     QVERIFY(!form->N5->isEnabled());
     QCOMPARE(form->Label2->text(), QString());
+    // Only a file load raises the input limit.
+    QCOMPARE(form->RichEdit1->inputLimit(), Pane::kDefaultInputLimit);
     QVERIFY(boxes.empty());
 }
 
@@ -343,14 +383,32 @@ void WindowTest::longCommandsShowTheWaitTextWhileWorking() {
     QCOMPARE(form->RichEdit1->viewport()->cursor().shape(), Qt::IBeamCursor);
     QVERIFY(!form->Button1->testAttribute(Qt::WA_SetCursor));
 
-    // The short commands dispatch nothing before they are done.
-    Seen s4;
+    // The short commands dispatch nothing before they are done, and show
+    // neither the wait text nor the hourglass.
+    Seen s4, s3, s2;
+    form->PageControl1->setCurrentWidget(form->TabSheet3);
     during(s4, form->Label4, form->Button4, {});
-    form->Button4->click();
+    QTest::mouseClick(form->Button4, Qt::LeftButton);
     QVERIFY(!s4.ran);
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    during(s3, form->Label3, form->Button3, {});
+    QTest::mouseClick(form->Button3, Qt::LeftButton);
+    QVERIFY(!s3.ran);
+    form->PageControl1->setCurrentWidget(form->TabSheet1);
+    during(s2, form->Label2, form->RichEdit1->viewport(), {});
+    form->N4->trigger();
+    QVERIFY(!s2.ran);
     QCoreApplication::processEvents();
-    QVERIFY(s4.ran);
+    for (Seen* s : {&s4, &s3, &s2}) {
+        QVERIFY(s->ran);
+        QVERIFY(s->status != QStringLiteral("请稍等..."));
+        QVERIFY(s->cursor != Qt::WaitCursor);
+    }
     QCOMPARE(s4.status, QStringLiteral("行数:一码25 二码599 三码4396 四码5931"));
+    QCOMPARE(s3.status, QStringLiteral("重码：249行 510字；不重码10441"));
+    QCOMPARE(s2.status, QStringLiteral("10951行"));
+    QCOMPARE(s2.cursor, Qt::IBeamCursor);
+    for (QPushButton* b : {form->Button3, form->Button4}) QVERIFY(!b->testAttribute(Qt::WA_SetCursor));
 }
 
 void WindowTest::exportWritesEveryNonEmptyHintedPane() {
@@ -467,6 +525,40 @@ void WindowTest::enablingFollowsThePanes() {
     QVERIFY(boxes.empty());
 }
 
+void WindowTest::clearingAnEmptyPaneRunsItsHandler() {
+    // RichEdit2 has never changed, so Label2 is empty until the expansion
+    // clears it; the expansion of codes without words writes nothing more.
+    WritePaneText(*form->RichEdit1, "abc\r\nxyz");
+    QCOMPARE(form->Label2->text(), QString());
+    form->N4->trigger();
+    QCOMPARE(form->Label2->text(), QStringLiteral("0行"));
+    QVERIFY(!form->N5->isEnabled());
+    // The same for RichEdit19 under the grouping.
+    WritePaneText(*form->RichEdit2, "a \xB9\xA4");
+    QCOMPARE(form->Label9->text(), QString());
+    form->N5->trigger();
+    QCOMPARE(form->Label9->text(), QStringLiteral("1行"));
+    QVERIFY(boxes.empty());
+}
+
+void WindowTest::resultsReadBackFromWhatThePanesShow() {
+    runBothSteps();
+    for (QPushButton* b : {form->Button1, form->Button3, form->Button4, form->Button5, form->Button7}) b->click();
+    for (int n = 1; n <= 24; ++n) {
+        Pane* p = pane(n);
+        if (n == 8 || n == 20) continue;
+        const std::string written = ReadPaneText(*p);
+        QVERIFY(!written.empty());
+        if (n != 1) QVERIFY2(written == expected.at(p->hint().toStdString()), qPrintable(p->objectName()));
+        // An edit and its undoing: the text now comes from what the pane shows.
+        p->moveCursor(QTextCursor::End);
+        p->insertPlainText(QStringLiteral("x"));
+        p->textCursor().deletePreviousChar();
+        QVERIFY2(ReadPaneText(*p) == written, qPrintable(p->objectName()));
+        QCOMPARE(CountPaneLines(*p), CountPaneLines(std::string_view(written)));
+    }
+}
+
 void WindowTest::pastingTheSameTextChangesNothing() {
     form->N86GB67631->trigger();
     // The pane's own text, copied out as the desktop copies it.
@@ -483,6 +575,9 @@ void WindowTest::pastingTheSameTextChangesNothing() {
     form->N9->trigger();
     QCOMPARE(form->Label2->text(), QStringLiteral("2行"));
     QVERIFY(form->N5->isEnabled());
+    form->Label2->setText("unchanged");
+    form->N9->trigger();
+    QCOMPARE(form->Label2->text(), QStringLiteral("unchanged"));
 
     // An empty clipboard empties the pane.
     QGuiApplication::clipboard()->clear();
@@ -583,9 +678,10 @@ void WindowTest::inputLimitInTheWindow() {
     QTest::keyClick(form->RichEdit1, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(ReadPaneText(*form->RichEdit1).size(), limit);
     QCOMPARE(form->Label1->text(), QStringLiteral("1行"));
-    // The menu's paste is not cut.
+    // The menu's paste is not cut, and leaves the limit as it was.
     form->N3->trigger();
     QCOMPARE(ReadPaneText(*form->RichEdit1).size(), limit + 100);
+    QCOMPARE(form->RichEdit1->inputLimit(), Pane::kDefaultInputLimit);
 }
 
 void WindowTest::links() {

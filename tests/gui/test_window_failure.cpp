@@ -1,7 +1,7 @@
 // Failing commands: one message box, the cleared panes stay empty, the cursor
-// comes back, and the window goes on. The built-in table and the full-code
-// derivation are made to fail here through the linker (--wrap), since neither
-// fails on its own.
+// comes back, and the window goes on. The built-in table, the full-code
+// derivation and the grouping are made to fail here through the linker
+// (--wrap), since none of them fails on its own.
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -15,6 +15,7 @@
 #include "sources/pane.h"
 #include "sources/resources.h"
 #include "transform/full_codes.h"
+#include "transform/group.h"
 #include "ui/form.h"
 
 using namespace zelmora;
@@ -22,6 +23,7 @@ using namespace zelmora;
 namespace {
 bool builtinMissing = false;
 bool derivationFails = false;
+bool groupingFails = false;
 }  // namespace
 
 // NOLINTBEGIN: linker-wrapped symbols.
@@ -37,6 +39,11 @@ FullCodesResult __wrap__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11
     if (derivationFails) throw ListIndexError(1);
     return __real__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEE(text);
 }
+std::string __real__ZN7zelmora15GroupEqualCodesB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE(std::string_view);
+std::string __wrap__ZN7zelmora15GroupEqualCodesB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE(std::string_view text) {
+    if (groupingFails) throw ListIndexError(0);
+    return __real__ZN7zelmora15GroupEqualCodesB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE(text);
+}
 }
 // NOLINTEND
 
@@ -46,7 +53,7 @@ class FailureTest : public QObject {
 private slots:
     void init() {
         boxes.clear();
-        builtinMissing = derivationFails = false;
+        builtinMissing = derivationFails = groupingFails = false;
         TForm1::MessageBoxRunner() = [this](QMessageBox& box) {
             boxes << box.text();
             titles << box.windowTitle();
@@ -86,7 +93,7 @@ private slots:
 
         derivationFails = true;
         QTest::mouseClick(form->Button7, Qt::LeftButton);
-        // One box; the message gets its full stop after ")".
+        // One box; the message gets no full stop after ")".
         QCOMPARE(boxes, QStringList{"List index out of bounds (1)"});
         for (Pane* p : {form->RichEdit11, form->RichEdit12, form->RichEdit13, form->RichEdit14})
             QVERIFY(p->isTextEmpty());
@@ -98,6 +105,32 @@ private slots:
         QTest::mouseClick(form->Button7, Qt::LeftButton);
         QCOMPARE(form->Label7->text(), QStringLiteral("行数:三码832 四码5931 全部6763 三简3564"));
         QCOMPARE(boxes.size(), 1);
+    }
+
+    void failingGrouping() {
+        WritePaneText(*form->RichEdit2, "a \xB9\xA4\r\nb \xCA\xBD");
+        WritePaneText(*form->RichEdit19, "old");
+        groupingFails = true;
+        form->N5->trigger();
+        QCOMPARE(boxes, QStringList{"List index out of bounds (0)"});
+        QCOMPARE(titles.last(), QStringLiteral("Zelmora  v0.9.10.26"));
+        QVERIFY(form->RichEdit19->isTextEmpty());
+        QCOMPARE(form->Label9->text(), QStringLiteral("请稍等..."));
+        QCOMPARE(form->RichEdit1->viewport()->cursor().shape(), Qt::IBeamCursor);
+
+        // Through 上面2项 the same failure ends the command after the expansion.
+        WritePaneText(*form->RichEdit1, "c \xB9\xA4");
+        form->N21->trigger();
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(ReadPaneText(*form->RichEdit2), std::string("c \xB9\xA4"));
+        QCOMPARE(form->Label2->text(), QStringLiteral("1行"));
+        QCOMPARE(form->Label9->text(), QStringLiteral("请稍等..."));
+        QCOMPARE(form->RichEdit1->viewport()->cursor().shape(), Qt::IBeamCursor);
+
+        groupingFails = false;
+        form->N5->trigger();
+        QCOMPARE(form->Label9->text(), QStringLiteral("1行"));
+        QCOMPARE(boxes.size(), 2);
     }
 
     void fullStopRule() {
