@@ -189,10 +189,12 @@ void Pane::inputMethodEvent(QInputMethodEvent* e) {
 void Pane::insertFromMimeData(const QMimeData* source) {
     if (isReadOnly() || !source || !source->hasText()) return QPlainTextEdit::insertFromMimeData(source);
     QString text = source->text();
-    // A CR LF pair becomes one line break, as the document keeps it.
+    // A CR LF pair becomes one line break, as the document keeps it. A line
+    // separator would break the line on the screen but not in the line count;
+    // here it is a line break like the others.
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QChar::LineSeparator, u'\n');
     const qint64 left = room();
-    if (text.size() <= left) return QPlainTextEdit::insertFromMimeData(source);
     if (left <= 0) return;
     QMimeData cut;
     cut.setText(CutTo(text, left));

@@ -427,6 +427,13 @@ void PaneTest::typingAndKeyboardPastingStopAtTheLimit() {
     QTest::keyClicks(&pane, "new");
     QCOMPARE(ReadPaneText(pane), std::string("new"));
 
+    // A pasted line separator is a line break that the line count sees.
+    pane.selectAll();
+    QGuiApplication::clipboard()->setText(QStringLiteral("a") + QChar(QChar::LineSeparator) + QStringLiteral("b"));
+    QTest::keyClick(&pane, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(ReadPaneText(pane), std::string("a\r\nb"));
+    QCOMPARE(CountPaneLines(pane), std::size_t{2});
+
     // Beyond the limit through the program's own writes, the user adds nothing.
     WritePaneText(pane, std::string(static_cast<std::size_t>(limit + 10), 'b'));
     pane.moveCursor(QTextCursor::End);
