@@ -1,9 +1,12 @@
 #include "sources/pane.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -12,8 +15,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "core/collation.h"
 #include "core/failure.h"
@@ -53,6 +58,83 @@ QString CutTo(const QString& text, qint64 length) {
     return cut;
 }
 
+// Lines to a document block in a text the program writes.
+constexpr int kLinesPerBlock = 64;
+
+// The line separators of one block, held by the block: the pane's total
+// follows as blocks are made, changed and removed, by the user as well.
+class BlockBreaks : public QTextBlockUserData {
+public:
+    BlockBreaks(std::shared_ptr<qint64> total, int count) : total_(std::move(total)), count_(count) {
+        *total_ += count_;
+    }
+    ~BlockBreaks() override { *total_ -= count_; }
+    BlockBreaks(const BlockBreaks&) = delete;
+    BlockBreaks& operator=(const BlockBreaks&) = delete;
+    void set(int count) {
+        *total_ += count - count_;
+        count_ = count;
+    }
+
+private:
+    std::shared_ptr<qint64> total_;
+    int count_;
+};
+
+// Without wrapping, also the block's lines for the vertical scroll bar, which
+// would otherwise take a block not yet laid out for one line.
+void SetBreaks(QTextBlock block, const std::shared_ptr<qint64>& total, int count, bool unwrapped) {
+    if (auto* data = static_cast<BlockBreaks*>(block.userData()))
+        data->set(count);
+    else if (count > 0)
+        block.setUserData(new BlockBreaks(total, count));
+    if (unwrapped && block.isVisible()) block.setLineCount(count + 1);
+}
+
+int BreaksIn(const QTextBlock& block) { return static_cast<int>(block.text().count(QChar::LineSeparator)); }
+
+// True when the text has a CR or an LF that is not part of a CR LF pair.
+bool HasLoneBreak(std::string_view text) {
+    std::size_t pairs = 0;
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p))));
+         ++p) {
+        if (p == begin || p[-1] != '\r') return true;
+        ++pairs;
+    }
+    return static_cast<std::size_t>(std::count(begin, end, '\r')) != pairs;
+}
+
+// A text with CR LF breaks as the document takes it: a paragraph break after
+// every kLinesPerBlock lines, a line separator for the other breaks; with the
+// separators of each block that makes.
+QString Packed(std::u16string_view text, std::vector<int>& breaksPerBlock) {
+    QString out(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
+    char16_t* const start = reinterpret_cast<char16_t*>(out.data());
+    char16_t* o = start;
+    int inBlock = 0;
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t c = text[i];
+        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n') {
+            ++i;
+            if (++inBlock == kLinesPerBlock) {
+                *o++ = u'\n';
+                breaksPerBlock.push_back(inBlock - 1);
+                inBlock = 0;
+            } else {
+                *o++ = QChar::LineSeparator;
+            }
+        } else {
+            *o++ = c;
+        }
+    }
+    breaksPerBlock.push_back(inBlock);
+    out.truncate(o - start);
+    return out;
+}
+
 long SystemRead(int fd, void* buffer, unsigned long size) { return ::read(fd, buffer, size); }
 
 std::string FullPath(const QString& path) { return QFileInfo(path).absoluteFilePath().toStdString(); }
@@ -85,7 +167,7 @@ FileReadFunction& FileReader() {
     return reader;
 }
 
-Pane::Pane(QWidget* parent) : QPlainTextEdit(parent) {
+Pane::Pane(QWidget* parent) : QPlainTextEdit(parent), separators_(std::make_shared<qint64>(0)) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setTabChangesFocus(false);
     // Scroll bars that come and go change the text's width, and a new width
@@ -93,6 +175,8 @@ Pane::Pane(QWidget* parent) : QPlainTextEdit(parent) {
     // of megabytes. Kept on, they never change it.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Before textChanged: the change handler counts the new lines.
+    connect(document(), &QTextDocument::contentsChange, this, &Pane::onContentsChange);
     connect(this, &QPlainTextEdit::textChanged, this, &Pane::onTextChanged);
 }
 
@@ -119,15 +203,37 @@ void Pane::onTextChanged() {
     notifyChange();
 }
 
+void Pane::onContentsChange(int position, int, int added) {
+    if (settingText_) return;
+    // Only the blocks in the changed stretch hold other text now.
+    const QTextDocument* doc = document();
+    QTextBlock last = doc->findBlock(position + added);
+    if (!last.isValid()) last = doc->lastBlock();
+    const bool unwrapped = lineWrapMode() == NoWrap;
+    for (QTextBlock block = doc->findBlock(position); block.isValid(); block = block.next()) {
+        SetBreaks(block, separators_, BreaksIn(block), unwrapped);
+        if (block == last) break;
+    }
+}
+
+std::size_t Pane::lineCount() const {
+    const QTextDocument* doc = document();
+    if (doc->isEmpty()) return 0;
+    auto lines = static_cast<std::size_t>(doc->blockCount() + *separators_);
+    const QChar last = doc->characterAt(doc->characterCount() - 2);
+    if (last == QChar::ParagraphSeparator || last == QChar::LineSeparator) --lines;  // the last line is empty
+    return lines;
+}
+
 void Pane::notifyChange() {
     if (changeHandler_) changeHandler_();
 }
 
 void Pane::replaceText(std::string bytes) {
     // The bytes as ReadPaneText will give them back: CR LF breaks.
-    if (bytes.find_first_of("\r\n") != std::string::npos) bytes = NormalizeLineBreaks(bytes);
-    const std::u16string unicode = DecodeGbk(bytes);
-    const QString text = QString::fromUtf16(unicode.data(), static_cast<qsizetype>(unicode.size()));
+    if (HasLoneBreak(bytes)) bytes = NormalizeLineBreaks(bytes);
+    std::vector<int> breaksPerBlock;
+    QString text = Packed(DecodeGbk(bytes), breaksPerBlock);
     {
         // One change notification, after the whole text is in place.
         struct Guard {
@@ -139,6 +245,16 @@ void Pane::replaceText(std::string bytes) {
         setPlainText(text);
         setUpdatesEnabled(true);
     }
+    text = QString();
+    // The old blocks took their counts with them.
+    QTextDocument* doc = document();
+    const bool asPacked = static_cast<std::size_t>(doc->blockCount()) == breaksPerBlock.size();
+    const bool unwrapped = lineWrapMode() == NoWrap;
+    std::size_t i = 0;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next(), ++i)
+        SetBreaks(block, separators_, asPacked ? breaksPerBlock[i] : BreaksIn(block), unwrapped);
+    if (QAbstractTextDocumentLayout* layout = doc->documentLayout())
+        emit layout->documentSizeChanged(layout->documentSize());
     bytes_ = std::move(bytes);
     bytesValid_ = true;
     notifyChange();
@@ -201,6 +317,52 @@ void Pane::insertFromMimeData(const QMimeData* source) {
     QPlainTextEdit::insertFromMimeData(&cut);
 }
 
+void Pane::mouseDoubleClickEvent(QMouseEvent* e) {
+    QPlainTextEdit::mouseDoubleClickEvent(e);
+    if (e->button() != Qt::LeftButton) return;
+    doubleClicked_.start();
+    doubleClickedAt_ = e->position().toPoint();
+}
+
+void Pane::mousePressEvent(QMouseEvent* e) {
+    const QPoint at = e->position().toPoint();
+    const bool triple = e->button() == Qt::LeftButton && doubleClicked_.isValid() &&
+                        !doubleClicked_.hasExpired(QApplication::doubleClickInterval()) &&
+                        (at - doubleClickedAt_).manhattanLength() < QApplication::startDragDistance();
+    QPlainTextEdit::mousePressEvent(e);
+    if (!triple) return;
+    // The editor selected the whole block; a line is what the user sees.
+    doubleClicked_.invalidate();
+    lineSelectionStart_ = cursorForPosition(at);
+    selectLines(lineSelectionStart_, lineSelectionStart_);
+    selectingLines_ = true;
+}
+
+void Pane::mouseMoveEvent(QMouseEvent* e) {
+    if (selectingLines_ && (e->buttons() & Qt::LeftButton)) {
+        selectLines(lineSelectionStart_, cursorForPosition(e->position().toPoint()));
+        return e->accept();
+    }
+    QPlainTextEdit::mouseMoveEvent(e);
+}
+
+void Pane::mouseReleaseEvent(QMouseEvent* e) {
+    selectingLines_ = false;
+    QPlainTextEdit::mouseReleaseEvent(e);
+}
+
+void Pane::selectLines(const QTextCursor& from, const QTextCursor& to) {
+    QTextCursor start = from.position() <= to.position() ? from : to;
+    QTextCursor end = from.position() <= to.position() ? to : from;
+    start.clearSelection();
+    start.movePosition(QTextCursor::StartOfLine);
+    end.clearSelection();
+    end.movePosition(QTextCursor::EndOfLine);
+    end.movePosition(QTextCursor::NextCharacter);  // with its line break
+    start.setPosition(end.position(), QTextCursor::KeepAnchor);
+    setTextCursor(start);
+}
+
 // The pane's bytes, read from the document only after an edit.
 const std::string& PaneBytes(const Pane& pane) {
     if (!pane.bytesValid_) {
@@ -224,12 +386,7 @@ void WritePaneText(Pane& pane, std::string_view text) {
 
 void ClearPane(Pane& pane) { pane.replaceText({}); }
 
-std::size_t CountPaneLines(const Pane& pane) {
-    const QTextDocument* doc = pane.document();
-    std::size_t lines = static_cast<std::size_t>(doc->blockCount());
-    if (doc->lastBlock().length() <= 1) --lines;  // the last line is empty
-    return lines;
-}
+std::size_t CountPaneLines(const Pane& pane) { return pane.lineCount(); }
 
 void LoadPaneFromFile(Pane& pane, const QString& path) {
     const QByteArray name = QFile::encodeName(path);

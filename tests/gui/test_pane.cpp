@@ -7,12 +7,15 @@
 #include <QImage>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QScrollBar>
 #include <QTest>
 
 #include <sys/resource.h>
 
 #include <cerrno>
 #include <csignal>
+#include <random>
 #include <string>
 
 #include "core/collation.h"
@@ -77,6 +80,8 @@ private slots:
     void writingComparesFirst();
     void clearingCallsTheHandler();
     void gbkTextShowsAsChinese();
+    void lineCountFollowsEveryEdit();
+    void tripleClickSelectsALine();
     void everyGbkCharacterReadsBackAfterAnEdit();
     void loadingMakesCrLfAndKeepsEverythingElse_data();
     void loadingMakesCrLfAndKeepsEverythingElse();
@@ -166,6 +171,80 @@ void PaneTest::gbkTextShowsAsChinese() {
     pane.clear();
     pane.insertPlainText(QStringLiteral("aa 式\n工"));
     QCOMPARE(ReadPaneText(pane), std::string("aa \xCA\xBD\r\n") + kGong);
+}
+
+void PaneTest::lineCountFollowsEveryEdit() {
+    // A table of several hundred lines, then edits of every kind anywhere in
+    // it; after each the count agrees with the text read back.
+    Pane pane;
+    pane.resize(300, 200);
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    std::string table;
+    for (int i = 0; i < 300; ++i) table.append("a").append(std::to_string(i)).append(" ").append(kGong).append("\r\n");
+    table += "end";
+    WritePaneText(pane, table);
+    QCOMPARE(CountPaneLines(pane), std::size_t{301});
+    // The vertical scroll bar spans every line from the start.
+    QCOMPARE(pane.verticalScrollBar()->maximum() + pane.verticalScrollBar()->pageStep(), 301);
+
+    std::mt19937 random(6763);
+    auto at = [&](int room) { return static_cast<int>(random() % static_cast<unsigned>(room)); };
+    for (int step = 0; step < 600; ++step) {
+        const int size = static_cast<int>(pane.characterCount());
+        QTextCursor c = pane.textCursor();
+        c.setPosition(at(size + 1));
+        const int op = at(9);
+        if (op == 0 || op == 1) {  // a selection removed, often across lines
+            c.setPosition(std::min(size, c.position() + at(300)), QTextCursor::KeepAnchor);
+            pane.setTextCursor(c);
+            QTest::keyClick(&pane, Qt::Key_Backspace);
+        } else if (op == 2) {  // a line break removed from either side
+            c.movePosition(at(2) ? QTextCursor::StartOfLine : QTextCursor::EndOfLine);
+            pane.setTextCursor(c);
+            QTest::keyClick(&pane, at(2) ? Qt::Key_Backspace : Qt::Key_Delete);
+        } else if (op == 3) {
+            pane.setTextCursor(c);
+            QTest::keyClick(&pane, Qt::Key_Return);
+        } else if (op == 4) {
+            pane.setTextCursor(c);
+            QTest::keyClicks(&pane, "xy");
+        } else if (op == 5) {
+            pane.setTextCursor(c);
+            pane.insertPlainText(QStringLiteral("p q\nr s\n"));
+        } else if (op == 6) {
+            pane.undo();
+        } else if (op == 7) {
+            pane.redo();
+        } else if (step % 50 == 8) {
+            WritePaneText(pane, table.substr(0, static_cast<std::size_t>(at(static_cast<int>(table.size())))));
+        }
+        const std::string text = ReadPaneText(pane);
+        QCOMPARE(CountPaneLines(pane), CountPaneLines(std::string_view(text)));
+        QCOMPARE(pane.isTextEmpty(), text.empty());
+    }
+    // Everything deleted.
+    pane.selectAll();
+    QTest::keyClick(&pane, Qt::Key_Delete);
+    QCOMPARE(CountPaneLines(pane), std::size_t{0});
+    pane.undo();
+    QCOMPARE(CountPaneLines(pane), CountPaneLines(std::string_view(ReadPaneText(pane))));
+}
+
+void PaneTest::tripleClickSelectsALine() {
+    Pane pane;
+    pane.resize(300, 200);
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    WritePaneText(pane, "aa x\r\nbb y\r\ncc z");
+    const QRect second = pane.cursorRect(QTextCursor(pane.document()->findBlock(0)));
+    const QPoint at(second.x() + 2, second.center().y() + second.height());  // on "bb y"
+    QTest::mouseDClick(pane.viewport(), Qt::LeftButton, {}, at);
+    QTest::mousePress(pane.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(pane.viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(pane.textCursor().selectedText(), QStringLiteral("bb y") + QChar(QChar::LineSeparator));
+    pane.copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("bb y\n"));
 }
 
 void PaneTest::everyGbkCharacterReadsBackAfterAnEdit() {
