@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFrame>
+#include <QScreen>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -224,7 +226,13 @@ void WindowTest::layout() {
     // At the start size: the outer width, a 426-wide page control and pages
     // 418 wide, whatever frame the platform gives the window.
     QTRY_COMPARE(form->PageControl1->width(), 426);
-    if (!form->windowHandle()->frameMargins().isNull()) QCOMPARE(form->frameGeometry().width(), 434);
+    if (!form->windowHandle()->frameMargins().isNull()) {
+        QCOMPARE(form->frameGeometry().size(), QSize(434, 507));
+        // Centred on the desktop.
+        const QRect desk = form->screen()->geometry();
+        QCOMPARE(form->frameGeometry().topLeft(),
+                 QPoint(desk.x() + (desk.width() - 434) / 2, desk.y() + (desk.height() - 507) / 2));
+    }
     for (QWidget* tab : {form->TabSheet1, form->TabSheet3, form->TabSheet6, form->TabSheet5, form->TabSheet2,
                          form->TabSheet7, form->TabSheet4}) {
         form->PageControl1->setCurrentWidget(tab);
@@ -254,6 +262,8 @@ void WindowTest::layout() {
     // The window's font: 12 pixels high, one with Chinese.
     QCOMPARE(form->font().pixelSize(), 12);
     QCOMPARE(form->RichEdit1->font().pixelSize(), 12);
+    const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+    if (!chinese.isEmpty()) QVERIFY2(chinese.contains(form->font().family()), qPrintable(form->font().family()));
 }
 
 void WindowTest::tooltips() {

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -38,13 +39,16 @@ namespace {
 
 double Ms(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
 
-long PeakRssKb() {
+long StatusKb(const char* field) {
     std::ifstream status("/proc/self/status");
     std::string line;
+    const std::size_t n = std::strlen(field);
     while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+        if (line.compare(0, n, field) == 0) return std::stol(line.substr(n));
     return -1;
 }
+long PeakRssKb() { return StatusKb("VmHWM:"); }
+long RssKb() { return StatusKb("VmRSS:"); }
 
 // Runs a step and the repaint after it.
 double Timed(const std::function<void()>& step) {
@@ -56,7 +60,7 @@ double Timed(const std::function<void()>& step) {
 }
 
 void Report(const char* what, double ms, const QString& status = {}) {
-    std::printf("%-34s %9.1f ms  %s\n", what, ms, status.toUtf8().constData());
+    std::printf("%-34s %9.1f ms  %5ld MiB  %s\n", what, ms, RssKb() / 1024, status.toUtf8().constData());
     std::fflush(stdout);
 }
 
