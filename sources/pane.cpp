@@ -261,6 +261,7 @@ void Pane::replaceText(std::string bytes) {
 }
 
 void Pane::keyPressEvent(QKeyEvent* e) {
+    linesSelected_ = false;
     if (isReadOnly()) return QPlainTextEdit::keyPressEvent(e);
     const bool lineBreak = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
     if (lineBreak) {
@@ -326,6 +327,13 @@ void Pane::mouseDoubleClickEvent(QMouseEvent* e) {
 
 void Pane::mousePressEvent(QMouseEvent* e) {
     const QPoint at = e->position().toPoint();
+    if (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ShiftModifier) && linesSelected_) {
+        // Shift+click after a triple click extends the selection by lines.
+        selectLines(lineSelectionStart_, cursorForPosition(at));
+        selectingLines_ = true;
+        return e->accept();
+    }
+    linesSelected_ = false;
     const bool triple = e->button() == Qt::LeftButton && doubleClicked_.isValid() &&
                         !doubleClicked_.hasExpired(QApplication::doubleClickInterval()) &&
                         (at - doubleClickedAt_).manhattanLength() < QApplication::startDragDistance();
@@ -335,7 +343,7 @@ void Pane::mousePressEvent(QMouseEvent* e) {
     doubleClicked_.invalidate();
     lineSelectionStart_ = cursorForPosition(at);
     selectLines(lineSelectionStart_, lineSelectionStart_);
-    selectingLines_ = true;
+    selectingLines_ = linesSelected_ = true;
 }
 
 void Pane::mouseMoveEvent(QMouseEvent* e) {

@@ -87,7 +87,8 @@ private:
     QElapsedTimer doubleClicked_;
     QPoint doubleClickedAt_;
     QTextCursor lineSelectionStart_;
-    bool selectingLines_ = false;
+    bool selectingLines_ = false;  // the button is down after a triple click
+    bool linesSelected_ = false;   // the selection is a triple click's
 };
 
 // The whole text as GBK bytes, lines separated by CR LF; "" for an empty pane.

@@ -245,6 +245,19 @@ void PaneTest::tripleClickSelectsALine() {
     QCOMPARE(pane.textCursor().selectedText(), QStringLiteral("bb y") + QChar(QChar::LineSeparator));
     pane.copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("bb y\n"));
+
+    // Dragging, or Shift+click, then takes whole lines.
+    const QPoint third(at.x() + 10, at.y() + second.height());
+    QTest::mouseDClick(pane.viewport(), Qt::LeftButton, {}, at);
+    QTest::mousePress(pane.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseMove(pane.viewport(), third);
+    QTest::mouseRelease(pane.viewport(), Qt::LeftButton, {}, third);
+    QCOMPARE(pane.textCursor().selectedText(), QStringLiteral("bb y") + QChar(QChar::LineSeparator) + "cc z");
+    QTest::mouseDClick(pane.viewport(), Qt::LeftButton, {}, third);
+    QTest::mousePress(pane.viewport(), Qt::LeftButton, {}, third);
+    QTest::mouseRelease(pane.viewport(), Qt::LeftButton, {}, third);
+    QTest::mouseClick(pane.viewport(), Qt::LeftButton, Qt::ShiftModifier, at);
+    QCOMPARE(pane.textCursor().selectedText(), QStringLiteral("bb y") + QChar(QChar::LineSeparator) + "cc z");
 }
 
 void PaneTest::everyGbkCharacterReadsBackAfterAnEdit() {
