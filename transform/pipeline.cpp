@@ -43,15 +43,15 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     // The derivations only read the two texts, so they run side by side (two
     // at a time: the machines we aim at have two cores); results are put back
     // in their fixed order.
-    using Part = std::pair<std::vector<std::pair<std::string, std::string>>,   // outputs
+    using TaskResult = std::pair<std::vector<std::pair<std::string, std::string>>,   // outputs
                            std::vector<std::pair<std::string, std::string>>>;  // status lines
-    std::vector<std::function<Part()>> tasks;
+    std::vector<std::function<TaskResult()>> tasks;
     std::vector<int> cost;  // rough relative run time, for scheduling only
     if (wants(Derivation::Group))
         cost.push_back(2), tasks.push_back([&] {
             tell("重码一行");
             std::string grouped = GroupEqualCodes(entries);
-            Part p;
+            TaskResult p;
             p.second.emplace_back("重码一行", LineCountStatus(CountPaneLines(grouped)));
             p.first.emplace_back("重码一行", std::move(grouped));
             return p;
@@ -60,7 +60,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
         cost.push_back(1), tasks.push_back([&] {
             tell("码长分类");
             ClassifyResult c = ClassifyByCodeLength(entries);
-            Part p;
+            TaskResult p;
             p.second.emplace_back("码长分类", ClassifyStatus(c));
             const char* hints[4] = {"一码", "二码", "三码", "四码"};
             for (int n = 0; n < 4; ++n) p.first.emplace_back(hints[n], std::move(c.texts[n]));
@@ -70,7 +70,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
         cost.push_back(4), tasks.push_back([&] {
             tell("全码");
             FullCodesResult f = ExtractFullCodes(entries);
-            Part p;
+            TaskResult p;
             p.second.emplace_back("全码", FullCodesStatus(f));
             p.first.emplace_back("全码三码", std::move(f.threeText));
             p.first.emplace_back("全码四码", std::move(f.fourText));
@@ -82,7 +82,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
         cost.push_back(5), tasks.push_back([&] {
             tell("出简不出全");
             ShortestCodesResult s = ExtractShortestCodes(entries);
-            Part p;
+            TaskResult p;
             p.second.emplace_back("出简不出全", ShortestCodesStatus(s));
             const char* hints[4] = {"最简一码", "最简二码", "最简三码", "最简四码"};
             for (int n = 0; n < 4; ++n) p.first.emplace_back(hints[n], std::move(s.texts[n]));
@@ -93,7 +93,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
         cost.push_back(1), tasks.push_back([&] {
             tell("重码");
             DuplicateCodesResult d = ExtractDuplicateCodes(source);
-            Part p;
+            TaskResult p;
             p.second.emplace_back("重码", DuplicateCodesStatus(CountPaneLines(d.duplicateText), d));
             p.first.emplace_back("重码", std::move(d.duplicateText));
             p.first.emplace_back("不重码", std::move(d.uniqueText));
@@ -103,7 +103,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
         cost.push_back(6), tasks.push_back([&] {
             tell("简码全码");
             RelationResult rel = RelateShortAndFullCodes(entries, source);
-            Part p;
+            TaskResult p;
             p.second.emplace_back("简码全码", RelationStatus(rel));
             p.first.emplace_back("全部简码", std::move(rel.shortCodesText));
             p.first.emplace_back("简码全码", std::move(rel.fullCodesText));
@@ -118,14 +118,14 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     for (std::size_t i = 0; i < tasks.size(); ++i) runOrder[i] = tasks.size() - 1 - i;
     std::stable_sort(runOrder.begin(), runOrder.end(), [&](std::size_t a, std::size_t b) { return cost[a] > cost[b]; });
 
-    std::vector<Part> parts(tasks.size());
+    std::vector<TaskResult> results(tasks.size());
     std::vector<std::exception_ptr> failures(tasks.size());
     std::atomic<std::size_t> next{0};
     auto worker = [&] {
         for (std::size_t k; (k = next++) < tasks.size();) {
             const std::size_t i = runOrder[k];
             try {
-                parts[i] = tasks[i]();
+                results[i] = tasks[i]();
             } catch (...) {
                 failures[i] = std::current_exception();
             }
@@ -134,10 +134,10 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     std::thread second(worker);
     worker();
     second.join();
-    for (std::size_t i = 0; i < parts.size(); ++i) {
+    for (std::size_t i = 0; i < results.size(); ++i) {
         if (failures[i]) std::rethrow_exception(failures[i]);
-        for (auto& o : parts[i].first) r.outputs.push_back(std::move(o));
-        for (auto& st : parts[i].second) r.statusLines.push_back(std::move(st));
+        for (auto& o : results[i].first) r.outputs.push_back(std::move(o));
+        for (auto& st : results[i].second) r.statusLines.push_back(std::move(st));
     }
     return r;
 }
