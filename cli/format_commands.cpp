@@ -1,9 +1,17 @@
 // Subcommands on table files of any encoding and format: convert and check;
 // and the encoding and format options the other table commands share.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/files.h"
@@ -11,6 +19,7 @@
 #include "cli/progress.h"
 #include "core/collation.h"
 #include "core/failure.h"
+#include "sources/formats/table_stream.h"
 
 namespace zelmora::cli {
 
@@ -25,6 +34,26 @@ const char* kEncodingHelp =
     "auto (a byte-order mark decides; otherwise valid UTF-8 is UTF-8; otherwise GB18030), gbk, gb18030, utf-8, "
     "utf-16le or utf-16be";
 const char* kFormatHelp = "auto (recognised by the header), plain, rime, libime, fcitx4, ibus or yong";
+
+const char* kConvertStreaming =
+    "Large tables stream: the input is read in 1 MiB blocks and decoded, read and converted line by line, and the "
+    "output goes into a temporary file beside OUT that replaces OUT only when all went well (standard input is "
+    "first copied to a temporary file, standard output is written at the end). Memory stays flat however large "
+    "the table.\n"
+    "  - Into the same format (another encoding, or the same file again): one pass.\n"
+    "  - From a plain table into plain or Rime: one pass. Into libime, fcitx4, ibus or yong: two passes, the first "
+    "gathering the key characters and the longest code the new header names.\n"
+    "  - From a Rime, libime, fcitx4, ibus or yong table into another format: two passes, when each code's entries "
+    "stand together because the codes come in ascending order, by letters or by length and then letters (as "
+    "wubi86.dict.yaml does); candidates ordered by weight (Rime \"sort: by_weight\") are ordered within each code. "
+    "A table whose codes come in any other order is read whole, since its entries must be grouped by code.\n"
+    "  - With --encoding auto and no byte-order mark, one more pass first tells UTF-8 from GB18030.\n"
+    "On a terminal, a progress line on standard error names each pass that takes longer than a second.";
+
+const char* kCheckStreaming =
+    "The table is read in 1 MiB blocks and checked line by line; memory stays flat when the codes come in ascending "
+    "order (by letters, or by length and then letters). Otherwise a word met twice under one code is looked for "
+    "among all pairs, kept in memory, and the check reads the table a second time.";
 
 bool IsUnicode(Encoding e) { return e == Encoding::Utf8 || e == Encoding::Utf16le || e == Encoding::Utf16be; }
 
@@ -41,7 +70,262 @@ std::string TableName(const std::string& path) {
     return name.empty() ? "zelmora" : name;
 }
 
-void Convert(const std::string& in, const std::string& out, const FormatOptions& o) {
+// The file's full path, as the messages of cli/files name it.
+std::string FullPath(const std::string& path) {
+    std::error_code ec;
+    auto p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.lexically_normal().string();
+}
+
+bool WriteAll(int fd, const char* data, std::size_t n) {
+    while (n > 0) {
+        ssize_t w = ::write(fd, data, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+// An unnamed file in the temporary folder, gone when closed.
+int OpenScratch() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "zelmora-cli.XXXXXX").string();
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd >= 0) ::unlink(name.data());
+    return fd;
+}
+
+// A table file read in blocks, from the start as often as needed. Standard
+// input can be read only once, so it is copied to a scratch file first.
+class FileSource final : public formats::ByteSource {
+public:
+    explicit FileSource(const std::string& path) {
+        if (path.empty() || path == "-") {
+            shown_ = "-";
+            fd_ = OpenScratch();
+            if (fd_ < 0) throw Failure(std::string("Cannot copy standard input to a temporary file. ") + std::strerror(errno));
+            std::vector<char> buf(1 << 20);
+            for (;;) {
+                ssize_t r = ::read(0, buf.data(), buf.size());
+                if (r < 0 && errno == EINTR) continue;
+                if (r < 0) fail(errno);
+                if (r == 0) break;
+                if (!WriteAll(fd_, buf.data(), static_cast<std::size_t>(r)))
+                    throw Failure(std::string("Cannot copy standard input to a temporary file. ") + std::strerror(errno));
+            }
+            return;
+        }
+        shown_ = FullPath(path);
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) throw Failure("Cannot open file \"" + shown_ + "\". " + std::strerror(errno));
+        struct stat st {};
+        if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) throw Failure("Cannot open file \"" + shown_ + "\". " + std::strerror(EISDIR));
+#ifdef POSIX_FADV_SEQUENTIAL
+        ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    }
+    ~FileSource() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    std::size_t read(char* buffer, std::size_t size) override {
+        for (;;) {
+            ssize_t r = ::read(fd_, buffer, size);
+            if (r >= 0) return static_cast<std::size_t>(r);
+            if (errno != EINTR) fail(errno);
+        }
+    }
+    void rewind() override {
+        if (::lseek(fd_, 0, SEEK_SET) < 0) fail(errno);
+    }
+    // To the end, for the failures reading the whole file would meet first.
+    void drain() {
+        rewind();
+        std::vector<char> buf(1 << 20);
+        while (read(buf.data(), buf.size()) > 0) {
+        }
+    }
+    std::string readAll() {
+        rewind();
+        std::string data;
+        struct stat st {};
+        if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) data.reserve(static_cast<std::size_t>(st.st_size));
+        std::vector<char> buf(1 << 16);
+        while (std::size_t n = read(buf.data(), buf.size())) data.append(buf.data(), n);
+        return data;
+    }
+
+private:
+    [[noreturn]] void fail(int e) const { throw Failure("Cannot read file \"" + shown_ + "\". " + std::strerror(e)); }
+    int fd_ = -1;
+    std::string shown_;
+};
+
+// The output written piece by piece into a temporary file in the target
+// folder, renamed into place at the end, so that a failure leaves no file
+// and does not destroy the old one; standard output gets the bytes only when
+// all went well.
+class OutputFile final : public formats::ByteSink {
+public:
+    explicit OutputFile(std::string path) : path_(std::move(path)), stdout_(path_ == "-") {}
+    ~OutputFile() override {
+        if (fd_ >= 0) ::close(fd_);
+        if (!tmp_.empty()) ::unlink(tmp_.c_str());
+    }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void write(std::string_view bytes) override {
+        if (buffer_.size() + bytes.size() < kBuffer) {
+            buffer_.append(bytes);
+            return;
+        }
+        flush();
+        open();
+        if (!WriteAll(fd_, bytes.data(), bytes.size())) failWrite(errno);
+    }
+
+    void commit() {
+        flush();
+        if (stdout_) {
+            if (::lseek(fd_, 0, SEEK_SET) < 0) failWrite(errno);
+            std::vector<char> buf(1 << 20);
+            for (;;) {
+                ssize_t r = ::read(fd_, buf.data(), buf.size());
+                if (r < 0 && errno == EINTR) continue;
+                if (r < 0) failWrite(errno);
+                if (r == 0) break;
+                if (!WriteAll(1, buf.data(), static_cast<std::size_t>(r)))
+                    throw Failure(std::string("Cannot write standard output. ") + std::strerror(errno));
+            }
+            return;
+        }
+        int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) failWrite(errno);
+        if (::rename(tmp_.c_str(), path_.c_str()) != 0)
+            throw Failure("Cannot create file \"" + FullPath(path_) + "\". " + std::strerror(errno));
+        tmp_.clear();
+    }
+
+private:
+    static constexpr std::size_t kBuffer = std::size_t(1) << 20;
+
+    void open() {
+        if (fd_ >= 0) return;
+        if (stdout_) {
+            fd_ = OpenScratch();
+            if (fd_ < 0) throw Failure(std::string("Cannot write standard output. ") + std::strerror(errno));
+            return;
+        }
+        std::filesystem::path target(path_);
+        std::filesystem::path dir = target.parent_path();
+        if (dir.empty()) dir = ".";
+        std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+        std::vector<char> name(tmpl.begin(), tmpl.end());
+        name.push_back('\0');
+        fd_ = ::mkstemp(name.data());
+        if (fd_ < 0) throw Failure("Cannot create file \"" + FullPath(path_) + "\". " + std::strerror(errno));
+        tmp_ = name.data();
+        ::fchmod(fd_, 0644);
+    }
+
+    void flush() {
+        open();
+        if (!WriteAll(fd_, buffer_.data(), buffer_.size())) failWrite(errno);
+        buffer_.clear();
+    }
+
+    [[noreturn]] void failWrite(int e) const {
+        if (stdout_) throw Failure(std::string("Cannot write standard output. ") + std::strerror(e));
+        throw Failure("Cannot write file \"" + FullPath(path_) + "\". " + std::strerror(e));
+    }
+
+    std::string path_;
+    bool stdout_;
+    int fd_ = -1;
+    std::string tmp_;
+    std::string buffer_;
+};
+
+// The check's report lines as they come: in memory, and past a few
+// megabytes in a scratch file, so that a failure still prints none of them.
+class ReportSpool final : public formats::ProblemSink {
+public:
+    explicit ReportSpool(std::string path) : path_(std::move(path)) {}
+    ~ReportSpool() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ReportSpool(const ReportSpool&) = delete;
+    ReportSpool& operator=(const ReportSpool&) = delete;
+
+    void report(const formats::TableProblem& p) override {
+        buffer_ += path_ + ":" + std::to_string(p.line) + ": " + p.message + "\n";
+        ++findings_;
+        if (p.line != last_) ++lines_, last_ = p.line;
+        if (buffer_.size() >= kBuffer) spill();
+    }
+    void restart() override {
+        buffer_.clear();
+        findings_ = lines_ = last_ = 0;
+        if (fd_ >= 0 && (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) < 0)) fail();
+    }
+    // Everything reported, to standard output.
+    void print() {
+        if (fd_ >= 0) {
+            spill();
+            if (::lseek(fd_, 0, SEEK_SET) < 0) fail();
+            std::vector<char> buf(1 << 20);
+            for (;;) {
+                ssize_t r = ::read(fd_, buf.data(), buf.size());
+                if (r < 0 && errno == EINTR) continue;
+                if (r < 0) fail();
+                if (r == 0) break;
+                WriteStdout(std::string(buf.data(), static_cast<std::size_t>(r)));
+            }
+            return;
+        }
+        WriteStdout(buffer_);
+    }
+    std::size_t findings() const { return findings_; }
+    std::size_t lines() const { return lines_; }
+
+private:
+    static constexpr std::size_t kBuffer = std::size_t(4) << 20;
+    void spill() {
+        if (fd_ < 0) fd_ = OpenScratch();
+        if (fd_ < 0 || !WriteAll(fd_, buffer_.data(), buffer_.size())) fail();
+        buffer_.clear();
+    }
+    [[noreturn]] void fail() const {
+        throw Failure(std::string("Cannot keep the report in a temporary file. ") + std::strerror(errno));
+    }
+    std::string path_;
+    std::string buffer_;
+    int fd_ = -1;
+    std::size_t findings_ = 0, lines_ = 0, last_ = 0;
+};
+
+void ParseInputOptions(const FormatOptions& o, Encoding& e, Format& f) {
+    e = o.encoding.empty() ? Encoding::Auto : formats::ParseEncoding(o.encoding);
+    f = o.format.empty() ? Format::Auto : formats::ParseFormat(o.format);
+}
+
+void ReportDropped(std::size_t dropped, Format format) {
+    if (dropped)
+        std::fprintf(stderr, "zelmora-cli: %zu line%s without a %s equivalent (pinyin, prompt or phrase lines) left out\n",
+                     dropped, dropped == 1 ? "" : "s", formats::FormatName(format));
+}
+
+// The whole table in memory: read, converted and written whole.
+void ConvertWhole(const std::string& in, const std::string& out, const FormatOptions& o) {
     auto progress = std::make_unique<Progress>();
     progress->step("reading");
     TableDocument doc = LoadTable(ReadInput(in), o);
@@ -56,12 +340,46 @@ void Convert(const std::string& in, const std::string& out, const FormatOptions&
     else
         WriteFileSafely(out, bytes);
     progress.reset();
-    if (dropped)
-        std::fprintf(stderr, "zelmora-cli: %zu line%s without a %s equivalent (pinyin, prompt or phrase lines) left out\n",
-                     dropped, dropped == 1 ? "" : "s", formats::FormatName(settings.write.format));
+    ReportDropped(dropped, settings.write.format);
 }
 
-void Check(const std::string& path, const FormatOptions& o) {
+void Convert(const std::string& in, const std::string& out, const FormatOptions& o) {
+    auto progress = std::make_unique<Progress>();
+    progress->step("reading");
+    FileSource source(in);
+    Encoding e;
+    Format f;
+    try {
+        ParseInputOptions(o, e, f);
+    } catch (const Failure&) {
+        source.drain();
+        throw;
+    }
+    const std::string name = TableName(out == "-" ? in : out);
+    auto resolve = [&](const formats::InputFacts& facts) {
+        OutputSettings s = ResolveOutput(o, facts.encoding, facts.hadBom, facts.format);
+        s.write.name = name;
+        return s.write;
+    };
+    formats::StreamSettings settings;
+    settings.onPass = [&](const char* pass) { progress->step(pass); };
+    OutputFile sink(out);
+    formats::StreamConversion r = formats::ConvertTableStream(source, sink, e, f, resolve, settings);
+    if (!r.streamed) {
+        // Codes that don't come in order: grouping them needs the whole table.
+        progress->step("reading the whole table");
+        TableDocument doc = LoadTable(source.readAll(), o);
+        progress->step("converting");
+        r.write = resolve({doc.encoding, doc.hadBom, doc.format});
+        sink.write(formats::WriteTable(doc, r.write, &r.droppedLines));
+    }
+    progress->step("writing");
+    sink.commit();
+    progress.reset();
+    ReportDropped(r.droppedLines, r.write.format);
+}
+
+void CheckWhole(const std::string& path, const FormatOptions& o) {
     auto progress = std::make_unique<Progress>();
     progress->step("reading");
     TableDocument doc = LoadTable(ReadInput(path), o);
@@ -81,6 +399,33 @@ void Check(const std::string& path, const FormatOptions& o) {
     if (!problems.empty())
         throw Failure(std::to_string(problems.size()) + " findings on " + std::to_string(lines) + " lines of \"" + path +
                       "\"");
+}
+
+void Check(const std::string& path, const FormatOptions& o) {
+    auto progress = std::make_unique<Progress>();
+    progress->step("reading");
+    FileSource source(path);
+    Encoding e;
+    Format f;
+    try {
+        ParseInputOptions(o, e, f);
+    } catch (const Failure&) {
+        source.drain();
+        throw;
+    }
+    formats::StreamSettings settings;
+    settings.onPass = [&](const char* pass) { progress->step(pass); };
+    ReportSpool spool(path);
+    formats::StreamCheck r = formats::CheckTableStream(source, spool, e, f, settings);
+    progress.reset();
+    if (r.problems == 0) {
+        WriteStdout(path + ": nothing suspicious (" + formats::FormatName(r.input.format) + ", " +
+                    formats::EncodingName(r.input.encoding) + ", " + std::to_string(r.entries) + " entries)\n");
+        return;
+    }
+    spool.print();
+    throw Failure(std::to_string(spool.findings()) + " findings on " + std::to_string(spool.lines()) + " lines of \"" +
+                  path + "\"");
 }
 
 }  // namespace
@@ -109,15 +454,19 @@ TableDocument LoadTable(std::string_view bytes, const FormatOptions& o) {
 }
 
 OutputSettings ResolveOutput(const FormatOptions& o, const TableDocument& input, Format fallback) {
+    return ResolveOutput(o, input.encoding, input.hadBom, fallback);
+}
+
+OutputSettings ResolveOutput(const FormatOptions& o, Encoding inputEncoding, bool inputHadBom, Format fallback) {
     OutputSettings s;
     formats::WriteOptions& w = s.write;
-    w.encoding = o.outputEncoding.empty() ? input.encoding : formats::ParseEncoding(o.outputEncoding);
-    if (w.encoding == Encoding::Auto) w.encoding = input.encoding;
+    w.encoding = o.outputEncoding.empty() ? inputEncoding : formats::ParseEncoding(o.outputEncoding);
+    if (w.encoding == Encoding::Auto) w.encoding = inputEncoding;
     w.format = o.outputFormat.empty() ? fallback : formats::ParseFormat(o.outputFormat);
     if (w.format == Format::Auto) w.format = fallback;
-    w.bom = o.bom || (input.hadBom && (IsUnicode(w.encoding) || w.encoding == input.encoding));
+    w.bom = o.bom || (inputHadBom && (IsUnicode(w.encoding) || w.encoding == inputEncoding));
     if (w.encoding == Encoding::Gbk) w.bom = false;  // GBK has none
-    w.textEncoding = input.encoding == Encoding::Gbk ? Encoding::Gbk : Encoding::Gb18030;
+    w.textEncoding = inputEncoding == Encoding::Gbk ? Encoding::Gbk : Encoding::Gb18030;
     s.extension = w.format == Format::Rime ? ".dict.yaml" : ".txt";
     return s;
 }
@@ -163,10 +512,13 @@ void AddFormatCommands(CLI::App& app) {
         auto in = std::make_shared<std::string>();
         auto out = std::make_shared<std::string>();
         auto o = std::make_shared<FormatOptions>();
+        auto whole = std::make_shared<bool>(false);
         cmd->add_option("IN", *in, "The table to read; - for standard input")->required();
         cmd->add_option("OUT", *out, "The file to write; - for standard output")->required();
         AddFormatOptions(cmd, *o, true, true, "the input's");
-        cmd->callback([in, out, o] { Convert(*in, *out, *o); });
+        cmd->add_flag("--no-stream", *whole, "Read the whole table into memory before converting it (the same output)");
+        cmd->footer(kConvertStreaming);
+        cmd->callback([in, out, o, whole] { *whole ? ConvertWhole(*in, *out, *o) : Convert(*in, *out, *o); });
     }
     {
         auto* cmd = app.add_subcommand(
@@ -176,8 +528,11 @@ void AddFormatCommands(CLI::App& app) {
         auto path = std::make_shared<std::string>();
         auto o = std::make_shared<FormatOptions>();
         cmd->add_option("TABLE", *path, "The table to check; - for standard input")->required();
+        auto whole = std::make_shared<bool>(false);
         AddFormatOptions(cmd, *o, true, false, "");
-        cmd->callback([path, o] { Check(*path, *o); });
+        cmd->add_flag("--no-stream", *whole, "Read the whole table into memory before checking it (the same report)");
+        cmd->footer(kCheckStreaming);
+        cmd->callback([path, o, whole] { *whole ? CheckWhole(*path, *o) : Check(*path, *o); });
     }
 }
 

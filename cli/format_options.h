@@ -34,6 +34,9 @@ struct OutputSettings {
 // The output options resolved against the input: encoding and byte-order mark
 // as the input's unless given; format `fallback` unless given.
 OutputSettings ResolveOutput(const FormatOptions& o, const formats::TableDocument& input, formats::Format fallback);
+// The same from what the input is, before it has been read whole.
+OutputSettings ResolveOutput(const FormatOptions& o, formats::Encoding inputEncoding, bool inputHadBom,
+                             formats::Format fallback);
 
 // A derived text (GB18030 group or entry lines) as the bytes of a result file.
 // Texts that are no code table (lines without words) are written as plain

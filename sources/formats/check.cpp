@@ -11,7 +11,12 @@ namespace zelmora::formats {
 
 namespace {
 
-// Offset of the first bytes that are no character of the encoding, or npos.
+bool LettersOnly(std::string_view code) {
+    return std::all_of(code.begin(), code.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
+}  // namespace
+
 std::size_t FirstBadCharacter(std::string_view s, bool gb18030, std::size_t& width) {
     auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     std::size_t i = 0;
@@ -38,55 +43,57 @@ std::size_t FirstBadCharacter(std::string_view s, bool gb18030, std::size_t& wid
     return std::string_view::npos;
 }
 
-bool LettersOnly(std::string_view code) {
-    return std::all_of(code.begin(), code.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+void CheckLine(Format format, const TableLayout& layout, Encoding encoding, std::size_t index, std::string_view text,
+               TableLine::Kind kind, const TableEntry* entries, std::size_t count,
+               std::unordered_map<std::string, std::size_t>& seen,
+               const std::function<void(std::size_t, std::string)>& report) {
+    const std::size_t line = index + 1;
+    const bool keptBytes = encoding == Encoding::Gbk || encoding == Encoding::Gb18030;
+    if (keptBytes) {
+        std::size_t width = 0;
+        std::size_t bad = FirstBadCharacter(text, encoding == Encoding::Gb18030, width);
+        if (bad != std::string_view::npos)
+            report(line, "bytes " + Hex(text.substr(bad, width)) + " are no " + EncodingName(encoding) + " character");
+    }
+    // Rime dictionaries separate their parts with blank lines by custom.
+    if (kind == TableLine::Kind::Blank && format != Format::Rime) report(line, "blank line");
+    if (kind != TableLine::Kind::Entry) return;
+    thread_local std::string key;
+    std::string_view lastCode;
+    for (std::size_t k = 0; k < count; ++k) {
+        const TableEntry& e = entries[k];
+        if (k == 0 || e.code != lastCode) {
+            if (!LettersOnly(e.code)) report(line, "code \"" + Utf8Of(e.code) + "\" has characters outside a-z");
+            if (e.code.size() > 4) report(line, "code \"" + Utf8Of(e.code) + "\" is longer than four letters");
+            lastCode = e.code;
+        }
+        key.assign(e.code).append(1, '\x01').append(e.word);
+        auto [it, added] = seen.try_emplace(key, line);
+        if (!added)
+            report(line, "word \"" + Utf8Of(e.word) + "\" under code \"" + Utf8Of(e.code) + "\" again (first on line " +
+                             std::to_string(it->second) + ")");
+    }
+    try {
+        std::string again = CanonicalLine(format, layout, entries, count);
+        if (again != text) report(line, "does not round-trip: would be written back as \"" + Utf8Of(again) + "\"");
+    } catch (const Failure& f) {
+        report(line, std::string("does not round-trip: ") + f.what());
+    }
 }
-
-}  // namespace
 
 std::vector<TableProblem> CheckTable(const TableDocument& doc) {
     std::vector<TableProblem> found = doc.problems;
-    auto report = [&](std::size_t i, std::string message) { found.push_back({i + 1, std::move(message)}); };
-    const bool keptBytes = doc.encoding == Encoding::Gbk || doc.encoding == Encoding::Gb18030;
-    const bool gb18030 = doc.encoding == Encoding::Gb18030;
+    std::function<void(std::size_t, std::string)> report = [&](std::size_t line, std::string message) {
+        found.push_back({line, std::move(message)});
+    };
     std::unordered_map<std::string, std::size_t> seen;
     seen.reserve(doc.entries.size());
-    std::string key;
     for (std::size_t i = 0; i < doc.lines.size(); ++i) {
         const TableLine& l = doc.lines[i];
-        std::string_view text = doc.lineText(i);
-        if (keptBytes) {
-            std::size_t width = 0;
-            std::size_t bad = FirstBadCharacter(text, gb18030, width);
-            if (bad != std::string_view::npos)
-                report(i, "bytes " + Hex(text.substr(bad, width)) + " are no " + EncodingName(doc.encoding) +
-                              " character");
-        }
-        // Rime dictionaries separate their parts with blank lines by custom.
-        if (l.kind == TableLine::Kind::Blank && doc.format != Format::Rime) report(i, "blank line");
-        if (l.kind != TableLine::Kind::Entry) continue;
-        const TableEntry* entries = doc.entries.data() + l.firstEntry;
-        std::string_view lastCode;
-        for (std::size_t k = 0; k < l.entryCount; ++k) {
-            const TableEntry& e = entries[k];
-            if (k == 0 || e.code != lastCode) {
-                if (!LettersOnly(e.code)) report(i, "code \"" + Utf8Of(e.code) + "\" has characters outside a-z");
-                if (e.code.size() > 4) report(i, "code \"" + Utf8Of(e.code) + "\" is longer than four letters");
-                lastCode = e.code;
-            }
-            key.assign(e.code).append(1, '\x01').append(e.word);
-            auto [it, added] = seen.try_emplace(key, i + 1);
-            if (!added)
-                report(i, "word \"" + Utf8Of(e.word) + "\" under code \"" + Utf8Of(e.code) + "\" again (first on line " +
-                              std::to_string(it->second) + ")");
-        }
-        try {
-            std::string again = CanonicalLine(doc.format, doc.layout, entries, l.entryCount);
-            if (again != text) report(i, "does not round-trip: would be written back as \"" + Utf8Of(again) + "\"");
-        } catch (const Failure& f) {
-            report(i, std::string("does not round-trip: ") + f.what());
-        }
+        CheckLine(doc.format, doc.layout, doc.encoding, i, doc.lineText(i), l.kind, doc.entries.data() + l.firstEntry,
+                  l.entryCount, seen, report);
     }
+    // The reader's findings on a line come before the check's.
     std::stable_sort(found.begin(), found.end(),
                      [](const TableProblem& a, const TableProblem& b) { return a.line < b.line; });
     return found;

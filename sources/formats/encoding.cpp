@@ -204,7 +204,7 @@ std::string Utf16ToGb18030(std::string_view s, bool littleEndian) {
 
 // Decodes GB18030 (or GBK) bytes to UTF-16, failing with the line of the
 // first bytes that are no character.
-std::u16string ToUnicode(std::string_view text, Encoding textEncoding, Encoding target) {
+std::u16string ToUnicode(std::string_view text, Encoding textEncoding, Encoding target, std::size_t firstLine = 1) {
     std::u16string u;
     if (text.empty()) return u;
     const char* from = textEncoding == Encoding::Gbk ? "windows-936" : "gb18030";
@@ -226,7 +226,7 @@ std::u16string ToUnicode(std::string_view text, Encoding textEncoding, Encoding 
         status = U_ZERO_ERROR;
         ucnv_toUChars(cnv.get(), buf, 8, text.data() + i, static_cast<int32_t>(w), &status);
         if (U_FAILURE(status))
-            throw Failure("Line " + std::to_string(LineAt(text, i)) + ": bytes " + Hex(text.substr(i, w)) +
+            throw Failure("Line " + std::to_string(LineAt(text, i) + firstLine - 1) + ": bytes " + Hex(text.substr(i, w)) +
                           " are no " + (textEncoding == Encoding::Gbk ? "GBK" : "GB18030") +
                           " character and can't be written in " + EncodingName(target));
         i += w;
@@ -234,7 +234,7 @@ std::u16string ToUnicode(std::string_view text, Encoding textEncoding, Encoding 
     throw Failure(std::string("Cannot convert the text to ") + EncodingName(target));
 }
 
-std::string GbkFromGb18030(std::string_view text) {
+std::string GbkFromGb18030(std::string_view text, std::size_t firstLine) {
     std::size_t i = 0;
     while (i < text.size()) {
         std::size_t w = CharWidth(text, i);
@@ -252,7 +252,7 @@ std::string GbkFromGb18030(std::string_view text) {
                 }
             } catch (const Failure&) {
             }
-            throw Failure("Line " + std::to_string(LineAt(text, i)) + ": the character \"" + shown + "\" (" +
+            throw Failure("Line " + std::to_string(LineAt(text, i) + firstLine - 1) + ": the character \"" + shown + "\" (" +
                           CodePoint(cp) + ") can't be written in GBK");
         }
         i += w;
@@ -352,14 +352,19 @@ DecodedText DecodeText(std::string_view bytes, Encoding encoding) {
 }
 
 std::string EncodeText(std::string_view text, Encoding encoding, bool bom, Encoding textEncoding) {
+    return EncodeTextFrom(text, encoding, bom, textEncoding, 1);
+}
+
+std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, Encoding textEncoding,
+                           std::size_t firstLine) {
     switch (encoding) {
         case Encoding::Gbk:
             // GBK is GB18030 without its four-byte characters.
-            return GbkFromGb18030(text);
+            return GbkFromGb18030(text, firstLine);
         case Encoding::Gb18030:
             return (bom ? std::string("\x84\x31\x95\x33") : std::string()) + std::string(text);
         case Encoding::Utf8: {
-            std::u16string u = ToUnicode(text, textEncoding, encoding);
+            std::u16string u = ToUnicode(text, textEncoding, encoding, firstLine);
             std::string out;
             out.reserve(text.size() * 3 / 2 + 3);
             if (bom) out += "\xEF\xBB\xBF";
@@ -372,7 +377,7 @@ std::string EncodeText(std::string_view text, Encoding encoding, bool bom, Encod
         }
         case Encoding::Utf16le:
         case Encoding::Utf16be: {
-            std::u16string u = ToUnicode(text, textEncoding, encoding);
+            std::u16string u = ToUnicode(text, textEncoding, encoding, firstLine);
             const bool le = encoding == Encoding::Utf16le;
             std::string out;
             out.reserve(u.size() * 2 + 2);
@@ -393,6 +398,212 @@ std::string EncodeText(std::string_view text, Encoding encoding, bool bom, Encod
             break;
     }
     throw Failure("No output encoding given");
+}
+
+// ---- Block by block ----
+
+namespace {
+
+// Line breaks in a piece that ends after a whole break: CR LF counts once.
+std::size_t Breaks(std::string_view s) {
+    std::size_t n = 0;
+    bool cr = false;
+    for (char c : s) {
+        if (c == '\r' || (c == '\n' && !cr)) ++n;
+        cr = c == '\r';
+    }
+    return n;
+}
+
+}  // namespace
+
+bool Utf8Scan::feed(std::string_view bytes) {
+    if (invalid_) return false;
+    std::string joined;
+    std::string_view s = bytes;
+    if (!carry_.empty()) {
+        joined = carry_ + std::string(bytes);
+        s = joined;
+    }
+    std::size_t i = 0;
+    char32_t cp;
+    while (i < s.size()) {
+        auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            if (c == '\r' || (c == '\n' && !cr_)) ++line_;
+            cr_ = c == '\r';
+            ++i;
+            continue;
+        }
+        // A sequence is judged with all of its bytes at hand.
+        if (i + 3 >= s.size()) break;
+        int n = Utf8SequenceAt(s, i, cp);
+        if (n <= 0) {
+            invalid_ = true;
+            carry_.clear();
+            return false;
+        }
+        cr_ = false;
+        i += static_cast<std::size_t>(n);
+    }
+    carry_.assign(s.substr(i));
+    return true;
+}
+
+bool Utf8Scan::finish() {
+    if (invalid_) return false;
+    std::string_view s = carry_;
+    std::size_t i = 0;
+    char32_t cp;
+    while (i < s.size()) {
+        auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            if (c == '\r' || (c == '\n' && !cr_)) ++line_;
+            cr_ = c == '\r';
+            ++i;
+            continue;
+        }
+        int n = Utf8SequenceAt(s, i, cp);
+        if (n == 0) return false;
+        // A file cut inside its last character is still a UTF-8 file.
+        if (n < 0) FailInput(s, i, line_, true, "UTF-8");
+        cr_ = false;
+        i += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+StreamDecoder::StreamDecoder(Encoding encoding) : encoding_(encoding) {}
+
+void StreamDecoder::feed(std::string_view bytes, bool last, std::string& out) {
+    if (encoding_ != Encoding::Utf8 && encoding_ != Encoding::Utf16le && encoding_ != Encoding::Utf16be) {
+        out.append(bytes);  // GBK and GB18030 bytes are kept as they are
+        return;
+    }
+    std::string joined;
+    std::string_view s = bytes;
+    if (!carry_.empty()) {
+        joined = carry_ + std::string(bytes);
+        s = joined;
+    }
+    units_.clear();
+    if (encoding_ == Encoding::Utf8)
+        utf8(s, last);
+    else
+        utf16(s, last);
+    if (!units_.empty()) out += FromUnicode(units_, "gb18030");
+}
+
+void StreamDecoder::utf8(std::string_view s, bool last) {
+    std::size_t i = 0;
+    char32_t cp;
+    while (i < s.size()) {
+        auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            if (c == '\r' || (c == '\n' && !cr_)) ++line_;
+            cr_ = c == '\r';
+            units_ += static_cast<char16_t>(c);
+            ++i;
+            continue;
+        }
+        // Judged, and shown in a message, with four bytes at hand as in the whole file.
+        if (!last && i + 3 >= s.size()) break;
+        int n = Utf8SequenceAt(s, i, cp);
+        if (n <= 0) FailInput(s, i, line_, n < 0, "UTF-8");
+        AppendUtf16(units_, cp);
+        cr_ = false;
+        i += static_cast<std::size_t>(n);
+    }
+    carry_.assign(s.substr(i));
+}
+
+void StreamDecoder::utf16(std::string_view s, bool last) {
+    const bool le = encoding_ == Encoding::Utf16le;
+    const char* name = le ? "UTF-16LE" : "UTF-16BE";
+    auto unit = [&](std::size_t i) -> char16_t {
+        auto a = static_cast<unsigned char>(s[i]), b = static_cast<unsigned char>(s[i + 1]);
+        return static_cast<char16_t>(le ? (a | (b << 8)) : ((a << 8) | b));
+    };
+    std::size_t i = 0;
+    for (; i + 1 < s.size(); i += 2) {
+        if (!last && i + 3 >= s.size()) break;
+        char16_t c = unit(i);
+        if (c == u'\n' && last_ != u'\r') ++line_;
+        if (c == u'\r') ++line_;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 3 >= s.size()) FailInput(s, i, line_, true, name);
+            char16_t d = unit(i + 2);
+            if (d < 0xDC00 || d > 0xDFFF) FailInput(s, i, line_, false, name);
+            units_ += c;
+            units_ += d;
+            last_ = d;
+            i += 2;
+            continue;
+        }
+        if (c >= 0xDC00 && c <= 0xDFFF) FailInput(s, i, line_, false, name);
+        units_ += c;
+        last_ = c;
+    }
+    if (last && i < s.size()) FailInput(s, i, line_, true, name);
+    carry_.assign(s.substr(i));
+}
+
+StreamEncoder::StreamEncoder(Encoding encoding, bool bom, Encoding textEncoding,
+                             std::function<void(std::string_view)> sink, std::size_t pieceSize)
+    : encoding_(encoding), textEncoding_(textEncoding), bom_(bom), sink_(std::move(sink)), pieceSize_(pieceSize) {}
+
+void StreamEncoder::append(std::string_view text) {
+    buffer_.append(text);
+    if (buffer_.size() < pieceSize_) return;
+    if (encoding_ == Encoding::Gb18030) {
+        emit(buffer_.size());  // kept as it is: any cut will do
+        return;
+    }
+    walk();
+    if (cut_ > 0) emit(cut_);
+}
+
+void StreamEncoder::finish() {
+    if (!buffer_.empty() || !started_) emit(buffer_.size());
+}
+
+// Walks characters as CharWidth walks the whole text, as far as the bytes at
+// hand decide, remembering the last offset just after a line break that is a
+// character of its own: no character runs across it, and no CR LF pair.
+void StreamEncoder::walk() {
+    const auto* b = reinterpret_cast<const unsigned char*>(buffer_.data());
+    const std::size_t n = buffer_.size();
+    std::size_t i = walked_;
+    while (i < n) {
+        unsigned char c = b[i];
+        if (cr_ && c != '\n') cut_ = i;
+        std::size_t w = 1;
+        if (c >= 0x81 && c <= 0xFE) {
+            if (i + 1 >= n) break;
+            unsigned char d = b[i + 1];
+            if (d >= 0x30 && d <= 0x39) {
+                if (i + 3 >= n) break;
+                w = 4;
+            } else {
+                w = 2;
+            }
+        }
+        cr_ = w == 1 && c == '\r';
+        if (w == 1 && c == '\n') cut_ = i + 1;
+        i += w;
+    }
+    walked_ = i;
+}
+
+void StreamEncoder::emit(std::size_t end) {
+    std::string_view piece(buffer_.data(), end);
+    std::string bytes = EncodeTextFrom(piece, encoding_, bom_ && !started_, textEncoding_, line_);
+    started_ = true;
+    if (encoding_ != Encoding::Gb18030) line_ += Breaks(piece);
+    buffer_.erase(0, end);
+    walked_ = walked_ > end ? walked_ - end : 0;
+    cut_ = 0;
+    sink_(bytes);
 }
 
 }  // namespace zelmora::formats

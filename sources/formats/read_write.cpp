@@ -88,18 +88,9 @@ struct Detection {
 };
 
 Detection Detect(const TableDocument& doc) {
-    const std::size_t limit = std::min<std::size_t>(doc.lines.size(), 400);
-    for (std::size_t i = 0; i < limit; ++i) {
-        std::string_view raw = doc.lineText(i);
-        std::string_view t = TrimBlanks(raw);
-        if (t.empty() || t[0] == '#') continue;
-        if (t == "---" || (raw.size() == t.size() && IsYamlKey(t))) return {Format::Rime, i};
-        if (t == "BEGIN_DEFINITION" || t == "BEGIN_TABLE" || StartsWith(t, "SCM_VERSION")) return {Format::Ibus, i};
-        if (StartsWithAny(t, English())) return {Format::Libime, i};
-        if (StartsWithAny(t, Chinese())) return {Format::Fcitx4, i};
-        if (IsYongSetting(t) || EqualsIgnoringCase(t, "[DATA]")) return {Format::Yong, i};
-        return {Format::Plain, i};
-    }
+    const std::size_t limit = std::min<std::size_t>(doc.lines.size(), kDetectionLines);
+    for (std::size_t i = 0; i < limit; ++i)
+        if (std::optional<Format> f = FormatShownBy(doc.lineText(i))) return {*f, i};
     return {};
 }
 
@@ -123,6 +114,19 @@ bool IsInteger(std::string_view s) {
     return true;
 }
 
+const char* MalformedMessage(Format format) {
+    switch (format) {
+        case Format::Plain: return "a code without words";
+        case Format::Rime: return "no text or no code in the columns the header gives";
+        case Format::Libime:
+        case Format::Fcitx4: return "a key without a word";
+        case Format::Ibus: return "not code<TAB>phrase<TAB>frequency";
+        case Format::Yong: return "a code without words";
+        case Format::Auto: break;
+    }
+    return "malformed";
+}
+
 class Reader {
 public:
     explicit Reader(TableDocument& doc) : doc_(doc) {}
@@ -130,15 +134,20 @@ public:
     void read() {
         // Most formats hold one entry a line; growing past that is rare.
         doc_.entries.reserve(doc_.lines.size());
-        switch (doc_.format) {
-            case Format::Plain: readPlain(); break;
-            case Format::Rime: readRime(); break;
-            case Format::Libime:
-            case Format::Fcitx4: readLibime(); break;
-            case Format::Ibus: readIbus(); break;
-            case Format::Yong: readYong(); break;
-            case Format::Auto: break;
+        LineReader reader(doc_.format);
+        std::string problem;
+        for (std::size_t i = 0; i < doc_.lines.size(); ++i) {
+            TableLine& l = doc_.lines[i];
+            l.kind = reader.read(doc_.lineText(i), parsed_, problem);
+            if (l.kind == Kind::Entry) {
+                l.firstEntry = static_cast<std::uint32_t>(doc_.entries.size());
+                l.entryCount = static_cast<std::uint32_t>(parsed_.size());
+                for (auto& e : parsed_) doc_.entries.push_back(std::move(e));
+            }
+            if (!problem.empty()) doc_.problems.push_back({i + 1, std::move(problem)});
         }
+        reader.finish();
+        doc_.layout = reader.layout();
         std::size_t firstData = doc_.lines.size();
         for (std::size_t i = 0; i < doc_.lines.size(); ++i)
             if (doc_.lines[i].kind != Kind::Header) {
@@ -150,236 +159,6 @@ public:
     }
 
 private:
-    void problem(std::size_t i, std::string message) { doc_.problems.push_back({i + 1, std::move(message)}); }
-
-    // Reads line i as a data line of the format.
-    void dataLine(std::size_t i) {
-        TableLine& l = doc_.lines[i];
-        if (!ParseEntryLine(doc_.format, doc_.layout, doc_.lineText(i), parsed_)) {
-            l.kind = Kind::Malformed;
-            problem(i, malformedMessage());
-            return;
-        }
-        l.kind = Kind::Entry;
-        l.firstEntry = static_cast<std::uint32_t>(doc_.entries.size());
-        l.entryCount = static_cast<std::uint32_t>(parsed_.size());
-        for (auto& e : parsed_) doc_.entries.push_back(std::move(e));
-    }
-
-    std::string malformedMessage() const {
-        switch (doc_.format) {
-            case Format::Plain: return "a code without words";
-            case Format::Rime: return "no text or no code in the columns the header gives";
-            case Format::Libime:
-            case Format::Fcitx4: return "a key without a word";
-            case Format::Ibus: return "not code<TAB>phrase<TAB>frequency";
-            case Format::Yong: return "a code without words";
-            case Format::Auto: break;
-        }
-        return "malformed";
-    }
-
-    void readPlain() {
-        for (std::size_t i = 0; i < doc_.lines.size(); ++i) {
-            if (TrimText(doc_.lineText(i)).empty()) {
-                doc_.lines[i].kind = Kind::Blank;
-                continue;
-            }
-            dataLine(i);
-        }
-    }
-
-    void readRime() {
-        const std::size_t n = doc_.lines.size();
-        std::size_t end = n, start = n;
-        for (std::size_t i = 0; i < n; ++i) {
-            std::string_view t = doc_.lineText(i);
-            while (!t.empty() && IsSpaceOrTab(t.back())) t.remove_suffix(1);
-            if (t == "---" && start == n) start = i;
-            if (t == "...") {
-                end = i;
-                break;
-            }
-        }
-        if (end == n) {
-            if (start < n)
-                throw Failure("Line " + std::to_string(start + 1) +
-                              ": the Rime header that starts here has no end line \"...\"; is the file truncated?");
-            throw Failure("No Rime header (a YAML header ended by a line \"...\"): is this a Rime dictionary?");
-        }
-        readRimeHeader(end);
-        bool comments = true;
-        for (std::size_t i = end + 1; i < n; ++i) {
-            std::string_view t = doc_.lineText(i);
-            TableLine& l = doc_.lines[i];
-            if (TrimBlanks(t).empty()) {
-                l.kind = Kind::Blank;
-            } else if (comments && t[0] == '#') {
-                l.kind = Kind::Comment;
-                if (StartsWith(t, "# no comment")) comments = false;
-            } else {
-                dataLine(i);
-                if (l.kind == Kind::Entry) {
-                    const TableEntry& e = doc_.entries.back();
-                    if (e.weight && !IsNumber(*e.weight)) problem(i, "weight \"" + Utf8Of(*e.weight) + "\" is not a number");
-                }
-            }
-        }
-    }
-
-    // The settings of the YAML header that decide how lines read: "sort" and
-    // "columns" at the top level.
-    void readRimeHeader(std::size_t end) {
-        std::vector<std::string> columns;
-        for (std::size_t i = 0; i < end; ++i) {
-            std::string_view t = doc_.lineText(i);
-            auto value = [&](std::string_view key) -> std::optional<std::string_view> {
-                if (!StartsWith(t, key)) return std::nullopt;
-                std::string_view v = t.substr(key.size());
-                std::size_t hash = v.find(" #");
-                if (hash != std::string_view::npos) v = v.substr(0, hash);
-                v = TrimBlanks(v);
-                if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-                    v = v.substr(1, v.size() - 2);
-                return v;
-            };
-            if (auto v = value("sort:")) {
-                doc_.layout.byWeight = *v == "by_weight";
-            } else if (auto c = value("columns:")) {
-                columns.clear();
-                if (!c->empty() && c->front() == '[') {
-                    std::string_view list = c->substr(1, c->find(']') == std::string_view::npos ? c->size() - 1 : c->find(']') - 1);
-                    std::size_t pos = 0;
-                    while (pos <= list.size()) {
-                        std::size_t comma = list.find(',', pos);
-                        if (comma == std::string_view::npos) comma = list.size();
-                        columns.emplace_back(TrimBlanks(list.substr(pos, comma - pos)));
-                        pos = comma + 1;
-                    }
-                } else {
-                    for (std::size_t k = i + 1; k < end; ++k) {
-                        std::string_view item = doc_.lineText(k);
-                        std::string_view ti = TrimBlanks(item);
-                        if (ti.empty() || ti[0] == '#') continue;
-                        if (item.empty() || !IsSpaceOrTab(item[0]) || ti[0] != '-') break;
-                        std::string_view name = TrimBlanks(ti.substr(1));
-                        std::size_t hash = name.find(" #");
-                        if (hash != std::string_view::npos) name = TrimBlanks(name.substr(0, hash));
-                        columns.emplace_back(name);
-                    }
-                }
-            }
-        }
-        if (!columns.empty()) {
-            TableLayout& L = doc_.layout;
-            L.textColumn = L.codeColumn = L.weightColumn = L.stemColumn = -1;
-            for (std::size_t k = 0; k < columns.size(); ++k) {
-                int c = static_cast<int>(k);
-                if (columns[k] == "text") L.textColumn = c;
-                if (columns[k] == "code") L.codeColumn = c;
-                if (columns[k] == "weight") L.weightColumn = c;
-                if (columns[k] == "stem") L.stemColumn = c;
-            }
-            L.columnCount = static_cast<int>(columns.size());
-        }
-    }
-
-    void readLibime() {
-        enum { Config, Rule, Data, Phrase } phase = Config;
-        std::string prefixes = doc_.format == Format::Fcitx4 ? "&^" : "";
-        const Keywords* sets[2] = {&English(), &Chinese()};
-        for (std::size_t i = 0; i < doc_.lines.size(); ++i) {
-            std::string_view t = TrimBlanks(doc_.lineText(i));
-            TableLine& l = doc_.lines[i];
-            if (phase == Config || phase == Rule) {
-                l.kind = Kind::Header;
-                if (t.empty() || t[0] == '#') continue;
-                for (const Keywords* k : sets) {
-                    auto prefixChar = [&](const std::string& key, int slot) {
-                        if (!StartsWith(t, key) || t.size() == key.size()) return;
-                        char c = t[key.size()];
-                        // The defaults of prompt (slot 1) and phrase (slot 2) give way to the settings.
-                        if (doc_.format == Format::Fcitx4 && slot > 0) prefixes.erase(std::remove(prefixes.begin(), prefixes.end(), slot == 1 ? '&' : '^'), prefixes.end());
-                        prefixes += c;
-                    };
-                    if (!StartsWith(t, k->pinyinLength)) prefixChar(k->pinyin, 0);
-                    prefixChar(k->prompt, 1);
-                    prefixChar(k->constructPhrase, 2);
-                    if (t == k->rule) phase = Rule;
-                    if (t == k->data) phase = Data;
-                }
-                continue;
-            }
-            if (phase == Data) {
-                if (t.empty()) {
-                    l.kind = Kind::Blank;
-                } else if (t == English().phrase || t == Chinese().phrase) {
-                    l.kind = Kind::Header;
-                    phase = Phrase;
-                } else if (prefixes.find(t[0]) != std::string::npos) {
-                    l.kind = Kind::Extra;
-                } else {
-                    dataLine(i);
-                }
-                continue;
-            }
-            l.kind = t.empty() ? Kind::Blank : Kind::Extra;  // phrases without codes
-        }
-        if (phase == Config || phase == Rule)
-            throw Failure(std::string("No [Data] line: is the file truncated, or not a ") + FormatName(doc_.format) + " table?");
-        doc_.layout.specialPrefixes = prefixes;
-    }
-
-    void readIbus() {
-        bool inTable = false, sawTable = false;
-        std::size_t tableStart = 0;
-        for (std::size_t i = 0; i < doc_.lines.size(); ++i) {
-            std::string_view raw = doc_.lineText(i);
-            std::string_view t = TrimBlanks(raw);
-            TableLine& l = doc_.lines[i];
-            if (!inTable) {
-                l.kind = Kind::Header;
-                if (t == "BEGIN_TABLE") inTable = sawTable = true, tableStart = i;
-                continue;
-            }
-            if (t == "END_TABLE") {
-                l.kind = Kind::Header;
-                inTable = false;
-            } else if (t.empty()) {
-                l.kind = Kind::Blank;
-            } else if (StartsWith(raw, "###")) {
-                l.kind = Kind::Comment;
-            } else {
-                dataLine(i);
-                if (l.kind == Kind::Entry && !IsInteger(*doc_.entries.back().weight))
-                    problem(i, "frequency \"" + Utf8Of(*doc_.entries.back().weight) + "\" is not a whole number");
-            }
-        }
-        if (!sawTable) throw Failure("No BEGIN_TABLE line: is this an ibus-table source?");
-        if (inTable)
-            throw Failure("Line " + std::to_string(tableStart + 1) +
-                          ": BEGIN_TABLE has no END_TABLE; is the file truncated?");
-    }
-
-    void readYong() {
-        bool data = false;
-        for (std::size_t i = 0; i < doc_.lines.size(); ++i) {
-            std::string_view t = TrimBlanks(doc_.lineText(i));
-            TableLine& l = doc_.lines[i];
-            if (!data) {
-                l.kind = Kind::Header;
-                if (EqualsIgnoringCase(t, "[DATA]")) data = true;
-            } else if (t.empty()) {
-                l.kind = Kind::Blank;
-            } else if (t[0] == '#') {
-                l.kind = Kind::Comment;
-            } else {
-                dataLine(i);
-            }
-        }
-        if (!data) throw Failure("No [DATA] line: is the file truncated, or not a yong table?");
-    }
-
     // Entries grouped by code in the order codes first appear; within a code
     // in candidate order. Lines keep pointing at their entries.
     void groupByCode() {
@@ -441,31 +220,6 @@ private:
     std::vector<TableEntry> parsed_;
 };
 
-// The characters of all codes, each once, in byte order.
-std::string KeyCharacters(const std::vector<TableEntry>& entries, std::size_t& maxLength) {
-    bool ascii[128] = {};
-    std::set<std::string> others;
-    maxLength = 0;
-    for (const auto& e : entries) {
-        std::size_t chars = 0;
-        for (std::size_t i = 0; i < e.code.size(); ++chars) {
-            std::size_t w = CharWidth(e.code, i);
-            auto c = static_cast<unsigned char>(e.code[i]);
-            if (w == 1 && c < 128)
-                ascii[c] = true;
-            else
-                others.insert(e.code.substr(i, w));
-            i += w;
-        }
-        maxLength = std::max(maxLength, chars);
-    }
-    std::string keys;
-    for (int c = 33; c < 127; ++c)
-        if (ascii[c]) keys += static_cast<char>(c);
-    for (const auto& s : others) keys += s;
-    return keys;
-}
-
 std::string YamlQuoted(std::string_view s) {
     std::string out = "\"";
     for (char c : s) {
@@ -477,81 +231,20 @@ std::string YamlQuoted(std::string_view s) {
 
 // The whole file, GB18030, before the encoding.
 std::string FreshText(const std::vector<TableEntry>& entries, const WriteOptions& o) {
-    std::string out;
-    out.reserve(entries.size() * 24 + 256);
-    std::size_t line = 0;
-    const char* nl = o.format == Format::Plain ? "\r\n" : "\n";
-    auto header = [&](const std::string& s) {
-        out += s;
-        line += static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n'));
-    };
+    HeaderFacts facts;
+    if (o.format != Format::Plain)
+        for (const auto& e : entries) facts.add(e);
     TableLayout layout;
-    std::size_t maxLength = 0;
-    std::string keys;
-    const std::string name = Gb(o.name);
-    switch (o.format) {
-        case Format::Rime: {
-            bool weights = false, stems = false;
-            for (const auto& e : entries) {
-                weights = weights || e.weight.has_value();
-                stems = stems || e.stem.has_value();
-            }
-            layout.weightColumn = weights ? 2 : -1;
-            layout.stemColumn = stems ? (weights ? 3 : 2) : -1;
-            layout.columnCount = 2 + weights + stems;
-            header("# Rime dictionary\n# encoding: utf-8\n\n---\nname: " + YamlQuoted(name) +
-                   "\nversion: \"1.0\"\nsort: original\ncolumns:\n  - text\n  - code\n" +
-                   (weights ? "  - weight\n" : "") + (stems ? "  - stem\n" : "") + "...\n\n");
-            break;
-        }
-        case Format::Libime:
-            keys = KeyCharacters(entries, maxLength);
-            header("KeyCode=" + keys + "\nLength=" + std::to_string(maxLength) + "\n[Data]\n");
-            break;
-        case Format::Fcitx4:
-            keys = KeyCharacters(entries, maxLength);
-            header(Chinese().keyCode + keys + "\n" + Chinese().length + std::to_string(maxLength) + "\n" +
-                   Chinese().data + "\n");
-            break;
-        case Format::Ibus:
-            keys = KeyCharacters(entries, maxLength);
-            header("### ibus-table source written by zelmora-cli\nSCM_VERSION = 1\nBEGIN_DEFINITION\nNAME = " + name +
-                   "\nLANGUAGES = zh_CN\nVALID_INPUT_CHARS = " + keys + "\nMAX_KEY_LENGTH = " + std::to_string(maxLength) +
-                   "\nEND_DEFINITION\nBEGIN_TABLE\n");
-            break;
-        case Format::Yong:
-            keys = KeyCharacters(entries, maxLength);
-            header(std::string(o.encoding == Encoding::Utf8 ? "encode=UTF-8\n" : "") + "name=" + name +
-                   "\nkey=" + keys + "\nlen=" + std::to_string(maxLength) + "\n[DATA]\n");
-            break;
-        default:
-            break;
-    }
-    const bool grouped = o.format == Format::Plain || o.format == Format::Yong;
-    std::vector<TableEntry> one(1);
+    std::string out = FreshHeader(facts, o, layout);
+    std::size_t line = static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
+    out.reserve(entries.size() * 24 + out.size());
     for (std::size_t i = 0; i < entries.size();) {
         std::size_t j = i + 1;
-        if (grouped)
-            while (j < entries.size() && entries[j].code == entries[i].code) ++j;
-        ++line;
-        try {
-            if (o.format == Format::Ibus && !(entries[i].weight && IsInteger(*entries[i].weight))) {
-                // ibus-table orders candidates by frequency: count down within a code.
-                std::size_t k = i;
-                while (k < entries.size() && entries[k].code == entries[i].code) ++k;
-                one[0] = entries[i];
-                one[0].weight = std::to_string(k - i);
-                out += CanonicalLine(o.format, layout, one.data(), 1);
-            } else {
-                out += CanonicalLine(o.format, layout, &entries[i], j - i);
-            }
-        } catch (const Failure& f) {
-            throw Failure("Line " + std::to_string(line) + ": " + f.what());
-        }
-        out += nl;
+        while (j < entries.size() && entries[j].code == entries[i].code) ++j;
+        AppendFreshRun(out, &entries[i], j - i, o, layout, line);
         i = j;
     }
-    if (o.format == Format::Ibus) out += "END_TABLE\n";
+    out += FreshFooter(o.format);
     return out;
 }
 
@@ -566,6 +259,317 @@ std::string OptionName(Format format) {
 Encoding TextEncodingOf(const TableDocument& doc) { return doc.encoding == Encoding::Gbk ? Encoding::Gbk : Encoding::Gb18030; }
 
 }  // namespace
+
+std::optional<Format> FormatShownBy(std::string_view raw) {
+    std::string_view t = TrimBlanks(raw);
+    if (t.empty() || t[0] == '#') return std::nullopt;
+    if (t == "---" || (raw.size() == t.size() && IsYamlKey(t))) return Format::Rime;
+    if (t == "BEGIN_DEFINITION" || t == "BEGIN_TABLE" || StartsWith(t, "SCM_VERSION")) return Format::Ibus;
+    if (StartsWithAny(t, English())) return Format::Libime;
+    if (StartsWithAny(t, Chinese())) return Format::Fcitx4;
+    if (IsYongSetting(t) || EqualsIgnoringCase(t, "[DATA]")) return Format::Yong;
+    return Format::Plain;
+}
+
+void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_view text) {
+    if (shown == Format::Plain || shown == given) return;
+    // libime and fcitx4 read each other's keywords, as their engines do.
+    const bool libimeLike = (shown == Format::Libime || shown == Format::Fcitx4) &&
+                            (given == Format::Libime || given == Format::Fcitx4);
+    if (libimeLike) return;
+    throw Failure("Line " + std::to_string(line) + " (\"" + Utf8Of(TrimBlanks(text)) +
+                  "\") belongs to the header of a " + FormatName(shown) + " table, not of a " + FormatName(given) +
+                  " table; give --format " + OptionName(shown) + " or --format auto");
+}
+
+LineReader::LineReader(Format format) : format_(format) {
+    // fcitx4's prompt and phrase keys have defaults; libime's have none.
+    if (format == Format::Fcitx4) layout_.specialPrefixes = "&^";
+}
+
+TableLine::Kind LineReader::read(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
+    problem.clear();
+    Kind kind = Kind::Header;
+    switch (format_) {
+        case Format::Plain: kind = TrimText(text).empty() ? Kind::Blank : data(text, entries, problem); break;
+        case Format::Rime: kind = readRime(text, entries, problem); break;
+        case Format::Libime:
+        case Format::Fcitx4: kind = readLibime(text, entries, problem); break;
+        case Format::Ibus: kind = readIbus(text, entries, problem); break;
+        case Format::Yong: kind = readYong(text, entries, problem); break;
+        case Format::Auto: break;
+    }
+    ++index_;
+    return kind;
+}
+
+TableLine::Kind LineReader::data(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
+    if (ParseEntryLine(format_, layout_, text, entries)) return Kind::Entry;
+    problem = MalformedMessage(format_);
+    return Kind::Malformed;
+}
+
+void LineReader::finish() {
+    switch (format_) {
+        case Format::Rime:
+            if (phase_ == 0) {
+                if (rimeStart_ != SIZE_MAX)
+                    throw Failure("Line " + std::to_string(rimeStart_ + 1) +
+                                  ": the Rime header that starts here has no end line \"...\"; is the file truncated?");
+                throw Failure("No Rime header (a YAML header ended by a line \"...\"): is this a Rime dictionary?");
+            }
+            break;
+        case Format::Libime:
+        case Format::Fcitx4:
+            if (phase_ < 2)
+                throw Failure(std::string("No [Data] line: is the file truncated, or not a ") + FormatName(format_) +
+                              " table?");
+            break;
+        case Format::Ibus:
+            if (!sawTable_) throw Failure("No BEGIN_TABLE line: is this an ibus-table source?");
+            if (phase_ == 1)
+                throw Failure("Line " + std::to_string(tableStart_ + 1) +
+                              ": BEGIN_TABLE has no END_TABLE; is the file truncated?");
+            break;
+        case Format::Yong:
+            if (phase_ == 0) throw Failure("No [DATA] line: is the file truncated, or not a yong table?");
+            break;
+        default:
+            break;
+    }
+}
+
+// Rime: a YAML header ended by "...", then data lines.
+TableLine::Kind LineReader::readRime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
+    if (phase_ == 0) {
+        std::string_view t = text;
+        while (!t.empty() && IsSpaceOrTab(t.back())) t.remove_suffix(1);
+        if (t == "---" && rimeStart_ == SIZE_MAX) rimeStart_ = index_;
+        if (t == "...") {
+            phase_ = 1;
+            if (!columns_.empty()) {
+                TableLayout& L = layout_;
+                L.textColumn = L.codeColumn = L.weightColumn = L.stemColumn = -1;
+                for (std::size_t k = 0; k < columns_.size(); ++k) {
+                    int c = static_cast<int>(k);
+                    if (columns_[k] == "text") L.textColumn = c;
+                    if (columns_[k] == "code") L.codeColumn = c;
+                    if (columns_[k] == "weight") L.weightColumn = c;
+                    if (columns_[k] == "stem") L.stemColumn = c;
+                }
+                L.columnCount = static_cast<int>(columns_.size());
+            }
+            return Kind::Header;
+        }
+        readRimeHeaderLine(text);
+        return Kind::Header;
+    }
+    if (TrimBlanks(text).empty()) return Kind::Blank;
+    if (comments_ && text[0] == '#') {
+        if (StartsWith(text, "# no comment")) comments_ = false;
+        return Kind::Comment;
+    }
+    Kind kind = data(text, entries, problem);
+    if (kind == Kind::Entry) {
+        const TableEntry& e = entries.back();
+        if (e.weight && !IsNumber(*e.weight)) problem = "weight \"" + Utf8Of(*e.weight) + "\" is not a number";
+    }
+    return kind;
+}
+
+// The settings of the YAML header that decide how lines read: "sort" and
+// "columns" at the top level, the columns either as a flow list or as the
+// item lines that follow.
+void LineReader::readRimeHeaderLine(std::string_view t) {
+    if (collectingColumns_) {
+        std::string_view ti = TrimBlanks(t);
+        if (ti.empty() || ti[0] == '#') {
+            // neither an item nor the end of the list
+        } else if (t.empty() || !IsSpaceOrTab(t[0]) || ti[0] != '-') {
+            collectingColumns_ = false;
+        } else {
+            std::string_view name = TrimBlanks(ti.substr(1));
+            std::size_t hash = name.find(" #");
+            if (hash != std::string_view::npos) name = TrimBlanks(name.substr(0, hash));
+            columns_.emplace_back(name);
+        }
+    }
+    auto value = [&](std::string_view key) -> std::optional<std::string_view> {
+        if (!StartsWith(t, key)) return std::nullopt;
+        std::string_view v = t.substr(key.size());
+        std::size_t hash = v.find(" #");
+        if (hash != std::string_view::npos) v = v.substr(0, hash);
+        v = TrimBlanks(v);
+        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+            v = v.substr(1, v.size() - 2);
+        return v;
+    };
+    if (auto v = value("sort:")) {
+        layout_.byWeight = *v == "by_weight";
+    } else if (auto c = value("columns:")) {
+        columns_.clear();
+        collectingColumns_ = false;
+        if (!c->empty() && c->front() == '[') {
+            std::string_view list = c->substr(1, c->find(']') == std::string_view::npos ? c->size() - 1 : c->find(']') - 1);
+            std::size_t pos = 0;
+            while (pos <= list.size()) {
+                std::size_t comma = list.find(',', pos);
+                if (comma == std::string_view::npos) comma = list.size();
+                columns_.emplace_back(TrimBlanks(list.substr(pos, comma - pos)));
+                pos = comma + 1;
+            }
+        } else {
+            collectingColumns_ = true;
+        }
+    }
+}
+
+// libime and fcitx4: settings, rules, [Data], then [Phrase].
+TableLine::Kind LineReader::readLibime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
+    enum { Config, Rule, Data, Phrase };
+    std::string_view t = TrimBlanks(text);
+    std::string& prefixes = layout_.specialPrefixes;
+    if (phase_ == Config || phase_ == Rule) {
+        if (t.empty() || t[0] == '#') return Kind::Header;
+        const Keywords* sets[2] = {&English(), &Chinese()};
+        for (const Keywords* k : sets) {
+            auto prefixChar = [&](const std::string& key, int slot) {
+                if (!StartsWith(t, key) || t.size() == key.size()) return;
+                char c = t[key.size()];
+                // The defaults of prompt (slot 1) and phrase (slot 2) give way to the settings.
+                if (format_ == Format::Fcitx4 && slot > 0)
+                    prefixes.erase(std::remove(prefixes.begin(), prefixes.end(), slot == 1 ? '&' : '^'), prefixes.end());
+                prefixes += c;
+            };
+            if (!StartsWith(t, k->pinyinLength)) prefixChar(k->pinyin, 0);
+            prefixChar(k->prompt, 1);
+            prefixChar(k->constructPhrase, 2);
+            if (t == k->rule) phase_ = Rule;
+            if (t == k->data) phase_ = Data;
+        }
+        return Kind::Header;
+    }
+    if (phase_ == Data) {
+        if (t.empty()) return Kind::Blank;
+        if (t == English().phrase || t == Chinese().phrase) {
+            phase_ = Phrase;
+            return Kind::Header;
+        }
+        if (prefixes.find(t[0]) != std::string::npos) return Kind::Extra;
+        return data(text, entries, problem);
+    }
+    return t.empty() ? Kind::Blank : Kind::Extra;  // phrases without codes
+}
+
+// ibus-table: definitions, then the lines between BEGIN_TABLE and END_TABLE.
+TableLine::Kind LineReader::readIbus(std::string_view raw, std::vector<TableEntry>& entries, std::string& problem) {
+    std::string_view t = TrimBlanks(raw);
+    if (phase_ == 0) {
+        if (t == "BEGIN_TABLE") phase_ = 1, sawTable_ = true, tableStart_ = index_;
+        return Kind::Header;
+    }
+    if (t == "END_TABLE") {
+        phase_ = 0;
+        return Kind::Header;
+    }
+    if (t.empty()) return Kind::Blank;
+    if (StartsWith(raw, "###")) return Kind::Comment;
+    Kind kind = data(raw, entries, problem);
+    if (kind == Kind::Entry && !IsInteger(*entries.back().weight))
+        problem = "frequency \"" + Utf8Of(*entries.back().weight) + "\" is not a whole number";
+    return kind;
+}
+
+// yong: settings, then [DATA].
+TableLine::Kind LineReader::readYong(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
+    std::string_view t = TrimBlanks(text);
+    if (phase_ == 0) {
+        if (EqualsIgnoringCase(t, "[DATA]")) phase_ = 1;
+        return Kind::Header;
+    }
+    if (t.empty()) return Kind::Blank;
+    if (t[0] == '#') return Kind::Comment;
+    return data(text, entries, problem);
+}
+
+void HeaderFacts::add(const TableEntry& e) {
+    weights = weights || e.weight.has_value();
+    stems = stems || e.stem.has_value();
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < e.code.size(); ++chars) {
+        std::size_t w = CharWidth(e.code, i);
+        auto c = static_cast<unsigned char>(e.code[i]);
+        if (w == 1 && c < 128)
+            ascii[c] = true;
+        else
+            others.insert(e.code.substr(i, w));
+        i += w;
+    }
+    maxLength = std::max(maxLength, chars);
+}
+
+std::string HeaderFacts::keys() const {
+    std::string keys;
+    for (int c = 33; c < 127; ++c)
+        if (ascii[c]) keys += static_cast<char>(c);
+    for (const auto& s : others) keys += s;
+    return keys;
+}
+
+std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout) {
+    const std::string name = Gb(o.name);
+    const std::string length = std::to_string(facts.maxLength);
+    switch (o.format) {
+        case Format::Rime: {
+            const bool weights = facts.weights, stems = facts.stems;
+            layout.weightColumn = weights ? 2 : -1;
+            layout.stemColumn = stems ? (weights ? 3 : 2) : -1;
+            layout.columnCount = 2 + weights + stems;
+            return "# Rime dictionary\n# encoding: utf-8\n\n---\nname: " + YamlQuoted(name) +
+                   "\nversion: \"1.0\"\nsort: original\ncolumns:\n  - text\n  - code\n" +
+                   (weights ? "  - weight\n" : "") + (stems ? "  - stem\n" : "") + "...\n\n";
+        }
+        case Format::Libime:
+            return "KeyCode=" + facts.keys() + "\nLength=" + length + "\n[Data]\n";
+        case Format::Fcitx4:
+            return Chinese().keyCode + facts.keys() + "\n" + Chinese().length + length + "\n" + Chinese().data + "\n";
+        case Format::Ibus:
+            return "### ibus-table source written by zelmora-cli\nSCM_VERSION = 1\nBEGIN_DEFINITION\nNAME = " + name +
+                   "\nLANGUAGES = zh_CN\nVALID_INPUT_CHARS = " + facts.keys() + "\nMAX_KEY_LENGTH = " + length +
+                   "\nEND_DEFINITION\nBEGIN_TABLE\n";
+        case Format::Yong:
+            return std::string(o.encoding == Encoding::Utf8 ? "encode=UTF-8\n" : "") + "name=" + name +
+                   "\nkey=" + facts.keys() + "\nlen=" + length + "\n[DATA]\n";
+        default:
+            return {};
+    }
+}
+
+void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
+                    const TableLayout& layout, std::size_t& line) {
+    const bool grouped = o.format == Format::Plain || o.format == Format::Yong;
+    const char* nl = o.format == Format::Plain ? "\r\n" : "\n";
+    for (std::size_t i = 0; i < count;) {
+        std::size_t j = grouped ? count : i + 1;
+        ++line;
+        try {
+            if (o.format == Format::Ibus && !(run[i].weight && IsInteger(*run[i].weight))) {
+                // ibus-table orders candidates by frequency: count down within a code.
+                TableEntry one = run[i];
+                one.weight = std::to_string(count - i);
+                out += CanonicalLine(o.format, layout, &one, 1);
+            } else {
+                out += CanonicalLine(o.format, layout, run + i, j - i);
+            }
+        } catch (const Failure& f) {
+            throw Failure("Line " + std::to_string(line) + ": " + f.what());
+        }
+        out += nl;
+        i = j;
+    }
+}
+
+std::string_view FreshFooter(Format format) { return format == Format::Ibus ? "END_TABLE\n" : ""; }
 
 Format ParseFormat(std::string_view name) {
     if (name == "auto") return Format::Auto;
@@ -599,16 +603,10 @@ TableDocument ReadTable(std::string_view bytes, Encoding encoding, Format format
     doc.hadBom = d.hadBom;
     doc.lines = CutLines(doc.text);
     Detection found = Detect(doc);
-    if (format == Format::Auto) {
+    if (format == Format::Auto)
         format = found.format;
-    } else if (found.format != Format::Plain && found.format != format &&
-               !((found.format == Format::Libime || found.format == Format::Fcitx4) &&
-                 (format == Format::Libime || format == Format::Fcitx4))) {
-        throw Failure("Line " + std::to_string(found.line + 1) + " (\"" + Utf8Of(TrimBlanks(doc.lineText(found.line))) +
-                      "\") belongs to the header of a " + FormatName(found.format) + " table, not of a " +
-                      FormatName(format) + " table; give --format " + OptionName(found.format) +
-                      " or --format auto");
-    }
+    else if (found.format != Format::Plain)
+        CheckGivenFormat(format, found.format, found.line + 1, doc.lineText(found.line));
     doc.format = format;
     Reader(doc).read();
     return doc;
