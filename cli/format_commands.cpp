@@ -107,17 +107,7 @@ public:
     explicit FileSource(const std::string& path) {
         if (path.empty() || path == "-") {
             shown_ = "-";
-            fd_ = OpenScratch();
-            if (fd_ < 0) throw Failure(std::string("Cannot copy standard input to a temporary file. ") + std::strerror(errno));
-            std::vector<char> buf(1 << 20);
-            for (;;) {
-                ssize_t r = ::read(0, buf.data(), buf.size());
-                if (r < 0 && errno == EINTR) continue;
-                if (r < 0) fail(errno);
-                if (r == 0) break;
-                if (!WriteAll(fd_, buf.data(), static_cast<std::size_t>(r)))
-                    throw Failure(std::string("Cannot copy standard input to a temporary file. ") + std::strerror(errno));
-            }
+            copy(0);
             return;
         }
         shown_ = FullPath(path);
@@ -125,6 +115,13 @@ public:
         if (fd_ < 0) throw Failure("Cannot open file \"" + shown_ + "\". " + std::strerror(errno));
         struct stat st {};
         if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) throw Failure("Cannot open file \"" + shown_ + "\". " + std::strerror(EISDIR));
+        if (::fstat(fd_, &st) == 0 && !S_ISREG(st.st_mode)) {
+            // A pipe or a device: read once, like standard input.
+            int fd = fd_;
+            copy(fd);
+            ::close(fd);
+            return;
+        }
 #ifdef POSIX_FADV_SEQUENTIAL
         ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
@@ -163,6 +160,20 @@ public:
     }
 
 private:
+    // Copies what `from` gives into a scratch file, which becomes the source.
+    void copy(int from) {
+        fd_ = OpenScratch();
+        if (fd_ < 0) throw Failure("Cannot copy \"" + shown_ + "\" to a temporary file. " + std::strerror(errno));
+        std::vector<char> buf(1 << 20);
+        for (;;) {
+            ssize_t r = ::read(from, buf.data(), buf.size());
+            if (r < 0 && errno == EINTR) continue;
+            if (r < 0) fail(errno);
+            if (r == 0) break;
+            if (!WriteAll(fd_, buf.data(), static_cast<std::size_t>(r)))
+                throw Failure("Cannot copy \"" + shown_ + "\" to a temporary file. " + std::strerror(errno));
+        }
+    }
     [[noreturn]] void fail(int e) const { throw Failure("Cannot read file \"" + shown_ + "\". " + std::strerror(e)); }
     int fd_ = -1;
     std::string shown_;

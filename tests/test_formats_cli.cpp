@@ -5,10 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "tests/cli_harness.h"
 #include "tests/test_util.h"
@@ -114,4 +117,132 @@ TEST_F(FormatsCli, CheckListsFindingsWithLineNumbersAndExitsWithOne) {
     r = cli("check '" + Sample("rime_wubi.dict.yaml") + "' --format libime");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("--format rime"), std::string::npos) << r.err;
+}
+
+namespace {
+
+// One run of the command line: exit status, both outputs and the file written.
+struct CliRun {
+    int status;
+    std::string out, err, file;
+    bool operator==(const CliRun&) const = default;
+};
+
+std::string Shown(const CliRun& r) {
+    return "status " + std::to_string(r.status) + "\nstdout: " + r.out + "\nstderr: " + r.err + "\nfile: " +
+           std::to_string(r.file.size()) + " bytes";
+}
+
+// Names of the files in a folder, for seeing that no temporary file is left.
+std::vector<std::string> Listing(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& f : fs::directory_iterator(dir)) names.push_back(f.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+TEST_F(FormatsCli, StreamedConvertWritesWhatReadingTheWholeTableWrites) {
+    const std::vector<std::string> outputs = {"",
+                                              "--output-format plain --output-encoding gbk",
+                                              "--output-format rime --output-encoding utf-16le --bom",
+                                              "--output-format libime --output-encoding gb18030",
+                                              "--output-format fcitx4",
+                                              "--output-format ibus --output-encoding utf-16be",
+                                              "--output-format yong --output-encoding gbk",
+                                              "--output-format xml"};
+    for (const char* name : {"rime_wubi.dict.yaml", "libime_wubi.txt", "fcitx4_wubi.txt", "ibus_wubi.txt", "yong_wubi.txt",
+                             "rime_extb.dict.yaml", "plain_wubi_gbk.txt", "plain_suspicious.txt"}) {
+        for (const std::string& options : outputs) {
+            CliRun runs[2];
+            for (int whole = 0; whole < 2; ++whole) {
+                fs::remove(at("out"));
+                CliResult r = cli("convert '" + Sample(name) + "' '" + at("out") + "' " + options + (whole ? " --no-stream" : ""));
+                runs[whole] = {r.status, r.out, r.err, fs::exists(at("out")) ? Slurp(at("out")) : "(none)"};
+            }
+            EXPECT_EQ(runs[0], runs[1]) << name << " " << options << "\n" << Shown(runs[0]) << "\n" << Shown(runs[1]);
+        }
+        // Through standard input and output.
+        CliResult piped = cli("convert - - --output-format yong", Slurp(Sample(name)));
+        CliResult whole = cli("convert - - --output-format yong --no-stream", Slurp(Sample(name)));
+        EXPECT_EQ(piped.status, whole.status) << name;
+        EXPECT_EQ(piped.out, whole.out) << name;
+        EXPECT_EQ(piped.err, whole.err) << name;
+    }
+    fs::remove(at("out"));
+    EXPECT_EQ(Listing(dir_.string()), (std::vector<std::string>{"stderr", "stdin", "stdout"}));
+}
+
+TEST_F(FormatsCli, AFailureLateInALargeTableKeepsTheOldFileAndLeavesNoTemporaryFile) {
+    // Megabytes of output are written before the failure is met.
+    std::string table;
+    for (int i = 0; i < 150000; ++i) table += "abc" + std::to_string(i) + " 工戈\r\n";
+    Spit(at("ext.txt"), table + "zz 𠀀\r\n");
+    Spit(at("bad.txt"), table + "zz \xE5\x28\xA1\r\n");
+    Spit(at("old.txt"), "keep me");
+    CliResult r = cli("convert ext.txt old.txt --output-encoding gbk");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Line 150001: the character \"𠀀\" (U+20000) can't be written in GBK"), std::string::npos) << r.err;
+    r = cli("convert bad.txt old.txt --encoding utf-8 --output-format rime");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Line 150001: bytes 0xE5 0x28 0xA1 0x0D are not valid UTF-8"), std::string::npos) << r.err;
+    r = cli("convert ext.txt new.txt --output-encoding gbk");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Slurp(at("old.txt")), "keep me");
+    EXPECT_EQ(Listing(dir_.string()), (std::vector<std::string>{"bad.txt", "ext.txt", "old.txt", "stderr", "stdin", "stdout"}));
+
+    // Converted onto itself: read to the end before the file is replaced.
+    CliResult whole = cli("convert ext.txt - --output-encoding utf-16le --no-stream");
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    r = cli("convert ext.txt ext.txt --output-encoding utf-16le");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Slurp(at("ext.txt")) == whole.out);
+}
+
+TEST_F(FormatsCli, TablesWhoseCodesAreOutOfOrderAreConvertedWhole) {
+    Spit(at("t.dict.yaml"), "---\nname: t\nsort: by_weight\n...\n戈\tb\t5\n工\ta\t3\n其\tb\t9\n");
+    CliResult streamed = cli("convert t.dict.yaml - --output-format plain");
+    CliResult whole = cli("convert t.dict.yaml - --output-format plain --no-stream");
+    ASSERT_EQ(streamed.status, 0) << streamed.err;
+    EXPECT_EQ(streamed.out, "b 其 戈\r\na 工\r\n");
+    EXPECT_EQ(streamed.out, whole.out);
+    // A pipe is read once, like standard input.
+    std::string cmd = "cd '" + dir_.string() + "' && cat t.dict.yaml | '" + ZELMORA_CLI +
+                      "' convert /dev/stdin piped.txt --output-format plain";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(Slurp(at("piped.txt")), whole.out);
+}
+
+TEST_F(FormatsCli, StreamedCheckReportsWhatReadingTheWholeTableReports) {
+    // A report of megabytes; a word again after other codes (the check starts
+    // over keeping every pair); the samples.
+    std::string many;
+    for (int i = 0; i < 80000; ++i) many += "abcde" + std::to_string(i) + " 工\n";
+    Spit(at("many.txt"), many);
+    Spit(at("again.txt"), "a 工\nb 戈\na 工\n");
+    std::vector<std::string> files = {at("many.txt"), at("again.txt")};
+    for (const char* name : {"rime_wubi.dict.yaml", "libime_wubi.txt", "ibus_wubi.txt", "plain_suspicious.txt", "rime_extb.dict.yaml"})
+        files.push_back(Sample(name));
+    for (const std::string& file : files) {
+        for (const char* options : {"", " --encoding gbk", " --format rime"}) {
+            CliResult streamed = cli("check '" + file + "'" + options);
+            CliResult whole = cli("check '" + file + "'" + options + " --no-stream");
+            EXPECT_EQ(streamed.status, whole.status) << file << options;
+            EXPECT_TRUE(streamed.out == whole.out) << file << options << "\n" << streamed.out.substr(0, 500);
+            EXPECT_EQ(streamed.err, whole.err) << file << options;
+        }
+    }
+    CliResult again = cli("check again.txt");
+    EXPECT_NE(again.out.find("again.txt:3: word \"工\" under code \"a\" again (first on line 1)"), std::string::npos) << again.out;
+}
+
+TEST_F(FormatsCli, HelpSaysWhichConversionsStream) {
+    CliResult r = cli("convert --help");
+    ASSERT_EQ(r.status, 0);
+    for (const char* text : {"--no-stream", "1 MiB blocks", "Into the same format", "ascending order", "read whole",
+                             "progress line"})
+        EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
+    r = cli("check --help");
+    EXPECT_NE(r.out.find("--no-stream"), std::string::npos) << r.out;
 }
