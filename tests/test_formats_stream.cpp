@@ -75,6 +75,9 @@ std::vector<Input> Inputs() {
     in.push_back({"mixed breaks", "a 工\r\n\nb 戈\r\rc 其\n\r"});
     in.push_back({"empty", ""});
     in.push_back({"only a BOM", "\xEF\xBB\xBF"});
+    // Only a mark at the very start is a byte-order mark; later it is text.
+    in.push_back({"BOM in the middle", "\xEF\xBB\xBF" "a 工\n\xEF\xBB\xBF" "b 戈\n"});
+    in.push_back({"UTF-16 BOM in the middle", "\xFF\xFE" + Utf16("UTF-16LE", "a 工\n\xEF\xBB\xBF" "b 戈\n")});
     in.push_back({"blank lines", "\n\n\r\n  \n"});
     in.push_back({"plain, codes out of order", "b 戈\r\na 工\r\nb 其\r\nc 一 二\r\n"});
     in.push_back({"Rime, codes out of order",
