@@ -14,7 +14,6 @@
 
 namespace zelmora::cli {
 
-namespace {
 std::string FullPath(const std::string& path) {
     std::error_code ec;
     auto p = std::filesystem::absolute(path, ec);
@@ -33,7 +32,6 @@ bool WriteAll(int fd, const char* data, std::size_t n) {
     }
     return true;
 }
-}  // namespace
 
 std::string ReadInput(const std::string& path) {
     int fd = 0;

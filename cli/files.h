@@ -1,8 +1,15 @@
 #pragma once
 // File input and output for the command-line tool.
+#include <cstddef>
 #include <string>
 
 namespace zelmora::cli {
+
+// The absolute, normalised path the messages name.
+std::string FullPath(const std::string& path);
+
+// Writes all n bytes to fd, retrying on interruption; false on an error.
+bool WriteAll(int fd, const char* data, std::size_t n);
 
 // Whole file as bytes; "-" reads standard input. Fails with
 // "Cannot open file "%s". %s".

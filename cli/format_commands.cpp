@@ -70,26 +70,6 @@ std::string TableName(const std::string& path) {
     return name.empty() ? "zelmora" : name;
 }
 
-// The file's full path, as the messages of cli/files name it.
-std::string FullPath(const std::string& path) {
-    std::error_code ec;
-    auto p = std::filesystem::absolute(path, ec);
-    return ec ? path : p.lexically_normal().string();
-}
-
-bool WriteAll(int fd, const char* data, std::size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, data, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
-
 // An unnamed file in the temporary folder, gone when closed.
 int OpenScratch() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "zelmora-cli.XXXXXX").string();
