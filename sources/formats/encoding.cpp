@@ -1,4 +1,5 @@
 // Conversion between file bytes and the GB18030 text the derivations work on.
+#include <optional>
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 
@@ -303,20 +304,30 @@ const char* EncodingName(Encoding encoding) {
     return "?";
 }
 
+std::optional<Encoding> EncodingByBom(std::string_view head) {
+    auto startsWith = [&](std::string_view bom) { return head.substr(0, bom.size()) == bom; };
+    if (startsWith("\xEF\xBB\xBF")) return Encoding::Utf8;
+    if (startsWith("\xFF\xFE")) return Encoding::Utf16le;
+    if (startsWith("\xFE\xFF")) return Encoding::Utf16be;
+    if (startsWith("\x84\x31\x95\x33")) return Encoding::Gb18030;
+    return std::nullopt;
+}
+
+std::size_t BomLength(Encoding encoding) {
+    switch (encoding) {
+        case Encoding::Utf8: return 3;
+        case Encoding::Utf16le:
+        case Encoding::Utf16be: return 2;
+        case Encoding::Gb18030: return 4;
+        default: return 0;
+    }
+}
+
 DecodedText DecodeText(std::string_view bytes, Encoding encoding) {
     DecodedText d;
-    auto startsWith = [&](std::string_view bom) { return bytes.substr(0, bom.size()) == bom; };
-    static constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF", kUtf16leBom = "\xFF\xFE", kUtf16beBom = "\xFE\xFF",
-                                      kGb18030Bom = "\x84\x31\x95\x33";
     if (encoding == Encoding::Auto) {
-        if (startsWith(kUtf8Bom)) {
-            encoding = Encoding::Utf8;
-        } else if (startsWith(kUtf16leBom)) {
-            encoding = Encoding::Utf16le;
-        } else if (startsWith(kUtf16beBom)) {
-            encoding = Encoding::Utf16be;
-        } else if (startsWith(kGb18030Bom)) {
-            encoding = Encoding::Gb18030;
+        if (std::optional<Encoding> byBom = EncodingByBom(bytes)) {
+            encoding = *byBom;
         } else {
             std::size_t at = 0;
             Utf8Check c = CheckUtf8(bytes, at);
@@ -327,21 +338,22 @@ DecodedText DecodeText(std::string_view bytes, Encoding encoding) {
         }
     }
     d.encoding = encoding;
+    // GBK has no byte-order mark: its bytes are taken as they are.
+    if (EncodingByBom(bytes) == encoding) {
+        d.hadBom = true;
+        bytes.remove_prefix(BomLength(encoding));
+    }
     switch (encoding) {
         case Encoding::Utf8:
-            if (startsWith(kUtf8Bom)) d.hadBom = true, bytes.remove_prefix(3);
             d.text = Utf8ToGb18030(bytes);
             break;
         case Encoding::Utf16le:
-            if (startsWith(kUtf16leBom)) d.hadBom = true, bytes.remove_prefix(2);
             d.text = Utf16ToGb18030(bytes, true);
             break;
         case Encoding::Utf16be:
-            if (startsWith(kUtf16beBom)) d.hadBom = true, bytes.remove_prefix(2);
             d.text = Utf16ToGb18030(bytes, false);
             break;
         case Encoding::Gb18030:
-            if (startsWith(kGb18030Bom)) d.hadBom = true, bytes.remove_prefix(4);
             d.text = std::string(bytes);
             break;
         default:  // GBK: the bytes as they are

@@ -34,6 +34,11 @@ void AppendToken(std::string& out, std::string_view token);
 // Bytes as "0xAB 0xCD", for messages about undecodable text.
 std::string Hex(std::string_view bytes);
 
+// The encoding a byte-order mark at the start of `head` names, if any.
+std::optional<Encoding> EncodingByBom(std::string_view head);
+// The length of that encoding's byte-order mark (0 for GBK).
+std::size_t BomLength(Encoding encoding);
+
 // The entries a line of a data section gives, as the reader reads them;
 // false when the line is no code-word line of that format.
 bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view line, std::vector<TableEntry>& out);

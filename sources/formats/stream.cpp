@@ -82,21 +82,12 @@ std::size_t ReadFully(ByteSource& in, char* buffer, std::size_t size) {
 // As DecodeText decides: a byte-order mark, or else whether the whole file is
 // valid UTF-8 (a pass of its own).
 Opening Open(ByteSource& in, Encoding encoding, const StreamSettings& settings) {
-    static constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF", kUtf16leBom = "\xFF\xFE", kUtf16beBom = "\xFE\xFF",
-                                      kGb18030Bom = "\x84\x31\x95\x33";
     in.rewind();
     char head[4];
     const std::string_view h(head, ReadFully(in, head, sizeof head));
-    auto startsWith = [&](std::string_view bom) { return h.substr(0, bom.size()) == bom; };
     if (encoding == Encoding::Auto) {
-        if (startsWith(kUtf8Bom)) {
-            encoding = Encoding::Utf8;
-        } else if (startsWith(kUtf16leBom)) {
-            encoding = Encoding::Utf16le;
-        } else if (startsWith(kUtf16beBom)) {
-            encoding = Encoding::Utf16be;
-        } else if (startsWith(kGb18030Bom)) {
-            encoding = Encoding::Gb18030;
+        if (std::optional<Encoding> byBom = EncodingByBom(h)) {
+            encoding = *byBom;
         } else {
             Announce(settings, "checking the encoding");
             in.rewind();
@@ -119,15 +110,10 @@ Opening Open(ByteSource& in, Encoding encoding, const StreamSettings& settings) 
     }
     Opening o;
     o.encoding = encoding;
-    auto mark = [&](std::string_view bom) {
-        if (startsWith(bom)) o.hadBom = true, o.skip = bom.size();
-    };
-    switch (encoding) {
-        case Encoding::Utf8: mark(kUtf8Bom); break;
-        case Encoding::Utf16le: mark(kUtf16leBom); break;
-        case Encoding::Utf16be: mark(kUtf16beBom); break;
-        case Encoding::Gb18030: mark(kGb18030Bom); break;
-        default: break;  // GBK: the bytes as they are
+    // GBK has no byte-order mark: its bytes are taken as they are.
+    if (EncodingByBom(h) == encoding) {
+        o.hadBom = true;
+        o.skip = BomLength(encoding);
     }
     return o;
 }
