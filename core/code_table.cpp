@@ -20,10 +20,6 @@ std::string_view WordTail(std::string_view line) {
     return s == std::string_view::npos ? std::string_view() : line.substr(s);
 }
 
-bool PoolContainsLine(std::string_view pool, std::string_view line) {
-    return ContainsIgnoringCase(pool, WordTail(line));
-}
-
 namespace {
 
 constexpr std::uint64_t kFnvOffset = 1469598103934665603ull;

@@ -14,9 +14,6 @@ int CodeLength(std::string_view line);
 // From the first space byte (found by bytes) to the end; empty without a space.
 std::string_view WordTail(std::string_view line);
 
-// Literal pool membership: ContainsIgnoringCase(pool, word tail of line).
-bool PoolContainsLine(std::string_view pool, std::string_view line);
-
 // Exact, fast pool membership: the same answers as
 // ContainsIgnoringCase(pool, tail). A tail of one space and one word (the
 // usual entry line) is looked up in a hash of every character-boundary prefix

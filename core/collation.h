@@ -101,10 +101,4 @@ void PartitionSortSlots(std::vector<Item>& items, Compare&& cmp) {
     sortRange(sortRange, 0, static_cast<long long>(items.size()) - 1);
 }
 
-// The same over a permutation of indices (cmp compares two indices).
-template <typename Compare>
-void PartitionSort(std::vector<std::size_t>& perm, Compare&& cmp) {
-    PartitionSortSlots(perm, cmp);
-}
-
 }  // namespace zelmora
