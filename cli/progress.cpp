@@ -6,7 +6,10 @@
 
 namespace zelmora::cli {
 
-Progress::Progress() : enabled_(::isatty(2) == 1) {
+Progress::Progress() : Progress(stderr, ::isatty(2) == 1, std::chrono::seconds(1)) {}
+
+Progress::Progress(std::FILE* out, bool enabled, std::chrono::milliseconds delay)
+    : out_(out), enabled_(enabled), delay_(delay) {
     if (enabled_) thread_ = std::thread([this] { watch(); });
 }
 
@@ -25,7 +28,7 @@ Progress::~Progress() {
 void Progress::step(const std::string& name) {
     if (!enabled_) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (shown_) std::fprintf(stderr, " done\n");
+    if (shown_) std::fprintf(out_, " done\n");
     name_ = name;
     started_ = std::chrono::steady_clock::now();
     shown_ = false;
@@ -36,7 +39,7 @@ void Progress::step(const std::string& name) {
 void Progress::done() {
     if (!enabled_) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (shown_) std::fprintf(stderr, " done\n");
+    if (shown_) std::fprintf(out_, " done\n");
     shown_ = false;
     active_ = false;
 }
@@ -45,10 +48,10 @@ void Progress::watch() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stop_) {
         if (active_ && !shown_) {
-            auto due = started_ + std::chrono::seconds(1);
+            auto due = started_ + delay_;
             if (std::chrono::steady_clock::now() >= due) {
-                std::fprintf(stderr, "zelmora-cli: %s ...", name_.c_str());
-                std::fflush(stderr);
+                std::fprintf(out_, "zelmora-cli: %s ...", name_.c_str());
+                std::fflush(out_);
                 shown_ = true;
                 continue;
             }

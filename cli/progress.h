@@ -3,6 +3,7 @@
 // second, shown only when standard error is a terminal.
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -11,7 +12,10 @@ namespace zelmora::cli {
 
 class Progress {
 public:
+    // On standard error, when it is a terminal, after one second.
     Progress();
+    // On `out` when `enabled`, after `delay`.
+    Progress(std::FILE* out, bool enabled, std::chrono::milliseconds delay);
     ~Progress();
     // Starts a new step; the previous one is over.
     void step(const std::string& name);
@@ -19,7 +23,9 @@ public:
 
 private:
     void watch();
+    std::FILE* out_;
     bool enabled_;
+    std::chrono::milliseconds delay_;
     std::mutex mutex_;
     std::condition_variable cv_;
     std::string name_;
