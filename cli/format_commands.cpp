@@ -334,18 +334,24 @@ void ConvertWhole(const std::string& in, const std::string& out, const FormatOpt
     ReportDropped(dropped, settings.write.format);
 }
 
-void Convert(const std::string& in, const std::string& out, const FormatOptions& o) {
-    auto progress = std::make_unique<Progress>();
-    progress->step("reading");
-    FileSource source(in);
-    Encoding e;
-    Format f;
+// The input options, read before the table; on a bad option the input (a
+// pipe, perhaps) is still drained, as reading it would have.
+void ParseInputOptionsFor(FileSource& source, const FormatOptions& o, Encoding& e, Format& f) {
     try {
         ParseInputOptions(o, e, f);
     } catch (const Failure&) {
         source.drain();
         throw;
     }
+}
+
+void Convert(const std::string& in, const std::string& out, const FormatOptions& o) {
+    auto progress = std::make_unique<Progress>();
+    progress->step("reading");
+    FileSource source(in);
+    Encoding e;
+    Format f;
+    ParseInputOptionsFor(source, o, e, f);
     const std::string name = TableName(out == "-" ? in : out);
     auto resolve = [&](const formats::InputFacts& facts) {
         OutputSettings s = ResolveOutput(o, facts.encoding, facts.hadBom, facts.format);
@@ -398,12 +404,7 @@ void Check(const std::string& path, const FormatOptions& o) {
     FileSource source(path);
     Encoding e;
     Format f;
-    try {
-        ParseInputOptions(o, e, f);
-    } catch (const Failure&) {
-        source.drain();
-        throw;
-    }
+    ParseInputOptionsFor(source, o, e, f);
     formats::StreamSettings settings;
     settings.onPass = [&](const char* pass) { progress->step(pass); };
     ReportSpool spool(path);

@@ -21,12 +21,7 @@ using zelmora::Failure;
 
 namespace {
 
-std::string Slurp(const std::string& name) {
-    std::ifstream f(std::string(ZELMORA_FORMATS_DATA) + "/" + name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
+std::string Slurp(const std::string& name) { return testutil::FormatsSample(name); }
 
 std::string Gb(std::string_view utf8) { return testutil::Convert("gb18030", "UTF-8", utf8); }
 std::string Utf8(std::string_view gb) { return testutil::Convert("UTF-8", "gb18030", gb); }

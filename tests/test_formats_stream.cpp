@@ -20,12 +20,7 @@ using zelmora::Failure;
 
 namespace {
 
-std::string Slurp(const std::string& name) {
-    std::ifstream f(std::string(ZELMORA_FORMATS_DATA) + "/" + name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
+std::string Slurp(const std::string& name) { return testutil::FormatsSample(name); }
 
 std::string Utf16(const char* to, const std::string& utf8) { return testutil::Convert(to, "UTF-8", utf8); }
 std::string Gb(const std::string& utf8) { return testutil::Convert("gb18030", "UTF-8", utf8); }

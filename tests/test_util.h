@@ -2,6 +2,8 @@
 // Test helpers: tests are written in UTF-8, the system works on GBK bytes.
 #include <unicode/ucnv.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +37,12 @@ inline std::string Lines(std::initializer_list<std::string_view> lines) {
         first = false;
     }
     return out;
+}
+
+// The bytes of one of the format samples in tests/data/formats.
+inline std::string FormatsSample(const std::string& name) {
+    std::ifstream f(std::string(ZELMORA_FORMATS_DATA) + "/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
 inline std::vector<std::string> Vec(const zelmora::LineList& l) { return l.lines(); }

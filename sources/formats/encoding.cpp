@@ -429,14 +429,7 @@ std::size_t Breaks(std::string_view s) {
 
 }  // namespace
 
-bool Utf8Scan::feed(std::string_view bytes) {
-    if (invalid_) return false;
-    std::string joined;
-    std::string_view s = bytes;
-    if (!carry_.empty()) {
-        joined = carry_ + std::string(bytes);
-        s = joined;
-    }
+bool Utf8Scan::scan(std::string_view s, bool last) {
     std::size_t i = 0;
     char32_t cp;
     while (i < s.size()) {
@@ -448,13 +441,15 @@ bool Utf8Scan::feed(std::string_view bytes) {
             continue;
         }
         // A sequence is judged with all of its bytes at hand.
-        if (i + 3 >= s.size()) break;
+        if (!last && i + 3 >= s.size()) break;
         int n = Utf8SequenceAt(s, i, cp);
-        if (n <= 0) {
+        if (n == 0 || (n < 0 && !last)) {
             invalid_ = true;
             carry_.clear();
             return false;
         }
+        // A file cut inside its last character is still a UTF-8 file.
+        if (n < 0) FailInput(s, i, line_, true, "UTF-8");
         cr_ = false;
         i += static_cast<std::size_t>(n);
     }
@@ -462,27 +457,17 @@ bool Utf8Scan::feed(std::string_view bytes) {
     return true;
 }
 
+bool Utf8Scan::feed(std::string_view bytes) {
+    if (invalid_) return false;
+    if (carry_.empty()) return scan(bytes, false);
+    const std::string joined = carry_ + std::string(bytes);
+    return scan(joined, false);
+}
+
 bool Utf8Scan::finish() {
     if (invalid_) return false;
-    std::string_view s = carry_;
-    std::size_t i = 0;
-    char32_t cp;
-    while (i < s.size()) {
-        auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            if (c == '\r' || (c == '\n' && !cr_)) ++line_;
-            cr_ = c == '\r';
-            ++i;
-            continue;
-        }
-        int n = Utf8SequenceAt(s, i, cp);
-        if (n == 0) return false;
-        // A file cut inside its last character is still a UTF-8 file.
-        if (n < 0) FailInput(s, i, line_, true, "UTF-8");
-        cr_ = false;
-        i += static_cast<std::size_t>(n);
-    }
-    return true;
+    const std::string rest = std::move(carry_);
+    return scan(rest, true);
 }
 
 StreamDecoder::StreamDecoder(Encoding encoding) : encoding_(encoding) {}

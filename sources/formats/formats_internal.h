@@ -140,6 +140,8 @@ public:
     bool finish();
 
 private:
+    // Walks s; unless `last`, a sequence without all its bytes waits in carry_.
+    bool scan(std::string_view s, bool last);
     std::string carry_;
     std::size_t line_ = 1;
     bool cr_ = false;
