@@ -9,8 +9,11 @@ all: build
 deps:
 	@scripts/install-deps
 
+# ccache, where installed, makes rebuilds in several work trees cheap.
+LAUNCHER := $(shell command -v ccache 2>/dev/null)
+
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(if $(LAUNCHER),-DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER)) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)

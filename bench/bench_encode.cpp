@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/text.h"
-#include "sources/resources.h"
-#include "transform/encode.h"
+#include "resources/resources.h"
+#include "wubi/encode.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/files.h"
+#include "formats/files.h"
 #include "core/collation.h"
 #include "core/failure.h"
-#include "sources/formats/table_io.h"
-#include "sources/resources.h"
-#include "transform/encode.h"
+#include "formats/table_io.h"
+#include "resources/resources.h"
+#include "wubi/encode.h"
 
 namespace zelmora::cli {
 

@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/files.h"
+#include "formats/files.h"
 #include "cli/format_options.h"
 #include "cli/progress.h"
 #include "core/collation.h"
 #include "core/failure.h"
-#include "sources/formats/table_stream.h"
+#include "formats/table_stream.h"
 
 namespace zelmora::cli {
 

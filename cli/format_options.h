@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "sources/formats/table_io.h"
+#include "formats/table_io.h"
 
 namespace zelmora::cli {
 

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/files.h"
+#include "formats/files.h"
 #include "cli/format_options.h"
 #include "cli/progress.h"
 #include "core/failure.h"
-#include "sources/resources.h"
+#include "resources/resources.h"
 #include "transform/expand.h"
 #include "transform/pipeline.h"
 

@@ -1,7 +1,7 @@
 # Run as a script: turns the listed files into C++ byte arrays plus a table of
 # (name, type, bytes, size), so resources live inside the program.
 # Variables: OUTPUT, ENTRIES (a list of NAME|TYPE|FILE items separated by ';').
-set(body "// Generated from the resource files; do not edit.\n#include \"sources/resources.h\"\n\nnamespace zelmora {\nnamespace {\n")
+set(body "// Generated from the resource files; do not edit.\n#include \"resources/resources.h\"\n\nnamespace zelmora {\nnamespace {\n")
 set(table "")
 set(index 0)
 foreach(entry IN LISTS ENTRIES)

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "core/failure.h"
-#include "sources/resources.h"
+#include "resources/resources.h"
 #include "ui/picture_formats.h"
 
 namespace zelmora::about {

@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "sources/resources.h"
+#include "resources/resources.h"
 #include "transform/classify.h"
 #include "transform/duplicates.h"
 #include "transform/expand.h"

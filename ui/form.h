@@ -9,7 +9,7 @@
 #include <functional>
 #include <map>
 
-#include "sources/pane.h"
+#include "ui/pane.h"
 
 class QAction;
 class QFileDialog;

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sources/jpeg_decoder.h"
+#include "resources/jpeg_decoder.h"
 
 namespace zelmora {
 

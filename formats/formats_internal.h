@@ -1,0 +1,196 @@
+#pragma once
+// Helpers shared by the readers, the writers and the checks of table formats,
+// whole-file and streamed alike, so that both read and write every line the
+// same way.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "formats/table_io.h"
+
+namespace zelmora::formats {
+
+// Bytes of the GB18030 character at i: 1, 2 or 4.
+std::size_t CharWidth(std::string_view text, std::size_t i);
+
+// GB18030 bytes of a UTF-8 literal (keywords such as "[数据]"), and back.
+std::string Gb(std::string_view utf8);
+std::string Utf8Of(std::string_view gb18030);
+
+bool IsSpaceOrTab(char c);
+std::string_view TrimBlanks(std::string_view s);  // spaces, tabs, CR, LF, VT, FF
+bool StartsWith(std::string_view s, std::string_view prefix);
+
+// A word or code for a group line: quoted (quotes doubled) when it holds white
+// space, a comma or a double quote, or is empty, so that SplitTokens gives it back.
+void AppendToken(std::string& out, std::string_view token);
+
+// Bytes as "0xAB 0xCD", for messages about undecodable text.
+std::string Hex(std::string_view bytes);
+
+// The encoding a byte-order mark at the start of `head` names, if any.
+std::optional<Encoding> EncodingByBom(std::string_view head);
+// The length of that encoding's byte-order mark (0 for GBK).
+std::size_t BomLength(Encoding encoding);
+
+// The entries a line of a data section gives, as the reader reads them;
+// false when the line is no code-word line of that format.
+bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view line, std::vector<TableEntry>& out);
+
+// ---- Reading, line by line ----
+
+// The format the first lines of a file show: the first line that is neither
+// blank nor a '#' comment decides (nullopt: this line decides nothing).
+// Only the first kDetectionLines lines are looked at; without a deciding
+// line the table is plain.
+inline constexpr std::size_t kDetectionLines = 400;
+std::optional<Format> FormatShownBy(std::string_view line);
+// Fails when the given format is not the one the header shows (line: 1-based).
+void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_view text);
+
+// Reads a table's lines one after another, knowing its format: what each
+// line is, the entries of data lines, and the layout the header gives.
+class LineReader {
+public:
+    explicit LineReader(Format format);
+    // The kind of the next line. Fills `entries` for an Entry line and sets
+    // `problem` (UTF-8) to what is wrong with the line, empty when nothing.
+    TableLine::Kind read(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
+    // After the last line: fails when the file ended before the header or
+    // the data section the format needs.
+    void finish();
+    // Final once the first data line has been read.
+    const TableLayout& layout() const { return layout_; }
+
+private:
+    TableLine::Kind readRime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
+    void readRimeHeaderLine(std::string_view text);
+    TableLine::Kind readLibime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
+    TableLine::Kind readIbus(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
+    TableLine::Kind readYong(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
+    TableLine::Kind data(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
+
+    Format format_;
+    TableLayout layout_;
+    std::size_t index_ = 0;  // of the line being read, 0-based
+    int phase_ = 0;          // where in the file: header, data, ... (per format)
+    // Rime: the first "---" line, whether '#' lines are comments, the columns named so far.
+    std::size_t rimeStart_ = SIZE_MAX;
+    bool comments_ = true, collectingColumns_ = false;
+    std::vector<std::string> columns_;
+    // ibus: whether a table was begun, and where the open one began.
+    bool sawTable_ = false;
+    std::size_t tableStart_ = 0;
+};
+
+// ---- Checking, line by line ----
+
+// Offset of the first bytes that are no character of GBK (or GB18030), or npos.
+std::size_t FirstBadCharacter(std::string_view s, bool gb18030, std::size_t& width);
+
+// The findings of the check on one line (index 0-based) of a table read in
+// `encoding`, reported through `report` in the order the check gives them.
+// `seen` maps code, 0x01, word to the line a pair was first met on.
+void CheckLine(Format format, const TableLayout& layout, Encoding encoding, std::size_t index, std::string_view text,
+               TableLine::Kind kind, const TableEntry* entries, std::size_t count,
+               std::unordered_map<std::string, std::size_t>& seen,
+               const std::function<void(std::size_t, std::string)>& report);
+
+// ---- Writing a fresh file ----
+
+// What a fresh header says about the entries: the characters of the codes,
+// the longest code, whether entries have weights or stems.
+struct HeaderFacts {
+    bool ascii[128] = {};
+    std::set<std::string> others;
+    std::size_t maxLength = 0;
+    bool weights = false, stems = false;
+    void add(const TableEntry& e);
+    std::string keys() const;  // each key character once, in byte order
+};
+// The fresh header of the format (GB18030), and the layout of its data lines.
+std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout);
+// The data lines of entries that share a code, in candidate order. `line`
+// counts the lines written so far, for the message of a failure.
+void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
+                    const TableLayout& layout, std::size_t& line);
+// What follows the last data line.
+std::string_view FreshFooter(Format format);
+
+// ---- Encodings, block by block ----
+
+// EncodeText for a piece of a text that begins on line `firstLine` of the
+// whole: failures name the line of the whole text.
+std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, Encoding textEncoding,
+                           std::size_t firstLine);
+
+// Whether the bytes of a file without a byte-order mark are UTF-8, fed block
+// by block: Valid until an invalid sequence, which makes them GB18030.
+class Utf8Scan {
+public:
+    // False once the bytes are known not to be UTF-8.
+    bool feed(std::string_view bytes);
+    // At the end: fails when the file ends inside a UTF-8 character.
+    bool finish();
+
+private:
+    // Walks s; unless `last`, a sequence without all its bytes waits in carry_.
+    bool scan(std::string_view s, bool last);
+    std::string carry_;
+    std::size_t line_ = 1;
+    bool cr_ = false;
+    bool invalid_ = false;
+};
+
+// DecodeText block by block: the same GB18030 text, and the same failures,
+// as decoding the whole file at once. The byte-order mark is left to the caller.
+class StreamDecoder {
+public:
+    explicit StreamDecoder(Encoding encoding);
+    // Appends the text of `bytes` to `out`; with `last`, the file ends there.
+    void feed(std::string_view bytes, bool last, std::string& out);
+
+private:
+    void utf8(std::string_view s, bool last);
+    void utf16(std::string_view s, bool last);
+    Encoding encoding_;
+    std::string carry_;
+    std::u16string units_;
+    std::size_t line_ = 1;
+    bool cr_ = false;       // UTF-8: the last byte was a CR
+    char16_t last_ = 0;     // UTF-16: the last unit
+};
+
+// EncodeText block by block: text appended in pieces comes out in pieces
+// whose concatenation is EncodeText of the whole text, and a failure names
+// the same line. The text is cut only after a line break the character walk
+// of the whole text reaches, so every piece is read as the whole would be.
+class StreamEncoder {
+public:
+    StreamEncoder(Encoding encoding, bool bom, Encoding textEncoding, std::function<void(std::string_view)> sink,
+                  std::size_t pieceSize = std::size_t(1) << 18);
+    void append(std::string_view text);
+    void finish();
+
+private:
+    void walk();
+    void emit(std::size_t end);
+    Encoding encoding_, textEncoding_;
+    bool bom_;
+    std::function<void(std::string_view)> sink_;
+    std::size_t pieceSize_;
+    std::string buffer_;
+    std::size_t walked_ = 0;  // the character walk has reached this offset
+    std::size_t cut_ = 0;     // the last offset after a line break the walk reached
+    bool cr_ = false;         // the last character walked was a CR
+    std::size_t line_ = 1;    // of the whole text, at the start of the buffer
+    bool started_ = false;
+};
+
+}  // namespace zelmora::formats

@@ -1,0 +1,257 @@
+// The line syntax of each format: reading one data line into entries and
+// writing entries as one line.
+#include <unicode/ucnv.h>
+
+#include "core/failure.h"
+#include "core/text.h"
+#include "formats/formats_internal.h"
+
+namespace zelmora::formats {
+
+namespace {
+
+std::string Convert(const char* to, const char* from, std::string_view text) {
+    if (text.empty()) return {};
+    std::string out(text.size() * 4 + 8, '\0');
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t n = ucnv_convert(to, from, out.data(), static_cast<int32_t>(out.size()), text.data(),
+                             static_cast<int32_t>(text.size()), &status);
+    if (U_FAILURE(status)) return std::string(text);
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
+bool HasAny(std::string_view s, std::string_view bytes) { return s.find_first_of(bytes) != std::string_view::npos; }
+
+[[noreturn]] void CannotWrite(std::string_view what, std::string_view text, const char* why, Format format) {
+    throw Failure(std::string(what) + " \"" + Utf8Of(text) + "\" " + why + ", which a " + FormatName(format) +
+                  " table can't hold");
+}
+
+// Splits at every tab.
+void SplitTabs(std::string_view line, std::vector<std::string_view>& fields) {
+    fields.clear();
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t tab = line.find('\t', start);
+        if (tab == std::string_view::npos) {
+            fields.push_back(line.substr(start));
+            return;
+        }
+        fields.push_back(line.substr(start, tab - start));
+        start = tab + 1;
+    }
+}
+
+// Splits at runs of spaces and tabs.
+void SplitBlanks(std::string_view line, std::vector<std::string_view>& fields) {
+    fields.clear();
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && IsSpaceOrTab(line[i])) ++i;
+        if (i >= line.size()) break;
+        std::size_t start = i;
+        while (i < line.size() && !IsSpaceOrTab(line[i])) ++i;
+        fields.push_back(line.substr(start, i - start));
+    }
+}
+
+std::string Unescape(std::string_view quoted) {
+    std::string out;
+    for (std::size_t i = 1; i + 1 < quoted.size(); ++i) {
+        char c = quoted[i];
+        if (c == '\\' && i + 2 < quoted.size()) {
+            char d = quoted[++i];
+            out += d == 'n' ? '\n' : d;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string Escape(std::string_view word) {
+    std::string out = "\"";
+    for (char c : word) {
+        if (c == '\\' || c == '"') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string Gb(std::string_view utf8) { return Convert("gb18030", "UTF-8", utf8); }
+std::string Utf8Of(std::string_view gb18030) { return Convert("UTF-8", "gb18030", gb18030); }
+
+bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimBlanks(std::string_view s) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+void AppendToken(std::string& out, std::string_view token) {
+    bool quote = token.empty();
+    for (std::size_t i = 0; i < token.size() && !quote; i += CharWidth(token, i)) {
+        auto c = static_cast<unsigned char>(token[i]);
+        quote = c <= 0x20 || c == '"' || c == ',';
+    }
+    if (!quote) {
+        out += token;
+        return;
+    }
+    out += '"';
+    for (std::size_t i = 0; i < token.size();) {
+        std::size_t w = CharWidth(token, i);
+        if (token[i] == '"') out += '"';
+        out.append(token.substr(i, w));
+        i += w;
+    }
+    out += '"';
+}
+
+bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view line, std::vector<TableEntry>& out) {
+    out.clear();
+    thread_local std::vector<std::string_view> fields;
+    switch (format) {
+        case Format::Plain: {
+            LineList tokens = SplitTokens(line);
+            if (tokens.count() < 2) return false;
+            for (std::size_t i = 1; i < tokens.count(); ++i) out.push_back({tokens.lines()[0], tokens.lines()[i], {}, {}});
+            return true;
+        }
+        case Format::Rime: {
+            SplitTabs(line, fields);
+            auto field = [&](int column) -> std::optional<std::string> {
+                if (column < 0 || static_cast<std::size_t>(column) >= fields.size() || fields[column].empty())
+                    return std::nullopt;
+                return std::string(fields[column]);
+            };
+            auto text = field(layout.textColumn), code = field(layout.codeColumn);
+            if (!text || !code) return false;
+            out.push_back({std::move(*code), std::move(*text), field(layout.weightColumn), field(layout.stemColumn)});
+            return true;
+        }
+        case Format::Libime:
+        case Format::Fcitx4: {
+            std::string_view t = TrimBlanks(line);
+            std::size_t sep = t.find_first_of(" \t\v\f");
+            if (sep == std::string_view::npos) return false;
+            std::string_view key = t.substr(0, sep);
+            std::string_view value = TrimBlanks(t.substr(sep));
+            if (key.empty() || value.empty()) return false;
+            std::string word = (format == Format::Libime && value.size() >= 2 && value.front() == '"' &&
+                                value.back() == '"')
+                                   ? Unescape(value)
+                                   : std::string(value);
+            out.push_back({std::string(key), std::move(word), {}, {}});
+            return true;
+        }
+        case Format::Ibus: {
+            SplitTabs(line, fields);
+            if (fields.size() < 3 || fields[0].empty() || fields[1].empty()) return false;
+            out.push_back({std::string(fields[0]), std::string(fields[1]), std::string(fields[2]), {}});
+            return true;
+        }
+        case Format::Yong: {
+            SplitBlanks(line, fields);
+            if (fields.size() < 2) return false;
+            for (std::size_t i = 1; i < fields.size(); ++i)
+                out.push_back({std::string(fields[0]), std::string(fields[i]), {}, {}});
+            return true;
+        }
+        case Format::Auto:
+            break;
+    }
+    return false;
+}
+
+std::string CanonicalLine(Format format, const TableLayout& layout, const TableEntry* entries, std::size_t count) {
+    std::string out;
+    if (count == 0) return out;
+    const TableEntry& e = entries[0];
+    switch (format) {
+        case Format::Plain:
+            AppendToken(out, e.code);
+            for (std::size_t i = 0; i < count; ++i) {
+                out += ' ';
+                AppendToken(out, entries[i].word);
+            }
+            return out;
+        case Format::Yong:
+            if (e.code.empty() || HasAny(e.code, " \t\r\n")) CannotWrite("The code", e.code, "is empty or holds white space", format);
+            out = e.code;
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::string& w = entries[i].word;
+                if (w.empty() || HasAny(w, " \t\r\n")) CannotWrite("The word", w, "is empty or holds white space", format);
+                out += ' ';
+                out += w;
+            }
+            return out;
+        case Format::Rime: {
+            if (HasAny(e.code, "\t\r\n") || e.code.empty()) CannotWrite("The code", e.code, "is empty or holds a tab or line break", format);
+            if (HasAny(e.word, "\t\r\n") || e.word.empty()) CannotWrite("The word", e.word, "is empty or holds a tab or line break", format);
+            thread_local std::vector<std::string_view> columns;
+            columns.assign(static_cast<std::size_t>(std::max(layout.columnCount, 2)), {});
+            auto put = [&](int column, const std::string* v) {
+                if (column >= 0 && v) {
+                    if (HasAny(*v, "\t\r\n")) CannotWrite("The value", *v, "holds a tab or line break", format);
+                    if (static_cast<std::size_t>(column) >= columns.size()) columns.resize(column + 1);
+                    columns[column] = *v;
+                }
+            };
+            put(layout.textColumn, &e.word);
+            put(layout.codeColumn, &e.code);
+            put(layout.weightColumn, e.weight ? &*e.weight : nullptr);
+            put(layout.stemColumn, e.stem ? &*e.stem : nullptr);
+            std::size_t used = columns.size();
+            while (used > 0 && columns[used - 1].empty()) --used;
+            for (std::size_t i = 0; i < used; ++i) {
+                if (i) out += '\t';
+                out += columns[i];
+            }
+            return out;
+        }
+        case Format::Libime:
+        case Format::Fcitx4: {
+            if (e.code.empty() || HasAny(e.code, " \t\r\n\v\f")) CannotWrite("The code", e.code, "is empty or holds white space", format);
+            if (!e.code.empty() && layout.specialPrefixes.find(e.code[0]) != std::string::npos)
+                CannotWrite("The code", e.code, "begins with a pinyin, prompt or phrase key", format);
+            out = e.code + " ";
+            std::string_view w = e.word;
+            bool edgeBlank = w.empty() || TrimBlanks(w).size() != w.size();
+            if (format == Format::Libime) {
+                if (edgeBlank || HasAny(w, " \t\r\n\v\f") || w.front() == '"')
+                    out += Escape(w);
+                else
+                    out += w;
+            } else {
+                if (edgeBlank || HasAny(w, "\r\n")) CannotWrite("The word", w, "is empty, holds a line break or begins or ends with white space", format);
+                out += w;
+            }
+            return out;
+        }
+        case Format::Ibus: {
+            if (e.code.empty() || HasAny(e.code, "\t\r\n")) CannotWrite("The code", e.code, "is empty or holds a tab or line break", format);
+            if (e.word.empty() || HasAny(e.word, "\t\r\n")) CannotWrite("The word", e.word, "is empty or holds a tab or line break", format);
+            out = e.code + "\t" + e.word + "\t" + (e.weight ? *e.weight : std::string("0"));
+            return out;
+        }
+        case Format::Auto:
+            break;
+    }
+    return out;
+}
+
+}  // namespace zelmora::formats

@@ -1,0 +1,699 @@
+// Reading a table file of any format into a document, and writing documents
+// and entries back.
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+#include <unordered_map>
+
+#include "core/failure.h"
+#include "core/text.h"
+#include "formats/formats_internal.h"
+#include "formats/table_io.h"
+
+namespace zelmora::formats {
+
+namespace {
+
+using Kind = TableLine::Kind;
+
+std::vector<TableLine> CutLines(std::string_view text) {
+    std::vector<TableLine> lines;
+    lines.reserve(text.size() / 16 + 1);
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        TableLine l;
+        l.offset = i;
+        while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
+        l.length = i - l.offset;
+        if (i < n && text[i] == '\r') ++i, ++l.breakLength;
+        if (i < n && text[i] == '\n') ++i, ++l.breakLength;
+        lines.push_back(l);
+    }
+    return lines;
+}
+
+// The keywords of libime tables in English and in Chinese (the fcitx4 ones),
+// GB18030 bytes.
+struct Keywords {
+    std::string keyCode, length, invalidChar, pinyin, pinyinLength, prompt, constructPhrase, rule, data, phrase;
+    std::vector<const std::string*> config() const {
+        return {&keyCode, &length, &invalidChar, &pinyin, &pinyinLength, &prompt, &constructPhrase, &rule, &data};
+    }
+};
+const Keywords& English() {
+    static const Keywords k{"KeyCode=", "Length=", "InvalidChar=", "Pinyin=", "PinyinLength=", "Prompt=",
+                            "ConstructPhrase=", "[Rule]", "[Data]", "[Phrase]"};
+    return k;
+}
+const Keywords& Chinese() {
+    static const Keywords k{Gb("键码="), Gb("码长="), Gb("规避字符="), Gb("拼音="), Gb("拼音长度="),
+                            Gb("提示="),  Gb("构词="), Gb("[组词规则]"), Gb("[数据]"), Gb("[词组]")};
+    return k;
+}
+bool StartsWithAny(std::string_view t, const Keywords& k) {
+    for (const std::string* s : k.config())
+        if (StartsWith(t, *s)) return true;
+    return false;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// "key=" with a lowercase ASCII key, as yong's header lines are.
+bool IsYongSetting(std::string_view t) {
+    std::size_t i = 0;
+    while (i < t.size() && ((t[i] >= 'a' && t[i] <= 'z') || (t[i] >= '0' && t[i] <= '9') || t[i] == '_')) ++i;
+    return i > 0 && i < t.size() && t[i] == '=' && t[0] >= 'a' && t[0] <= 'z';
+}
+
+// "key:" at the start of a line, as Rime's YAML header lines are.
+bool IsYamlKey(std::string_view t) {
+    std::size_t i = 0;
+    while (i < t.size() && ((t[i] >= 'a' && t[i] <= 'z') || t[i] == '_')) ++i;
+    return i > 0 && i < t.size() && t[i] == ':' && (i + 1 == t.size() || t[i + 1] == ' ');
+}
+
+struct Detection {
+    Format format = Format::Plain;
+    std::size_t line = 0;  // the line that decided, 0-based
+};
+
+Detection Detect(const TableDocument& doc) {
+    const std::size_t limit = std::min<std::size_t>(doc.lines.size(), kDetectionLines);
+    for (std::size_t i = 0; i < limit; ++i)
+        if (std::optional<Format> f = FormatShownBy(doc.lineText(i))) return {*f, i};
+    return {};
+}
+
+bool IsNumber(std::string_view s) {
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    std::size_t digits = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+    }
+    if (i < s.size() && s[i] == '%') ++i;
+    return digits > 0 && i == s.size();
+}
+
+bool IsInteger(std::string_view s) {
+    if (s.empty()) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+const char* MalformedMessage(Format format) {
+    switch (format) {
+        case Format::Plain: return "a code without words";
+        case Format::Rime: return "no text or no code in the columns the header gives";
+        case Format::Libime:
+        case Format::Fcitx4: return "a key without a word";
+        case Format::Ibus: return "not code<TAB>phrase<TAB>frequency";
+        case Format::Yong: return "a code without words";
+        case Format::Auto: break;
+    }
+    return "malformed";
+}
+
+class Reader {
+public:
+    explicit Reader(TableDocument& doc) : doc_(doc) {}
+
+    void read() {
+        // Most formats hold one entry a line; growing past that is rare.
+        doc_.entries.reserve(doc_.lines.size());
+        LineReader reader(doc_.format);
+        std::string problem;
+        for (std::size_t i = 0; i < doc_.lines.size(); ++i) {
+            TableLine& l = doc_.lines[i];
+            l.kind = reader.read(doc_.lineText(i), parsed_, problem);
+            if (l.kind == Kind::Entry) {
+                l.firstEntry = static_cast<std::uint32_t>(doc_.entries.size());
+                l.entryCount = static_cast<std::uint32_t>(parsed_.size());
+                for (auto& e : parsed_) doc_.entries.push_back(std::move(e));
+            }
+            if (!problem.empty()) doc_.problems.push_back({i + 1, std::move(problem)});
+        }
+        reader.finish();
+        doc_.layout = reader.layout();
+        std::size_t firstData = doc_.lines.size();
+        for (std::size_t i = 0; i < doc_.lines.size(); ++i)
+            if (doc_.lines[i].kind != Kind::Header) {
+                firstData = i;
+                break;
+            }
+        doc_.opaque = firstData < doc_.lines.size() ? doc_.text.substr(0, doc_.lines[firstData].offset) : doc_.text;
+        if (doc_.format != Format::Plain) groupByCode();
+    }
+
+private:
+    // Entries grouped by code in the order codes first appear; within a code
+    // in candidate order. Lines keep pointing at their entries.
+    void groupByCode() {
+        auto& entries = doc_.entries;
+        const std::size_t n = entries.size();
+        if (n == 0) return;
+        std::unordered_map<std::string_view, std::uint32_t> groupOf;
+        groupOf.reserve(n);
+        std::vector<std::uint32_t> group(n), start;
+        for (std::size_t i = 0; i < n; ++i) {
+            auto [it, added] = groupOf.try_emplace(entries[i].code, static_cast<std::uint32_t>(start.size()));
+            if (added) start.push_back(0);
+            group[i] = it->second;
+            ++start[it->second];
+        }
+        std::uint32_t sum = 0;
+        for (auto& s : start) {
+            std::uint32_t size = s;
+            s = sum;
+            sum += size;
+        }
+        std::vector<std::uint32_t> order(n), cursor = start;
+        for (std::size_t i = 0; i < n; ++i) order[cursor[group[i]]++] = static_cast<std::uint32_t>(i);
+        if (doc_.layout.byWeight) {
+            std::vector<double> weight(n, 0.0);
+            for (std::size_t i = 0; i < n; ++i)
+                if (entries[i].weight) weight[i] = std::strtod(entries[i].weight->c_str(), nullptr);
+            for (std::size_t g = 0; g < start.size(); ++g) {
+                auto b = order.begin() + start[g], e = order.begin() + cursor[g];
+                std::stable_sort(b, e, [&](std::uint32_t x, std::uint32_t y) { return weight[x] > weight[y]; });
+            }
+        }
+        groupOf.clear();
+        // Entries move into their places along the cycles of the permutation,
+        // without a second vector of entries.
+        std::vector<std::uint32_t> newIndex(n);
+        for (std::size_t k = 0; k < n; ++k) newIndex[order[k]] = static_cast<std::uint32_t>(k);
+        std::vector<bool> placed(n, false);
+        for (std::size_t k = 0; k < n; ++k) {
+            if (placed[k]) continue;
+            TableEntry held = std::move(entries[k]);
+            std::size_t j = k;
+            for (;;) {
+                placed[j] = true;
+                std::size_t from = order[j];
+                if (from == k) {
+                    entries[j] = std::move(held);
+                    break;
+                }
+                entries[j] = std::move(entries[from]);
+                j = from;
+            }
+        }
+        for (auto& l : doc_.lines)
+            if (l.kind == Kind::Entry) l.firstEntry = newIndex[l.firstEntry];
+    }
+
+    TableDocument& doc_;
+    std::vector<TableEntry> parsed_;
+};
+
+std::string YamlQuoted(std::string_view s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// The whole file, GB18030, before the encoding.
+std::string FreshText(const std::vector<TableEntry>& entries, const WriteOptions& o) {
+    HeaderFacts facts;
+    if (o.format != Format::Plain)
+        for (const auto& e : entries) facts.add(e);
+    TableLayout layout;
+    std::string out = FreshHeader(facts, o, layout);
+    std::size_t line = static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
+    out.reserve(entries.size() * 24 + out.size());
+    for (std::size_t i = 0; i < entries.size();) {
+        std::size_t j = i + 1;
+        while (j < entries.size() && entries[j].code == entries[i].code) ++j;
+        AppendFreshRun(out, &entries[i], j - i, o, layout, line);
+        i = j;
+    }
+    out += FreshFooter(o.format);
+    return out;
+}
+
+std::string OptionName(Format format) {
+    switch (format) {
+        case Format::Rime: return "rime";
+        case Format::Ibus: return "ibus";
+        default: return FormatName(format);
+    }
+}
+
+Encoding TextEncodingOf(const TableDocument& doc) { return doc.encoding == Encoding::Gbk ? Encoding::Gbk : Encoding::Gb18030; }
+
+}  // namespace
+
+std::optional<Format> FormatShownBy(std::string_view raw) {
+    std::string_view t = TrimBlanks(raw);
+    if (t.empty() || t[0] == '#') return std::nullopt;
+    if (t == "---" || (raw.size() == t.size() && IsYamlKey(t))) return Format::Rime;
+    if (t == "BEGIN_DEFINITION" || t == "BEGIN_TABLE" || StartsWith(t, "SCM_VERSION")) return Format::Ibus;
+    if (StartsWithAny(t, English())) return Format::Libime;
+    if (StartsWithAny(t, Chinese())) return Format::Fcitx4;
+    if (IsYongSetting(t) || EqualsIgnoringCase(t, "[DATA]")) return Format::Yong;
+    return Format::Plain;
+}
+
+void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_view text) {
+    if (shown == Format::Plain || shown == given) return;
+    // libime and fcitx4 read each other's keywords, as their engines do.
+    const bool libimeLike = (shown == Format::Libime || shown == Format::Fcitx4) &&
+                            (given == Format::Libime || given == Format::Fcitx4);
+    if (libimeLike) return;
+    throw Failure("Line " + std::to_string(line) + " (\"" + Utf8Of(TrimBlanks(text)) +
+                  "\") belongs to the header of a " + FormatName(shown) + " table, not of a " + FormatName(given) +
+                  " table; give --format " + OptionName(shown) + " or --format auto");
+}
+
+LineReader::LineReader(Format format) : format_(format) {
+    // fcitx4's prompt and phrase keys have defaults; libime's have none.
+    if (format == Format::Fcitx4) layout_.specialPrefixes = "&^";
+}
+
+TableLine::Kind LineReader::read(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
+    problem.clear();
+    Kind kind = Kind::Header;
+    switch (format_) {
+        case Format::Plain: kind = TrimText(text).empty() ? Kind::Blank : data(text, entries, problem); break;
+        case Format::Rime: kind = readRime(text, entries, problem); break;
+        case Format::Libime:
+        case Format::Fcitx4: kind = readLibime(text, entries, problem); break;
+        case Format::Ibus: kind = readIbus(text, entries, problem); break;
+        case Format::Yong: kind = readYong(text, entries, problem); break;
+        case Format::Auto: break;
+    }
+    ++index_;
+    return kind;
+}
+
+TableLine::Kind LineReader::data(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
+    if (ParseEntryLine(format_, layout_, text, entries)) return Kind::Entry;
+    problem = MalformedMessage(format_);
+    return Kind::Malformed;
+}
+
+void LineReader::finish() {
+    switch (format_) {
+        case Format::Rime:
+            if (phase_ == 0) {
+                if (rimeStart_ != SIZE_MAX)
+                    throw Failure("Line " + std::to_string(rimeStart_ + 1) +
+                                  ": the Rime header that starts here has no end line \"...\"; is the file truncated?");
+                throw Failure("No Rime header (a YAML header ended by a line \"...\"): is this a Rime dictionary?");
+            }
+            break;
+        case Format::Libime:
+        case Format::Fcitx4:
+            if (phase_ < 2)
+                throw Failure(std::string("No [Data] line: is the file truncated, or not a ") + FormatName(format_) +
+                              " table?");
+            break;
+        case Format::Ibus:
+            if (!sawTable_) throw Failure("No BEGIN_TABLE line: is this an ibus-table source?");
+            if (phase_ == 1)
+                throw Failure("Line " + std::to_string(tableStart_ + 1) +
+                              ": BEGIN_TABLE has no END_TABLE; is the file truncated?");
+            break;
+        case Format::Yong:
+            if (phase_ == 0) throw Failure("No [DATA] line: is the file truncated, or not a yong table?");
+            break;
+        default:
+            break;
+    }
+}
+
+// Rime: a YAML header ended by "...", then data lines.
+TableLine::Kind LineReader::readRime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
+    if (phase_ == 0) {
+        std::string_view t = text;
+        while (!t.empty() && IsSpaceOrTab(t.back())) t.remove_suffix(1);
+        if (t == "---" && rimeStart_ == SIZE_MAX) rimeStart_ = index_;
+        if (t == "...") {
+            phase_ = 1;
+            if (!columns_.empty()) {
+                TableLayout& L = layout_;
+                L.textColumn = L.codeColumn = L.weightColumn = L.stemColumn = -1;
+                for (std::size_t k = 0; k < columns_.size(); ++k) {
+                    int c = static_cast<int>(k);
+                    if (columns_[k] == "text") L.textColumn = c;
+                    if (columns_[k] == "code") L.codeColumn = c;
+                    if (columns_[k] == "weight") L.weightColumn = c;
+                    if (columns_[k] == "stem") L.stemColumn = c;
+                }
+                L.columnCount = static_cast<int>(columns_.size());
+            }
+            return Kind::Header;
+        }
+        readRimeHeaderLine(text);
+        return Kind::Header;
+    }
+    if (TrimBlanks(text).empty()) return Kind::Blank;
+    if (comments_ && text[0] == '#') {
+        if (StartsWith(text, "# no comment")) comments_ = false;
+        return Kind::Comment;
+    }
+    Kind kind = data(text, entries, problem);
+    if (kind == Kind::Entry) {
+        const TableEntry& e = entries.back();
+        if (e.weight && !IsNumber(*e.weight)) problem = "weight \"" + Utf8Of(*e.weight) + "\" is not a number";
+    }
+    return kind;
+}
+
+// The settings of the YAML header that decide how lines read: "sort" and
+// "columns" at the top level, the columns either as a flow list or as the
+// item lines that follow.
+void LineReader::readRimeHeaderLine(std::string_view t) {
+    if (collectingColumns_) {
+        std::string_view ti = TrimBlanks(t);
+        if (ti.empty() || ti[0] == '#') {
+            // neither an item nor the end of the list
+        } else if (t.empty() || !IsSpaceOrTab(t[0]) || ti[0] != '-') {
+            collectingColumns_ = false;
+        } else {
+            std::string_view name = TrimBlanks(ti.substr(1));
+            std::size_t hash = name.find(" #");
+            if (hash != std::string_view::npos) name = TrimBlanks(name.substr(0, hash));
+            columns_.emplace_back(name);
+        }
+    }
+    auto value = [&](std::string_view key) -> std::optional<std::string_view> {
+        if (!StartsWith(t, key)) return std::nullopt;
+        std::string_view v = t.substr(key.size());
+        std::size_t hash = v.find(" #");
+        if (hash != std::string_view::npos) v = v.substr(0, hash);
+        v = TrimBlanks(v);
+        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+            v = v.substr(1, v.size() - 2);
+        return v;
+    };
+    if (auto v = value("sort:")) {
+        layout_.byWeight = *v == "by_weight";
+    } else if (auto c = value("columns:")) {
+        columns_.clear();
+        collectingColumns_ = false;
+        if (!c->empty() && c->front() == '[') {
+            std::string_view list = c->substr(1, c->find(']') == std::string_view::npos ? c->size() - 1 : c->find(']') - 1);
+            std::size_t pos = 0;
+            while (pos <= list.size()) {
+                std::size_t comma = list.find(',', pos);
+                if (comma == std::string_view::npos) comma = list.size();
+                columns_.emplace_back(TrimBlanks(list.substr(pos, comma - pos)));
+                pos = comma + 1;
+            }
+        } else {
+            collectingColumns_ = true;
+        }
+    }
+}
+
+// libime and fcitx4: settings, rules, [Data], then [Phrase].
+TableLine::Kind LineReader::readLibime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
+    enum { Config, Rule, Data, Phrase };
+    std::string_view t = TrimBlanks(text);
+    std::string& prefixes = layout_.specialPrefixes;
+    if (phase_ == Config || phase_ == Rule) {
+        if (t.empty() || t[0] == '#') return Kind::Header;
+        const Keywords* sets[2] = {&English(), &Chinese()};
+        for (const Keywords* k : sets) {
+            auto prefixChar = [&](const std::string& key, int slot) {
+                if (!StartsWith(t, key) || t.size() == key.size()) return;
+                char c = t[key.size()];
+                // The defaults of prompt (slot 1) and phrase (slot 2) give way to the settings.
+                if (format_ == Format::Fcitx4 && slot > 0)
+                    prefixes.erase(std::remove(prefixes.begin(), prefixes.end(), slot == 1 ? '&' : '^'), prefixes.end());
+                prefixes += c;
+            };
+            if (!StartsWith(t, k->pinyinLength)) prefixChar(k->pinyin, 0);
+            prefixChar(k->prompt, 1);
+            prefixChar(k->constructPhrase, 2);
+            if (t == k->rule) phase_ = Rule;
+            if (t == k->data) phase_ = Data;
+        }
+        return Kind::Header;
+    }
+    if (phase_ == Data) {
+        if (t.empty()) return Kind::Blank;
+        if (t == English().phrase || t == Chinese().phrase) {
+            phase_ = Phrase;
+            return Kind::Header;
+        }
+        if (prefixes.find(t[0]) != std::string::npos) return Kind::Extra;
+        return data(text, entries, problem);
+    }
+    return t.empty() ? Kind::Blank : Kind::Extra;  // phrases without codes
+}
+
+// ibus-table: definitions, then the lines between BEGIN_TABLE and END_TABLE.
+TableLine::Kind LineReader::readIbus(std::string_view raw, std::vector<TableEntry>& entries, std::string& problem) {
+    std::string_view t = TrimBlanks(raw);
+    if (phase_ == 0) {
+        if (t == "BEGIN_TABLE") phase_ = 1, sawTable_ = true, tableStart_ = index_;
+        return Kind::Header;
+    }
+    if (t == "END_TABLE") {
+        phase_ = 0;
+        return Kind::Header;
+    }
+    if (t.empty()) return Kind::Blank;
+    if (StartsWith(raw, "###")) return Kind::Comment;
+    Kind kind = data(raw, entries, problem);
+    if (kind == Kind::Entry && !IsInteger(*entries.back().weight))
+        problem = "frequency \"" + Utf8Of(*entries.back().weight) + "\" is not a whole number";
+    return kind;
+}
+
+// yong: settings, then [DATA].
+TableLine::Kind LineReader::readYong(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
+    std::string_view t = TrimBlanks(text);
+    if (phase_ == 0) {
+        if (EqualsIgnoringCase(t, "[DATA]")) phase_ = 1;
+        return Kind::Header;
+    }
+    if (t.empty()) return Kind::Blank;
+    if (t[0] == '#') return Kind::Comment;
+    return data(text, entries, problem);
+}
+
+void HeaderFacts::add(const TableEntry& e) {
+    weights = weights || e.weight.has_value();
+    stems = stems || e.stem.has_value();
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < e.code.size(); ++chars) {
+        std::size_t w = CharWidth(e.code, i);
+        auto c = static_cast<unsigned char>(e.code[i]);
+        if (w == 1 && c < 128)
+            ascii[c] = true;
+        else
+            others.insert(e.code.substr(i, w));
+        i += w;
+    }
+    maxLength = std::max(maxLength, chars);
+}
+
+std::string HeaderFacts::keys() const {
+    std::string keys;
+    for (int c = 33; c < 127; ++c)
+        if (ascii[c]) keys += static_cast<char>(c);
+    for (const auto& s : others) keys += s;
+    return keys;
+}
+
+std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout) {
+    const std::string name = Gb(o.name);
+    const std::string length = std::to_string(facts.maxLength);
+    switch (o.format) {
+        case Format::Rime: {
+            const bool weights = facts.weights, stems = facts.stems;
+            layout.weightColumn = weights ? 2 : -1;
+            layout.stemColumn = stems ? (weights ? 3 : 2) : -1;
+            layout.columnCount = 2 + weights + stems;
+            return "# Rime dictionary\n# encoding: utf-8\n\n---\nname: " + YamlQuoted(name) +
+                   "\nversion: \"1.0\"\nsort: original\ncolumns:\n  - text\n  - code\n" +
+                   (weights ? "  - weight\n" : "") + (stems ? "  - stem\n" : "") + "...\n\n";
+        }
+        case Format::Libime:
+            return "KeyCode=" + facts.keys() + "\nLength=" + length + "\n[Data]\n";
+        case Format::Fcitx4:
+            return Chinese().keyCode + facts.keys() + "\n" + Chinese().length + length + "\n" + Chinese().data + "\n";
+        case Format::Ibus:
+            return "### ibus-table source written by zelmora-cli\nSCM_VERSION = 1\nBEGIN_DEFINITION\nNAME = " + name +
+                   "\nLANGUAGES = zh_CN\nVALID_INPUT_CHARS = " + facts.keys() + "\nMAX_KEY_LENGTH = " + length +
+                   "\nEND_DEFINITION\nBEGIN_TABLE\n";
+        case Format::Yong:
+            return std::string(o.encoding == Encoding::Utf8 ? "encode=UTF-8\n" : "") + "name=" + name +
+                   "\nkey=" + facts.keys() + "\nlen=" + length + "\n[DATA]\n";
+        default:
+            return {};
+    }
+}
+
+void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
+                    const TableLayout& layout, std::size_t& line) {
+    const bool grouped = o.format == Format::Plain || o.format == Format::Yong;
+    const char* nl = o.format == Format::Plain ? "\r\n" : "\n";
+    for (std::size_t i = 0; i < count;) {
+        std::size_t j = grouped ? count : i + 1;
+        ++line;
+        try {
+            if (o.format == Format::Ibus && !(run[i].weight && IsInteger(*run[i].weight))) {
+                // ibus-table orders candidates by frequency: count down within a code.
+                TableEntry one = run[i];
+                one.weight = std::to_string(count - i);
+                out += CanonicalLine(o.format, layout, &one, 1);
+            } else {
+                out += CanonicalLine(o.format, layout, run + i, j - i);
+            }
+        } catch (const Failure& f) {
+            throw Failure("Line " + std::to_string(line) + ": " + f.what());
+        }
+        out += nl;
+        i = j;
+    }
+}
+
+std::string_view FreshFooter(Format format) { return format == Format::Ibus ? "END_TABLE\n" : ""; }
+
+Format ParseFormat(std::string_view name) {
+    if (name == "auto") return Format::Auto;
+    if (name == "plain") return Format::Plain;
+    if (name == "rime") return Format::Rime;
+    if (name == "libime" || name == "fcitx5") return Format::Libime;
+    if (name == "fcitx4") return Format::Fcitx4;
+    if (name == "ibus") return Format::Ibus;
+    if (name == "yong") return Format::Yong;
+    throw Failure("Unknown format \"" + std::string(name) + "\" (known: auto, plain, rime, libime, fcitx4, ibus, yong)");
+}
+
+const char* FormatName(Format format) {
+    switch (format) {
+        case Format::Auto: return "auto";
+        case Format::Plain: return "plain";
+        case Format::Rime: return "Rime";
+        case Format::Libime: return "libime";
+        case Format::Fcitx4: return "fcitx4";
+        case Format::Ibus: return "ibus-table";
+        case Format::Yong: return "yong";
+    }
+    return "?";
+}
+
+TableDocument ReadTable(std::string_view bytes, Encoding encoding, Format format) {
+    TableDocument doc;
+    DecodedText d = DecodeText(bytes, encoding);
+    doc.text = std::move(d.text);
+    doc.encoding = d.encoding;
+    doc.hadBom = d.hadBom;
+    doc.lines = CutLines(doc.text);
+    Detection found = Detect(doc);
+    if (format == Format::Auto)
+        format = found.format;
+    else if (found.format != Format::Plain)
+        CheckGivenFormat(format, found.format, found.line + 1, doc.lineText(found.line));
+    doc.format = format;
+    Reader(doc).read();
+    return doc;
+}
+
+std::string ToGroupLines(const TableDocument& doc) {
+    if (doc.format == Format::Plain) return NormalizeLineBreaks(doc.text);
+    std::string out;
+    out.reserve(doc.text.size() + doc.text.size() / 8);
+    const auto& entries = doc.entries;
+    for (std::size_t i = 0; i < entries.size();) {
+        if (i) out += "\r\n";
+        AppendToken(out, entries[i].code);
+        std::size_t j = i;
+        for (; j < entries.size() && entries[j].code == entries[i].code; ++j) {
+            out += ' ';
+            AppendToken(out, entries[j].word);
+        }
+        i = j;
+    }
+    return out;
+}
+
+std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options) {
+    if (options.format == Format::Auto) throw Failure("No output format given");
+    return EncodeText(FreshText(entries, options), options.encoding, options.bom, options.textEncoding);
+}
+
+std::string WriteEntries(const std::vector<TableEntry>& entries, Format format, Encoding encoding, bool bom) {
+    WriteOptions o;
+    o.format = format;
+    o.encoding = encoding;
+    o.bom = bom;
+    return WriteEntries(entries, o);
+}
+
+std::string WriteTable(const TableDocument& doc, const WriteOptions& options, std::size_t* droppedLines) {
+    if (droppedLines) *droppedLines = 0;
+    WriteOptions o = options;
+    o.textEncoding = TextEncodingOf(doc);
+    if (o.format != doc.format) {
+        if (droppedLines)
+            for (const auto& l : doc.lines) *droppedLines += l.kind == Kind::Extra;
+        return WriteEntries(doc.entries, o);
+    }
+    std::string out;
+    out.reserve(doc.text.size() + 64);
+    // yong reads GB18030 unless the header says "encode=UTF-8".
+    const bool yongRecoded = doc.format == Format::Yong && (o.encoding == Encoding::Utf8) != (doc.encoding == Encoding::Utf8);
+    if (yongRecoded && o.encoding == Encoding::Utf8) out += "encode=UTF-8\n";
+    std::vector<TableEntry> parsed;
+    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+        const TableLine& l = doc.lines[i];
+        std::string_view text = doc.lineText(i);
+        if (yongRecoded && l.kind == Kind::Header && StartsWith(TrimBlanks(text), "encode=")) continue;
+        if (l.kind == Kind::Entry) {
+            ParseEntryLine(doc.format, doc.layout, text, parsed);
+            const TableEntry* now = doc.entries.data() + l.firstEntry;
+            if (!std::equal(parsed.begin(), parsed.end(), now, now + l.entryCount)) {
+                try {
+                    out += CanonicalLine(doc.format, doc.layout, now, l.entryCount);
+                } catch (const Failure& f) {
+                    throw Failure("Line " + std::to_string(i + 1) + ": " + f.what());
+                }
+                out.append(doc.text, l.offset + l.length, l.breakLength);
+                continue;
+            }
+        }
+        out.append(doc.text, l.offset, l.length + l.breakLength);
+    }
+    return EncodeText(out, o.encoding, o.bom, o.textEncoding);
+}
+
+std::vector<TableEntry> EntriesFromGroupLines(std::string_view text, std::size_t* skipped) {
+    std::vector<TableEntry> entries;
+    if (skipped) *skipped = 0;
+    TableLayout layout;
+    std::vector<TableEntry> parsed;
+    for (const TableLine& l : CutLines(text)) {
+        std::string_view line = text.substr(l.offset, l.length);
+        if (ParseEntryLine(Format::Plain, layout, line, parsed)) {
+            for (auto& e : parsed) entries.push_back(std::move(e));
+        } else if (skipped && !TrimText(line).empty()) {
+            ++*skipped;
+        }
+    }
+    return entries;
+}
+
+}  // namespace zelmora::formats

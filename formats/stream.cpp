@@ -1,0 +1,556 @@
+// Converting and checking tables block by block, with the results and the
+// failures of the whole-file path.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "core/failure.h"
+#include "formats/formats_internal.h"
+#include "formats/table_stream.h"
+
+namespace zelmora::formats {
+
+std::size_t MemorySource::read(char* buffer, std::size_t size) {
+    std::size_t n = std::min(size, bytes_.size() - at_);
+    std::copy_n(bytes_.data() + at_, n, buffer);
+    at_ += n;
+    return n;
+}
+
+namespace {
+
+using Kind = TableLine::Kind;
+
+// The steps of the whole-file path in the order it takes them: it decodes the
+// whole file, recognises the format, reads every line, resolves the output
+// options, builds the output text, encodes it, and writes it. A streamed pass
+// meets failures in file order instead, so it keeps the one of the earliest
+// step, stops that step and the later ones, and goes on with the earlier steps
+// to the end of the input, where one of them may still fail.
+enum Stage : int { kDecode = 1, kDetect, kStructure, kResolve, kCanonical, kEncode, kSink, kNone = 100 };
+
+class FirstFailure {
+public:
+    // Whether a step still runs: nothing failed at it or before it.
+    bool allows(int stage) const { return stage < stage_; }
+    void record(int stage, const char* message) {
+        if (stage < stage_) stage_ = stage, message_ = message;
+    }
+    template <class F>
+    void attempt(int stage, F&& step) {
+        if (!allows(stage)) return;
+        try {
+            step();
+        } catch (const Failure& f) {
+            record(stage, f.what());
+        }
+    }
+    void raise() const {
+        if (stage_ != kNone) throw Failure(message_);
+    }
+
+private:
+    int stage_ = kNone;
+    std::string message_;
+};
+
+void Announce(const StreamSettings& settings, const char* pass) {
+    if (settings.onPass) settings.onPass(pass);
+}
+
+// How the bytes are to be read: the encoding, and the byte-order mark to skip.
+struct Opening {
+    Encoding encoding = Encoding::Gb18030;
+    bool hadBom = false;
+    std::size_t skip = 0;
+};
+
+std::size_t ReadFully(ByteSource& in, char* buffer, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        std::size_t n = in.read(buffer + got, size - got);
+        if (n == 0) break;
+        got += n;
+    }
+    return got;
+}
+
+// As DecodeText decides: a byte-order mark, or else whether the whole file is
+// valid UTF-8 (a pass of its own).
+Opening Open(ByteSource& in, Encoding encoding, const StreamSettings& settings) {
+    in.rewind();
+    char head[4];
+    const std::string_view h(head, ReadFully(in, head, sizeof head));
+    if (encoding == Encoding::Auto) {
+        if (std::optional<Encoding> byBom = EncodingByBom(h)) {
+            encoding = *byBom;
+        } else {
+            Announce(settings, "checking the encoding");
+            in.rewind();
+            Utf8Scan scan;
+            std::vector<char> block(std::max<std::size_t>(settings.blockSize, 1));
+            bool utf8 = true;
+            for (;;) {
+                std::size_t n = in.read(block.data(), block.size());
+                if (n == 0) {
+                    utf8 = scan.finish();
+                    break;
+                }
+                if (!scan.feed(std::string_view(block.data(), n))) {
+                    utf8 = false;
+                    break;
+                }
+            }
+            encoding = utf8 ? Encoding::Utf8 : Encoding::Gb18030;
+        }
+    }
+    Opening o;
+    o.encoding = encoding;
+    // GBK has no byte-order mark: its bytes are taken as they are.
+    if (EncodingByBom(h) == encoding) {
+        o.hadBom = true;
+        o.skip = BomLength(encoding);
+    }
+    return o;
+}
+
+// One line as a pass reads it.
+struct PassLine {
+    std::size_t number = 0;  // 1-based
+    std::string_view text, lineBreak;
+    Kind kind = Kind::Header;
+    std::vector<TableEntry>* entries = nullptr;  // of an Entry line; the consumer may take them
+    std::string_view problem;                   // the reader's finding, if any
+};
+
+class Consumer {
+public:
+    virtual ~Consumer() = default;
+    // The format is known; no line has been given yet. `reader` gives the
+    // layout, final by the first data line.
+    virtual void start(Format format, const LineReader& reader) = 0;
+    // False stops the pass.
+    virtual bool line(PassLine& line) = 0;
+    // After the last line.
+    virtual void finish() = 0;
+};
+
+// One pass over the input: decoded block by block, cut into lines as
+// CutLines cuts them, the format recognised from the first lines as Detect
+// does, every line read. False when the consumer stopped it.
+class Pass {
+public:
+    Pass(ByteSource& in, const Opening& opening, Format given, Consumer& consumer, FirstFailure& failures,
+         std::size_t blockSize)
+        : in_(in), opening_(opening), given_(given), consumer_(consumer), failures_(failures),
+          decoder_(opening.encoding), block_(std::max<std::size_t>(blockSize, 1)) {}
+
+    bool run() {
+        in_.rewind();
+        std::size_t skip = opening_.skip;
+        for (;;) {
+            std::size_t n = in_.read(block_.data(), block_.size());
+            std::string_view bytes(block_.data(), n);
+            std::size_t k = std::min(skip, bytes.size());
+            bytes.remove_prefix(k);
+            skip -= k;
+            const bool last = n == 0;
+            if (failures_.allows(kDecode)) {
+                try {
+                    decoder_.feed(bytes, last, text_);
+                } catch (const Failure& f) {
+                    failures_.record(kDecode, f.what());
+                }
+                if (failures_.allows(kDecode)) cut(last);
+            }
+            if (stopped_) return false;
+            if (last) break;
+        }
+        if (!decided_ && failures_.allows(kDetect)) decide(std::nullopt);
+        if (stopped_) return false;
+        if (reader_) failures_.attempt(kStructure, [&] { reader_->finish(); });
+        consumer_.finish();
+        return true;
+    }
+
+private:
+    // Cuts the decoded text into lines: a line ends at CR, LF or CR LF; a CR
+    // at the end of the text waits for the next block.
+    void cut(bool last) {
+        const char* data = text_.data();
+        const std::size_t n = text_.size();
+        while (!stopped_) {
+            std::size_t j = std::max(pos_, scanned_);
+            while (j < n && data[j] != '\r' && data[j] != '\n') ++j;
+            if (j == n) {
+                scanned_ = n;
+                if (last && pos_ < n) {
+                    line(std::string_view(data + pos_, n - pos_), {});
+                    pos_ = n;
+                }
+                break;
+            }
+            std::size_t breakLength = 1;
+            if (data[j] == '\r') {
+                if (j + 1 < n) {
+                    if (data[j + 1] == '\n') breakLength = 2;
+                } else if (!last) {
+                    scanned_ = j;
+                    break;
+                }
+            }
+            line(std::string_view(data + pos_, j - pos_), std::string_view(data + j, breakLength));
+            pos_ = j + breakLength;
+        }
+        if (pos_ > 0) {
+            text_.erase(0, pos_);
+            scanned_ = scanned_ > pos_ ? scanned_ - pos_ : 0;
+            pos_ = 0;
+        }
+    }
+
+    void line(std::string_view text, std::string_view lineBreak) {
+        ++number_;
+        if (decided_) {
+            read(number_, text, lineBreak);
+            return;
+        }
+        early_.push_back({std::string(text), std::string(lineBreak)});
+        if (FormatShownBy(text))
+            decide(early_.size() - 1);
+        else if (early_.size() == kDetectionLines)
+            decide(std::nullopt);
+    }
+
+    // The format, from the line that shows it (an index into early_) or
+    // without one; then the lines held back are read.
+    void decide(std::optional<std::size_t> shownAt) {
+        decided_ = true;
+        Format shown = shownAt ? *FormatShownBy(early_[*shownAt].first) : Format::Plain;
+        Format format = given_ == Format::Auto ? shown : given_;
+        if (given_ != Format::Auto && shownAt)
+            failures_.attempt(kDetect,
+                              [&] { CheckGivenFormat(given_, shown, *shownAt + 1, early_[*shownAt].first); });
+        if (failures_.allows(kDetect)) {
+            reader_.emplace(format);
+            consumer_.start(format, *reader_);
+            for (std::size_t i = 0; i < early_.size() && !stopped_; ++i)
+                read(i + 1, early_[i].first, early_[i].second);
+        }
+        early_.clear();
+        early_.shrink_to_fit();
+    }
+
+    void read(std::size_t number, std::string_view text, std::string_view lineBreak) {
+        if (!reader_ || stopped_) return;
+        PassLine l;
+        l.number = number;
+        l.text = text;
+        l.lineBreak = lineBreak;
+        l.kind = reader_->read(text, entries_, problem_);
+        l.entries = &entries_;
+        l.problem = problem_;
+        if (!consumer_.line(l)) stopped_ = true;
+    }
+
+    ByteSource& in_;
+    const Opening& opening_;
+    Format given_;
+    Consumer& consumer_;
+    FirstFailure& failures_;
+    StreamDecoder decoder_;
+    std::vector<char> block_;
+    std::string text_;  // decoded, not yet cut into lines
+    std::size_t pos_ = 0, scanned_ = 0;
+    std::size_t number_ = 0;
+    bool decided_ = false, stopped_ = false;
+    std::vector<std::pair<std::string, std::string>> early_;  // lines before the format is known
+    std::optional<LineReader> reader_;
+    std::vector<TableEntry> entries_;
+    std::string problem_;
+};
+
+// Whether each code's entries so far stand together: certain while the codes
+// of successive runs ascend, by bytes or by length and then bytes.
+class RunOrder {
+public:
+    // False once neither order holds. `newRun` tells whether `code` begins a run.
+    bool next(const std::string& code, bool& newRun) {
+        newRun = !have_ || code != last_;
+        if (!newRun) return true;
+        if (have_) {
+            byBytes_ = byBytes_ && code > last_;
+            byLength_ = byLength_ && (code.size() > last_.size() || (code.size() == last_.size() && code > last_));
+        }
+        last_ = code;
+        have_ = true;
+        return byBytes_ || byLength_;
+    }
+
+private:
+    std::string last_;
+    bool have_ = false, byBytes_ = true, byLength_ = true;
+};
+
+bool IsFreshHeaderWithKeys(Format f) {
+    return f == Format::Libime || f == Format::Fcitx4 || f == Format::Ibus || f == Format::Yong;
+}
+
+class Converter final : public Consumer {
+public:
+    Converter(ByteSink& sink, FirstFailure& failures, const Opening& opening,
+              const std::function<WriteOptions(const InputFacts&)>& resolve, const StreamSettings& settings)
+        : sink_(sink), failures_(failures), opening_(opening), resolve_(resolve), settings_(settings) {}
+
+    void start(Format format, const LineReader& reader) override {
+        format_ = format;
+        reader_ = &reader;
+        if (!resolved_) {
+            try {
+                out_ = resolve_(InputFacts{opening_.encoding, opening_.hadBom, format});
+            } catch (const Failure& f) {
+                failures_.record(kResolve, f.what());
+                return;
+            }
+            out_.textEncoding = opening_.encoding == Encoding::Gbk ? Encoding::Gbk : Encoding::Gb18030;
+            resolved_ = true;
+            same_ = out_.format == format;
+            needKeys_ = !same_ && (IsFreshHeaderWithKeys(out_.format) || (out_.format == Format::Rime && format != Format::Plain));
+            // Plain tables keep file order; the others are grouped by code.
+            needOrder_ = !same_ && format != Format::Plain;
+            surveying_ = needKeys_ || needOrder_;
+            if (surveying_) {
+                Announce(settings_, "surveying the table");
+                return;
+            }
+        }
+        beginWriting();
+    }
+
+    bool line(PassLine& l) override {
+        if (!resolved_) return true;
+        if (surveying_) {
+            if (l.kind != Kind::Entry) return true;
+            bool newRun;
+            for (const auto& e : *l.entries) {
+                if (needKeys_) facts_.add(e);
+                if (needOrder_ && !order_.next(e.code, newRun)) {
+                    wholeTableNeeded_ = true;
+                    return false;
+                }
+            }
+            return true;
+        }
+        if (same_) {
+            if (yongRecoded_ && l.kind == Kind::Header && StartsWith(TrimBlanks(l.text), "encode=")) return true;
+            emit(l.text);
+            emit(l.lineBreak);
+            return true;
+        }
+        if (l.kind == Kind::Extra) ++dropped_;
+        if (l.kind == Kind::Entry && failures_.allows(kCanonical)) {
+            for (auto& e : *l.entries) {
+                if (!run_.empty() && e.code != run_.back().code) flushRun();
+                run_.push_back(std::move(e));
+            }
+        }
+        return true;
+    }
+
+    void finish() override {
+        if (!resolved_ || surveying_) return;
+        if (!same_) {
+            flushRun();
+            emit(FreshFooter(out_.format));
+        }
+        failures_.attempt(kEncode, [&] { encoder_->finish(); });
+    }
+
+    // After a survey: the next pass writes.
+    bool surveyed() const { return surveying_; }
+    bool wholeTableNeeded() const { return wholeTableNeeded_; }
+    void writeNext() { surveying_ = false; }
+    std::size_t dropped() const { return dropped_; }
+    const WriteOptions& output() const { return out_; }
+
+private:
+    void beginWriting() {
+        Announce(settings_, "converting");
+        encoder_.emplace(
+            out_.encoding, out_.bom, out_.textEncoding,
+            [this](std::string_view bytes) { failures_.attempt(kSink, [&] { sink_.write(bytes); }); },
+            settings_.pieceSize);
+        if (same_) {
+            // yong reads GB18030 unless the header says "encode=UTF-8".
+            yongRecoded_ = format_ == Format::Yong &&
+                           (out_.encoding == Encoding::Utf8) != (opening_.encoding == Encoding::Utf8);
+            if (yongRecoded_ && out_.encoding == Encoding::Utf8) emit("encode=UTF-8\n");
+            return;
+        }
+        layout_ = TableLayout();
+        std::string header = FreshHeader(facts_, out_, layout_);
+        line_ = static_cast<std::size_t>(std::count(header.begin(), header.end(), '\n'));
+        emit(header);
+    }
+
+    void emit(std::string_view text) {
+        failures_.attempt(kEncode, [&] { encoder_->append(text); });
+    }
+
+    // The entries of one code, in candidate order.
+    void flushRun() {
+        if (run_.empty()) return;
+        if (reader_->layout().byWeight && run_.size() > 1) {
+            // As ReadTable orders a code's candidates: by weight, highest first, ties in file order.
+            weights_.clear();
+            for (const auto& e : run_) weights_.push_back(e.weight ? std::strtod(e.weight->c_str(), nullptr) : 0.0);
+            candidates_.resize(run_.size());
+            for (std::size_t i = 0; i < candidates_.size(); ++i) candidates_[i] = static_cast<std::uint32_t>(i);
+            std::stable_sort(candidates_.begin(), candidates_.end(),
+                             [&](std::uint32_t x, std::uint32_t y) { return weights_[x] > weights_[y]; });
+            sorted_.clear();
+            for (std::uint32_t i : candidates_) sorted_.push_back(std::move(run_[i]));
+            run_.swap(sorted_);
+        }
+        failures_.attempt(kCanonical, [&] {
+            chunk_.clear();
+            AppendFreshRun(chunk_, run_.data(), run_.size(), out_, layout_, line_);
+            emit(chunk_);
+        });
+        run_.clear();
+    }
+
+    ByteSink& sink_;
+    FirstFailure& failures_;
+    const Opening& opening_;
+    const std::function<WriteOptions(const InputFacts&)>& resolve_;
+    const StreamSettings& settings_;
+    Format format_ = Format::Plain;
+    const LineReader* reader_ = nullptr;
+    WriteOptions out_;
+    bool resolved_ = false, same_ = false, needKeys_ = false, needOrder_ = false, surveying_ = false;
+    bool wholeTableNeeded_ = false, yongRecoded_ = false;
+    HeaderFacts facts_;
+    RunOrder order_;
+    std::optional<StreamEncoder> encoder_;
+    TableLayout layout_;
+    std::size_t line_ = 0, dropped_ = 0;
+    std::vector<TableEntry> run_, sorted_;
+    std::vector<double> weights_;
+    std::vector<std::uint32_t> candidates_;
+    std::string chunk_;
+};
+
+class Checker final : public Consumer {
+public:
+    Checker(ProblemSink& sink, Encoding encoding, bool everyPair) : sink_(sink), encoding_(encoding), everyPair_(everyPair) {
+        report_ = [this](std::size_t line, std::string message) {
+            ++problems_;
+            sink_.report({line, std::move(message)});
+        };
+    }
+
+    void start(Format format, const LineReader& reader) override {
+        format_ = format;
+        reader_ = &reader;
+    }
+
+    bool line(PassLine& l) override {
+        if (!l.problem.empty()) report_(l.number, std::string(l.problem));
+        const std::vector<TableEntry>& entries = *l.entries;
+        std::size_t count = 0;
+        if (l.kind == Kind::Entry) {
+            count = entries.size();
+            entries_ += count;
+            bool newRun = false;
+            for (const auto& e : entries) {
+                bool begins = false;
+                if (!everyPair_ && !order_.next(e.code, begins)) {
+                    restartNeeded_ = true;
+                    return false;
+                }
+                newRun = newRun || begins;
+            }
+            // A code that began a run was never met before: the pairs of the
+            // codes before it can't come again.
+            if (newRun && !everyPair_) {
+                if (seen_.bucket_count() > 1024)
+                    seen_ = {};
+                else
+                    seen_.clear();
+            }
+        }
+        CheckLine(format_, reader_->layout(), encoding_, l.number - 1, l.text, l.kind, entries.data(), count, seen_,
+                  report_);
+        return true;
+    }
+
+    void finish() override {}
+
+    bool restartNeeded() const { return restartNeeded_; }
+    Format format() const { return format_; }
+    std::size_t entries() const { return entries_; }
+    std::size_t problems() const { return problems_; }
+
+private:
+    ProblemSink& sink_;
+    Encoding encoding_;
+    bool everyPair_;
+    std::function<void(std::size_t, std::string)> report_;
+    Format format_ = Format::Plain;
+    const LineReader* reader_ = nullptr;
+    RunOrder order_;
+    std::unordered_map<std::string, std::size_t> seen_;
+    std::size_t entries_ = 0, problems_ = 0;
+    bool restartNeeded_ = false;
+};
+
+}  // namespace
+
+StreamConversion ConvertTableStream(ByteSource& in, ByteSink& out, Encoding encoding, Format format,
+                                    const std::function<WriteOptions(const InputFacts&)>& resolve,
+                                    const StreamSettings& settings) {
+    StreamConversion result;
+    const Opening opening = Open(in, encoding, settings);
+    FirstFailure failures;
+    Converter converter(out, failures, opening, resolve, settings);
+    bool whole = !Pass(in, opening, format, converter, failures, settings.blockSize).run();
+    if (whole) return result;  // stopped by the survey
+    failures.raise();
+    if (converter.surveyed()) {
+        converter.writeNext();
+        Pass(in, opening, format, converter, failures, settings.blockSize).run();
+        failures.raise();
+    }
+    result.streamed = true;
+    result.droppedLines = converter.dropped();
+    result.write = converter.output();
+    return result;
+}
+
+StreamCheck CheckTableStream(ByteSource& in, ProblemSink& sink, Encoding encoding, Format format,
+                             const StreamSettings& settings) {
+    const Opening opening = Open(in, encoding, settings);
+    for (bool everyPair : {false, true}) {
+        FirstFailure failures;
+        Checker checker(sink, opening.encoding, everyPair);
+        Announce(settings, "checking");
+        if (!Pass(in, opening, format, checker, failures, settings.blockSize).run()) {
+            sink.restart();
+            continue;
+        }
+        failures.raise();
+        StreamCheck result;
+        result.input = {opening.encoding, opening.hadBom, checker.format()};
+        result.entries = checker.entries();
+        result.problems = checker.problems();
+        return result;
+    }
+    throw Failure("The check could not be completed");  // the second pass keeps every pair and never stops
+}
+
+}  // namespace zelmora::formats

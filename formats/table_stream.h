@@ -1,0 +1,118 @@
+#pragma once
+// Converting and checking table files block by block, so that memory stays
+// flat however large the file: the input is read in blocks, decoded as it
+// comes, read line by line, and the output is encoded and handed on in
+// pieces. The results are those of the whole-file functions of table_io.h,
+// byte for byte, and so are the failures: when several things are wrong, the
+// one reported is the one reading the whole file meets first.
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "formats/table_io.h"
+
+namespace zelmora::formats {
+
+// Where a streamed table comes from: read front to back, perhaps several times.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Up to `size` bytes into `buffer`; 0 at the end. Fails (Failure) on a read error.
+    virtual std::size_t read(char* buffer, std::size_t size) = 0;
+    // Back to the first byte.
+    virtual void rewind() = 0;
+};
+
+// Where streamed output goes. Fails (Failure) on a write error.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual void write(std::string_view bytes) = 0;
+};
+
+// Bytes in memory as a source.
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+    std::size_t read(char* buffer, std::size_t size) override;
+    void rewind() override { at_ = 0; }
+
+private:
+    std::string_view bytes_;
+    std::size_t at_ = 0;
+};
+
+// What the input turned out to be, known before the first line is written.
+struct InputFacts {
+    Encoding encoding = Encoding::Gb18030;
+    bool hadBom = false;
+    Format format = Format::Plain;
+};
+
+struct StreamSettings {
+    std::size_t blockSize = std::size_t(1) << 20;  // bytes read at a time
+    std::size_t pieceSize = std::size_t(1) << 18;  // bytes of text encoded at a time
+    // Told as each pass over the input begins ("checking the encoding",
+    // "surveying the table", "converting", "checking").
+    std::function<void(const char*)> onPass;
+};
+
+struct StreamConversion {
+    // False when the conversion needs the whole table in memory (see
+    // ConvertTableStream); nothing was written then.
+    bool streamed = false;
+    std::size_t droppedLines = 0;  // as WriteTable counts them
+    WriteOptions write;            // the options `resolve` gave
+};
+
+// Converts the table of `in` into `out`: the bytes of
+//   WriteTable(ReadTable(bytes, encoding, format), resolve(facts), &dropped)
+// with WriteTable's text encoding taken from the input. `resolve` turns what
+// the input is into the output options (it may fail; that failure counts
+// where it would when reading the whole file first).
+//
+// Passes over the input: with Encoding::Auto and no byte-order mark, one to
+// tell UTF-8 from GB18030. Into the same format, or from a plain table into
+// plain or Rime, one pass that writes. Into another format otherwise, one pass
+// that surveys (the key characters and longest code of the fresh header, and
+// whether the codes come in order) and one that writes.
+//
+// Tables of other formats than plain are written into another format in
+// candidate order, each code's entries together. This streams when each code's
+// entries stand together in the file, which is certain when the codes come in
+// ascending order, by bytes or by length and then bytes: candidates are then
+// ordered within each code alone (Rime "sort: by_weight"). Otherwise
+// `streamed` is false and nothing was written: read the whole table.
+//
+// On a failure, `out` may have been given part of the output: write it to a
+// temporary file that is dropped on failure.
+StreamConversion ConvertTableStream(ByteSource& in, ByteSink& out, Encoding encoding, Format format,
+                                    const std::function<WriteOptions(const InputFacts&)>& resolve,
+                                    const StreamSettings& settings = {});
+
+// Takes the findings of a streamed check as they are made.
+class ProblemSink {
+public:
+    virtual ~ProblemSink() = default;
+    virtual void report(const TableProblem& problem) = 0;
+    // Forget every finding: the check starts over.
+    virtual void restart() = 0;
+};
+
+struct StreamCheck {
+    InputFacts input;
+    std::size_t entries = 0;
+    std::size_t problems = 0;
+};
+
+// CheckTable(ReadTable(bytes, encoding, format)), finding by finding, in the
+// same order. Memory stays flat when the codes come in ascending order (by
+// bytes, or by length and then bytes): a word met twice under one code is
+// then looked for among that code's entries alone. When they don't, the check
+// starts over (ProblemSink::restart) and keeps every code-word pair. Fails as
+// ReadTable would; findings reported before a failure are void.
+StreamCheck CheckTableStream(ByteSource& in, ProblemSink& sink, Encoding encoding, Format format,
+                             const StreamSettings& settings = {});
+
+}  // namespace zelmora::formats

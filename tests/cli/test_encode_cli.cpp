@@ -1,0 +1,126 @@
+// zelmora-cli encode as a user runs it: the word list in, entry lines out,
+// left-out words on standard error with the exit status, merging into a file.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tests/cli/cli_harness.h"
+#include "tests/test_util.h"
+
+namespace fs = std::filesystem;
+using testutil::CliResult;
+using testutil::Slurp;
+using testutil::Spit;
+using testutil::G;
+using testutil::U;
+
+namespace {
+
+class EncodeCli : public testutil::CliFixture {
+protected:
+    CliResult encode(const std::string& args, const std::string& input = "") { return cli("encode " + args, input); }
+};
+
+}  // namespace
+
+TEST_F(EncodeCli, WordListFromStandardInputAndFile) {
+    const std::string words = G("计算机\t120\r\n中国\r\n中\r\n经济学家\r\n");
+    CliResult r = encode("", words);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(U(r.out), "khk 中\r\nkhlg 中国\r\nxiip 经济学家\r\nytsm 计算机");
+
+    Spit(dir_ / "words.txt", words + G("中华人民共和国\n"));
+    r = encode("words.txt --group");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(U(r.out), "khk 中\r\nkhlg 中国\r\nkwwl 中华人民共和国\r\nxiip 经济学家\r\nytsm 计算机");
+}
+
+TEST_F(EncodeCli, LeftOutWordsAreReportedAndTheRestWritten) {
+    CliResult r = encode("-", G("中国\nA股\n\n学家\n中国，\n"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(U(r.out), "ippe 学家\r\nkhlg 中国");
+    EXPECT_NE(r.err.find("line 2: 'A' has no code in the table"), std::string::npos) << U(r.err);
+    EXPECT_NE(r.err.find("line 5: '" + G("，") + "' has no code in the table"), std::string::npos) << U(r.err);
+}
+
+TEST_F(EncodeCli, UserTableWithTwoFullCodes) {
+    Spit(dir_ / "t.txt", G("abcd 甲\r\nfgcd 甲\r\nxyzw 乙\r\nab 甲乙\r\n"));
+    CliResult r = encode("--table t.txt --group", G("甲乙\n甲\n"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(U(r.out), "abcd 甲\r\nabxy 甲乙\r\nfgcd 甲\r\nfgxy 甲乙");
+}
+
+TEST_F(EncodeCli, MergeIntoATableFile) {
+    Spit(dir_ / "t.txt", G("a 工\r\nkhlg 国中\r\nytsm 计算机\r\n"));
+    CliResult r = encode("--merge t.txt --out merged.txt", G("中国\n计算机\n学家\n"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(U(Slurp(dir_ / "merged.txt")), "a 工\r\nippe 学家\r\nkhlg 国中 中国\r\nytsm 计算机\r\n");
+    // The table file itself is untouched.
+    EXPECT_EQ(U(Slurp(dir_ / "t.txt")), "a 工\r\nkhlg 国中\r\nytsm 计算机\r\n");
+
+    r = encode("--merge merged.txt", G("中国\n"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, Slurp(dir_ / "merged.txt"));
+}
+
+TEST_F(EncodeCli, HelpTellsTheCap) {
+    CliResult r = encode("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("at most 16 codes per word"), std::string::npos) << r.out;
+}
+
+TEST_F(EncodeCli, Utf8WordListWithWeightsIntoRime) {
+    // A UTF-8 list: output in UTF-8, messages too; weights go into the Rime file.
+    const std::string words = "中国\t100\r\n中\r\nA股\t3\r\n计算机\t7\r\n";
+    CliResult r = encode("", words);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "khk 中\r\nkhlg 中国\r\nytsm 计算机");
+    EXPECT_NE(r.err.find("line 3: 'A' has no code in the table; \"A股\" left out"), std::string::npos) << r.err;
+
+    r = encode("--output-format rime --out new.dict.yaml", words);
+    EXPECT_EQ(r.status, 1);
+    const std::string dict = Slurp(dir_ / "new.dict.yaml");
+    const std::string data = dict.substr(dict.find("\n...") + 4);
+    EXPECT_NE(dict.find("name: \"new\""), std::string::npos) << dict;
+    // Sorted as the entry lines sort: by code, then word.
+    EXPECT_EQ(data, "\n\n中\tkhk\n中国\tkhlg\t100\n计算机\tytsm\t7\n") << dict;
+
+    // --group is for plain group lines only.
+    r = encode("--output-format rime --group", words);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("--group"), std::string::npos);
+}
+
+TEST_F(EncodeCli, RimeTableAsCharacterTableAndMergeTarget) {
+    const std::string header =
+        "# test\n---\nname: t\nversion: \"1\"\nsort: original\ncolumns:\n  - text\n  - code\n  - weight\n...\n\n";
+    Spit(dir_ / "t.dict.yaml", header + "甲\tab\t5\n甲\tabcd\t5\n甲\tfgcd\t4\n乙\txyzw\t3\n甲乙\tabxy\t9\n");
+    // Two full codes for 甲 in a Rime table: two codes for each word with 甲.
+    CliResult r = encode("--table t.dict.yaml", "甲乙\t2\n乙甲\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "abxy 甲乙\r\nfgxy 甲乙\r\nxyab 乙甲\r\nxyfg 乙甲");
+
+    // Merged into the same table: lines kept byte for byte, 甲乙 under abxy not
+    // added twice, the new pairs after their code's candidates or at the end.
+    r = encode("--table t.dict.yaml --merge t.dict.yaml", "甲乙\t2\n乙甲\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, header + "甲\tab\t5\n甲\tabcd\t5\n甲\tfgcd\t4\n乙\txyzw\t3\n甲乙\tabxy\t9\n甲乙\tfgxy\t2\n"
+                              "乙甲\txyab\n乙甲\txyfg\n");
+}
+
+TEST_F(EncodeCli, MergeKeepsAGbkTablesBytes) {
+    // A GBK table read through format detection comes back with only the new line.
+    const std::string table = G("a 工\r\nkhlg 国中\r\nytsm 计算机");
+    Spit(dir_ / "t.txt", table);
+    CliResult r = encode("--merge t.txt", G("中国人\n"));
+    EXPECT_EQ(r.status, 0) << U(r.err);
+    EXPECT_EQ(U(r.out), "a 工\r\nkhlg 国中\r\nklww 中国人\r\nytsm 计算机");
+}

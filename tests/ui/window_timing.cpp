@@ -1,0 +1,198 @@
+// Times the window's commands on a big table, as a user runs them, and takes
+// screenshots of the window. Not a test: it reports figures.
+//
+//   zelmora_window_timing TABLE            load, 上面2项, every Extract button,
+//                                          keystrokes in the loaded panes
+//   zelmora_window_timing --screenshot DIR the window on the built-in table,
+//                                          three tabs, as PNG files in DIR
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "ui/pane.h"
+#include "transform/classify.h"
+#include "transform/duplicates.h"
+#include "transform/expand.h"
+#include "transform/full_codes.h"
+#include "transform/group.h"
+#include "transform/relation.h"
+#include "transform/shortest.h"
+#include "ui/form.h"
+#include "ui/picture_formats.h"
+
+using namespace zelmora;
+
+namespace {
+
+double Ms(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
+
+long StatusKb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::size_t n = std::strlen(field);
+    while (std::getline(status, line))
+        if (line.compare(0, n, field) == 0) return std::stol(line.substr(n));
+    return -1;
+}
+long PeakRssKb() { return StatusKb("VmHWM:"); }
+long RssKb() { return StatusKb("VmRSS:"); }
+
+// Runs a step and the repaint after it.
+double Timed(const std::function<void()>& step) {
+    QElapsedTimer t;
+    t.start();
+    step();
+    QCoreApplication::processEvents();
+    return Ms(t);
+}
+
+void Report(const char* what, double ms, const QString& status = {}) {
+    std::printf("%-34s %9.1f ms  %5ld MiB  %s\n", what, ms, RssKb() / 1024, status.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+void Keystrokes(TForm1& form, Pane* pane, const char* name) {
+    form.PageControl1->setCurrentWidget(pane->parentWidget());
+    pane->setFocus();
+    QTextCursor c = pane->textCursor();
+    c.setPosition(pane->document()->characterCount() / 2);
+    pane->setTextCursor(c);
+    QCoreApplication::processEvents();
+    std::vector<double> times;
+    for (int i = 0; i < 30; ++i) {
+        const Qt::Key key = i % 3 == 2 ? Qt::Key_Backspace : Qt::Key_X;
+        times.push_back(Timed([&] { QTest::keyClick(pane, key); }));
+    }
+    std::printf("keystrokes:");
+    for (double t : times) std::printf(" %.1f", t);
+    std::printf("\n");
+    std::sort(times.begin(), times.end());
+    std::printf("keystroke in %-10s (%zu lines)   median %.2f ms, max %.2f ms over %zu keys\n", name,
+                CountPaneLines(*pane), times[times.size() / 2], times.back(), times.size());
+}
+
+int TimeCommands(const QString& table) {
+    TForm1 form;
+    TForm1::MessageBoxRunner() = [](QMessageBox& box) {
+        std::printf("FAILURE: %s\n", box.text().toUtf8().constData());
+    };
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form)) return 1;
+
+    double ms = Timed([&] { LoadPaneFromFile(*form.RichEdit1, table); });
+    Report("load (N2: LoadPaneFromFile)", ms, form.Label1->text());
+    Keystrokes(form, form.RichEdit1, "RichEdit1");
+    // Undo what the keystrokes typed.
+    LoadPaneFromFile(*form.RichEdit1, table);
+    form.PageControl1->setCurrentWidget(form.TabSheet1);
+    ms = Timed([&] { form.N21->trigger(); });
+    Report("上面2项 (N21)", ms, form.Label2->text() + " " + form.Label9->text());
+    const std::vector<std::pair<QWidget*, QPushButton*>> buttons = {{form.TabSheet3, form.Button4},
+                                                                    {form.TabSheet6, form.Button7},
+                                                                    {form.TabSheet5, form.Button5},
+                                                                    {form.TabSheet2, form.Button3},
+                                                                    {form.TabSheet7, form.Button1}};
+    const std::vector<QLabel*> labels = {form.Label4, form.Label7, form.Label5, form.Label3, form.Label10};
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        form.PageControl1->setCurrentWidget(buttons[i].first);
+        const std::string name = "提取 " + buttons[i].second->objectName().toStdString();
+        ms = Timed([&] { QTest::mouseClick(buttons[i].second, Qt::LeftButton); });
+        Report(name.c_str(), ms, labels[i]->text());
+    }
+    Keystrokes(form, form.RichEdit2, "RichEdit2");
+    ms = Timed([&] { form.N8->trigger(); });
+    Report("export (N8)", ms);
+
+    // The same derivations without the window, for comparison.
+    const std::string source = ReadPaneText(*form.RichEdit1);
+    const std::string entries = ReadPaneText(*form.RichEdit2);
+    QElapsedTimer t;
+    t.start();
+    const std::string expanded = ExpandToEntryLines(source);
+    (void)GroupEqualCodes(expanded);
+    Report("  derivations of N21 alone", Ms(t));
+    t.restart();
+    (void)ClassifyByCodeLength(entries);
+    Report("  derivation of Button4 alone", Ms(t));
+    t.restart();
+    (void)ExtractFullCodes(entries);
+    Report("  derivation of Button7 alone", Ms(t));
+    t.restart();
+    (void)ExtractShortestCodes(entries);
+    Report("  derivation of Button5 alone", Ms(t));
+    t.restart();
+    (void)ExtractDuplicateCodes(source);
+    Report("  derivation of Button3 alone", Ms(t));
+    t.restart();
+    (void)RelateShortAndFullCodes(entries, source);
+    Report("  derivation of Button1 alone", Ms(t));
+    // What the widget costs: one big text in, then out again.
+    t.restart();
+    WritePaneText(*form.RichEdit3, entries);
+    Report("  WritePaneText of RichEdit2's text", Ms(t));
+    t.restart();
+    form.RichEdit3->moveCursor(QTextCursor::End);
+    form.RichEdit3->insertPlainText("x");
+    const std::string back = ReadPaneText(*form.RichEdit3);
+    Report("  ReadPaneText of it after an edit", Ms(t));
+    std::printf("peak resident memory %ld MiB\n", PeakRssKb() / 1024);
+    return 0;
+}
+
+void Shot(TForm1& form, const QString& file) {
+    QTest::qWait(300);
+    QCoreApplication::processEvents();
+    QPixmap shot;
+    if (QScreen* screen = form.screen()) shot = screen->grabWindow(0, form.frameGeometry().x(), form.frameGeometry().y(),
+                                                                   form.frameGeometry().width(),
+                                                                   form.frameGeometry().height());
+    if (shot.isNull() || shot.toImage().allGray()) shot = form.grab();
+    shot.save(file);
+    std::printf("%s %dx%d\n", qPrintable(file), shot.width(), shot.height());
+}
+
+int Screenshots(const QString& dir) {
+    TForm1 form;
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form)) return 1;
+    form.N86GB67631->trigger();
+    form.N21->trigger();
+    Shot(form, QDir(dir).filePath("window-tab1.png"));
+    form.PageControl1->setCurrentWidget(form.TabSheet6);
+    form.Button7->click();
+    Shot(form, QDir(dir).filePath("window-tab3.png"));
+    form.PageControl1->setCurrentWidget(form.TabSheet4);
+    Shot(form, QDir(dir).filePath("window-about.png"));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setFont(WindowFont());
+    RegisterJpegFormat();
+    const QStringList args = QCoreApplication::arguments();
+    int code = 2;
+    if (args.size() == 3 && args[1] == "--screenshot")
+        code = Screenshots(args[2]);
+    else if (args.size() == 2)
+        code = TimeCommands(args[1]);
+    else
+        std::fprintf(stderr, "usage: zelmora_window_timing TABLE | --screenshot DIR\n");
+    UnregisterJpegFormat();
+    return code;
+}

@@ -1,0 +1,306 @@
+// Coding new words from a table's character codes, and merging them into a table.
+#include <gtest/gtest.h>
+
+#include "core/text.h"
+#include "resources/resources.h"
+#include "tests/test_util.h"
+#include "wubi/encode.h"
+#include "transform/expand.h"
+#include "transform/group.h"
+
+using namespace zelmora;
+using testutil::G;
+using testutil::Lines;
+using testutil::U;
+
+namespace {
+
+const CharacterTable& Builtin() {
+    static const CharacterTable table = BuildCharacterTable(OpenBuiltinTable().bytes());
+    return table;
+}
+
+std::vector<std::string> CodesOf(const CharacterTable& t, const char* utf8Word) {
+    WordCodes r = EncodeWord(t, G(utf8Word));
+    EXPECT_TRUE(r.coded) << utf8Word << ": no code for " << U(r.missing);
+    return r.codes;
+}
+
+using Codes = std::vector<std::string>;
+
+}  // namespace
+
+// Codes worked out by hand from the rules and the characters' full codes in the
+// built-in table: 中 khk, 国 lgyi, 计 yfh, 算 thaj, 机 smn, 华 wxfj, 人 wwww,
+// 民 nav, 共 awu, 经 xcag, 济 iyjh, 学 ipbf, 家 peu, 工 a/aa/aaa/aaaa.
+TEST(EncodeBuiltin, RulesByWordLength) {
+    const auto& t = Builtin();
+    EXPECT_EQ(t.size(), 6763u);
+    // One character: its longest code, not its short ones.
+    EXPECT_EQ(CodesOf(t, "中"), Codes{"khk"});
+    EXPECT_EQ(CodesOf(t, "工"), Codes{"aaaa"});
+    EXPECT_EQ(CodesOf(t, "人"), Codes{"wwww"});
+    // Two characters: two keys of each.
+    EXPECT_EQ(CodesOf(t, "中国"), Codes{"khlg"});
+    EXPECT_EQ(CodesOf(t, "学家"), Codes{"ippe"});
+    EXPECT_EQ(CodesOf(t, "人工"), Codes{"wwaa"});
+    // Three characters: one key, one key, two keys.
+    EXPECT_EQ(CodesOf(t, "计算机"), Codes{"ytsm"});
+    EXPECT_EQ(CodesOf(t, "中国人"), Codes{"klww"});
+    // Four or more: first keys of the first three and of the last.
+    EXPECT_EQ(CodesOf(t, "经济学家"), Codes{"xiip"});
+    EXPECT_EQ(CodesOf(t, "中华人民共"), Codes{"kwwa"});
+    EXPECT_EQ(CodesOf(t, "中华人民共和国"), Codes{"kwwl"});
+}
+
+TEST(EncodeBuiltin, UncodableCharacters) {
+    const auto& t = Builtin();
+    struct Case {
+        std::string word, missing;
+    };
+    const std::string fourByte = testutil::Convert("GB18030", "UTF-8", "𠀀");
+    ASSERT_EQ(fourByte.size(), 4u);
+    const std::vector<Case> cases = {
+        {G("中A国"), "A"},
+        {G("中国，"), G("，")},           // a punctuation mark of GB 2312
+        {G("中国人民银行x"), "x"},        // the unused middle of a long word still counts
+        {G("中") + fourByte + G("国"), fourByte},
+        {G("中") + "\x81", "\x81"},      // a lead byte at the end stands alone
+    };
+    for (const auto& c : cases) {
+        WordCodes r = EncodeWord(t, c.word);
+        EXPECT_FALSE(r.coded) << U(c.word);
+        EXPECT_TRUE(r.codes.empty());
+        EXPECT_EQ(r.missing, c.missing) << U(c.word);
+    }
+}
+
+TEST(CharWidth, GbkAndGb18030) {
+    const std::string four = testutil::Convert("GB18030", "UTF-8", "𠀀");
+    const std::string text = "a" + G("中") + four + "\x81";
+    EXPECT_EQ(CharWidthAt(text, 0), 1u);
+    EXPECT_EQ(CharWidthAt(text, 1), 2u);
+    EXPECT_EQ(CharWidthAt(text, 3), 4u);
+    EXPECT_EQ(CharWidthAt(text, 7), 1u);
+    // A digit trail without the rest of a four-byte sequence is a two-byte character.
+    EXPECT_EQ(CharWidthAt("\x81\x30x", 0), 2u);
+}
+
+TEST(EncodeUserTable, LongestCodesAndCombinations) {
+    // 甲 has two full codes of four keys, differing in the first two; 乙 two
+    // that share their first key; 丙 a short and a long code; phrases and a
+    // line of two characters' codes play no part.
+    const std::string table = Lines({"ab 甲", "abcd 甲", "fgcd 甲", "xy 乙 丙", "xyzw 乙", "xqzw 乙", "mnop 丙",
+                                     "abxy 甲乙", "mmmm 甲乙丙"});
+    CharacterTable t = BuildCharacterTable(table);
+    EXPECT_EQ(t.size(), 3u);
+    ASSERT_NE(t.fullCodes(G("甲")), nullptr);
+    EXPECT_EQ(*t.fullCodes(G("甲")), (Codes{"abcd", "fgcd"}));
+    EXPECT_EQ(*t.fullCodes(G("丙")), (Codes{"mnop"}));
+    EXPECT_EQ(t.fullCodes(G("丁")), nullptr);
+
+    EXPECT_EQ(CodesOf(t, "甲"), (Codes{"abcd", "fgcd"}));
+    EXPECT_EQ(CodesOf(t, "乙"), (Codes{"xyzw", "xqzw"}));
+    // Two characters: 2 x 2 combinations, first character varying slowest.
+    EXPECT_EQ(CodesOf(t, "甲乙"), (Codes{"abxy", "abxq", "fgxy", "fgxq"}));
+    EXPECT_EQ(CodesOf(t, "丙甲"), (Codes{"mnab", "mnfg"}));
+    // Three: 乙's two codes share their first key, so only 甲 multiplies.
+    EXPECT_EQ(CodesOf(t, "乙丙甲"), (Codes{"xmab", "xmfg"}));
+    // Four or more: only the first keys of the first three and the last.
+    EXPECT_EQ(CodesOf(t, "甲乙丙乙甲"), (Codes{"axma", "axmf", "fxma", "fxmf"}));
+}
+
+TEST(EncodeUserTable, CombinationsAreCapped) {
+    // Five full codes for one character, three for another: 15 codes for a
+    // two-character word, 5 x 3 x 5 x 3 for a four-character one.
+    const std::string table = Lines({"aaaa 甲", "bbbb 甲", "cccc 甲", "dddd 甲", "eeee 甲", "vvvv 乙", "wwww 乙",
+                                     "xxxx 乙"});
+    CharacterTable t = BuildCharacterTable(table);
+    WordCodes r = EncodeWord(t, G("甲乙甲乙"));
+    ASSERT_TRUE(r.coded);
+    EXPECT_EQ(r.combinations, 225u);
+    ASSERT_EQ(r.codes.size(), kMaxCodesPerWord);
+    EXPECT_EQ(r.codes[0], "avav");
+    EXPECT_EQ(r.codes[2], "avax");
+    EXPECT_EQ(r.codes[3], "avbv");
+    EXPECT_EQ(r.codes[14], "avex");
+    EXPECT_EQ(r.codes[15], "awav");
+
+    EncodeResult list = EncodeWordList(t, G("甲乙\n甲乙甲乙\n"));
+    EXPECT_EQ(list.entries.size(), 15u + kMaxCodesPerWord);
+    ASSERT_EQ(list.capped.size(), 1u);
+    EXPECT_EQ(list.capped[0].line, 2u);
+    EXPECT_EQ(list.capped[0].combinations, 225u);
+}
+
+TEST(EncodeUserTable, FourByteCharacter) {
+    const std::string four = testutil::Convert("GB18030", "UTF-8", "𠀀");
+    const std::string table = "abcd " + four + "\r\nab " + four + "\r\nxyzw " + G("甲");
+    CharacterTable t = BuildCharacterTable(table);
+    WordCodes r = EncodeWord(t, four + G("甲"));
+    ASSERT_TRUE(r.coded);
+    EXPECT_EQ(r.codes, Codes{"abxy"});
+    EXPECT_EQ(EncodeWord(t, four).codes, Codes{"abcd"});
+}
+
+TEST(EncodeWordList, LinesWeightsAndLeftOutWords) {
+    // CR LF, LF and CR line ends, blank lines, blanks around words and weights,
+    // a repeated word, words with uncoded characters.
+    const std::string list = G("中国\t100\r\n\r\n 计算机 \t 7 8 \nABC\r学家\t\n中A\n中国\t5\n中\n");
+    EncodeResult r = EncodeWordList(Builtin(), list);
+    ASSERT_EQ(r.entries.size(), 4u);
+    EXPECT_EQ(r.entries[0].code, "khlg");
+    EXPECT_EQ(r.entries[0].word, G("中国"));
+    EXPECT_EQ(r.entries[0].weight, std::optional<std::string>("100"));
+    EXPECT_EQ(r.entries[0].line, 1u);
+    EXPECT_EQ(r.entries[1].code, "ytsm");
+    EXPECT_EQ(r.entries[1].word, G("计算机"));
+    EXPECT_EQ(r.entries[1].weight, std::optional<std::string>("7 8"));
+    EXPECT_EQ(r.entries[1].line, 3u);
+    EXPECT_EQ(r.entries[2].code, "ippe");
+    EXPECT_EQ(r.entries[2].weight, std::nullopt);  // a tab without a weight
+    EXPECT_EQ(r.entries[2].line, 5u);
+    // The second 中国 is not repeated; its weight doesn't replace the first.
+    EXPECT_EQ(r.entries[3].code, "khk");
+    EXPECT_EQ(r.entries[3].line, 8u);
+
+    ASSERT_EQ(r.leftOut.size(), 2u);
+    EXPECT_EQ(r.leftOut[0].line, 4u);
+    EXPECT_EQ(r.leftOut[0].word, "ABC");
+    EXPECT_EQ(r.leftOut[0].character, "A");
+    EXPECT_EQ(r.leftOut[1].line, 6u);
+    EXPECT_EQ(r.leftOut[1].character, "A");
+    EXPECT_TRUE(r.capped.empty());
+}
+
+TEST(EncodeOutput, SameBytesAsTheExpansion) {
+    // Codes in a table of mixed case and words that collate apart from their
+    // bytes: the output must be what the expansion (and grouping) makes of them.
+    const std::string table = Lines({"abcd 甲", "Abce 甲", "xyzw 乙", "XYzz 乙", "mnop 丙", "aaaa 工", "wwww 人"});
+    CharacterTable t = BuildCharacterTable(table);
+    EncodeResult r = EncodeWordList(t, G("甲乙\t3\n乙甲\n丙\n甲\n工人\n人工\n乙丙甲\n甲乙丙工人\n"));
+    ASSERT_TRUE(r.leftOut.empty());
+    std::vector<std::string> raw;
+    for (const auto& e : r.entries) raw.push_back(e.code + " " + e.word);
+    const std::string expanded = ExpandToEntryLines(JoinLines(raw));
+    EXPECT_EQ(FormatEncodedEntries(r.entries, false), expanded);
+    EXPECT_EQ(FormatEncodedEntries(r.entries, true), GroupEqualCodes(expanded));
+
+    // Weights travel with their entries through the sort.
+    std::vector<std::uint32_t> order = ExpansionOrder(r.entries);
+    std::vector<std::string> sortedLines = SplitLines(expanded).lines();
+    ASSERT_EQ(order.size(), sortedLines.size());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const auto& e = r.entries[order[k]];
+        EXPECT_EQ(e.code + " " + e.word, sortedLines[k]);
+        EXPECT_EQ(e.weight.has_value(), e.word == G("甲乙"));
+    }
+}
+
+TEST(EncodeOutput, BuiltinCharactersGroupUnderTheirFullCodes) {
+    // Every character of the built-in table coded as a one-character word and
+    // grouped: each group line's code is the longest code of its words.
+    std::string list;
+    std::string table = OpenBuiltinTable().readAll();
+    for (const auto& line : SplitLines(table)) {
+        LineList tokens = SplitTokens(line);
+        for (std::size_t j = 1; j < tokens.count(); ++j) list += tokens.lines()[j] + "\n";
+    }
+    EncodeResult r = EncodeWordList(Builtin(), list);
+    EXPECT_TRUE(r.leftOut.empty());
+    EXPECT_EQ(r.entries.size(), 6763u);  // no character has two full codes in the built-in table
+    std::string grouped = FormatEncodedEntries(r.entries, true);
+    for (const auto& g : SplitLines(grouped)) {
+        LineList tokens = SplitTokens(g);
+        ASSERT_GE(tokens.count(), 2u);
+        for (std::size_t j = 1; j < tokens.count(); ++j) {
+            const auto* codes = Builtin().fullCodes(tokens.lines()[j]);
+            ASSERT_NE(codes, nullptr);
+            EXPECT_EQ(codes->front(), tokens.lines()[0]);
+        }
+    }
+}
+
+TEST(MergeIntoGroupLines, AddsAfterExistingCandidatesWithoutDuplicates) {
+    const std::string table = Lines({"a 工", "ipp 另", "khlg 口力 国中", "khlg 旧", "ytsm 计算机", "zz"}) + "\r\n";
+    std::vector<EncodedEntry> add = {
+        {"khlg", G("中国"), std::nullopt, 1},  // after the last line of its code
+        {"ytsm", G("计算机"), std::nullopt, 2},  // already there
+        {"ippe", G("学家"), std::nullopt, 3},  // a new code, at its place in byte order
+        {"ippe", G("学家"), std::nullopt, 4},  // twice in the list
+        {"khlg", G("中国"), std::nullopt, 5},
+        {"ab", G("式"), std::nullopt, 6},
+        {"ippe", G("学"), std::nullopt, 7},   // a second word for the same new code
+        {"zzz", G("末"), std::nullopt, 8},    // after every code
+        {"a", G("戈"), std::nullopt, 9},
+    };
+    std::size_t added = 0;
+    std::string merged = MergeIntoGroupLines(table, add, &added);
+    EXPECT_EQ(U(merged), U(Lines({"a 工 戈", "ab 式", "ipp 另", "ippe 学家 学", "khlg 口力 国中", "khlg 旧 中国",
+                                  "ytsm 计算机", "zz", "zzz 末"}) +
+                           "\r\n"));
+    EXPECT_EQ(added, 6u);
+    // Merging the same words again changes nothing.
+    EXPECT_EQ(MergeIntoGroupLines(merged, add, &added), merged);
+    EXPECT_EQ(added, 0u);
+}
+
+TEST(MergeIntoGroupLines, KeepsTheTablesLines) {
+    // LF breaks, no final break, blank lines, trailing blanks, a line of a code
+    // without words, quoted words and unsorted codes.
+    const std::string table = G("x 乙  \n\n\"q\" \"a b\"\nb 丁\na");
+    std::vector<EncodedEntry> add = {{"x", G("丙"), std::nullopt, 1},
+                                     {"q", "a b", std::nullopt, 2},
+                                     {"a", "c,d", std::nullopt, 3},
+                                     {"ab", G("甲"), std::nullopt, 4}};
+    std::string merged = MergeIntoGroupLines(table, add);
+    // Codes out of byte order: a new code goes after the last line with a code,
+    // and the table still ends without a line break.
+    EXPECT_EQ(U(merged), U(G("x 乙 丙\n\n\"q\" \"a b\"\nb 丁\na \"c,d\"\nab 甲")));
+    // The merged table expands to what the table plus the new pairs expand to.
+    EXPECT_EQ(ExpandToEntryLines(merged),
+              ExpandToEntryLines(table + "\nx " + G("丙") + "\na \"c,d\"\nab " + G("甲")));
+    // Into an empty table: new lines in byte order of their codes.
+    EXPECT_EQ(U(MergeIntoGroupLines("", add)), U(G("a \"c,d\"\r\nab 甲\r\nq \"a b\"\r\nx 丙\r\n")));
+}
+
+TEST(MergeIntoGroupLines, NewCodesInASortedTableWithTrailingLines) {
+    // Sorted codes, a comment-like line without words at the top, blank lines
+    // at the end, mixed line breaks: only the new lines are new bytes.
+    const std::string table = "#\r\nb " + G("了") + "\r\nd " + G("在") + "\nf " + G("地") + "\r\n\r\n";
+    std::vector<EncodedEntry> add = {{"g", G("一"), std::nullopt, 1},
+                                     {"a", G("工"), std::nullopt, 2},
+                                     {"c", G("以"), std::nullopt, 3},
+                                     {"ca", G("又"), std::nullopt, 4}};
+    std::size_t added = 0;
+    EXPECT_EQ(U(MergeIntoGroupLines(table, add, &added)),
+              U("#\r\na " + G("工") + "\r\nb " + G("了") + "\r\nc " + G("以") + "\r\nca " + G("又") + "\r\nd " +
+                G("在") + "\nf " + G("地") + "\r\ng " + G("一") + "\r\n\r\n"));
+    EXPECT_EQ(added, 4u);
+}
+
+TEST(PlanMerge, PlacesByLineAndOrder) {
+    std::vector<MergeLine> lines = {{"", {}}, {"aa", {"x"}}, {"ab", {"y"}}, {"aa", {"z"}}, {"", {}}};
+    std::vector<EncodedEntry> add = {{"aa", "w", std::nullopt, 1}, {"aa", "x", std::nullopt, 2},
+                                     {"b", "v", std::nullopt, 3},  {"a", "u", std::nullopt, 4},
+                                     {"b", "t", std::nullopt, 5}};
+    MergePlan plan = PlanMerge(lines, add);
+    EXPECT_EQ(plan.added, 4u);
+    // "aa" is on two lines: the new word follows the last one.
+    EXPECT_EQ(plan.after[3], std::vector<std::size_t>{0});
+    EXPECT_TRUE(plan.after[1].empty());
+    // aa, ab, aa is out of byte order: new codes after the last line with a code.
+    ASSERT_EQ(plan.newCodes.size(), 2u);
+    EXPECT_EQ(plan.newCodes[0].entries, std::vector<std::size_t>{3});
+    EXPECT_EQ(plan.newCodes[0].beforeLine, 4u);
+    EXPECT_EQ(plan.newCodes[1].entries, (std::vector<std::size_t>{2, 4}));
+    EXPECT_EQ(plan.newCodes[1].beforeLine, 4u);
+
+    // In byte order: each new code before the first greater code.
+    lines[3].code = "ac";
+    plan = PlanMerge(lines, add);
+    EXPECT_EQ(plan.after[1], std::vector<std::size_t>{0});  // "aa" is on one line now
+    ASSERT_EQ(plan.newCodes.size(), 2u);
+    EXPECT_EQ(plan.newCodes[0].beforeLine, 1u);  // a
+    EXPECT_EQ(plan.newCodes[1].beforeLine, 4u);  // b, after ac
+}

@@ -1,0 +1,517 @@
+#include "wubi/encode.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "core/collation.h"
+#include "core/text.h"
+#include "transform/group.h"
+
+namespace zelmora {
+
+namespace {
+
+inline bool IsGbLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+inline bool IsGbDigit(unsigned char c) { return c >= 0x30 && c <= 0x39; }
+
+inline unsigned char ByteAt(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
+
+// Key of a one- or two-byte character in the flat array: a single byte is its
+// own value (0..255), a two-byte character lead * 256 + trail (always above 255).
+inline uint32_t NarrowKey(std::string_view c) {
+    return c.size() == 1 ? ByteAt(c, 0) : (uint32_t{ByteAt(c, 0)} << 8) | ByteAt(c, 1);
+}
+inline uint32_t WideKey(std::string_view c) {
+    return (uint32_t{ByteAt(c, 0)} << 24) | (uint32_t{ByteAt(c, 1)} << 16) | (uint32_t{ByteAt(c, 2)} << 8) |
+           ByteAt(c, 3);
+}
+
+// Keys a word takes from each of its characters: (character index, keys), or
+// keys 0 for the whole full code.
+struct Take {
+    std::size_t index;
+    std::size_t keys;
+};
+
+std::size_t RuleFor(std::size_t n, Take out[4]) {
+    switch (n) {
+        case 1:
+            out[0] = {0, 0};
+            return 1;
+        case 2:
+            out[0] = {0, 2};
+            out[1] = {1, 2};
+            return 2;
+        case 3:
+            out[0] = {0, 1};
+            out[1] = {1, 1};
+            out[2] = {2, 2};
+            return 3;
+        default:
+            out[0] = {0, 1};
+            out[1] = {1, 1};
+            out[2] = {2, 1};
+            out[3] = {n - 1, 1};
+            return 4;
+    }
+}
+
+inline std::string_view Keys(const std::string& code, std::size_t keys) {
+    return keys == 0 ? std::string_view(code) : std::string_view(code).substr(0, std::min(keys, code.size()));
+}
+
+constexpr std::size_t kSaturated = static_cast<std::size_t>(-1);
+
+std::string PairKey(std::string_view code, std::string_view word) {
+    std::string k;
+    k.reserve(code.size() + 1 + word.size());
+    k.append(code);
+    k.push_back('\0');
+    k.append(word);
+    return k;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && IsBlank(ByteAt(s, b))) ++b;
+    while (e > b && IsBlank(ByteAt(s, e - 1))) --e;
+    return s.substr(b, e - b);
+}
+
+// A word as a token of a group line: quoted when it would not read back as
+// one token.
+std::string AsToken(std::string_view word) {
+    bool plain = !word.empty();
+    for (unsigned char c : word)
+        if (c <= 0x20 || c == ',' || c == '"') plain = false;
+    if (plain) return std::string(word);
+    std::string t = "\"";
+    for (char c : word) {
+        if (c == '"') t += '"';
+        t += c;
+    }
+    t += '"';
+    return t;
+}
+
+}  // namespace
+
+std::size_t CharWidthAt(std::string_view text, std::size_t i) {
+    const std::size_t n = text.size();
+    const unsigned char c = ByteAt(text, i);
+    if (!IsGbLead(c) || i + 1 >= n) return 1;
+    if (IsGbDigit(ByteAt(text, i + 1)) && i + 3 < n && IsGbLead(ByteAt(text, i + 2)) &&
+        IsGbDigit(ByteAt(text, i + 3)))
+        return 4;
+    return 2;
+}
+
+CharacterTable::CharacterTable() : narrow_(65536, kNone) {}
+
+uint32_t* CharacterTable::slotFor(std::string_view c, bool create) {
+    if (c.size() <= 2) return &narrow_[NarrowKey(c)];
+    const uint32_t key = WideKey(c);
+    if (create) return &wide_.try_emplace(key, kNone).first->second;
+    auto it = wide_.find(key);
+    return it == wide_.end() ? nullptr : &it->second;
+}
+
+bool CharacterTable::add(std::string_view code, std::string_view word) {
+    if (code.empty() || word.empty() || CharWidthAt(word, 0) != word.size()) return false;
+    uint32_t* slot = slotFor(word, true);
+    if (*slot == kNone) {
+        *slot = static_cast<uint32_t>(codes_.size());
+        codes_.push_back({std::string(code)});
+        return true;
+    }
+    auto& codes = codes_[*slot];
+    if (code.size() > codes.front().size()) {
+        codes.assign(1, std::string(code));
+    } else if (code.size() == codes.front().size() && std::find(codes.begin(), codes.end(), code) == codes.end()) {
+        codes.emplace_back(code);
+    }
+    return true;
+}
+
+const std::vector<std::string>* CharacterTable::fullCodes(std::string_view c) const {
+    if (c.empty()) return nullptr;
+    uint32_t slot;
+    if (c.size() <= 2) {
+        slot = narrow_[NarrowKey(c)];
+    } else {
+        auto it = wide_.find(WideKey(c));
+        if (it == wide_.end()) return nullptr;
+        slot = it->second;
+    }
+    return slot == kNone ? nullptr : &codes_[slot];
+}
+
+CharacterTable BuildCharacterTable(std::string_view tableText) {
+    CharacterTable table;
+    LineList lines = SplitLines(tableText);
+    for (const auto& line : lines) {
+        LineList tokens = SplitTokens(line);
+        for (std::size_t j = 1; j < tokens.count(); ++j) table.add(tokens.lines()[0], tokens.lines()[j]);
+    }
+    return table;
+}
+
+namespace {
+
+// Codes a word into `out` (cleared first). Returns false, with the uncoded
+// character in `missing`, when some character has no code.
+bool EncodeInto(const CharacterTable& table, std::string_view word, std::vector<std::string>& out,
+                std::string_view& missing, std::size_t& combinations) {
+    out.clear();
+    combinations = 0;
+    // Walk the characters: only the first three and the last are needed for
+    // the code, but every one must be coded.
+    const std::vector<std::string>* first[3] = {nullptr, nullptr, nullptr};
+    const std::vector<std::string>* last = nullptr;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < word.size();) {
+        const std::size_t w = CharWidthAt(word, i);
+        std::string_view c = word.substr(i, w);
+        const std::vector<std::string>* codes = table.fullCodes(c);
+        if (!codes) {
+            missing = c;
+            return false;
+        }
+        if (n < 3) first[n] = codes;
+        last = codes;
+        ++n;
+        i += w;
+    }
+    if (n == 0) {
+        missing = {};
+        return false;
+    }
+    Take take[4];
+    const std::size_t parts = RuleFor(n, take);
+    const std::vector<std::string>* sets[4];
+    for (std::size_t p = 0; p < parts; ++p) sets[p] = take[p].index < 3 ? first[take[p].index] : last;
+
+    // The usual case: one full code per character.
+    bool single = true;
+    for (std::size_t p = 0; p < parts; ++p) single = single && sets[p]->size() == 1;
+    if (single) {
+        std::string code;
+        code.reserve(8);
+        for (std::size_t p = 0; p < parts; ++p) code.append(Keys(sets[p]->front(), take[p].keys));
+        out.push_back(std::move(code));
+        combinations = 1;
+        return true;
+    }
+
+    // Several full codes: the distinct keys each part can take, in table
+    // order, then every combination, the first part varying slowest.
+    std::vector<std::string_view> choices[4];
+    for (std::size_t p = 0; p < parts; ++p) {
+        for (const auto& code : *sets[p]) {
+            std::string_view k = Keys(code, take[p].keys);
+            if (std::find(choices[p].begin(), choices[p].end(), k) == choices[p].end()) choices[p].push_back(k);
+        }
+    }
+    std::size_t total = 1;
+    for (std::size_t p = 0; p < parts; ++p) {
+        const std::size_t m = choices[p].size();
+        total = (total != kSaturated && total <= kSaturated / m) ? total * m : kSaturated;
+    }
+    combinations = total;
+    std::size_t pick[4] = {0, 0, 0, 0};
+    for (;;) {
+        std::string code;
+        // A character's full codes all have one length, so distinct choices
+        // spell distinct codes.
+        for (std::size_t p = 0; p < parts; ++p) code.append(choices[p][pick[p]]);
+        out.push_back(std::move(code));
+        if (out.size() == kMaxCodesPerWord) break;
+        std::size_t p = parts;
+        while (p > 0) {
+            --p;
+            if (++pick[p] < choices[p].size()) break;
+            pick[p] = 0;
+            if (p == 0) return true;
+        }
+    }
+    return true;
+}
+
+// The code-word pairs already given, as indices into the entries, in an open
+// addressing table: a million pairs without a string allocation each.
+class PairIndex {
+public:
+    explicit PairIndex(const std::vector<EncodedEntry>& entries) : entries_(entries) { grow(1024); }
+
+    // True when the pair is new; it is then expected to be appended as entry
+    // number entries.size() by the caller.
+    bool insert(std::string_view code, std::string_view word) {
+        if ((used_ + 1) * 2 > slots_.size()) grow(slots_.size() * 2);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = Hash(code, word) & mask;; i = (i + 1) & mask) {
+            const uint32_t s = slots_[i];
+            if (s == kEmpty) {
+                slots_[i] = static_cast<uint32_t>(entries_.size());
+                ++used_;
+                return true;
+            }
+            if (entries_[s].code == code && entries_[s].word == word) return false;
+        }
+    }
+
+private:
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    static std::size_t Hash(std::string_view code, std::string_view word) {
+        uint64_t h = 1469598103934665603ull;  // FNV-1a
+        for (unsigned char c : code) h = (h ^ c) * 1099511628211ull;
+        h = (h ^ 0xFF) * 1099511628211ull;
+        for (unsigned char c : word) h = (h ^ c) * 1099511628211ull;
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+    void grow(std::size_t size) {
+        slots_.assign(size, kEmpty);
+        const std::size_t mask = size - 1;
+        for (std::size_t e = 0; e < entries_.size(); ++e) {
+            std::size_t i = Hash(entries_[e].code, entries_[e].word) & mask;
+            while (slots_[i] != kEmpty) i = (i + 1) & mask;
+            slots_[i] = static_cast<uint32_t>(e);
+        }
+    }
+    const std::vector<EncodedEntry>& entries_;
+    std::vector<uint32_t> slots_;
+    std::size_t used_ = 0;
+};
+
+}  // namespace
+
+WordCodes EncodeWord(const CharacterTable& table, std::string_view word) {
+    WordCodes r;
+    std::string_view missing;
+    r.coded = EncodeInto(table, word, r.codes, missing, r.combinations);
+    if (!r.coded) r.missing = std::string(missing);
+    return r;
+}
+
+EncodeResult EncodeWordList(const CharacterTable& table, std::string_view text) {
+    EncodeResult result;
+    text = UpToNul(text);
+    {
+        // One entry per line is the usual case.
+        std::size_t lines = 1;
+        for (char c : text) lines += (c == '\n');
+        result.entries.reserve(lines);
+    }
+    PairIndex seen(result.entries);
+    std::vector<std::string> codes;
+    std::size_t lineNo = 0;
+    const std::size_t n = text.size();
+    std::size_t pos = 0;
+    while (pos < n) {
+        // One line, ended by CR LF, CR or LF.
+        std::size_t end = pos;
+        while (end < n && text[end] != '\r' && text[end] != '\n') ++end;
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end;
+        if (pos < n && text[pos] == '\r') ++pos;
+        if (pos < n && text[pos] == '\n') ++pos;
+        ++lineNo;
+
+        std::optional<std::string> weight;
+        const std::size_t tab = line.find('\t');
+        std::string_view word = line;
+        if (tab != std::string_view::npos) {
+            word = line.substr(0, tab);
+            std::string_view w = TrimBlanks(line.substr(tab + 1));
+            if (!w.empty()) weight = std::string(w);
+        }
+        word = TrimBlanks(word);
+        if (word.empty()) continue;
+
+        std::string_view missing;
+        std::size_t combinations = 0;
+        if (!EncodeInto(table, word, codes, missing, combinations)) {
+            result.leftOut.push_back({lineNo, std::string(word), std::string(missing), 0});
+            continue;
+        }
+        if (combinations > codes.size()) result.capped.push_back({lineNo, std::string(word), {}, combinations});
+        for (auto& code : codes) {
+            if (!seen.insert(code, word)) continue;
+            result.entries.push_back({std::move(code), std::string(word), weight, lineNo});
+        }
+    }
+    return result;
+}
+
+namespace {
+
+TextArena EntryLines(const std::vector<EncodedEntry>& entries) {
+    TextArena arena;
+    std::size_t bytes = 0;
+    for (const auto& e : entries) bytes += e.code.size() + 1 + e.word.size();
+    arena.bytes.reserve(bytes);
+    arena.begin.reserve(entries.size() + 1);
+    for (const auto& e : entries) {
+        arena.bytes += e.code;
+        arena.bytes += ' ';
+        arena.bytes += e.word;
+        arena.endText();
+    }
+    return arena;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> ExpansionOrder(const std::vector<EncodedEntry>& entries) {
+    return SortedOrder(EntryLines(entries));
+}
+
+std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool group) {
+    const TextArena lines = EntryLines(entries);
+    std::string joined;
+    joined.reserve(lines.bytes.size() + 2 * lines.size());
+    for (std::uint32_t i : SortedOrder(lines)) {
+        if (!joined.empty()) joined += "\r\n";
+        joined.append(lines[i]);
+    }
+    // Entry lines start with their (non-empty) code, so only the trimming at
+    // the very end can matter, for a word that ends in a blank.
+    std::string text = TrimText(joined);
+    return group ? GroupEqualCodes(text) : text;
+}
+
+MergePlan PlanMerge(const std::vector<MergeLine>& lines, const std::vector<EncodedEntry>& entries) {
+    MergePlan plan;
+    plan.after.resize(lines.size());
+
+    // Existing pairs, the last line of each code, and whether the codes stand
+    // in byte order.
+    std::unordered_set<std::string> pairs;
+    std::unordered_map<std::string_view, std::size_t> lastLine;
+    std::size_t lastCodeLine = lines.size();
+    bool inOrder = true;
+    std::string_view previous;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const MergeLine& l = lines[i];
+        if (l.code.empty()) continue;
+        if (lastCodeLine != lines.size() && l.code < previous) inOrder = false;
+        previous = l.code;
+        lastCodeLine = i;
+        lastLine[l.code] = i;
+        for (const auto& w : l.words) pairs.insert(PairKey(l.code, w));
+    }
+    const std::size_t end = lastCodeLine == lines.size() ? lines.size() : lastCodeLine + 1;
+
+    std::unordered_map<std::string_view, std::size_t> fresh;  // code → index in newCodes
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const EncodedEntry& e = entries[k];
+        if (e.code.empty() || e.word.empty()) continue;
+        if (!pairs.insert(PairKey(e.code, e.word)).second) continue;
+        ++plan.added;
+        if (auto it = lastLine.find(e.code); it != lastLine.end()) {
+            plan.after[it->second].push_back(k);
+            continue;
+        }
+        auto [it, isNew] = fresh.try_emplace(e.code, plan.newCodes.size());
+        if (isNew) plan.newCodes.push_back({end, {}});
+        plan.newCodes[it->second].entries.push_back(k);
+    }
+    std::sort(plan.newCodes.begin(), plan.newCodes.end(), [&](const MergePlan::NewCode& a, const MergePlan::NewCode& b) {
+        return entries[a.entries.front()].code < entries[b.entries.front()].code;
+    });
+    if (inOrder) {
+        // Each new code before the first line whose code is greater.
+        std::size_t i = 0;
+        for (auto& nc : plan.newCodes) {
+            const std::string& code = entries[nc.entries.front()].code;
+            while (i < end && (lines[i].code.empty() || !(code < lines[i].code))) ++i;
+            nc.beforeLine = i;
+        }
+    }
+    return plan;
+}
+
+namespace {
+
+// A table's lines with their own line breaks (CR LF, CR, LF or none).
+struct RawLine {
+    std::string_view text, lineBreak;
+};
+
+std::vector<RawLine> CutRawLines(std::string_view text) {
+    std::vector<RawLine> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = pos;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+        std::size_t next = end;
+        if (next < text.size() && text[next] == '\r') ++next;
+        if (next < text.size() && text[next] == '\n') ++next;
+        lines.push_back({text.substr(pos, end - pos), text.substr(end, next - end)});
+        pos = next;
+    }
+    return lines;
+}
+
+}  // namespace
+
+void TableWriter::line(std::string_view text, std::string_view lineBreak) {
+    if (owed_) out_.append(defaultBreak_);
+    out_.append(text);
+    out_.append(lineBreak);
+    owed_ = lineBreak.empty();
+}
+
+void TableWriter::insert(std::string_view text) {
+    if (owed_) {
+        // After a last line without a break: the text still ends without one.
+        out_.append(defaultBreak_);
+        out_.append(text);
+    } else {
+        out_.append(text);
+        out_.append(defaultBreak_);
+    }
+}
+
+std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<EncodedEntry>& entries,
+                                std::size_t* added) {
+    tableText = UpToNul(tableText);
+    std::vector<RawLine> raw = CutRawLines(tableText);
+    std::vector<MergeLine> lines(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        LineList tokens = SplitTokens(raw[i].text);
+        if (tokens.empty()) continue;
+        auto& t = tokens.lines();
+        lines[i].code = std::move(t[0]);
+        lines[i].words.assign(std::make_move_iterator(t.begin() + 1), std::make_move_iterator(t.end()));
+    }
+    MergePlan plan = PlanMerge(lines, entries);
+    if (added) *added = plan.added;
+
+    std::string_view defaultBreak = "\r\n";
+    for (const auto& r : raw)
+        if (!r.lineBreak.empty()) {
+            defaultBreak = r.lineBreak;
+            break;
+        }
+    TableWriter w(defaultBreak);
+    auto groupLine = [&](const std::vector<std::size_t>& ks) {
+        std::string l = AsToken(entries[ks.front()].code);
+        for (std::size_t k : ks) l += ' ' + AsToken(entries[k].word);
+        return l;
+    };
+    std::size_t nc = 0;
+    for (std::size_t i = 0; i <= raw.size(); ++i) {
+        while (nc < plan.newCodes.size() && plan.newCodes[nc].beforeLine == i) w.insert(groupLine(plan.newCodes[nc++].entries));
+        if (i == raw.size()) break;
+        if (plan.after[i].empty()) {
+            w.line(raw[i].text, raw[i].lineBreak);
+        } else {
+            std::string l = TrimRightText(raw[i].text);
+            for (std::size_t k : plan.after[i]) l += ' ' + AsToken(entries[k].word);
+            w.line(l, raw[i].lineBreak);
+        }
+    }
+    return w.take();
+}
+
+}  // namespace zelmora
