@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test run bench package clean
 
 all: build
 
@@ -26,6 +26,10 @@ run: build
 
 bench: build
 	@scripts/bench
+
+# The Debian package zelmora_<version>_<arch>.deb in $(BUILD)/ (cpack).
+package: build
+	@cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD)
