@@ -6,7 +6,9 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zelmora)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Zelmora developers")
-set(CPACK_PACKAGE_CONTACT "Zelmora developers <dev@zelmora.local>")
+set(ZELMORA_MAINTAINER "Zelmora developers <dev@zelmora.local>"
+    CACHE STRING "Maintainer field of the Debian package: Name <address>")
+set(CPACK_PACKAGE_CONTACT "${ZELMORA_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Wubi-86 code table tool: shortest, full and duplicate codes")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -16,6 +18,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/PackageTools.cmake)
 # The window looks for a Chinese font and opens a folder window after an
 # export; neither is a library it links.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-zenhei | fonts-noto-cjk, xdg-utils")
