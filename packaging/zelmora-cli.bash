@@ -25,10 +25,12 @@ _zelmora_cli_value()
 {
     local command=$1 option=$2
     case $option in
-        --encoding | --table-encoding) echo "values auto gbk gb18030 utf-8 utf-16le utf-16be" ;;
+        # What is written has no "auto"; what is read (--encoding,
+        # --table-encoding and the like) has.
         --output-encoding) echo "values gbk gb18030 utf-8 utf-16le utf-16be" ;;
-        --format | --table-format) echo "values auto plain rime libime fcitx4 ibus yong" ;;
         --output-format) echo "values plain rime libime fcitx4 ibus yong" ;;
+        --encoding | --*-encoding) echo "values auto gbk gb18030 utf-8 utf-16le utf-16be" ;;
+        --format | --*-format) echo "values auto plain rime libime fcitx4 ibus yong" ;;
         --source | --entries | --table | --merge) echo "file" ;;
         --out) if [[ $command == encode ]]; then echo "file"; else echo "dir"; fi ;;
     esac

@@ -43,7 +43,8 @@ class Loading(unittest.TestCase):
 
 class Commands(unittest.TestCase):
     def test_every_command_and_only_those(self):
-        self.assertEqual(sorted(complete("zelmora-cli", "")), sorted(subcommands(ARGS.cli)))
+        self.assertEqual(sorted(complete("zelmora-cli", "")), sorted(subcommands(ARGS.cli)),
+                         "_zelmora_cli_commands in packaging/zelmora-cli.bash lists the commands")
 
     def test_prefix(self):
         expected = [c for c in subcommands(ARGS.cli) if c.startswith("con")]
@@ -60,7 +61,8 @@ class Options(unittest.TestCase):
         for command in subcommands(ARGS.cli):
             with self.subTest(command=command):
                 self.assertEqual(sorted(complete("zelmora-cli", command, "--")),
-                                 sorted(options(ARGS.cli, command)))
+                                 sorted(options(ARGS.cli, command)),
+                                 "_zelmora_cli_options in packaging/zelmora-cli.bash lists each command's options")
 
     def test_options_given_are_not_offered_again(self):
         offered = complete("zelmora-cli", "check", "--no-stream", "--encoding=gbk", "--")
@@ -95,7 +97,8 @@ class Values(unittest.TestCase):
                     continue
                 checked += 1
                 with self.subTest(command=command, option=option):
-                    self.assertEqual(sorted(complete("zelmora-cli", command, option, "")), expected)
+                    self.assertEqual(sorted(complete("zelmora-cli", command, option, "")), expected,
+                                     "_zelmora_cli_value in packaging/zelmora-cli.bash gives the values")
         self.assertGreater(checked, 20)
 
     def test_output_format_leaves_out_auto(self):

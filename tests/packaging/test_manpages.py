@@ -105,7 +105,9 @@ class CliPage(unittest.TestCase):
         self.commands = blocks(self.roff, "COMMANDS")
 
     def test_every_command_has_its_subsection_and_no_other(self):
-        self.assertEqual(sorted(self.commands), sorted(subcommands(ARGS.cli)))
+        self.assertEqual(sorted(self.commands), sorted(subcommands(ARGS.cli)),
+                         "each command of zelmora-cli --help needs its '.SS COMMAND' under COMMANDS "
+                         "in packaging/zelmora-cli.1.in")
 
     def test_each_command_names_all_its_options(self):
         for command in subcommands(ARGS.cli):
@@ -114,7 +116,8 @@ class CliPage(unittest.TestCase):
                 if option == "--help":
                     continue
                 with self.subTest(command=command, option=option):
-                    self.assertRegex(text, r"(?<![\w-])" + re.escape(option) + r"(?![\w-])")
+                    self.assertRegex(text, r"(?<![\w-])" + re.escape(option) + r"(?![\w-])",
+                                     f"name {option} in the synopsis of '.SS {command}' in packaging/zelmora-cli.1.in")
 
     def test_every_option_is_described(self):
         described = set()
@@ -125,7 +128,8 @@ class CliPage(unittest.TestCase):
         for command in subcommands(ARGS.cli):
             for option in options(ARGS.cli, command):
                 with self.subTest(option=option):
-                    self.assertIn(option, described)
+                    self.assertIn(option, described,
+                                  "describe it in a tagged paragraph (.TP, then .B or .BI) in packaging/zelmora-cli.1.in")
 
     def test_result_files_of_run(self):
         section = plain(section_text(self.roff, "RESULT FILES"))
@@ -173,7 +177,7 @@ class WindowPage(unittest.TestCase):
         text = rendered("zelmora").stdout.decode()
         for caption in captions:
             with self.subTest(caption=caption):
-                self.assertIn(caption, text)
+                self.assertIn(caption, text, "describe the menu command or tab in packaging/zelmora.1.in")
 
 
 if __name__ == "__main__":
