@@ -55,18 +55,18 @@ const std::string& Table(std::size_t n) {
     return n == 100000 ? t100k : t1m;
 }
 const std::string& Entries(std::size_t n) {
-    static std::string e100k = ExpandToEntryLines(Table(100000)), e1m = ExpandToEntryLines(Table(1000000));
+    static std::string e100k = ExpandToEntryLines(Table(100000), TextEncoding::Gbk), e1m = ExpandToEntryLines(Table(1000000), TextEncoding::Gbk);
     return n == 100000 ? e100k : e1m;
 }
 
 void BM_Expand(benchmark::State& s) {
     const std::string& t = Table(static_cast<std::size_t>(s.range(0)));
-    for (auto _ : s) benchmark::DoNotOptimize(ExpandToEntryLines(t));
+    for (auto _ : s) benchmark::DoNotOptimize(ExpandToEntryLines(t, TextEncoding::Gbk));
     s.SetBytesProcessed(static_cast<int64_t>(s.iterations() * t.size()));
 }
 void BM_SortKeys(benchmark::State& s) {
     LineList lines = SplitLines(Entries(static_cast<std::size_t>(s.range(0))));
-    for (auto _ : s) benchmark::DoNotOptimize(MakeSortKeys(lines.lines()));
+    for (auto _ : s) benchmark::DoNotOptimize(MakeSortKeys(lines.lines(), TextEncoding::Gbk));
 }
 void BM_Group(benchmark::State& s) {
     for (auto _ : s) benchmark::DoNotOptimize(GroupEqualCodes(Entries(static_cast<std::size_t>(s.range(0)))));
@@ -75,17 +75,17 @@ void BM_Classify(benchmark::State& s) {
     for (auto _ : s) benchmark::DoNotOptimize(ClassifyByCodeLength(Entries(static_cast<std::size_t>(s.range(0)))));
 }
 void BM_Duplicates(benchmark::State& s) {
-    for (auto _ : s) benchmark::DoNotOptimize(ExtractDuplicateCodes(Table(static_cast<std::size_t>(s.range(0)))));
+    for (auto _ : s) benchmark::DoNotOptimize(ExtractDuplicateCodes(Table(static_cast<std::size_t>(s.range(0))), TextEncoding::Gbk));
 }
 void BM_FullCodes(benchmark::State& s) {
-    for (auto _ : s) benchmark::DoNotOptimize(ExtractFullCodes(Entries(static_cast<std::size_t>(s.range(0)))));
+    for (auto _ : s) benchmark::DoNotOptimize(ExtractFullCodes(Entries(static_cast<std::size_t>(s.range(0))), TextEncoding::Gbk));
 }
 void BM_Shortest(benchmark::State& s) {
-    for (auto _ : s) benchmark::DoNotOptimize(ExtractShortestCodes(Entries(static_cast<std::size_t>(s.range(0)))));
+    for (auto _ : s) benchmark::DoNotOptimize(ExtractShortestCodes(Entries(static_cast<std::size_t>(s.range(0))), TextEncoding::Gbk));
 }
 void BM_Relation(benchmark::State& s) {
     const std::size_t n = static_cast<std::size_t>(s.range(0));
-    for (auto _ : s) benchmark::DoNotOptimize(RelateShortAndFullCodes(Entries(n), Table(n)));
+    for (auto _ : s) benchmark::DoNotOptimize(RelateShortAndFullCodes(Entries(n), Table(n), TextEncoding::Gbk));
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ void BM_FormatEncodedEntries(benchmark::State& state) {
     const CharacterTable table = BuildCharacterTable(BuiltinText());
     const EncodeResult r = EncodeWordList(table, MakeWordList(count, 10));
     for (auto _ : state) {
-        std::string text = FormatEncodedEntries(r.entries, false);
+        std::string text = FormatEncodedEntries(r.entries, false, TextEncoding::Gbk);
         benchmark::DoNotOptimize(text.data());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * r.entries.size()));

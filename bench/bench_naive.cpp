@@ -50,7 +50,7 @@ void BM_LiteralSteps20k(benchmark::State& s) {
     }
 }
 void BM_Fast20k(benchmark::State& s) {
-    for (auto _ : s) benchmark::DoNotOptimize(zelmora::RunPipeline(Table(), std::nullopt));
+    for (auto _ : s) benchmark::DoNotOptimize(zelmora::RunPipeline(Table(), std::nullopt, zelmora::TextEncoding::Gbk));
 }
 
 }  // namespace

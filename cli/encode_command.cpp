@@ -8,7 +8,7 @@
 
 #include "cli/commands.h"
 #include "formats/files.h"
-#include "core/collation.h"
+#include "core/text_encoding.h"
 #include "core/failure.h"
 #include "formats/table_io.h"
 #include "resources/resources.h"
@@ -40,8 +40,6 @@ Encoding EncodingOption(const std::string& name) {
 Format FormatOption(const std::string& name) { return name.empty() ? Format::Auto : formats::ParseFormat(name); }
 
 bool IsUnicode(Encoding e) { return e == Encoding::Utf8 || e == Encoding::Utf16le || e == Encoding::Utf16be; }
-// How GB18030 bytes held inside are decoded: as GBK only for text read as GBK.
-Encoding TextEncodingFor(Encoding e) { return e == Encoding::Gbk ? Encoding::Gbk : Encoding::Gb18030; }
 
 TableDocument ReadTableFile(const std::string& path, const EncodeOptions& o) {
     return formats::ReadTable(ReadInput(path), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat));
@@ -66,7 +64,7 @@ CharacterTable LoadCharacterTable(const EncodeOptions& o) {
 struct Output {
     std::string bytes;
     Encoding encoding = Encoding::Gb18030;
-    Encoding textEncoding = Encoding::Gb18030;
+    TextEncoding textEncoding = TextEncoding::Gb18030;
 };
 
 // The table's lines as a merge sees them, for a document read by the formats library.
@@ -139,7 +137,7 @@ Output MergeOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entr
                                                    : MergeIntoDocument(doc, entries, added);
     Output out;
     out.encoding = doc.encoding;
-    out.textEncoding = TextEncodingFor(doc.encoding);
+    out.textEncoding = doc.textEncoding();
     out.bytes = formats::EncodeText(text, doc.encoding, doc.hadBom, out.textEncoding);
     return out;
 }
@@ -155,22 +153,24 @@ std::string TableName(const std::string& path) {
     return name.empty() ? "zelmora" : name;
 }
 
-Output EntryOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entries, const formats::DecodedText& list) {
+// `sortEncoding`: how the new entries are sorted.
+Output EntryOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entries, const formats::DecodedText& list,
+                   TextEncoding sortEncoding) {
     Output out;
     out.encoding = EncodingOption(o.outputEncoding);
     if (out.encoding == Encoding::Auto) out.encoding = list.encoding;
-    out.textEncoding = TextEncodingFor(list.encoding);
+    out.textEncoding = formats::TextEncodingOf(list.encoding);
     const bool bom = list.hadBom && IsUnicode(out.encoding);
     Format format = FormatOption(o.outputFormat);
     if (format == Format::Auto) format = Format::Plain;
     if (format == Format::Plain) {
-        out.bytes = formats::EncodeText(FormatEncodedEntries(entries, o.group), out.encoding, bom, out.textEncoding);
+        out.bytes = formats::EncodeText(FormatEncodedEntries(entries, o.group, sortEncoding), out.encoding, bom, out.textEncoding);
         return out;
     }
     if (o.group) throw Failure("--group writes plain group lines; it can't be combined with --output-format " + o.outputFormat);
     std::vector<TableEntry> sorted;
     sorted.reserve(entries.size());
-    for (std::uint32_t i : ExpansionOrder(entries)) sorted.push_back(AsTableEntry(entries[i]));
+    for (std::uint32_t i : ExpansionOrder(entries, sortEncoding)) sorted.push_back(AsTableEntry(entries[i]));
     formats::WriteOptions w;
     w.format = format;
     w.encoding = out.encoding;
@@ -208,10 +208,12 @@ void RunEncode(const EncodeOptions& o) {
     const Encoding listEncoding = EncodingOption(o.encoding);
     formats::DecodedText list = formats::DecodeText(ReadInput(o.words), listEncoding);
     // Words read from Unicode (or given as GB18030) may hold four-byte
-    // characters: sort them as GB18030. GBK word lists sort as the window does.
-    if (IsUnicode(list.encoding) || listEncoding == Encoding::Gb18030) SetTextEncoding(TextEncoding::Gb18030);
+    // characters: sort them as GB18030. GBK word lists (and lists in no
+    // Unicode encoding, found by detection) sort as the window does.
+    const TextEncoding sortEncoding =
+        IsUnicode(list.encoding) || listEncoding == Encoding::Gb18030 ? TextEncoding::Gb18030 : TextEncoding::Gbk;
     EncodeResult r = EncodeWordList(table, list.text);
-    Output out = o.merge.empty() ? EntryOutput(o, r.entries, list) : MergeOutput(o, r.entries);
+    Output out = o.merge.empty() ? EntryOutput(o, r.entries, list, sortEncoding) : MergeOutput(o, r.entries);
     if (o.out.empty())
         WriteStdout(out.bytes);
     else

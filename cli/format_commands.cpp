@@ -17,7 +17,6 @@
 #include "formats/files.h"
 #include "cli/format_options.h"
 #include "cli/progress.h"
-#include "core/collation.h"
 #include "core/failure.h"
 #include "formats/table_stream.h"
 
@@ -440,9 +439,7 @@ void AddFormatOptions(CLI::App* cmd, FormatOptions& o, bool input, bool output, 
 TableDocument LoadTable(std::string_view bytes, const FormatOptions& o) {
     Encoding e = o.encoding.empty() ? Encoding::Auto : formats::ParseEncoding(o.encoding);
     Format f = o.format.empty() ? Format::Auto : formats::ParseFormat(o.format);
-    TableDocument doc = formats::ReadTable(bytes, e, f);
-    SetTextEncoding(doc.encoding == Encoding::Gbk ? TextEncoding::Gbk : TextEncoding::Gb18030);
-    return doc;
+    return formats::ReadTable(bytes, e, f);
 }
 
 OutputSettings ResolveOutput(const FormatOptions& o, const TableDocument& input, Format fallback) {
@@ -458,7 +455,7 @@ OutputSettings ResolveOutput(const FormatOptions& o, Encoding inputEncoding, boo
     if (w.format == Format::Auto) w.format = fallback;
     w.bom = o.bom || (inputHadBom && (IsUnicode(w.encoding) || w.encoding == inputEncoding));
     if (w.encoding == Encoding::Gbk) w.bom = false;  // GBK has none
-    w.textEncoding = inputEncoding == Encoding::Gbk ? Encoding::Gbk : Encoding::Gb18030;
+    w.textEncoding = formats::TextEncodingOf(inputEncoding);
     s.extension = w.format == Format::Rime ? ".dict.yaml" : ".txt";
     return s;
 }

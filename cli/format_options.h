@@ -22,8 +22,8 @@ struct FormatOptions {
 // (output). `outputFormatDefault` names the default output format in the help.
 void AddFormatOptions(CLI::App* cmd, FormatOptions& o, bool input, bool output, const char* outputFormatDefault);
 
-// Reads a table with the options (auto when not given) and sets the text
-// encoding of the collation to that of the table.
+// Reads a table with the options (auto when not given). The document knows
+// how its text is to be read (`textEncoding()`).
 formats::TableDocument LoadTable(std::string_view bytes, const FormatOptions& o);
 
 // Where and how results are written.

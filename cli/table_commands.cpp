@@ -9,6 +9,7 @@
 #include "cli/format_options.h"
 #include "cli/progress.h"
 #include "core/failure.h"
+#include "core/text_encoding.h"
 #include "resources/resources.h"
 #include "transform/expand.h"
 #include "transform/pipeline.h"
@@ -75,7 +76,8 @@ void RunAndWriteFormats(const SourceOptions& o, const std::vector<Derivation>& w
         formats::Encoding e = o.formats.encoding.empty() ? formats::Encoding::Auto : formats::ParseEncoding(o.formats.encoding);
         entries = formats::DecodeText(ReadInput(o.entries), e).text;
     }
-    PipelineResult r = RunDerivations(source, entries, which, [&](const char* s) { progress->step(s); });
+    PipelineResult r =
+        RunDerivations(source, entries, which, doc.textEncoding(), [&](const char* s) { progress->step(s); });
     progress->step("converting");
     OutputSettings settings = ResolveOutput(o.formats, doc, formats::Format::Plain);
     ResultWriter writer(settings, doc);
@@ -103,7 +105,9 @@ void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, b
     std::optional<std::string> entries;
     if (!o.entries.empty()) entries = ReadInput(o.entries);
     auto progress = std::make_unique<Progress>();
-    PipelineResult r = RunDerivations(source, entries, which, [&](const char* s) { progress->step(s); });
+    // Without format options the table is GBK, as the window reads it.
+    PipelineResult r =
+        RunDerivations(source, entries, which, TextEncoding::Gbk, [&](const char* s) { progress->step(s); });
     progress->step("writing");
     EnsureDirectory(o.out);
     for (const auto& [hint, text] : r.outputs) {
@@ -134,12 +138,12 @@ void AddTableCommands(CLI::App& app) {
                 o.builtin = *builtin;
                 o.formats = *fo;
                 formats::TableDocument doc = LoadSource(o);
-                std::string entries = ExpandToEntryLines(formats::ToGroupLines(doc));
+                std::string entries = ExpandToEntryLines(formats::ToGroupLines(doc), doc.textEncoding());
                 WriteStdout(ResultWriter(ResolveOutput(*fo, doc, formats::Format::Plain), doc).encode(entries, "一字一行").bytes);
                 return;
             }
             std::string text = *builtin ? OpenBuiltinTable().readAll() : ReadInput(*file);
-            WriteStdout(ExpandToEntryLines(text));
+            WriteStdout(ExpandToEntryLines(text, TextEncoding::Gbk));
         });
     }
     // builtin

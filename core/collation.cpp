@@ -3,7 +3,6 @@
 #include <unicode/ucnv.h>
 #include <unicode/ucol.h>
 
-#include <atomic>
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -16,55 +15,52 @@ namespace zelmora {
 
 namespace {
 
-std::atomic<int> g_textEncoding{static_cast<int>(TextEncoding::Gbk)};
-
-const char* ConverterName(int encoding) {
-    return encoding == static_cast<int>(TextEncoding::Gb18030) ? "gb18030" : "windows-936";
+const char* ConverterName(TextEncoding encoding) {
+    return encoding == TextEncoding::Gb18030 ? "gb18030" : "windows-936";
 }
 
+// ICU's collators may be shared for their const functions, but converters
+// keep conversion state and may not: each thread opens its own set, once, with
+// one converter per encoding. The collator works on UTF-16 and is the same
+// for both encodings.
 struct IcuServices {
     UCollator* collator = nullptr;
-    UConverter* converter = nullptr;
-    int encoding = static_cast<int>(TextEncoding::Gbk);
+    UConverter* converters[2] = {nullptr, nullptr};
 
     IcuServices() {
         UErrorCode status = U_ZERO_ERROR;
         collator = ucol_open("zh", &status);
         if (U_FAILURE(status)) throw Failure(std::string("Cannot open collation \"zh\": ") + u_errorName(status));
         ucol_setStrength(collator, UCOL_SECONDARY);
-        openConverter(g_textEncoding.load(std::memory_order_relaxed));
     }
     ~IcuServices() {
         ucol_close(collator);
-        ucnv_close(converter);
+        for (UConverter* c : converters)
+            if (c) ucnv_close(c);
     }
-    void openConverter(int wanted) {
-        UErrorCode status = U_ZERO_ERROR;
-        UConverter* cnv = ucnv_open(ConverterName(wanted), &status);
-        if (U_FAILURE(status))
-            throw Failure(std::string("Cannot open converter \"") + ConverterName(wanted) + "\": " + u_errorName(status));
-        if (converter) ucnv_close(converter);
-        converter = cnv;
-        encoding = wanted;
+    IcuServices(const IcuServices&) = delete;
+    IcuServices& operator=(const IcuServices&) = delete;
+
+    UConverter* converter(TextEncoding encoding) {
+        UConverter*& c = converters[encoding == TextEncoding::Gb18030 ? 1 : 0];
+        if (!c) {
+            UErrorCode status = U_ZERO_ERROR;
+            c = ucnv_open(ConverterName(encoding), &status);
+            if (U_FAILURE(status))
+                throw Failure(std::string("Cannot open converter \"") + ConverterName(encoding) + "\": " +
+                              u_errorName(status));
+        }
+        return c;
     }
 };
 
-// One set per thread: ICU converters and collators are not shareable.
 IcuServices& Services() {
     thread_local IcuServices services;
     return services;
 }
 
-// The thread's converter for the current text encoding, reopened after a switch.
-UConverter* Converter() {
-    IcuServices& s = Services();
-    int wanted = g_textEncoding.load(std::memory_order_relaxed);
-    if (s.encoding != wanted) s.openConverter(wanted);
-    return s.converter;
-}
-
-void DecodeInto(std::string_view text, std::u16string& out) {
-    UConverter* cnv = Converter();
+void DecodeInto(std::string_view text, TextEncoding encoding, std::u16string& out) {
+    UConverter* cnv = Services().converter(encoding);
     out.resize(text.size() + 1);
     UErrorCode status = U_ZERO_ERROR;
     int32_t n = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
@@ -95,14 +91,14 @@ void SortKeyInto(const std::u16string& u, std::string& out, std::size_t at) {
 
 }  // namespace
 
-std::u16string DecodeGbk(std::string_view text) {
+std::u16string ToUtf16(std::string_view text, TextEncoding encoding) {
     std::u16string u;
-    DecodeInto(text, u);
+    DecodeInto(text, encoding, u);
     return u;
 }
 
-long long DoubleByteCharCount(std::string_view text) {
-    if (g_textEncoding.load(std::memory_order_relaxed) == static_cast<int>(TextEncoding::Gb18030)) {
+long long DoubleByteCharCount(std::string_view text, TextEncoding encoding) {
+    if (encoding == TextEncoding::Gb18030) {
         // A four-byte character is one character, not the two or three that
         // the byte-length difference would make of it.
         long long n = 0;
@@ -119,28 +115,20 @@ long long DoubleByteCharCount(std::string_view text) {
         }
         return n;
     }
-    return static_cast<long long>(text.size()) - static_cast<long long>(DecodeGbk(text).size());
+    return static_cast<long long>(text.size()) - static_cast<long long>(ToUtf16(text, encoding).size());
 }
 
-void SetTextEncoding(TextEncoding encoding) {
-    g_textEncoding.store(static_cast<int>(encoding), std::memory_order_relaxed);
-}
-
-TextEncoding CurrentTextEncoding() {
-    return static_cast<TextEncoding>(g_textEncoding.load(std::memory_order_relaxed));
-}
-
-int CompareLines(std::string_view a, std::string_view b) {
+int CompareLines(std::string_view a, std::string_view b, TextEncoding encoding) {
     if (a == b) return 0;
-    std::u16string ua = DecodeGbk(a), ub = DecodeGbk(b);
+    std::u16string ua = ToUtf16(a, encoding), ub = ToUtf16(b, encoding);
     UCollationResult r = ucol_strcoll(Services().collator, reinterpret_cast<const UChar*>(ua.data()),
                                       static_cast<int32_t>(ua.size()), reinterpret_cast<const UChar*>(ub.data()),
                                       static_cast<int32_t>(ub.size()));
     return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
 }
 
-std::string SortKey(std::string_view text) {
-    std::u16string u = DecodeGbk(text);
+std::string SortKey(std::string_view text, TextEncoding encoding) {
+    std::u16string u = ToUtf16(text, encoding);
     std::string key(u.size() * 4 + 16, '\0');
     SortKeyInto(u, key, 0);
     return key;
@@ -150,13 +138,13 @@ namespace {
 
 // Keys for texts[begin, end) into one arena.
 template <typename Texts>
-void AppendSortKeys(const Texts& texts, std::size_t begin, std::size_t end, SortKeys& keys) {
+void AppendSortKeys(const Texts& texts, TextEncoding encoding, std::size_t begin, std::size_t end, SortKeys& keys) {
     std::u16string u;
     std::size_t guess = 0;
     for (std::size_t i = begin; i < end; ++i) guess += texts[i].size() * 3 + 8;
     keys.bytes.reserve(keys.bytes.size() + guess);
     for (std::size_t i = begin; i < end; ++i) {
-        DecodeInto(texts[i], u);
+        DecodeInto(texts[i], encoding, u);
         std::size_t at = keys.bytes.size();
         keys.bytes.resize(at + u.size() * 4 + 16);
         SortKeyInto(u, keys.bytes, at);
@@ -169,13 +157,13 @@ void AppendSortKeys(const Texts& texts, std::size_t begin, std::size_t end, Sort
 constexpr std::size_t kParallelKeys = 50000;
 
 template <typename Texts>
-SortKeys MakeKeys(const Texts& texts) {
+SortKeys MakeKeys(const Texts& texts, TextEncoding encoding) {
     SortKeys keys;
     keys.offsets.reserve(texts.size() + 1);
     keys.offsets.push_back(0);
     const std::size_t n = texts.size();
     if (n < kParallelKeys) {
-        AppendSortKeys(texts, 0, n, keys);
+        AppendSortKeys(texts, encoding, 0, n, keys);
         return keys;
     }
     const std::size_t mid = n / 2;
@@ -185,12 +173,12 @@ SortKeys MakeKeys(const Texts& texts) {
     std::exception_ptr failure;
     std::thread worker([&] {
         try {
-            AppendSortKeys(texts, mid, n, second);
+            AppendSortKeys(texts, encoding, mid, n, second);
         } catch (...) {
             failure = std::current_exception();
         }
     });
-    AppendSortKeys(texts, 0, mid, keys);
+    AppendSortKeys(texts, encoding, 0, mid, keys);
     worker.join();
     if (failure) std::rethrow_exception(failure);
     const std::size_t base = keys.bytes.size();
@@ -219,16 +207,20 @@ std::uint64_t BigEndianWord(std::string_view key, std::size_t from) {
 
 }  // namespace
 
-SortKeys MakeSortKeys(const std::vector<std::string>& texts) { return MakeKeys(texts); }
-SortKeys MakeSortKeys(const std::vector<std::string_view>& texts) { return MakeKeys(texts); }
+SortKeys MakeSortKeys(const std::vector<std::string>& texts, TextEncoding encoding) {
+    return MakeKeys(texts, encoding);
+}
+SortKeys MakeSortKeys(const std::vector<std::string_view>& texts, TextEncoding encoding) {
+    return MakeKeys(texts, encoding);
+}
 
 template <typename Texts>
-std::vector<std::uint32_t> SortedOrderOf(const Texts& texts) {
+std::vector<std::uint32_t> SortedOrderOf(const Texts& texts, TextEncoding encoding) {
     const std::size_t n = texts.size();
     std::vector<std::uint32_t> order(n);
     for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(i);
     if (n < 2) return order;
-    const SortKeys keys = MakeKeys(texts);
+    const SortKeys keys = MakeKeys(texts, encoding);
     std::vector<Slot> slots(n);
     for (std::size_t i = 0; i < n; ++i) {
         std::string_view k = keys.at(i);
@@ -254,24 +246,28 @@ std::vector<std::uint32_t> SortedOrderOf(const Texts& texts) {
     return order;
 }
 
-std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts) { return SortedOrderOf(texts); }
-std::vector<std::uint32_t> SortedOrder(const TextArena& texts) { return SortedOrderOf(texts); }
+std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts, TextEncoding encoding) {
+    return SortedOrderOf(texts, encoding);
+}
+std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding encoding) {
+    return SortedOrderOf(texts, encoding);
+}
 
-void SortLines(std::vector<std::string>& lines) {
+void SortLines(std::vector<std::string>& lines, TextEncoding encoding) {
     if (lines.size() < 2) return;
     std::vector<std::string_view> views(lines.begin(), lines.end());
-    std::vector<std::uint32_t> order = SortedOrder(views);
+    std::vector<std::uint32_t> order = SortedOrder(views, encoding);
     std::vector<std::string> sorted;
     sorted.reserve(lines.size());
     for (std::uint32_t i : order) sorted.push_back(std::move(lines[i]));
     lines.swap(sorted);
 }
 
-void SortLines(LineList& list) { SortLines(list.lines()); }
+void SortLines(LineList& list, TextEncoding encoding) { SortLines(list.lines(), encoding); }
 
-long long FindLine(const LineList& list, std::string_view text) {
+long long FindLine(const LineList& list, std::string_view text, TextEncoding encoding) {
     for (std::size_t i = 0; i < list.count(); ++i)
-        if (CompareLines(list.lines()[i], text) == 0) return static_cast<long long>(i);
+        if (CompareLines(list.lines()[i], text, encoding) == 0) return static_cast<long long>(i);
     return -1;
 }
 

@@ -1,21 +1,24 @@
 #pragma once
 // Locale services fixed for reproducible output: ICU collation "zh" (pinyin) at
-// secondary strength over text decoded from code page 936 ("windows-936").
+// secondary strength over text decoded from its encoding: code page 936
+// ("windows-936") for GBK, "gb18030" for GB18030. Every function is told the
+// encoding of the texts it is given; any thread may call any of them.
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/line_list.h"
+#include "core/text_encoding.h"
 
 namespace zelmora {
 
 // Negative, zero or positive. Byte-identical texts are equal.
-int CompareLines(std::string_view a, std::string_view b);
+int CompareLines(std::string_view a, std::string_view b, TextEncoding encoding);
 
 // The collation sort key of a text: comparing keys bytewise gives the same
 // answers as CompareLines, at a fraction of the cost.
-std::string SortKey(std::string_view text);
+std::string SortKey(std::string_view text, TextEncoding encoding);
 
 // Sort keys of many texts, packed into one buffer (offsets[i]..offsets[i+1]).
 struct SortKeys {
@@ -25,8 +28,8 @@ struct SortKeys {
         return std::string_view(bytes).substr(offsets[i], offsets[i + 1] - offsets[i]);
     }
 };
-SortKeys MakeSortKeys(const std::vector<std::string>& texts);
-SortKeys MakeSortKeys(const std::vector<std::string_view>& texts);
+SortKeys MakeSortKeys(const std::vector<std::string>& texts, TextEncoding encoding);
+SortKeys MakeSortKeys(const std::vector<std::string_view>& texts, TextEncoding encoding);
 
 // Many short texts in one buffer: text i is bytes[begin[i], begin[i+1]).
 // Far smaller than a vector of strings for a million entry lines.
@@ -41,29 +44,22 @@ struct TextArena {
 };
 
 // The order SortLines gives: order[k] is the index of the line that ends up at k.
-std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts);
-std::vector<std::uint32_t> SortedOrder(const TextArena& texts);
+std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts, TextEncoding encoding);
+std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding encoding);
 
 // The partition sort, step for step, ordering by CompareLines.
-void SortLines(LineList& list);
-void SortLines(std::vector<std::string>& lines);
+void SortLines(LineList& list, TextEncoding encoding);
+void SortLines(std::vector<std::string>& lines, TextEncoding encoding);
 
 // Index of the first line equal under CompareLines, or -1.
-long long FindLine(const LineList& list, std::string_view text);
+long long FindLine(const LineList& list, std::string_view text, TextEncoding encoding);
 
-// UTF-16 code units of the "windows-936" decoding of a text (of the "gb18030"
-// decoding while the text encoding is GB18030).
-std::u16string DecodeGbk(std::string_view text);
-// Byte length minus the UTF-16 code units of the decoding. While the text
-// encoding is GB18030: the number of two- and four-byte characters.
-long long DoubleByteCharCount(std::string_view text);
-
-// How the texts are decoded for collation and counting, for every thread:
-// GBK ("windows-936", the default) or GB18030, for tables read from UTF-8,
-// UTF-16 or GB18030 files and held as GB18030 bytes.
-enum class TextEncoding { Gbk, Gb18030 };
-void SetTextEncoding(TextEncoding encoding);
-TextEncoding CurrentTextEncoding();
+// UTF-16 code units of the decoding of a text ("windows-936" or "gb18030"),
+// with ICU's default substitute for bytes that are no character.
+std::u16string ToUtf16(std::string_view text, TextEncoding encoding);
+// GBK: byte length minus the UTF-16 code units of the decoding. GB18030: the
+// number of two- and four-byte characters.
+long long DoubleByteCharCount(std::string_view text, TextEncoding encoding);
 
 // The partition sort over any array of items, comparing through `cmp` (a
 // three-way compare of two items). The pivot is tracked by its slot. After a

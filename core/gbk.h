@@ -1,5 +1,5 @@
 #pragma once
-// Unicode to code page 936 ("windows-936"), the way back of DecodeGbk: the
+// Unicode to code page 936 ("windows-936"), the way back of ToUtf16 for GBK: the
 // window holds Unicode text, the derivations and files GBK bytes.
 #include <string>
 #include <string_view>

@@ -205,10 +205,10 @@ std::string Utf16ToGb18030(std::string_view s, bool littleEndian) {
 
 // Decodes GB18030 (or GBK) bytes to UTF-16, failing with the line of the
 // first bytes that are no character.
-std::u16string ToUnicode(std::string_view text, Encoding textEncoding, Encoding target, std::size_t firstLine = 1) {
+std::u16string ToUnicode(std::string_view text, TextEncoding textEncoding, Encoding target, std::size_t firstLine = 1) {
     std::u16string u;
     if (text.empty()) return u;
-    const char* from = textEncoding == Encoding::Gbk ? "windows-936" : "gb18030";
+    const char* from = textEncoding == TextEncoding::Gbk ? "windows-936" : "gb18030";
     ConverterPtr cnv = OpenStrict(from);
     u.resize(text.size() + 1);
     UErrorCode status = U_ZERO_ERROR;
@@ -228,7 +228,7 @@ std::u16string ToUnicode(std::string_view text, Encoding textEncoding, Encoding 
         ucnv_toUChars(cnv.get(), buf, 8, text.data() + i, static_cast<int32_t>(w), &status);
         if (U_FAILURE(status))
             throw Failure("Line " + std::to_string(LineAt(text, i) + firstLine - 1) + ": bytes " + Hex(text.substr(i, w)) +
-                          " are no " + (textEncoding == Encoding::Gbk ? "GBK" : "GB18030") +
+                          " are no " + (textEncoding == TextEncoding::Gbk ? "GBK" : "GB18030") +
                           " character and can't be written in " + EncodingName(target));
         i += w;
     }
@@ -244,7 +244,7 @@ std::string GbkFromGb18030(std::string_view text, std::size_t firstLine) {
             std::string shown;
             char32_t cp = 0;
             try {
-                std::u16string u = ToUnicode(ch, Encoding::Gb18030, Encoding::Gbk);
+                std::u16string u = ToUnicode(ch, TextEncoding::Gb18030, Encoding::Gbk);
                 for (std::size_t k = 0; k < u.size(); ++k) {
                     char32_t c = u[k];
                     if (c >= 0xD800 && c <= 0xDBFF && k + 1 < u.size()) c = 0x10000 + ((c - 0xD800) << 10) + (u[++k] - 0xDC00);
@@ -302,6 +302,10 @@ const char* EncodingName(Encoding encoding) {
         case Encoding::Utf16be: return "UTF-16BE";
     }
     return "?";
+}
+
+TextEncoding TextEncodingOf(Encoding fileEncoding) {
+    return fileEncoding == Encoding::Gbk ? TextEncoding::Gbk : TextEncoding::Gb18030;
 }
 
 std::optional<Encoding> EncodingByBom(std::string_view head) {
@@ -363,11 +367,11 @@ DecodedText DecodeText(std::string_view bytes, Encoding encoding) {
     return d;
 }
 
-std::string EncodeText(std::string_view text, Encoding encoding, bool bom, Encoding textEncoding) {
+std::string EncodeText(std::string_view text, Encoding encoding, bool bom, TextEncoding textEncoding) {
     return EncodeTextFrom(text, encoding, bom, textEncoding, 1);
 }
 
-std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, Encoding textEncoding,
+std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, TextEncoding textEncoding,
                            std::size_t firstLine) {
     switch (encoding) {
         case Encoding::Gbk:
@@ -545,7 +549,7 @@ void StreamDecoder::utf16(std::string_view s, bool last) {
     carry_.assign(s.substr(i));
 }
 
-StreamEncoder::StreamEncoder(Encoding encoding, bool bom, Encoding textEncoding,
+StreamEncoder::StreamEncoder(Encoding encoding, bool bom, TextEncoding textEncoding,
                              std::function<void(std::string_view)> sink, std::size_t pieceSize)
     : encoding_(encoding), textEncoding_(textEncoding), bom_(bom), sink_(std::move(sink)), pieceSize_(pieceSize) {}
 

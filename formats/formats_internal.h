@@ -127,7 +127,7 @@ std::string_view FreshFooter(Format format);
 
 // EncodeText for a piece of a text that begins on line `firstLine` of the
 // whole: failures name the line of the whole text.
-std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, Encoding textEncoding,
+std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, TextEncoding textEncoding,
                            std::size_t firstLine);
 
 // Whether the bytes of a file without a byte-order mark are UTF-8, fed block
@@ -173,7 +173,7 @@ private:
 // of the whole text reaches, so every piece is read as the whole would be.
 class StreamEncoder {
 public:
-    StreamEncoder(Encoding encoding, bool bom, Encoding textEncoding, std::function<void(std::string_view)> sink,
+    StreamEncoder(Encoding encoding, bool bom, TextEncoding textEncoding, std::function<void(std::string_view)> sink,
                   std::size_t pieceSize = std::size_t(1) << 18);
     void append(std::string_view text);
     void finish();
@@ -181,7 +181,8 @@ public:
 private:
     void walk();
     void emit(std::size_t end);
-    Encoding encoding_, textEncoding_;
+    Encoding encoding_;
+    TextEncoding textEncoding_;
     bool bom_;
     std::function<void(std::string_view)> sink_;
     std::size_t pieceSize_;

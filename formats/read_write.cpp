@@ -256,8 +256,6 @@ std::string OptionName(Format format) {
     }
 }
 
-Encoding TextEncodingOf(const TableDocument& doc) { return doc.encoding == Encoding::Gbk ? Encoding::Gbk : Encoding::Gb18030; }
-
 }  // namespace
 
 std::optional<Format> FormatShownBy(std::string_view raw) {
@@ -646,7 +644,7 @@ std::string WriteEntries(const std::vector<TableEntry>& entries, Format format, 
 std::string WriteTable(const TableDocument& doc, const WriteOptions& options, std::size_t* droppedLines) {
     if (droppedLines) *droppedLines = 0;
     WriteOptions o = options;
-    o.textEncoding = TextEncodingOf(doc);
+    o.textEncoding = doc.textEncoding();
     if (o.format != doc.format) {
         if (droppedLines)
             for (const auto& l : doc.lines) *droppedLines += l.kind == Kind::Extra;

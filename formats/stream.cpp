@@ -316,7 +316,7 @@ public:
                 failures_.record(kResolve, f.what());
                 return;
             }
-            out_.textEncoding = opening_.encoding == Encoding::Gbk ? Encoding::Gbk : Encoding::Gb18030;
+            out_.textEncoding = TextEncodingOf(opening_.encoding);
             resolved_ = true;
             same_ = out_.format == format;
             needKeys_ = !same_ && (IsFreshHeaderWithKeys(out_.format) || (out_.format == Format::Rime && format != Format::Plain));

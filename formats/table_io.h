@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text_encoding.h"
+
 namespace zelmora::formats {
 
 enum class Encoding { Auto, Gbk, Gb18030, Utf8, Utf16le, Utf16be };
@@ -22,6 +24,10 @@ Format ParseFormat(std::string_view name);
 // The names above, for messages.
 const char* EncodingName(Encoding encoding);
 const char* FormatName(Format format);
+
+// How the text of a file in this encoding is held once read: a GBK file keeps
+// its GBK bytes, every other encoding becomes GB18030 bytes.
+TextEncoding TextEncodingOf(Encoding fileEncoding);
 
 // One code-word pair, GB18030 bytes, with the format's per-entry extras.
 struct TableEntry {
@@ -90,6 +96,8 @@ struct TableDocument {
     TableLayout layout;
 
     std::string_view lineText(std::size_t i) const { return std::string_view(text).substr(lines[i].offset, lines[i].length); }
+    // How `text` and the entries' bytes are to be read.
+    TextEncoding textEncoding() const { return TextEncodingOf(encoding); }
 };
 
 // Reads file bytes in any supported encoding and format.
@@ -112,7 +120,7 @@ struct WriteOptions {
     bool bom = false;
     // How the entries' bytes are to be decoded: Gbk for bytes kept as they
     // were in a GBK file, Gb18030 otherwise.
-    Encoding textEncoding = Encoding::Gb18030;
+    TextEncoding textEncoding = TextEncoding::Gb18030;
     // The table's name in a fresh Rime, ibus or yong header (UTF-8).
     std::string name = "zelmora";
 };
@@ -143,8 +151,7 @@ DecodedText DecodeText(std::string_view bytes, Encoding encoding);
 // GB18030 text as bytes of the encoding (not Auto). Fails, naming the line,
 // on a character the encoding can't hold or on bytes that are no character.
 // `textEncoding` as in WriteOptions.
-std::string EncodeText(std::string_view text, Encoding encoding, bool bom = false,
-                       Encoding textEncoding = Encoding::Gb18030);
+std::string EncodeText(std::string_view text, Encoding encoding, bool bom, TextEncoding textEncoding);
 
 // What is suspicious in a table: codes with characters outside a-z, codes
 // longer than four letters, the same word twice under one code, blank or

@@ -6,12 +6,12 @@
 
 namespace zelmora {
 
-DuplicateCodesResult ExtractDuplicateCodes(std::string_view text) {
+DuplicateCodesResult ExtractDuplicateCodes(std::string_view text, TextEncoding encoding) {
     std::vector<std::string_view> dup, uniq;
     long long chars = 0;
     ForEachLine(text, [&](std::string_view line) {
         if (CountTokens(line, 3) >= 3) {
-            chars += DoubleByteCharCount(line);
+            chars += DoubleByteCharCount(line, encoding);
             dup.push_back(line);
         } else {
             uniq.push_back(line);

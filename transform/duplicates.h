@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/text_encoding.h"
+
 namespace zelmora {
 
 struct DuplicateCodesResult {
@@ -13,7 +15,8 @@ struct DuplicateCodesResult {
     std::size_t uniqueCount = 0;      // empty lines included
 };
 
-DuplicateCodesResult ExtractDuplicateCodes(std::string_view text);
+// `encoding` decides how double-byte characters are counted.
+DuplicateCodesResult ExtractDuplicateCodes(std::string_view text, TextEncoding encoding);
 
 // "重码：%d行 %d字；不重码%d" (UTF-8); the first number is the duplicate pane's
 // line count, which equals duplicateCount for a derived text.

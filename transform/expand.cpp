@@ -6,7 +6,7 @@
 
 namespace zelmora {
 
-std::string ExpandToEntryLines(std::string_view text) {
+std::string ExpandToEntryLines(std::string_view text, TextEncoding encoding) {
     // Entry lines go into one buffer: a million of them as separate strings
     // would take several times the table's size.
     TextArena entries;
@@ -24,7 +24,7 @@ std::string ExpandToEntryLines(std::string_view text) {
             entries.endText();
         }
     });
-    std::vector<std::uint32_t> order = SortedOrder(entries);
+    std::vector<std::uint32_t> order = SortedOrder(entries, encoding);
 
     // JoinLines then TrimText, written straight into the result.
     std::string out;

@@ -10,7 +10,7 @@
 
 namespace zelmora {
 
-FullCodesResult ExtractFullCodes(std::string_view text) {
+FullCodesResult ExtractFullCodes(std::string_view text, TextEncoding encoding) {
     LengthClasses c = SplitByCodeLength(text);
     const auto& class3 = c.lines[2];
     const auto& class4 = c.lines[3];
@@ -40,8 +40,8 @@ FullCodesResult ExtractFullCodes(std::string_view text) {
     r.shortCount = shortCodes.size();
     r.threeText = JoinTrimmed(full3);
     r.fourText = JoinTrimmed(class4);
-    r.allText = JoinTrimmed(all, SortedOrder(all));
-    r.shortText = JoinTrimmed(shortCodes, SortedOrder(shortCodes));
+    r.allText = JoinTrimmed(all, SortedOrder(all, encoding));
+    r.shortText = JoinTrimmed(shortCodes, SortedOrder(shortCodes, encoding));
     return r;
 }
 

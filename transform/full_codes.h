@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/text_encoding.h"
+
 namespace zelmora {
 
 struct FullCodesResult {
@@ -12,7 +14,7 @@ struct FullCodesResult {
 
 // Three-letter entries whose word tail is in the four-letter pool are short
 // codes; the rest are full codes, with all four-letter entries.
-FullCodesResult ExtractFullCodes(std::string_view text);
+FullCodesResult ExtractFullCodes(std::string_view text, TextEncoding encoding);
 
 // "行数:三码%d 四码%d 全部%d 三简%d" (UTF-8)
 std::string FullCodesStatus(const FullCodesResult& r);

@@ -19,7 +19,8 @@
 namespace zelmora {
 
 PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std::string>& entriesIn,
-                              const std::vector<Derivation>& which, const std::function<void(const char*)>& step) {
+                              const std::vector<Derivation>& which, TextEncoding encoding,
+                              const std::function<void(const char*)>& step) {
     auto wants = [&](Derivation d) { return std::find(which.begin(), which.end(), d) != which.end(); };
     std::mutex stepMutex;
     auto tell = [&](const char* name) {
@@ -35,7 +36,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
         entries = NormalizeLineBreaks(*entriesIn);
     } else {
         tell("一字一行");
-        entries = ExpandToEntryLines(source);
+        entries = ExpandToEntryLines(source, encoding);
     }
     r.outputs.emplace_back("一字一行", entries);
     r.statusLines.emplace_back("一字一行", LineCountStatus(CountPaneLines(entries)));
@@ -69,7 +70,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     if (wants(Derivation::FullCodes))
         cost.push_back(4), tasks.push_back([&] {
             tell("全码");
-            FullCodesResult f = ExtractFullCodes(entries);
+            FullCodesResult f = ExtractFullCodes(entries, encoding);
             TaskResult p;
             p.second.emplace_back("全码", FullCodesStatus(f));
             p.first.emplace_back("全码三码", std::move(f.threeText));
@@ -81,7 +82,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     if (wants(Derivation::Shortest))
         cost.push_back(5), tasks.push_back([&] {
             tell("出简不出全");
-            ShortestCodesResult s = ExtractShortestCodes(entries);
+            ShortestCodesResult s = ExtractShortestCodes(entries, encoding);
             TaskResult p;
             p.second.emplace_back("出简不出全", ShortestCodesStatus(s));
             const char* hints[4] = {"最简一码", "最简二码", "最简三码", "最简四码"};
@@ -92,7 +93,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     if (wants(Derivation::Duplicates))
         cost.push_back(1), tasks.push_back([&] {
             tell("重码");
-            DuplicateCodesResult d = ExtractDuplicateCodes(source);
+            DuplicateCodesResult d = ExtractDuplicateCodes(source, encoding);
             TaskResult p;
             p.second.emplace_back("重码", DuplicateCodesStatus(CountPaneLines(d.duplicateText), d));
             p.first.emplace_back("重码", std::move(d.duplicateText));
@@ -102,7 +103,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     if (wants(Derivation::Relation))
         cost.push_back(6), tasks.push_back([&] {
             tell("简码全码");
-            RelationResult rel = RelateShortAndFullCodes(entries, source);
+            RelationResult rel = RelateShortAndFullCodes(entries, source, encoding);
             TaskResult p;
             p.second.emplace_back("简码全码", RelationStatus(rel));
             p.first.emplace_back("全部简码", std::move(rel.shortCodesText));
@@ -143,11 +144,11 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
 }
 
 PipelineResult RunPipeline(std::string_view source, const std::optional<std::string>& entries,
-                           const std::function<void(const char*)>& step) {
+                           TextEncoding encoding, const std::function<void(const char*)>& step) {
     return RunDerivations(source, entries,
                           {Derivation::Expand, Derivation::Group, Derivation::Classify, Derivation::FullCodes,
                            Derivation::Shortest, Derivation::Duplicates, Derivation::Relation},
-                          step);
+                          encoding, step);
 }
 
 }  // namespace zelmora

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/text_encoding.h"
+
 namespace zelmora {
 
 struct PipelineResult {
@@ -18,15 +20,17 @@ struct PipelineResult {
 };
 
 // `source` is taken as a pane load takes it (line breaks made CR LF); `entries`,
-// when given, as a paste into the one-word-per-line pane. `step` is told the
-// name of each step before it starts (for progress reports).
+// when given, as a paste into the one-word-per-line pane. Both are bytes of
+// `encoding`: GBK as the window holds them, GB18030 for tables read from
+// Unicode files. `step` is told the name of each step before it starts (for
+// progress reports). Runs of different tables may go on at once.
 PipelineResult RunPipeline(std::string_view source, const std::optional<std::string>& entries,
-                           const std::function<void(const char*)>& step = {});
+                           TextEncoding encoding, const std::function<void(const char*)>& step = {});
 
 // The derivation subcommands: which derivations to run.
 enum class Derivation { Expand, Group, Classify, Duplicates, FullCodes, Shortest, Relation };
 PipelineResult RunDerivations(std::string_view source, const std::optional<std::string>& entries,
-                              const std::vector<Derivation>& which,
+                              const std::vector<Derivation>& which, TextEncoding encoding,
                               const std::function<void(const char*)>& step = {});
 
 }  // namespace zelmora

@@ -8,15 +8,15 @@
 
 namespace zelmora {
 
-WordSet::WordSet(const std::vector<std::string>& words) {
+WordSet::WordSet(const std::vector<std::string>& words, TextEncoding encoding) : encoding_(encoding) {
     keys_.reserve(words.size() * 2);
-    SortKeys keys = MakeSortKeys(words);
+    SortKeys keys = MakeSortKeys(words, encoding);
     for (std::size_t i = 0; i < words.size(); ++i) keys_.emplace(keys.at(i));
 }
 
 bool WordSet::contains(std::string_view word) const {
     if (keys_.empty()) return false;
-    return keys_.count(SortKey(word)) > 0;
+    return keys_.count(SortKey(word, encoding_)) > 0;
 }
 
 void ReorderCandidates(LineList& tokens, const WordSet& words) {
@@ -27,7 +27,8 @@ void ReorderCandidates(LineList& tokens, const WordSet& words) {
     }
 }
 
-RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText) {
+RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText,
+                                       TextEncoding encoding) {
     LengthClasses c = SplitByCodeLength(entryText);
     const std::string& p1 = c.pools[0];
     const PoolIndex pool12(p1 + c.pools[1]);
@@ -49,7 +50,7 @@ RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_v
     }
     for (std::size_t i = class4.size(); i-- > 0;)
         if (pool123.contains(WordTail(class4[i])) && hasWord(class4[i])) fullCodes.push_back(class4[i]);
-    const std::vector<std::uint32_t> fullOrder = SortedOrder(fullCodes);
+    const std::vector<std::uint32_t> fullOrder = SortedOrder(fullCodes, encoding);
 
     std::vector<std::string_view> shortCodes;
     shortCodes.reserve(c.lines[0].size() + c.lines[1].size() + class3.size());
@@ -62,7 +63,7 @@ RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_v
     words.reserve(fullCodes.size());
     for (std::uint32_t i : fullOrder) words.push_back(SplitTokens(fullCodes[i]).at(1));
 
-    const WordSet wordSet(words);
+    const WordSet wordSet(words, encoding);
     LineList source = SplitLines(sourceText);
     for (auto& line : source.lines()) {
         LineList tokens = SplitBySpace(line);
@@ -76,7 +77,7 @@ RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_v
     r.fullCodesCount = fullCodes.size();
     r.wordsCount = words.size();
     r.reorderedCount = source.count();
-    r.shortCodesText = JoinTrimmed(shortCodes, SortedOrder(shortCodes));
+    r.shortCodesText = JoinTrimmed(shortCodes, SortedOrder(shortCodes, encoding));
     r.fullCodesText = JoinTrimmed(fullCodes, fullOrder);
     r.wordsText = JoinTrimmed(words);
     r.reorderedText = JoinTrimmed(source.lines());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/line_list.h"
+#include "core/text_encoding.h"
 
 namespace zelmora {
 
@@ -21,18 +22,20 @@ struct RelationResult {
 // answered by a hash of collation sort keys.
 class WordSet {
 public:
-    explicit WordSet(const std::vector<std::string>& words);
+    WordSet(const std::vector<std::string>& words, TextEncoding encoding);
     bool contains(std::string_view word) const;
 
 private:
     std::unordered_set<std::string> keys_;
+    TextEncoding encoding_;
 };
 
 // Moves, in c-2 passes over positions 1..c-2, each token found among the
 // short-coded words to the end of the line's tokens.
 void ReorderCandidates(LineList& tokens, const WordSet& words);
 
-RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText);
+RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText,
+                                       TextEncoding encoding);
 
 // "行数:全部简码%d 简码全码%d 简码字%d 置后%d" (UTF-8)
 std::string RelationStatus(const RelationResult& r);

@@ -8,7 +8,7 @@
 
 namespace zelmora {
 
-ShortestCodesResult ExtractShortestCodes(std::string_view text) {
+ShortestCodesResult ExtractShortestCodes(std::string_view text, TextEncoding encoding) {
     LengthClasses c = SplitByCodeLength(text);
     // The searched texts are pool 1, pools 1+2 and pools 1+2+3, all built from
     // every entry before anything is removed.
@@ -34,7 +34,7 @@ ShortestCodesResult ExtractShortestCodes(std::string_view text) {
         r.texts[n] = JoinTrimmed(kept[n]);
     }
     r.allCount = all.size();
-    r.allText = JoinTrimmed(all, SortedOrder(all));
+    r.allText = JoinTrimmed(all, SortedOrder(all, encoding));
     return r;
 }
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/text_encoding.h"
+
 namespace zelmora {
 
 struct ShortestCodesResult {
@@ -14,7 +16,7 @@ struct ShortestCodesResult {
 };
 
 // Drops every entry whose word tail is in the pools of the shorter classes.
-ShortestCodesResult ExtractShortestCodes(std::string_view text);
+ShortestCodesResult ExtractShortestCodes(std::string_view text, TextEncoding encoding);
 
 // "行数:一码%d 二码%d 三码%d 四码%d 全部%d" (UTF-8)
 std::string ShortestCodesStatus(const ShortestCodesResult& r);

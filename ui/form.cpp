@@ -23,6 +23,7 @@
 #include "transform/classify.h"
 #include "transform/duplicates.h"
 #include "transform/expand.h"
+#include "core/text_encoding.h"
 #include "transform/full_codes.h"
 #include "transform/group.h"
 #include "transform/relation.h"
@@ -535,7 +536,7 @@ void TForm1::N8Click(QObject*) {
 
 void TForm1::N4Click(QObject*) {
     ClearPane(*RichEdit2);
-    const std::string entries = ExpandToEntryLines(PaneBytes(*RichEdit1));
+    const std::string entries = ExpandToEntryLines(PaneBytes(*RichEdit1), TextEncoding::Gbk);
     WritePaneText(*RichEdit2, entries);
 }
 
@@ -569,7 +570,7 @@ void TForm1::Button4Click(QObject*) {
 void TForm1::Button3Click(QObject*) {
     ClearPane(*RichEdit3);
     ClearPane(*RichEdit22);
-    const DuplicateCodesResult r = ExtractDuplicateCodes(PaneBytes(*RichEdit1));
+    const DuplicateCodesResult r = ExtractDuplicateCodes(PaneBytes(*RichEdit1), TextEncoding::Gbk);
     WritePaneText(*RichEdit3, r.duplicateText);
     WritePaneText(*RichEdit22, r.uniqueText);
     SetStatus(Label3, Utf8(DuplicateCodesStatus(CountPaneLines(*RichEdit3), r)));
@@ -581,7 +582,7 @@ void TForm1::Button7Click(QObject* sender) {
     auto* clicked = qobject_cast<QWidget*>(sender);
     Hourglass busy(clicked ? clicked : Button7);
     DispatchPendingMessages();
-    const FullCodesResult r = ExtractFullCodes(PaneBytes(*RichEdit2));
+    const FullCodesResult r = ExtractFullCodes(PaneBytes(*RichEdit2), TextEncoding::Gbk);
     WritePaneText(*RichEdit11, r.threeText);
     WritePaneText(*RichEdit12, r.fourText);
     WritePaneText(*RichEdit13, r.allText);
@@ -595,7 +596,7 @@ void TForm1::Button5Click(QObject* sender) {
     Hourglass busy(clicked ? clicked : Button5);
     SetStatus(Label5, QString::fromUtf8(kWaitText));
     DispatchPendingMessages();
-    const ShortestCodesResult r = ExtractShortestCodes(PaneBytes(*RichEdit2));
+    const ShortestCodesResult r = ExtractShortestCodes(PaneBytes(*RichEdit2), TextEncoding::Gbk);
     WritePaneText(*RichEdit9, r.texts[0]);
     WritePaneText(*RichEdit10, r.texts[1]);
     WritePaneText(*RichEdit15, r.texts[2]);
@@ -610,7 +611,7 @@ void TForm1::Button1Click(QObject* sender) {
     Hourglass busy(clicked ? clicked : Button1);
     SetStatus(Label10, QString::fromUtf8(kWaitText));
     DispatchPendingMessages();
-    const RelationResult r = RelateShortAndFullCodes(PaneBytes(*RichEdit2), PaneBytes(*RichEdit1));
+    const RelationResult r = RelateShortAndFullCodes(PaneBytes(*RichEdit2), PaneBytes(*RichEdit1), TextEncoding::Gbk);
     WritePaneText(*RichEdit17, r.shortCodesText);
     WritePaneText(*RichEdit18, r.fullCodesText);
     WritePaneText(*RichEdit23, r.wordsText);

@@ -233,7 +233,7 @@ void Pane::replaceText(std::string bytes) {
     // The bytes as ReadPaneText will give them back: CR LF breaks.
     if (HasLoneBreak(bytes)) bytes = NormalizeLineBreaks(bytes);
     std::vector<int> breaksPerBlock;
-    QString text = Packed(DecodeGbk(bytes), breaksPerBlock);
+    QString text = Packed(ToUtf16(bytes, TextEncoding::Gbk), breaksPerBlock);
     {
         // One change notification, after the whole text is in place.
         struct Guard {

@@ -361,15 +361,15 @@ TextArena EntryLines(const std::vector<EncodedEntry>& entries) {
 
 }  // namespace
 
-std::vector<std::uint32_t> ExpansionOrder(const std::vector<EncodedEntry>& entries) {
-    return SortedOrder(EntryLines(entries));
+std::vector<std::uint32_t> ExpansionOrder(const std::vector<EncodedEntry>& entries, TextEncoding encoding) {
+    return SortedOrder(EntryLines(entries), encoding);
 }
 
-std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool group) {
+std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool group, TextEncoding encoding) {
     const TextArena lines = EntryLines(entries);
     std::string joined;
     joined.reserve(lines.bytes.size() + 2 * lines.size());
-    for (std::uint32_t i : SortedOrder(lines)) {
+    for (std::uint32_t i : SortedOrder(lines, encoding)) {
         if (!joined.empty()) joined += "\r\n";
         joined.append(lines[i]);
     }

@@ -6,7 +6,10 @@
 //   three characters     the first key of the first two, the first two keys of the third;
 //   four or more         the first key of the first three characters and of the last.
 // A character's full code is its longest code in a table. Text is GBK or
-// GB18030 bytes; keys are bytes of the code (codes are ASCII letters).
+// GB18030 bytes; keys are bytes of the code (codes are ASCII letters). Cutting
+// words into characters needs no encoding: a GBK character's second byte is
+// never a digit, so valid GBK text never looks like a four-byte character.
+// Sorting does: the entries are sorted in the encoding of the word list.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -14,6 +17,8 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "core/text_encoding.h"
 
 namespace zelmora {
 
@@ -96,12 +101,12 @@ EncodeResult EncodeWordList(const CharacterTable& table, std::string_view wordLi
 
 // The order in which the expansion sorts the entry lines "code word" of the
 // entries: the same collation and the same partition sort.
-std::vector<std::uint32_t> ExpansionOrder(const std::vector<EncodedEntry>& entries);
+std::vector<std::uint32_t> ExpansionOrder(const std::vector<EncodedEntry>& entries, TextEncoding encoding);
 
 // The entries as the sorted one-word-per-line table, byte for byte what the
 // expansion gives for them; with `group`, folded into group lines as the
 // grouping of equal codes folds them.
-std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool group);
+std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool group, TextEncoding encoding);
 
 // One line of a table as a merge sees it: its code (empty for a line without
 // one: blank, comment, header) and its words.

@@ -58,7 +58,7 @@ TEST_F(CliTest, ErrorsGoToStderrAndWriteNothing) {
 
 TEST_F(CliTest, ExpandIsByteExactFromFileAndStdin) {
     std::string table = G("aa 式\r\na 工 戈\nab\r\rb,子,\"x y\"\r\n") + "\x81";
-    std::string expected = zelmora::ExpandToEntryLines(table);
+    std::string expected = zelmora::ExpandToEntryLines(table, zelmora::TextEncoding::Gbk);
     Spit(dir_ / "t.txt", table);
     EXPECT_EQ(cli("expand '" + (dir_ / "t.txt").string() + "'").out, expected);
     EXPECT_EQ(cli("expand", table).out, expected);
@@ -66,7 +66,7 @@ TEST_F(CliTest, ExpandIsByteExactFromFileAndStdin) {
     CliResult empty = cli("expand", "");
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "");
-    EXPECT_EQ(cli("expand --builtin").out, zelmora::ExpandToEntryLines(zelmora::OpenBuiltinTable().readAll()));
+    EXPECT_EQ(cli("expand --builtin").out, zelmora::ExpandToEntryLines(zelmora::OpenBuiltinTable().readAll(), zelmora::TextEncoding::Gbk));
 }
 
 TEST_F(CliTest, BuiltinWritesTheTableBytes) {
@@ -84,11 +84,11 @@ TEST_F(CliTest, RunOnTheBuiltinTable) {
               "全码\t行数:三码832 四码5931 全部6763 三简3564\n出简不出全\t行数:一码25 二码588 三码3811 四码2339 全部6763\n"
               "重码\t重码：249行 510字；不重码10441\n简码全码\t行数:全部简码4188 简码全码3911 简码字3911 置后10690\n");
     const std::string table = zelmora::OpenBuiltinTable().readAll();
-    const std::string entries = zelmora::ExpandToEntryLines(table);
+    const std::string entries = zelmora::ExpandToEntryLines(table, zelmora::TextEncoding::Gbk);
     EXPECT_EQ(Slurp(out / "一字一行.txt"), entries);
     EXPECT_EQ(Slurp(out / "重码一行.txt"), zelmora::GroupEqualCodes(entries));
-    EXPECT_EQ(Slurp(out / "三简.txt"), zelmora::ExtractFullCodes(entries).shortText);
-    EXPECT_EQ(Slurp(out / "简码字的全码重码时置后.txt"), zelmora::RelateShortAndFullCodes(entries, table).reorderedText);
+    EXPECT_EQ(Slurp(out / "三简.txt"), zelmora::ExtractFullCodes(entries, zelmora::TextEncoding::Gbk).shortText);
+    EXPECT_EQ(Slurp(out / "简码字的全码重码时置后.txt"), zelmora::RelateShortAndFullCodes(entries, table, zelmora::TextEncoding::Gbk).reorderedText);
     for (const char* hint : {"一字一行", "重码一行", "一码", "二码", "三码", "四码", "全码三码", "全码四码", "全码全部", "三简",
                              "最简一码", "最简二码", "最简三码", "最简四码", "最简全部", "重码", "不重码", "全部简码",
                              "简码全码", "有简码的字", "简码字的全码重码时置后"})

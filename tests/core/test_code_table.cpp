@@ -83,8 +83,8 @@ TEST(PoolMembership, IndexAgreesWithLiteralOnRandomPools) {
 }
 
 TEST(DoubleByteCharCount, CountsTwoByteCharacters) {
-    EXPECT_EQ(DoubleByteCharCount(G("aadn 慝 葚")), 2);
-    EXPECT_EQ(DoubleByteCharCount("abc def"), 0);
-    EXPECT_EQ(DoubleByteCharCount(G("wqvb 你好 您好")), 4);
-    EXPECT_EQ(DoubleByteCharCount(G("x ，。")), 2);  // full-width punctuation
+    EXPECT_EQ(DoubleByteCharCount(G("aadn 慝 葚"), TextEncoding::Gbk), 2);
+    EXPECT_EQ(DoubleByteCharCount("abc def", TextEncoding::Gbk), 0);
+    EXPECT_EQ(DoubleByteCharCount(G("wqvb 你好 您好"), TextEncoding::Gbk), 4);
+    EXPECT_EQ(DoubleByteCharCount(G("x ，。"), TextEncoding::Gbk), 2);  // full-width punctuation
 }

@@ -134,7 +134,7 @@ TEST(UpperAndContains, AsciiOnlyAndTrailBytesKept) {
 
 TEST(SortLines, EqualLinesComeOutInThePartitionOrder) {
     auto sorted = [](V v) {
-        SortLines(v);
+        SortLines(v, TextEncoding::Gbk);
         return v;
     };
     EXPECT_EQ(sorted({"A", "a"}), (V{"a", "A"}));
@@ -148,19 +148,19 @@ TEST(SortLines, EqualLinesComeOutInThePartitionOrder) {
 }
 
 TEST(CompareLines, CaseAndWidthIgnoredIdenticalEqual) {
-    EXPECT_EQ(CompareLines("abc", "ABC"), 0);
-    EXPECT_EQ(CompareLines(G("ａ"), "a"), 0);  // full-width letter
-    EXPECT_LT(CompareLines("a b", "ab"), 0);
-    EXPECT_EQ(CompareLines("\x81", "\x81"), 0);
-    EXPECT_EQ(SortKey("Abc"), SortKey("aBC"));
-    EXPECT_LT(SortKey(G("a 工")), SortKey(G("aa 式")));
+    EXPECT_EQ(CompareLines("abc", "ABC", TextEncoding::Gbk), 0);
+    EXPECT_EQ(CompareLines(G("ａ"), "a", TextEncoding::Gbk), 0);  // full-width letter
+    EXPECT_LT(CompareLines("a b", "ab", TextEncoding::Gbk), 0);
+    EXPECT_EQ(CompareLines("\x81", "\x81", TextEncoding::Gbk), 0);
+    EXPECT_EQ(SortKey("Abc", TextEncoding::Gbk), SortKey("aBC", TextEncoding::Gbk));
+    EXPECT_LT(SortKey(G("a 工"), TextEncoding::Gbk), SortKey(G("aa 式"), TextEncoding::Gbk));
 }
 
 TEST(FindLine, IgnoresCaseFirstMatch) {
     LineList l(V{"x", "Word", "word"});
-    EXPECT_EQ(FindLine(l, "WORD"), 1);
-    EXPECT_EQ(FindLine(l, "y"), -1);
-    EXPECT_EQ(FindLine(LineList{}, "x"), -1);
+    EXPECT_EQ(FindLine(l, "WORD", TextEncoding::Gbk), 1);
+    EXPECT_EQ(FindLine(l, "y", TextEncoding::Gbk), -1);
+    EXPECT_EQ(FindLine(LineList{}, "x", TextEncoding::Gbk), -1);
 }
 
 TEST(LineList, IndexErrorsNameTheIndex) {

@@ -26,11 +26,7 @@ std::string Slurp(const std::string& name) { return testutil::FormatsSample(name
 std::string Gb(std::string_view utf8) { return testutil::Convert("gb18030", "UTF-8", utf8); }
 std::string Utf8(std::string_view gb) { return testutil::Convert("UTF-8", "gb18030", gb); }
 
-// The derivations decode GB18030 while a test of non-GBK tables runs.
-struct Gb18030Text {
-    Gb18030Text() { zelmora::SetTextEncoding(zelmora::TextEncoding::Gb18030); }
-    ~Gb18030Text() { zelmora::SetTextEncoding(zelmora::TextEncoding::Gbk); }
-};
+using zelmora::TextEncoding;
 
 std::string SwapLineBreaks(const std::string& s) {
     if (s.find("\r\n") != std::string::npos) {
@@ -181,11 +177,10 @@ TEST(FormatsWrite, ConversionBetweenFormatsKeepsEveryEntry) {
 }
 
 TEST(FormatsPipeline, ResultsEqualThoseOfTheSameTableInGbk) {
-    zelmora::PipelineResult gbk = zelmora::RunPipeline(GbkTable(), std::nullopt);
+    zelmora::PipelineResult gbk = zelmora::RunPipeline(GbkTable(), std::nullopt, TextEncoding::Gbk);
     for (const auto& s : kSamples) {
         TableDocument doc = ReadTable(Slurp(s.file));
-        Gb18030Text gb18030;
-        zelmora::PipelineResult r = zelmora::RunPipeline(ToGroupLines(doc), std::nullopt);
+        zelmora::PipelineResult r = zelmora::RunPipeline(ToGroupLines(doc), std::nullopt, TextEncoding::Gb18030);
         EXPECT_EQ(r.statusLines, gbk.statusLines) << s.file;
         ASSERT_EQ(r.outputs.size(), gbk.outputs.size());
         for (std::size_t i = 0; i < r.outputs.size(); ++i)
@@ -195,16 +190,16 @@ TEST(FormatsPipeline, ResultsEqualThoseOfTheSameTableInGbk) {
 
 TEST(FormatsPipeline, ExtensionBCharactersGoThroughTheDerivationsWhole) {
     TableDocument doc = ReadTable(Slurp("rime_extb.dict.yaml"));
-    Gb18030Text gb18030;
+    EXPECT_EQ(doc.textEncoding(), TextEncoding::Gb18030);
     std::string source = ToGroupLines(doc);
     EXPECT_EQ(Utf8(source), "a 工 𠀀\r\naaaa 𠀀 工\r\nwwww 𪚥\r\nww 𪚥");
     // Four-byte characters hide no separator: tokens, code lengths and tails stay whole.
     EXPECT_EQ(testutil::Vec(zelmora::SplitTokens(Gb("aaaa 𠀀 工"))), (std::vector<std::string>{"aaaa", Gb("𠀀"), Gb("工")}));
     EXPECT_EQ(zelmora::CodeLength(Gb("aaaa 𠀀")), 4);
     EXPECT_EQ(zelmora::WordTail(Gb("ww 𪚥")), Gb(" 𪚥"));
-    EXPECT_EQ(zelmora::DoubleByteCharCount(Gb("a 工 𠀀")), 2);
+    EXPECT_EQ(zelmora::DoubleByteCharCount(Gb("a 工 𠀀"), TextEncoding::Gb18030), 2);
 
-    zelmora::PipelineResult r = zelmora::RunPipeline(source, std::nullopt);
+    zelmora::PipelineResult r = zelmora::RunPipeline(source, std::nullopt, doc.textEncoding());
     std::map<std::string, std::string> out(r.outputs.begin(), r.outputs.end());
     std::string entries = Utf8(out["一字一行"]);
     for (const char* line : {"a 工", "a 𠀀", "aaaa 𠀀", "aaaa 工", "wwww 𪚥", "ww 𪚥"})
@@ -219,8 +214,8 @@ TEST(FormatsPipeline, ExtensionBCharactersGoThroughTheDerivationsWhole) {
         }
     EXPECT_TRUE(found);
     // UTF-8 holds them; GBK does not, and says where.
-    EXPECT_NE(EncodeText(out["一字一行"], Encoding::Utf8).find("𠀀"), std::string::npos);
-    std::string m = MessageOf([&] { EncodeText(out["最简二码"], Encoding::Gbk); });
+    EXPECT_NE(EncodeText(out["一字一行"], Encoding::Utf8, false, TextEncoding::Gb18030).find("𠀀"), std::string::npos);
+    std::string m = MessageOf([&] { EncodeText(out["最简二码"], Encoding::Gbk, false, TextEncoding::Gb18030); });
     EXPECT_NE(m.find("Line 1"), std::string::npos) << m;
     EXPECT_NE(m.find("U+2A6A5"), std::string::npos) << m;
 }

@@ -477,7 +477,8 @@ TEST(FormatsStream, EncodingInPiecesMatchesEncodingWhole) {
         const std::size_t n = 1 + rng() % 50;
         for (std::size_t i = 0; i < n; ++i) text += pieces[rng() % (round % 4 ? 7 : pieces.size())];
         const Encoding e = kEncodings[round % 5];
-        const Encoding textEncoding = round % 3 ? Encoding::Gb18030 : Encoding::Gbk;
+        const zelmora::TextEncoding textEncoding =
+            round % 3 ? zelmora::TextEncoding::Gb18030 : zelmora::TextEncoding::Gbk;
         const bool bom = round % 2;
         std::string whole, streamed;
         try {

@@ -9,6 +9,9 @@ using namespace zelmora;
 namespace naive {
 
 namespace {
+// The window's panes hold GBK.
+constexpr TextEncoding kWindow = TextEncoding::Gbk;
+
 std::string Out(const LineList& l) { return TrimText(JoinLines(l)); }
 
 void Partition(LineList& list, long long L, long long R) {
@@ -18,8 +21,8 @@ void Partition(LineList& list, long long L, long long R) {
         J = R;
         P = (L + R) / 2;
         do {
-            while (CompareLines(list.at(I), list.at(P)) < 0) ++I;
-            while (CompareLines(list.at(J), list.at(P)) > 0) --J;
+            while (CompareLines(list.at(I), list.at(P), kWindow) < 0) ++I;
+            while (CompareLines(list.at(J), list.at(P), kWindow) > 0) --J;
             if (I <= J) {
                 std::string t = list.at(I);
                 list.replaceAt(I, list.at(J));
@@ -109,7 +112,7 @@ Duplicates ExtractDuplicates(std::string_view text) {
             uniq.append(lines.at(i));
         } else {
             dup.append(lines.at(i));
-            chars += DoubleByteCharCount(lines.at(i));
+            chars += DoubleByteCharCount(lines.at(i), kWindow);
         }
     }
     Duplicates r;
@@ -193,7 +196,7 @@ Relation Relate(std::string_view entries, std::string_view source) {
         if (cnt >= 3) {
             long long k = 1;
             for (long long pass = 0; pass < cnt - 2; ++pass) {
-                if (FindLine(words, t.at(k)) >= 0) t.move(k, cnt - 1);
+                if (FindLine(words, t.at(k), kWindow) >= 0) t.move(k, cnt - 1);
                 ++k;
             }
         }

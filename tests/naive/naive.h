@@ -3,6 +3,7 @@
 // behaviour is described (collation called directly, substring search of the
 // whole pool per line, whole-text rebuild per merge, linear FindLine). The
 // differential tests hold the fast implementations to these, byte for byte.
+// Text is GBK, as the window holds it.
 #include <array>
 #include <cstddef>
 #include <string>

@@ -65,7 +65,7 @@ TEST(Resources, NamesAndTypesIgnoreCase) {
 
 TEST(BuiltinTable, GroupingTheExpansionGivesBackTheTable) {
     std::string table = OpenBuiltinTable().readAll();
-    std::string entries = ExpandToEntryLines(table);
+    std::string entries = ExpandToEntryLines(table, TextEncoding::Gbk);
     EXPECT_EQ(CountPaneLines(entries), 10951u);
     std::string grouped = GroupEqualCodes(entries);
     LineList groups = SplitLines(grouped), original = SplitLines(table);

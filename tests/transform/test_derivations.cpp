@@ -20,24 +20,24 @@ using testutil::Lines;
 TEST(Expand, WorkedExample) {
     std::string in = Lines({"aa 式", "a 工 戈", "ab", "", "b 子"});
     // Pinyin order: 戈 (ge) before 工 (gong).
-    EXPECT_EQ(ExpandToEntryLines(in), Lines({"a 戈", "a 工", "aa 式", "b 子"}));
+    EXPECT_EQ(ExpandToEntryLines(in, TextEncoding::Gbk), Lines({"a 戈", "a 工", "aa 式", "b 子"}));
 }
 
 TEST(Expand, SeparatorsAndEdges) {
-    EXPECT_EQ(ExpandToEntryLines(""), "");
-    EXPECT_EQ(ExpandToEntryLines(Lines({"a", "", "  ", "b"})), "");
+    EXPECT_EQ(ExpandToEntryLines("", TextEncoding::Gbk), "");
+    EXPECT_EQ(ExpandToEntryLines(Lines({"a", "", "  ", "b"}), TextEncoding::Gbk), "");
     const std::string expected = Lines({"a 戈", "a 工"});
-    EXPECT_EQ(ExpandToEntryLines(G("a,工,戈")), expected);
-    EXPECT_EQ(ExpandToEntryLines(G("a  工  戈")), expected);
-    EXPECT_EQ(ExpandToEntryLines(G("  a 工 戈 \t")), expected);
-    EXPECT_EQ(ExpandToEntryLines(G("a\t工\t戈")), expected);
-    EXPECT_EQ(ExpandToEntryLines(G("a 工 工")), Lines({"a 工", "a 工"}));
-    EXPECT_EQ(CountPaneLines(ExpandToEntryLines(G("bnh 了 卩 阝 凵"))), 4u);
+    EXPECT_EQ(ExpandToEntryLines(G("a,工,戈"), TextEncoding::Gbk), expected);
+    EXPECT_EQ(ExpandToEntryLines(G("a  工  戈"), TextEncoding::Gbk), expected);
+    EXPECT_EQ(ExpandToEntryLines(G("  a 工 戈 \t"), TextEncoding::Gbk), expected);
+    EXPECT_EQ(ExpandToEntryLines(G("a\t工\t戈"), TextEncoding::Gbk), expected);
+    EXPECT_EQ(ExpandToEntryLines(G("a 工 工"), TextEncoding::Gbk), Lines({"a 工", "a 工"}));
+    EXPECT_EQ(CountPaneLines(ExpandToEntryLines(G("bnh 了 卩 阝 凵"), TextEncoding::Gbk)), 4u);
     // A quoted word keeps its space; a leading comma makes an empty code whose
     // blank start is trimmed away.
-    EXPECT_EQ(ExpandToEntryLines("x \"a b\""), "x a b");
-    EXPECT_EQ(ExpandToEntryLines(",a\r\nb c"), "a\r\nb c");
-    std::string out = ExpandToEntryLines(Lines({"b 子", "a 工"}));
+    EXPECT_EQ(ExpandToEntryLines("x \"a b\"", TextEncoding::Gbk), "x a b");
+    EXPECT_EQ(ExpandToEntryLines(",a\r\nb c", TextEncoding::Gbk), "a\r\nb c");
+    std::string out = ExpandToEntryLines(Lines({"b 子", "a 工"}), TextEncoding::Gbk);
     EXPECT_NE(out.substr(out.size() - 2), "\r\n");
 }
 
@@ -92,23 +92,23 @@ TEST(Classify, Edges) {
 }
 
 TEST(Duplicates, WorkedExample) {
-    DuplicateCodesResult r = ExtractDuplicateCodes(Lines({"a 工", "aadn 慝 葚", "aaf 苷", "wqvb 你好 您好", "", "aa 式"}));
+    DuplicateCodesResult r = ExtractDuplicateCodes(Lines({"a 工", "aadn 慝 葚", "aaf 苷", "wqvb 你好 您好", "", "aa 式"}), TextEncoding::Gbk);
     EXPECT_EQ(r.duplicateText, Lines({"aadn 慝 葚", "wqvb 你好 您好"}));
     EXPECT_EQ(r.uniqueText, Lines({"a 工", "aaf 苷", "", "aa 式"}));
     EXPECT_EQ(DuplicateCodesStatus(CountPaneLines(r.duplicateText), r), "重码：2行 6字；不重码4");
 }
 
 TEST(Duplicates, Edges) {
-    DuplicateCodesResult e = ExtractDuplicateCodes("");
+    DuplicateCodesResult e = ExtractDuplicateCodes("", TextEncoding::Gbk);
     EXPECT_EQ(DuplicateCodesStatus(CountPaneLines(e.duplicateText), e), "重码：0行 0字；不重码0");
-    auto dup = [](const char* line) { return ExtractDuplicateCodes(G(line)).duplicateCount == 1; };
+    auto dup = [](const char* line) { return ExtractDuplicateCodes(G(line), TextEncoding::Gbk).duplicateCount == 1; };
     EXPECT_FALSE(dup("wqvb 你好"));
     EXPECT_TRUE(dup("a 工,戈"));
     EXPECT_TRUE(dup("a 工,"));
     EXPECT_FALSE(dup("a 工, "));
     EXPECT_FALSE(dup("a \"工 戈\""));
     // Blank lines at the edges leave the pane but stay in the count.
-    DuplicateCodesResult r = ExtractDuplicateCodes(Lines({"", "a 工", "  b 子 孑", " "}));
+    DuplicateCodesResult r = ExtractDuplicateCodes(Lines({"", "a 工", "  b 子 孑", " "}), TextEncoding::Gbk);
     EXPECT_EQ(r.uniqueText, G("a 工"));
     EXPECT_EQ(r.uniqueCount, 3u);
     EXPECT_EQ(r.duplicateText, G("b 子 孑"));
@@ -116,7 +116,7 @@ TEST(Duplicates, Edges) {
 }
 
 TEST(FullCodes, WorkedExample) {
-    FullCodesResult r = ExtractFullCodes(Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aad 式", "aadk 匿", "aaf 苷", "aafd 甙"}));
+    FullCodesResult r = ExtractFullCodes(Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aad 式", "aadk 匿", "aaf 苷", "aafd 甙"}), TextEncoding::Gbk);
     EXPECT_EQ(r.threeText, Lines({"aad 式", "aaf 苷"}));
     EXPECT_EQ(r.fourText, Lines({"aaaa 工", "aadk 匿", "aafd 甙"}));
     EXPECT_EQ(r.allText, Lines({"aaaa 工", "aad 式", "aadk 匿", "aaf 苷", "aafd 甙"}));
@@ -125,22 +125,22 @@ TEST(FullCodes, WorkedExample) {
 }
 
 TEST(FullCodes, SubstringCaseSpacesAndGroups) {
-    EXPECT_EQ(FullCodesStatus(ExtractFullCodes("")), "行数:三码0 四码0 全部0 三简0");
+    EXPECT_EQ(FullCodesStatus(ExtractFullCodes("", TextEncoding::Gbk)), "行数:三码0 四码0 全部0 三简0");
     // 工 is the start of the four-letter word 工作.
-    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工", "aaaa 工作"})).shortText, G("aaa 工"));
-    EXPECT_EQ(ExtractFullCodes(Lines({"abc word", "abcd WORD"})).shortCount, 1u);
-    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工  ", "aaaa 工"})).shortCount, 0u);
-    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工  ", "aaaa 工  ", "aaab 式"})).shortCount, 1u);
-    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工 式", "aaaa 工", "aaab 式"})).shortCount, 1u);
-    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工 式", "aaaa 式", "aaab 工"})).shortCount, 0u);
-    FullCodesResult r = ExtractFullCodes(Lines({"a 工", "aa 式", "abcde 错"}));
+    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工", "aaaa 工作"}), TextEncoding::Gbk).shortText, G("aaa 工"));
+    EXPECT_EQ(ExtractFullCodes(Lines({"abc word", "abcd WORD"}), TextEncoding::Gbk).shortCount, 1u);
+    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工  ", "aaaa 工"}), TextEncoding::Gbk).shortCount, 0u);
+    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工  ", "aaaa 工  ", "aaab 式"}), TextEncoding::Gbk).shortCount, 1u);
+    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工 式", "aaaa 工", "aaab 式"}), TextEncoding::Gbk).shortCount, 1u);
+    EXPECT_EQ(ExtractFullCodes(Lines({"aaa 工 式", "aaaa 式", "aaab 工"}), TextEncoding::Gbk).shortCount, 0u);
+    FullCodesResult r = ExtractFullCodes(Lines({"a 工", "aa 式", "abcde 错"}), TextEncoding::Gbk);
     EXPECT_EQ(r.allCount, 0u);
     EXPECT_EQ(r.allCount, r.threeCount + r.fourCount);
 }
 
 TEST(Shortest, WorkedExample) {
     ShortestCodesResult r = ExtractShortestCodes(
-        Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aad 式", "aadk 匿", "aadn 慝", "aaf 苷", "aafd 甙", "aaff 苷"}));
+        Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aad 式", "aadk 匿", "aadn 慝", "aaf 苷", "aafd 甙", "aaff 苷"}), TextEncoding::Gbk);
     EXPECT_EQ(r.texts[0], G("a 工"));
     EXPECT_EQ(r.texts[1], G("aa 式"));
     EXPECT_EQ(r.texts[2], G("aaf 苷"));
@@ -150,18 +150,18 @@ TEST(Shortest, WorkedExample) {
 }
 
 TEST(Shortest, Edges) {
-    EXPECT_EQ(ShortestCodesStatus(ExtractShortestCodes("")), "行数:一码0 二码0 三码0 四码0 全部0");
+    EXPECT_EQ(ShortestCodesStatus(ExtractShortestCodes("", TextEncoding::Gbk)), "行数:一码0 二码0 三码0 四码0 全部0");
     // One-letter entries stay even when the word repeats.
-    EXPECT_EQ(ExtractShortestCodes(Lines({"a 工", "b 工"})).counts[0], 2u);
-    EXPECT_EQ(ExtractShortestCodes(Lines({"aa 工", "ab 工", "abc 工", "abcd 工"})).allText, Lines({"aa 工", "ab 工"}));
-    EXPECT_EQ(ExtractShortestCodes(G("abcd 工")).counts[3], 1u);
-    EXPECT_EQ(ExtractShortestCodes(Lines({"ab 工作", "abcd 工"})).counts[3], 0u);
-    EXPECT_EQ(ExtractShortestCodes(Lines({"ab Word", "abc word"})).counts[2], 0u);
+    EXPECT_EQ(ExtractShortestCodes(Lines({"a 工", "b 工"}), TextEncoding::Gbk).counts[0], 2u);
+    EXPECT_EQ(ExtractShortestCodes(Lines({"aa 工", "ab 工", "abc 工", "abcd 工"}), TextEncoding::Gbk).allText, Lines({"aa 工", "ab 工"}));
+    EXPECT_EQ(ExtractShortestCodes(G("abcd 工"), TextEncoding::Gbk).counts[3], 1u);
+    EXPECT_EQ(ExtractShortestCodes(Lines({"ab 工作", "abcd 工"}), TextEncoding::Gbk).counts[3], 0u);
+    EXPECT_EQ(ExtractShortestCodes(Lines({"ab Word", "abc word"}), TextEncoding::Gbk).counts[2], 0u);
     // A line removed from class 2 still counts in pool 2 for classes 3 and 4.
-    EXPECT_EQ(ExtractShortestCodes(Lines({"a 工", "ab 工", "abcd 工"})).counts[3], 0u);
+    EXPECT_EQ(ExtractShortestCodes(Lines({"a 工", "ab 工", "abcd 工"}), TextEncoding::Gbk).counts[3], 0u);
     // Tails running across the joint of pool 1 and pool 2.
-    EXPECT_EQ(ExtractShortestCodes(Lines({"a 工", "ab 式", "abc 工 式"})).counts[2], 0u);
-    ShortestCodesResult r = ExtractShortestCodes(Lines({"a 工", "aa 式", "aab 人", "aabc 大"}));
+    EXPECT_EQ(ExtractShortestCodes(Lines({"a 工", "ab 式", "abc 工 式"}), TextEncoding::Gbk).counts[2], 0u);
+    ShortestCodesResult r = ExtractShortestCodes(Lines({"a 工", "aa 式", "aab 人", "aabc 大"}), TextEncoding::Gbk);
     EXPECT_EQ(r.allCount, r.counts[0] + r.counts[1] + r.counts[2] + r.counts[3]);
 }
 
@@ -169,7 +169,7 @@ TEST(Relation, WorkedExample) {
     std::string entries = Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aaaa 芏", "aah 芽", "aaht 芽", "aaht 蒉", "ab 节",
                                  "abj 节", "abj 茸", "abj 萁"});
     std::string source = Lines({"a 工", "aa 式", "aaa 工", "aaaa 工 芏", "aah 芽", "aaht 芽 蒉", "ab 节", "abj 节 茸 萁"});
-    RelationResult r = RelateShortAndFullCodes(entries, source);
+    RelationResult r = RelateShortAndFullCodes(entries, source, TextEncoding::Gbk);
     EXPECT_EQ(r.fullCodesText, Lines({"aaaa 工", "aaht 芽", "abj 节"}));
     EXPECT_EQ(r.wordsText, Lines({"工", "芽", "节"}));
     EXPECT_EQ(r.shortCodesText, Lines({"a 工", "aa 式", "aaa 工", "aah 芽", "ab 节"}));
@@ -177,36 +177,36 @@ TEST(Relation, WorkedExample) {
               Lines({"a 工", "aa 式", "aaa 工", "aaaa 芏 工", "aah 芽", "aaht 蒉 芽", "ab 节", "abj 茸 萁 节"}));
     EXPECT_EQ(RelationStatus(r), "行数:全部简码5 简码全码3 简码字3 置后8");
 
-    RelationResult more = RelateShortAndFullCodes(entries, Lines({"xxxx 工 节 茸", "xxxx 工 茸 节 萁"}));
+    RelationResult more = RelateShortAndFullCodes(entries, Lines({"xxxx 工 节 茸", "xxxx 工 茸 节 萁"}), TextEncoding::Gbk);
     EXPECT_EQ(more.reorderedText, Lines({"xxxx 节 茸 工", "xxxx 茸 萁 节 工"}));
 }
 
 TEST(Relation, Edges) {
-    EXPECT_EQ(RelationStatus(RelateShortAndFullCodes("", "")), "行数:全部简码0 简码全码0 简码字0 置后0");
+    EXPECT_EQ(RelationStatus(RelateShortAndFullCodes("", "", TextEncoding::Gbk)), "行数:全部简码0 简码全码0 简码字0 置后0");
     // No entries: lines other than two tokens are rejoined by single spaces.
-    RelationResult r = RelateShortAndFullCodes("", Lines({"a  工\t戈 ", "b   子", "   ", "c"}));
+    RelationResult r = RelateShortAndFullCodes("", Lines({"a  工\t戈 ", "b   子", "   ", "c"}), TextEncoding::Gbk);
     EXPECT_EQ(r.reorderedText, Lines({"a 工 戈", "b   子", "", "c"}));
     EXPECT_EQ(r.reorderedCount, 4u);
     // Two short-coded words on one line swap.
     std::string entries = Lines({"a 工", "b 式", "aaaa 工", "bbbb 式"});
-    EXPECT_EQ(RelateShortAndFullCodes(entries, G("x 工 式")).reorderedText, G("x 式 工"));
+    EXPECT_EQ(RelateShortAndFullCodes(entries, G("x 工 式"), TextEncoding::Gbk).reorderedText, G("x 式 工"));
     // Two-letter and three-letter entry, no four-letter: the three-letter one is a full code.
-    RelationResult two = RelateShortAndFullCodes(Lines({"ab 工", "abc 工"}), "");
+    RelationResult two = RelateShortAndFullCodes(Lines({"ab 工", "abc 工"}), "", TextEncoding::Gbk);
     EXPECT_EQ(two.fullCodesText, G("abc 工"));
     EXPECT_EQ(two.shortCodesText, G("ab 工"));
     // Three- and four-letter entries only: the three-letter one is a short code.
-    RelationResult three = RelateShortAndFullCodes(Lines({"abc 工", "abcd 工"}), "");
+    RelationResult three = RelateShortAndFullCodes(Lines({"abc 工", "abcd 工"}), "", TextEncoding::Gbk);
     EXPECT_EQ(three.shortCodesText, G("abc 工"));
     EXPECT_EQ(three.fullCodesText, G("abcd 工"));
     // Two four-letter entries with a shorter one: the word twice.
-    EXPECT_EQ(RelateShortAndFullCodes(Lines({"a 工", "abcd 工", "abce 工"}), "").wordsCount, 2u);
+    EXPECT_EQ(RelateShortAndFullCodes(Lines({"a 工", "abcd 工", "abce 工"}), "", TextEncoding::Gbk).wordsCount, 2u);
     // Substring in the pools, whole words in the reordering; case ignored in both.
     RelationResult sub = RelateShortAndFullCodes(Lines({"ab 工作", "abcd 工", "ab Word", "abcd word"}),
-                                                 Lines({"x 工作 人 式", "y WORD 人 式"}));
+                                                 Lines({"x 工作 人 式", "y WORD 人 式"}), TextEncoding::Gbk);
     EXPECT_EQ(sub.wordsText, Lines({"工", "word"}));
     EXPECT_EQ(sub.reorderedText, Lines({"x 工作 人 式", "y 人 式 WORD"}));
     // A word holding a comma never matches on a source line.
-    RelationResult comma = RelateShortAndFullCodes(Lines({"a x,y", "abcd x,y"}), G("q x,y z w"));
+    RelationResult comma = RelateShortAndFullCodes(Lines({"a x,y", "abcd x,y"}), G("q x,y z w"), TextEncoding::Gbk);
     EXPECT_EQ(comma.wordsText, "x");
     EXPECT_EQ(comma.reorderedText, G("q x,y z w"));
 }
@@ -216,7 +216,7 @@ TEST(Relation, WordlessLinesAreNeverFullCodes) {
     // end the command reading a second token that isn't there.
     std::string entries = "a x\r\nabc \r\nabcd \r\nabcd y";
     RelationResult r;
-    ASSERT_NO_THROW(r = RelateShortAndFullCodes(entries, "q x y"));
+    ASSERT_NO_THROW(r = RelateShortAndFullCodes(entries, "q x y", TextEncoding::Gbk));
     EXPECT_EQ(r.fullCodesCount, 0u);
     EXPECT_EQ(r.wordsText, "");
     EXPECT_EQ(r.shortCodesText, "a x\r\nabc");

@@ -103,7 +103,7 @@ void CompareAll(const std::string& source, const std::string& entries) {
         EXPECT_EQ(c.counts[n], nc.counts[n]);
     }
 
-    DuplicateCodesResult d = ExtractDuplicateCodes(source);
+    DuplicateCodesResult d = ExtractDuplicateCodes(source, TextEncoding::Gbk);
     naive::Duplicates nd = naive::ExtractDuplicates(source);
     EXPECT_EQ(d.duplicateText, nd.dup);
     EXPECT_EQ(d.uniqueText, nd.uniq);
@@ -111,12 +111,12 @@ void CompareAll(const std::string& source, const std::string& entries) {
     EXPECT_EQ(d.doubleByteChars, nd.chars);
     EXPECT_EQ(d.uniqueCount, nd.uniqCount);
 
-    FullCodesResult f = ExtractFullCodes(entries);
+    FullCodesResult f = ExtractFullCodes(entries, TextEncoding::Gbk);
     naive::FullCodes nf = naive::ExtractFullCodes(entries);
     EXPECT_EQ((std::array<std::string, 4>{f.threeText, f.fourText, f.allText, f.shortText}), nf.texts);
     EXPECT_EQ((std::array<std::size_t, 4>{f.threeCount, f.fourCount, f.allCount, f.shortCount}), nf.counts);
 
-    ShortestCodesResult s = ExtractShortestCodes(entries);
+    ShortestCodesResult s = ExtractShortestCodes(entries, TextEncoding::Gbk);
     naive::Shortest ns = naive::ExtractShortest(entries);
     for (int n = 0; n < 4; ++n) {
         EXPECT_EQ(s.texts[n], ns.texts[n]);
@@ -125,7 +125,7 @@ void CompareAll(const std::string& source, const std::string& entries) {
     EXPECT_EQ(s.allText, ns.texts[4]);
     EXPECT_EQ(s.allCount, ns.counts[4]);
 
-    RelationResult r = RelateShortAndFullCodes(entries, source);
+    RelationResult r = RelateShortAndFullCodes(entries, source, TextEncoding::Gbk);
     naive::Relation nr = naive::Relate(entries, source);
     EXPECT_EQ((std::array<std::string, 4>{r.shortCodesText, r.fullCodesText, r.wordsText, r.reorderedText}), nr.texts);
     EXPECT_EQ((std::array<std::size_t, 4>{r.shortCodesCount, r.fullCodesCount, r.wordsCount, r.reorderedCount}),
@@ -136,10 +136,10 @@ void CompareAll(const std::string& source, const std::string& entries) {
 
 TEST(Differential, ExpansionMatchesLiteralSteps) {
     TableGenerator gen(2026);
-    EXPECT_EQ(ExpandToEntryLines(""), naive::Expand(""));
+    EXPECT_EQ(ExpandToEntryLines("", TextEncoding::Gbk), naive::Expand(""));
     for (int i = 0; i < 400; ++i) {
         std::string t = gen.table();
-        ASSERT_EQ(ExpandToEntryLines(t), naive::Expand(t)) << testutil::U(t);
+        ASSERT_EQ(ExpandToEntryLines(t, TextEncoding::Gbk), naive::Expand(t)) << testutil::U(t);
     }
 }
 
@@ -151,7 +151,7 @@ TEST(Differential, SortMatchesLiteralPartitionSort) {
         for (int k = 0; k < n; ++k) lines.push_back(gen.code() + " " + gen.word());
         LineList literal{lines};
         naive::SortLines(literal);
-        SortLines(lines);
+        SortLines(lines, TextEncoding::Gbk);
         ASSERT_EQ(lines, literal.lines());
     }
 }
@@ -160,7 +160,7 @@ TEST(Differential, DerivationsOnExpandedTables) {
     TableGenerator gen(86);
     for (int i = 0; i < 300; ++i) {
         std::string source = gen.table();
-        CompareAll(source, ExpandToEntryLines(source));
+        CompareAll(source, ExpandToEntryLines(source, TextEncoding::Gbk));
         if (HasFatalFailure() || HasNonfatalFailure()) return;
     }
 }

@@ -1,12 +1,16 @@
-// The whole pipeline as a user runs it in the window, on the built-in table.
+// The whole pipeline as a user runs it in the window, on the built-in table,
+// and on two tables of different encodings at once.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "resources/resources.h"
+#include "tests/test_util.h"
 #include "transform/pipeline.h"
 
 TEST(Pipeline, StatusLinesOfTheBuiltinTable) {
     std::string table = zelmora::OpenBuiltinTable().readAll();
-    auto r = zelmora::RunPipeline(table, std::nullopt);
+    auto r = zelmora::RunPipeline(table, std::nullopt, zelmora::TextEncoding::Gbk);
     std::string all;
     for (auto& [c, s] : r.statusLines) all += c + "\t" + s + "\n";
     EXPECT_EQ(all,
@@ -16,7 +20,7 @@ TEST(Pipeline, StatusLinesOfTheBuiltinTable) {
 }
 
 TEST(Pipeline, OutputsInFileOrderAndOwnEntriesTakenAsPasted) {
-    auto r = zelmora::RunPipeline("a x\r\nb y z", std::string("b y\nb z\n"));
+    auto r = zelmora::RunPipeline("a x\r\nb y z", std::string("b y\nb z\n"), zelmora::TextEncoding::Gbk);
     std::vector<std::string> hints;
     for (auto& [hint, text] : r.outputs) hints.push_back(hint);
     EXPECT_EQ(hints, (std::vector<std::string>{"一字一行", "重码一行", "一码", "二码", "三码", "四码", "全码三码", "全码四码",
@@ -28,4 +32,53 @@ TEST(Pipeline, OutputsInFileOrderAndOwnEntriesTakenAsPasted) {
     EXPECT_EQ(r.outputs[1].second, "b y z");
     EXPECT_EQ(r.statusLines[1].second, "2行");
     EXPECT_EQ(r.statusLines[6].second, "重码：1行 0字；不重码1");
+}
+
+namespace {
+
+using zelmora::PipelineResult;
+using zelmora::TextEncoding;
+
+bool SameResults(const PipelineResult& a, const PipelineResult& b) {
+    return a.outputs == b.outputs && a.statusLines == b.statusLines;
+}
+
+// The first `lines` lines of the built-in table (GBK bytes, CR LF).
+std::string BuiltinHead(std::size_t lines) {
+    const std::string table = zelmora::OpenBuiltinTable().readAll();
+    std::size_t end = 0;
+    for (std::size_t n = 0; n < lines && end != std::string::npos; ++n) end = table.find("\r\n", end + 2);
+    return table.substr(0, end);
+}
+
+}  // namespace
+
+// Two tables of different encodings at once: the encoding goes with each run,
+// so neither sees the other's. Each table is also run in the other encoding
+// first: its results must then differ, or the test could not tell a shared
+// encoding from its own.
+TEST(Pipeline, GbkAndGb18030TablesRunAtOnceOnTwoThreads) {
+    const std::string head = BuiltinHead(3000);
+    // GBK: 0x80 is the euro sign in code page 936 and no character of GB18030.
+    const std::string gbk = head + "\r\n" + testutil::Lines({"aaaa 工 !", "aaab 式"}) + "\r\naaaa \x80 a\r\naaab \x80\x80";
+    // GB18030 with CJK Extension B characters (U+20000, U+2A6A5), which GBK lacks.
+    const std::string gb18030 = head + "\r\n" +
+                                testutil::Convert("gb18030", "UTF-8", "a 工 𠀀\r\naaaa 𠀀 工\r\nwwww 𪚥\r\nww 𪚥\r\nwwwa 𪚥 𠀀 x");
+
+    const PipelineResult gbkAlone = zelmora::RunPipeline(gbk, std::nullopt, TextEncoding::Gbk);
+    const PipelineResult gb18030Alone = zelmora::RunPipeline(gb18030, std::nullopt, TextEncoding::Gb18030);
+    ASSERT_FALSE(SameResults(gbkAlone, zelmora::RunPipeline(gbk, std::nullopt, TextEncoding::Gb18030)));
+    ASSERT_FALSE(SameResults(gb18030Alone, zelmora::RunPipeline(gb18030, std::nullopt, TextEncoding::Gbk)));
+
+    constexpr int kRounds = 6;
+    int gbkSame = 0, gb18030Same = 0;
+    std::thread other([&] {
+        for (int i = 0; i < kRounds; ++i)
+            gb18030Same += SameResults(zelmora::RunPipeline(gb18030, std::nullopt, TextEncoding::Gb18030), gb18030Alone);
+    });
+    for (int i = 0; i < kRounds; ++i)
+        gbkSame += SameResults(zelmora::RunPipeline(gbk, std::nullopt, TextEncoding::Gbk), gbkAlone);
+    other.join();
+    EXPECT_EQ(gbkSame, kRounds);
+    EXPECT_EQ(gb18030Same, kRounds);
 }

@@ -265,7 +265,7 @@ void PaneTest::everyGbkCharacterReadsBackAfterAnEdit() {
     std::string text;
     int onLine = 0;
     auto add = [&](const std::string& c) {
-        const std::u16string u = DecodeGbk(c);
+        const std::u16string u = ToUtf16(c, TextEncoding::Gbk);
         if (u.size() != 1 || u[0] == 0xFFFD || u[0] == 0x1A) return;
         text += c;
         if (++onLine == 64) {

@@ -95,7 +95,7 @@ void WindowTest::initTestCase() {
         boxes.push_back({box.icon(), box.windowTitle(), box.text(), box.standardButtons()});
     };
     DesktopOpener() = [this](const QUrl& url) { opened.push_back(url); };
-    const auto r = RunPipeline(OpenBuiltinTable().readAll(), std::nullopt);
+    const auto r = RunPipeline(OpenBuiltinTable().readAll(), std::nullopt, TextEncoding::Gbk);
     for (const auto& [hint, text] : r.outputs) expected[hint] = text;
 }
 

@@ -34,10 +34,10 @@ ResourceStream __wrap__ZN7zelmora16OpenBuiltinTableEv() {
     if (builtinMissing) return OpenResource("wb86gb", "no such type");
     return __real__ZN7zelmora16OpenBuiltinTableEv();
 }
-FullCodesResult __real__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEE(std::string_view);
-FullCodesResult __wrap__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEE(std::string_view text) {
+FullCodesResult __real__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEENS_12TextEncodingE(std::string_view, TextEncoding);
+FullCodesResult __wrap__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEENS_12TextEncodingE(std::string_view text, TextEncoding encoding) {
     if (derivationFails) throw ListIndexError(1);
-    return __real__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEE(text);
+    return __real__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEENS_12TextEncodingE(text, encoding);
 }
 std::string __real__ZN7zelmora15GroupEqualCodesB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE(std::string_view);
 std::string __wrap__ZN7zelmora15GroupEqualCodesB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE(std::string_view text) {

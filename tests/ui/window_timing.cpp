@@ -121,23 +121,23 @@ int TimeCommands(const QString& table) {
     const std::string entries = ReadPaneText(*form.RichEdit2);
     QElapsedTimer t;
     t.start();
-    const std::string expanded = ExpandToEntryLines(source);
+    const std::string expanded = ExpandToEntryLines(source, TextEncoding::Gbk);
     (void)GroupEqualCodes(expanded);
     Report("  derivations of N21 alone", Ms(t));
     t.restart();
     (void)ClassifyByCodeLength(entries);
     Report("  derivation of Button4 alone", Ms(t));
     t.restart();
-    (void)ExtractFullCodes(entries);
+    (void)ExtractFullCodes(entries, TextEncoding::Gbk);
     Report("  derivation of Button7 alone", Ms(t));
     t.restart();
-    (void)ExtractShortestCodes(entries);
+    (void)ExtractShortestCodes(entries, TextEncoding::Gbk);
     Report("  derivation of Button5 alone", Ms(t));
     t.restart();
-    (void)ExtractDuplicateCodes(source);
+    (void)ExtractDuplicateCodes(source, TextEncoding::Gbk);
     Report("  derivation of Button3 alone", Ms(t));
     t.restart();
-    (void)RelateShortAndFullCodes(entries, source);
+    (void)RelateShortAndFullCodes(entries, source, TextEncoding::Gbk);
     Report("  derivation of Button1 alone", Ms(t));
     // What the widget costs: one big text in, then out again.
     t.restart();

@@ -182,12 +182,12 @@ TEST(EncodeOutput, SameBytesAsTheExpansion) {
     ASSERT_TRUE(r.leftOut.empty());
     std::vector<std::string> raw;
     for (const auto& e : r.entries) raw.push_back(e.code + " " + e.word);
-    const std::string expanded = ExpandToEntryLines(JoinLines(raw));
-    EXPECT_EQ(FormatEncodedEntries(r.entries, false), expanded);
-    EXPECT_EQ(FormatEncodedEntries(r.entries, true), GroupEqualCodes(expanded));
+    const std::string expanded = ExpandToEntryLines(JoinLines(raw), TextEncoding::Gbk);
+    EXPECT_EQ(FormatEncodedEntries(r.entries, false, TextEncoding::Gbk), expanded);
+    EXPECT_EQ(FormatEncodedEntries(r.entries, true, TextEncoding::Gbk), GroupEqualCodes(expanded));
 
     // Weights travel with their entries through the sort.
-    std::vector<std::uint32_t> order = ExpansionOrder(r.entries);
+    std::vector<std::uint32_t> order = ExpansionOrder(r.entries, TextEncoding::Gbk);
     std::vector<std::string> sortedLines = SplitLines(expanded).lines();
     ASSERT_EQ(order.size(), sortedLines.size());
     for (std::size_t k = 0; k < order.size(); ++k) {
@@ -209,7 +209,7 @@ TEST(EncodeOutput, BuiltinCharactersGroupUnderTheirFullCodes) {
     EncodeResult r = EncodeWordList(Builtin(), list);
     EXPECT_TRUE(r.leftOut.empty());
     EXPECT_EQ(r.entries.size(), 6763u);  // no character has two full codes in the built-in table
-    std::string grouped = FormatEncodedEntries(r.entries, true);
+    std::string grouped = FormatEncodedEntries(r.entries, true, TextEncoding::Gbk);
     for (const auto& g : SplitLines(grouped)) {
         LineList tokens = SplitTokens(g);
         ASSERT_GE(tokens.count(), 2u);
@@ -258,8 +258,8 @@ TEST(MergeIntoGroupLines, KeepsTheTablesLines) {
     // and the table still ends without a line break.
     EXPECT_EQ(U(merged), U(G("x 乙 丙\n\n\"q\" \"a b\"\nb 丁\na \"c,d\"\nab 甲")));
     // The merged table expands to what the table plus the new pairs expand to.
-    EXPECT_EQ(ExpandToEntryLines(merged),
-              ExpandToEntryLines(table + "\nx " + G("丙") + "\na \"c,d\"\nab " + G("甲")));
+    EXPECT_EQ(ExpandToEntryLines(merged, TextEncoding::Gbk),
+              ExpandToEntryLines(table + "\nx " + G("丙") + "\na \"c,d\"\nab " + G("甲"), TextEncoding::Gbk));
     // Into an empty table: new lines in byte order of their codes.
     EXPECT_EQ(U(MergeIntoGroupLines("", add)), U(G("a \"c,d\"\r\nab 甲\r\nq \"a b\"\r\nx 丙\r\n")));
 }
