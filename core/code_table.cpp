@@ -5,13 +5,17 @@
 #include <cstring>
 
 #include "core/failure.h"
+#include "core/limits.h"
 #include "core/text.h"
 
 namespace zelmora {
 
 int CodeLength(std::string_view line) {
     std::size_t p = PositionOf(" ", line);
-    return p == 0 ? -1 : static_cast<int>(p) - 1;
+    if (p == 0) return -1;
+    // A space beyond 2 GiB is still far beyond any code length: it must not
+    // wrap around into one.
+    return p - 1 > kMaxInt32 ? static_cast<int>(kMaxInt32) : static_cast<int>(p - 1);
 }
 
 std::string_view WordTail(std::string_view line) {
@@ -42,7 +46,8 @@ PoolIndex::PoolIndex(std::string_view pool) {
     upper_ = UpperText(UpToNul(pool));
     const std::size_t n = upper_.size();
     if (n == 0) return;
-    if (n > 0x7FFFFFF0u) throw Failure("Pool too large");
+    // Positions are 32 bits here and in the suffix array (divsufsort's int32).
+    CheckLimit(n, "bytes of word tails in one pool", kMaxPoolBytes);
 
     // Each word of the pool starts after a space on a character boundary and
     // runs to the next space byte. Every prefix of it that ends on a character

@@ -8,7 +8,7 @@
 namespace zelmora {
 
 // Code length: PositionOf(space) - 1, or -1 when the line has no space on a
-// character boundary.
+// character boundary (at most INT32_MAX for a space beyond that).
 int CodeLength(std::string_view line);
 
 // From the first space byte (found by bytes) to the end; empty without a space.
@@ -20,8 +20,10 @@ std::string_view WordTail(std::string_view line);
 // of the pool's space-led words; any other tail is searched in a suffix array
 // of the upper-cased pool, built on first need, in O(|tail| log |pool|).
 // An index is used by one thread at a time.
+// Pools beyond kMaxPoolBytes fail (Failure).
 class PoolIndex {
 public:
+    static constexpr std::size_t kMaxPoolBytes = 0x7FFFFFF0u;
     PoolIndex() = default;
     explicit PoolIndex(std::string_view pool);
     bool contains(std::string_view tail) const;

@@ -60,6 +60,8 @@ IcuServices& Services() {
 }
 
 void DecodeInto(std::string_view text, TextEncoding encoding, std::u16string& out) {
+    // ICU counts in int32; the decoding has at most one unit per byte.
+    CheckLimit(text.size(), "bytes in one line", kMaxInt32 - 1);
     UConverter* cnv = Services().converter(encoding);
     out.resize(text.size() + 1);
     UErrorCode status = U_ZERO_ERROR;
@@ -77,7 +79,7 @@ void DecodeInto(std::string_view text, TextEncoding encoding, std::u16string& ou
 
 void SortKeyInto(const std::u16string& u, std::string& out, std::size_t at) {
     UCollator* coll = Services().collator;
-    std::size_t room = out.size() - at;
+    const std::size_t room = std::min(out.size() - at, kMaxInt32);
     int32_t need = ucol_getSortKey(coll, reinterpret_cast<const UChar*>(u.data()), static_cast<int32_t>(u.size()),
                                    reinterpret_cast<uint8_t*>(out.data() + at), static_cast<int32_t>(room));
     if (static_cast<std::size_t>(need) > room) {
@@ -217,6 +219,7 @@ SortKeys MakeSortKeys(const std::vector<std::string_view>& texts, TextEncoding e
 template <typename Texts>
 std::vector<std::uint32_t> SortedOrderOf(const Texts& texts, TextEncoding encoding) {
     const std::size_t n = texts.size();
+    CheckLimit(n, "lines to sort", kMaxUint32);
     std::vector<std::uint32_t> order(n);
     for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(i);
     if (n < 2) return order;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/limits.h"
 #include "core/line_list.h"
 #include "core/text_encoding.h"
 
@@ -32,18 +33,25 @@ SortKeys MakeSortKeys(const std::vector<std::string>& texts, TextEncoding encodi
 SortKeys MakeSortKeys(const std::vector<std::string_view>& texts, TextEncoding encoding);
 
 // Many short texts in one buffer: text i is bytes[begin[i], begin[i+1]).
-// Far smaller than a vector of strings for a million entry lines.
+// Far smaller than a vector of strings for a million entry lines. Offsets are
+// 32 bits: a text that would end beyond `maxBytes` fails (Failure) instead of
+// wrapping around.
 struct TextArena {
     std::string bytes;
     std::vector<std::uint32_t> begin{0};
+    std::size_t maxBytes = kMaxUint32;  // lowered by tests of the limit
     std::size_t size() const { return begin.size() - 1; }
     std::string_view operator[](std::size_t i) const {
         return std::string_view(bytes).substr(begin[i], begin[i + 1] - begin[i]);
     }
-    void endText() { begin.push_back(static_cast<std::uint32_t>(bytes.size())); }
+    void endText() {
+        if (bytes.size() > maxBytes) FailTooLarge(bytes.size(), "bytes of lines", maxBytes);
+        begin.push_back(static_cast<std::uint32_t>(bytes.size()));
+    }
 };
 
-// The order SortLines gives: order[k] is the index of the line that ends up at k.
+// The order SortLines gives: order[k] is the index of the line that ends up at
+// k. Indexes are 32 bits: more than kMaxUint32 texts fail.
 std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts, TextEncoding encoding);
 std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding encoding);
 

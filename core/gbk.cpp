@@ -3,6 +3,7 @@
 #include <unicode/ucnv.h>
 
 #include "core/failure.h"
+#include "core/limits.h"
 
 namespace zelmora {
 
@@ -31,6 +32,8 @@ UConverter* Converter() {
 
 std::string EncodeGbk(std::u16string_view text) {
     if (text.empty()) return {};
+    // ICU counts in int32.
+    CheckLimit(text.size(), "characters of text", (kMaxInt32 - 2) / 2);
     UConverter* cnv = Converter();
     ucnv_resetFromUnicode(cnv);
     // At most two bytes per UTF-16 unit; '?' for a surrogate pair takes one.

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "core/failure.h"
+#include "core/limits.h"
 #include "core/text.h"
 #include "formats/formats_internal.h"
 #include "formats/table_io.h"
@@ -140,6 +141,8 @@ public:
             TableLine& l = doc_.lines[i];
             l.kind = reader.read(doc_.lineText(i), parsed_, problem);
             if (l.kind == Kind::Entry) {
+                // Lines and the grouping below index entries in 32 bits.
+                CheckLimit(doc_.entries.size() + parsed_.size(), "entries", kMaxUint32);
                 l.firstEntry = static_cast<std::uint32_t>(doc_.entries.size());
                 l.entryCount = static_cast<std::uint32_t>(parsed_.size());
                 for (auto& e : parsed_) doc_.entries.push_back(std::move(e));

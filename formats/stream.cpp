@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/failure.h"
+#include "core/limits.h"
 #include "formats/formats_internal.h"
 #include "formats/table_stream.h"
 
@@ -408,6 +409,7 @@ private:
             // As ReadTable orders a code's candidates: by weight, highest first, ties in file order.
             weights_.clear();
             for (const auto& e : run_) weights_.push_back(e.weight ? std::strtod(e.weight->c_str(), nullptr) : 0.0);
+            CheckLimit(run_.size(), "candidates of one code", kMaxUint32);
             candidates_.resize(run_.size());
             for (std::size_t i = 0; i < candidates_.size(); ++i) candidates_[i] = static_cast<std::uint32_t>(i);
             std::stable_sort(candidates_.begin(), candidates_.end(),

@@ -39,7 +39,8 @@ struct TableEntry {
     bool operator==(const TableEntry&) const = default;
 };
 
-// One physical line of a table file as read.
+// One physical line of a table file as read. Entries are counted in 32 bits:
+// a table of more than 4,294,967,295 entries fails to read.
 struct TableLine {
     enum class Kind : std::uint8_t {
         Header,     // part of the file's header or of a section that holds no entries

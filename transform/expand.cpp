@@ -1,7 +1,6 @@
 #include "transform/expand.h"
 
 #include "core/collation.h"
-#include "core/failure.h"
 #include "core/text.h"
 
 namespace zelmora {
@@ -20,7 +19,6 @@ std::string ExpandToEntryLines(std::string_view text, TextEncoding encoding) {
             entries.bytes += code;
             entries.bytes += ' ';
             entries.bytes += tokens.lines()[j];
-            if (entries.bytes.size() > 0xFFFFFFF0u) throw Failure("Table too large");
             entries.endText();
         }
     });

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "core/collation.h"
+#include "core/limits.h"
 #include "core/text.h"
 #include "transform/group.h"
 
@@ -251,6 +252,8 @@ public:
         for (std::size_t i = Hash(code, word) & mask;; i = (i + 1) & mask) {
             const uint32_t s = slots_[i];
             if (s == kEmpty) {
+                // Indexes are 32 bits, kEmpty excluded.
+                CheckLimit(entries_.size() + 1, "coded words", kEmpty);
                 slots_[i] = static_cast<uint32_t>(entries_.size());
                 ++used_;
                 return true;
