@@ -4,9 +4,6 @@
 
 namespace zelmora {
 
-std::function<void(const QUrl&)>& DesktopOpener() {
-    static std::function<void(const QUrl&)> opener = [](const QUrl& url) { QDesktopServices::openUrl(url); };
-    return opener;
-}
+void OpenOnDesktop(const QUrl& url) { QDesktopServices::openUrl(url); }
 
 }  // namespace zelmora

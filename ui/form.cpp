@@ -123,12 +123,8 @@ QString FailureText(const QString& message) {
     return message;
 }
 
-std::function<void(QMessageBox&)>& TForm1::MessageBoxRunner() {
-    static std::function<void(QMessageBox&)> runner = [](QMessageBox& box) { box.exec(); };
-    return runner;
-}
-
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent), messageBoxRunner_([](QMessageBox& box) { box.exec(); }), desktopOpener_(&OpenOnDesktop) {
     setObjectName("Form1");
     setWindowTitle(QString::fromUtf8(kWindowCaption));
     setWindowIcon(about::WindowIcon());
@@ -454,7 +450,7 @@ void TForm1::guarded(const std::function<void()>& handler) {
 void TForm1::showFailure(const QString& message) {
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), FailureText(message),
                     QMessageBox::Ok, this);
-    MessageBoxRunner()(box);
+    messageBoxRunner_(box);
 }
 
 void TForm1::Click(QAction* item) {
@@ -529,7 +525,7 @@ void TForm1::N8Click(QObject*) {
         SavePaneToFile(*pane, pane->hint() + QStringLiteral(".txt"));
     }
     // The files went to the current directory: show that folder.
-    DesktopOpener()(QUrl::fromLocalFile(QDir::currentPath()));
+    desktopOpener_(QUrl::fromLocalFile(QDir::currentPath()));
 }
 
 // ------------------------------------------------------------- derivations
@@ -622,7 +618,7 @@ void TForm1::Button1Click(QObject* sender) {
 // ------------------------------------------------------------ About links
 
 void TForm1::LabelClick(QObject* sender) {
-    if (auto* label = qobject_cast<QLabel*>(sender)) DesktopOpener()(QUrl(label->toolTip()));
+    if (auto* label = qobject_cast<QLabel*>(sender)) desktopOpener_(QUrl(label->toolTip()));
 }
 
 void TForm1::LabelMouseMove(QObject* sender, Qt::KeyboardModifiers, QPoint) {

@@ -6,8 +6,10 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QString>
+#include <QUrl>
 #include <functional>
 #include <map>
+#include <utility>
 
 #include "ui/pane.h"
 
@@ -42,9 +44,14 @@ public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // Shows the message box of a failure; tests replace it to count boxes
-    // without blocking. The default runs the box modally.
-    static std::function<void(QMessageBox&)>& MessageBoxRunner();
+    // Shows the message box of a failure: modally, unless another runner is
+    // given (tests count the boxes without blocking).
+    using MessageBoxRunner = std::function<void(QMessageBox&)>;
+    void setMessageBoxRunner(MessageBoxRunner runner) { messageBoxRunner_ = std::move(runner); }
+    // Opens the export's folder and the About links: OpenOnDesktop, unless
+    // another opener is given (tests see what would be opened).
+    using DesktopOpener = std::function<void(const QUrl&)>;
+    void setDesktopOpener(DesktopOpener opener) { desktopOpener_ = std::move(opener); }
 
     // The folder of the program's executable, set by FormCreate.
     QString applicationDirectory() const { return applicationDirectory_; }
@@ -121,6 +128,8 @@ private:
     void fitToFrame();
 
     QString applicationDirectory_;
+    MessageBoxRunner messageBoxRunner_;
+    DesktopOpener desktopOpener_;
     std::map<QAction*, Handler> itemHandlers_;
     QString lastOpened_;
     QMargins fittedFrame_;

@@ -135,8 +135,6 @@ QString Packed(std::u16string_view text, std::vector<int>& breaksPerBlock) {
     return out;
 }
 
-long SystemRead(int fd, void* buffer, unsigned long size) { return ::read(fd, buffer, size); }
-
 std::string FullPath(const QString& path) { return QFileInfo(path).absoluteFilePath().toStdString(); }
 
 std::string SystemError(int error) { return std::strerror(error); }
@@ -162,10 +160,7 @@ private:
 
 }  // namespace
 
-FileReadFunction& FileReader() {
-    static FileReadFunction reader = &SystemRead;
-    return reader;
-}
+long SystemRead(int fd, void* buffer, unsigned long size) { return ::read(fd, buffer, size); }
 
 Pane::Pane(QWidget* parent) : QPlainTextEdit(parent), separators_(std::make_shared<qint64>(0)) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -396,7 +391,7 @@ void ClearPane(Pane& pane) { pane.replaceText({}); }
 
 std::size_t CountPaneLines(const Pane& pane) { return pane.lineCount(); }
 
-void LoadPaneFromFile(Pane& pane, const QString& path) {
+void LoadPaneFromFile(Pane& pane, const QString& path, FileReadFunction read) {
     const QByteArray name = QFile::encodeName(path);
     FileHandle file(::open(name.constData(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) throw Failure("Cannot open file \"" + FullPath(path) + "\". " + SystemError(errno));
@@ -410,7 +405,7 @@ void LoadPaneFromFile(Pane& pane, const QString& path) {
     if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
     char block[1 << 16];
     for (;;) {
-        long n = FileReader()(file.get(), block, sizeof block);
+        long n = read(file.get(), block, sizeof block);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;

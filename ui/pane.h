@@ -102,10 +102,15 @@ void ClearPane(Pane& pane);
 // Lines of the text, not counting a final empty line.
 std::size_t CountPaneLines(const Pane& pane);
 
+// The read call behind LoadPaneFromFile: ::read, or another that fails
+// part-way through a file (for tests).
+using FileReadFunction = long (*)(int fd, void* buffer, unsigned long size);
+long SystemRead(int fd, void* buffer, unsigned long size);
+
 // Replace the whole text with the file's or stream's bytes, line breaks made
 // CR LF, nothing else converted. A file load raises the input limit.
 // Failures: "Cannot open file "%s". %s", "Cannot read file "%s". %s".
-void LoadPaneFromFile(Pane& pane, const QString& path);
+void LoadPaneFromFile(Pane& pane, const QString& path, FileReadFunction read = &SystemRead);
 void LoadPaneFromStream(Pane& pane, ResourceStream& stream);
 
 // Writes ReadPaneText into the file: into a temporary file beside it that
@@ -116,10 +121,5 @@ void SavePaneToFile(const Pane& pane, const QString& path);
 // The clipboard's text in GBK up to its first NUL, with CR LF line breaks;
 // "" when it holds no text. Fails with "Cannot open clipboard".
 std::string ReadClipboardText();
-
-// The read call behind LoadPaneFromFile (::read); replaceable so that a read
-// failing part-way through a file can be reproduced.
-using FileReadFunction = long (*)(int fd, void* buffer, unsigned long size);
-FileReadFunction& FileReader();
 
 }  // namespace zelmora

@@ -12,7 +12,6 @@
 #include <memory>
 
 #include "ui/about_content.h"
-#include "ui/desktop.h"
 #include "ui/form.h"
 #include "ui/picture_formats.h"
 
@@ -66,8 +65,6 @@ class AboutPageTest : public QObject {
 private slots:
     void initTestCase() {
         RegisterJpegFormat();
-        DesktopOpener() = [this](const QUrl& url) { opened_.push_back(url); };
-        TForm1::MessageBoxRunner() = [this](QMessageBox&) { ++failures_; };
     }
     void cleanupTestCase() { UnregisterJpegFormat(); }
 
@@ -75,6 +72,8 @@ private slots:
         opened_.clear();
         failures_ = 0;
         form_ = std::make_unique<TForm1>();
+        form_->setDesktopOpener([this](const QUrl& url) { opened_.push_back(url); });
+        form_->setMessageBoxRunner([this](QMessageBox&) { ++failures_; });
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
         form_->PageControl1->setCurrentWidget(form_->TabSheet4);

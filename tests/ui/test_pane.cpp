@@ -395,10 +395,7 @@ void PaneTest::readFailingPartWayKeepsThePreviousText() {
     WritePaneText(w.pane, "old text");
     const int calls = w.calls;
     readsLeft = 3;  // 48 bytes come in, then the device fails
-    const FileReadFunction original = FileReader();
-    FileReader() = &FailingRead;
-    const std::string message = FailureOf([&] { LoadPaneFromFile(w.pane, path); });
-    FileReader() = original;
+    const std::string message = FailureOf([&] { LoadPaneFromFile(w.pane, path, &FailingRead); });
     QCOMPARE(message, "Cannot read file \"" + path.toStdString() + "\". Input/output error");
     QCOMPARE(ReadPaneText(w.pane), std::string("old text"));
     QCOMPARE(w.calls, calls);

@@ -30,7 +30,6 @@
 #include "resources/resources.h"
 #include "core/text.h"
 #include "transform/pipeline.h"
-#include "ui/desktop.h"
 #include "ui/form.h"
 
 using namespace zelmora;
@@ -91,10 +90,6 @@ private:
 };
 
 void WindowTest::initTestCase() {
-    TForm1::MessageBoxRunner() = [this](QMessageBox& box) {
-        boxes.push_back({box.icon(), box.windowTitle(), box.text(), box.standardButtons()});
-    };
-    DesktopOpener() = [this](const QUrl& url) { opened.push_back(url); };
     const auto r = RunPipeline(OpenBuiltinTable().readAll(), std::nullopt, TextEncoding::Gbk);
     for (const auto& [hint, text] : r.outputs) expected[hint] = text;
 }
@@ -103,6 +98,10 @@ void WindowTest::init() {
     boxes.clear();
     opened.clear();
     form = std::make_unique<TForm1>();
+    form->setMessageBoxRunner([this](QMessageBox& box) {
+        boxes.push_back({box.icon(), box.windowTitle(), box.text(), box.standardButtons()});
+    });
+    form->setDesktopOpener([this](const QUrl& url) { opened.push_back(url); });
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
 }

@@ -54,12 +54,12 @@ private slots:
     void init() {
         boxes.clear();
         builtinMissing = derivationFails = groupingFails = false;
-        TForm1::MessageBoxRunner() = [this](QMessageBox& box) {
+        form = std::make_unique<TForm1>();
+        form->setMessageBoxRunner([this](QMessageBox& box) {
             boxes << box.text();
             titles << box.windowTitle();
             QCOMPARE(box.icon(), QMessageBox::Critical);
-        };
-        form = std::make_unique<TForm1>();
+        });
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }

@@ -86,9 +86,9 @@ void Keystrokes(TForm1& form, Pane* pane, const char* name) {
 
 int TimeCommands(const QString& table) {
     TForm1 form;
-    TForm1::MessageBoxRunner() = [](QMessageBox& box) {
+    form.setMessageBoxRunner([](QMessageBox& box) {
         std::printf("FAILURE: %s\n", box.text().toUtf8().constData());
-    };
+    });
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) return 1;
 
