@@ -19,10 +19,11 @@ const char* ConverterName(TextEncoding encoding) {
     return encoding == TextEncoding::Gb18030 ? "gb18030" : "windows-936";
 }
 
-// ICU's collators may be shared for their const functions, but converters
-// keep conversion state and may not: each thread opens its own set, once, with
-// one converter per encoding. The collator works on UTF-16 and is the same
-// for both encodings.
+// ICU's open-and-close model: a converter keeps conversion state and must not
+// be used by two threads at once, so each thread opens its own services, once
+// (the rules and mapping tables behind them are shared by ICU; opening only
+// allocates the state). One converter per encoding, opened on first need; one
+// collator, which works on UTF-16 and serves both encodings.
 struct IcuServices {
     UCollator* collator = nullptr;
     UConverter* converters[2] = {nullptr, nullptr};
@@ -61,7 +62,7 @@ IcuServices& Services() {
 
 void DecodeInto(std::string_view text, TextEncoding encoding, std::u16string& out) {
     // ICU counts in int32; the decoding has at most one unit per byte.
-    CheckLimit(text.size(), "bytes in one line", kMaxInt32 - 1);
+    CheckLimit(text.size(), "bytes of text to decode at once", kMaxInt32 - 1);
     UConverter* cnv = Services().converter(encoding);
     out.resize(text.size() + 1);
     UErrorCode status = U_ZERO_ERROR;

@@ -33,7 +33,7 @@ UConverter* Converter() {
 std::string EncodeGbk(std::u16string_view text) {
     if (text.empty()) return {};
     // ICU counts in int32.
-    CheckLimit(text.size(), "characters of text", (kMaxInt32 - 2) / 2);
+    CheckLimit(text.size(), "characters of text to encode at once", (kMaxInt32 - 2) / 2);
     UConverter* cnv = Converter();
     ucnv_resetFromUnicode(cnv);
     // At most two bytes per UTF-16 unit; '?' for a surrogate pair takes one.

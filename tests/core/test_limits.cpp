@@ -2,11 +2,14 @@
 // that says so, at the first text that would not fit, and never wraps around.
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+
 #include <functional>
 #include <limits>
 
 #include "core/collation.h"
 #include "core/failure.h"
+#include "core/gbk.h"
 #include "core/limits.h"
 
 using namespace zelmora;
@@ -21,6 +24,26 @@ std::string MessageOf(const std::function<void()>& f) {
     }
     return "(no failure)";
 }
+
+// Read-only zero bytes that take address space but no memory: texts too long
+// for ICU's int32 lengths, for functions that must refuse them before reading.
+class ZeroPages {
+public:
+    explicit ZeroPages(std::size_t size) : size_(size) {
+        void* p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        data_ = p == MAP_FAILED ? nullptr : static_cast<const char*>(p);
+    }
+    ~ZeroPages() {
+        if (data_) munmap(const_cast<char*>(data_), size_);
+    }
+    ZeroPages(const ZeroPages&) = delete;
+    ZeroPages& operator=(const ZeroPages&) = delete;
+    const char* data() const { return data_; }
+
+private:
+    std::size_t size_;
+    const char* data_ = nullptr;
+};
 
 }  // namespace
 
@@ -54,4 +77,20 @@ TEST(Limits, TextArenaStopsBeforeAnOffsetWouldWrap) {
     empty.maxBytes = 0;
     EXPECT_NO_THROW(empty.endText());
     EXPECT_EQ(empty.size(), 1u);
+}
+
+TEST(Limits, TextsBeyondIcuLengthsFailInsteadOfComingOutEmpty) {
+    const std::size_t size = kMaxInt32 + std::size_t{1};
+    ZeroPages zeros(size);
+    ASSERT_NE(zeros.data(), nullptr) << "cannot map " << size << " bytes of address space";
+    const std::string_view huge(zeros.data(), size);
+    const std::string expected = "Table too large: 2147483648 bytes of text to decode at once (limit 2147483646)";
+    EXPECT_EQ(MessageOf([&] { ToUtf16(huge, TextEncoding::Gbk); }), expected);
+    EXPECT_EQ(MessageOf([&] { ToUtf16(huge, TextEncoding::Gb18030); }), expected);
+    EXPECT_EQ(MessageOf([&] { SortKey(huge, TextEncoding::Gbk); }), expected);
+    EXPECT_EQ(MessageOf([&] { CompareLines(huge, "a", TextEncoding::Gbk); }), expected);
+    EXPECT_EQ(MessageOf([&] { DoubleByteCharCount(huge, TextEncoding::Gbk); }), expected);
+    const std::u16string_view units(reinterpret_cast<const char16_t*>(zeros.data()), size / 2);
+    EXPECT_EQ(MessageOf([&] { EncodeGbk(units); }),
+              "Table too large: 1073741824 characters of text to encode at once (limit 1073741822)");
 }
