@@ -10,6 +10,7 @@
 
 #include "core/limits.h"
 #include "core/line_list.h"
+#include "core/partition_sort.h"
 #include "core/text_encoding.h"
 
 namespace zelmora {
@@ -73,12 +74,24 @@ long long DoubleByteCharCount(std::string_view text, TextEncoding encoding);
 // three-way compare of two items). The pivot is tracked by its slot. After a
 // partition the two parts are disjoint, so the order in which they are sorted
 // does not change the result: the smaller part goes to recursion and the
-// larger is iterated, which keeps the stack shallow on any input.
+// larger is iterated, which keeps the stack shallow on any input. A range
+// still being split past `depthLimit` partitions (by default 2·log2 n + 16)
+// is finished by an exact replay of the same steps in O(m log² m), so no
+// order of the items makes the sort quadratic.
 template <typename Item, typename Compare>
-void PartitionSortSlots(std::vector<Item>& items, Compare&& cmp) {
+void PartitionSortSlots(std::vector<Item>& items, Compare&& cmp, PartitionSortWork* work = nullptr,
+                        int depthLimit = -1) {
     if (items.size() < 2) return;
-    auto sortRange = [&](auto& self, long long L, long long R) -> void {
+    PartitionSortWork ownWork;
+    PartitionSortWork& done = work ? *work : ownWork;
+    if (depthLimit < 0) depthLimit = partition_sort::DepthLimit(items.size());
+    auto sortRange = [&](auto& self, long long L, long long R, int depth) -> void {
         while (L < R) {
+            if (depth >= depthLimit) {
+                partition_sort::Replay(items, L, R, cmp, done);
+                return;
+            }
+            ++depth;
             long long I = L, J = R, P = (L + R) >> 1;
             do {
                 while (cmp(items[I], items[P]) < 0) ++I;
@@ -94,15 +107,15 @@ void PartitionSortSlots(std::vector<Item>& items, Compare&& cmp) {
                 }
             } while (I <= J);
             if (J - L < R - I) {
-                if (L < J) self(self, L, J);
+                if (L < J) self(self, L, J, depth);
                 L = I;
             } else {
-                if (I < R) self(self, I, R);
+                if (I < R) self(self, I, R, depth);
                 R = J;
             }
         }
     };
-    sortRange(sortRange, 0, static_cast<long long>(items.size()) - 1);
+    sortRange(sortRange, 0, static_cast<long long>(items.size()) - 1, 0);
 }
 
 }  // namespace zelmora

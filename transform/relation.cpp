@@ -19,12 +19,34 @@ bool WordSet::contains(std::string_view word) const {
     return keys_.count(SortKey(word, encoding_)) > 0;
 }
 
-void ReorderCandidates(LineList& tokens, const WordSet& words) {
-    const long long c = static_cast<long long>(tokens.count());
-    long long k = 1;
-    for (long long pass = 0; pass < c - 2; ++pass, ++k) {
-        if (words.contains(tokens.at(k))) tokens.move(k, c - 1);
+// Each pass looks at position k and then steps past k. Positions before k
+// never change again, so the tokens from k on form a queue: a found token
+// leaves its front for its back, and the token that then stands at k is
+// stepped over. One pass is O(1), not a shift of every later token.
+void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relocations) {
+    const std::size_t c = tokens.count();
+    if (c < 3) return;
+    std::vector<std::uint32_t> queue;  // positions, front at `head`
+    queue.reserve(2 * c);
+    for (std::size_t i = 1; i < c; ++i) queue.push_back(static_cast<std::uint32_t>(i));
+    std::size_t head = 0;
+    std::vector<std::uint32_t> order{0};
+    order.reserve(c);
+    for (std::size_t pass = 0; pass + 2 < c; ++pass) {
+        const std::uint32_t front = queue[head];
+        if (words.contains(tokens.lines()[front])) {
+            ++head;
+            queue.push_back(front);
+            if (relocations) ++*relocations;
+        }
+        order.push_back(queue[head++]);
     }
+    order.insert(order.end(), queue.begin() + static_cast<std::ptrdiff_t>(head), queue.end());
+    std::vector<std::string> reordered;
+    reordered.reserve(c);
+    for (std::uint32_t i : order) reordered.push_back(std::move(tokens.lines()[i]));
+    tokens.lines().swap(reordered);
+    if (relocations) *relocations += c;
 }
 
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText,

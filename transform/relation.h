@@ -31,8 +31,9 @@ private:
 };
 
 // Moves, in c-2 passes over positions 1..c-2, each token found among the
-// short-coded words to the end of the line's tokens.
-void ReorderCandidates(LineList& tokens, const WordSet& words);
+// short-coded words to the end of the line's tokens. `relocations`, when
+// given, counts every token (or its place) written elsewhere: O(c) in all.
+void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relocations = nullptr);
 
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText,
                                        TextEncoding encoding);

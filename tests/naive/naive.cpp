@@ -14,36 +14,16 @@ constexpr TextEncoding kWindow = TextEncoding::Gbk;
 
 std::string Out(const LineList& l) { return TrimText(JoinLines(l)); }
 
-void Partition(LineList& list, long long L, long long R) {
-    long long I, J, P;
-    do {
-        I = L;
-        J = R;
-        P = (L + R) / 2;
-        do {
-            while (CompareLines(list.at(I), list.at(P), kWindow) < 0) ++I;
-            while (CompareLines(list.at(J), list.at(P), kWindow) > 0) --J;
-            if (I <= J) {
-                std::string t = list.at(I);
-                list.replaceAt(I, list.at(J));
-                list.replaceAt(J, t);
-                if (P == I)
-                    P = J;
-                else if (P == J)
-                    P = I;
-                ++I;
-                --J;
-            }
-        } while (I <= J);
-        if (L < J) Partition(list, L, J);
-        L = I;
-    } while (I < R);
-}
 }  // namespace
 
 void SortLines(LineList& list) {
-    if (list.count() < 2) return;
-    Partition(list, 0, static_cast<long long>(list.count()) - 1);
+    PartitionSort(
+        static_cast<long long>(list.count()), [&](long long i, long long j) { return CompareLines(list.at(i), list.at(j), kWindow); },
+        [&](long long i, long long j) {
+            std::string t = list.at(i);
+            list.replaceAt(i, list.at(j));
+            list.replaceAt(j, t);
+        });
 }
 
 std::string Expand(std::string_view text) {

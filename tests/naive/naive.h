@@ -13,6 +13,38 @@
 
 namespace naive {
 
+// The partition sort, step for step, over positions 0..count-1: `cmp(i, j)`
+// compares the items at i and j (negative, zero, positive), `swap(i, j)`
+// exchanges them. SortLines is this with CompareLines.
+template <typename Cmp, typename Swap>
+void PartitionSort(long long count, Cmp&& cmp, Swap&& swap) {
+    if (count < 2) return;
+    auto partition = [&](auto& self, long long L, long long R) -> void {
+        long long I, J, P;
+        do {
+            I = L;
+            J = R;
+            P = (L + R) / 2;
+            do {
+                while (cmp(I, P) < 0) ++I;
+                while (cmp(J, P) > 0) --J;
+                if (I <= J) {
+                    swap(I, J);
+                    if (P == I)
+                        P = J;
+                    else if (P == J)
+                        P = I;
+                    ++I;
+                    --J;
+                }
+            } while (I <= J);
+            if (L < J) self(self, L, J);
+            L = I;
+        } while (I < R);
+    };
+    partition(partition, 0, count - 1);
+}
+
 void SortLines(zelmora::LineList& list);
 std::string Expand(std::string_view text);
 std::string Group(std::string_view text);

@@ -221,3 +221,26 @@ TEST(Relation, WordlessLinesAreNeverFullCodes) {
     EXPECT_EQ(r.wordsText, "");
     EXPECT_EQ(r.shortCodesText, "a x\r\nabc");
 }
+
+TEST(Relation, ReorderingALongLineIsLinear) {
+    // 20,000 words on one line, every one short-coded: each pass moves one, and
+    // shifting the rest of the line each time would relocate ~c²/4 tokens.
+    const std::size_t c = 20000;
+    std::vector<std::string> words;
+    LineList tokens;
+    tokens.append("aaaa");
+    for (std::size_t i = 0; i < c - 1; ++i) {
+        words.push_back("w" + std::to_string(i));
+        tokens.append(words.back());
+    }
+    const WordSet set(words, TextEncoding::Gbk);
+    std::size_t relocations = 0;
+    ReorderCandidates(tokens, set, &relocations);
+    EXPECT_LE(relocations, 2 * c);
+    // Every other word is stepped over after a move: odd positions first, then
+    // the moved ones, the last of which was itself moved once more.
+    ASSERT_EQ(tokens.count(), c);
+    EXPECT_EQ(tokens.at(0), "aaaa");
+    EXPECT_EQ(tokens.at(1), "w1");
+    EXPECT_EQ(tokens.at(2), "w3");
+}

@@ -175,3 +175,23 @@ TEST(Differential, DerivationsOnRawTablesAsEntries) {
         if (HasFatalFailure() || HasNonfatalFailure()) return;
     }
 }
+
+TEST(Differential, RelationWithManyWordsOnOneLine) {
+    // Long lines whose words are mostly short-coded: most passes move a word,
+    // and the words moved to the end come round again.
+    TableGenerator gen(1212);
+    for (int i = 0; i < 12; ++i) {
+        std::string source = gen.table();
+        for (int l = 0; l < 3; ++l) {
+            std::string line = gen.code();
+            int words = 50 + 150 * l + i;
+            for (int k = 0; k < words; ++k) line += (k % 17 == 0 ? "  " : " ") + gen.word();
+            source += "\r\n" + line;
+        }
+        std::string entries = ExpandToEntryLines(source, TextEncoding::Gbk);
+        RelationResult r = RelateShortAndFullCodes(entries, source, TextEncoding::Gbk);
+        naive::Relation nr = naive::Relate(entries, source);
+        ASSERT_EQ((std::array<std::string, 4>{r.shortCodesText, r.fullCodesText, r.wordsText, r.reorderedText}),
+                  nr.texts);
+    }
+}
