@@ -51,16 +51,18 @@ PoolIndex::PoolIndex(std::string_view pool) {
 
     // Each word of the pool starts after a space on a character boundary and
     // runs to the next space byte. Every prefix of it that ends on a character
-    // boundary goes into the hash, once.
+    // boundary goes into the hash, once. `fn` gets the prefix's hash, start,
+    // length and the width of its last character, and whether it is the
+    // first prefix of its word.
     auto forEachPrefix = [&](auto&& fn) {
-        bool inWord = false;
+        bool inWord = false, first = false;
         std::size_t start = 0;
         std::uint64_t h = kFnvOffset;
         for (std::size_t q = 0; q < n;) {
             const std::size_t w = CharWidth(upper_, q);
             if (upper_[q] == ' ') {
                 hasBoundarySpace_ = true;
-                inWord = true;
+                inWord = first = true;
                 start = q + 1;
                 h = kFnvOffset;
             } else if (inWord) {
@@ -68,29 +70,45 @@ PoolIndex::PoolIndex(std::string_view pool) {
                     inWord = false;  // the word ends inside this character
                 } else {
                     for (std::size_t k = q; k < q + w; ++k) h = (h ^ static_cast<unsigned char>(upper_[k])) * kFnvPrime;
-                    fn(h, start, q + w - start);
+                    fn(h, start, q + w - start, w, first);
+                    first = false;
                 }
             }
             q += w;
         }
     };
     std::size_t prefixes = 0;
-    forEachPrefix([&](std::uint64_t, std::size_t, std::size_t) { ++prefixes; });
+    forEachPrefix([&](std::uint64_t, std::size_t, std::size_t, std::size_t, bool) { ++prefixes; });
     std::size_t size = 16;
     while (size < prefixes * 2) size <<= 1;
     slots_.assign(size, Slot{});
     mask_ = size - 1;
-    forEachPrefix([&](std::uint64_t h, std::size_t pos, std::size_t len) {
+    // A prefix is its one-character-shorter prefix plus its last character,
+    // and each distinct prefix has one slot: two prefixes are the same when
+    // their shorter prefixes share a slot and their last characters agree.
+    // That compares a character, not the whole prefix, however often a long
+    // word repeats.
+    constexpr std::uint32_t kNone = UINT32_MAX;
+    std::vector<std::uint32_t> shorter(size, kNone);
+    std::uint32_t previous = kNone;
+    forEachPrefix([&](std::uint64_t h, std::size_t pos, std::size_t len, std::size_t w, bool first) {
+        if (first) previous = kNone;
         const std::uint64_t m = Mix(h);
         const std::uint32_t tag = static_cast<std::uint32_t>(m >> 32);
+        const std::size_t last = len - w;
         for (std::uint64_t i = m & mask_;; i = (i + 1) & mask_) {
             Slot& s = slots_[i];
             if (s.len == 0) {
                 s = {tag, static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(len)};
+                shorter[i] = previous;
+                previous = static_cast<std::uint32_t>(i);
                 return;
             }
-            if (s.tag == tag && s.len == len && std::memcmp(upper_.data() + s.pos, upper_.data() + pos, len) == 0)
+            if (s.tag == tag && s.len == len && shorter[i] == previous &&
+                (bytesCompared_ += w, std::memcmp(upper_.data() + s.pos + last, upper_.data() + pos + last, w) == 0)) {
+                previous = static_cast<std::uint32_t>(i);
                 return;
+            }
         }
     });
 }

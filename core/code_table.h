@@ -28,6 +28,9 @@ public:
     explicit PoolIndex(std::string_view pool);
     bool contains(std::string_view tail) const;
     std::size_t size() const { return upper_.size(); }
+    // Bytes compared while building: never more than the pool's size,
+    // however often its words repeat.
+    std::size_t bytesCompared() const { return bytesCompared_; }
 
 private:
     struct Slot {
@@ -43,6 +46,7 @@ private:
     bool hasBoundarySpace_ = false;
     std::vector<Slot> slots_;
     std::uint64_t mask_ = 0;
+    std::size_t bytesCompared_ = 0;
     mutable bool suffixesBuilt_ = false;
     mutable std::vector<int32_t> sa_;
     // boundaryBefore_[k]: how many of sa_[0..k) start on a character boundary.

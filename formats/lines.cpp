@@ -2,6 +2,8 @@
 // writing entries as one line.
 #include <unicode/ucnv.h>
 
+#include <algorithm>
+
 #include "core/failure.h"
 #include "core/text.h"
 #include "formats/formats_internal.h"
@@ -202,8 +204,12 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
         case Format::Rime: {
             if (HasAny(e.code, "\t\r\n") || e.code.empty()) CannotWrite("The code", e.code, "is empty or holds a tab or line break", format);
             if (HasAny(e.word, "\t\r\n") || e.word.empty()) CannotWrite("The word", e.word, "is empty or holds a tab or line break", format);
+            // Empty columns at the end are never written, so only the columns up
+            // to the last one filled matter: a header naming a thousand columns
+            // costs no line a thousand steps.
             thread_local std::vector<std::string_view> columns;
-            columns.assign(static_cast<std::size_t>(std::max(layout.columnCount, 2)), {});
+            const int widest = std::max({layout.textColumn, layout.codeColumn, layout.weightColumn, layout.stemColumn, 1});
+            columns.assign(static_cast<std::size_t>(widest) + 1, {});
             auto put = [&](int column, const std::string* v) {
                 if (column >= 0 && v) {
                     if (HasAny(*v, "\t\r\n")) CannotWrite("The value", *v, "holds a tab or line break", format);

@@ -82,6 +82,45 @@ TEST(PoolMembership, IndexAgreesWithLiteralOnRandomPools) {
     }
 }
 
+TEST(PoolMembership, RepeatedWordsAgreeWithLiteral) {
+    // Few words, repeated and sharing prefixes, in any case: every prefix of
+    // a repeat is met again and must be recognised as the one stored.
+    std::mt19937 rng(20);
+    const std::vector<std::string> stems = {G("工人"), G("工作"), "ab", "AB", "abab", G("工") + "a", "a" + G("人"),
+                                            "\x81", G("式")};
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::string> words;
+        for (int w = 0; w < 4; ++w) {
+            std::string word;
+            for (int k = 1 + static_cast<int>(rng() % 4); k > 0; --k) word += stems[rng() % stems.size()];
+            words.push_back(word);
+        }
+        std::string pool;
+        for (int k = static_cast<int>(rng() % 12); k > 0; --k) pool += " " + words[rng() % words.size()];
+        PoolIndex index(pool);
+        for (const std::string& w : words)
+            for (std::size_t len = 0; len <= w.size(); ++len) {
+                std::string tail = " " + w.substr(0, len);
+                ASSERT_EQ(index.contains(tail), ContainsIgnoringCase(pool, tail))
+                    << "pool=" << testutil::U(pool) << " tail=" << testutil::U(tail);
+            }
+    }
+}
+
+TEST(PoolMembership, RepeatsOfALongWordCostNoMoreThanThePool) {
+    // Twenty copies of one 20,000-character word: comparing each repeated
+    // prefix in full would be ~20·20,000²/2 character comparisons.
+    std::string word;
+    for (int i = 0; i < 20000; ++i) word += G(i % 3 ? "工" : "人");
+    std::string pool;
+    for (int k = 0; k < 20; ++k) pool += " " + word;
+    PoolIndex index(pool);
+    EXPECT_LE(index.bytesCompared(), pool.size());
+    EXPECT_TRUE(index.contains(" " + word));
+    EXPECT_FALSE(index.contains(" " + word + G("工")));
+    EXPECT_TRUE(index.contains(" " + word.substr(0, 20000)));
+}
+
 TEST(DoubleByteCharCount, CountsTwoByteCharacters) {
     EXPECT_EQ(DoubleByteCharCount(G("aadn 慝 葚"), TextEncoding::Gbk), 2);
     EXPECT_EQ(DoubleByteCharCount("abc def", TextEncoding::Gbk), 0);

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -554,4 +555,33 @@ TEST(FormatsStream, LargeGeneratedTablesConvertAndCheckAlike) {
             << variant;
         EXPECT_EQ(restarts, 0) << variant;
     }
+}
+
+TEST(FormatsLines, ColumnsNamedButUnusedCostALineNothing) {
+    // A header may name any number of columns; a line is written from the
+    // four it fills. A layout of 2^31-1 columns would need 32 GiB if every
+    // line laid out all of them.
+    const std::string gong = testutil::Convert("gb18030", "UTF-8", "工"), ge = testutil::Convert("gb18030", "UTF-8", "戈");
+    TableLayout layout;
+    layout.textColumn = 0;
+    layout.codeColumn = 1;
+    layout.weightColumn = 2;
+    layout.columnCount = std::numeric_limits<int>::max();
+    TableEntry e{"a", gong, std::string("3"), std::nullopt};
+    std::string line;
+    ASSERT_NO_THROW(line = CanonicalLine(Format::Rime, layout, &e, 1));
+    EXPECT_EQ(line, gong + "\ta\t3");
+    layout.weightColumn = 7;
+    EXPECT_EQ(CanonicalLine(Format::Rime, layout, &e, 1), gong + "\ta\t\t\t\t\t\t3");
+    e.weight.reset();
+    EXPECT_EQ(CanonicalLine(Format::Rime, layout, &e, 1), gong + "\ta");
+
+    // Read from a header that names many columns, the lines still round-trip.
+    std::string header = "---\nname: t\ncolumns:\n  - text\n  - code\n";
+    for (int i = 0; i < 2000; ++i) header += "  - c" + std::to_string(i) + "\n";
+    const std::string table = header + "...\n" + gong + "\ta\n" + ge + "\tb\t\t\n";
+    const std::string report = WholeCheck(table, Encoding::Auto, Format::Auto);
+    EXPECT_NE(report.find("2008: does not round-trip: would be written back as \"戈\tb\""), std::string::npos) << report;
+    EXPECT_EQ(report.find("2007:"), std::string::npos) << report;
+    EXPECT_EQ(StreamedCheck(table, Encoding::Auto, Format::Auto, 1 << 20), report);
 }
