@@ -68,16 +68,25 @@ struct Output {
 };
 
 // The table's lines as a merge sees them, for a document read by the formats library.
-std::vector<MergeLine> MergeLinesOf(const TableDocument& doc) {
-    std::vector<MergeLine> lines(doc.lines.size());
-    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
-        const auto& l = doc.lines[i];
-        if (l.kind != formats::TableLine::Kind::Entry || l.entryCount == 0) continue;
-        lines[i].code = doc.entries[l.firstEntry].code;
-        for (std::size_t k = 0; k < l.entryCount; ++k) lines[i].words.push_back(doc.entries[l.firstEntry + k].word);
+class DocumentLines final : public MergeSource {
+public:
+    explicit DocumentLines(const TableDocument& doc) : doc_(doc) {}
+    std::size_t lineCount() const override { return doc_.lines.size(); }
+    std::string_view code(std::size_t i) override {
+        const auto& l = doc_.lines[i];
+        if (l.kind != formats::TableLine::Kind::Entry || l.entryCount == 0) return {};
+        return doc_.entries[l.firstEntry].code;
     }
-    return lines;
-}
+    void words(std::size_t i, std::vector<std::string>& out) override {
+        out.clear();
+        const auto& l = doc_.lines[i];
+        if (l.kind != formats::TableLine::Kind::Entry) return;
+        for (std::size_t k = 0; k < l.entryCount; ++k) out.push_back(doc_.entries[l.firstEntry + k].word);
+    }
+
+private:
+    const TableDocument& doc_;
+};
 
 TableEntry AsTableEntry(const EncodedEntry& e) { return TableEntry{e.code, e.word, e.weight, std::nullopt}; }
 
@@ -85,7 +94,8 @@ TableEntry AsTableEntry(const EncodedEntry& e) { return TableEntry{e.code, e.wor
 // code per line): unchanged lines stay byte for byte, new pairs are written in
 // the table's own layout.
 std::string MergeIntoDocument(const TableDocument& doc, const std::vector<EncodedEntry>& entries, std::size_t& added) {
-    MergePlan plan = PlanMerge(MergeLinesOf(doc), entries);
+    DocumentLines source(doc);
+    MergePlan plan = PlanMerge(source, entries);
     added = plan.added;
     const bool wordsShareALine = doc.format == Format::Yong;
     std::string_view defaultBreak = "\n";
@@ -117,21 +127,23 @@ std::string MergeIntoDocument(const TableDocument& doc, const std::vector<Encode
         if (i == doc.lines.size()) break;
         const auto& l = doc.lines[i];
         std::string_view lineBreak = std::string_view(doc.text).substr(l.offset + l.length, l.breakLength);
-        if (!plan.after[i].empty() && wordsShareALine) {
+        const std::vector<std::size_t>& joining = plan.joining(i);
+        if (!joining.empty() && wordsShareALine) {
             std::vector<TableEntry> es(doc.entries.begin() + l.firstEntry,
                                        doc.entries.begin() + l.firstEntry + l.entryCount);
-            for (std::size_t k : plan.after[i]) es.push_back(AsTableEntry(entries[k]));
+            for (std::size_t k : joining) es.push_back(AsTableEntry(entries[k]));
             w.line(canonical(es), lineBreak);
             continue;
         }
         w.line(doc.lineText(i), lineBreak);
-        if (!plan.after[i].empty()) insertNew(plan.after[i]);
+        if (!joining.empty()) insertNew(joining);
     }
     return w.take();
 }
 
 Output MergeOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entries) {
-    TableDocument doc = ReadTableFile(o.merge, o);
+    TableDocument doc =
+        formats::ReadTableToMerge(ReadInput(o.merge), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat));
     std::size_t added = 0;
     std::string text = doc.format == Format::Plain ? MergeIntoGroupLines(doc.text, entries, &added)
                                                    : MergeIntoDocument(doc, entries, added);

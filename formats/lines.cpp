@@ -130,7 +130,11 @@ bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view l
         case Format::Plain: {
             LineList tokens = SplitTokens(line);
             if (tokens.count() < 2) return false;
-            for (std::size_t i = 1; i < tokens.count(); ++i) out.push_back({tokens.lines()[0], tokens.lines()[i], {}, {}});
+            // Sized once: a line of millions of words must not leave the
+            // entries half empty after their last doubling.
+            auto& t = tokens.lines();
+            out.reserve(t.size() - 1);
+            for (std::size_t i = 1; i < t.size(); ++i) out.push_back({t[0], std::move(t[i]), {}, {}});
             return true;
         }
         case Format::Rime: {

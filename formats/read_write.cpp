@@ -613,6 +613,27 @@ TableDocument ReadTable(std::string_view bytes, Encoding encoding, Format format
     return doc;
 }
 
+TableDocument ReadTableToMerge(std::string_view bytes, Encoding encoding, Format format) {
+    TableDocument doc;
+    DecodedText d = DecodeText(bytes, encoding);
+    doc.text = std::move(d.text);
+    doc.encoding = d.encoding;
+    doc.hadBom = d.hadBom;
+    doc.lines = CutLines(doc.text);
+    Detection found = Detect(doc);
+    if (format == Format::Auto)
+        format = found.format;
+    else if (found.format != Format::Plain)
+        CheckGivenFormat(format, found.format, found.line + 1, doc.lineText(found.line));
+    doc.format = format;
+    if (format == Format::Plain) {
+        std::vector<TableLine>().swap(doc.lines);
+        return doc;
+    }
+    Reader(doc).read();
+    return doc;
+}
+
 std::string ToGroupLines(const TableDocument& doc) {
     if (doc.format == Format::Plain) return NormalizeLineBreaks(doc.text);
     std::string out;

@@ -354,7 +354,19 @@ public:
         }
         if (l.kind == Kind::Extra) ++dropped_;
         if (l.kind == Kind::Entry && failures_.allows(kCanonical)) {
-            for (auto& e : *l.entries) {
+            std::vector<TableEntry>& entries = *l.entries;
+            // A line of one code that begins a run is taken whole, not copied
+            // entry by entry beside itself (a line may hold millions).
+            if (!entries.empty() && (run_.empty() || run_.back().code != entries.front().code)) {
+                const std::string& code = entries.front().code;
+                if (std::all_of(entries.begin(), entries.end(), [&](const TableEntry& e) { return e.code == code; })) {
+                    flushRun();
+                    run_.swap(entries);
+                    entries.clear();
+                    return true;
+                }
+            }
+            for (auto& e : entries) {
                 if (!run_.empty() && e.code != run_.back().code) flushRun();
                 run_.push_back(std::move(e));
             }

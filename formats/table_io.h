@@ -104,6 +104,10 @@ struct TableDocument {
 // Reads file bytes in any supported encoding and format.
 // Fails (zelmora::Failure) with a clear message on malformed input.
 TableDocument ReadTable(std::string_view bytes, Encoding encoding = Encoding::Auto, Format format = Format::Auto);
+// ReadTable for a table that new words are merged into: of a plain table only
+// the text, format and encoding (the merge works on the text), which spares
+// a table of millions of lines its entries and line list.
+TableDocument ReadTableToMerge(std::string_view bytes, Encoding encoding, Format format);
 
 // The document as code-table text in GB18030: group lines "code word word ...",
 // CR LF between lines, in candidate order. A plain table is its own text with

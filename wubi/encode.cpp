@@ -382,27 +382,47 @@ std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool 
     return group ? GroupEqualCodes(text) : text;
 }
 
-MergePlan PlanMerge(const std::vector<MergeLine>& lines, const std::vector<EncodedEntry>& entries) {
-    MergePlan plan;
-    plan.after.resize(lines.size());
+const std::vector<std::size_t>& MergePlan::joining(std::size_t line) const {
+    static const std::vector<std::size_t> none;
+    auto it = after.find(line);
+    return it == after.end() ? none : it->second;
+}
 
-    // Existing pairs, the last line of each code, and whether the codes stand
-    // in byte order.
-    std::unordered_set<std::string> pairs;
-    std::unordered_map<std::string_view, std::size_t> lastLine;
-    std::size_t lastCodeLine = lines.size();
-    bool inOrder = true;
-    std::string_view previous;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const MergeLine& l = lines[i];
-        if (l.code.empty()) continue;
-        if (lastCodeLine != lines.size() && l.code < previous) inOrder = false;
-        previous = l.code;
-        lastCodeLine = i;
-        lastLine[l.code] = i;
-        for (const auto& w : l.words) pairs.insert(PairKey(l.code, w));
+MergePlan PlanMerge(MergeSource& table, const std::vector<EncodedEntry>& entries) {
+    MergePlan plan;
+    const std::size_t lineCount = table.lineCount();
+
+    // Only what the entries can meet is kept: the last line of each of their
+    // codes and which of their pairs the table has. A table of millions of
+    // lines costs one look at each line's code, and the words of the lines
+    // that carry an entry's code.
+    std::unordered_map<std::string, std::size_t> lastLine;  // entry code → last line, or lineCount
+    std::unordered_set<std::string> wanted, pairs;          // entry pairs; those already present
+    for (const EncodedEntry& e : entries) {
+        if (e.code.empty() || e.word.empty()) continue;
+        lastLine.try_emplace(e.code, lineCount);
+        wanted.insert(PairKey(e.code, e.word));
     }
-    const std::size_t end = lastCodeLine == lines.size() ? lines.size() : lastCodeLine + 1;
+    std::size_t lastCodeLine = lineCount;
+    bool inOrder = true;
+    std::string previous, words;
+    std::vector<std::string> lineWords;
+    for (std::size_t i = 0; i < lineCount; ++i) {
+        std::string_view code = table.code(i);
+        if (code.empty()) continue;
+        if (lastCodeLine != lineCount && code < std::string_view(previous)) inOrder = false;
+        previous.assign(code);
+        lastCodeLine = i;
+        auto it = lastLine.find(previous);
+        if (it == lastLine.end()) continue;
+        it->second = i;
+        table.words(i, lineWords);
+        for (const auto& w : lineWords) {
+            std::string key = PairKey(previous, w);
+            if (wanted.count(key)) pairs.insert(std::move(key));
+        }
+    }
+    const std::size_t end = lastCodeLine == lineCount ? lineCount : lastCodeLine + 1;
 
     std::unordered_map<std::string_view, std::size_t> fresh;  // code → index in newCodes
     for (std::size_t k = 0; k < entries.size(); ++k) {
@@ -410,7 +430,7 @@ MergePlan PlanMerge(const std::vector<MergeLine>& lines, const std::vector<Encod
         if (e.code.empty() || e.word.empty()) continue;
         if (!pairs.insert(PairKey(e.code, e.word)).second) continue;
         ++plan.added;
-        if (auto it = lastLine.find(e.code); it != lastLine.end()) {
+        if (auto it = lastLine.find(e.code); it->second != lineCount) {
             plan.after[it->second].push_back(k);
             continue;
         }
@@ -421,16 +441,41 @@ MergePlan PlanMerge(const std::vector<MergeLine>& lines, const std::vector<Encod
     std::sort(plan.newCodes.begin(), plan.newCodes.end(), [&](const MergePlan::NewCode& a, const MergePlan::NewCode& b) {
         return entries[a.entries.front()].code < entries[b.entries.front()].code;
     });
-    if (inOrder) {
+    if (inOrder && !plan.newCodes.empty()) {
         // Each new code before the first line whose code is greater.
         std::size_t i = 0;
+        std::string_view lineCode = i < end ? table.code(i) : std::string_view();
         for (auto& nc : plan.newCodes) {
             const std::string& code = entries[nc.entries.front()].code;
-            while (i < end && (lines[i].code.empty() || !(code < lines[i].code))) ++i;
+            while (i < end && (lineCode.empty() || !(code < lineCode))) {
+                ++i;
+                lineCode = i < end ? table.code(i) : std::string_view();
+            }
             nc.beforeLine = i;
         }
     }
     return plan;
+}
+
+namespace {
+
+// Lines given whole, as the tests and small callers have them.
+class MergeLines final : public MergeSource {
+public:
+    explicit MergeLines(const std::vector<MergeLine>& lines) : lines_(lines) {}
+    std::size_t lineCount() const override { return lines_.size(); }
+    std::string_view code(std::size_t line) override { return lines_[line].code; }
+    void words(std::size_t line, std::vector<std::string>& out) override { out = lines_[line].words; }
+
+private:
+    const std::vector<MergeLine>& lines_;
+};
+
+}  // namespace
+
+MergePlan PlanMerge(const std::vector<MergeLine>& lines, const std::vector<EncodedEntry>& entries) {
+    MergeLines source(lines);
+    return PlanMerge(source, entries);
 }
 
 namespace {
@@ -475,19 +520,38 @@ void TableWriter::insert(std::string_view text) {
     }
 }
 
+namespace {
+
+// A table of group lines as a merge reads it: token 0 is the code, the others
+// the words, cut from the line when asked.
+class GroupLines final : public MergeSource {
+public:
+    explicit GroupLines(const std::vector<RawLine>& raw) : raw_(raw) {}
+    std::size_t lineCount() const override { return raw_.size(); }
+    std::string_view code(std::size_t line) override {
+        if (!FirstToken(raw_[line].text, code_)) code_.clear();
+        return code_;
+    }
+    void words(std::size_t line, std::vector<std::string>& out) override {
+        out.clear();
+        LineList tokens = SplitTokens(raw_[line].text);
+        auto& t = tokens.lines();
+        if (t.size() > 1) out.assign(std::make_move_iterator(t.begin() + 1), std::make_move_iterator(t.end()));
+    }
+
+private:
+    const std::vector<RawLine>& raw_;
+    std::string code_;
+};
+
+}  // namespace
+
 std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<EncodedEntry>& entries,
                                 std::size_t* added) {
     tableText = UpToNul(tableText);
     std::vector<RawLine> raw = CutRawLines(tableText);
-    std::vector<MergeLine> lines(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        LineList tokens = SplitTokens(raw[i].text);
-        if (tokens.empty()) continue;
-        auto& t = tokens.lines();
-        lines[i].code = std::move(t[0]);
-        lines[i].words.assign(std::make_move_iterator(t.begin() + 1), std::make_move_iterator(t.end()));
-    }
-    MergePlan plan = PlanMerge(lines, entries);
+    GroupLines source(raw);
+    MergePlan plan = PlanMerge(source, entries);
     if (added) *added = plan.added;
 
     std::string_view defaultBreak = "\r\n";
@@ -497,6 +561,7 @@ std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<En
             break;
         }
     TableWriter w(defaultBreak);
+    w.reserve(tableText.size() + 64 * plan.added);
     auto groupLine = [&](const std::vector<std::size_t>& ks) {
         std::string l = AsToken(entries[ks.front()].code);
         for (std::size_t k : ks) l += ' ' + AsToken(entries[k].word);
@@ -506,11 +571,12 @@ std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<En
     for (std::size_t i = 0; i <= raw.size(); ++i) {
         while (nc < plan.newCodes.size() && plan.newCodes[nc].beforeLine == i) w.insert(groupLine(plan.newCodes[nc++].entries));
         if (i == raw.size()) break;
-        if (plan.after[i].empty()) {
+        const std::vector<std::size_t>& joining = plan.joining(i);
+        if (joining.empty()) {
             w.line(raw[i].text, raw[i].lineBreak);
         } else {
             std::string l = TrimRightText(raw[i].text);
-            for (std::size_t k : plan.after[i]) l += ' ' + AsToken(entries[k].word);
+            for (std::size_t k : joining) l += ' ' + AsToken(entries[k].word);
             w.line(l, raw[i].lineBreak);
         }
     }

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -122,8 +123,9 @@ struct MergeLine {
 // (its place in the order), otherwise after the last line with a code. A
 // code-word pair the table (or an earlier entry) already has is not added.
 struct MergePlan {
-    // For each line of the table: the entries (indices) that join it.
-    std::vector<std::vector<std::size_t>> after;
+    // Lines of the table that entries (indices) join.
+    std::map<std::size_t, std::vector<std::size_t>> after;
+    const std::vector<std::size_t>& joining(std::size_t line) const;  // empty when none
     struct NewCode {
         std::size_t beforeLine;            // the line count for after the last line
         std::vector<std::size_t> entries;  // in the entries' order
@@ -132,6 +134,19 @@ struct MergePlan {
     std::size_t added = 0;
 };
 MergePlan PlanMerge(const std::vector<MergeLine>& lines, const std::vector<EncodedEntry>& entries);
+
+// A table as a merge reads it, in line order: each line's code (empty for a
+// line without one), and the words of only those lines whose code some entry
+// has, so that nothing is kept per line of a large table.
+class MergeSource {
+public:
+    virtual ~MergeSource() = default;
+    virtual std::size_t lineCount() const = 0;
+    // Valid until the next call.
+    virtual std::string_view code(std::size_t line) = 0;
+    virtual void words(std::size_t line, std::vector<std::string>& out) = 0;
+};
+MergePlan PlanMerge(MergeSource& table, const std::vector<EncodedEntry>& entries);
 
 // Builds a table's text line by line: the table's own lines keep their own
 // line breaks; inserted lines take the table's usual break, and a table that
@@ -142,6 +157,7 @@ public:
     void line(std::string_view text, std::string_view lineBreak);  // a line of the table
     void insert(std::string_view text);                            // a new line
     std::string take() { return std::move(out_); }
+    void reserve(std::size_t bytes) { out_.reserve(bytes); }
 
 private:
     std::string defaultBreak_;

@@ -304,3 +304,40 @@ TEST(PlanMerge, PlacesByLineAndOrder) {
     EXPECT_EQ(plan.newCodes[0].beforeLine, 1u);  // a
     EXPECT_EQ(plan.newCodes[1].beforeLine, 4u);  // b, after ac
 }
+
+TEST(PlanMerge, ReadsOnlyTheLinesItsEntriesCanMeet) {
+    // A large table: every line's code is looked at once (twice when new codes
+    // are placed by order), but words are read only from lines of the entries'
+    // codes, and nothing is kept per line.
+    class Counted final : public MergeSource {
+    public:
+        std::size_t lineCount() const override { return 200000; }
+        std::string_view code(std::size_t line) override {
+            ++codesRead;
+            code_ = "c" + std::string(6 - std::to_string(line).size(), '0') + std::to_string(line);
+            return code_;
+        }
+        void words(std::size_t line, std::vector<std::string>& out) override {
+            ++wordsRead;
+            out = {"w" + std::to_string(line), "v"};
+        }
+        std::size_t codesRead = 0, wordsRead = 0;
+
+    private:
+        std::string code_;
+    };
+    Counted table;
+    std::vector<EncodedEntry> add = {{"c000010", "new", std::nullopt, 1},
+                                     {"c000010", "w10", std::nullopt, 2},  // already there
+                                     {"c150000", "v", std::nullopt, 3},    // already there
+                                     {"c000010a", "x", std::nullopt, 4}};  // a new code
+    MergePlan plan = PlanMerge(table, add);
+    EXPECT_EQ(table.wordsRead, 2u);
+    EXPECT_LE(table.codesRead, 2 * 200000u);
+    EXPECT_EQ(plan.added, 2u);
+    ASSERT_EQ(plan.after.size(), 1u);
+    EXPECT_EQ(plan.joining(10), std::vector<std::size_t>{0});
+    EXPECT_TRUE(plan.joining(11).empty());
+    ASSERT_EQ(plan.newCodes.size(), 1u);
+    EXPECT_EQ(plan.newCodes[0].beforeLine, 11u);
+}
