@@ -1,5 +1,7 @@
 #include "core/text.h"
 
+#include <functional>
+
 #include <cstring>
 
 namespace zelmora {
@@ -163,6 +165,13 @@ LineList SplitBySpace(std::string_view line) {
         return true;
     });
     return list;
+}
+
+void ForEachToken(std::string_view line, const std::function<void(std::string&&)>& emit) {
+    Tokenize(line, ',', [&](std::string&& t) {
+        emit(std::move(t));
+        return true;
+    });
 }
 
 bool FirstToken(std::string_view line, std::string& token) {

@@ -1,6 +1,7 @@
 #pragma once
 // Text operations on GBK byte strings. Lengths and positions count bytes.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,8 @@ std::string TrimRightText(std::string_view text);
 LineList SplitTokens(std::string_view line);
 // Space tokenizer: runs of white space separate, double quotes honoured.
 LineList SplitBySpace(std::string_view line);
+// The tokens of SplitTokens one by one, without a list of them all.
+void ForEachToken(std::string_view line, const std::function<void(std::string&&)>& emit);
 // Token 0 of SplitTokens without building the rest; false when the line has no token.
 bool FirstToken(std::string_view line, std::string& token);
 // Number of tokens SplitTokens gives, counting no further than `limit`.

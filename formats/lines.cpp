@@ -128,13 +128,29 @@ bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view l
     thread_local std::vector<std::string_view> fields;
     switch (format) {
         case Format::Plain: {
-            LineList tokens = SplitTokens(line);
-            if (tokens.count() < 2) return false;
-            // Sized once: a line of millions of words must not leave the
-            // entries half empty after their last doubling.
-            auto& t = tokens.lines();
-            out.reserve(t.size() - 1);
-            for (std::size_t i = 1; i < t.size(); ++i) out.push_back({t[0], std::move(t[i]), {}, {}});
+            if (line.size() < 4096) {
+                LineList tokens = SplitTokens(line);
+                if (tokens.count() < 2) return false;
+                auto& t = tokens.lines();
+                for (std::size_t i = 1; i < t.size(); ++i) out.push_back({t[0], std::move(t[i]), {}, {}});
+                return true;
+            }
+            // A long line is counted first and filled token by token: a line
+            // of millions of words holds its entries once, not beside a list
+            // of its tokens or in a vector left half empty by its last doubling.
+            const std::size_t count = CountTokens(line, SIZE_MAX);
+            if (count < 2) return false;
+            out.reserve(count - 1);
+            std::string code;
+            bool first = true;
+            ForEachToken(line, [&](std::string&& t) {
+                if (first) {
+                    code = std::move(t);
+                    first = false;
+                } else {
+                    out.push_back({code, std::move(t), {}, {}});
+                }
+            });
             return true;
         }
         case Format::Rime: {
