@@ -43,26 +43,27 @@ std::size_t FirstBadCharacter(std::string_view s, bool gb18030, std::size_t& wid
     return std::string_view::npos;
 }
 
-void CheckLine(Format format, const TableLayout& layout, Encoding encoding, std::size_t index, std::string_view text,
-               TableLine::Kind kind, const TableEntry* entries, std::size_t count,
-               std::unordered_map<std::string, std::size_t>& seen,
+namespace {
+
+void CheckText(Encoding encoding, std::size_t line, std::string_view text,
                const std::function<void(std::size_t, std::string)>& report) {
-    const std::size_t line = index + 1;
-    const bool keptBytes = encoding == Encoding::Gbk || encoding == Encoding::Gb18030;
-    if (keptBytes) {
+    if (encoding == Encoding::Gbk || encoding == Encoding::Gb18030) {
         std::size_t width = 0;
         std::size_t bad = FirstBadCharacter(text, encoding == Encoding::Gb18030, width);
         if (bad != std::string_view::npos)
             report(line, "bytes " + Hex(text.substr(bad, width)) + " are no " + EncodingName(encoding) + " character");
     }
-    // Rime dictionaries separate their parts with blank lines by custom.
-    if (kind == TableLine::Kind::Blank && format != Format::Rime) report(line, "blank line");
-    if (kind != TableLine::Kind::Entry) return;
+}
+
+// The findings on entries of one line, in order; `lastCode` is the code of
+// the line's entry before them (empty before the first).
+void CheckEntries(std::size_t line, const TableEntry* entries, std::size_t count, bool first, std::string& lastCode,
+                  std::unordered_map<std::string, std::size_t>& seen,
+                  const std::function<void(std::size_t, std::string)>& report) {
     thread_local std::string key;
-    std::string_view lastCode;
     for (std::size_t k = 0; k < count; ++k) {
         const TableEntry& e = entries[k];
-        if (k == 0 || e.code != lastCode) {
+        if ((first && k == 0) || e.code != lastCode) {
             if (!LettersOnly(e.code)) report(line, "code \"" + Utf8Of(e.code) + "\" has characters outside a-z");
             if (e.code.size() > 4) report(line, "code \"" + Utf8Of(e.code) + "\" is longer than four letters");
             lastCode = e.code;
@@ -73,11 +74,47 @@ void CheckLine(Format format, const TableLayout& layout, Encoding encoding, std:
             report(line, "word \"" + Utf8Of(e.word) + "\" under code \"" + Utf8Of(e.code) + "\" again (first on line " +
                              std::to_string(it->second) + ")");
     }
+}
+
+}  // namespace
+
+void CheckLine(Format format, const TableLayout& layout, Encoding encoding, std::size_t index, std::string_view text,
+               TableLine::Kind kind, const TableEntry* entries, std::size_t count,
+               std::unordered_map<std::string, std::size_t>& seen,
+               const std::function<void(std::size_t, std::string)>& report) {
+    const std::size_t line = index + 1;
+    CheckText(encoding, line, text, report);
+    // Rime dictionaries separate their parts with blank lines by custom.
+    if (kind == TableLine::Kind::Blank && format != Format::Rime) report(line, "blank line");
+    if (kind != TableLine::Kind::Entry) return;
+    thread_local std::string lastCode;
+    CheckEntries(line, entries, count, true, lastCode, seen, report);
     try {
         std::string again = CanonicalLine(format, layout, entries, count);
         if (again != text) report(line, "does not round-trip: would be written back as \"" + Utf8Of(again) + "\"");
     } catch (const Failure& f) {
         report(line, std::string("does not round-trip: ") + f.what());
+    }
+}
+
+void PlainLineCheck::part(std::size_t index, std::string_view text, const TableEntry* entries, std::size_t count,
+                          bool first, bool last, std::unordered_map<std::string, std::size_t>& seen,
+                          const std::function<void(std::size_t, std::string)>& report) {
+    const std::size_t line = index + 1;
+    if (first) {
+        CheckText(encoding_, line, text, report);
+        again_.clear();
+        if (count > 0) AppendToken(again_, entries[0].code);
+    }
+    CheckEntries(line, entries, count, first, lastCode_, seen, report);
+    // The plain line written back, piece by piece: as CanonicalLine writes it.
+    for (std::size_t k = 0; k < count; ++k) {
+        again_ += ' ';
+        AppendToken(again_, entries[k].word);
+    }
+    if (last) {
+        if (again_ != text) report(line, "does not round-trip: would be written back as \"" + Utf8Of(again_) + "\"");
+        std::string().swap(again_);
     }
 }
 

@@ -67,6 +67,9 @@ public:
     void finish();
     // Final once the first data line has been read.
     const TableLayout& layout() const { return layout_; }
+    Format format() const { return format_; }
+    // A plain Entry line that the caller reads itself, in parts.
+    void passOver() { ++index_; }
 
 private:
     TableLine::Kind readRime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
@@ -101,6 +104,21 @@ void CheckLine(Format format, const TableLayout& layout, Encoding encoding, std:
                TableLine::Kind kind, const TableEntry* entries, std::size_t count,
                std::unordered_map<std::string, std::size_t>& seen,
                const std::function<void(std::size_t, std::string)>& report);
+
+// CheckLine for an Entry line of a plain table whose entries come in parts
+// (a line of millions of words): the same findings in the same order, with
+// memory for one part at a time.
+class PlainLineCheck {
+public:
+    explicit PlainLineCheck(Encoding encoding) : encoding_(encoding) {}
+    void part(std::size_t index, std::string_view text, const TableEntry* entries, std::size_t count, bool first,
+              bool last, std::unordered_map<std::string, std::size_t>& seen,
+              const std::function<void(std::size_t, std::string)>& report);
+
+private:
+    Encoding encoding_;
+    std::string lastCode_, again_;
+};
 
 // ---- Writing a fresh file ----
 

@@ -10,6 +10,7 @@
 
 #include "core/failure.h"
 #include "core/limits.h"
+#include "core/text.h"
 #include "formats/formats_internal.h"
 #include "formats/table_stream.h"
 
@@ -126,7 +127,11 @@ struct PassLine {
     Kind kind = Kind::Header;
     std::vector<TableEntry>* entries = nullptr;  // of an Entry line; the consumer may take them
     std::string_view problem;                   // the reader's finding, if any
+    // A plain line of many words comes in parts, each with some of its
+    // entries (and the whole text): whether this is the first, the last.
+    bool first = true, last = true;
 };
+
 
 class Consumer {
 public:
@@ -146,9 +151,10 @@ public:
 class Pass {
 public:
     Pass(ByteSource& in, const Opening& opening, Format given, Consumer& consumer, FirstFailure& failures,
-         std::size_t blockSize)
+         const StreamSettings& settings)
         : in_(in), opening_(opening), given_(given), consumer_(consumer), failures_(failures),
-          decoder_(opening.encoding), block_(std::max<std::size_t>(blockSize, 1)) {}
+          decoder_(opening.encoding), block_(std::max<std::size_t>(settings.blockSize, 1)),
+          partedLine_(settings.partedLine), partEntries_(std::max<std::size_t>(settings.partEntries, 1)) {}
 
     bool run() {
         in_.rewind();
@@ -248,6 +254,10 @@ private:
 
     void read(std::size_t number, std::string_view text, std::string_view lineBreak) {
         if (!reader_ || stopped_) return;
+        if (reader_->format() == Format::Plain && text.size() >= partedLine_ && zelmora::CountTokens(text, 2) == 2) {
+            readInParts(number, text, lineBreak);
+            return;
+        }
         PassLine l;
         l.number = number;
         l.text = text;
@@ -258,9 +268,42 @@ private:
         if (!consumer_.line(l)) stopped_ = true;
     }
 
+    // A plain Entry line, as ParseEntryLine reads it, handed on a part at a time.
+    void readInParts(std::size_t number, std::string_view text, std::string_view lineBreak) {
+        reader_->passOver();
+        PassLine l;
+        l.number = number;
+        l.text = text;
+        l.lineBreak = lineBreak;
+        l.kind = Kind::Entry;
+        l.entries = &entries_;
+        entries_.clear();
+        std::string code;
+        bool haveCode = false;
+        auto hand = [&](bool last) {
+            l.last = last;
+            if (!consumer_.line(l)) stopped_ = true;
+            l.first = false;
+            entries_.clear();
+        };
+        zelmora::ForEachToken(text, [&](std::string&& t) {
+            if (stopped_) return;
+            if (!haveCode) {
+                code = std::move(t);
+                haveCode = true;
+                return;
+            }
+            if (entries_.size() == partEntries_) hand(false);
+            entries_.push_back({code, std::move(t), {}, {}});
+        });
+        if (!stopped_) hand(true);
+        std::vector<TableEntry>().swap(entries_);
+    }
+
     ByteSource& in_;
     const Opening& opening_;
     Format given_;
+    std::size_t partedLine_, partEntries_;
     Consumer& consumer_;
     FirstFailure& failures_;
     StreamDecoder decoder_;
@@ -347,6 +390,7 @@ public:
             return true;
         }
         if (same_) {
+            if (!l.first) return true;  // the text went with the first part
             if (yongRecoded_ && l.kind == Kind::Header && StartsWith(TrimBlanks(l.text), "encode=")) return true;
             emit(l.text);
             emit(l.lineBreak);
@@ -370,6 +414,8 @@ public:
                 if (!run_.empty() && e.code != run_.back().code) flushRun();
                 run_.push_back(std::move(e));
             }
+            // A run written one entry per line may be written as it comes.
+            if (run_.size() >= settings_.partEntries && writesRunInPieces()) flushRun();
         }
         return true;
     }
@@ -412,6 +458,14 @@ private:
 
     void emit(std::string_view text) {
         failures_.attempt(kEncode, [&] { encoder_->append(text); });
+    }
+
+    // Whether a run's lines depend on its entries alone, one by one: not when
+    // candidates are ordered by weight, written on one line (plain, yong) or
+    // numbered by their place in the run (ibus).
+    bool writesRunInPieces() const {
+        const Format f = out_.format;
+        return !reader_->layout().byWeight && f != Format::Plain && f != Format::Yong && f != Format::Ibus;
     }
 
     // The entries of one code, in candidate order.
@@ -480,6 +534,7 @@ public:
         if (l.kind == Kind::Entry) {
             count = entries.size();
             entries_ += count;
+            entriesAtOnce_ = std::max(entriesAtOnce_, count);
             bool newRun = false;
             for (const auto& e : entries) {
                 bool begins = false;
@@ -498,8 +553,11 @@ public:
                     seen_.clear();
             }
         }
-        CheckLine(format_, reader_->layout(), encoding_, l.number - 1, l.text, l.kind, entries.data(), count, seen_,
-                  report_);
+        if (l.first && l.last)
+            CheckLine(format_, reader_->layout(), encoding_, l.number - 1, l.text, l.kind, entries.data(), count, seen_,
+                      report_);
+        else
+            parted_.part(l.number - 1, l.text, entries.data(), count, l.first, l.last, seen_, report_);
         return true;
     }
 
@@ -509,6 +567,7 @@ public:
     Format format() const { return format_; }
     std::size_t entries() const { return entries_; }
     std::size_t problems() const { return problems_; }
+    std::size_t entriesAtOnce() const { return entriesAtOnce_; }
 
 private:
     ProblemSink& sink_;
@@ -519,7 +578,8 @@ private:
     const LineReader* reader_ = nullptr;
     RunOrder order_;
     std::unordered_map<std::string, std::size_t> seen_;
-    std::size_t entries_ = 0, problems_ = 0;
+    PlainLineCheck parted_{encoding_};
+    std::size_t entries_ = 0, problems_ = 0, entriesAtOnce_ = 0;
     bool restartNeeded_ = false;
 };
 
@@ -532,12 +592,12 @@ StreamConversion ConvertTableStream(ByteSource& in, ByteSink& out, Encoding enco
     const Opening opening = Open(in, encoding, settings);
     FirstFailure failures;
     Converter converter(out, failures, opening, resolve, settings);
-    bool whole = !Pass(in, opening, format, converter, failures, settings.blockSize).run();
+    bool whole = !Pass(in, opening, format, converter, failures, settings).run();
     if (whole) return result;  // stopped by the survey
     failures.raise();
     if (converter.surveyed()) {
         converter.writeNext();
-        Pass(in, opening, format, converter, failures, settings.blockSize).run();
+        Pass(in, opening, format, converter, failures, settings).run();
         failures.raise();
     }
     result.streamed = true;
@@ -553,7 +613,7 @@ StreamCheck CheckTableStream(ByteSource& in, ProblemSink& sink, Encoding encodin
         FirstFailure failures;
         Checker checker(sink, opening.encoding, everyPair);
         Announce(settings, "checking");
-        if (!Pass(in, opening, format, checker, failures, settings.blockSize).run()) {
+        if (!Pass(in, opening, format, checker, failures, settings).run()) {
             sink.restart();
             continue;
         }
@@ -562,6 +622,7 @@ StreamCheck CheckTableStream(ByteSource& in, ProblemSink& sink, Encoding encodin
         result.input = {opening.encoding, opening.hadBom, checker.format()};
         result.entries = checker.entries();
         result.problems = checker.problems();
+        result.entriesAtOnce = checker.entriesAtOnce();
         return result;
     }
     throw Failure("The check could not be completed");  // the second pass keeps every pair and never stops

@@ -53,6 +53,11 @@ struct InputFacts {
 struct StreamSettings {
     std::size_t blockSize = std::size_t(1) << 20;  // bytes read at a time
     std::size_t pieceSize = std::size_t(1) << 18;  // bytes of text encoded at a time
+    // A plain line of at least `partedLine` bytes is read `partEntries`
+    // entries at a time, so that one enormous line never holds all its
+    // entries at once.
+    std::size_t partedLine = std::size_t(1) << 20;
+    std::size_t partEntries = std::size_t(1) << 16;
     // Told as each pass over the input begins ("checking the encoding",
     // "surveying the table", "converting", "checking").
     std::function<void(const char*)> onPass;
@@ -104,6 +109,7 @@ struct StreamCheck {
     InputFacts input;
     std::size_t entries = 0;
     std::size_t problems = 0;
+    std::size_t entriesAtOnce = 0;  // the most entries held at one time (a line's or a part's)
 };
 
 // CheckTable(ReadTable(bytes, encoding, format)), finding by finding, in the

@@ -159,6 +159,11 @@ Outcome Streamed(const std::string& bytes, Encoding e, Format f, const Target& t
     StreamSettings s;
     s.blockSize = block;
     s.pieceSize = piece;
+    // Small blocks also cut plain lines into parts of one to three entries.
+    if (block < 64) {
+        s.partedLine = block;
+        s.partEntries = 1 + block % 3;
+    }
     try {
         StreamConversion r = ConvertTableStream(in, out, e, f, [&](const InputFacts& facts) { return Resolve(t, facts); }, s);
         o.streamed = r.streamed;
@@ -201,6 +206,10 @@ std::string StreamedCheck(const std::string& bytes, Encoding e, Format f, std::s
     Findings sink;
     StreamSettings s;
     s.blockSize = block;
+    if (block < 64) {
+        s.partedLine = block;
+        s.partEntries = 1 + block % 3;
+    }
     try {
         StreamCheck r = CheckTableStream(in, sink, e, f, s);
         if (restarts) *restarts = sink.restarts;
@@ -584,4 +593,42 @@ TEST(FormatsLines, ColumnsNamedButUnusedCostALineNothing) {
     EXPECT_NE(report.find("2008: does not round-trip: would be written back as \"戈\tb\""), std::string::npos) << report;
     EXPECT_EQ(report.find("2007:"), std::string::npos) << report;
     EXPECT_EQ(StreamedCheck(table, Encoding::Auto, Format::Auto, 1 << 20), report);
+}
+
+TEST(FormatsStream, ALineOfManyWordsIsReadInPartsWithTheSameResults) {
+    // One code with many words, some twice, one quoted, a stray double space
+    // (no round trip), a byte that is no character; then the same code again
+    // on the next line, and an earlier code after it (the check starts over).
+    std::string line = "aaaa";
+    for (int i = 0; i < 300; ++i) line += " " + zelmora::formats::Gb(i % 7 ? "工" : "式") + std::to_string(i % 50);
+    const std::string rest = "\r\naaaa " + zelmora::formats::Gb("工") + "1\r\n" + line + "\r\nb " + zelmora::formats::Gb("子") + "\r\n";
+    const std::string table = line + "  \"x y\" " + zelmora::formats::Gb("戈") + "\x80" + rest;
+    const std::string convertible = line + "  \"x y\" " + zelmora::formats::Gb("戈") + rest;
+    for (std::size_t block : {1, 3, 5, 13}) {
+        EXPECT_EQ(StreamedCheck(table, Encoding::Auto, Format::Auto, block), WholeCheck(table, Encoding::Auto, Format::Auto))
+            << "block " << block;
+        for (Format to : kFormats) {
+            Target t;
+            t.format = to;
+            t.encoding = Encoding::Utf8;
+            Outcome whole = Whole(convertible, Encoding::Auto, Format::Auto, t);
+            Outcome streamed = Streamed(convertible, Encoding::Auto, Format::Auto, t, block, block);
+            EXPECT_EQ(streamed.failure, whole.failure) << FormatName(to) << ", block " << block;
+            if (streamed.streamed) EXPECT_EQ(streamed.bytes, whole.bytes) << FormatName(to) << ", block " << block;
+        }
+    }
+}
+
+TEST(FormatsStream, AnEnormousLineIsNeverHeldAsEntriesAllAtOnce) {
+    // 300,000 words under one code (a 1.2 MB line): read in parts, the check
+    // holds at most one part's entries, and still finds the repeats.
+    std::string table = "aaaa";
+    for (int i = 0; i < 300000; ++i) table += " w" + std::to_string(i % 1000);
+    MemorySource in(table);
+    Findings sink;
+    StreamCheck r = CheckTableStream(in, sink, Encoding::Auto, Format::Auto);
+    EXPECT_EQ(r.entries, 300000u);
+    EXPECT_LE(r.entriesAtOnce, StreamSettings{}.partEntries);
+    ASSERT_EQ(sink.list.size(), 299000u);
+    EXPECT_EQ(sink.list.back(), "1: word \"w999\" under code \"aaaa\" again (first on line 1)");
 }
