@@ -54,7 +54,6 @@ const char* kCheckStreaming =
     "order (by letters, or by length and then letters). Otherwise a word met twice under one code is looked for "
     "among all pairs, kept in memory, and the check reads the table a second time.";
 
-bool IsUnicode(Encoding e) { return e == Encoding::Utf8 || e == Encoding::Utf16le || e == Encoding::Utf16be; }
 
 // "wubi86.dict.yaml" → "wubi86": the table name a fresh header carries.
 std::string TableName(const std::string& path) {
@@ -322,6 +321,7 @@ void ConvertWhole(const std::string& in, const std::string& out, const FormatOpt
     progress->step("converting");
     OutputSettings settings = ResolveOutput(o, doc, doc.format);
     settings.write.name = TableName(out == "-" ? in : out);
+    settings.write.inputName = in == "-" ? "standard input" : in;
     std::size_t dropped = 0;
     std::string bytes = formats::WriteTable(doc, settings.write, &dropped);
     progress->step("writing");
@@ -331,6 +331,7 @@ void ConvertWhole(const std::string& in, const std::string& out, const FormatOpt
         WriteFileSafely(out, bytes);
     progress.reset();
     ReportDropped(dropped, settings.write.format);
+    ReportSkipped(o);
 }
 
 // The input options, read before the table; on a bad option the input (a
@@ -353,8 +354,10 @@ void Convert(const std::string& in, const std::string& out, const FormatOptions&
     ParseInputOptionsFor(source, o, e, f);
     const std::string name = TableName(out == "-" ? in : out);
     auto resolve = [&](const formats::InputFacts& facts) {
+        NoteEncodingGuess(facts.encodingCloseCall, facts.encoding);
         OutputSettings s = ResolveOutput(o, facts.encoding, facts.hadBom, facts.format);
         s.write.name = name;
+        s.write.inputName = in == "-" ? "standard input" : in;
         return s.write;
     };
     formats::StreamSettings settings;
@@ -373,6 +376,7 @@ void Convert(const std::string& in, const std::string& out, const FormatOptions&
     sink.commit();
     progress.reset();
     ReportDropped(r.droppedLines, r.write.format);
+    ReportSkipped(o);
 }
 
 void CheckWhole(const std::string& path, const FormatOptions& o) {
@@ -409,6 +413,7 @@ void Check(const std::string& path, const FormatOptions& o) {
     ReportSpool spool(path);
     formats::StreamCheck r = formats::CheckTableStream(source, spool, e, f, settings);
     progress.reset();
+    NoteEncodingGuess(r.input.encodingCloseCall, r.input.encoding);
     if (r.problems == 0) {
         WriteStdout(path + ": nothing suspicious (" + formats::FormatName(r.input.format) + ", " +
                     formats::EncodingName(r.input.encoding) + ", " + std::to_string(r.entries) + " entries)\n");
@@ -433,13 +438,26 @@ void AddFormatOptions(CLI::App* cmd, FormatOptions& o, bool input, bool output, 
                         std::string("Format written: plain, rime, libime, fcitx4, ibus or yong (default: ") +
                             outputFormatDefault + ")");
         cmd->add_flag("--bom", o.bom, "Begin the output with a byte-order mark (default: only if the input had one)");
+        cmd->add_option("--unencodable", o.unencodable,
+                        "Words with a character the output encoding can't hold: error (the default: nothing is written, "
+                        "the message names the input line and the character) or skip (left out, counted on standard "
+                        "error)");
+        cmd->add_option("--skipped", o.skippedFile, "With --unencodable skip: list every word left out in this file");
     }
+}
+
+void NoteEncodingGuess(bool closeCall, Encoding chosen) {
+    if (!closeCall) return;
+    std::fprintf(stderr, "zelmora-cli: read as %s, but %s was nearly as likely; give --encoding to be sure\n",
+                 formats::EncodingName(chosen), chosen == Encoding::Utf8 ? "GBK" : "UTF-8");
 }
 
 TableDocument LoadTable(std::string_view bytes, const FormatOptions& o) {
     Encoding e = o.encoding.empty() ? Encoding::Auto : formats::ParseEncoding(o.encoding);
     Format f = o.format.empty() ? Format::Auto : formats::ParseFormat(o.format);
-    return formats::ReadTable(bytes, e, f);
+    TableDocument doc = formats::ReadTable(bytes, e, f);
+    NoteEncodingGuess(doc.encodingCloseCall, doc.encoding);
+    return doc;
 }
 
 OutputSettings ResolveOutput(const FormatOptions& o, const TableDocument& input, Format fallback) {
@@ -449,12 +467,15 @@ OutputSettings ResolveOutput(const FormatOptions& o, const TableDocument& input,
 OutputSettings ResolveOutput(const FormatOptions& o, Encoding inputEncoding, bool inputHadBom, Format fallback) {
     OutputSettings s;
     formats::WriteOptions& w = s.write;
-    w.encoding = o.outputEncoding.empty() ? inputEncoding : formats::ParseEncoding(o.outputEncoding);
-    if (w.encoding == Encoding::Auto) w.encoding = inputEncoding;
     w.format = o.outputFormat.empty() ? fallback : formats::ParseFormat(o.outputFormat);
     if (w.format == Format::Auto) w.format = fallback;
-    w.bom = o.bom || (inputHadBom && (IsUnicode(w.encoding) || w.encoding == inputEncoding));
-    if (w.encoding == Encoding::Gbk) w.bom = false;  // GBK has none
+    const Encoding asked = o.outputEncoding.empty() ? Encoding::Auto : formats::ParseEncoding(o.outputEncoding);
+    formats::ChooseOutputEncoding(w, asked, o.bom, inputEncoding, inputHadBom);
+    if (o.unencodable == "skip")
+        w.unencodable = formats::Unencodable::Skip;
+    else if (!o.unencodable.empty() && o.unencodable != "error")
+        throw Failure("Unknown --unencodable \"" + o.unencodable + "\" (known: error, skip)");
+    w.skipped = &o.skipped;
     w.textEncoding = formats::TextEncodingOf(inputEncoding);
     s.extension = w.format == Format::Rime ? ".dict.yaml" : ".txt";
     return s;
@@ -462,14 +483,55 @@ OutputSettings ResolveOutput(const FormatOptions& o, Encoding inputEncoding, boo
 
 std::string PairKey(const TableEntry& e) { return e.code + '\x01' + e.word; }
 
-ResultWriter::ResultWriter(const OutputSettings& out, const TableDocument& source) : out_(out) {
+
+void ReportSkipped(const FormatOptions& o) {
+    const auto& list = o.skipped;
+    if (!o.skippedFile.empty()) {
+        std::string text;
+        for (const auto& w : list) {
+            char cp[16];
+            std::snprintf(cp, sizeof cp, "U+%04X", static_cast<unsigned>(w.codePoint));
+            text += std::to_string(w.line) + "\t" + w.code + "\t" + w.word + "\t" +
+                    w.character + "\t" + cp + "\n";
+        }
+        WriteFileSafely(o.skippedFile, text);
+    }
+    if (list.empty()) return;
+    std::string shown;
+    for (std::size_t i = 0; i < list.size() && i < 5; ++i)
+        shown += (i ? ", " : "") + std::string("line ") + std::to_string(list[i].line) + " \"" +
+                 list[i].word + "\"";
+    std::fprintf(stderr, "zelmora-cli: %zu word%s left out that the output encoding can't hold (%s%s)%s\n", list.size(),
+                 list.size() == 1 ? "" : "s", shown.c_str(), list.size() > 5 ? ", ..." : "",
+                 o.skippedFile.empty() ? "; --skipped FILE lists them all" : "");
+}
+
+ResultWriter::ResultWriter(const OutputSettings& out, const TableDocument& source) : out_(out), source_(source) {
     if (out.write.format != Format::Rime && out.write.format != Format::Ibus) return;
     for (const auto& e : source.entries)
         if (e.weight || e.stem) extras_.try_emplace(PairKey(e), &e);
 }
 
-ResultWriter::File ResultWriter::encode(std::string_view text, const std::string& name) const {
+ResultWriter::File ResultWriter::encode(std::string_view rawText, const std::string& name) const {
     try {
+        // Input lines of the words, for the message or the list of words left out.
+        std::unordered_map<std::string, std::size_t> lines;
+        auto lineOf = [&](std::string_view code, std::string_view word) -> std::size_t {
+            if (lines.empty()) {
+                for (std::size_t i = 0; i < source_.lines.size(); ++i) {
+                    const auto& l = source_.lines[i];
+                    for (std::size_t k = l.firstEntry; l.kind == formats::TableLine::Kind::Entry && k < l.firstEntry + l.entryCount; ++k) {
+                        lines.try_emplace(PairKey(source_.entries[k]), i + 1);
+                        lines.try_emplace(std::string(1, '\x01') + source_.entries[k].word, i + 1);
+                    }
+                }
+            }
+            auto it = lines.find(std::string(code) + '\x01' + std::string(word));
+            if (it == lines.end()) it = lines.find(std::string(1, '\x01') + std::string(word));
+            return it == lines.end() ? 0 : it->second;
+        };
+        const std::string kept = formats::DropUnencodableWords(rawText, out_.write, lineOf);
+        std::string_view text = kept;
         if (out_.write.format == Format::Plain)
             return {formats::EncodeText(text, out_.write.encoding, out_.write.bom, out_.write.textEncoding), ".txt"};
         std::size_t skipped = 0;

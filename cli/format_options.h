@@ -15,8 +15,18 @@ struct FormatOptions {
     // Empty when the option is not given.
     std::string encoding, outputEncoding, format, outputFormat;
     bool bom = false;
-    bool given() const { return !encoding.empty() || !outputEncoding.empty() || !format.empty() || !outputFormat.empty() || bom; }
+    std::string unencodable, skippedFile;  // --unencodable error|skip, --skipped FILE
+    // The words left out, gathered as the outputs are written.
+    mutable std::vector<formats::SkippedWord> skipped;
+    bool given() const {
+        return !encoding.empty() || !outputEncoding.empty() || !format.empty() || !outputFormat.empty() || bom ||
+               !unencodable.empty() || !skippedFile.empty();
+    }
 };
+
+// After writing: says on standard error how many words were left out and
+// shows the first few; writes them all to --skipped FILE.
+void ReportSkipped(const FormatOptions& o);
 
 // Adds --encoding/--format (input) and --output-encoding/--output-format/--bom
 // (output). `outputFormatDefault` names the default output format in the help.
@@ -25,6 +35,9 @@ void AddFormatOptions(CLI::App* cmd, FormatOptions& o, bool input, bool output, 
 // Reads a table with the options (auto when not given). The document knows
 // how its text is to be read (`textEncoding()`).
 formats::TableDocument LoadTable(std::string_view bytes, const FormatOptions& o);
+
+// Says on standard error that the input's encoding was a close call.
+void NoteEncodingGuess(bool closeCall, formats::Encoding chosen);
 
 // Where and how results are written.
 struct OutputSettings {
@@ -55,6 +68,7 @@ public:
 
 private:
     OutputSettings out_;
+    const formats::TableDocument& source_;
     // Source entries with a weight or stem, by code and word (code, 0x01, word).
     std::unordered_map<std::string, const formats::TableEntry*> extras_;
 };

@@ -56,8 +56,8 @@ void PrintStatusLines(const PipelineResult& r, bool wholeRun) {
 
 // The source as read with the encoding and format options: the built-in table
 // is GBK plain text whatever they say.
-formats::TableDocument LoadSource(const SourceOptions& o) {
-    if (!o.builtin) return LoadTable(ReadInput(o.source), o.formats);
+formats::TableDocument LoadSource(const SourceOptions& o, std::string_view bytes) {
+    if (!o.builtin) return LoadTable(bytes, o.formats);
     FormatOptions gbk = o.formats;
     gbk.encoding = "gbk";
     gbk.format = "plain";
@@ -66,10 +66,11 @@ formats::TableDocument LoadSource(const SourceOptions& o) {
 
 // RunAndWrite for tables in any encoding and format: the derivations run on
 // GB18030 group lines, and every result is converted before anything is written.
-void RunAndWriteFormats(const SourceOptions& o, const std::vector<Derivation>& which, bool writeEntries) {
+void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const std::vector<Derivation>& which,
+                        bool writeEntries) {
     auto progress = std::make_unique<Progress>();
     progress->step("reading");
-    formats::TableDocument doc = LoadSource(o);
+    formats::TableDocument doc = LoadSource(o, bytes);
     std::string source = formats::ToGroupLines(doc);
     std::optional<std::string> entries;
     if (!o.entries.empty()) {
@@ -80,6 +81,7 @@ void RunAndWriteFormats(const SourceOptions& o, const std::vector<Derivation>& w
         RunDerivations(source, entries, which, doc.textEncoding(), [&](const char* s) { progress->step(s); });
     progress->step("converting");
     OutputSettings settings = ResolveOutput(o.formats, doc, formats::Format::Plain);
+    settings.write.inputName = o.builtin ? "built-in table" : o.source == "-" ? "standard input" : o.source;
     ResultWriter writer(settings, doc);
     std::vector<std::pair<std::string, std::string>> files;
     for (const auto& [hint, text] : r.outputs) {
@@ -91,6 +93,7 @@ void RunAndWriteFormats(const SourceOptions& o, const std::vector<Derivation>& w
     EnsureDirectory(o.out);
     for (const auto& [path, bytes] : files) WriteFileSafely(path, bytes);
     progress.reset();
+    ReportSkipped(o.formats);
     PrintStatusLines(r, writeEntries);
 }
 
@@ -100,8 +103,10 @@ void RequireSource(const SourceOptions& o) {
 
 void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, bool writeEntries) {
     RequireSource(o);
-    if (o.formats.given()) return RunAndWriteFormats(o, which, writeEntries);
     std::string source = ReadSource(o);
+    // Tables of other formats and encodings are recognised as convert does;
+    // a plain GBK table runs on its own bytes.
+    if (o.formats.given() || !formats::ReadsAsPlainGbk(source)) return RunAndWriteFormats(o, source, which, writeEntries);
     std::optional<std::string> entries;
     if (!o.entries.empty()) entries = ReadInput(o.entries);
     auto progress = std::make_unique<Progress>();
@@ -132,17 +137,20 @@ void AddTableCommands(CLI::App& app) {
         auto fo = std::make_shared<FormatOptions>();
         AddFormatOptions(cmd, *fo, true, true, "plain");
         cmd->callback([file, builtin, fo] {
-            if (fo->given()) {
+            std::string text = *builtin ? OpenBuiltinTable().readAll() : ReadInput(*file);
+            if (fo->given() || !formats::ReadsAsPlainGbk(text)) {
                 SourceOptions o;
                 o.source = *file;
                 o.builtin = *builtin;
                 o.formats = *fo;
-                formats::TableDocument doc = LoadSource(o);
+                formats::TableDocument doc = LoadSource(o, text);
                 std::string entries = ExpandToEntryLines(formats::ToGroupLines(doc), doc.textEncoding());
-                WriteStdout(ResultWriter(ResolveOutput(*fo, doc, formats::Format::Plain), doc).encode(entries, "一字一行").bytes);
+                OutputSettings out = ResolveOutput(*fo, doc, formats::Format::Plain);
+                out.write.inputName = *builtin ? "built-in table" : *file == "-" ? "standard input" : *file;
+                WriteStdout(ResultWriter(out, doc).encode(entries, "一字一行").bytes);
+                ReportSkipped(*fo);
                 return;
             }
-            std::string text = *builtin ? OpenBuiltinTable().readAll() : ReadInput(*file);
             WriteStdout(ExpandToEntryLines(text, TextEncoding::Gbk));
         });
     }
@@ -156,7 +164,7 @@ void AddTableCommands(CLI::App& app) {
                 SourceOptions o;
                 o.builtin = true;
                 o.formats = *fo;
-                formats::TableDocument doc = LoadSource(o);
+                formats::TableDocument doc = LoadSource(o, {});
                 OutputSettings out = ResolveOutput(*fo, doc, formats::Format::Plain);
                 out.write.name = "wb86gb";
                 WriteStdout(formats::WriteTable(doc, out.write));

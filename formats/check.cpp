@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include <unicode/unorm2.h>
+
 #include "core/failure.h"
 #include "formats/formats_internal.h"
 #include "formats/table_io.h"
@@ -13,6 +15,78 @@ namespace {
 
 bool LettersOnly(std::string_view code) {
     return std::all_of(code.begin(), code.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
+std::string CodePointName(char32_t c) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(c));
+    return buf;
+}
+
+std::string Utf8Char(char32_t c) {
+    std::string out;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+bool PrivateUse(char32_t c) { return (c >= 0xE000 && c <= 0xF8FF) || (c >= 0xF0000 && c <= 0x10FFFD); }
+bool CompatibilityIdeograph(char32_t c) { return (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x2F800 && c <= 0x2FA1F); }
+
+// The unified ideograph a compatibility ideograph stands for (its canonical
+// decomposition), or 0.
+char32_t UnifiedOf(char32_t c) {
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
+    if (U_FAILURE(status)) return 0;
+    UChar buf[4];
+    int32_t n = unorm2_getRawDecomposition(nfc, static_cast<UChar32>(c), buf, 4, &status);
+    if (U_FAILURE(status) || n <= 0) return 0;
+    char32_t d = buf[0];
+    if (n == 2 && d >= 0xD800 && d <= 0xDBFF) d = 0x10000 + ((d - 0xD800) << 10) + (buf[1] - 0xDC00);
+    return d;
+}
+
+// Marks of damaged tables: replacement characters left by a faulty
+// conversion, private-use characters (the old stand-ins of GB18030 and
+// GBK), compatibility ideographs beside their unified twins. One finding
+// per kind and line, naming the characters.
+void CheckCharacters(std::string_view text, Encoding encoding, std::size_t line,
+                     const std::function<void(std::size_t, std::string)>& report) {
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return;
+    thread_local std::vector<char32_t> cps;
+    DecodeCodePoints(text, TextEncodingOf(encoding), cps);
+    std::size_t replacements = 0;
+    std::string privateUse, compatibility;
+    for (char32_t c : cps) {
+        if (c == 0xFFFD) ++replacements;
+        if (PrivateUse(c) && privateUse.size() < 200) privateUse += (privateUse.empty() ? "" : ", ") + CodePointName(c);
+        // Twelve characters of the block are unified ideographs themselves:
+        // they decompose to nothing.
+        if (CompatibilityIdeograph(c) && compatibility.size() < 200) {
+            if (char32_t u = UnifiedOf(c))
+                compatibility += (compatibility.empty() ? "" : ", ") + ("\"" + Utf8Char(c) + "\" " + CodePointName(c)) +
+                                 " (unified: \"" + Utf8Char(u) + "\" " + CodePointName(u) + ")";
+        }
+    }
+    if (replacements)
+        report(line, "replacement character U+FFFD" + std::string(replacements > 1 ? " (" + std::to_string(replacements) + " times)" : "") +
+                         ": text damaged by a conversion");
+    if (!privateUse.empty()) report(line, "private-use character " + privateUse + ": no standard character");
+    if (!compatibility.empty()) report(line, "CJK compatibility ideograph " + compatibility);
 }
 
 }  // namespace
@@ -84,6 +158,7 @@ void CheckLine(Format format, const TableLayout& layout, Encoding encoding, std:
                const std::function<void(std::size_t, std::string)>& report) {
     const std::size_t line = index + 1;
     CheckText(encoding, line, text, report);
+    if (kind == TableLine::Kind::Entry) CheckCharacters(text, encoding, line, report);
     // Rime dictionaries separate their parts with blank lines by custom.
     if (kind == TableLine::Kind::Blank && format != Format::Rime) report(line, "blank line");
     if (kind != TableLine::Kind::Entry) return;
@@ -103,6 +178,7 @@ void PlainLineCheck::part(std::size_t index, std::string_view text, const TableE
     const std::size_t line = index + 1;
     if (first) {
         CheckText(encoding_, line, text, report);
+        CheckCharacters(text, encoding_, line, report);
         again_.clear();
         if (count > 0) AppendToken(again_, entries[0].code);
     }

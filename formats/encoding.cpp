@@ -79,6 +79,30 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
     }
 }
 
+// GB18030-2022 moved 18 characters: the code points that 2005 gave four-byte
+// codes now have the two-byte codes 2005 gave private-use code points, and
+// the other way round. ICU still follows 2005, so the pairs are swapped on
+// the way in and out; glibc's iconv already follows 2022.
+constexpr char16_t kGb2022Pairs[18][2] = {
+    {0xFE10, 0xE78D}, {0xFE11, 0xE78F}, {0xFE12, 0xE78E}, {0xFE13, 0xE790}, {0xFE14, 0xE791}, {0xFE15, 0xE792},
+    {0xFE16, 0xE793}, {0xFE17, 0xE794}, {0xFE18, 0xE795}, {0xFE19, 0xE796}, {0x9FB4, 0xE81E}, {0x9FB5, 0xE826},
+    {0x9FB6, 0xE82B}, {0x9FB7, 0xE82C}, {0x9FB8, 0xE832}, {0x9FB9, 0xE843}, {0x9FBA, 0xE854}, {0x9FBB, 0xE864},
+};
+
+char16_t Gb2022Swap(char16_t c) {
+    // All 36 code points lie in two narrow ranges: most units leave at once.
+    if (!((c >= 0x9FB4 && c <= 0x9FBB) || (c >= 0xE78D && c <= 0xE864) || (c >= 0xFE10 && c <= 0xFE19))) return c;
+    for (const auto& p : kGb2022Pairs) {
+        if (c == p[0]) return p[1];
+        if (c == p[1]) return p[0];
+    }
+    return c;
+}
+
+void Gb2022SwapAll(std::u16string& u) {
+    for (auto& c : u) c = Gb2022Swap(c);
+}
+
 // Length of the valid UTF-8 sequence at i, 0 when invalid, or -1 when the
 // text ends inside an otherwise valid sequence.
 int Utf8SequenceAt(std::string_view s, std::size_t i, char32_t& cp) {
@@ -147,8 +171,9 @@ Utf8Check CheckUtf8(std::string_view s, std::size_t& errorAt) {
                   " are not valid " + encoding + " (give the file's encoding with --encoding)");
 }
 
-std::string FromUnicode(const std::u16string& u, const char* to) {
+std::string FromUnicode(std::u16string u, const char* to) {
     if (u.empty()) return {};
+    if (std::string_view(to) == "gb18030") Gb2022SwapAll(u);
     ConverterPtr cnv = OpenStrict(to);
     std::string out(u.size() * 4 + 16, '\0');
     UErrorCode status = U_ZERO_ERROR;
@@ -170,7 +195,7 @@ std::string Utf8ToGb18030(std::string_view s) {
         AppendUtf16(u, cp);
         i += static_cast<std::size_t>(n);
     }
-    return FromUnicode(u, "gb18030");
+    return FromUnicode(std::move(u), "gb18030");
 }
 
 std::string Utf16ToGb18030(std::string_view s, bool littleEndian) {
@@ -200,7 +225,7 @@ std::string Utf16ToGb18030(std::string_view s, bool littleEndian) {
         u += c;
     }
     if (i < s.size()) FailInput(s, i, lineNumber, true, name);
-    return FromUnicode(u, "gb18030");
+    return FromUnicode(std::move(u), "gb18030");
 }
 
 // Decodes GB18030 (or GBK) bytes to UTF-16, failing with the line of the
@@ -216,6 +241,7 @@ std::u16string ToUnicode(std::string_view text, TextEncoding textEncoding, Encod
                               text.data(), static_cast<int32_t>(text.size()), &status);
     if (U_SUCCESS(status)) {
         u.resize(static_cast<std::size_t>(n));
+        if (textEncoding != TextEncoding::Gbk) Gb2022SwapAll(u);
         return u;
     }
     // Find the first character that does not convert, walking by characters.
@@ -235,12 +261,43 @@ std::u16string ToUnicode(std::string_view text, TextEncoding textEncoding, Encod
     throw Failure(std::string("Cannot convert the text to ") + EncodingName(target));
 }
 
-std::string GbkFromGb18030(std::string_view text, std::size_t firstLine) {
+// Whether GBK (Windows code page 936) reads the GB18030 character at `ch`
+// (1, 2 or 4 bytes) as GB18030 does. Four-byte characters are not GBK; a few
+// two-byte codes mean other characters in the two (vertical forms, CJK
+// radicals, the characters GB18030-2022 moved, which GBK has as private-use
+// code points).
+bool GbkHolds(std::string_view ch) {
+    if (ch.size() == 1) return static_cast<unsigned char>(ch[0]) < 0x80;
+    if (ch.size() != 2) return false;
+    static const std::vector<bool> same = [] {
+        std::vector<bool> t(65536, false);
+        ConverterPtr gb = OpenStrict("gb18030"), cp = OpenStrict("windows-936");
+        for (int lead = 0x81; lead <= 0xFE; ++lead)
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                if (trail == 0x7F) continue;
+                const char b[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                UChar u1[4], u2[4];
+                UErrorCode e1 = U_ZERO_ERROR, e2 = U_ZERO_ERROR;
+                ucnv_reset(gb.get());
+                ucnv_reset(cp.get());
+                int32_t n1 = ucnv_toUChars(gb.get(), u1, 4, b, 2, &e1);
+                int32_t n2 = ucnv_toUChars(cp.get(), u2, 4, b, 2, &e2);
+                if (U_FAILURE(e1) || U_FAILURE(e2) || n1 != 1 || n2 != 1) continue;
+                t[lead << 8 | trail] = Gb2022Swap(u1[0]) == u2[0];
+            }
+        return t;
+    }();
+    return same[static_cast<unsigned char>(ch[0]) << 8 | static_cast<unsigned char>(ch[1])];
+}
+
+// Bytes kept from a GBK file are GBK already: only what would read as a
+// four-byte character fails, as always.
+std::string GbkFromGb18030(std::string_view text, std::size_t firstLine, bool keptGbk) {
     std::size_t i = 0;
     while (i < text.size()) {
         std::size_t w = CharWidth(text, i);
-        if (w == 4) {
-            std::string ch(text.substr(i, 4));
+        if (keptGbk ? w == 4 : !(w == 1 && static_cast<unsigned char>(text[i]) < 0x80) && !GbkHolds(text.substr(i, w))) {
+            std::string ch(text.substr(i, w));
             std::string shown;
             char32_t cp = 0;
             try {
@@ -338,7 +395,13 @@ DecodedText DecodeText(std::string_view bytes, Encoding encoding) {
             // A file cut inside its last character is still a UTF-8 file: say so
             // instead of reading it as GB18030.
             if (c == Utf8Check::Truncated) FailInput(bytes, at, LineAt(bytes, at), true, "UTF-8");
-            encoding = c == Utf8Check::Valid ? Encoding::Utf8 : Encoding::Gb18030;
+            encoding = Encoding::Gb18030;
+            if (c == Utf8Check::Valid) {
+                // Valid UTF-8 may still be GBK: short GBK text often is.
+                EncodingEvidence evidence;
+                evidence.feed(bytes, true);
+                encoding = evidence.verdict(d.closeCall);
+            }
         }
     }
     d.encoding = encoding;
@@ -367,6 +430,86 @@ DecodedText DecodeText(std::string_view bytes, Encoding encoding) {
     return d;
 }
 
+void DecodeCodePoints(std::string_view text, TextEncoding textEncoding, std::vector<char32_t>& out) {
+    out.clear();
+    thread_local ConverterPtr gb, cp;
+    ConverterPtr& cnv = textEncoding == TextEncoding::Gbk ? cp : gb;
+    if (!cnv) {
+        UErrorCode status = U_ZERO_ERROR;
+        cnv.reset(ucnv_open(textEncoding == TextEncoding::Gbk ? "windows-936" : "gb18030", &status));
+        if (U_FAILURE(status)) throw Failure("Cannot open a GB18030 converter");
+        status = U_ZERO_ERROR;
+        ucnv_setToUCallBack(cnv.get(), UCNV_TO_U_CALLBACK_SKIP, nullptr, nullptr, nullptr, &status);
+    }
+    ucnv_reset(cnv.get());
+    thread_local std::u16string u;
+    u.resize(text.size() + 1);
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t n = ucnv_toUChars(cnv.get(), reinterpret_cast<UChar*>(u.data()), static_cast<int32_t>(u.size()), text.data(),
+                              static_cast<int32_t>(text.size()), &status);
+    if (U_FAILURE(status)) return;
+    for (int32_t k = 0; k < n; ++k) {
+        char32_t c = u[k];
+        if (c >= 0xD800 && c <= 0xDBFF && k + 1 < n) c = 0x10000 + ((c - 0xD800) << 10) + (u[++k] - 0xDC00);
+        else if (textEncoding != TextEncoding::Gbk) c = Gb2022Swap(static_cast<char16_t>(c));
+        out.push_back(c);
+    }
+}
+
+bool CanLack(Encoding encoding, TextEncoding textEncoding) {
+    return encoding == Encoding::Gbk && textEncoding != TextEncoding::Gbk;
+}
+
+bool FindUnencodable(const TableEntry& e, SkippedWord& found) {
+    for (const std::string* s : {&e.word, &e.code}) {
+        for (std::size_t i = 0; i < s->size();) {
+            std::size_t w = CharWidth(*s, i);
+            if (static_cast<unsigned char>((*s)[i]) >= 0x80 && !GbkHolds(s->substr(i, w))) {
+                found.code = Utf8Of(e.code);
+                found.word = Utf8Of(e.word);
+                found.character.clear();
+                found.codePoint = 0;
+                try {
+                    std::u16string u = ToUnicode(s->substr(i, w), TextEncoding::Gb18030, Encoding::Gbk);
+                    char32_t c = u.empty() ? 0 : u[0];
+                    if (u.size() == 2) c = 0x10000 + ((c - 0xD800) << 10) + (u[1] - 0xDC00);
+                    found.codePoint = c;
+                    AppendUtf8(found.character, c);
+                } catch (const Failure&) {
+                    found.character = Hex(s->substr(i, w));
+                }
+                return true;
+            }
+            i += w;
+        }
+    }
+    return false;
+}
+
+void FailUnencodable(const SkippedWord& w, const WriteOptions& o) {
+    throw Failure((o.inputName.empty() ? std::string("Line ") : "\"" + o.inputName + "\", line ") +
+                  std::to_string(w.line) + ": the character \"" + w.character + "\" (" + CodePoint(w.codePoint) +
+                  ") of \"" + w.word + "\" can't be written in " + EncodingName(o.encoding) +
+                  " (--unencodable skip leaves such words out)");
+}
+
+bool CheckEncodable(const TableEntry& e, std::size_t line, const WriteOptions& o, SkippedWord& out) {
+    if (!FindUnencodable(e, out)) return false;
+    out.line = line;
+    if (o.unencodable == Unencodable::Error) FailUnencodable(out, o);
+    if (o.skipped) o.skipped->push_back(out);
+    return true;
+}
+
+Encoding DetectedEncoding(std::string_view bytes) {
+    std::size_t at = 0;
+    if (CheckUtf8(bytes, at) != Utf8Check::Valid) return Encoding::Gb18030;
+    EncodingEvidence evidence;
+    evidence.feed(bytes, true);
+    bool close = false;
+    return evidence.verdict(close);
+}
+
 std::string EncodeText(std::string_view text, Encoding encoding, bool bom, TextEncoding textEncoding) {
     return EncodeTextFrom(text, encoding, bom, textEncoding, 1);
 }
@@ -376,7 +519,7 @@ std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, T
     switch (encoding) {
         case Encoding::Gbk:
             // GBK is GB18030 without its four-byte characters.
-            return GbkFromGb18030(text, firstLine);
+            return GbkFromGb18030(text, firstLine, textEncoding == TextEncoding::Gbk);
         case Encoding::Gb18030:
             return (bom ? std::string("\x84\x31\x95\x33") : std::string()) + std::string(text);
         case Encoding::Utf8: {
@@ -414,6 +557,106 @@ std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, T
             break;
     }
     throw Failure("No output encoding given");
+}
+
+// ---- Telling UTF-8 from GBK ----
+
+namespace {
+
+// Characters Chinese text is made of: ideographs, CJK and full-width
+// punctuation, general punctuation such as “”…—.
+bool ChineseLike(char32_t c) {
+    return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x20000 && c <= 0x3FFFF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFFEF) ||
+           (c >= 0x2000 && c <= 0x206F) || (c >= 0x2E80 && c <= 0x2FDF) || (c >= 0x31C0 && c <= 0x31EF);
+}
+
+}  // namespace
+
+void EncodingEvidence::feed(std::string_view bytes, bool last) {
+    std::string joinedU, joinedG;
+    std::string_view u = bytes, g = bytes;
+    if (!carryU_.empty()) joinedU = carryU_ + std::string(bytes), u = joinedU;
+    if (!carryG_.empty()) joinedG = carryG_ + std::string(bytes), g = joinedG;
+    // As UTF-8 (the bytes are known to be valid UTF-8 when this is asked).
+    std::size_t i = 0;
+    char32_t cp;
+    while (i < u.size()) {
+        if (static_cast<unsigned char>(u[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        int n = Utf8SequenceAt(u, i, cp);
+        if (n < 0 && !last) break;
+        if (n <= 0) {
+            utf8Other_ += 2;
+            ++i;
+            continue;
+        }
+        (ChineseLike(cp) ? utf8Chinese_ : utf8Other_) += 2;
+        i += static_cast<std::size_t>(n);
+    }
+    carryU_.assign(u.substr(i));
+    // As GBK / GB18030, by the byte ranges of its parts.
+    auto at = [&](std::size_t k) { return static_cast<unsigned char>(g[k]); };
+    i = 0;
+    while (i < g.size() && !gbkInvalid_) {
+        unsigned char c = at(i);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if (c == 0x80 || c == 0xFF) {
+            gbkInvalid_ = true;
+            break;
+        }
+        if (i + 1 >= g.size()) {
+            if (last) gbkInvalid_ = true;
+            break;
+        }
+        unsigned char d = at(i + 1);
+        if (d >= 0x30 && d <= 0x39) {
+            if (i + 3 >= g.size()) {
+                if (last) gbkInvalid_ = true;
+                break;
+            }
+            if (at(i + 2) < 0x81 || at(i + 2) > 0xFE || at(i + 3) < 0x30 || at(i + 3) > 0x39) {
+                gbkInvalid_ = true;
+                break;
+            }
+            gbkOther_ += 2;
+            i += 4;
+            continue;
+        }
+        if (d < 0x40 || d == 0x7F || d == 0xFF) {
+            gbkInvalid_ = true;
+            break;
+        }
+        // Common characters (GB2312's) and punctuation speak for GBK; the
+        // rare characters of GBK's extension areas a little against it, as
+        // UTF-8's bytes fall there often; user-defined ones against it.
+        if ((c >= 0xB0 && c <= 0xF7 && d >= 0xA1) || (c >= 0xA1 && c <= 0xA9 && d >= 0xA1))
+            gbkChinese_ += 2;
+        else if ((c >= 0x81 && c <= 0xA0) || (c >= 0xAA && c <= 0xFE && d <= 0xA0))
+            gbkOther_ += 1;
+        else
+            gbkOther_ += 2;
+        i += 2;
+    }
+    carryG_.assign(gbkInvalid_ ? std::string_view() : g.substr(i));
+}
+
+Encoding EncodingEvidence::verdict(bool& closeCall) const {
+    closeCall = false;
+    if (gbkInvalid_) return Encoding::Utf8;
+    const long long utf8 = static_cast<long long>(utf8Chinese_) - static_cast<long long>(utf8Other_);
+    const long long gbk = static_cast<long long>(gbkChinese_) - static_cast<long long>(gbkOther_);
+    if (utf8 == 0 && gbk == 0 && utf8Chinese_ + utf8Other_ == 0) return Encoding::Utf8;  // ASCII only
+    const long long margin = utf8 > gbk ? utf8 - gbk : gbk - utf8;
+    const long long seen = static_cast<long long>(std::max(utf8Chinese_ + utf8Other_, gbkChinese_ + gbkOther_));
+    // A handful of characters, or a lead of under a fifth of them, is thin evidence.
+    closeCall = margin < 16 || margin * 5 < seen;
+    return gbk > utf8 ? Encoding::Gb18030 : Encoding::Utf8;
 }
 
 // ---- Block by block ----

@@ -74,6 +74,7 @@ public:
 private:
     TableLine::Kind readRime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
     void readRimeHeaderLine(std::string_view text);
+    void readEngineSetting(std::string_view text);
     TableLine::Kind readLibime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
     TableLine::Kind readIbus(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
     TableLine::Kind readYong(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
@@ -87,12 +88,19 @@ private:
     std::size_t rimeStart_ = SIZE_MAX;
     bool comments_ = true, collectingColumns_ = false;
     std::vector<std::string> columns_;
+    bool inEncoder_ = false;  // Rime: within the "encoder:" block
+    PhraseRule pendingRule_;  // Rime: a rule whose formula is to come
+    bool inRules_ = false;    // ibus: within BEGIN_RULES
     // ibus: whether a table was begun, and where the open one began.
     bool sawTable_ = false;
     std::size_t tableStart_ = 0;
 };
 
 // ---- Checking, line by line ----
+
+// The code points of GB18030 (or, with Gbk, GBK) text; bytes that are no
+// character are passed over.
+void DecodeCodePoints(std::string_view text, TextEncoding textEncoding, std::vector<char32_t>& out);
 
 // Offset of the first bytes that are no character of GBK (or GB18030), or npos.
 std::size_t FirstBadCharacter(std::string_view s, bool gb18030, std::size_t& width);
@@ -129,9 +137,24 @@ struct HeaderFacts {
     std::set<std::string> others;
     std::size_t maxLength = 0;
     bool weights = false, stems = false;
+    // Whether the weights, in candidate order, never rise within a code.
+    bool weightsDescend = true;
     void add(const TableEntry& e);
     std::string keys() const;  // each key character once, in byte order
+
+private:
+    std::string lastCode_;
+    double lastWeight_ = 0;
 };
+
+// Phrase rules read from the syntax of libime and fcitx4 ("e2=p11+p12+p21+p22"),
+// of ibus-table ("ce2:p11+p12+p21+p22", several joined by ';') and of
+// Rime's formula ("AaAbBaBb" for a length); false when not a rule.
+bool ParseLibimeRule(std::string_view line, PhraseRule& rule);
+bool ParseIbusRules(std::string_view text, std::vector<PhraseRule>& rules);
+bool ParseRimeFormula(std::string_view formula, PhraseRule& rule);
+// A UUID (version 5) made from a table name: the same name, the same UUID.
+std::string NameUuid(std::string_view name);
 // The fresh header of the format (GB18030), and the layout of its data lines.
 std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout);
 // The data lines of entries that share a code, in candidate order. `line`
@@ -140,6 +163,18 @@ void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, 
                     const TableLayout& layout, std::size_t& line);
 // What follows the last data line.
 std::string_view FreshFooter(Format format);
+
+// ---- Characters an output encoding lacks ----
+
+// Whether writing text of `textEncoding` in `encoding` can meet a character
+// the encoding lacks (GBK lacks GB18030's four-byte characters).
+bool CanLack(Encoding encoding, TextEncoding textEncoding);
+// The first such character of an entry's code or word: false when none.
+bool FindUnencodable(const TableEntry& e, SkippedWord& found);
+// The failure for it, naming the input and its line.
+[[noreturn]] void FailUnencodable(const SkippedWord& w, const WriteOptions& o);
+// A SkippedWord for line `line` (1-based), when the entry is unencodable.
+bool CheckEncodable(const TableEntry& e, std::size_t line, const WriteOptions& o, SkippedWord& out);
 
 // ---- Encodings, block by block ----
 
@@ -165,6 +200,24 @@ private:
     bool cr_ = false;
     bool invalid_ = false;
 };
+
+// Which of UTF-8 and GBK bytes that are valid UTF-8 are: each decoding is
+// scored by how much of its text is Chinese (ideographs and punctuation)
+// against other characters; GBK must win outright. Fed block by block.
+class EncodingEvidence {
+public:
+    void feed(std::string_view bytes, bool last);
+    // Utf8 or Gb18030; `closeCall` when the evidence is thin.
+    Encoding verdict(bool& closeCall) const;
+
+private:
+    std::string carryU_, carryG_;
+    std::size_t utf8Chinese_ = 0, utf8Other_ = 0, gbkChinese_ = 0, gbkOther_ = 0;
+    bool gbkInvalid_ = false;
+};
+
+// The encoding DecodeText with Auto takes for bytes without a byte-order mark.
+Encoding DetectedEncoding(std::string_view bytes);
 
 // DecodeText block by block: the same GB18030 text, and the same failures,
 // as decoding the whole file at once. The byte-order mark is left to the caller.

@@ -1,6 +1,9 @@
 // Reading a table file of any format into a document, and writing documents
 // and entries back.
 #include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cmath>
 #include <cstdlib>
 #include <set>
 #include <unordered_map>
@@ -259,11 +262,213 @@ std::string OptionName(Format format) {
     }
 }
 
+
+
+// ---- Phrase rules in each engine's syntax ----
+
+int ParseSmall(std::string_view s, std::size_t& i) {
+    int v = 0, digits = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && digits < 3) v = v * 10 + (s[i++] - '0'), ++digits;
+    return digits ? v : -1;
+}
+
+// "p11+p12+n11" (libime: n = counted from the last character) or
+// "p11+p-11" (ibus: a negative character counts from the last).
+bool ParseRuleKeys(std::string_view body, PhraseRule& rule) {
+    rule.keys.clear();
+    std::size_t i = 0;
+    while (i < body.size()) {
+        char kind = body[i++];
+        if (kind != 'p' && kind != 'n') return false;
+        bool fromEnd = kind == 'n';
+        if (i < body.size() && body[i] == '-') fromEnd = true, ++i;
+        if (i + 2 > body.size() || body[i] < '1' || body[i] > '9' || body[i + 1] < '1' || body[i + 1] > '9') return false;
+        PhraseRule::Key k;
+        k.character = (body[i] - '0') * (fromEnd ? -1 : 1);
+        k.key = body[i + 1] - '0';
+        i += 2;
+        rule.keys.push_back(k);
+        if (i < body.size()) {
+            if (body[i] != '+') return false;
+            ++i;
+        }
+    }
+    return !rule.keys.empty();
+}
+
+std::string RuleKeysText(const PhraseRule& rule, bool ibus) {
+    std::string out;
+    for (const auto& k : rule.keys) {
+        if (!out.empty()) out += '+';
+        if (k.character < 0)
+            out += (ibus ? "p-" : "n") + std::to_string(-k.character);
+        else
+            out += "p" + std::to_string(k.character);
+        out += std::to_string(k.key);
+    }
+    return out;
+}
+
+std::string LibimeRules(const std::vector<PhraseRule>& rules) {
+    std::string out;
+    for (const auto& r : rules) out += (r.atLeast ? "a" : "e") + std::to_string(r.length) + "=" + RuleKeysText(r, false) + "\n";
+    return out;
+}
+
+std::string IbusRules(const std::vector<PhraseRule>& rules) {
+    std::string out;
+    for (const auto& r : rules) {
+        if (!out.empty()) out += ';';
+        out += (r.atLeast ? "ca" : "ce") + std::to_string(r.length) + ":" + RuleKeysText(r, true);
+    }
+    return out;
+}
+
+std::string RimeRules(const std::vector<PhraseRule>& rules) {
+    std::string out = "encoder:\n  exclude_patterns:\n    - '^z.*$'\n  rules:\n";
+    for (const auto& r : rules) {
+        if (r.atLeast)
+            out += "    - length_in_range: [" + std::to_string(r.length) + ", 10]\n";
+        else
+            out += "    - length_equal: " + std::to_string(r.length) + "\n";
+        std::string formula;
+        for (const auto& k : r.keys) {
+            formula += static_cast<char>(k.character > 0 ? 'A' + k.character - 1 : 'Z' + k.character + 1);
+            formula += static_cast<char>('a' + k.key - 1);
+        }
+        out += "      formula: \"" + formula + "\"\n";
+    }
+    return out;
+}
+
+// ---- A name-based UUID (version 5, RFC 4122), so that the same table name
+// always gives the same ibus-table UUID ----
+
+std::array<std::uint8_t, 20> Sha1(std::string_view data) {
+    std::uint32_t h[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
+    std::string m(data);
+    const std::uint64_t bits = static_cast<std::uint64_t>(data.size()) * 8;
+    m += static_cast<char>(0x80);
+    while (m.size() % 64 != 56) m += '\0';
+    for (int i = 7; i >= 0; --i) m += static_cast<char>((bits >> (i * 8)) & 0xFF);
+    auto rol = [](std::uint32_t x, int n) { return (x << n) | (x >> (32 - n)); };
+    for (std::size_t off = 0; off < m.size(); off += 64) {
+        std::uint32_t w[80];
+        for (int i = 0; i < 16; ++i)
+            w[i] = (std::uint32_t(std::uint8_t(m[off + 4 * i])) << 24) | (std::uint32_t(std::uint8_t(m[off + 4 * i + 1])) << 16) |
+                   (std::uint32_t(std::uint8_t(m[off + 4 * i + 2])) << 8) | std::uint32_t(std::uint8_t(m[off + 4 * i + 3]));
+        for (int i = 16; i < 80; ++i) w[i] = rol(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
+        std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4];
+        for (int i = 0; i < 80; ++i) {
+            std::uint32_t f, k;
+            if (i < 20) f = (b & c) | (~b & d), k = 0x5A827999;
+            else if (i < 40) f = b ^ c ^ d, k = 0x6ED9EBA1;
+            else if (i < 60) f = (b & c) | (b & d) | (c & d), k = 0x8F1BBCDC;
+            else f = b ^ c ^ d, k = 0xCA62C1D6;
+            std::uint32_t t = rol(a, 5) + f + e + k + w[i];
+            e = d, d = c, c = rol(b, 30), b = a, a = t;
+        }
+        h[0] += a, h[1] += b, h[2] += c, h[3] += d, h[4] += e;
+    }
+    std::array<std::uint8_t, 20> out{};
+    for (int i = 0; i < 20; ++i) out[i] = static_cast<std::uint8_t>(h[i / 4] >> (24 - 8 * (i % 4)));
+    return out;
+}
+
+}  // namespace
+
+std::string NameUuid(std::string_view name) {
+    // The URL namespace of RFC 4122, with a name of this program's own.
+    static const std::uint8_t ns[16] = {0x6b, 0xa7, 0xb8, 0x11, 0x9d, 0xad, 0x11, 0xd1,
+                                        0x80, 0xb4, 0x00, 0xc0, 0x4f, 0xd4, 0x30, 0xc8};
+    std::string data(reinterpret_cast<const char*>(ns), 16);
+    data += "zelmora-ibus-table:";
+    data += name;
+    auto d = Sha1(data);
+    d[6] = static_cast<std::uint8_t>((d[6] & 0x0F) | 0x50);
+    d[8] = static_cast<std::uint8_t>((d[8] & 0x3F) | 0x80);
+    std::string out;
+    char buf[4];
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) out += '-';
+        std::snprintf(buf, sizeof buf, "%02x", d[i]);
+        out += buf;
+    }
+    return out;
+}
+
+const std::vector<PhraseRule>& WubiPhraseRules() {
+    using K = PhraseRule::Key;
+    static const std::vector<PhraseRule> rules = {
+        {false, 2, {K{1, 1}, K{1, 2}, K{2, 1}, K{2, 2}}},
+        {false, 3, {K{1, 1}, K{2, 1}, K{3, 1}, K{3, 2}}},
+        {true, 4, {K{1, 1}, K{2, 1}, K{3, 1}, K{-1, 1}}},
+    };
+    return rules;
+}
+
+bool ParseLibimeRule(std::string_view line, PhraseRule& rule) {
+    std::string_view t = TrimBlanks(line);
+    if (t.size() < 4 || (t[0] != 'e' && t[0] != 'a' && t[0] != 'E' && t[0] != 'A')) return false;
+    std::size_t i = 1;
+    int length = ParseSmall(t, i);
+    if (length < 1 || i >= t.size() || t[i] != '=') return false;
+    rule.atLeast = t[0] == 'a' || t[0] == 'A';
+    rule.length = length;
+    return ParseRuleKeys(TrimBlanks(t.substr(i + 1)), rule);
+}
+
+bool ParseIbusRules(std::string_view text, std::vector<PhraseRule>& rules) {
+    std::vector<PhraseRule> found;
+    std::size_t pos = 0;
+    while (pos <= text.size()) {
+        std::size_t end = text.find(';', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view one = TrimBlanks(text.substr(pos, end - pos));
+        pos = end + 1;
+        if (one.empty()) continue;
+        PhraseRule r;
+        if (one.size() < 4 || one[0] != 'c' || (one[1] != 'e' && one[1] != 'a')) return false;
+        std::size_t i = 2;
+        int length = ParseSmall(one, i);
+        if (length < 1 || i >= one.size() || one[i] != ':') return false;
+        r.atLeast = one[1] == 'a';
+        r.length = length;
+        if (!ParseRuleKeys(one.substr(i + 1), r)) return false;
+        found.push_back(std::move(r));
+    }
+    if (found.empty()) return false;
+    for (auto& r : found) rules.push_back(std::move(r));
+    return true;
+}
+
+bool ParseRimeFormula(std::string_view formula, PhraseRule& rule) {
+    rule.keys.clear();
+    if (formula.empty() || formula.size() % 2) return false;
+    for (std::size_t i = 0; i < formula.size(); i += 2) {
+        char c = formula[i], k = formula[i + 1];
+        if (c < 'A' || c > 'Z' || k < 'a' || k > 'z') return false;
+        // Rime counts keys from the end with z, y, ...: none of the other
+        // engines can say that, so such a formula is not carried over.
+        if (k > 'm') return false;
+        PhraseRule::Key key;
+        key.character = c > 'M' ? -('Z' - c + 1) : c - 'A' + 1;
+        key.key = k - 'a' + 1;
+        rule.keys.push_back(key);
+    }
+    return true;
+}
+
+namespace {
 }  // namespace
 
 std::optional<Format> FormatShownBy(std::string_view raw) {
     std::string_view t = TrimBlanks(raw);
     if (t.empty() || t[0] == '#') return std::nullopt;
+    // fcitx4's own dump begins ";fcitx Version 0x03 Table file"; other ';'
+    // lines are its comments and decide nothing.
+    if (t[0] == ';') return StartsWith(t, ";fcitx") ? std::optional<Format>(Format::Fcitx4) : std::nullopt;
+    if (t == "SCIM_Generic_Table_Phrase_Library_TEXT" || t == "VERSION_1_0") return Format::Ibus;
     if (t == "---" || (raw.size() == t.size() && IsYamlKey(t))) return Format::Rime;
     if (t == "BEGIN_DEFINITION" || t == "BEGIN_TABLE" || StartsWith(t, "SCM_VERSION")) return Format::Ibus;
     if (StartsWithAny(t, English())) return Format::Libime;
@@ -286,6 +491,9 @@ void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_
 LineReader::LineReader(Format format) : format_(format) {
     // fcitx4's prompt and phrase keys have defaults; libime's have none.
     if (format == Format::Fcitx4) layout_.specialPrefixes = "&^";
+    // Rime sorts by weight unless told "sort: original"; ibus-table shows
+    // the higher frequency first.
+    layout_.byWeight = format == Format::Rime || format == Format::Ibus;
 }
 
 TableLine::Kind LineReader::read(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
@@ -405,6 +613,28 @@ void LineReader::readRimeHeaderLine(std::string_view t) {
             v = v.substr(1, v.size() - 2);
         return v;
     };
+    // The encoder's rules: "- length_equal: N" or "- length_in_range: [N, M]",
+    // each followed by its "formula:".
+    if (!t.empty() && !IsSpaceOrTab(t[0])) inEncoder_ = StartsWith(t, "encoder:");
+    if (inEncoder_) {
+        std::string_view ti = TrimBlanks(t);
+        if (StartsWith(ti, "- ")) ti = TrimBlanks(ti.substr(2));
+        auto number = [](std::string_view v) {
+            std::size_t i = 0;
+            while (i < v.size() && (v[i] == '[' || v[i] == ' ')) ++i;
+            return ParseSmall(v, i);
+        };
+        if (StartsWith(ti, "length_equal:")) {
+            pendingRule_ = PhraseRule{false, number(TrimBlanks(ti.substr(13))), {}};
+        } else if (StartsWith(ti, "length_in_range:")) {
+            pendingRule_ = PhraseRule{true, number(TrimBlanks(ti.substr(16))), {}};
+        } else if (StartsWith(ti, "formula:") && pendingRule_.length > 0) {
+            std::string_view f = TrimBlanks(ti.substr(8));
+            if (f.size() >= 2 && (f.front() == '"' || f.front() == '\'') && f.back() == f.front()) f = f.substr(1, f.size() - 2);
+            if (ParseRimeFormula(f, pendingRule_)) layout_.engine.rules.push_back(pendingRule_);
+            pendingRule_ = PhraseRule{};
+        }
+    }
     if (auto v = value("sort:")) {
         layout_.byWeight = *v == "by_weight";
     } else if (auto c = value("columns:")) {
@@ -431,7 +661,8 @@ TableLine::Kind LineReader::readLibime(std::string_view text, std::vector<TableE
     std::string_view t = TrimBlanks(text);
     std::string& prefixes = layout_.specialPrefixes;
     if (phase_ == Config || phase_ == Rule) {
-        if (t.empty() || t[0] == '#') return Kind::Header;
+        if (t.empty() || t[0] == '#' || t[0] == ';') return Kind::Header;
+        readEngineSetting(t);
         const Keywords* sets[2] = {&English(), &Chinese()};
         for (const Keywords* k : sets) {
             auto prefixChar = [&](const std::string& key, int slot) {
@@ -452,6 +683,8 @@ TableLine::Kind LineReader::readLibime(std::string_view text, std::vector<TableE
     }
     if (phase_ == Data) {
         if (t.empty()) return Kind::Blank;
+        // txt2mb skips ';' lines anywhere.
+        if (format_ == Format::Fcitx4 && t[0] == ';') return Kind::Comment;
         if (t == English().phrase || t == Chinese().phrase) {
             phase_ = Phrase;
             return Kind::Header;
@@ -462,11 +695,38 @@ TableLine::Kind LineReader::readLibime(std::string_view text, std::vector<TableE
     return t.empty() ? Kind::Blank : Kind::Extra;  // phrases without codes
 }
 
+// libime and fcitx4 header lines that other engines can use: phrase rules
+// and the keys of pinyin, prompt and phrase lines.
+void LineReader::readEngineSetting(std::string_view t) {
+    EngineSettings& e = layout_.engine;
+    PhraseRule rule;
+    if (phase_ == 1 && ParseLibimeRule(t, rule)) {
+        e.rules.push_back(std::move(rule));
+        return;
+    }
+    for (const Keywords* k : {&English(), &Chinese()}) {
+        auto key = [&](const std::string& name, std::string& to) {
+            if (StartsWith(t, name) && t.size() > name.size()) to = std::string(TrimBlanks(t.substr(name.size())));
+        };
+        if (!StartsWith(t, k->pinyinLength)) key(k->pinyin, e.pinyinKey);
+        key(k->prompt, e.promptKey);
+        key(k->constructPhrase, e.phraseKey);
+    }
+}
+
 // ibus-table: definitions, then the lines between BEGIN_TABLE and END_TABLE.
 TableLine::Kind LineReader::readIbus(std::string_view raw, std::vector<TableEntry>& entries, std::string& problem) {
     std::string_view t = TrimBlanks(raw);
     if (phase_ == 0) {
         if (t == "BEGIN_TABLE") phase_ = 1, sawTable_ = true, tableStart_ = index_;
+        if (t == "BEGIN_RULES") inRules_ = true;
+        if (t == "END_RULES") inRules_ = false;
+        if (inRules_) {
+            ParseIbusRules(t, layout_.engine.rules);
+        } else if (StartsWith(t, "RULES") && !StartsWith(t, "RULES_")) {
+            std::string_view v = TrimBlanks(t.substr(5));
+            if (!v.empty() && v[0] == '=') ParseIbusRules(TrimBlanks(v.substr(1)), layout_.engine.rules);
+        }
         return Kind::Header;
     }
     if (t == "END_TABLE") {
@@ -495,6 +755,10 @@ TableLine::Kind LineReader::readYong(std::string_view text, std::vector<TableEnt
 
 void HeaderFacts::add(const TableEntry& e) {
     weights = weights || e.weight.has_value();
+    const double w = e.weight ? std::strtod(e.weight->c_str(), nullptr) : 0.0;
+    if (e.code == lastCode_ && w > lastWeight_) weightsDescend = false;
+    if (e.code != lastCode_) lastCode_ = e.code;
+    lastWeight_ = w;
     stems = stems || e.stem.has_value();
     std::size_t chars = 0;
     for (std::size_t i = 0; i < e.code.size(); ++chars) {
@@ -519,25 +783,52 @@ std::string HeaderFacts::keys() const {
 
 std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout) {
     const std::string name = Gb(o.name);
-    const std::string length = std::to_string(facts.maxLength);
+    const std::size_t maxLength = facts.maxLength;
+    const std::string length = std::to_string(maxLength);
+    const std::vector<PhraseRule>& rules = o.engine.rules.empty() ? WubiPhraseRules() : o.engine.rules;
+    // Keys of pinyin, prompt and phrase lines, as the source set them.
+    auto keys = [&](std::string_view pinyin, std::string_view prompt, std::string_view phrase) {
+        std::string out;
+        if (!o.engine.pinyinKey.empty()) out += std::string(pinyin) + o.engine.pinyinKey + "\n";
+        if (!o.engine.promptKey.empty()) out += std::string(prompt) + o.engine.promptKey + "\n";
+        if (!o.engine.phraseKey.empty()) out += std::string(phrase) + o.engine.phraseKey + "\n";
+        return out;
+    };
     switch (o.format) {
         case Format::Rime: {
             const bool weights = facts.weights, stems = facts.stems;
             layout.weightColumn = weights ? 2 : -1;
             layout.stemColumn = stems ? (weights ? 3 : 2) : -1;
             layout.columnCount = 2 + weights + stems;
+            // Written in candidate order: Rime keeps it as it is, or sorts by
+            // weights that give the same order.
+            const bool byWeight = weights && facts.weightsDescend;
             return "# Rime dictionary\n# encoding: utf-8\n\n---\nname: " + YamlQuoted(name) +
-                   "\nversion: \"1.0\"\nsort: original\ncolumns:\n  - text\n  - code\n" +
-                   (weights ? "  - weight\n" : "") + (stems ? "  - stem\n" : "") + "...\n\n";
+                   "\nversion: \"1.0\"\nsort: " + (byWeight ? "by_weight" : "original") + "\ncolumns:\n  - text\n  - code\n" +
+                   (weights ? "  - weight\n" : "") + (stems ? "  - stem\n" : "") + RimeRules(rules) + "...\n\n";
         }
         case Format::Libime:
-            return "KeyCode=" + facts.keys() + "\nLength=" + length + "\n[Data]\n";
-        case Format::Fcitx4:
-            return Chinese().keyCode + facts.keys() + "\n" + Chinese().length + length + "\n" + Chinese().data + "\n";
+            return "KeyCode=" + facts.keys() + "\nLength=" + length + "\n" + keys("Pinyin=", "Prompt=", "ConstructPhrase=") +
+                   "[Rule]\n" + LibimeRules(rules) + "[Data]\n";
+        case Format::Fcitx4: {
+            // txt2mb wants at least Length - 1 rules: longer codes repeat the
+            // rule of the longest phrases.
+            std::vector<PhraseRule> all = rules;
+            while (!all.empty() && static_cast<std::size_t>(all.size()) + 1 < maxLength) {
+                PhraseRule last = all.back();
+                all.back().atLeast = false;
+                last.length = all.back().length + 1;
+                all.push_back(last);
+            }
+            return ";fcitx Version 0x03 Table file\nKeyCode=" + facts.keys() + "\nLength=" + length + "\n" +
+                   keys("Pinyin=", "Prompt=", "ConstructPhrase=") + "[Rule]\n" + LibimeRules(all) + "[Data]\n";
+        }
         case Format::Ibus:
-            return "### ibus-table source written by zelmora-cli\nSCM_VERSION = 1\nBEGIN_DEFINITION\nNAME = " + name +
-                   "\nLANGUAGES = zh_CN\nVALID_INPUT_CHARS = " + facts.keys() + "\nMAX_KEY_LENGTH = " + length +
-                   "\nEND_DEFINITION\nBEGIN_TABLE\n";
+            return "SCIM_Generic_Table_Phrase_Library_TEXT\nVERSION_1_0\n### written by zelmora-cli\nBEGIN_DEFINITION\n"
+                   "UUID = " + NameUuid(o.name) + "\nSERIAL_NUMBER = 1\nNAME = " + name + "\nNAME.zh_CN = " + name +
+                   "\nLANGUAGES = zh_CN\nAUTHOR = zelmora-cli\nSYMBOL = " + Gb("五") + "\nSTATUS_PROMPT = " + Gb("五") +
+                   "\nVALID_INPUT_CHARS = " + facts.keys() + "\nMAX_KEY_LENGTH = " + length +
+                   "\nUSER_CAN_DEFINE_PHRASE = TRUE\nRULES = " + IbusRules(rules) + "\nEND_DEFINITION\nBEGIN_TABLE\n";
         case Format::Yong:
             return std::string(o.encoding == Encoding::Utf8 ? "encode=UTF-8\n" : "") + "name=" + name +
                    "\nkey=" + facts.keys() + "\nlen=" + length + "\n[DATA]\n";
@@ -546,18 +837,55 @@ std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLa
     }
 }
 
+namespace {
+
+double WeightOf(const TableEntry& e) { return e.weight ? std::strtod(e.weight->c_str(), nullptr) : 0.0; }
+
+// ibus-table shows a code's candidates by frequency, and equal frequencies
+// by the first character's code point: whole-number frequencies that fall
+// strictly, as close to the weights as that allows (the positions, counted
+// down, when there are no weights).
+void IbusFrequencies(const TableEntry* run, std::size_t count, std::vector<std::string>& out) {
+    out.assign(count, {});
+    bool any = false;
+    for (std::size_t i = 0; i < count; ++i) any = any || run[i].weight.has_value();
+    if (!any) {
+        for (std::size_t i = 0; i < count; ++i) out[i] = std::to_string(count - i);
+        return;
+    }
+    bool kept = true;
+    for (std::size_t i = 0; i < count && kept; ++i)
+        kept = run[i].weight && IsInteger(*run[i].weight) && (i == 0 || WeightOf(run[i]) < WeightOf(run[i - 1]));
+    if (kept) {
+        for (std::size_t i = 0; i < count; ++i) out[i] = *run[i].weight;
+        return;
+    }
+    long double next = -1;
+    for (std::size_t k = count; k-- > 0;) {
+        long double w = std::floor(static_cast<long double>(std::max(0.0, WeightOf(run[k]))));
+        if (w <= next) w = next + 1;
+        next = w;
+        char buf[48];
+        std::snprintf(buf, sizeof buf, "%.0Lf", w);
+        out[k] = buf;
+    }
+}
+
+}  // namespace
+
 void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
                     const TableLayout& layout, std::size_t& line) {
     const bool grouped = o.format == Format::Plain || o.format == Format::Yong;
     const char* nl = o.format == Format::Plain ? "\r\n" : "\n";
+    thread_local std::vector<std::string> frequencies;
+    if (o.format == Format::Ibus) IbusFrequencies(run, count, frequencies);
     for (std::size_t i = 0; i < count;) {
         std::size_t j = grouped ? count : i + 1;
         ++line;
         try {
-            if (o.format == Format::Ibus && !(run[i].weight && IsInteger(*run[i].weight))) {
-                // ibus-table orders candidates by frequency: count down within a code.
+            if (o.format == Format::Ibus && run[i].weight != frequencies[i]) {
                 TableEntry one = run[i];
-                one.weight = std::to_string(count - i);
+                one.weight = frequencies[i];
                 out += CanonicalLine(o.format, layout, &one, 1);
             } else {
                 out += CanonicalLine(o.format, layout, run + i, j - i);
@@ -571,6 +899,44 @@ void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, 
 }
 
 std::string_view FreshFooter(Format format) { return format == Format::Ibus ? "END_TABLE\n" : ""; }
+
+bool ReadsAsPlainGbk(std::string_view bytes) {
+    if (EncodingByBom(bytes)) return false;
+    // Only the head decides the format; the encoding needs every byte.
+    std::size_t i = 0;
+    for (std::size_t line = 0; line < kDetectionLines && i < bytes.size(); ++line) {
+        std::size_t end = bytes.find_first_of("\r\n", i);
+        if (end == std::string_view::npos) end = bytes.size();
+        if (std::optional<Format> f = FormatShownBy(bytes.substr(i, end - i))) {
+            if (*f != Format::Plain) return false;
+            break;
+        }
+        i = end + 1;
+        if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n') ++i;
+    }
+    // ASCII reads the same either way.
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return ascii || DetectedEncoding(bytes) != Encoding::Utf8;
+}
+
+bool IsEngineFormat(Format format) {
+    return format == Format::Rime || format == Format::Libime || format == Format::Fcitx4 || format == Format::Ibus;
+}
+
+void ChooseOutputEncoding(WriteOptions& w, Encoding asked, bool bomAsked, Encoding inputEncoding, bool inputHadBom) {
+    const bool engine = IsEngineFormat(w.format);
+    const bool noBom = w.format == Format::Libime || w.format == Format::Fcitx4;
+    if (engine && asked != Encoding::Auto && asked != Encoding::Utf8)
+        throw Failure(std::string("The ") + FormatName(w.format) + " engine reads UTF-8 only; " + EncodingName(asked) +
+                      " output would not be read (leave out --output-encoding or give utf-8)");
+    if (noBom && bomAsked)
+        throw Failure(std::string("The ") + FormatName(w.format) +
+                      " compiler refuses a byte-order mark; leave out --bom");
+    w.encoding = asked != Encoding::Auto ? asked : engine ? Encoding::Utf8 : inputEncoding;
+    const bool unicode = w.encoding == Encoding::Utf8 || w.encoding == Encoding::Utf16le || w.encoding == Encoding::Utf16be;
+    w.bom = bomAsked || (inputHadBom && (unicode || w.encoding == inputEncoding));
+    if (w.encoding == Encoding::Gbk || noBom) w.bom = false;
+}
 
 Format ParseFormat(std::string_view name) {
     if (name == "auto") return Format::Auto;
@@ -602,6 +968,7 @@ TableDocument ReadTable(std::string_view bytes, Encoding encoding, Format format
     doc.text = std::move(d.text);
     doc.encoding = d.encoding;
     doc.hadBom = d.hadBom;
+    doc.encodingCloseCall = d.closeCall;
     doc.lines = CutLines(doc.text);
     Detection found = Detect(doc);
     if (format == Format::Auto)
@@ -669,10 +1036,30 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
     if (droppedLines) *droppedLines = 0;
     WriteOptions o = options;
     o.textEncoding = doc.textEncoding();
+    // Words the encoding can't hold, in line order: the first fails, or all are left out.
+    std::vector<bool> removed;
+    if (CanLack(o.encoding, o.textEncoding)) {
+        SkippedWord w;
+        for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+            const TableLine& l = doc.lines[i];
+            if (l.kind != Kind::Entry) continue;
+            for (std::size_t k = l.firstEntry; k < l.firstEntry + l.entryCount; ++k)
+                if (CheckEncodable(doc.entries[k], i + 1, o, w)) {
+                    if (removed.empty()) removed.assign(doc.entries.size(), false);
+                    removed[k] = true;
+                }
+        }
+    }
     if (o.format != doc.format) {
+        if (o.engine == EngineSettings()) o.engine = doc.layout.engine;
         if (droppedLines)
             for (const auto& l : doc.lines) *droppedLines += l.kind == Kind::Extra;
-        return WriteEntries(doc.entries, o);
+        if (removed.empty()) return WriteEntries(doc.entries, o);
+        std::vector<TableEntry> kept;
+        kept.reserve(doc.entries.size());
+        for (std::size_t k = 0; k < doc.entries.size(); ++k)
+            if (!removed[k]) kept.push_back(doc.entries[k]);
+        return WriteEntries(kept, o);
     }
     std::string out;
     out.reserve(doc.text.size() + 64);
@@ -684,6 +1071,16 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
         const TableLine& l = doc.lines[i];
         std::string_view text = doc.lineText(i);
         if (yongRecoded && l.kind == Kind::Header && StartsWith(TrimBlanks(text), "encode=")) continue;
+        if (l.kind == Kind::Entry && !removed.empty() &&
+            std::any_of(removed.begin() + l.firstEntry, removed.begin() + l.firstEntry + l.entryCount, [](bool r) { return r; })) {
+            std::vector<TableEntry> kept;
+            for (std::size_t k = l.firstEntry; k < l.firstEntry + l.entryCount; ++k)
+                if (!removed[k]) kept.push_back(doc.entries[k]);
+            if (kept.empty()) continue;  // the whole line goes
+            out += CanonicalLine(doc.format, doc.layout, kept.data(), kept.size());
+            out.append(doc.text, l.offset + l.length, l.breakLength);
+            continue;
+        }
         if (l.kind == Kind::Entry) {
             ParseEntryLine(doc.format, doc.layout, text, parsed);
             const TableEntry* now = doc.entries.data() + l.firstEntry;
@@ -700,6 +1097,38 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
         out.append(doc.text, l.offset, l.length + l.breakLength);
     }
     return EncodeText(out, o.encoding, o.bom, o.textEncoding);
+}
+
+std::string DropUnencodableWords(std::string_view text, const WriteOptions& o,
+                                 const std::function<std::size_t(std::string_view, std::string_view)>& lineOf) {
+    if (!CanLack(o.encoding, o.textEncoding)) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    TableLayout layout;
+    std::vector<TableEntry> parsed, kept;
+    SkippedWord w;
+    for (const TableLine& l : CutLines(text)) {
+        std::string_view line = text.substr(l.offset, l.length);
+        std::string_view lineBreak = text.substr(l.offset + l.length, l.breakLength);
+        parsed.clear();
+        const bool pairs = line.find(' ') != std::string_view::npos && ParseEntryLine(Format::Plain, layout, line, parsed);
+        if (!pairs) {
+            TableEntry word{{}, std::string(TrimBlanks(line)), {}, {}};
+            if (!word.word.empty() && CheckEncodable(word, lineOf({}, word.word), o, w)) continue;
+            out.append(line).append(lineBreak);
+            continue;
+        }
+        kept.clear();
+        for (auto& e : parsed)
+            if (!FindUnencodable(e, w) || !CheckEncodable(e, lineOf(e.code, e.word), o, w)) kept.push_back(std::move(e));
+        if (kept.size() == parsed.size()) {
+            out.append(line).append(lineBreak);
+        } else if (!kept.empty()) {
+            out += CanonicalLine(Format::Plain, layout, kept.data(), kept.size());
+            out.append(lineBreak);
+        }
+    }
+    return out;
 }
 
 std::vector<TableEntry> EntriesFromGroupLines(std::string_view text, std::size_t* skipped) {

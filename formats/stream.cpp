@@ -33,7 +33,7 @@ using Kind = TableLine::Kind;
 // meets failures in file order instead, so it keeps the one of the earliest
 // step, stops that step and the later ones, and goes on with the earlier steps
 // to the end of the input, where one of them may still fail.
-enum Stage : int { kDecode = 1, kDetect, kStructure, kResolve, kCanonical, kEncode, kSink, kNone = 100 };
+enum Stage : int { kDecode = 1, kDetect, kStructure, kResolve, kUnencodable, kCanonical, kEncode, kSink, kNone = 100 };
 
 class FirstFailure {
 public:
@@ -68,6 +68,7 @@ void Announce(const StreamSettings& settings, const char* pass) {
 struct Opening {
     Encoding encoding = Encoding::Gb18030;
     bool hadBom = false;
+    bool closeCall = false;
     std::size_t skip = 0;
 };
 
@@ -87,6 +88,7 @@ Opening Open(ByteSource& in, Encoding encoding, const StreamSettings& settings) 
     in.rewind();
     char head[4];
     const std::string_view h(head, ReadFully(in, head, sizeof head));
+    bool closeCall = false;
     if (encoding == Encoding::Auto) {
         if (std::optional<Encoding> byBom = EncodingByBom(h)) {
             encoding = *byBom;
@@ -94,23 +96,27 @@ Opening Open(ByteSource& in, Encoding encoding, const StreamSettings& settings) 
             Announce(settings, "checking the encoding");
             in.rewind();
             Utf8Scan scan;
+            EncodingEvidence evidence;
             std::vector<char> block(std::max<std::size_t>(settings.blockSize, 1));
             bool utf8 = true;
             for (;;) {
                 std::size_t n = in.read(block.data(), block.size());
                 if (n == 0) {
                     utf8 = scan.finish();
+                    evidence.feed({}, true);
                     break;
                 }
                 if (!scan.feed(std::string_view(block.data(), n))) {
                     utf8 = false;
                     break;
                 }
+                evidence.feed(std::string_view(block.data(), n), false);
             }
-            encoding = utf8 ? Encoding::Utf8 : Encoding::Gb18030;
+            encoding = utf8 ? evidence.verdict(closeCall) : Encoding::Gb18030;
         }
     }
     Opening o;
+    o.closeCall = closeCall;
     o.encoding = encoding;
     // GBK has no byte-order mark: its bytes are taken as they are.
     if (EncodingByBom(h) == encoding) {
@@ -355,13 +361,14 @@ public:
         reader_ = &reader;
         if (!resolved_) {
             try {
-                out_ = resolve_(InputFacts{opening_.encoding, opening_.hadBom, format});
+                out_ = resolve_(InputFacts{opening_.encoding, opening_.hadBom, format, opening_.closeCall});
             } catch (const Failure& f) {
                 failures_.record(kResolve, f.what());
                 return;
             }
             out_.textEncoding = TextEncodingOf(opening_.encoding);
             resolved_ = true;
+            lacks_ = CanLack(out_.encoding, out_.textEncoding);
             same_ = out_.format == format;
             needKeys_ = !same_ && (IsFreshHeaderWithKeys(out_.format) || (out_.format == Format::Rime && format != Format::Plain));
             // Plain tables keep file order; the others are grouped by code.
@@ -377,6 +384,31 @@ public:
 
     bool line(PassLine& l) override {
         if (!resolved_) return true;
+        // Words the encoding can't hold: the first fails, or they are left
+        // out (listed once, in the pass that writes).
+        bool lessened = false;
+        if (l.kind == Kind::Entry && lacks_) {
+            auto& entries = *l.entries;
+            std::size_t kept = 0;
+            for (std::size_t k = 0; k < entries.size(); ++k) {
+                bool gone = false;
+                if (surveying_ || !failures_.allows(kUnencodable)) {
+                    gone = FindUnencodable(entries[k], found_);
+                } else {
+                    try {
+                        gone = CheckEncodable(entries[k], l.number, out_, found_);
+                    } catch (const Failure& f) {
+                        failures_.record(kUnencodable, f.what());
+                    }
+                }
+                if (!gone) {
+                    if (kept != k) entries[kept] = std::move(entries[k]);
+                    ++kept;
+                }
+            }
+            lessened = kept != entries.size();
+            entries.resize(kept);
+        }
         if (surveying_) {
             if (l.kind != Kind::Entry) return true;
             bool newRun;
@@ -392,6 +424,14 @@ public:
         if (same_) {
             if (!l.first) return true;  // the text went with the first part
             if (yongRecoded_ && l.kind == Kind::Header && StartsWith(TrimBlanks(l.text), "encode=")) return true;
+            if (lessened) {
+                if (l.entries->empty() || !failures_.allows(kCanonical)) return true;
+                failures_.attempt(kCanonical, [&] {
+                    emit(CanonicalLine(format_, reader_->layout(), l.entries->data(), l.entries->size()));
+                    emit(l.lineBreak);
+                });
+                return true;
+            }
             emit(l.text);
             emit(l.lineBreak);
             return true;
@@ -421,6 +461,12 @@ public:
     }
 
     void finish() override {
+        if (resolved_ && surveying_) {
+            // The header is read: its engine settings go into the new one. A
+            // code's candidates sorted by weight have falling weights.
+            if (out_.engine == EngineSettings()) out_.engine = reader_->layout().engine;
+            if (reader_->layout().byWeight) facts_.weightsDescend = true;
+        }
         if (!resolved_ || surveying_) return;
         if (!same_) {
             flushRun();
@@ -501,7 +547,8 @@ private:
     const LineReader* reader_ = nullptr;
     WriteOptions out_;
     bool resolved_ = false, same_ = false, needKeys_ = false, needOrder_ = false, surveying_ = false;
-    bool wholeTableNeeded_ = false, yongRecoded_ = false;
+    bool wholeTableNeeded_ = false, yongRecoded_ = false, lacks_ = false;
+    SkippedWord found_;
     HeaderFacts facts_;
     RunOrder order_;
     std::optional<StreamEncoder> encoder_;
@@ -619,7 +666,7 @@ StreamCheck CheckTableStream(ByteSource& in, ProblemSink& sink, Encoding encodin
         }
         failures.raise();
         StreamCheck result;
-        result.input = {opening.encoding, opening.hadBom, checker.format()};
+        result.input = {opening.encoding, opening.hadBom, checker.format(), opening.closeCall};
         result.entries = checker.entries();
         result.problems = checker.problems();
         result.entriesAtOnce = checker.entriesAtOnce();

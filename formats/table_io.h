@@ -5,6 +5,7 @@
 // and derivation works on it unchanged.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,15 +65,45 @@ struct TableProblem {
     std::string message;  // UTF-8
 };
 
+// A phrase rule: which keys make the code of a phrase of `length` characters
+// (or more, with `atLeast`).
+struct PhraseRule {
+    bool atLeast = false;
+    int length = 0;
+    struct Key {
+        int character = 1;  // 1-based from the first character; -1 is the last
+        int key = 1;        // 1-based from the first key of that character
+        bool operator==(const Key&) const = default;
+    };
+    std::vector<Key> keys;
+    bool operator==(const PhraseRule&) const = default;
+};
+
+// The Wubi-86 phrase rules: two characters, the first two keys of each;
+// three, the first key of the first two and the first two of the third; four
+// and more, the first key of the first three and of the last.
+const std::vector<PhraseRule>& WubiPhraseRules();
+
+// Settings of an input engine's header that other engine formats can hold.
+struct EngineSettings {
+    std::vector<PhraseRule> rules;                // empty: none given
+    std::string pinyinKey, promptKey, phraseKey;  // libime and fcitx4 keys; empty: not given
+    bool operator==(const EngineSettings&) const = default;
+};
+
 // What a file's header says about its data lines.
 struct TableLayout {
     // Rime: the columns of text, code, weight and stem (-1: no such column).
     int textColumn = 0, codeColumn = 1, weightColumn = 2, stemColumn = -1;
     int columnCount = 3;
-    bool byWeight = false;  // Rime "sort: by_weight"
+    // Candidates by weight, highest first, ties in file order: Rime unless
+    // "sort: original", and ibus-table (by frequency).
+    bool byWeight = false;
     // libime and fcitx4: first characters of the keys of pinyin, prompt and
     // phrase-building lines, which are no code-word pairs.
     std::string specialPrefixes;
+    // Phrase rules and keys the header gives.
+    EngineSettings engine;
 };
 
 // A table file read into entries in the file's candidate order.
@@ -80,6 +111,7 @@ struct TableDocument {
     Format format = Format::Plain;
     Encoding encoding = Encoding::Gb18030;  // the detected or given input encoding
     bool hadBom = false;
+    bool encodingCloseCall = false;  // detected on thin evidence (see DecodeText)
     // Grouped by code in the order the codes first appear; within a code in
     // candidate order (Rime with "sort: by_weight": by weight, highest first,
     // ties in file order; otherwise file order). Plain tables keep file order.
@@ -119,6 +151,15 @@ std::string ToGroupLines(const TableDocument& doc);
 // be held by the encoding, naming the line.
 std::string WriteEntries(const std::vector<TableEntry>& entries, Format format, Encoding encoding, bool bom = false);
 
+// What becomes of words whose characters the output encoding can't hold.
+enum class Unencodable { Error, Skip };
+struct SkippedWord {
+    std::size_t line = 0;    // of the input, 1-based
+    std::string code, word;  // UTF-8
+    std::string character;   // the first character the encoding lacks, UTF-8
+    char32_t codePoint = 0;
+};
+
 struct WriteOptions {
     Format format = Format::Plain;
     Encoding encoding = Encoding::Utf8;
@@ -128,8 +169,28 @@ struct WriteOptions {
     TextEncoding textEncoding = TextEncoding::Gb18030;
     // The table's name in a fresh Rime, ibus or yong header (UTF-8).
     std::string name = "zelmora";
+    // Carried into a fresh engine header; the Wubi-86 phrase rules when it
+    // has none.
+    EngineSettings engine;
+    // Error: a word the encoding can't hold fails the writing, naming the
+    // input's line and the character; Skip: such words are left out and
+    // listed in `*skipped` (when given).
+    Unencodable unencodable = Unencodable::Error;
+    std::vector<SkippedWord>* skipped = nullptr;
+    std::string inputName;  // the input file in messages, UTF-8
 };
 std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options);
+
+// Whether the format is an input engine's own (Rime, libime, fcitx4, ibus):
+// those engines read UTF-8 only.
+bool IsEngineFormat(Format format);
+// Sets `w.encoding` and `w.bom` for `w.format`: the encoding asked for (Auto:
+// none), else UTF-8 for an engine format, else the input's; a byte-order mark
+// when asked, or when the input had one and the output is Unicode or in the
+// input's encoding. libime and fcitx4 files never get one (their compilers
+// refuse it). Fails, before anything is written, when an engine format is
+// asked for in another encoding than UTF-8, or libime or fcitx4 with a mark.
+void ChooseOutputEncoding(WriteOptions& w, Encoding asked, bool bomAsked, Encoding inputEncoding, bool inputHadBom);
 
 // Writes a document back. In its own format, every line whose entries are
 // unchanged comes back byte for byte and every other line is written afresh;
@@ -137,6 +198,14 @@ std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOpti
 // header (lines that have no equivalent there, such as pinyin lines, are left
 // out: `droppedLines` counts them).
 std::string WriteTable(const TableDocument& doc, const WriteOptions& options, std::size_t* droppedLines = nullptr);
+
+// Derived text (GB18030 group lines, or lines of one word) without the words
+// the output encoding can't hold, as `o.unencodable` says: the first fails,
+// or each is left out (a line left with a code and no word goes). `lineOf`
+// gives the input line a code-word pair (code empty: a word) came from, 0
+// when unknown. The text as it is when the encoding lacks nothing.
+std::string DropUnencodableWords(std::string_view text, const WriteOptions& o,
+                                 const std::function<std::size_t(std::string_view, std::string_view)>& lineOf);
 
 // Group lines (plain table text, GB18030) read as entries: token 0 of each
 // line is the code, the other tokens its words. Lines without a word are
@@ -148,11 +217,17 @@ struct DecodedText {
     std::string text;  // GB18030
     Encoding encoding = Encoding::Gb18030;
     bool hadBom = false;
+    bool closeCall = false;  // Auto chose between UTF-8 and GBK on thin evidence
 };
-// Auto: a byte-order mark decides; otherwise valid UTF-8 is UTF-8; otherwise
-// GB18030. GBK and GB18030 bytes are kept as they are. Fails naming the line
+// Auto: a byte-order mark decides; otherwise bytes that are not valid UTF-8
+// are GB18030, and valid UTF-8 is UTF-8 unless reading it as GBK gives
+// clearly more Chinese text (short GBK text is often valid UTF-8). GBK and GB18030 bytes are kept as they are. Fails naming the line
 // of an invalid UTF-8 or UTF-16 sequence, or a file that ends inside one.
 DecodedText DecodeText(std::string_view bytes, Encoding encoding);
+// Whether ReadTable with Auto reads these bytes as a plain table in GBK or
+// GB18030 (no byte-order mark, not UTF-8, no header of another format): such
+// bytes are the derivations' own text as they are.
+bool ReadsAsPlainGbk(std::string_view bytes);
 // GB18030 text as bytes of the encoding (not Auto). Fails, naming the line,
 // on a character the encoding can't hold or on bytes that are no character.
 // `textEncoding` as in WriteOptions.

@@ -48,6 +48,7 @@ struct InputFacts {
     Encoding encoding = Encoding::Gb18030;
     bool hadBom = false;
     Format format = Format::Plain;
+    bool encodingCloseCall = false;  // as DecodedText::closeCall
 };
 
 struct StreamSettings {

@@ -251,8 +251,8 @@ TEST(FormatsEncoding, WritingNamesTheLineOfACharacterTheEncodingLacks) {
     std::vector<TableEntry> entries = {{"a", Gb("工"), {}, {}}, {"aa", Gb("式"), {}, {}}, {"wwww", Gb("𪚥"), {}, {}}};
     std::string m = MessageOf([&] { WriteEntries(entries, Format::Plain, Encoding::Gbk); });
     EXPECT_NE(m.find("Line 3"), std::string::npos) << m;
-    m = MessageOf([&] { WriteEntries(entries, Format::Libime, Encoding::Gbk); });
-    EXPECT_NE(m.find("Line 6"), std::string::npos) << m;  // after the three header lines
+    m = MessageOf([&] { WriteEntries(entries, Format::Yong, Encoding::Gbk); });
+    EXPECT_NE(m.find("Line 7"), std::string::npos) << m;  // after the four header lines
     EXPECT_EQ(Utf8(ToGroupLines(ReadTable(WriteEntries(entries, Format::Rime, Encoding::Utf16le, true)))),
               "a 工\r\naa 式\r\nwwww 𪚥");
     EXPECT_EQ(WriteEntries(entries, Format::Plain, Encoding::Gb18030), Gb("a 工\r\naa 式\r\nwwww 𪚥\r\n"));

@@ -361,12 +361,13 @@ TEST(FormatsStream, FailuresAreThoseTheWholeFilePathMeetsFirst) {
     EXPECT_NE(w.failure.find("Line 3"), std::string::npos) << w.failure;
     EXPECT_EQ(Describe(Streamed(both, Encoding::Utf8, Format::Auto, gbk, 2, 1)), Describe(w));
 
-    // An encoding failure on line 2, a line the format can't hold on line 4:
-    // the whole output text is built before it is encoded.
+    // A word the encoding can't hold on line 2, a line the format can't hold
+    // on line 4: words are weighed against the encoding before any line is
+    // written, so the message names the input's line 2.
     const std::string plain = "a x\nb 𠀀\nc y\nd \"x y\"\n";
     Target yong{Format::Yong, Encoding::Gbk};
     w = Whole(plain, Encoding::Auto, Format::Auto, yong);
-    EXPECT_NE(w.failure.find("white space"), std::string::npos) << w.failure;
+    EXPECT_NE(w.failure.find("Line 2: the character \"𠀀\" (U+20000)"), std::string::npos) << w.failure;
     EXPECT_EQ(Describe(Streamed(plain, Encoding::Auto, Format::Auto, yong, 3, 2)), Describe(w));
 
     // A bad output option, and an ibus table with no END_TABLE: the table is read first.
@@ -465,10 +466,16 @@ TEST(FormatsStream, DecodingInBlocksMatchesDecodingWhole) {
             std::string wholeKind = outcome([&] { return std::string(EncodingName(DecodeText(bytes, Encoding::Auto).encoding)); });
             std::string streamedKind = outcome([&] {
                 Utf8Scan scan;
+                EncodingEvidence evidence;
                 bool valid = true;
-                for (std::size_t i = 0; i < bytes.size() && valid; i += 3) valid = scan.feed(std::string_view(bytes).substr(i, 3));
+                for (std::size_t i = 0; i < bytes.size() && valid; i += 3) {
+                    valid = scan.feed(std::string_view(bytes).substr(i, 3));
+                    evidence.feed(std::string_view(bytes).substr(i, 3), false);
+                }
                 valid = valid && scan.finish();
-                return std::string(valid ? "UTF-8" : "GB18030");
+                evidence.feed({}, true);
+                bool close = false;
+                return std::string(valid ? EncodingName(evidence.verdict(close)) : "GB18030");
             });
             ASSERT_EQ(streamedKind, wholeKind) << "round " << round;
         }

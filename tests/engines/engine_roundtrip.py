@@ -1,0 +1,422 @@
+#!/usr/bin/env python3
+"""Tables written by zelmora-cli, proved by the input engines themselves.
+
+engine_roundtrip.py ENGINE ZELMORA_CLI [RIME_QUERY]
+
+For ENGINE (rime, libime, fcitx4 or ibus):
+  1. the built-in table and Debian's Rime wubi86 table are converted with the
+     default options, compiled by the engine's own compiler and dumped back
+     with the engine's own tool; the code-word pairs and each code's candidate
+     order must be the input's (codes whose equal-weight candidates the engine
+     orders its own way are counted apart);
+  2. the engine's shipped Wubi table (dumped by its tool where it is binary)
+     is read by zelmora-cli with auto-detection: the entry count must be the
+     engine's, and for ibus the candidate order too;
+  3. where a query is cheap (librime's C API, ibus-table's Python module), what
+     the engine offers for a sample of codes must be the input's order.
+A missing engine package fails the test with the package's name.
+"""
+import collections
+import os
+import random
+import shutil
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+
+RIME_DICT = '/usr/share/rime-data/wubi86.dict.yaml'
+TOOLS = {
+    'rime': [('rime_deployer', 'librime-bin'), (RIME_DICT, 'rime-data-wubi')],
+    'libime': [('libime_tabledict', 'libime-bin'), ('/usr/share/libime/wbx.main.dict', 'libime-data')],
+    'fcitx4': [('txt2mb', 'fcitx-tools'), ('mb2txt', 'fcitx-tools'), ('/usr/share/fcitx/table/wbx.mb', 'fcitx-table-wubi'),
+               (RIME_DICT, 'rime-data-wubi')],
+    'ibus': [('ibus-table-createdb', 'ibus-table'), ('/usr/share/ibus-table/tables/wubi-jidian86.db', 'ibus-table-wubi'),
+             ('/usr/share/ibus-table/engine/tabsqlitedb.py', 'ibus-table'), (RIME_DICT, 'rime-data-wubi')],
+}
+
+failures = []
+
+
+def fail(message):
+    failures.append(message)
+    print('FAIL: ' + message)
+
+
+def run(args, **kw):
+    r = subprocess.run(args, capture_output=True, **kw)
+    if r.returncode != 0:
+        raise SystemExit('%s failed (status %d): %s' % (args[0], r.returncode, r.stderr.decode('utf-8', 'replace')[-2000:]))
+    return r
+
+
+def require(engine, rime_query):
+    missing = []
+    for tool, package in TOOLS[engine]:
+        found = os.path.exists(tool) if tool.startswith('/') else shutil.which(tool)
+        if not found:
+            missing.append('%s (package %s)' % (tool, package))
+    if engine == 'rime' and (not rime_query or not os.path.exists(rime_query)):
+        missing.append('rime_query (package librime-dev, needed to build it)')
+    if missing:
+        print('FAIL: missing ' + ', '.join(missing) + '; run scripts/install-deps')
+        sys.exit(1)
+
+
+# ---- The input tables as the engines should show them ----
+
+def plain_groups(path):
+    """A plain GBK table: codes in first-appearance order, words in file order."""
+    groups = collections.OrderedDict()
+    with open(path, 'rb') as f:
+        for raw in f.read().decode('gbk').splitlines():
+            tokens = raw.split()
+            if len(tokens) >= 2:
+                groups.setdefault(tokens[0], []).extend((w, None) for w in tokens[1:])
+    return groups
+
+
+def rime_groups(path):
+    """A Rime dictionary with "sort: by_weight": weight descending, ties in file order."""
+    groups = collections.OrderedDict()
+    data = False
+    columns = ['text', 'code', 'weight']
+    with open(path, encoding='utf-8') as f:
+        lines = f.read().splitlines()
+    header = []
+    for line in lines:
+        if not data:
+            if line.rstrip() == '...':
+                data = True
+            header.append(line)
+            continue
+        if not line.strip() or line.startswith('#'):
+            continue
+        fields = line.split('\t')
+        text, code = fields[0], fields[1] if len(fields) > 1 else ''
+        if not code:
+            continue
+        weight = float(fields[2]) if len(fields) > 2 and fields[2] else 0.0
+        groups.setdefault(code, []).append((text, weight))
+    assert any(h.startswith('sort: by_weight') for h in header)
+    for code in groups:
+        groups[code] = sorted(groups[code], key=lambda tw: -tw[1])  # stable: ties in file order
+    return groups
+
+
+def pairs_count(groups):
+    return sum(len(v) for v in groups.values())
+
+
+def compare(label, expected, got, weights_tie=None):
+    """expected, got: code -> [word, ...] in candidate order. Counts codes whose
+    order differs, apart from those that differ only among equal weights."""
+    exp_pairs = collections.Counter((c, w) for c, ws in expected.items() for w in ws)
+    got_pairs = collections.Counter((c, w) for c, ws in got.items() for w in ws)
+    missing = exp_pairs - got_pairs
+    extra = got_pairs - exp_pairs
+    differ = ties = 0
+    examples = []
+    for code, words in expected.items():
+        g = got.get(code, [])
+        if g == words:
+            continue
+        if sorted(g) == sorted(words) and weights_tie and weights_tie(code, g):
+            ties += 1
+            continue
+        differ += 1
+        if len(examples) < 3:
+            examples.append('%s: expected %s, got %s' % (code, ' '.join(words[:6]), ' '.join(g[:6])))
+    print('%s: entries in %d, dumped back %d, missing %d, extra %d, codes %d, order differs %d (+%d equal-weight ties)' %
+          (label, sum(exp_pairs.values()), sum(got_pairs.values()), sum(missing.values()), sum(extra.values()),
+           len(expected), differ, ties))
+    if missing or extra:
+        fail('%s: pairs differ: missing %s, extra %s' % (label, list(missing)[:3], list(extra)[:3]))
+    if differ:
+        fail('%s: candidate order differs for %d codes, e.g. %s' % (label, differ, '; '.join(examples)))
+    return differ
+
+
+def words_only(groups):
+    return collections.OrderedDict((c, [w for w, _ in v]) for c, v in groups.items())
+
+
+def tie_checker(groups):
+    """Whether the engine's order for a code keeps the weights descending."""
+    weight = {(c, w): wt for c, v in groups.items() for w, wt in v}
+
+    def check(code, got):
+        ws = [weight.get((code, w)) or 0.0 for w in got]
+        return all(a >= b for a, b in zip(ws, ws[1:]))
+    return check
+
+
+def read_lines_after(text, marker):
+    lines = text.splitlines()
+    return lines[lines.index(marker) + 1:]
+
+
+def fcitx_data(text):
+    groups = collections.OrderedDict()
+    for line in read_lines_after(text, '[Data]'):
+        if not line.strip() or line[0] in '@&^':
+            continue
+        code, _, word = line.strip().partition(' ')
+        groups.setdefault(code, []).append(word.strip())
+    return groups
+
+
+def convert(cli, source, out, fmt, extra=()):
+    t = time.time()
+    r = run([cli, 'convert', source, out, '--output-format', fmt] + list(extra))
+    err = r.stderr.decode('utf-8', 'replace')
+    if err.strip():
+        print('  zelmora-cli said: ' + err.strip())
+    return time.time() - t
+
+
+# ---- Per engine: compile, dump back, query ----
+
+SCHEMA = '''schema:
+  schema_id: %s
+  name: %s
+  version: "1"
+engine:
+  processors: [speller, selector, express_editor]
+  segmentors: [abc_segmentor, fallback_segmentor]
+  translators: [table_translator]
+speller:
+  alphabet: zyxwvutsrqponmlkjihgfedcba
+translator:
+  dictionary: %s
+  enable_completion: false
+  enable_user_dict: false
+  enable_sentence: false
+  enable_encoder: false
+'''
+
+
+def rime_dump(work, name, dict_path, rime_query, sample):
+    user = tempfile.mkdtemp(prefix='rime-', dir=work)
+    os.makedirs(os.path.join(user, 'shared'))
+    shutil.copy(dict_path, os.path.join(user, name + '.dict.yaml'))
+    with open(os.path.join(user, name + '.schema.yaml'), 'w') as f:
+        f.write(SCHEMA % (name, name, name))
+    env = dict(os.environ, GLOG_logtostderr='1')
+    r = run(['rime_deployer', '--compile', name + '.schema.yaml', '.', 'shared', 'build'], cwd=user, env=env)
+    log = r.stderr.decode('utf-8', 'replace')
+    for bad in ('duplicate word definition', 'Encode failure', 'Error parsing'):
+        if bad in log:
+            fail('rime_deployer %s: "%s" in its log' % (name, bad))
+    table = open(os.path.join(user, 'build', name + '.table.txt'), encoding='utf-8').read()
+    compiled = sum(1 for l in table.splitlines() if l and not l.startswith('#'))
+    codes = sample
+    r = subprocess.run([rime_query, user, os.path.join(user, 'shared'), name], input='\n'.join(codes).encode(),
+                       capture_output=True, env=dict(os.environ, RIME_QUERY_LOG_DIR=work))
+    if r.returncode != 0:
+        raise SystemExit('rime_query failed: ' + r.stderr.decode('utf-8', 'replace'))
+    got = collections.OrderedDict((c, []) for c in codes)
+    for line in r.stdout.decode('utf-8').splitlines():
+        code, index, text, _ = line.split('\t')
+        if index != '-':
+            got[code].append(text)
+    return compiled, got
+
+
+def ibus_order(db):
+    """Each code's candidates as ibus-table's engine orders them (no user
+    history, no variant filter): frequency descending, then the code point of
+    the phrase's first character, then input order."""
+    c = sqlite3.connect('file:%s?mode=ro' % db, uri=True)
+    groups = collections.OrderedDict()
+    q = '''SELECT tabkeys, phrase, max(freq) AS f FROM phrases GROUP BY tabkeys, phrase
+           ORDER BY tabkeys, f DESC, unicode(phrase), min(id)'''
+    for k, p, f in c.execute(q):
+        groups.setdefault(k, []).append((p, f))
+    attrs = dict(c.execute('SELECT attr, val FROM ime'))
+    c.close()
+    return groups, attrs
+
+
+def ibus_engine_query(work, db, codes):
+    """What ibus-table's own module offers for each code."""
+    prog = '''import sys
+sys.path.insert(0, '/usr/share/ibus-table/engine')
+import tabsqlitedb
+db = tabsqlitedb.TabSqliteDb(filename=sys.argv[1], user_db=':memory:')
+for code in sys.stdin.read().split():
+    rows = [r for r in db.select_words(tabkeys=code, chinese_mode=4, auto_wildcard=False) if r[0] == code]
+    print(code + '\\t' + '\\t'.join(r[1] for r in rows))
+'''
+    env = dict(os.environ, HOME=work, XDG_DATA_HOME=work, XDG_CACHE_HOME=work, XDG_CONFIG_HOME=work)
+    r = run(['/usr/bin/python3', '-c', prog, db], input='\n'.join(codes).encode(), env=env)
+    got = collections.OrderedDict()
+    for line in r.stdout.decode('utf-8').splitlines():
+        fields = line.split('\t')
+        got[fields[0]] = [f for f in fields[1:] if f]
+    return got
+
+
+def sample_codes(groups, n, seed):
+    codes = list(groups)
+    rng = random.Random(seed)
+    many = [c for c in codes if len(groups[c]) > 1]
+    return sorted(set(rng.sample(many, min(n // 2, len(many))) + rng.sample(codes, min(n // 2, len(codes)))))
+
+
+def zelmora_entries(cli, path, work):
+    """The table as zelmora-cli reads it with auto-detection: code -> words in candidate order."""
+    out = os.path.join(work, 'read.dict.yaml')
+    run([cli, 'convert', path, out, '--output-format', 'rime'])
+    groups = collections.OrderedDict()
+    data = False
+    for line in open(out, encoding='utf-8').read().splitlines():
+        if not data:
+            data = line == '...'
+            continue
+        if not line.strip() or line.startswith('#'):
+            continue
+        fields = line.split('\t')
+        groups.setdefault(fields[1], []).append(fields[0])
+    return groups
+
+
+def main():
+    engine, cli = sys.argv[1], os.path.abspath(sys.argv[2])
+    rime_query = os.path.abspath(sys.argv[3]) if len(sys.argv) > 3 and sys.argv[3] else None
+    require(engine, rime_query)
+    work = tempfile.mkdtemp(prefix='zelmora-engine-')
+    try:
+        builtin = os.path.join(work, 'builtin.txt')
+        with open(builtin, 'wb') as f:
+            f.write(run([cli, 'builtin']).stdout)
+        inputs = [('built-in', builtin, plain_groups(builtin)), ('wubi86', RIME_DICT, rime_groups(RIME_DICT))]
+        for label, source, groups in inputs:
+            expected = words_only(groups)
+            ties = tie_checker(groups)
+            label = '%s %s' % (engine, label)
+            if engine == 'rime':
+                out = os.path.join(work, 'z.dict.yaml')
+                secs = convert(cli, source, out, 'rime')
+                head = open(out, encoding='utf-8').read(2000)
+                if 'encoder:' not in head or "'^z.*$'" not in head:
+                    fail(label + ': no encoder rules in the Rime header')
+                # The dictionary's file name must be the name its header gives.
+                name = [l.split(':', 1)[1].strip().strip('"\'') for l in head.splitlines() if l.startswith('name:')][0]
+                compiled, got = rime_dump(work, name, out, rime_query, list(expected))
+                print('%s: converted in %.2f s; compiled %d' % (label, secs, compiled))
+                if compiled != pairs_count(groups):
+                    fail('%s: Rime compiled %d entries of %d' % (label, compiled, pairs_count(groups)))
+                compare(label + ' (rime_query, every code)', expected, got, ties)
+            elif engine == 'libime':
+                out = os.path.join(work, 'z.txt')
+                secs = convert(cli, source, out, 'libime')
+                raw = open(out, 'rb').read()
+                if raw.startswith(b'\xef\xbb\xbf'):
+                    fail(label + ': byte-order mark in libime output')
+                if b'[Rule]\ne2=p11+p12+p21+p22\ne3=p11+p21+p31+p32\na4=p11+p21+p31+n11\n' not in raw:
+                    fail(label + ': no Wubi-86 [Rule] section')
+                run(['libime_tabledict', out, os.path.join(work, 'z.dict')])
+                dump = run(['libime_tabledict', '-d', os.path.join(work, 'z.dict'), '-']).stdout.decode('utf-8')
+                got = fcitx_data(dump)
+                print('%s: converted in %.2f s; compiled and dumped %d' % (label, secs, pairs_count(got)))
+                compare(label + ' (libime_tabledict -d)', expected, got, ties)
+            elif engine == 'fcitx4':
+                out = os.path.join(work, 'z.txt')
+                secs = convert(cli, source, out, 'fcitx4')
+                raw = open(out, 'rb').read()
+                if raw.startswith(b'\xef\xbb\xbf'):
+                    fail(label + ': byte-order mark in fcitx4 output')
+                # txt2mb inserts each line into a sorted list: fed in code order, as it stores them.
+                lines = raw.decode('utf-8').split('\n')
+                cut = lines.index('[Data]') + 1
+                data = [l for l in lines[cut:] if l]
+                data.sort(key=lambda l: l.split(' ', 1)[0].encode())
+                sorted_path = os.path.join(work, 'z.sorted.txt')
+                with open(sorted_path, 'w', encoding='utf-8') as f:
+                    f.write('\n'.join(lines[:cut] + data) + '\n')
+                r = run(['txt2mb', sorted_path, os.path.join(work, 'z.mb')])
+                said = r.stdout.decode('utf-8', 'replace')
+                if 'Delete:' in said or 'Invalid' in said or 'Error' in said:
+                    fail('%s: txt2mb said %s' % (label, said[:300]))
+                dump = run(['mb2txt', os.path.join(work, 'z.mb')]).stdout.decode('utf-8')
+                if 'e2=p11+p12+p21+p22' not in dump:
+                    fail(label + ': the compiled table has no phrase rules')
+                got = fcitx_data(dump)
+                print('%s: converted in %.2f s; %s; dumped %d' % (label, secs, said.strip().splitlines()[-1], pairs_count(got)))
+                compare(label + ' (mb2txt)', expected, got, ties)
+            elif engine == 'ibus':
+                out = os.path.join(work, 'z.txt')
+                secs = convert(cli, source, out, 'ibus')
+                db = os.path.join(work, 'z.db')
+                env = dict(os.environ, HOME=work, XDG_DATA_HOME=work, XDG_CACHE_HOME=work, XDG_CONFIG_HOME=work)
+                run(['ibus-table-createdb', '-n', db, '-s', out], env=env)
+                got_groups, attrs = ibus_order(db)
+                got = words_only(got_groups)
+                print('%s: converted in %.2f s; compiled %d' % (label, secs, pairs_count(got)))
+                for key, want in (('user_can_define_phrase', 'true'), ('symbol', '五'), ('status_prompt', '五'),
+                                  ('rules', 'ce2:p11+p12+p21+p22;ce3:p11+p21+p31+p32;ca4:p11+p21+p31+p-11')):
+                    if attrs.get(key, '').lower() != want.lower():
+                        fail('%s: ibus attribute %s is %r, not %r' % (label, key, attrs.get(key), want))
+                compare(label + ' (sqlite, engine order)', expected, got, ties)
+                codes = sample_codes(expected, 200, 13)
+                compare(label + ' (ibus-table module, 200 codes)', collections.OrderedDict((c, expected[c]) for c in codes),
+                        ibus_engine_query(work, db, codes), ties)
+        shipped(engine, cli, work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    if failures:
+        print('%d failure(s)' % len(failures))
+        sys.exit(1)
+    print('all checks passed')
+
+
+def shipped(engine, cli, work):
+    """The engine's own Wubi table, read with auto-detection."""
+    if engine == 'rime':
+        table = open('/usr/share/rime-data/build/wubi86.table.txt', encoding='utf-8').read()
+        count = sum(1 for l in table.splitlines() if l and not l.startswith('#'))
+        path = RIME_DICT
+    elif engine == 'libime':
+        path = os.path.join(work, 'wbx.dump.txt')
+        run(['libime_tabledict', '-d', '/usr/share/libime/wbx.main.dict', path])
+        count = pairs_count(fcitx_data(open(path, encoding='utf-8').read()))
+    elif engine == 'fcitx4':
+        path = os.path.join(work, 'wbx.mb.txt')
+        with open(path, 'wb') as f:
+            f.write(run(['mb2txt', '/usr/share/fcitx/table/wbx.mb']).stdout)
+        count = pairs_count(fcitx_data(open(path, encoding='utf-8').read()))
+    else:
+        # ibus-table-wubi ships only the database: its table as an ibus-table
+        # source, rows in input order, with the standard header.
+        db = '/usr/share/ibus-table/tables/wubi-jidian86.db'
+        c = sqlite3.connect('file:%s?mode=ro' % db, uri=True)
+        attrs = list(c.execute('SELECT attr, val FROM ime'))
+        rows = list(c.execute('SELECT tabkeys, phrase, freq FROM phrases ORDER BY id'))
+        c.close()
+        path = os.path.join(work, 'jidian.txt')
+        with open(path, 'w', encoding='utf-8') as f:
+            f.write('SCIM_Generic_Table_Phrase_Library_TEXT\nVERSION_1_0\nBEGIN_DEFINITION\n')
+            for k, v in attrs:
+                f.write('%s = %s\n' % (k.upper(), v))
+            f.write('END_DEFINITION\nBEGIN_TABLE\n')
+            for k, p, fr in rows:
+                f.write('%s\t%s\t%d\n' % (k, p, fr))
+            f.write('END_TABLE\n')
+        count = len(rows)
+    read = zelmora_entries(cli, path, work)
+    print('%s shipped table: engine has %d entries, zelmora-cli read %d' % (engine, count, pairs_count(read)))
+    if pairs_count(read) != count:
+        fail('%s shipped table: zelmora-cli read %d entries, the engine has %d' % (engine, pairs_count(read), count))
+    if engine == 'ibus':
+        groups, _ = ibus_order('/usr/share/ibus-table/tables/wubi-jidian86.db')
+        # ibus breaks ties of frequency by the first character's code point,
+        # Zelmora by file order: those codes are counted apart.
+        freq = {(c, p): f for c, v in groups.items() for p, f in v}
+        compare('ibus shipped table order', words_only(groups), read,
+                lambda code, got: all(freq[(code, a)] >= freq[(code, b)] for a, b in zip(got, got[1:])))
+
+
+if __name__ == '__main__':
+    main()
