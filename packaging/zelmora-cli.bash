@@ -7,14 +7,14 @@ _zelmora_cli_commands="expand builtin run group classify dups fullcodes shortest
 # The options of each command, as `zelmora-cli COMMAND --help` lists them.
 _zelmora_cli_options()
 {
-    local derive="--source --builtin --entries --out --encoding --format --output-encoding --output-format --bom"
+    local derive="--source --builtin --entries --out --encoding --format --output-encoding --output-format --bom --unencodable --skipped"
     case $1 in
-        expand) echo "--builtin --encoding --format --output-encoding --output-format --bom" ;;
-        builtin) echo "--output-encoding --output-format --bom" ;;
+        expand) echo "--builtin --encoding --format --output-encoding --output-format --bom --unencodable --skipped" ;;
+        builtin) echo "--output-encoding --output-format --bom --unencodable --skipped" ;;
         run | group | classify | fullcodes | shortest | relate) echo "$derive" ;;
         dups) echo "${derive/--entries /}" ;;
         encode) echo "--encoding --table --table-encoding --table-format --group --merge --output-format --output-encoding --out" ;;
-        convert) echo "--encoding --format --output-encoding --output-format --bom --no-stream" ;;
+        convert) echo "--encoding --format --output-encoding --output-format --bom --unencodable --skipped --no-stream" ;;
         check) echo "--encoding --format --no-stream" ;;
     esac
 }
@@ -31,7 +31,8 @@ _zelmora_cli_value()
         --output-format) echo "values plain rime libime fcitx4 ibus yong" ;;
         --encoding | --*-encoding) echo "values auto gbk gb18030 utf-8 utf-16le utf-16be" ;;
         --format | --*-format) echo "values auto plain rime libime fcitx4 ibus yong" ;;
-        --source | --entries | --table | --merge) echo "file" ;;
+        --unencodable) echo "values error skip" ;;
+        --source | --entries | --table | --merge | --skipped) echo "file" ;;
         --out) if [[ $command == encode ]]; then echo "file"; else echo "dir"; fi ;;
     esac
 }

@@ -250,3 +250,50 @@ TEST_F(FormatsCli, HelpSaysWhichConversionsStream) {
     r = cli("check --help");
     EXPECT_NE(r.out.find("--no-stream"), std::string::npos) << r.out;
 }
+
+TEST_F(FormatsCli, EngineTablesAreReadWithoutOptionsAndWrittenAsTheirEnginesNeed) {
+    // A Rime dictionary given to run without --format: its entries, not its header.
+    CliResult plain = cli("run --source '" + Sample("rime_wubi.dict.yaml") + "' --format rime --out '" + at("a") + "'");
+    CliResult guessed = cli("run --source '" + Sample("rime_wubi.dict.yaml") + "' --out '" + at("b") + "'");
+    ASSERT_EQ(guessed.status, 0) << guessed.err;
+    EXPECT_EQ(guessed.out, plain.out);
+    EXPECT_EQ(Slurp(at("b/一字一行.txt")), Slurp(at("a/一字一行.txt")));
+    // A GBK table into libime: UTF-8, no byte-order mark, phrase rules.
+    CliResult r = cli("convert '" + Sample("plain_wubi_gbk.txt") + "' '" + at("t.txt") + "' --output-format libime");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string t = Slurp(at("t.txt"));
+    EXPECT_EQ(t.rfind("KeyCode=", 0), 0u);
+    EXPECT_NE(t.find("[Rule]\ne2=p11+p12+p21+p22\n"), std::string::npos);
+    EXPECT_NE(t.find("a 工\n"), std::string::npos);
+    // Another encoding for an engine format fails before anything is written.
+    Spit(at("old.txt"), "keep me");
+    r = cli("convert '" + Sample("plain_wubi_gbk.txt") + "' '" + at("old.txt") + "' --output-format fcitx4 --output-encoding gbk");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("UTF-8 only"), std::string::npos) << r.err;
+    EXPECT_EQ(Slurp(at("old.txt")), "keep me");
+}
+
+TEST_F(FormatsCli, WordsGbkLacksAreLeftOutWhenAskedAndListed) {
+    const std::string in = Sample("rime_extb.dict.yaml");
+    for (const char* stream : {"", " --no-stream"}) {
+        CliResult r = cli("convert '" + in + "' '" + at("out.txt") + "' --output-format plain --output-encoding gbk "
+                          "--unencodable skip --skipped '" + at("skipped.txt") + "'" + stream);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("4 words left out"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("line 8 \"𠀀\""), std::string::npos) << r.err;
+        EXPECT_EQ(testutil::U(Slurp(at("out.txt"))), "a 工\r\naaaa 工\r\n");
+        EXPECT_EQ(Slurp(at("skipped.txt")),
+                  "8\ta\t𠀀\t𠀀\tU+20000\n9\taaaa\t𠀀\t𠀀\tU+20000\n11\twwww\t𪚥\t𪚥\tU+2A6A5\n12\tww\t𪚥\t𪚥\tU+2A6A5\n");
+    }
+    CliResult r = cli("convert '" + in + "' '" + at("out.txt") + "' --output-format plain --output-encoding gbk --unencodable drop");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Unknown --unencodable"), std::string::npos) << r.err;
+}
+
+TEST_F(FormatsCli, AShortGbkTableThatIsValidUtf8IsReadAsGbkWithANote) {
+    Spit(at("words.txt"), "ggpx \xd2\xbb\xd0\xa9\r\n");  // 一些 in GBK
+    CliResult r = cli("convert '" + at("words.txt") + "' - --output-format plain --output-encoding utf-8");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ggpx 一些\r\n");
+    EXPECT_NE(r.err.find("read as GB18030, but UTF-8 was nearly as likely"), std::string::npos) << r.err;
+}
