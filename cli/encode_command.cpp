@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/format_options.h"
 #include "formats/files.h"
 #include "core/text_encoding.h"
 #include "core/failure.h"
@@ -42,7 +43,9 @@ Format FormatOption(const std::string& name) { return name.empty() ? Format::Aut
 bool IsUnicode(Encoding e) { return e == Encoding::Utf8 || e == Encoding::Utf16le || e == Encoding::Utf16be; }
 
 TableDocument ReadTableFile(const std::string& path, const EncodeOptions& o) {
-    return formats::ReadTable(ReadInput(path), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat));
+    TableDocument doc = formats::ReadTable(ReadInput(path), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat));
+    NoteEncodingGuess(doc.encodingCloseCall, doc.encoding);
+    return doc;
 }
 
 // The character table: the user's table in any format, or the built-in one.
@@ -219,6 +222,7 @@ void RunEncode(const EncodeOptions& o) {
     CharacterTable table = LoadCharacterTable(o);
     const Encoding listEncoding = EncodingOption(o.encoding);
     formats::DecodedText list = formats::DecodeText(ReadInput(o.words), listEncoding);
+    NoteEncodingGuess(list.closeCall, list.encoding);
     // Words read from Unicode (or given as GB18030) may hold four-byte
     // characters: sort them as GB18030. GBK word lists (and lists in no
     // Unicode encoding, found by detection) sort as the window does.
