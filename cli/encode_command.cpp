@@ -188,8 +188,9 @@ Output EntryOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entr
     for (std::uint32_t i : ExpansionOrder(entries, sortEncoding)) sorted.push_back(AsTableEntry(entries[i]));
     formats::WriteOptions w;
     w.format = format;
-    w.encoding = out.encoding;
-    w.bom = bom;
+    // Engine formats are UTF-8 whatever the word list was.
+    formats::ChooseOutputEncoding(w, EncodingOption(o.outputEncoding), false, list.encoding, list.hadBom);
+    out.encoding = w.encoding;
     w.textEncoding = out.textEncoding;
     w.name = TableName(o.out.empty() ? o.words : o.out);
     out.bytes = formats::WriteEntries(sorted, w);

@@ -90,7 +90,15 @@ std::string Escape(std::string_view word) {
 }  // namespace
 
 std::string Gb(std::string_view utf8) { return Convert("gb18030", "UTF-8", utf8); }
-std::string Utf8Of(std::string_view gb18030) { return Convert("UTF-8", "gb18030", gb18030); }
+// Through EncodeText, so that messages show the characters GB18030-2022 moved
+// as the output does; text that is no GB18030 still shows as best it can.
+std::string Utf8Of(std::string_view gb18030) {
+    try {
+        return EncodeText(gb18030, Encoding::Utf8, false, TextEncoding::Gb18030);
+    } catch (const Failure&) {
+        return Convert("UTF-8", "gb18030", gb18030);
+    }
+}
 
 bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 
