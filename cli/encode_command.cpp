@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "cli/commands.h"
@@ -33,6 +34,7 @@ struct EncodeOptions {
     std::string encoding;                      // of the word list
     std::string tableEncoding, tableFormat;    // of --table and --merge
     std::string outputEncoding, outputFormat;
+    std::string unencodable, skippedFile;  // as the table commands' --unencodable and --skipped
 };
 
 Encoding EncodingOption(const std::string& name) {
@@ -169,8 +171,14 @@ std::string TableName(const std::string& path) {
 }
 
 // `sortEncoding`: how the new entries are sorted.
+formats::Unencodable UnencodableOption(const EncodeOptions& o) {
+    if (o.unencodable.empty() || o.unencodable == "error") return formats::Unencodable::Error;
+    if (o.unencodable == "skip") return formats::Unencodable::Skip;
+    throw Failure("Unknown --unencodable \"" + o.unencodable + "\" (known: error, skip)");
+}
+
 Output EntryOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entries, const formats::DecodedText& list,
-                   TextEncoding sortEncoding) {
+                   TextEncoding sortEncoding, std::vector<formats::SkippedWord>& skipped) {
     Output out;
     out.encoding = EncodingOption(o.outputEncoding);
     if (out.encoding == Encoding::Auto) out.encoding = list.encoding;
@@ -179,7 +187,22 @@ Output EntryOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entr
     Format format = FormatOption(o.outputFormat);
     if (format == Format::Auto) format = Format::Plain;
     if (format == Format::Plain) {
-        out.bytes = formats::EncodeText(FormatEncodedEntries(entries, o.group, sortEncoding), out.encoding, bom, out.textEncoding);
+        // Words the output encoding can't hold, named by their line in the word list.
+        formats::WriteOptions w;
+        w.format = Format::Plain;
+        w.encoding = out.encoding;
+        w.textEncoding = out.textEncoding;
+        w.inputName = o.words == "-" ? "standard input" : o.words;
+        w.unencodable = UnencodableOption(o);
+        w.skipped = &skipped;
+        std::unordered_map<std::string, std::size_t> lineOfWord;
+        for (const auto& e : entries) lineOfWord.try_emplace(e.word, e.line);
+        std::string text = formats::DropUnencodableWords(
+            FormatEncodedEntries(entries, o.group, sortEncoding), w, [&](std::string_view, std::string_view word) {
+                auto it = lineOfWord.find(std::string(word));
+                return it == lineOfWord.end() ? std::size_t(0) : it->second;
+            });
+        out.bytes = formats::EncodeText(text, out.encoding, bom, out.textEncoding);
         return out;
     }
     if (o.group) throw Failure("--group writes plain group lines; it can't be combined with --output-format " + o.outputFormat);
@@ -230,12 +253,15 @@ void RunEncode(const EncodeOptions& o) {
     const TextEncoding sortEncoding =
         IsUnicode(list.encoding) || listEncoding == Encoding::Gb18030 ? TextEncoding::Gb18030 : TextEncoding::Gbk;
     EncodeResult r = EncodeWordList(table, list.text);
-    Output out = o.merge.empty() ? EntryOutput(o, r.entries, list, sortEncoding) : MergeOutput(o, r.entries);
+    FormatOptions report;  // for the words left out
+    report.skippedFile = o.skippedFile;
+    Output out = o.merge.empty() ? EntryOutput(o, r.entries, list, sortEncoding, report.skipped) : MergeOutput(o, r.entries);
     if (o.out.empty())
         WriteStdout(out.bytes);
     else
         WriteFileSafely(o.out, out.bytes);
     Report(r, out);
+    ReportSkipped(report);
     if (!r.leftOut.empty()) throw CLI::RuntimeError(1);
 }
 
@@ -272,6 +298,13 @@ void AddEncodeCommand(CLI::App& app) {
                                         "Encoding written: gbk, gb18030, utf-8, utf-16le or utf-16be (default: the "
                                         "word list's)");
     cmd->add_option("--out", o->out, "Write the result to this file instead of standard output");
+    auto* unencodable = cmd->add_option(
+        "--unencodable", o->unencodable,
+        "Words with a character the output encoding can't hold: error (the default: nothing is written, the message "
+        "names the word list's line and the character) or skip (left out, counted on standard error)");
+    auto* skippedOption = cmd->add_option("--skipped", o->skippedFile, "With --unencodable skip: list every word left out in this file");
+    merge->excludes(unencodable);
+    merge->excludes(skippedOption);
     group->excludes(merge);
     merge->excludes(group);
     merge->excludes(outFormat);

@@ -124,3 +124,17 @@ TEST_F(EncodeCli, MergeKeepsAGbkTablesBytes) {
     EXPECT_EQ(r.status, 0) << U(r.err);
     EXPECT_EQ(U(r.out), "a 工\r\nkhlg 国中\r\nklww 中国人\r\nytsm 计算机");
 }
+
+TEST_F(EncodeCli, WordsTheOutputEncodingLacksFailOrAreLeftOutByTheirListLines) {
+    Spit(at("words.txt"), "工\n𠀀\n");
+    const std::string table = " --table '" + std::string(ZELMORA_FORMATS_DATA) + "/rime_extb.dict.yaml' --output-encoding gbk";
+    CliResult r = cli("encode '" + at("words.txt") + "'" + table);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("words.txt\", line 2: the character \"𠀀\" (U+20000)"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    r = cli("encode '" + at("words.txt") + "'" + table + " --unencodable skip --skipped '" + at("skipped.txt") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(testutil::U(r.out), "aaaa 工\r\n");
+    EXPECT_NE(r.err.find("1 word left out"), std::string::npos) << r.err;
+    EXPECT_EQ(Slurp(at("skipped.txt")), "2\taaaa\t𠀀\t𠀀\tU+20000\n");
+}
