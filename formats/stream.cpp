@@ -422,6 +422,29 @@ public:
             return true;
         }
         if (same_) {
+            if (lacks_ && l.first && !l.last && l.kind == Kind::Entry) {
+                // A plain line read in parts loses words only when its text
+                // holds a character the encoding lacks (each is in a token).
+                TableEntry whole;
+                whole.word.assign(l.text);
+                partedRewrite_ = FindUnencodable(whole, found_);
+            }
+            if (partedRewrite_ && !(l.first && l.last) && l.kind == Kind::Entry) {
+                // Such a line is written back part by part as CanonicalLine
+                // writes what is left of it.
+                if (l.last) partedRewrite_ = false;
+                failures_.attempt(kCanonical, [&] {
+                    chunk_.clear();
+                    if (l.first && !l.entries->empty()) AppendToken(chunk_, l.entries->front().code);
+                    for (const auto& e : *l.entries) {
+                        chunk_ += ' ';
+                        AppendToken(chunk_, e.word);
+                    }
+                    emit(chunk_);
+                    if (l.last) emit(l.lineBreak);
+                });
+                return true;
+            }
             if (!l.first) return true;  // the text went with the first part
             if (yongRecoded_ && l.kind == Kind::Header && StartsWith(TrimBlanks(l.text), "encode=")) return true;
             if (lessened) {
@@ -547,7 +570,7 @@ private:
     const LineReader* reader_ = nullptr;
     WriteOptions out_;
     bool resolved_ = false, same_ = false, needKeys_ = false, needOrder_ = false, surveying_ = false;
-    bool wholeTableNeeded_ = false, yongRecoded_ = false, lacks_ = false;
+    bool wholeTableNeeded_ = false, yongRecoded_ = false, lacks_ = false, partedRewrite_ = false;
     SkippedWord found_;
     HeaderFacts facts_;
     RunOrder order_;

@@ -298,6 +298,9 @@ TEST(EngineFormats, WordsTheEncodingLacksFailOrAreLeftOutWithTheirInputLines) {
                 } sink;
                 StreamSettings s;
                 s.blockSize = 5;
+                // Plain lines read in parts of one entry, as long lines are.
+                s.partedLine = 8;
+                s.partEntries = 1;
                 StreamConversion r = ConvertTableStream(in, sink, Encoding::Auto, Format::Auto, [&](const InputFacts&) { return o; }, s);
                 ASSERT_TRUE(r.streamed);
                 out = sink.bytes;
