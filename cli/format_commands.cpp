@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "cli/progress.h"
 #include "core/failure.h"
 #include "formats/table_stream.h"
+#include "wubi/phrase_check.h"
 
 namespace zelmora::cli {
 
@@ -53,6 +55,13 @@ const char* kCheckStreaming =
     "The table is read in 1 MiB blocks and checked line by line; memory stays flat when the codes come in ascending "
     "order (by letters, or by length and then letters). Otherwise a word met twice under one code is looked for "
     "among all pairs, kept in memory, and the check reads the table a second time.";
+
+const char* kCheckPhrases =
+    "Every word of two or more characters is coded by the Wubi-86 rules from the full codes of its characters (two "
+    "characters: two keys of each; three: one key of the first two, two of the third; four or more: one key of the "
+    "first three and of the last). A code that is neither such a code nor the start of one (a short code) is a "
+    "finding. Words with a character that has no full code are counted on the summary line, not reported. Checking "
+    "phrases with the table's own characters reads the table once more first.";
 
 
 // "wubi86.dict.yaml" → "wubi86": the table name a fresh header carries.
@@ -379,12 +388,31 @@ void Convert(const std::string& in, const std::string& out, const FormatOptions&
     ReportSkipped(o);
 }
 
-void CheckWhole(const std::string& path, const FormatOptions& o) {
+// How phrase codes are checked: not at all, or with the characters of
+// --chars (read in any format and encoding) or of the table itself.
+struct PhraseOptions {
+    bool skip = false;
+    std::string chars;
+};
+
+std::optional<PhraseCodeCheck> PhraseCheck(const PhraseOptions& p) {
+    if (p.skip) return std::nullopt;
+    if (p.chars.empty()) return MakePhraseCodeCheck(nullptr);
+    TableDocument chars = formats::ReadTable(ReadInput(p.chars));
+    return MakePhraseCodeCheck(&chars.entries);
+}
+
+std::string PhraseSummary(const std::string& path, const std::optional<PhraseCodeCheck>& check) {
+    return check ? path + ": " + check->summary() + "\n" : std::string();
+}
+
+void CheckWhole(const std::string& path, const FormatOptions& o, const PhraseOptions& p) {
     auto progress = std::make_unique<Progress>();
+    std::optional<PhraseCodeCheck> phrases = PhraseCheck(p);
     progress->step("reading");
     TableDocument doc = LoadTable(ReadInput(path), o);
     progress->step("checking");
-    std::vector<formats::TableProblem> problems = formats::CheckTable(doc);
+    std::vector<formats::TableProblem> problems = formats::CheckTable(doc, phrases ? &*phrases : nullptr);
     progress.reset();
     std::string report;
     std::size_t lines = 0, last = 0;
@@ -395,14 +423,15 @@ void CheckWhole(const std::string& path, const FormatOptions& o) {
     if (problems.empty())
         report = path + ": nothing suspicious (" + formats::FormatName(doc.format) + ", " +
                  formats::EncodingName(doc.encoding) + ", " + std::to_string(doc.entries.size()) + " entries)\n";
-    WriteStdout(report);
+    WriteStdout(report + PhraseSummary(path, phrases));
     if (!problems.empty())
         throw Failure(std::to_string(problems.size()) + " findings on " + std::to_string(lines) + " lines of \"" + path +
                       "\"");
 }
 
-void Check(const std::string& path, const FormatOptions& o) {
+void Check(const std::string& path, const FormatOptions& o, const PhraseOptions& p) {
     auto progress = std::make_unique<Progress>();
+    std::optional<PhraseCodeCheck> phrases = PhraseCheck(p);
     progress->step("reading");
     FileSource source(path);
     Encoding e;
@@ -411,15 +440,18 @@ void Check(const std::string& path, const FormatOptions& o) {
     formats::StreamSettings settings;
     settings.onPass = [&](const char* pass) { progress->step(pass); };
     ReportSpool spool(path);
-    formats::StreamCheck r = formats::CheckTableStream(source, spool, e, f, settings);
+    formats::StreamCheck r =
+        formats::CheckTableStream(source, spool, e, f, settings, phrases ? &*phrases : nullptr);
     progress.reset();
     NoteEncodingGuess(r.input.encodingCloseCall, r.input.encoding);
     if (r.problems == 0) {
         WriteStdout(path + ": nothing suspicious (" + formats::FormatName(r.input.format) + ", " +
-                    formats::EncodingName(r.input.encoding) + ", " + std::to_string(r.entries) + " entries)\n");
+                    formats::EncodingName(r.input.encoding) + ", " + std::to_string(r.entries) + " entries)\n" +
+                    PhraseSummary(path, phrases));
         return;
     }
     spool.print();
+    WriteStdout(PhraseSummary(path, phrases));
     throw Failure(std::to_string(spool.findings()) + " findings on " + std::to_string(spool.lines()) + " lines of \"" +
                   path + "\"");
 }
@@ -575,15 +607,22 @@ void AddFormatCommands(CLI::App& app) {
         auto* cmd = app.add_subcommand(
             "check",
             "Report what is suspicious in a table: codes outside a-z or longer than four letters, a word twice under one "
-            "code, blank or malformed lines, lines that don't round-trip; exit status 1 when anything is found");
+            "code, blank or malformed lines, lines that don't round-trip, phrases whose code the Wubi-86 rules don't "
+            "give; exit status 1 when anything is found");
         auto path = std::make_shared<std::string>();
         auto o = std::make_shared<FormatOptions>();
+        auto p = std::make_shared<PhraseOptions>();
         cmd->add_option("TABLE", *path, "The table to check; - for standard input")->required();
         auto whole = std::make_shared<bool>(false);
         AddFormatOptions(cmd, *o, true, false, "");
         cmd->add_flag("--no-stream", *whole, "Read the whole table into memory before checking it (the same report)");
-        cmd->footer(kCheckStreaming);
-        cmd->callback([path, o, whole] { *whole ? CheckWhole(*path, *o) : Check(*path, *o); });
+        cmd->add_option("--chars", p->chars,
+                        "The table whose single characters' full codes (their longest codes) phrases are checked with, "
+                        "any format and encoding (default: the checked table itself); the built-in table's for "
+                        "characters it lacks");
+        cmd->add_flag("--no-phrases", p->skip, "Don't check phrase codes against the Wubi-86 rules");
+        cmd->footer(std::string(kCheckStreaming) + "\n" + kCheckPhrases);
+        cmd->callback([path, o, p, whole] { *whole ? CheckWhole(*path, *o, *p) : Check(*path, *o, *p); });
     }
 }
 

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     zelmora::cli::AddTableCommands(app);
     zelmora::cli::AddEncodeCommand(app);
     zelmora::cli::AddFormatCommands(app);
+    zelmora::cli::AddAnalysisCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -19,7 +20,14 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        const int status = app.exit(e);
+        // diff tells "differ" (1) from "trouble" (2), as diff(1) does.
+        return status != 0 && app.got_subcommand("diff") ? 2 : status;
+    } catch (const zelmora::cli::ExitStatus& e) {
+        return e.status;
+    } catch (const zelmora::cli::FailureStatus& e) {
+        std::fprintf(stderr, "zelmora-cli: %s\n", e.message.c_str());
+        return e.status;
     } catch (const zelmora::Failure& e) {
         std::fprintf(stderr, "zelmora-cli: %s\n", e.what());
         return 1;

@@ -194,17 +194,27 @@ void PlainLineCheck::part(std::size_t index, std::string_view text, const TableE
     }
 }
 
-std::vector<TableProblem> CheckTable(const TableDocument& doc) {
+std::vector<TableProblem> CheckTable(const TableDocument& doc, EntryCheck* more) {
     std::vector<TableProblem> found = doc.problems;
     std::function<void(std::size_t, std::string)> report = [&](std::size_t line, std::string message) {
         found.push_back({line, std::move(message)});
     };
     std::unordered_map<std::string, std::size_t> seen;
     seen.reserve(doc.entries.size());
+    if (more && more->surveys())
+        for (const TableLine& l : doc.lines)
+            for (std::uint32_t k = 0; k < l.entryCount; ++k) more->survey(doc.entries[l.firstEntry + k]);
+    if (more) more->begin();
+    std::vector<std::string> findings;
     for (std::size_t i = 0; i < doc.lines.size(); ++i) {
         const TableLine& l = doc.lines[i];
         CheckLine(doc.format, doc.layout, doc.encoding, i, doc.lineText(i), l.kind, doc.entries.data() + l.firstEntry,
                   l.entryCount, seen, report);
+        if (more && l.kind == TableLine::Kind::Entry) {
+            findings.clear();
+            more->check(doc.entries.data() + l.firstEntry, l.entryCount, findings);
+            for (auto& f : findings) report(i + 1, std::move(f));
+        }
     }
     // The reader's findings on a line come before the check's.
     std::stable_sort(found.begin(), found.end(),

@@ -99,6 +99,7 @@ std::string Utf8Of(std::string_view gb18030) {
         return Convert("UTF-8", "gb18030", gb18030);
     }
 }
+std::string MessageText(std::string_view gb18030) { return Utf8Of(gb18030); }
 
 bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 

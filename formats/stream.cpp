@@ -583,9 +583,26 @@ private:
     std::string chunk_;
 };
 
+// Shows every entry to a check that learns from the whole table first.
+class Surveyor final : public Consumer {
+public:
+    explicit Surveyor(EntryCheck& check) : check_(check) {}
+    void start(Format, const LineReader&) override {}
+    bool line(PassLine& l) override {
+        if (l.kind == Kind::Entry)
+            for (const auto& e : *l.entries) check_.survey(e);
+        return true;
+    }
+    void finish() override {}
+
+private:
+    EntryCheck& check_;
+};
+
 class Checker final : public Consumer {
 public:
-    Checker(ProblemSink& sink, Encoding encoding, bool everyPair) : sink_(sink), encoding_(encoding), everyPair_(everyPair) {
+    Checker(ProblemSink& sink, Encoding encoding, bool everyPair, EntryCheck* more)
+        : sink_(sink), encoding_(encoding), everyPair_(everyPair), more_(more) {
         report_ = [this](std::size_t line, std::string message) {
             ++problems_;
             sink_.report({line, std::move(message)});
@@ -623,11 +640,24 @@ public:
                     seen_.clear();
             }
         }
-        if (l.first && l.last)
+        if (l.first && l.last) {
             CheckLine(format_, reader_->layout(), encoding_, l.number - 1, l.text, l.kind, entries.data(), count, seen_,
                       report_);
-        else
+            if (more_ && l.kind == Kind::Entry) {
+                findings_.clear();
+                more_->check(entries.data(), count, findings_);
+                for (auto& f : findings_) report_(l.number, std::move(f));
+            }
+        } else {
             parted_.part(l.number - 1, l.text, entries.data(), count, l.first, l.last, seen_, report_);
+            // The whole check reports a line's further findings after its
+            // own: they wait for the line's last part.
+            if (more_ && l.kind == Kind::Entry) more_->check(entries.data(), count, findings_);
+            if (l.last) {
+                for (auto& f : findings_) report_(l.number, std::move(f));
+                findings_.clear();
+            }
+        }
         return true;
     }
 
@@ -643,6 +673,8 @@ private:
     ProblemSink& sink_;
     Encoding encoding_;
     bool everyPair_;
+    EntryCheck* more_;
+    std::vector<std::string> findings_;
     std::function<void(std::size_t, std::string)> report_;
     Format format_ = Format::Plain;
     const LineReader* reader_ = nullptr;
@@ -677,11 +709,19 @@ StreamConversion ConvertTableStream(ByteSource& in, ByteSink& out, Encoding enco
 }
 
 StreamCheck CheckTableStream(ByteSource& in, ProblemSink& sink, Encoding encoding, Format format,
-                             const StreamSettings& settings) {
+                             const StreamSettings& settings, EntryCheck* more) {
     const Opening opening = Open(in, encoding, settings);
+    if (more && more->surveys()) {
+        // A failure here is met again, in its place, by the checking pass.
+        FirstFailure failures;
+        Surveyor surveyor(*more);
+        Announce(settings, "surveying the table");
+        Pass(in, opening, format, surveyor, failures, settings.blockSize).run();
+    }
     for (bool everyPair : {false, true}) {
         FirstFailure failures;
-        Checker checker(sink, opening.encoding, everyPair);
+        if (more) more->begin();
+        Checker checker(sink, opening.encoding, everyPair, more);
         Announce(settings, "checking");
         if (!Pass(in, opening, format, checker, failures, settings).run()) {
             sink.restart();

@@ -212,6 +212,10 @@ std::string DropUnencodableWords(std::string_view text, const WriteOptions& o,
 // skipped; `skipped` counts them.
 std::vector<TableEntry> EntriesFromGroupLines(std::string_view text, std::size_t* skipped = nullptr);
 
+// GB18030 text as UTF-8 for messages and reports; bytes that are no
+// character are replaced, never fail.
+std::string MessageText(std::string_view gb18030);
+
 // Text conversion between a file's bytes and GB18030.
 struct DecodedText {
     std::string text;  // GB18030
@@ -233,11 +237,27 @@ bool ReadsAsPlainGbk(std::string_view bytes);
 // `textEncoding` as in WriteOptions.
 std::string EncodeText(std::string_view text, Encoding encoding, bool bom, TextEncoding textEncoding);
 
+// A further check of the entries, by a part that knows more about codes than
+// their form (the phrase rules of an input method). The table check runs it
+// line by line after its own findings on the line.
+class EntryCheck {
+public:
+    virtual ~EntryCheck() = default;
+    // Whether the check learns from the whole table before judging a line:
+    // then every entry is surveyed first, in file order.
+    virtual bool surveys() const { return false; }
+    virtual void survey(const TableEntry& entry) { (void)entry; }
+    // A checking pass begins (a streamed check may start over): counts restart.
+    virtual void begin() {}
+    // Findings (UTF-8 messages) on the entries of one line.
+    virtual void check(const TableEntry* entries, std::size_t count, std::vector<std::string>& findings) = 0;
+};
+
 // What is suspicious in a table: codes with characters outside a-z, codes
 // longer than four letters, the same word twice under one code, blank or
 // malformed lines, lines that would not be written back as they are, bytes
-// that are no character of the encoding. In line order.
-std::vector<TableProblem> CheckTable(const TableDocument& doc);
+// that are no character of the encoding; and what `more` finds. In line order.
+std::vector<TableProblem> CheckTable(const TableDocument& doc, EntryCheck* more = nullptr);
 
 // One data line written afresh for the given entries, in the table's own
 // format and layout (for adding lines to a table). Fails when a code or word

@@ -118,8 +118,11 @@ struct StreamCheck {
 // bytes, or by length and then bytes): a word met twice under one code is
 // then looked for among that code's entries alone. When they don't, the check
 // starts over (ProblemSink::restart) and keeps every code-word pair. Fails as
-// ReadTable would; findings reported before a failure are void.
+// ReadTable would; findings reported before a failure are void. `more`, when
+// given, checks each line after the check's own findings, as CheckTable runs
+// it; one that surveys the table first costs a pass of its own ("surveying
+// the table").
 StreamCheck CheckTableStream(ByteSource& in, ProblemSink& sink, Encoding encoding, Format format,
-                             const StreamSettings& settings = {});
+                             const StreamSettings& settings = {}, EntryCheck* more = nullptr);
 
 }  // namespace zelmora::formats

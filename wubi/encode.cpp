@@ -134,6 +134,20 @@ bool CharacterTable::add(std::string_view code, std::string_view word) {
     return true;
 }
 
+void CharacterTable::addMissing(const CharacterTable& other) {
+    for (std::size_t key = 0; key < other.narrow_.size(); ++key) {
+        if (other.narrow_[key] == kNone || narrow_[key] != kNone) continue;
+        narrow_[key] = static_cast<uint32_t>(codes_.size());
+        codes_.push_back(other.codes_[other.narrow_[key]]);
+    }
+    for (const auto& [key, slot] : other.wide_) {
+        auto [it, added] = wide_.try_emplace(key, kNone);
+        if (it->second != kNone) continue;
+        it->second = static_cast<uint32_t>(codes_.size());
+        codes_.push_back(other.codes_[slot]);
+    }
+}
+
 const std::vector<std::string>* CharacterTable::fullCodes(std::string_view c) const {
     if (c.empty()) return nullptr;
     uint32_t slot;

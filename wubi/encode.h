@@ -51,6 +51,10 @@ public:
     // How many characters have a code.
     std::size_t size() const { return codes_.size(); }
 
+    // Takes over the full codes of the characters that `other` codes and this
+    // table doesn't: a fallback for characters a table lacks.
+    void addMissing(const CharacterTable& other);
+
 private:
     static constexpr uint32_t kNone = 0xFFFFFFFFu;
     uint32_t* slotFor(std::string_view character, bool create);

@@ -1,0 +1,55 @@
+#pragma once
+// Two versions of a table compared entry by entry: the code-word pairs added
+// and removed, the words that moved to another code, the codes whose
+// candidates changed order. Pure functions of the entries.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "formats/table_io.h"
+
+namespace zelmora::analysis {
+
+struct TableDiff {
+    struct Pair {
+        std::string code, word;
+    };
+    struct Move {
+        std::string word, oldCode, newCode;
+    };
+    struct Reorder {
+        std::string code;
+        std::vector<std::string> oldWords, newWords;  // the code's candidates in each table
+    };
+    // Pairs only the new table has, in its order; pairs only the old one has,
+    // in its order. A word that left one code and came to another is a move
+    // instead (the k-th code it left paired with the k-th it came to).
+    std::vector<Pair> added, removed;
+    std::vector<Move> moved;  // in the new table's order
+    // Codes whose candidates both tables hold stand in another order, in the
+    // old table's order of codes.
+    std::vector<Reorder> reordered;
+    std::size_t oldEntries = 0, newEntries = 0;
+    // The same pairs in the same order, entry by entry.
+    bool identical = false;
+
+    bool sameEntries() const { return added.empty() && removed.empty() && moved.empty() && reordered.empty(); }
+};
+
+// A pair held twice by a table counts twice. Entries are in candidate order
+// (as ReadTable gives them).
+TableDiff CompareTables(const std::vector<formats::TableEntry>& oldEntries,
+                        const std::vector<formats::TableEntry>& newEntries);
+
+// The differences as text (UTF-8): a section for each kind that occurs, then
+// the summary line.
+std::string FormatDiffText(const TableDiff& diff);
+// One tab-separated line a difference, for scripts:
+//   added CODE WORD / removed CODE WORD / moved WORD OLD NEW /
+//   reordered CODE OLD-WORDS NEW-WORDS (words separated by spaces)
+std::string FormatDiffTsv(const TableDiff& diff);
+// "old 10 entries, new 11: 1 added, 1 removed, 1 moved, 1 reordered"; ends
+// with "; the same entries in another order" or "; identical" when so.
+std::string DiffSummary(const TableDiff& diff);
+
+}  // namespace zelmora::analysis

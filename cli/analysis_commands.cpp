@@ -1,0 +1,102 @@
+// Subcommands that look at whole tables: stats and diff.
+#include <memory>
+#include <string>
+
+#include "analysis/diff.h"
+#include "analysis/stats.h"
+#include "cli/commands.h"
+#include "cli/format_options.h"
+#include "cli/progress.h"
+#include "core/failure.h"
+#include "formats/files.h"
+
+namespace zelmora::cli {
+
+namespace {
+
+formats::TableDocument Read(const std::string& path, const FormatOptions& o) {
+    formats::Encoding e = o.encoding.empty() ? formats::Encoding::Auto : formats::ParseEncoding(o.encoding);
+    formats::Format f = o.format.empty() ? formats::Format::Auto : formats::ParseFormat(o.format);
+    return formats::ReadTable(ReadInput(path), e, f);
+}
+
+void Stats(const std::string& path, const FormatOptions& o, bool json) {
+    auto progress = std::make_unique<Progress>();
+    progress->step("reading");
+    formats::TableDocument doc = Read(path, o);
+    progress->step("counting");
+    analysis::TableStats stats = analysis::ComputeStats(doc.entries);
+    progress.reset();
+    WriteStdout(json ? analysis::FormatStatsJson(stats) : analysis::FormatStatsText(stats));
+}
+
+void Diff(const std::string& oldPath, const std::string& newPath, const FormatOptions& oldOptions,
+          const FormatOptions& newOptions, bool tsv, bool quiet) {
+    analysis::TableDiff d;
+    try {
+        auto progress = std::make_unique<Progress>();
+        progress->step("reading the old table");
+        formats::TableDocument a = Read(oldPath, oldOptions);
+        progress->step("reading the new table");
+        formats::TableDocument b = Read(newPath, newOptions);
+        progress->step("comparing");
+        d = analysis::CompareTables(a.entries, b.entries);
+        progress.reset();
+        if (!quiet) WriteStdout(tsv ? analysis::FormatDiffTsv(d) : analysis::FormatDiffText(d));
+    } catch (const Failure& f) {
+        throw FailureStatus{f.what(), 2};
+    }
+    if (!d.identical) throw ExitStatus{1};
+}
+
+}  // namespace
+
+void AddAnalysisCommands(CLI::App& app) {
+    {
+        auto* cmd = app.add_subcommand(
+            "stats",
+            "A table's figures: entries, codes, single characters and phrases; duplicate codes and their share; "
+            "candidates per code; code lengths; keys a-z in the codes, in all and by position; GB 2312 level 1 and 2 "
+            "characters present and missing");
+        auto path = std::make_shared<std::string>();
+        auto o = std::make_shared<FormatOptions>();
+        auto json = std::make_shared<bool>(false);
+        cmd->add_option("TABLE", *path, "The table; - for standard input")->required();
+        AddFormatOptions(cmd, *o, true, false, "");
+        cmd->add_flag("--json", *json, "One JSON object, for scripts (with the missing GB 2312 characters)");
+        cmd->footer(
+            "Keys are counted in the distinct codes. A duplicate code holds two or more candidates; \"candidates behind "
+            "the first\" are the ones chosen with a number key. A GB 2312 character is present when the table has it "
+            "as a single-character word.");
+        cmd->callback([path, o, json] { Stats(*path, *o, *json); });
+    }
+    {
+        auto* cmd = app.add_subcommand(
+            "diff",
+            "Compare two tables (any formats and encodings, each recognised on its own): entries added and removed, "
+            "words moved to another code, codes whose candidates changed order; exit status 0 when the tables hold "
+            "the same entries in the same order, 1 when they differ, 2 on trouble");
+        auto oldPath = std::make_shared<std::string>();
+        auto newPath = std::make_shared<std::string>();
+        auto oldOptions = std::make_shared<FormatOptions>();
+        auto newOptions = std::make_shared<FormatOptions>();
+        auto tsv = std::make_shared<bool>(false);
+        auto quiet = std::make_shared<bool>(false);
+        cmd->add_option("OLD", *oldPath, "The old table")->required();
+        cmd->add_option("NEW", *newPath, "The new table")->required();
+        cmd->add_option("--old-encoding", oldOptions->encoding, "Encoding of OLD (default: auto)");
+        cmd->add_option("--old-format", oldOptions->format, "Format of OLD (default: auto)");
+        cmd->add_option("--new-encoding", newOptions->encoding, "Encoding of NEW (default: auto)");
+        cmd->add_option("--new-format", newOptions->format, "Format of NEW (default: auto)");
+        cmd->add_flag("--tsv", *tsv, "One tab-separated line a difference: added/removed CODE WORD, moved WORD OLD NEW, "
+                                     "reordered CODE OLD-WORDS NEW-WORDS");
+        cmd->add_flag("-q,--quiet", *quiet, "Print nothing; only the exit status tells");
+        cmd->footer(
+            "Entries are code-word pairs in candidate order (Rime \"sort: by_weight\": by weight). A word that left "
+            "one code and came to another is one \"moved\" line, not a removal and an addition. A code is reordered "
+            "when the candidates both tables give it stand in another order. Output is UTF-8.");
+        cmd->callback([=] { Diff(*oldPath, *newPath, *oldOptions, *newOptions, *tsv, *quiet); });
+    }
+}
+
+}  // namespace zelmora::cli
