@@ -123,12 +123,22 @@ bool CharacterTable::add(std::string_view code, std::string_view word) {
     if (*slot == kNone) {
         *slot = static_cast<uint32_t>(codes_.size());
         codes_.push_back({std::string(code)});
+        manyCodes_.emplace_back();
         return true;
     }
     auto& codes = codes_[*slot];
+    auto& many = manyCodes_[*slot];
     if (code.size() > codes.front().size()) {
         codes.assign(1, std::string(code));
-    } else if (code.size() == codes.front().size() && std::find(codes.begin(), codes.end(), code) == codes.end()) {
+        many.clear();
+    } else if (code.size() == codes.front().size()) {
+        constexpr std::size_t kFew = 8;
+        if (codes.size() < kFew) {
+            if (std::find(codes.begin(), codes.end(), code) != codes.end()) return true;
+        } else {
+            if (many.empty()) many.insert(codes.begin(), codes.end());
+            if (!many.emplace(code).second) return true;
+        }
         codes.emplace_back(code);
     }
     return true;
@@ -139,12 +149,14 @@ void CharacterTable::addMissing(const CharacterTable& other) {
         if (other.narrow_[key] == kNone || narrow_[key] != kNone) continue;
         narrow_[key] = static_cast<uint32_t>(codes_.size());
         codes_.push_back(other.codes_[other.narrow_[key]]);
+        manyCodes_.push_back(other.manyCodes_[other.narrow_[key]]);
     }
     for (const auto& [key, slot] : other.wide_) {
         auto [it, added] = wide_.try_emplace(key, kNone);
         if (it->second != kNone) continue;
         it->second = static_cast<uint32_t>(codes_.size());
         codes_.push_back(other.codes_[slot]);
+        manyCodes_.push_back(other.manyCodes_[slot]);
     }
 }
 
@@ -221,10 +233,13 @@ bool EncodeInto(const CharacterTable& table, std::string_view word, std::vector<
     // Several full codes: the distinct keys each part can take, in table
     // order, then every combination, the first part varying slowest.
     std::vector<std::string_view> choices[4];
+    std::unordered_set<std::string_view> chosen;
     for (std::size_t p = 0; p < parts; ++p) {
+        chosen.clear();
         for (const auto& code : *sets[p]) {
             std::string_view k = Keys(code, take[p].keys);
-            if (std::find(choices[p].begin(), choices[p].end(), k) == choices[p].end()) choices[p].push_back(k);
+            // Hashed: a character may have thousands of full codes.
+            if (chosen.insert(k).second) choices[p].push_back(k);
         }
     }
     std::size_t total = 1;

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/text_encoding.h"
@@ -61,6 +62,9 @@ private:
     std::vector<uint32_t> narrow_;                   // 65,536 slots: index into codes_ or kNone
     std::unordered_map<uint32_t, uint32_t> wide_;    // four-byte characters
     std::vector<std::vector<std::string>> codes_;
+    // The same codes as a set, once a character has many: a table that gives
+    // one character thousands of codes is read in linear time.
+    std::vector<std::unordered_set<std::string>> manyCodes_;
 };
 
 // The character table of a code-table text of group lines (cut as the

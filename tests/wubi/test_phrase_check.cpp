@@ -125,3 +125,21 @@ TEST(CharacterTable, MissingCharactersAreTakenFromAnotherTableWithoutReplacingOw
     EXPECT_EQ(*own.fullCodes("\x81\x30\x81\x30"), std::vector<std::string>{"abcd"});
     EXPECT_EQ(own.size(), 3u);
 }
+
+TEST(CharacterTable, ThousandsOfCodesOfOneCharacterStayDistinct) {
+    // Such a table (many.txt in the command-line tests) once took quadratic time.
+    CharacterTable t;
+    for (int i = 0; i < 20000; ++i) {
+        std::string code = {static_cast<char>('a' + i % 26), static_cast<char>('a' + i / 26 % 26),
+                            static_cast<char>('a' + i / 676 % 26), 'x'};
+        t.add(code, G("工"));
+        t.add(code, G("工"));  // again: no second copy
+    }
+    EXPECT_EQ(t.fullCodes(G("工"))->size(), 17576u);  // 26³ distinct codes
+    t.add("aaaa", G("作"));
+    WordCodes w = EncodeWord(t, G("工作"));
+    ASSERT_TRUE(w.coded);
+    EXPECT_EQ(w.combinations, 676u);  // two keys of 工: every pair of letters
+    EXPECT_EQ(w.codes.size(), kMaxCodesPerWord);
+    EXPECT_EQ(w.codes.front(), "aaaa");
+}

@@ -1,0 +1,108 @@
+// zelmora-cli check (phrase codes), stats and diff, run as a program.
+#include "tests/cli/cli_harness.h"
+#include "tests/test_util.h"
+
+using testutil::CliFixture;
+using testutil::CliResult;
+using testutil::G;
+using testutil::Slurp;
+using testutil::Spit;
+
+namespace {
+
+class AnalysisCli : public CliFixture {};
+
+std::string Sample(const std::string& name) { return std::string(ZELMORA_FORMATS_DATA) + "/" + name; }
+
+}  // namespace
+
+TEST_F(AnalysisCli, CheckReportsWrongPhraseCodesWithTheSummaryStreamedOrWhole) {
+    Spit(at("t.txt"), G("aaaa 工\r\nwthf 作\r\naawt 工作\r\naaw 工作\r\nabwt 工作\r\nkwww 中华人民\r\nab A股\r\n"));
+    for (const char* whole : {"", " --no-stream"}) {
+        CliResult r = cli(std::string("check t.txt") + whole);
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_NE(r.out.find("t.txt:5: phrase \"工作\" has code \"abwt\"; the Wubi-86 rules give \"aawt\"\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("t.txt:6: phrase \"中华人民\" has code \"kwww\"; the Wubi-86 rules give \"kwwn\"\n"), std::string::npos);
+        EXPECT_NE(r.out.find("t.txt: phrases: 5 checked by the Wubi-86 rules, 2 with a wrong code, 1 not codable"), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find("2 findings on 2 lines"), std::string::npos) << r.err;
+    }
+    // --chars: 作 coded otherwise there makes line 3 wrong and line 5's a short code of nothing.
+    Spit(at("chars.txt"), G("wxyy 作\r\n"));
+    CliResult r = cli("check t.txt --chars chars.txt");
+    EXPECT_NE(r.out.find("t.txt:3: phrase \"工作\" has code \"aawt\"; the Wubi-86 rules give \"aawx\""), std::string::npos) << r.out;
+    r = cli("check t.txt --no-phrases");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.find("phrase"), std::string::npos) << r.out;
+    r = cli("check t.txt --chars missing.txt");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("missing.txt"), std::string::npos) << r.err;
+    // A clean table: nothing suspicious, the summary still there.
+    Spit(at("ok.txt"), G("aaaa 工\r\nwthf 作\r\naawt 工作\r\n"));
+    r = cli("check ok.txt");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("phrases: 1 checked by the Wubi-86 rules, 0 with a wrong code"), std::string::npos) << r.out;
+}
+
+TEST_F(AnalysisCli, StatsAsTextAndJson) {
+    CliResult r = cli("stats " + Sample("plain_wubi_gbk.txt"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("entries: "), std::string::npos);
+    EXPECT_NE(r.out.find("GB 2312 level 2: "), std::string::npos);
+    CliResult j = cli("stats --json -", "a 工 戈\nb 了\n");
+    ASSERT_EQ(j.status, 0) << j.err;
+    EXPECT_EQ(j.out.front(), '{');
+    EXPECT_NE(j.out.find("\"entries\": 3,"), std::string::npos) << j.out;
+    EXPECT_NE(j.out.find("\"duplicate_codes\": 1,"), std::string::npos) << j.out;
+    r = cli("stats nothing.txt");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(AnalysisCli, DiffExitStatusTellsSameDifferentAndTrouble) {
+    Spit(at("old.txt"), G("a 工 戈\r\naa 式\r\nab 节 芭\r\n"));
+    Spit(at("new.txt"), G("a 戈 工\r\naaa 式\r\nab 节 苗\r\n"));
+    CliResult r = cli("diff old.txt old.txt");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("identical"), std::string::npos);
+    r = cli("diff old.txt new.txt");
+    EXPECT_EQ(r.status, 1) << r.err;
+    for (const char* l : {"+ ab 苗\n", "- ab 芭\n", "> 式 aa -> aaa\n", "~ a: 工 戈 -> 戈 工\n",
+                          "old 5 entries, new 5: 1 added, 1 removed, 1 moved, 1 reordered\n"})
+        EXPECT_NE(r.out.find(l), std::string::npos) << l << "\n" << r.out;
+    r = cli("diff old.txt new.txt --tsv");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "added\tab\t苗\nremoved\tab\t芭\nmoved\t式\taa\taaa\nreordered\ta\t工 戈\t戈 工\n");
+    r = cli("diff old.txt new.txt -q");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty());
+    r = cli("diff old.txt missing.txt");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("missing.txt"), std::string::npos) << r.err;
+    r = cli("diff old.txt");
+    EXPECT_EQ(r.status, 2);
+    r = cli("diff old.txt new.txt --old-format nonsense");
+    EXPECT_EQ(r.status, 2);
+}
+
+TEST_F(AnalysisCli, DiffOfEveryFormatAndEncodingAgainstEveryOther) {
+    // The plain sample converted into each format and encoding; every pair of them
+    // holds the same entries in the same order, whichever side each stands on.
+    std::vector<std::string> files = {Sample("plain_wubi_gbk.txt")};
+    for (const char* f : {"plain", "rime", "libime", "fcitx4", "ibus", "yong"})
+        for (const char* e : {"utf-8", "gb18030"}) {
+            std::string name = std::string(f) + "-" + e + ".txt";
+            CliResult c = cli("convert '" + Sample("plain_wubi_gbk.txt") + "' " + name + " --output-format " + f +
+                              " --output-encoding " + e);
+            ASSERT_EQ(c.status, 0) << c.err;
+            files.push_back(at(name));
+        }
+    for (const auto& a : files)
+        for (const auto& b : files) {
+            CliResult r = cli("diff '" + a + "' '" + b + "'");
+            EXPECT_EQ(r.status, 0) << a << " vs " << b << "\n" << r.out << r.err;
+        }
+    // And a change seen through two different formats.
+    Spit(at("changed.txt"), Slurp(Sample("plain_wubi_gbk.txt")) + G("zz 新\r\n"));
+    CliResult r = cli("diff '" + at("rime-utf-8.txt") + "' changed.txt --tsv");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "added\tzz\t新\n");
+}
