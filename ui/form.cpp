@@ -32,6 +32,7 @@
 #include "ui/about_content.h"
 #include "ui/desktop.h"
 #include "ui/dock.h"
+#include "ui/tools/tools_menu.h"
 
 namespace zelmora {
 
@@ -132,6 +133,8 @@ TForm1::TForm1(QWidget* parent)
 
     createMenu();
     createTabs();
+    // The tools come last in the menu bar, after the table's own menus.
+    tools::AddToolsMenu(this);
 
     // Start size and placement: the outer size, centred on the desktop.
     setMaximumWidth(kOuterWidth - kAssumedFrame.left() - kAssumedFrame.right());

@@ -75,6 +75,7 @@ public:
         *total_ += count - count_;
         count_ = count;
     }
+    int count() const { return count_; }
 
 private:
     std::shared_ptr<qint64> total_;
@@ -390,6 +391,33 @@ void WritePaneText(Pane& pane, std::string_view text) {
 void ClearPane(Pane& pane) { pane.replaceText({}); }
 
 std::size_t CountPaneLines(const Pane& pane) { return pane.lineCount(); }
+
+bool SelectPaneLine(Pane& pane, std::size_t line) {
+    if (line == 0) return false;
+    // Blocks hold up to 64 lines each; their separator counts find the block
+    // without reading the text before it.
+    std::size_t first = 1;
+    for (QTextBlock block = pane.document()->begin(); block.isValid(); block = block.next()) {
+        const auto* data = static_cast<const BlockBreaks*>(block.userData());
+        const std::size_t lines = static_cast<std::size_t>(data ? data->count() : 0) + 1;
+        if (line >= first + lines) {
+            first += lines;
+            continue;
+        }
+        const QString text = block.text();
+        int start = 0;
+        for (std::size_t k = first; k < line; ++k) start = static_cast<int>(text.indexOf(QChar::LineSeparator, start)) + 1;
+        int end = static_cast<int>(text.indexOf(QChar::LineSeparator, start));
+        if (end < 0) end = static_cast<int>(text.size());
+        QTextCursor cursor(block);
+        cursor.setPosition(block.position() + start);
+        cursor.setPosition(block.position() + end, QTextCursor::KeepAnchor);
+        pane.setTextCursor(cursor);
+        pane.ensureCursorVisible();
+        return true;
+    }
+    return false;
+}
 
 void LoadPaneFromFile(Pane& pane, const QString& path, FileReadFunction read) {
     const QByteArray name = QFile::encodeName(path);

@@ -101,6 +101,9 @@ void WritePaneText(Pane& pane, std::string_view text);
 void ClearPane(Pane& pane);
 // Lines of the text, not counting a final empty line.
 std::size_t CountPaneLines(const Pane& pane);
+// Selects text line `line` (from 1) and scrolls it into view; false when the
+// pane has no such line.
+bool SelectPaneLine(Pane& pane, std::size_t line);
 
 // The read call behind LoadPaneFromFile: ::read, or another that fails
 // part-way through a file (for tests).

@@ -1,0 +1,238 @@
+// The tool windows of the menu "工具", driven offscreen: the check, coding new
+// words, the statistics and the comparison, on the source table in RichEdit1.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "core/gbk.h"
+#include "resources/resources.h"
+#include "ui/form.h"
+#include "ui/tools/charts.h"
+#include "ui/tools/check_window.h"
+#include "ui/tools/diff_window.h"
+#include "ui/tools/encode_window.h"
+#include "ui/tools/stats_window.h"
+#include "ui/tools/tools_menu.h"
+
+using namespace zelmora;
+
+namespace {
+
+std::string Gbk(const QString& s) {
+    return EncodeGbk(std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())));
+}
+
+// Waits for the work a window started.
+bool Finished(QSignalSpy& spy) { return spy.count() > 0 || spy.wait(30000); }
+
+}  // namespace
+
+class ToolWindowsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void menuComesLastWithItsFourWindows();
+    void checkListsFindingsAndJumpsToTheLine();
+    void lineSelectionAcrossThePanesBlocks();
+    void encodeCodesWordsAndAddsTheChosenOnes();
+    void statsOfTheBuiltinTable();
+    void diffWithAFileOfAnotherFormat();
+    void aFailureShowsAMessageBoxAndTheWindowGoesOn();
+
+private:
+    std::unique_ptr<TForm1> form;
+    QStringList boxes;
+};
+
+void ToolWindowsTest::initTestCase() {
+    TForm1::MessageBoxRunner() = [this](QMessageBox& box) { boxes << box.text(); };
+}
+
+void ToolWindowsTest::init() {
+    boxes.clear();
+    form = std::make_unique<TForm1>();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+}
+
+void ToolWindowsTest::cleanup() { form.reset(); }
+
+void ToolWindowsTest::menuComesLastWithItsFourWindows() {
+    const QList<QAction*> bar = form->menuBar()->actions();
+    QVERIFY(bar.size() >= 2);
+    QCOMPARE(bar.first()->text(), QStringLiteral("原码表"));
+    QCOMPARE(bar.last()->text(), QStringLiteral("工具"));
+    QStringList items;
+    for (QAction* a : bar.last()->menu()->actions()) items << a->text();
+    QCOMPARE(items, (QStringList{"检查码表", "编码新词", "码表统计", "比较码表"}));
+    // The table's own menu keeps its items.
+    QCOMPARE(form->N1->actions().size(), 10);
+    // Each window once: asked again, the same one.
+    QCOMPARE(tools::StatsWindowOf(form.get()), tools::StatsWindowOf(form.get()));
+    QVERIFY(tools::StatsWindowOf(form.get())->isWindow());
+}
+
+void ToolWindowsTest::checkListsFindingsAndJumpsToTheLine() {
+    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("aaaa 工\r\nwthf 作\r\naawt 工作\r\nabwt 工作\r\nkwww 中华人民\r\nab A股")));
+    QAction* item = form->findChild<QAction*>("ToolCheck");
+    QVERIFY(item);
+    item->trigger();
+    auto* w = form->findChild<tools::CheckWindow*>();
+    QVERIFY(w);
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    QVERIFY(Finished(spy));
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->findings().size(), std::size_t{2});
+    QCOMPARE(w->findings()[0].line, std::size_t{4});
+    QCOMPARE(w->findings()[1].line, std::size_t{5});
+    const QString row = w->list()->model()->index(0, 0).data().toString();
+    QVERIFY2(row.startsWith(QStringLiteral("第4行：phrase \"工作\" has code \"abwt\"")), qPrintable(row));
+    // A double click selects the line in RichEdit1.
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QTest::mouseClick(w->list()->viewport(), Qt::LeftButton, {}, w->list()->visualRect(w->list()->model()->index(1, 0)).center());
+    QTest::mouseDClick(w->list()->viewport(), Qt::LeftButton, {}, w->list()->visualRect(w->list()->model()->index(1, 0)).center());
+    QCOMPARE(form->RichEdit1->textCursor().selectedText(), QStringLiteral("kwww 中华人民"));
+    QCOMPARE(form->PageControl1->currentWidget(), form->TabSheet1);
+    // The table fixed, the check finds nothing.
+    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("aaaa 工\r\nwthf 作\r\naawt 工作")));
+    w->check();
+    QVERIFY(w->busy());
+    QCOMPARE(w->cursor().shape(), Qt::WaitCursor);
+    QVERIFY(spy.wait(30000));
+    QVERIFY(w->findings().empty());
+    QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
+    QVERIFY(!w->busy());
+}
+
+void ToolWindowsTest::lineSelectionAcrossThePanesBlocks() {
+    // Written text is held as blocks of 64 lines: lines in the first, a later
+    // and the last block, and past the end.
+    std::string text;
+    for (int i = 1; i <= 200; ++i) text += "c" + std::to_string(i) + " x" + (i < 200 ? "\r\n" : "");
+    WritePaneText(*form->RichEdit1, text);
+    for (int line : {1, 64, 65, 130, 200}) {
+        QVERIFY(SelectPaneLine(*form->RichEdit1, static_cast<std::size_t>(line)));
+        QCOMPARE(form->RichEdit1->textCursor().selectedText(), QStringLiteral("c%1 x").arg(line));
+    }
+    QVERIFY(!SelectPaneLine(*form->RichEdit1, 201));
+    QVERIFY(!SelectPaneLine(*form->RichEdit1, 0));
+}
+
+void ToolWindowsTest::encodeCodesWordsAndAddsTheChosenOnes() {
+    form->N86GB67631->trigger();
+    const std::size_t before = CountPaneLines(*form->RichEdit1);
+    form->findChild<QAction*>("ToolEncode")->trigger();
+    auto* w = form->findChild<tools::EncodeWindow*>();
+    QVERIFY(w && w->isVisible());
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->words()->setPlainText(QStringLiteral("中国\n经济学家\nA股\n中国"));
+    w->encode();
+    QVERIFY(spy.wait(30000));
+    QCOMPARE(w->results()->rowCount(), 2);
+    QCOMPARE(w->results()->item(0, 1)->text(), QStringLiteral("中国"));
+    QCOMPARE(w->results()->item(0, 2)->text(), QStringLiteral("khlg"));
+    QCOMPARE(w->results()->item(1, 2)->text(), QStringLiteral("xiip"));
+    // Only the checked word goes in.
+    w->results()->item(1, 0)->setCheckState(Qt::Unchecked);
+    w->addToTable();
+    QVERIFY(spy.wait(30000));
+    const std::string table = ReadPaneText(*form->RichEdit1);
+    QVERIFY(table.find(Gbk(QStringLiteral("khlg 中国"))) != std::string::npos);
+    QVERIFY(table.find(Gbk(QStringLiteral("经济学家"))) == std::string::npos);
+    QCOMPARE(CountPaneLines(*form->RichEdit1), before + 1);
+    QCOMPARE(form->Label1->text(), QStringLiteral("%1行").arg(before + 1));
+}
+
+void ToolWindowsTest::statsOfTheBuiltinTable() {
+    form->N86GB67631->trigger();
+    form->findChild<QAction*>("ToolStats")->trigger();
+    auto* w = form->findChild<tools::StatsWindow*>();
+    QVERIFY(w && w->isVisible());
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    QVERIFY(Finished(spy));
+    QVERIFY(w->stats());
+    QCOMPARE(w->stats()->entries, std::size_t{10951});
+    QCOMPARE(w->stats()->codes, std::size_t{10690});
+    const QString figures = w->figuresText();
+    QVERIFY2(figures.contains(QStringLiteral("条目：10951\n")), qPrintable(figures));
+    QVERIFY(figures.contains(QStringLiteral("GB 2312 一级字：有3755，缺0（共3755）")));
+    QCOMPARE(w->figures()->toPlainText(), figures);
+    // Charts labelled in Chinese; code lengths 1 to 4.
+    QCOMPARE(w->lengthsChart()->labels(), (QStringList{"1码", "2码", "3码", "4码"}));
+    QCOMPARE(w->candidatesChart()->labels().first(), QStringLiteral("1个"));
+    QCOMPARE(w->candidatesChart()->labels().last(), QStringLiteral("4个"));
+    // One heat map for all positions and one per position.
+    QCOMPARE(w->positionChoice()->count(), 5);
+    w->positionChoice()->setCurrentIndex(2);
+    QCOMPARE(tools::KeyboardHeatMap::KeyName('a'), QStringLiteral("工"));
+    QCOMPARE(tools::KeyboardHeatMap::KeyName('y'), QStringLiteral("言"));
+    QVERIFY(tools::KeyboardHeatMap::KeyName('z').isEmpty());
+    // The figures copied as text.
+    const auto buttons = w->findChildren<QPushButton*>();
+    for (QPushButton* b : buttons)
+        if (b->text() == QStringLiteral("复制数字")) b->click();
+    QCOMPARE(QGuiApplication::clipboard()->text(), figures);
+    // The window paints at its size without trouble.
+    QVERIFY(!w->grab().isNull());
+}
+
+void ToolWindowsTest::diffWithAFileOfAnotherFormat() {
+    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("a 工 戈\r\naa 式\r\nab 节 芭")));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("new.dict.yaml");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("---\nname: new\nversion: \"1\"\nsort: original\n...\n戈\ta\n工\ta\n式\taaa\n节\tab\n苗\tab\n").toUtf8());
+    }
+    auto* w = tools::DiffWindowOf(form.get());
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->compareWith(path);
+    QVERIFY(spy.wait(30000));
+    QVERIFY(w->diff());
+    QCOMPARE(w->diff()->added.size(), std::size_t{1});
+    QCOMPARE(w->diff()->removed.size(), std::size_t{1});
+    QCOMPARE(w->diff()->moved.size(), std::size_t{1});
+    QCOMPARE(w->diff()->reordered.size(), std::size_t{1});
+    QCOMPARE(w->listText(0), QStringLiteral("ab 苗\n"));
+    QCOMPARE(w->listText(1), QStringLiteral("ab 芭\n"));
+    QCOMPARE(w->listText(2), QStringLiteral("式 aa -> aaa\n"));
+    QCOMPARE(w->listText(3), QStringLiteral("a: 工 戈 -> 戈 工\n"));
+    QCOMPARE(w->lists()->tabText(2), QStringLiteral("移动（1）"));
+    QCOMPARE(w->lists()->count(), 4);
+    auto* view = qobject_cast<QListView*>(w->lists()->widget(0));
+    QCOMPARE(view->model()->index(0, 0).data().toString(), QStringLiteral("ab 苗"));
+}
+
+void ToolWindowsTest::aFailureShowsAMessageBoxAndTheWindowGoesOn() {
+    auto* w = tools::DiffWindowOf(form.get());
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->compareWith(QStringLiteral("/nonexistent/table.txt"));
+    QVERIFY(spy.wait(30000));
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes.first().contains(QStringLiteral("/nonexistent/table.txt")), qPrintable(boxes.first()));
+    QVERIFY(!w->busy());
+    QVERIFY(!w->diff());
+}
+
+QTEST_MAIN(ToolWindowsTest)
+#include "test_tool_windows.moc"

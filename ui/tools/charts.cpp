@@ -1,0 +1,146 @@
+#include "ui/tools/charts.h"
+
+#include <QPainter>
+#include <QPaintEvent>
+#include <algorithm>
+
+namespace zelmora::tools {
+
+namespace {
+
+QString Share(std::size_t part, std::size_t whole) {
+    return whole ? QString::number(100.0 * static_cast<double>(part) / static_cast<double>(whole), 'f', 1) + u'%'
+                 : QStringLiteral("0%");
+}
+
+}  // namespace
+
+BarChart::BarChart(const QString& title, const QString& unit, QWidget* parent)
+    : QWidget(parent), title_(title), unit_(unit) {
+    setMinimumSize(300, 200);
+}
+
+void BarChart::setBars(const QStringList& labels, const std::vector<std::size_t>& values) {
+    labels_ = labels;
+    values_ = values;
+    update();
+}
+
+void BarChart::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(rect(), palette().base());
+    const QFontMetrics fm(font());
+    const int line = fm.height();
+    p.setPen(palette().text().color());
+    QFont bold = font();
+    bold.setBold(true);
+    p.setFont(bold);
+    p.drawText(QRect(0, 4, width(), line + 2), Qt::AlignHCenter, title_);
+    p.setFont(font());
+    const QRect plot(40, line + 12 + line, width() - 50, height() - (line + 12 + line) - 2 * line - 8);
+    p.drawText(QRect(4, line + 8, 200, line), Qt::AlignLeft, unit_);
+    if (values_.empty() || plot.width() <= 0 || plot.height() <= 0) return;
+    const std::size_t top = std::max<std::size_t>(1, *std::max_element(values_.begin(), values_.end()));
+    p.drawLine(plot.bottomLeft(), plot.bottomRight());
+    p.drawLine(plot.bottomLeft(), plot.topLeft());
+    const int n = static_cast<int>(values_.size());
+    const double slot = static_cast<double>(plot.width()) / n;
+    const int bar = std::max(4, static_cast<int>(slot * 0.6));
+    for (int i = 0; i < n; ++i) {
+        const int h = static_cast<int>(static_cast<double>(plot.height()) * static_cast<double>(values_[static_cast<std::size_t>(i)]) /
+                                       static_cast<double>(top));
+        const int x = plot.left() + static_cast<int>(slot * i + (slot - bar) / 2);
+        const QRect r(x, plot.bottom() - h, bar, h);
+        p.fillRect(r, QColor(70, 110, 190));
+        p.setPen(palette().text().color());
+        p.drawText(QRect(x - 30, r.top() - line - 1, bar + 60, line), Qt::AlignHCenter | Qt::AlignBottom,
+                   QString::number(values_[static_cast<std::size_t>(i)]));
+        p.drawText(QRect(plot.left() + static_cast<int>(slot * i), plot.bottom() + 3, static_cast<int>(slot), line),
+                   Qt::AlignHCenter, i < labels_.size() ? labels_[i] : QString());
+    }
+}
+
+KeyboardHeatMap::KeyboardHeatMap(QWidget* parent) : QWidget(parent) { setMinimumSize(minimumSizeHint()); }
+
+void KeyboardHeatMap::setCounts(const QString& title, const std::array<std::size_t, 26>& counts) {
+    title_ = title;
+    counts_ = counts;
+    update();
+}
+
+QString KeyboardHeatMap::KeyName(char c) {
+    // The key-name characters of the 25 keys, a to y.
+    static const char16_t names[] = u"工子又大月土王目水日口田山已火之金白木禾立女人纟言";
+    if (c < 'a' || c > 'y') return {};
+    return QString(QChar(names[c - 'a']));
+}
+
+void KeyboardHeatMap::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(rect(), palette().window());
+    const QFontMetrics fm(font());
+    const int line = fm.height();
+    QFont bold = font();
+    bold.setBold(true);
+    p.setFont(bold);
+    p.setPen(palette().windowText().color());
+    p.drawText(QRect(0, 2, width(), line + 2), Qt::AlignHCenter, title_);
+
+    std::size_t total = 0, top = 1;
+    for (int k = 0; k < 25; ++k) {
+        total += counts_[static_cast<std::size_t>(k)];
+        top = std::max(top, counts_[static_cast<std::size_t>(k)]);
+    }
+    const char* const rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
+    const int offsets2[] = {0, 1, 2};  // quarter keys: rows step right as on a keyboard
+    const int gap = 4;
+    const int key = std::max(40, std::min((width() - 20) / 10 - gap, (height() - line - 40) / 3 - gap));
+    const int totalWidth = 10 * (key + gap) + 2 * (key / 2);
+    const int left0 = std::max(4, (width() - totalWidth) / 2);
+    int y = line + 10;
+    QFont small = font();
+    small.setPixelSize(std::max(10, key / 5));
+    QFont big = font();
+    big.setPixelSize(std::max(12, key / 3));
+    big.setBold(true);
+    for (int r = 0; r < 3; ++r) {
+        int x = left0 + offsets2[r] * key / 2;
+        for (const char* c = rows[r]; *c; ++c) {
+            const QRect box(x, y, key, key);
+            const bool wubi = *c != 'z';
+            const std::size_t n = counts_[static_cast<std::size_t>(*c - 'a')];
+            QColor fill(225, 225, 225);
+            if (wubi) {
+                // Pale yellow to deep red with the share of the busiest key.
+                const double t = static_cast<double>(n) / static_cast<double>(top);
+                fill = QColor::fromHsvF(0.16 * (1.0 - t), 0.15 + 0.75 * t, 1.0 - 0.25 * t);
+            }
+            p.setPen(QPen(QColor(90, 90, 90), 1));
+            p.setBrush(fill);
+            p.drawRoundedRect(box, 5, 5);
+            const QColor ink = wubi && static_cast<double>(n) / static_cast<double>(top) > 0.6 ? Qt::white : Qt::black;
+            p.setPen(ink);
+            p.setFont(big);
+            p.drawText(box.adjusted(4, 2, -4, 0), Qt::AlignLeft | Qt::AlignTop, QString(QChar(*c)).toUpper());
+            if (wubi) {
+                p.drawText(box.adjusted(4, 2, -4, 0), Qt::AlignRight | Qt::AlignTop, KeyName(*c));
+                p.setFont(small);
+                p.drawText(box.adjusted(2, 0, -2, -2), Qt::AlignHCenter | Qt::AlignBottom,
+                           QString::number(n) + u'\n' + Share(n, total));
+            } else {
+                p.setFont(small);
+                p.drawText(box.adjusted(2, 0, -2, -2), Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("万能键"));
+            }
+            x += key + gap;
+        }
+        y += key + gap;
+    }
+    p.setFont(font());
+    p.setPen(palette().windowText().color());
+    p.drawText(QRect(0, y + 2, width(), line + 2), Qt::AlignHCenter,
+               QStringLiteral("颜色越深，用得越多；每键注键名字、次数与占比（共 %1 次）").arg(total));
+}
+
+}  // namespace zelmora::tools

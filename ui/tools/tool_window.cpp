@@ -1,0 +1,108 @@
+#include "ui/tools/tool_window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QThread>
+
+#include <memory>
+
+#include "core/failure.h"
+#include "formats/table_io.h"
+#include "ui/form.h"
+
+namespace zelmora::tools {
+
+QString FromGb(std::string_view bytes) {
+    const std::string utf8 = formats::MessageText(bytes);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+ToolWindow::ToolWindow(TForm1* form, const QString& title) : QWidget(form, Qt::Window), form_(form) {
+    setWindowTitle(title);
+    setFont(WindowFont());
+    status_ = new QLabel(this);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_->setWordWrap(true);
+    progress_ = new QProgressBar(this);
+    progress_->setRange(0, 0);  // busy: the work has no steps to count
+    progress_->setTextVisible(false);
+    progress_->setMaximumHeight(12);
+    progress_->hide();
+}
+
+ToolWindow::~ToolWindow() = default;
+
+std::string ToolWindow::sourceBytes() const { return ReadPaneText(*form_->RichEdit1); }
+
+void ToolWindow::setStatus(const QString& text) { status_->setText(text); }
+
+void ToolWindow::CopyText(const QString& text) { QGuiApplication::clipboard()->setText(text); }
+
+void ToolWindow::runWork(const QString& busyText, std::function<std::function<void()>()> work) {
+    if (busy_) return;
+    busy_ = true;
+    setWorking(true);
+    setStatus(busyText);
+    progress_->show();
+    setCursor(Qt::WaitCursor);
+
+    // The results and a failure's message travel from the thread in here.
+    struct Outcome {
+        std::function<void()> show;
+        QString failure;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    QThread* thread = QThread::create([work = std::move(work), outcome] {
+        try {
+            outcome->show = work();
+        } catch (const Failure& f) {
+            outcome->failure = QString::fromUtf8(f.what());
+        } catch (const std::exception& e) {
+            outcome->failure = QString::fromUtf8(e.what());
+        }
+    });
+    connect(thread, &QThread::finished, this, [this, thread, outcome] {
+        thread->deleteLater();
+        busy_ = false;
+        unsetCursor();
+        progress_->hide();
+        setStatus(QString());
+        setWorking(false);
+        if (outcome->show) {
+            outcome->show();
+        } else {
+            setStatus(outcome->failure);
+            QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), FailureText(outcome->failure),
+                            QMessageBox::Ok, this);
+            TForm1::MessageBoxRunner()(box);
+        }
+        emit workFinished();
+    });
+    thread->start();
+}
+
+void LinesModel::reset(int count, Line line) {
+    beginResetModel();
+    count_ = count;
+    line_ = std::move(line);
+    endResetModel();
+}
+
+QVariant LinesModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= count_) return {};
+    return line_(index.row());
+}
+
+QString LinesModel::allText() const {
+    QString text;
+    for (int i = 0; i < count_; ++i) {
+        text += line_(i);
+        text += u'\n';
+    }
+    return text;
+}
+
+}  // namespace zelmora::tools

@@ -1,0 +1,77 @@
+#pragma once
+// What the tool windows share: a window of its own beside the main one, work
+// done off the user-interface thread with a wait cursor and a busy bar, lists
+// whose lines are made only when shown, and copying to the clipboard.
+#include <QAbstractListModel>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <string_view>
+
+class QLabel;
+class QProgressBar;
+
+namespace zelmora {
+
+class TForm1;
+
+namespace tools {
+
+// GB18030 (or GBK) bytes as text for the screen.
+QString FromGb(std::string_view bytes);
+
+class ToolWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    ToolWindow(TForm1* form, const QString& title);
+    ~ToolWindow() override;
+
+    bool busy() const { return busy_; }
+
+    // The source table's bytes (RichEdit1, GBK), copied for the work thread.
+    std::string sourceBytes() const;
+
+signals:
+    // Work begun by runWork has ended and its results are shown (or its failure).
+    void workFinished();
+
+protected:
+    // Runs `work` on a thread of its own; what it returns then runs on the
+    // user-interface thread to show the results. Meanwhile the window shows
+    // the wait cursor and a busy bar and `busyText`; a failure (zelmora::Failure)
+    // is shown in a message box. One piece of work at a time.
+    void runWork(const QString& busyText, std::function<std::function<void()>()> work);
+    // Called when work begins and ends: controls to disable meanwhile.
+    virtual void setWorking(bool working) { (void)working; }
+
+    void setStatus(const QString& text);
+    static void CopyText(const QString& text);
+
+    TForm1* form_;
+    QLabel* status_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+
+private:
+    bool busy_ = false;
+};
+
+// A list of many lines, each made when the view asks for it.
+class LinesModel : public QAbstractListModel {
+public:
+    using Line = std::function<QString(int)>;
+    explicit LinesModel(QObject* parent = nullptr) : QAbstractListModel(parent) {}
+    void reset(int count, Line line);
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : count_; }
+    QVariant data(const QModelIndex& index, int role) const override;
+    // Every line, one a line: for the clipboard.
+    QString allText() const;
+
+private:
+    int count_ = 0;
+    Line line_;
+};
+
+}  // namespace tools
+}  // namespace zelmora

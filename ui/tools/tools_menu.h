@@ -1,0 +1,28 @@
+#pragma once
+// The menu "工具" with the tool windows, each made on first use and shown
+// again after: "检查码表", "编码新词", "码表统计", "比较码表".
+class QMenu;
+
+namespace zelmora {
+
+class TForm1;
+
+namespace tools {
+
+class CheckWindow;
+class EncodeWindow;
+class StatsWindow;
+class DiffWindow;
+
+// Adds the menu at the end of the form's menu bar. The windows are children
+// of the form.
+QMenu* AddToolsMenu(TForm1* form);
+
+// The windows, made when first asked for.
+CheckWindow* CheckWindowOf(TForm1* form);
+EncodeWindow* EncodeWindowOf(TForm1* form);
+StatsWindow* StatsWindowOf(TForm1* form);
+DiffWindow* DiffWindowOf(TForm1* form);
+
+}  // namespace tools
+}  // namespace zelmora
