@@ -88,15 +88,22 @@ void KeyboardHeatMap::paintEvent(QPaintEvent*) {
     p.setPen(palette().windowText().color());
     p.drawText(QRect(0, 2, width(), line + 2), Qt::AlignHCenter, title_);
 
-    std::size_t total = 0, top = 1;
+    // Colours span the least and the most used of the 25 keys, so that
+    // shares that differ by a few points still look different.
+    std::size_t total = 0, top = 0, least = static_cast<std::size_t>(-1);
     for (int k = 0; k < 25; ++k) {
-        total += counts_[static_cast<std::size_t>(k)];
-        top = std::max(top, counts_[static_cast<std::size_t>(k)]);
+        const std::size_t n = counts_[static_cast<std::size_t>(k)];
+        total += n;
+        top = std::max(top, n);
+        least = std::min(least, n);
     }
+    const double span = top > least ? static_cast<double>(top - least) : 1.0;
+    auto heat = [&](std::size_t n) { return top > least ? static_cast<double>(n - least) / span : (n ? 1.0 : 0.0); };
+    auto colour = [](double t) { return QColor::fromHsvF(0.16 * (1.0 - t), 0.12 + 0.78 * t, 1.0 - 0.25 * t); };
     const char* const rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
     const int offsets2[] = {0, 1, 2};  // quarter keys: rows step right as on a keyboard
     const int gap = 4;
-    const int key = std::max(40, std::min((width() - 20) / 10 - gap, (height() - line - 40) / 3 - gap));
+    const int key = std::max(40, std::min((width() - 20) / 10 - gap, (height() - 3 * line - 30) / 3 - gap));
     const int totalWidth = 10 * (key + gap) + 2 * (key / 2);
     const int left0 = std::max(4, (width() - totalWidth) / 2);
     int y = line + 10;
@@ -111,16 +118,11 @@ void KeyboardHeatMap::paintEvent(QPaintEvent*) {
             const QRect box(x, y, key, key);
             const bool wubi = *c != 'z';
             const std::size_t n = counts_[static_cast<std::size_t>(*c - 'a')];
-            QColor fill(225, 225, 225);
-            if (wubi) {
-                // Pale yellow to deep red with the share of the busiest key.
-                const double t = static_cast<double>(n) / static_cast<double>(top);
-                fill = QColor::fromHsvF(0.16 * (1.0 - t), 0.15 + 0.75 * t, 1.0 - 0.25 * t);
-            }
+            const QColor fill = wubi ? colour(heat(n)) : QColor(225, 225, 225);
             p.setPen(QPen(QColor(90, 90, 90), 1));
             p.setBrush(fill);
             p.drawRoundedRect(box, 5, 5);
-            const QColor ink = wubi && static_cast<double>(n) / static_cast<double>(top) > 0.6 ? Qt::white : Qt::black;
+            const QColor ink = wubi && heat(n) > 0.6 ? Qt::white : Qt::black;
             p.setPen(ink);
             p.setFont(big);
             p.drawText(box.adjusted(4, 2, -4, 0), Qt::AlignLeft | Qt::AlignTop, QString(QChar(*c)).toUpper());
@@ -137,10 +139,22 @@ void KeyboardHeatMap::paintEvent(QPaintEvent*) {
         }
         y += key + gap;
     }
+    // The legend: the colour scale from the least to the most used key.
     p.setFont(font());
     p.setPen(palette().windowText().color());
-    p.drawText(QRect(0, y + 2, width(), line + 2), Qt::AlignHCenter,
-               QStringLiteral("颜色越深，用得越多；每键注键名字、次数与占比（共 %1 次）").arg(total));
+    const QString few = QStringLiteral("最少 %1").arg(least == static_cast<std::size_t>(-1) ? 0 : least);
+    const QString many = QStringLiteral("最多 %1").arg(top);
+    const int barWidth = 160;
+    int x = (width() - barWidth) / 2;
+    p.drawText(QRect(0, y + 2, x - 6, line), Qt::AlignRight | Qt::AlignVCenter, few);
+    for (int i = 0; i < barWidth; ++i) {
+        p.setPen(colour(static_cast<double>(i) / (barWidth - 1)));
+        p.drawLine(x + i, y + 4, x + i, y + line - 1);
+    }
+    p.setPen(palette().windowText().color());
+    p.drawText(QRect(x + barWidth + 6, y + 2, width(), line), Qt::AlignLeft | Qt::AlignVCenter, many);
+    p.drawText(QRect(0, y + line + 6, width(), line + 2), Qt::AlignHCenter,
+               QStringLiteral("每键注键名字、次数与占比（共 %1 次）").arg(total));
 }
 
 }  // namespace zelmora::tools

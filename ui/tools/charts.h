@@ -38,8 +38,8 @@ class KeyboardHeatMap : public QWidget {
 public:
     explicit KeyboardHeatMap(QWidget* parent = nullptr);
     void setCounts(const QString& title, const std::array<std::size_t, 26>& counts);
-    QSize sizeHint() const override { return {620, 250}; }
-    QSize minimumSizeHint() const override { return {560, 230}; }
+    QSize sizeHint() const override { return {620, 270}; }
+    QSize minimumSizeHint() const override { return {560, 250}; }
 
     // The key-name character of key `c` (a-y).
     static QString KeyName(char c);

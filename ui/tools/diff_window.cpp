@@ -95,11 +95,11 @@ void DiffWindow::compareWith(const QString& path) {
         formats::TableDocument source = formats::ReadTable(bytes, formats::Encoding::Gbk, formats::Format::Plain);
         formats::TableDocument other = formats::ReadTable(ReadInput(file));
         auto d = std::make_shared<analysis::TableDiff>(analysis::CompareTables(source.entries, other.entries));
-        return [this, d, path] { show(d, path); };
+        return [this, d, path] { showDiff(d, path); };
     });
 }
 
-void DiffWindow::show(std::shared_ptr<analysis::TableDiff> d, const QString& path) {
+void DiffWindow::showDiff(std::shared_ptr<analysis::TableDiff> d, const QString& path) {
     diff_ = std::move(d);
     for (int k = 0; k < 4; ++k) {
         const std::size_t n = Count(*diff_, k);

@@ -32,7 +32,7 @@ protected:
     void setWorking(bool working) override;
 
 private:
-    void show(std::shared_ptr<analysis::TableDiff> diff, const QString& path);
+    void showDiff(std::shared_ptr<analysis::TableDiff> diff, const QString& path);
 
     std::shared_ptr<analysis::TableDiff> diff_;
     QTabWidget* tabs_;

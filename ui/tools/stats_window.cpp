@@ -29,7 +29,7 @@ StatsWindow::StatsWindow(TForm1* form) : ToolWindow(form, QStringLiteral("码表
     figures_->setObjectName("StatsFigures");
     figures_->setReadOnly(true);
     figures_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    figures_->setMinimumWidth(300);
+    figures_->setMinimumWidth(420);
     candidates_ = new BarChart(QStringLiteral("每码候选数"), QStringLiteral("编码数"), this);
     candidates_->setObjectName("CandidatesChart");
     lengths_ = new BarChart(QStringLiteral("码长分布"), QStringLiteral("条数"), this);
@@ -66,7 +66,7 @@ StatsWindow::StatsWindow(TForm1* form) : ToolWindow(form, QStringLiteral("码表
     layout->addWidget(status_);
     layout->addWidget(progress_);
     layout->addLayout(body, 1);
-    resize(1020, 640);
+    resize(1100, 660);
 
     connect(again_, &QPushButton::clicked, this, &StatsWindow::count);
     connect(copy_, &QPushButton::clicked, this, [this] { CopyText(figuresText()); });
@@ -83,11 +83,11 @@ void StatsWindow::count() {
     runWork(QStringLiteral("正在统计……"), [this, bytes = std::move(bytes)]() -> std::function<void()> {
         auto stats = std::make_shared<analysis::TableStats>(analysis::ComputeStats(
             formats::ReadTable(bytes, formats::Encoding::Gbk, formats::Format::Plain).entries));
-        return [this, stats] { show(stats); };
+        return [this, stats] { showStats(stats); };
     });
 }
 
-void StatsWindow::show(std::shared_ptr<analysis::TableStats> stats) {
+void StatsWindow::showStats(std::shared_ptr<analysis::TableStats> stats) {
     stats_ = std::move(stats);
     copy_->setEnabled(true);
     const analysis::TableStats& s = *stats_;

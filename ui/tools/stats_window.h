@@ -38,7 +38,7 @@ protected:
     void setWorking(bool working) override;
 
 private:
-    void show(std::shared_ptr<analysis::TableStats> stats);
+    void showStats(std::shared_ptr<analysis::TableStats> stats);
     void showKeys();
 
     std::shared_ptr<analysis::TableStats> stats_;
