@@ -35,12 +35,14 @@ void Diff(const std::string& oldPath, const std::string& newPath, const FormatOp
     analysis::TableDiff d;
     try {
         auto progress = std::make_unique<Progress>();
+        // Only the entries are kept: the rest of each document goes before
+        // the next is read.
         progress->step("reading the old table");
-        formats::TableDocument a = Read(oldPath, oldOptions);
+        std::vector<formats::TableEntry> a = std::move(Read(oldPath, oldOptions).entries);
         progress->step("reading the new table");
-        formats::TableDocument b = Read(newPath, newOptions);
+        std::vector<formats::TableEntry> b = std::move(Read(newPath, newOptions).entries);
         progress->step("comparing");
-        d = analysis::CompareTables(a.entries, b.entries);
+        d = analysis::CompareTables(a, b);
         progress.reset();
         if (!quiet) WriteStdout(tsv ? analysis::FormatDiffTsv(d) : analysis::FormatDiffText(d));
     } catch (const Failure& f) {

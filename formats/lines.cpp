@@ -99,7 +99,12 @@ std::string Utf8Of(std::string_view gb18030) {
         return Convert("UTF-8", "gb18030", gb18030);
     }
 }
-std::string MessageText(std::string_view gb18030) { return Utf8Of(gb18030); }
+std::string MessageText(std::string_view gb18030) {
+    // Codes and ASCII words, most of what reports show, need no conversion.
+    for (char c : gb18030)
+        if (static_cast<unsigned char>(c) >= 0x80) return Utf8Of(gb18030);
+    return std::string(gb18030);
+}
 
 bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 

@@ -232,14 +232,20 @@ bool EncodeInto(const CharacterTable& table, std::string_view word, std::vector<
 
     // Several full codes: the distinct keys each part can take, in table
     // order, then every combination, the first part varying slowest.
-    std::vector<std::string_view> choices[4];
-    std::unordered_set<std::string_view> chosen;
+    thread_local std::vector<std::string_view> choices[4];
+    thread_local std::unordered_set<std::string_view> chosen;
     for (std::size_t p = 0; p < parts; ++p) {
-        chosen.clear();
+        choices[p].clear();
+        // A character may have thousands of full codes: past a few, the keys
+        // already taken are looked up in a hash.
+        constexpr std::size_t kFew = 16;
+        const bool many = sets[p]->size() > kFew;
+        if (many) chosen.clear();
         for (const auto& code : *sets[p]) {
             std::string_view k = Keys(code, take[p].keys);
-            // Hashed: a character may have thousands of full codes.
-            if (chosen.insert(k).second) choices[p].push_back(k);
+            const bool fresh = many ? chosen.insert(k).second
+                                    : std::find(choices[p].begin(), choices[p].end(), k) == choices[p].end();
+            if (fresh) choices[p].push_back(k);
         }
     }
     std::size_t total = 1;

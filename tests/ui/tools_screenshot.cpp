@@ -4,6 +4,7 @@
 // Without TABLE, the built-in table; TABLE is read as GBK text, as "打开..." reads it.
 #include <QApplication>
 #include <QComboBox>
+#include <QPlainTextEdit>
 #include <QElapsedTimer>
 #include <QScreen>
 #include <QSignalSpy>
@@ -13,10 +14,24 @@
 
 #include "ui/form.h"
 #include "ui/tools/check_window.h"
+#include "ui/tools/encode_window.h"
 #include "ui/tools/stats_window.h"
 #include "ui/tools/tools_menu.h"
 
 namespace {
+
+// Runs the event loop until `spy` fires; returns the longest gap between two
+// turns of the loop, the longest time the window could not answer.
+qint64 LongestWait(QSignalSpy& spy, QElapsedTimer& timer) {
+    qint64 longest = 0, last = timer.elapsed();
+    while (spy.count() == 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        const qint64 now = timer.elapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    }
+    return longest;
+}
 
 bool Save(QWidget& w, const QString& path) {
     QTest::qWait(600);  // the window settles on its frame, then paints
@@ -49,15 +64,7 @@ int main(int argc, char* argv[]) {
     QElapsedTimer timer;
     timer.start();
     stats->count();
-    // The window answers while the work goes on: the longest gap between two
-    // turns of the event loop is the longest freeze.
-    qint64 longest = 0, last = 0;
-    while (spy.count() == 0) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        const qint64 now = timer.elapsed();
-        longest = std::max(longest, now - last);
-        last = now;
-    }
+    qint64 longest = LongestWait(spy, timer);
     std::printf("statistics: %lld ms, longest wait of the event loop %lld ms\n", static_cast<long long>(timer.elapsed()),
                 static_cast<long long>(longest));
     bool ok = Save(*stats, dir + "/stats.png");
@@ -69,8 +76,25 @@ int main(int argc, char* argv[]) {
     QSignalSpy checked(check, &zelmora::tools::ToolWindow::workFinished);
     timer.restart();
     check->check();
-    checked.wait(600000);
-    std::printf("check: %lld ms, %zu findings\n", static_cast<long long>(timer.elapsed()), check->findings().size());
+    longest = LongestWait(checked, timer);
+    std::printf("check: %lld ms, %zu findings, longest wait %lld ms\n", static_cast<long long>(timer.elapsed()),
+                check->findings().size(), static_cast<long long>(longest));
     ok = Save(*check, dir + "/check.png") && ok;
+
+    auto* encode = zelmora::tools::EncodeWindowOf(&form);
+    encode->show();
+    encode->words()->setPlainText(QStringLiteral("中国\n经济学家\n人民代表大会"));
+    QSignalSpy encoded(encode, &zelmora::tools::ToolWindow::workFinished);
+    timer.restart();
+    encode->encode();
+    longest = LongestWait(encoded, timer);
+    encoded.clear();
+    std::printf("encode: %lld ms, longest wait %lld ms\n", static_cast<long long>(timer.elapsed()), static_cast<long long>(longest));
+    timer.restart();
+    encode->addToTable();
+    longest = LongestWait(encoded, timer);
+    std::printf("merge into RichEdit1: %lld ms, longest wait %lld ms, %zu lines\n", static_cast<long long>(timer.elapsed()),
+                static_cast<long long>(longest), zelmora::CountPaneLines(*form.RichEdit1));
+    ok = Save(*encode, dir + "/encode.png") && ok;
     return ok ? 0 : 1;
 }
