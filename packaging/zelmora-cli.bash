@@ -2,7 +2,7 @@
 # encoding and format options, and files (folders for --out where results go).
 # Needs nothing from the bash-completion package, so it also works sourced alone.
 
-_zelmora_cli_commands="expand builtin run group classify dups fullcodes shortest relate encode convert check"
+_zelmora_cli_commands="expand builtin run group classify dups fullcodes shortest relate encode convert check stats diff"
 
 # The options of each command, as `zelmora-cli COMMAND --help` lists them.
 _zelmora_cli_options()
@@ -15,7 +15,9 @@ _zelmora_cli_options()
         dups) echo "${derive/--entries /}" ;;
         encode) echo "--encoding --table --table-encoding --table-format --group --merge --output-format --output-encoding --out --unencodable --skipped" ;;
         convert) echo "--encoding --format --output-encoding --output-format --bom --unencodable --skipped --no-stream" ;;
-        check) echo "--encoding --format --no-stream" ;;
+        check) echo "--encoding --format --no-stream --chars --no-phrases" ;;
+        stats) echo "--encoding --format --json" ;;
+        diff) echo "--old-encoding --old-format --new-encoding --new-format --tsv --quiet" ;;
     esac
 }
 
@@ -32,7 +34,7 @@ _zelmora_cli_value()
         --encoding | --*-encoding) echo "values auto gbk gb18030 utf-8 utf-16le utf-16be" ;;
         --format | --*-format) echo "values auto plain rime libime fcitx4 ibus yong" ;;
         --unencodable) echo "values error skip" ;;
-        --source | --entries | --table | --merge | --skipped) echo "file" ;;
+        --source | --entries | --table | --merge | --skipped | --chars) echo "file" ;;
         --out) if [[ $command == encode ]]; then echo "file"; else echo "dir"; fi ;;
     esac
 }
