@@ -13,7 +13,7 @@ constexpr std::uint32_t kNone = StringIndex::kNone;
 // no character (then those are replaced).
 std::string ReportText(const std::string& gb18030) {
     try {
-        return formats::EncodeText(gb18030, formats::Encoding::Utf8);
+        return formats::EncodeText(gb18030, formats::Encoding::Utf8, false, TextEncoding::Gb18030);
     } catch (const Failure&) {
         return formats::MessageText(gb18030);
     }

@@ -48,6 +48,8 @@ public:
     // given (tests count the boxes without blocking).
     using MessageBoxRunner = std::function<void(QMessageBox&)>;
     void setMessageBoxRunner(MessageBoxRunner runner) { messageBoxRunner_ = std::move(runner); }
+    // Shows a box through that runner: the tool windows' failures too.
+    void runMessageBox(QMessageBox& box) { messageBoxRunner_(box); }
     // Opens the export's folder and the About links: OpenOnDesktop, unless
     // another opener is given (tests see what would be opened).
     using DesktopOpener = std::function<void(const QUrl&)>;

@@ -63,13 +63,12 @@ private:
     QStringList boxes;
 };
 
-void ToolWindowsTest::initTestCase() {
-    TForm1::MessageBoxRunner() = [this](QMessageBox& box) { boxes << box.text(); };
-}
+void ToolWindowsTest::initTestCase() {}
 
 void ToolWindowsTest::init() {
     boxes.clear();
     form = std::make_unique<TForm1>();
+    form->setMessageBoxRunner([this](QMessageBox& box) { boxes << box.text(); });
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
 }

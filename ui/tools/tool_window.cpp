@@ -77,7 +77,7 @@ void ToolWindow::runWork(const QString& busyText, std::function<std::function<vo
             setStatus(outcome->failure);
             QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), FailureText(outcome->failure),
                             QMessageBox::Ok, this);
-            TForm1::MessageBoxRunner()(box);
+            form_->runMessageBox(box);
         }
         emit workFinished();
     });
