@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListView>
@@ -37,6 +38,9 @@ std::string Gbk(const QString& s) {
     return EncodeGbk(std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())));
 }
 
+// Threads of this process now.
+int Threads() { return static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size()); }
+
 // Waits for the work a window started.
 bool Finished(QSignalSpy& spy) { return spy.count() > 0 || spy.wait(30000); }
 
@@ -57,6 +61,7 @@ private slots:
     void statsOfTheBuiltinTable();
     void diffWithAFileOfAnotherFormat();
     void aFailureShowsAMessageBoxAndTheWindowGoesOn();
+    void closingTheProgramDuringWorkWaitsForIt();
 
 private:
     std::unique_ptr<TForm1> form;
@@ -231,6 +236,22 @@ void ToolWindowsTest::aFailureShowsAMessageBoxAndTheWindowGoesOn() {
     QVERIFY2(boxes.first().contains(QStringLiteral("/nonexistent/table.txt")), qPrintable(boxes.first()));
     QVERIFY(!w->busy());
     QVERIFY(!w->diff());
+}
+
+void ToolWindowsTest::closingTheProgramDuringWorkWaitsForIt() {
+    // A big table, so that the work is still under way when the window goes.
+    std::string table;
+    for (int i = 0; i < 400000; ++i) table += "c" + std::to_string(i) + " " + Gbk(QStringLiteral("工作")) + "\r\n";
+    WritePaneText(*form->RichEdit1, table);
+    auto* w = tools::StatsWindowOf(form.get());
+    const int threads = Threads();
+    w->count();
+    QVERIFY(w->busy());
+    QCOMPARE(Threads(), threads + 1);
+    form.reset();  // the work's thread is over once the window is gone
+    // (the system takes a moment to drop a thread that has returned; the
+    // work itself takes far longer)
+    QTRY_COMPARE_WITH_TIMEOUT(Threads(), threads, 50);
 }
 
 QTEST_MAIN(ToolWindowsTest)

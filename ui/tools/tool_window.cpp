@@ -33,7 +33,15 @@ ToolWindow::ToolWindow(TForm1* form, const QString& title) : QWidget(form, Qt::W
     progress_->hide();
 }
 
-ToolWindow::~ToolWindow() = default;
+ToolWindow::~ToolWindow() {
+    // Work can't be called off; a window closed with the program waits for it,
+    // so no thread outlives what it reads.
+    if (thread_) {
+        thread_->disconnect(this);
+        thread_->wait();
+        delete thread_;
+    }
+}
 
 std::string ToolWindow::sourceBytes() const { return ReadPaneText(*form_->RichEdit1); }
 
@@ -64,8 +72,10 @@ void ToolWindow::runWork(const QString& busyText, std::function<std::function<vo
             outcome->failure = QString::fromUtf8(e.what());
         }
     });
+    thread_ = thread;
     connect(thread, &QThread::finished, this, [this, thread, outcome] {
         thread->deleteLater();
+        thread_ = nullptr;
         busy_ = false;
         unsetCursor();
         progress_->hide();

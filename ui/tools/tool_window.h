@@ -11,6 +11,7 @@
 
 class QLabel;
 class QProgressBar;
+class QThread;
 
 namespace zelmora {
 
@@ -55,6 +56,7 @@ protected:
 
 private:
     bool busy_ = false;
+    QThread* thread_ = nullptr;  // the work under way
 };
 
 // A list of many lines, each made when the view asks for it.
