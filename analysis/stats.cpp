@@ -1,6 +1,7 @@
 #include "analysis/stats.h"
 
 #include <algorithm>
+#include <deque>
 #include <cstdio>
 
 #include "analysis/string_index.h"
@@ -57,26 +58,50 @@ std::string JsonList(const std::vector<std::size_t>& v) {
 
 }  // namespace
 
-TableStats ComputeStats(const std::vector<formats::TableEntry>& entries) {
+struct StatsCounter::Counts {
     TableStats s;
-    s.entries = entries.size();
-    StringIndex codes(entries.size() / 2);
+    std::deque<std::string> codeText;  // the distinct codes the index views
+    StringIndex codes;
     std::vector<std::uint32_t> perCode;  // candidates of each code
-    std::vector<bool> present(65536, false);
-    for (const auto& e : entries) {
-        const std::uint32_t id = codes.intern(e.code);
-        if (id == perCode.size()) perCode.push_back(0);
-        ++perCode[id];
-        Bump(s.entriesByLength, e.code.size());
-        if (e.word.empty()) continue;
-        if (CharWidth(e.word, 0) == e.word.size()) {
-            ++s.singleCharacters;
-            if (e.word.size() == 2)
-                present[static_cast<unsigned char>(e.word[0]) << 8 | static_cast<unsigned char>(e.word[1])] = true;
-        } else {
-            ++s.phrases;
-        }
+    std::vector<bool> present = std::vector<bool>(65536, false);
+};
+
+StatsCounter::StatsCounter() : counts_(std::make_unique<Counts>()) {}
+StatsCounter::~StatsCounter() = default;
+
+void StatsCounter::add(const formats::TableEntry& e) {
+    Counts& c = *counts_;
+    TableStats& s = c.s;
+    ++s.entries;
+    std::uint32_t id = c.codes.find(e.code);
+    if (id == StringIndex::kNone) {
+        id = c.codes.intern(c.codeText.emplace_back(e.code));
+        c.perCode.push_back(0);
     }
+    ++c.perCode[id];
+    Bump(s.entriesByLength, e.code.size());
+    if (e.word.empty()) return;
+    if (CharWidth(e.word, 0) == e.word.size()) {
+        ++s.singleCharacters;
+        if (e.word.size() == 2)
+            c.present[static_cast<unsigned char>(e.word[0]) << 8 | static_cast<unsigned char>(e.word[1])] = true;
+    } else {
+        ++s.phrases;
+    }
+}
+
+TableStats ComputeStats(const std::vector<formats::TableEntry>& entries) {
+    StatsCounter counter;
+    for (const auto& e : entries) counter.add(e);
+    return counter.finish();
+}
+
+TableStats StatsCounter::finish() {
+    Counts& c = *counts_;
+    TableStats s = std::move(c.s);
+    const StringIndex& codes = c.codes;
+    const std::vector<std::uint32_t>& perCode = c.perCode;
+    const std::vector<bool>& present = c.present;
     s.codes = codes.size();
     for (std::uint32_t id = 0; id < codes.size(); ++id) {
         const std::uint32_t n = perCode[id];

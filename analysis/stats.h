@@ -5,6 +5,7 @@
 // GB 2312 characters the table codes. Pure functions of the entries.
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,22 @@ struct TableStats {
 };
 
 TableStats ComputeStats(const std::vector<formats::TableEntry>& entries);
+
+// The same, entry by entry, for a table read as a stream: no figure depends
+// on the order of the entries. Keeps a copy of each distinct code only.
+class StatsCounter {
+public:
+    StatsCounter();
+    ~StatsCounter();
+    StatsCounter(const StatsCounter&) = delete;
+    StatsCounter& operator=(const StatsCounter&) = delete;
+    void add(const formats::TableEntry& entry);
+    TableStats finish();
+
+private:
+    struct Counts;
+    std::unique_ptr<Counts> counts_;
+};
 
 // part / whole as a percentage with two decimals ("12.34%"); "0.00%" of nothing.
 std::string Percent(std::size_t part, std::size_t whole);

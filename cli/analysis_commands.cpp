@@ -9,6 +9,7 @@
 #include "cli/progress.h"
 #include "core/failure.h"
 #include "formats/files.h"
+#include "formats/table_stream.h"
 
 namespace zelmora::cli {
 
@@ -23,9 +24,21 @@ formats::TableDocument Read(const std::string& path, const FormatOptions& o) {
 void Stats(const std::string& path, const FormatOptions& o, bool json) {
     auto progress = std::make_unique<Progress>();
     progress->step("reading");
-    formats::TableDocument doc = Read(path, o);
-    progress->step("counting");
-    analysis::TableStats stats = analysis::ComputeStats(doc.entries);
+    // No figure depends on the order of candidates: the entries are counted
+    // as they are read, never all kept.
+    const std::string bytes = ReadInput(path);
+    formats::MemorySource source(bytes);
+    formats::StreamSettings settings;
+    settings.onPass = [&](const char* pass) { progress->step(pass); };
+    analysis::StatsCounter counter;
+    formats::ReadEntriesStream(
+        source, o.encoding.empty() ? formats::Encoding::Auto : formats::ParseEncoding(o.encoding),
+        o.format.empty() ? formats::Format::Auto : formats::ParseFormat(o.format),
+        [&](std::size_t, const std::vector<formats::TableEntry>& entries) {
+            for (const auto& e : entries) counter.add(e);
+        },
+        settings);
+    analysis::TableStats stats = counter.finish();
     progress.reset();
     WriteStdout(json ? analysis::FormatStatsJson(stats) : analysis::FormatStatsText(stats));
 }

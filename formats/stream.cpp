@@ -583,6 +583,24 @@ private:
     std::string chunk_;
 };
 
+// Hands each data line's entries on.
+class EntryReader final : public Consumer {
+public:
+    explicit EntryReader(const std::function<void(std::size_t, const std::vector<TableEntry>&)>& onEntries)
+        : onEntries_(onEntries) {}
+    void start(Format format, const LineReader&) override { format_ = format; }
+    bool line(PassLine& l) override {
+        if (l.kind == Kind::Entry) onEntries_(l.number, *l.entries);
+        return true;
+    }
+    void finish() override {}
+    Format format() const { return format_; }
+
+private:
+    const std::function<void(std::size_t, const std::vector<TableEntry>&)>& onEntries_;
+    Format format_ = Format::Plain;
+};
+
 // Shows every entry to a check that learns from the whole table first.
 class Surveyor final : public Consumer {
 public:
@@ -706,6 +724,18 @@ StreamConversion ConvertTableStream(ByteSource& in, ByteSink& out, Encoding enco
     result.droppedLines = converter.dropped();
     result.write = converter.output();
     return result;
+}
+
+InputFacts ReadEntriesStream(ByteSource& in, Encoding encoding, Format format,
+                             const std::function<void(std::size_t, const std::vector<TableEntry>&)>& onEntries,
+                             const StreamSettings& settings) {
+    const Opening opening = Open(in, encoding, settings);
+    FirstFailure failures;
+    EntryReader reader(onEntries);
+    Announce(settings, "reading");
+    Pass(in, opening, format, reader, failures, settings.blockSize).run();
+    failures.raise();
+    return {opening.encoding, opening.hadBom, reader.format()};
 }
 
 StreamCheck CheckTableStream(ByteSource& in, ProblemSink& sink, Encoding encoding, Format format,

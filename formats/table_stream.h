@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "formats/table_io.h"
 
@@ -96,6 +97,14 @@ struct StreamConversion {
 StreamConversion ConvertTableStream(ByteSource& in, ByteSink& out, Encoding encoding, Format format,
                                     const std::function<WriteOptions(const InputFacts&)>& resolve,
                                     const StreamSettings& settings = {});
+
+// Reads the table of `in` line by line, as ReadTable reads it, handing each
+// data line's entries to `onEntries` (with the line's number from 1) in file
+// order: candidates are not put in weight order. Memory stays flat. Fails as
+// ReadTable would, after the entries read before the failure were handed on.
+InputFacts ReadEntriesStream(ByteSource& in, Encoding encoding, Format format,
+                             const std::function<void(std::size_t, const std::vector<TableEntry>&)>& onEntries,
+                             const StreamSettings& settings = {});
 
 // Takes the findings of a streamed check as they are made.
 class ProblemSink {

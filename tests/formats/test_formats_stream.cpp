@@ -638,4 +638,33 @@ TEST(FormatsStream, AnEnormousLineIsNeverHeldAsEntriesAllAtOnce) {
     EXPECT_LE(r.entriesAtOnce, StreamSettings{}.partEntries);
     ASSERT_EQ(sink.list.size(), 299000u);
     EXPECT_EQ(sink.list.back(), "1: word \"w999\" under code \"aaaa\" again (first on line 1)");
+
+TEST(ReadEntriesStream, EachLinesEntriesInFileOrderAsTheWholeReadHasThem) {
+    for (const char* name : {"plain_wubi_gbk.txt", "rime_wubi.dict.yaml", "rime_extb.dict.yaml", "libime_wubi.txt",
+                             "fcitx4_wubi.txt", "ibus_wubi.txt", "yong_wubi.txt", "plain_suspicious.txt"}) {
+        const std::string bytes = Slurp(name);
+        const TableDocument doc = ReadTable(bytes);
+        std::vector<std::pair<std::size_t, std::vector<TableEntry>>> expected;
+        for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+            const TableLine& l = doc.lines[i];
+            if (l.kind != TableLine::Kind::Entry) continue;
+            expected.push_back({i + 1, {doc.entries.begin() + l.firstEntry, doc.entries.begin() + l.firstEntry + l.entryCount}});
+        }
+        for (std::size_t block : {std::size_t(3), std::size_t(1) << 20}) {
+            MemorySource source(bytes);
+            StreamSettings settings;
+            settings.blockSize = block;
+            std::vector<std::pair<std::size_t, std::vector<TableEntry>>> got;
+            InputFacts facts = ReadEntriesStream(
+                source, Encoding::Auto, Format::Auto,
+                [&](std::size_t line, const std::vector<TableEntry>& entries) { got.push_back({line, entries}); }, settings);
+            EXPECT_EQ(facts.format, doc.format) << name;
+            EXPECT_EQ(facts.encoding, doc.encoding) << name;
+            EXPECT_TRUE(got == expected) << name << " in blocks of " << block;
+        }
+    }
+    // A failure of the whole read is a failure here too.
+    MemorySource bad("a \xE5\xB7\xA5\n\xFF\xFE\x00");
+    EXPECT_THROW(ReadEntriesStream(bad, Encoding::Utf8, Format::Plain, [](std::size_t, const std::vector<TableEntry>&) {}),
+                 Failure);
 }

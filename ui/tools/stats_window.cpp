@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "formats/table_stream.h"
 #include "ui/tools/charts.h"
 
 namespace zelmora::tools {
@@ -81,8 +82,14 @@ void StatsWindow::setWorking(bool working) {
 void StatsWindow::count() {
     std::string bytes = sourceBytes();
     runWork(QStringLiteral("正在统计……"), [this, bytes = std::move(bytes)]() -> std::function<void()> {
-        auto stats = std::make_shared<analysis::TableStats>(analysis::ComputeStats(
-            formats::ReadTable(bytes, formats::Encoding::Gbk, formats::Format::Plain).entries));
+        // Counted as read: the entries are never all kept.
+        formats::MemorySource source(bytes);
+        analysis::StatsCounter counter;
+        formats::ReadEntriesStream(source, formats::Encoding::Gbk, formats::Format::Plain,
+                                   [&](std::size_t, const std::vector<formats::TableEntry>& entries) {
+                                       for (const auto& e : entries) counter.add(e);
+                                   });
+        auto stats = std::make_shared<analysis::TableStats>(counter.finish());
         return [this, stats] { showStats(stats); };
     });
 }
