@@ -38,8 +38,11 @@ void BarChart::paintEvent(QPaintEvent*) {
     p.setFont(bold);
     p.drawText(QRect(0, 4, width(), line + 2), Qt::AlignHCenter, title_);
     p.setFont(font());
-    const QRect plot(40, line + 12 + line, width() - 50, height() - (line + 12 + line) - 2 * line - 8);
-    p.drawText(QRect(4, line + 8, 200, line), Qt::AlignLeft, unit_);
+    // The unit on the title's row, at the left; a free line above the
+    // tallest bar for its value.
+    const int top0 = line + 8 + line + 2;
+    const QRect plot(40, top0, width() - 50, height() - top0 - 2 * line - 8);
+    p.drawText(QRect(6, 4, 200, line + 2), Qt::AlignLeft, unit_);
     if (values_.empty() || plot.width() <= 0 || plot.height() <= 0) return;
     const std::size_t top = std::max<std::size_t>(1, *std::max_element(values_.begin(), values_.end()));
     p.drawLine(plot.bottomLeft(), plot.bottomRight());
