@@ -733,7 +733,7 @@ InputFacts ReadEntriesStream(ByteSource& in, Encoding encoding, Format format,
     FirstFailure failures;
     EntryReader reader(onEntries);
     Announce(settings, "reading");
-    Pass(in, opening, format, reader, failures, settings.blockSize).run();
+    Pass(in, opening, format, reader, failures, settings).run();
     failures.raise();
     return {opening.encoding, opening.hadBom, reader.format()};
 }
@@ -746,7 +746,7 @@ StreamCheck CheckTableStream(ByteSource& in, ProblemSink& sink, Encoding encodin
         FirstFailure failures;
         Surveyor surveyor(*more);
         Announce(settings, "surveying the table");
-        Pass(in, opening, format, surveyor, failures, settings.blockSize).run();
+        Pass(in, opening, format, surveyor, failures, settings).run();
     }
     for (bool everyPair : {false, true}) {
         FirstFailure failures;

@@ -100,7 +100,8 @@ StreamConversion ConvertTableStream(ByteSource& in, ByteSink& out, Encoding enco
 
 // Reads the table of `in` line by line, as ReadTable reads it, handing each
 // data line's entries to `onEntries` (with the line's number from 1) in file
-// order: candidates are not put in weight order. Memory stays flat. Fails as
+// order: candidates are not put in weight order. A line of very many entries
+// comes in parts, each with the line's number. Memory stays flat. Fails as
 // ReadTable would, after the entries read before the failure were handed on.
 InputFacts ReadEntriesStream(ByteSource& in, Encoding encoding, Format format,
                              const std::function<void(std::size_t, const std::vector<TableEntry>&)>& onEntries,

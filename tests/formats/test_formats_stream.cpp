@@ -638,6 +638,7 @@ TEST(FormatsStream, AnEnormousLineIsNeverHeldAsEntriesAllAtOnce) {
     EXPECT_LE(r.entriesAtOnce, StreamSettings{}.partEntries);
     ASSERT_EQ(sink.list.size(), 299000u);
     EXPECT_EQ(sink.list.back(), "1: word \"w999\" under code \"aaaa\" again (first on line 1)");
+}
 
 TEST(ReadEntriesStream, EachLinesEntriesInFileOrderAsTheWholeReadHasThem) {
     for (const char* name : {"plain_wubi_gbk.txt", "rime_wubi.dict.yaml", "rime_extb.dict.yaml", "libime_wubi.txt",

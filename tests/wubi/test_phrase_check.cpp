@@ -143,3 +143,28 @@ TEST(CharacterTable, ThousandsOfCodesOfOneCharacterStayDistinct) {
     EXPECT_EQ(w.codes.size(), kMaxCodesPerWord);
     EXPECT_EQ(w.codes.front(), "aaaa");
 }
+
+TEST(PhraseCheck, ALineReadInPartsReportsInTheOrderOfTheWholeCheck) {
+    // One code with many words, read in parts of 3 entries: the line's own
+    // findings (a word again, the round trip) first, then the phrases'.
+    std::string text = G("aaaa 工") + "\r\n" + G("wthf 作") + "\r\n" + G("aawt 工作 作工 工作 作工 工作 作工 工作  作工");
+    formats::TableDocument doc = Read(text);
+    PhraseCodeCheck whole = MakePhraseCodeCheck(nullptr);
+    std::vector<formats::TableProblem> expected = formats::CheckTable(doc, &whole);
+    struct Sink : formats::ProblemSink {
+        std::vector<formats::TableProblem> got;
+        void report(const formats::TableProblem& p) override { got.push_back(p); }
+        void restart() override { got.clear(); }
+    } sink;
+    formats::MemorySource source(text);
+    PhraseCodeCheck streamed = MakePhraseCodeCheck(nullptr);
+    formats::StreamSettings settings;
+    settings.partEntries = 3;
+    settings.partedLine = 16;  // bytes: the third line is read in parts
+    formats::CheckTableStream(source, sink, formats::Encoding::Gbk, formats::Format::Plain, settings, &streamed);
+    ASSERT_EQ(sink.got.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(sink.got[i].message, expected[i].message) << i;
+    EXPECT_EQ(whole.wrong(), 4u);
+    EXPECT_EQ(streamed.wrong(), 4u);
+    EXPECT_NE(expected.back().message.find("phrase"), std::string::npos);
+}
