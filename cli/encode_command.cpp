@@ -1,7 +1,6 @@
 // encode: Wubi-86 codes for a list of new words, from a table's character codes.
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -9,6 +8,7 @@
 
 #include "cli/commands.h"
 #include "cli/format_options.h"
+#include "formats/convert.h"
 #include "formats/files.h"
 #include "core/text_encoding.h"
 #include "core/failure.h"
@@ -159,17 +159,6 @@ Output MergeOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entr
     return out;
 }
 
-// "words.dict.yaml" → "words": the name a fresh header carries.
-std::string TableName(const std::string& path) {
-    std::string name = std::filesystem::path(path).filename().string();
-    for (std::string ext : {".dict.yaml", ".txt", ".yaml"})
-        if (name.size() > ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0) {
-            name.resize(name.size() - ext.size());
-            break;
-        }
-    return name.empty() ? "zelmora" : name;
-}
-
 // `sortEncoding`: how the new entries are sorted.
 formats::Unencodable UnencodableOption(const EncodeOptions& o) {
     if (o.unencodable.empty() || o.unencodable == "error") return formats::Unencodable::Error;
@@ -215,7 +204,7 @@ Output EntryOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entr
     formats::ChooseOutputEncoding(w, EncodingOption(o.outputEncoding), false, list.encoding, list.hadBom);
     out.encoding = w.encoding;
     w.textEncoding = out.textEncoding;
-    w.name = TableName(o.out.empty() ? o.words : o.out);
+    w.name = formats::TableName(o.out.empty() ? o.words : o.out);
     out.bytes = formats::WriteEntries(sorted, w);
     return out;
 }

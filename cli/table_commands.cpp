@@ -16,6 +16,11 @@
 
 namespace zelmora::cli {
 
+using formats::LoadTable;
+using formats::OutputSettings;
+using formats::ResolveOutput;
+using formats::ResultWriter;
+
 namespace {
 
 struct SourceOptions {
@@ -87,11 +92,10 @@ void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const st
     for (const auto& [hint, text] : r.outputs) {
         if (hint == "一字一行" && !writeEntries) continue;
         ResultWriter::File file = writer.encode(text, hint);
-        files.emplace_back(o.out + "/" + hint + file.extension, std::move(file.bytes));
+        files.emplace_back(hint + file.extension, std::move(file.bytes));
     }
     progress->step("writing");
-    EnsureDirectory(o.out);
-    for (const auto& [path, bytes] : files) WriteFileSafely(path, bytes);
+    formats::WriteResultFiles(o.out, files);
     progress.reset();
     ReportSkipped(o.formats);
     PrintStatusLines(r, writeEntries);
@@ -114,11 +118,12 @@ void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, b
     PipelineResult r =
         RunDerivations(source, entries, which, TextEncoding::Gbk, [&](const char* s) { progress->step(s); });
     progress->step("writing");
-    EnsureDirectory(o.out);
-    for (const auto& [hint, text] : r.outputs) {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (auto& [hint, text] : r.outputs) {
         if (hint == "一字一行" && !writeEntries) continue;
-        WriteFileSafely(o.out + "/" + hint + ".txt", text);
+        files.emplace_back(hint + ".txt", std::move(text));
     }
+    formats::WriteResultFiles(o.out, files);
     progress.reset();
     PrintStatusLines(r, writeEntries);
 }

@@ -1,0 +1,292 @@
+#include "formats/convert.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "core/failure.h"
+#include "formats/files.h"
+#include "formats/table_stream.h"
+
+namespace zelmora::formats {
+
+namespace {
+
+void ParseInputOptions(const TableOptions& o, Encoding& e, Format& f) {
+    e = o.encoding.empty() ? Encoding::Auto : ParseEncoding(o.encoding);
+    f = o.format.empty() ? Format::Auto : ParseFormat(o.format);
+}
+
+// The input options, read before the table; on a bad option the input (a
+// pipe, perhaps) is still drained, as reading it would have.
+void ParseInputOptionsFor(InputFile& source, const TableOptions& o, Encoding& e, Format& f) {
+    try {
+        ParseInputOptions(o, e, f);
+    } catch (const Failure&) {
+        source.drain();
+        throw;
+    }
+}
+
+void Step(const StepCallback& onStep, const char* name) {
+    if (onStep) onStep(name);
+}
+
+std::string PairKey(const TableEntry& e) { return e.code + '\x01' + e.word; }
+
+// The whole table in memory: read, converted and written whole.
+ConvertFileResult ConvertWhole(const std::string& in, const std::string& out, const TableOptions& o,
+                               const StepCallback& onStep) {
+    Step(onStep, "reading");
+    TableDocument doc = LoadTable(ReadInput(in), o);
+    Step(onStep, "converting");
+    OutputSettings settings = ResolveOutput(o, doc, doc.format);
+    settings.write.name = TableName(out == "-" ? in : out);
+    settings.write.inputName = in == "-" ? "standard input" : in;
+    ConvertFileResult r;
+    std::string bytes = WriteTable(doc, settings.write, &r.droppedLines);
+    r.format = settings.write.format;
+    Step(onStep, "writing");
+    if (out == "-")
+        WriteStdout(bytes);
+    else
+        WriteFileSafely(out, bytes);
+    return r;
+}
+
+ConvertFileResult ConvertStreamed(const std::string& in, const std::string& out, const TableOptions& o,
+                                  const StepCallback& onStep) {
+    Step(onStep, "reading");
+    InputFile source(in);
+    Encoding e;
+    Format f;
+    ParseInputOptionsFor(source, o, e, f);
+    const std::string name = TableName(out == "-" ? in : out);
+    auto resolve = [&](const InputFacts& facts) {
+        o.noteEncoding(facts.encodingCloseCall, facts.encoding);
+        OutputSettings s = ResolveOutput(o, facts.encoding, facts.hadBom, facts.format);
+        s.write.name = name;
+        s.write.inputName = in == "-" ? "standard input" : in;
+        return s.write;
+    };
+    StreamSettings settings;
+    settings.onPass = [&](const char* pass) { Step(onStep, pass); };
+    OutputFile sink(out);
+    StreamConversion r = ConvertTableStream(source, sink, e, f, resolve, settings);
+    if (!r.streamed) {
+        // Codes that don't come in order: grouping them needs the whole table.
+        Step(onStep, "reading the whole table");
+        TableDocument doc = LoadTable(source.readAll(), o);
+        Step(onStep, "converting");
+        r.write = resolve({doc.encoding, doc.hadBom, doc.format});
+        sink.write(WriteTable(doc, r.write, &r.droppedLines));
+    }
+    Step(onStep, "writing");
+    sink.commit();
+    return {r.droppedLines, r.write.format};
+}
+
+// Feeds a streamed check's findings into a report.
+class ReportSink final : public ProblemSink {
+public:
+    explicit ReportSink(CheckReport& report) : report_(report) {}
+    void report(const TableProblem& p) override { report_.add(p); }
+    void restart() override { report_.clear(); }
+
+private:
+    CheckReport& report_;
+};
+
+}  // namespace
+
+TableDocument LoadTable(std::string_view bytes, const TableOptions& o) {
+    Encoding e = o.encoding.empty() ? Encoding::Auto : ParseEncoding(o.encoding);
+    Format f = o.format.empty() ? Format::Auto : ParseFormat(o.format);
+    TableDocument doc = ReadTable(bytes, e, f);
+    o.noteEncoding(doc.encodingCloseCall, doc.encoding);
+    return doc;
+}
+
+OutputSettings ResolveOutput(const TableOptions& o, const TableDocument& input, Format fallback) {
+    return ResolveOutput(o, input.encoding, input.hadBom, fallback);
+}
+
+OutputSettings ResolveOutput(const TableOptions& o, Encoding inputEncoding, bool inputHadBom, Format fallback) {
+    OutputSettings s;
+    WriteOptions& w = s.write;
+    w.format = o.outputFormat.empty() ? fallback : ParseFormat(o.outputFormat);
+    if (w.format == Format::Auto) w.format = fallback;
+    const Encoding asked = o.outputEncoding.empty() ? Encoding::Auto : ParseEncoding(o.outputEncoding);
+    ChooseOutputEncoding(w, asked, o.bom, inputEncoding, inputHadBom);
+    if (o.unencodable == "skip")
+        w.unencodable = Unencodable::Skip;
+    else if (!o.unencodable.empty() && o.unencodable != "error")
+        throw Failure("Unknown --unencodable \"" + o.unencodable + "\" (known: error, skip)");
+    w.skipped = &o.skipped;
+    w.textEncoding = TextEncodingOf(inputEncoding);
+    s.extension = w.format == Format::Rime ? ".dict.yaml" : ".txt";
+    return s;
+}
+
+std::string TableName(const std::string& path) {
+    std::string name = std::filesystem::path(path).filename().string();
+    for (const char* ext : {".dict.yaml", ".txt", ".yaml"}) {
+        std::string e = ext;
+        if (name.size() > e.size() && name.compare(name.size() - e.size(), e.size(), e) == 0) {
+            name.resize(name.size() - e.size());
+            break;
+        }
+    }
+    return name.empty() ? "zelmora" : name;
+}
+
+ResultWriter::ResultWriter(const OutputSettings& out, const TableDocument& source) : out_(out), source_(source) {
+    if (out.write.format != Format::Rime && out.write.format != Format::Ibus) return;
+    for (const auto& e : source.entries)
+        if (e.weight || e.stem) extras_.try_emplace(PairKey(e), &e);
+}
+
+ResultWriter::File ResultWriter::encode(std::string_view rawText, const std::string& name) const {
+    try {
+        // Input lines of the words, for the message or the list of words left out.
+        std::unordered_map<std::string, std::size_t> lines;
+        auto lineOf = [&](std::string_view code, std::string_view word) -> std::size_t {
+            if (lines.empty()) {
+                for (std::size_t i = 0; i < source_.lines.size(); ++i) {
+                    const auto& l = source_.lines[i];
+                    for (std::size_t k = l.firstEntry; l.kind == TableLine::Kind::Entry && k < l.firstEntry + l.entryCount; ++k) {
+                        lines.try_emplace(PairKey(source_.entries[k]), i + 1);
+                        lines.try_emplace(std::string(1, '\x01') + source_.entries[k].word, i + 1);
+                    }
+                }
+            }
+            auto it = lines.find(std::string(code) + '\x01' + std::string(word));
+            if (it == lines.end()) it = lines.find(std::string(1, '\x01') + std::string(word));
+            return it == lines.end() ? 0 : it->second;
+        };
+        const std::string kept = DropUnencodableWords(rawText, out_.write, lineOf);
+        std::string_view text = kept;
+        if (out_.write.format == Format::Plain)
+            return {EncodeText(text, out_.write.encoding, out_.write.bom, out_.write.textEncoding), ".txt"};
+        std::size_t skipped = 0;
+        std::vector<TableEntry> entries = EntriesFromGroupLines(text, &skipped);
+        if (skipped)  // not a code table: a list of words
+            return {EncodeText(text, out_.write.encoding, out_.write.bom, out_.write.textEncoding), ".txt"};
+        if (!extras_.empty()) {
+            std::string key;
+            for (auto& e : entries) {
+                key.assign(e.code).append(1, '\x01').append(e.word);
+                auto it = extras_.find(key);
+                if (it == extras_.end()) continue;
+                e.weight = it->second->weight;
+                if (out_.write.format == Format::Rime) e.stem = it->second->stem;
+            }
+        }
+        WriteOptions w = out_.write;
+        w.name = name;
+        return {WriteEntries(entries, w), out_.extension};
+    } catch (const Failure& f) {
+        throw Failure(name + out_.extension + ": " + f.what() + "; nothing was written");
+    }
+}
+
+ConvertFileResult ConvertFile(const std::string& in, const std::string& out, const TableOptions& o,
+                              const ConvertFileSettings& settings) {
+    return settings.whole ? ConvertWhole(in, out, o, settings.onStep) : ConvertStreamed(in, out, o, settings.onStep);
+}
+
+namespace {
+constexpr std::size_t kReportBuffer = std::size_t(4) << 20;
+}
+
+CheckReport::CheckReport(std::string path) : path_(std::move(path)) {}
+
+CheckReport::~CheckReport() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void CheckReport::add(const TableProblem& p) {
+    buffer_ += path_ + ":" + std::to_string(p.line) + ": " + p.message + "\n";
+    ++findings_;
+    if (p.line != last_) ++lines_, last_ = p.line;
+    if (buffer_.size() >= kReportBuffer) spill();
+}
+
+void CheckReport::clear() {
+    buffer_.clear();
+    findings_ = lines_ = last_ = 0;
+    if (fd_ >= 0 && (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) < 0)) fail();
+}
+
+void CheckReport::print(const std::function<void(const std::string&)>& out) {
+    if (fd_ >= 0) {
+        spill();
+        if (::lseek(fd_, 0, SEEK_SET) < 0) fail();
+        std::vector<char> buf(1 << 20);
+        for (;;) {
+            ssize_t r = ::read(fd_, buf.data(), buf.size());
+            if (r < 0 && errno == EINTR) continue;
+            if (r < 0) fail();
+            if (r == 0) break;
+            out(std::string(buf.data(), static_cast<std::size_t>(r)));
+        }
+        return;
+    }
+    out(buffer_);
+}
+
+void CheckReport::spill() {
+    if (fd_ < 0) fd_ = OpenScratch();
+    if (fd_ < 0 || !WriteAll(fd_, buffer_.data(), buffer_.size())) fail();
+    buffer_.clear();
+}
+
+void CheckReport::fail() const {
+    throw Failure(std::string("Cannot keep the report in a temporary file. ") + std::strerror(errno));
+}
+
+std::string CheckFileResult::clean() const {
+    return path + ": nothing suspicious (" + FormatName(format) + ", " + EncodingName(encoding) + ", " +
+           std::to_string(entries) + " entries)\n";
+}
+
+CheckFileResult CheckFile(const std::string& path, const TableOptions& o, bool whole, const StepCallback& onStep,
+                          EntryCheck* more) {
+    CheckFileResult r;
+    r.path = path;
+    r.report = std::make_unique<CheckReport>(path);
+    Step(onStep, "reading");
+    if (whole) {
+        TableDocument doc = LoadTable(ReadInput(path), o);
+        Step(onStep, "checking");
+        for (const auto& p : CheckTable(doc, more)) r.report->add(p);
+        r.encoding = doc.encoding;
+        r.format = doc.format;
+        r.entries = doc.entries.size();
+        return r;
+    }
+    InputFile source(path);
+    Encoding e;
+    Format f;
+    ParseInputOptionsFor(source, o, e, f);
+    StreamSettings settings;
+    settings.onPass = [&](const char* pass) { Step(onStep, pass); };
+    ReportSink sink(*r.report);
+    StreamCheck c = CheckTableStream(source, sink, e, f, settings, more);
+    o.noteEncoding(c.input.encodingCloseCall, c.input.encoding);
+    r.encoding = c.input.encoding;
+    r.format = c.input.format;
+    r.entries = c.entries;
+    return r;
+}
+
+void WriteResultFiles(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& files) {
+    EnsureDirectory(folder);
+    for (const auto& [name, bytes] : files) WriteFileSafely(folder + "/" + name, bytes);
+}
+
+}  // namespace zelmora::formats
