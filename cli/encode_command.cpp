@@ -149,6 +149,7 @@ std::string MergeIntoDocument(const TableDocument& doc, const std::vector<Encode
 Output MergeOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entries) {
     TableDocument doc =
         formats::ReadTableToMerge(ReadInput(o.merge), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat));
+    RefuseNulBytes(doc.text, "table");
     std::size_t added = 0;
     std::string text = doc.format == Format::Plain ? MergeIntoGroupLines(doc.text, entries, &added)
                                                    : MergeIntoDocument(doc, entries, added);
@@ -223,15 +224,16 @@ std::string ForMessage(std::string_view text, const Output& out) {
 void Report(const EncodeResult& r, const Output& out) {
     for (const auto& n : r.leftOut)
         std::fprintf(stderr, "zelmora-cli: line %zu: '%s' has no code in the table; \"%s\" left out\n", n.line,
-                     ForMessage(n.character, out).c_str(), ForMessage(n.word, out).c_str());
+                     ForMessage(n.character, out).c_str(), ForMessage(AbbreviatedWord(n.word), out).c_str());
     for (const auto& n : r.capped)
         std::fprintf(stderr, "zelmora-cli: line %zu: \"%s\" has %s codes; only the first %zu are written\n", n.line,
-                     ForMessage(n.word, out).c_str(),
+                     ForMessage(AbbreviatedWord(n.word), out).c_str(),
                      n.combinations == static_cast<std::size_t>(-1) ? "too many" : std::to_string(n.combinations).c_str(),
                      kMaxCodesPerWord);
 }
 
 void RunEncode(const EncodeOptions& o) {
+    if (!o.out.empty()) CheckOutputPath(o.out);
     CharacterTable table = LoadCharacterTable(o);
     const Encoding listEncoding = EncodingOption(o.encoding);
     formats::DecodedText list = formats::DecodeText(ReadInput(o.words), listEncoding);

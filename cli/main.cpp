@@ -4,8 +4,11 @@
 
 #include "cli/commands.h"
 #include "core/failure.h"
+#include "formats/files.h"
 
 int main(int argc, char** argv) {
+    zelmora::ReserveStandardDescriptors();
+    zelmora::RemoveTemporaryFilesOnSignals();
     CLI::App app{"zelmora-cli: derive Wubi-86 code tables (GBK text) from the command line."};
     app.require_subcommand(1);
     app.footer("Run 'zelmora-cli COMMAND --help' for the options of a command.");

@@ -107,6 +107,7 @@ void RequireSource(const SourceOptions& o) {
 
 void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, bool writeEntries) {
     RequireSource(o);
+    CheckOutputFolder(o.out);
     std::string source = ReadSource(o);
     // Tables of other formats and encodings are recognised as convert does;
     // a plain GBK table runs on its own bytes.

@@ -191,6 +191,21 @@ std::size_t CountTokens(std::string_view line, std::size_t limit) {
     return count;
 }
 
+std::string QuotedToken(std::string_view word) {
+    bool plain = !word.empty();
+    // Bytes are enough: no trail byte of GBK or GB18030 is a blank, comma or quote.
+    for (unsigned char c : word)
+        if (c <= 0x20 || c == ',' || c == '"') plain = false;
+    if (plain) return std::string(word);
+    std::string t = "\"";
+    for (char c : word) {
+        if (c == '"') t += '"';
+        t += c;
+    }
+    t += '"';
+    return t;
+}
+
 std::string JoinBySpace(const LineList& list) {
     if (list.count() == 1 && list.at(0).empty()) return "\"\"";
     std::string out;

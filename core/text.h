@@ -58,6 +58,11 @@ std::size_t CountTokens(std::string_view line, std::size_t limit);
 
 std::string JoinBySpace(const LineList& list);
 
+// A word as one token of a group line, as SplitTokens reads it back: quoted
+// (a quote inside doubled) when empty or when it holds white space, a comma
+// or a quote; as it is otherwise.
+std::string QuotedToken(std::string_view word);
+
 // Upper-cases a-z walking by characters; trail bytes are never changed.
 std::string UpperText(std::string_view text);
 void UpperTextInPlace(std::string& text);

@@ -196,6 +196,7 @@ ResultWriter::File ResultWriter::encode(std::string_view rawText, const std::str
 
 ConvertFileResult ConvertFile(const std::string& in, const std::string& out, const TableOptions& o,
                               const ConvertFileSettings& settings) {
+    CheckOutputPath(out);
     return settings.whole ? ConvertWhole(in, out, o, settings.onStep) : ConvertStreamed(in, out, o, settings.onStep);
 }
 
@@ -284,9 +285,74 @@ CheckFileResult CheckFile(const std::string& path, const TableOptions& o, bool w
     return r;
 }
 
+namespace {
+
+// Writes every file to a temporary name first; replaces any only when all
+// were written. A rename that fails part-way says which files are new.
+void ReplaceAll(const std::vector<std::pair<std::string, std::string>>& files, const std::string& dir,
+                const std::string& shownDir, std::vector<int>* slots) {
+    std::vector<std::unique_ptr<OutputFile>> staged;
+    staged.reserve(files.size());
+    for (const auto& [name, bytes] : files) {
+        SafeWriteOptions options;
+        options.shownAs = shownDir + "/" + name;
+        staged.push_back(std::make_unique<OutputFile>(dir + "/" + name, options));
+        staged.back()->write(bytes);
+        staged.back()->finish();
+    }
+    std::string replaced;
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        // Inside a temporary folder the files written must go with it on a signal.
+        if (slots) slots->push_back(RegisterTemporary(dir + "/" + files[i].first, false));
+        try {
+            staged[i]->commit();
+        } catch (const Failure& f) {
+            if (replaced.empty() || slots) throw Failure(std::string(f.what()) + "; no result file was replaced");
+            throw Failure(std::string(f.what()) + "; new: " + replaced + "; the other result files are as they were");
+        }
+        replaced += (replaced.empty() ? "" : ", ") + files[i].first;
+    }
+}
+
+}  // namespace
+
 void WriteResultFiles(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& files) {
-    EnsureDirectory(folder);
-    for (const auto& [name, bytes] : files) WriteFileSafely(folder + "/" + name, bytes);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode)) throw Failure("Cannot create folder \"" + FullPath(folder) + "\". " + std::strerror(ENOTDIR));
+        ReplaceAll(files, folder, folder, nullptr);
+        return;
+    }
+    // A new folder is filled under a temporary name beside its place and
+    // renamed into place whole.
+    std::filesystem::path target = std::filesystem::path(folder).lexically_normal();
+    if (target.filename().empty()) target = target.parent_path();
+    std::filesystem::path parent = target.parent_path();
+    if (!parent.empty()) EnsureDirectory(parent.string());
+    std::string temporary;
+    for (int attempt = 0;; ++attempt) {
+        temporary = (parent / ("." + target.filename().string() + "." + std::to_string(::getpid()) + "-" +
+                               std::to_string(attempt)))
+                        .string();
+        if (::mkdir(temporary.c_str(), 0777) == 0) break;
+        if (errno != EEXIST || attempt > 100)
+            throw Failure("Cannot create folder \"" + FullPath(folder) + "\". " + std::strerror(errno));
+    }
+    std::vector<int> slots{RegisterTemporary(temporary, true)};
+    auto forget = [&] {
+        for (int s : slots) ForgetTemporary(s);
+    };
+    try {
+        ReplaceAll(files, temporary, folder, &slots);
+        if (::rename(temporary.c_str(), folder.c_str()) != 0)
+            throw Failure("Cannot create folder \"" + FullPath(folder) + "\". " + std::strerror(errno));
+    } catch (...) {
+        std::error_code ec;
+        std::filesystem::remove_all(temporary, ec);
+        forget();
+        throw;
+    }
+    forget();
 }
 
 }  // namespace zelmora::formats

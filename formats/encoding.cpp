@@ -171,22 +171,47 @@ Utf8Check CheckUtf8(std::string_view s, std::size_t& errorAt) {
                   " are not valid " + encoding + " (give the file's encoding with --encoding)");
 }
 
-std::string FromUnicode(std::u16string u, const char* to) {
-    if (u.empty()) return {};
-    if (std::string_view(to) == "gb18030") Gb2022SwapAll(u);
+// Converts in pieces of at most `piece` code units (a surrogate pair is never
+// cut), so that no length handed to ICU nears its 32-bit limit.
+void AppendFromUnicode(std::string& out, const char16_t* u, std::size_t size, const char* to, std::size_t piece) {
+    if (size == 0) return;
     ConverterPtr cnv = OpenStrict(to);
-    std::string out(u.size() * 4 + 16, '\0');
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t n = ucnv_fromUChars(cnv.get(), out.data(), static_cast<int32_t>(out.size()),
-                                reinterpret_cast<const UChar*>(u.data()), static_cast<int32_t>(u.size()), &status);
-    if (U_FAILURE(status)) throw Failure(std::string("Cannot convert to ") + to + ": " + u_errorName(status));
-    out.resize(static_cast<std::size_t>(n));
+    const bool swap = std::string_view(to) == "gb18030";
+    std::u16string piece16;
+    std::size_t at = 0;
+    while (at < size) {
+        std::size_t n = std::min(piece, size - at);
+        if (at + n < size && n > 1 && u[at + n - 1] >= 0xD800 && u[at + n - 1] <= 0xDBFF) --n;
+        const char16_t* from = u + at;
+        if (swap) {
+            // GB18030-2022 moved some characters: the converter knows the old places.
+            piece16.assign(u + at, n);
+            Gb2022SwapAll(piece16);
+            from = piece16.data();
+        }
+        const std::size_t old = out.size();
+        const std::size_t room = n * 4 + 16;
+        out.resize(old + room);
+        UErrorCode status = U_ZERO_ERROR;
+        int32_t w = ucnv_fromUChars(cnv.get(), out.data() + old, static_cast<int32_t>(room),
+                                    reinterpret_cast<const UChar*>(from), static_cast<int32_t>(n), &status);
+        if (U_FAILURE(status)) throw Failure(std::string("Cannot convert to ") + to + ": " + u_errorName(status));
+        out.resize(old + static_cast<std::size_t>(w));
+        at += n;
+    }
+}
+
+std::string FromUnicode(const std::u16string& u, const char* to, std::size_t piece = kConversionPiece) {
+    // (GB18030-2022's moves are made piece by piece, in AppendFromUnicode.)
+    std::string out;
+    AppendFromUnicode(out, u.data(), u.size(), to, piece);
     return out;
 }
 
-std::string Utf8ToGb18030(std::string_view s) {
+std::string Utf8ToGb18030(std::string_view s, std::size_t piece) {
+    std::string out;
     std::u16string u;
-    u.reserve(s.size());
+    u.reserve(std::min(s.size(), piece + 2));
     std::size_t i = 0;
     char32_t cp;
     while (i < s.size()) {
@@ -194,13 +219,19 @@ std::string Utf8ToGb18030(std::string_view s) {
         if (n <= 0) FailInput(s, i, LineAt(s, i), n < 0, "UTF-8");
         AppendUtf16(u, cp);
         i += static_cast<std::size_t>(n);
+        if (u.size() >= piece) {
+            AppendFromUnicode(out, u.data(), u.size(), "gb18030", piece);
+            u.clear();
+        }
     }
-    return FromUnicode(std::move(u), "gb18030");
+    AppendFromUnicode(out, u.data(), u.size(), "gb18030", piece);
+    return out;
 }
 
-std::string Utf16ToGb18030(std::string_view s, bool littleEndian) {
+std::string Utf16ToGb18030(std::string_view s, bool littleEndian, std::size_t piece) {
+    std::string out;
     std::u16string u;
-    u.reserve(s.size() / 2);
+    u.reserve(std::min(s.size() / 2, piece + 2));
     std::size_t lineNumber = 1;
     auto unit = [&](std::size_t i) -> char16_t {
         auto a = static_cast<unsigned char>(s[i]), b = static_cast<unsigned char>(s[i + 1]);
@@ -219,28 +250,57 @@ std::string Utf16ToGb18030(std::string_view s, bool littleEndian) {
             u += c;
             u += d;
             i += 2;
-            continue;
+        } else {
+            if (c >= 0xDC00 && c <= 0xDFFF) FailInput(s, i, lineNumber, false, name);
+            u += c;
         }
-        if (c >= 0xDC00 && c <= 0xDFFF) FailInput(s, i, lineNumber, false, name);
-        u += c;
+        if (u.size() >= piece) {
+            AppendFromUnicode(out, u.data(), u.size(), "gb18030", piece);
+            u.clear();
+        }
     }
     if (i < s.size()) FailInput(s, i, lineNumber, true, name);
-    return FromUnicode(std::move(u), "gb18030");
+    AppendFromUnicode(out, u.data(), u.size(), "gb18030", piece);
+    return out;
 }
 
 // Decodes GB18030 (or GBK) bytes to UTF-16, failing with the line of the
 // first bytes that are no character.
-std::u16string ToUnicode(std::string_view text, TextEncoding textEncoding, Encoding target, std::size_t firstLine = 1) {
+// Decoded in pieces of at most `piece` bytes, each ending on a character:
+// no length handed to ICU nears its 32-bit limit.
+std::u16string ToUnicode(std::string_view text, TextEncoding textEncoding, Encoding target, std::size_t firstLine = 1,
+                         std::size_t piece = kConversionPiece) {
     std::u16string u;
     if (text.empty()) return u;
     const char* from = textEncoding == TextEncoding::Gbk ? "windows-936" : "gb18030";
     ConverterPtr cnv = OpenStrict(from);
-    u.resize(text.size() + 1);
     UErrorCode status = U_ZERO_ERROR;
-    int32_t n = ucnv_toUChars(cnv.get(), reinterpret_cast<UChar*>(u.data()), static_cast<int32_t>(u.size()),
-                              text.data(), static_cast<int32_t>(text.size()), &status);
+    for (std::size_t at = 0; at < text.size() && U_SUCCESS(status);) {
+        std::size_t end = text.size();
+        if (end - at > piece) {
+            // After a byte below 0x30, which is never part of a longer
+            // character (line breaks, blanks, commas): else walk the characters.
+            end = at + piece;
+            while (end > at && static_cast<unsigned char>(text[end - 1]) >= 0x30) --end;
+            if (end == at) {
+                std::size_t i = at;
+                while (i < text.size()) {
+                    std::size_t w = CharWidth(text, i);
+                    if (i + w > at + piece && i > at) break;
+                    i += w;
+                }
+                end = i;
+            }
+        }
+        const std::size_t old = u.size();
+        const std::size_t room = end - at + 1;
+        u.resize(old + room);
+        int32_t n = ucnv_toUChars(cnv.get(), reinterpret_cast<UChar*>(u.data() + old), static_cast<int32_t>(room),
+                                  text.data() + at, static_cast<int32_t>(end - at), &status);
+        if (U_SUCCESS(status)) u.resize(old + static_cast<std::size_t>(n));
+        at = end;
+    }
     if (U_SUCCESS(status)) {
-        u.resize(static_cast<std::size_t>(n));
         if (textEncoding != TextEncoding::Gbk) Gb2022SwapAll(u);
         return u;
     }
@@ -385,6 +445,10 @@ std::size_t BomLength(Encoding encoding) {
 }
 
 DecodedText DecodeText(std::string_view bytes, Encoding encoding) {
+    return DecodeTextInPieces(bytes, encoding, kConversionPiece);
+}
+
+DecodedText DecodeTextInPieces(std::string_view bytes, Encoding encoding, std::size_t piece) {
     DecodedText d;
     if (encoding == Encoding::Auto) {
         if (std::optional<Encoding> byBom = EncodingByBom(bytes)) {
@@ -412,13 +476,13 @@ DecodedText DecodeText(std::string_view bytes, Encoding encoding) {
     }
     switch (encoding) {
         case Encoding::Utf8:
-            d.text = Utf8ToGb18030(bytes);
+            d.text = Utf8ToGb18030(bytes, piece);
             break;
         case Encoding::Utf16le:
-            d.text = Utf16ToGb18030(bytes, true);
+            d.text = Utf16ToGb18030(bytes, true, piece);
             break;
         case Encoding::Utf16be:
-            d.text = Utf16ToGb18030(bytes, false);
+            d.text = Utf16ToGb18030(bytes, false, piece);
             break;
         case Encoding::Gb18030:
             d.text = std::string(bytes);
@@ -515,7 +579,7 @@ std::string EncodeText(std::string_view text, Encoding encoding, bool bom, TextE
 }
 
 std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, TextEncoding textEncoding,
-                           std::size_t firstLine) {
+                           std::size_t firstLine, std::size_t piece) {
     switch (encoding) {
         case Encoding::Gbk:
             // GBK is GB18030 without its four-byte characters.
@@ -523,7 +587,7 @@ std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, T
         case Encoding::Gb18030:
             return (bom ? std::string("\x84\x31\x95\x33") : std::string()) + std::string(text);
         case Encoding::Utf8: {
-            std::u16string u = ToUnicode(text, textEncoding, encoding, firstLine);
+            std::u16string u = ToUnicode(text, textEncoding, encoding, firstLine, piece);
             std::string out;
             out.reserve(text.size() * 3 / 2 + 3);
             if (bom) out += "\xEF\xBB\xBF";
@@ -536,7 +600,7 @@ std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, T
         }
         case Encoding::Utf16le:
         case Encoding::Utf16be: {
-            std::u16string u = ToUnicode(text, textEncoding, encoding, firstLine);
+            std::u16string u = ToUnicode(text, textEncoding, encoding, firstLine, piece);
             const bool le = encoding == Encoding::Utf16le;
             std::string out;
             out.reserve(u.size() * 2 + 2);

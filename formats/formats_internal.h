@@ -52,6 +52,8 @@ bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view l
 inline constexpr std::size_t kDetectionLines = 400;
 std::optional<Format> FormatShownBy(std::string_view line);
 // Fails when the given format is not the one the header shows (line: 1-based).
+// Fails when a line (numbered from 1) holds a NUL byte.
+void RefuseNulLine(std::string_view text, std::size_t line);
 void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_view text);
 
 // Reads a table's lines one after another, knowing its format: what each
@@ -180,8 +182,14 @@ bool CheckEncodable(const TableEntry& e, std::size_t line, const WriteOptions& o
 
 // EncodeText for a piece of a text that begins on line `firstLine` of the
 // whole: failures name the line of the whole text.
+// The conversions through ICU run on pieces of at most this many characters
+// (bytes of GB18030 text, code units of UTF-16), so that no length handed to
+// ICU nears its 32-bit limit however large the table.
+inline constexpr std::size_t kConversionPiece = std::size_t(1) << 24;
 std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, TextEncoding textEncoding,
-                           std::size_t firstLine);
+                           std::size_t firstLine, std::size_t piece = kConversionPiece);
+// DecodeText with the pieces' size given (tests give a small one).
+DecodedText DecodeTextInPieces(std::string_view bytes, Encoding encoding, std::size_t piece);
 
 // Whether the bytes of a file without a byte-order mark are UTF-8, fed block
 // by block: Valid until an invalid sequence, which makes them GB18030.

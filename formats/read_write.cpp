@@ -477,6 +477,21 @@ std::optional<Format> FormatShownBy(std::string_view raw) {
     return Format::Plain;
 }
 
+void RefuseNulLine(std::string_view text, std::size_t line) {
+    // The text rules end a line at a NUL byte: what follows it would be lost
+    // without a word, so such a table is refused.
+    if (text.find('\0') != std::string_view::npos)
+        throw Failure("Line " + std::to_string(line) +
+                      " holds a NUL byte (U+0000), which would cut the line short; remove it and try again");
+}
+
+// "a Rime table", "an ibus-table table".
+std::string WithArticle(const char* name) {
+    const char c = name[0];
+    const bool vowel = c == 'a' || c == 'e' || c == 'i' || c == 'o' || c == 'u';
+    return std::string(vowel ? "an " : "a ") + name;
+}
+
 void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_view text) {
     if (shown == Format::Plain || shown == given) return;
     // libime and fcitx4 read each other's keywords, as their engines do.
@@ -484,8 +499,8 @@ void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_
                             (given == Format::Libime || given == Format::Fcitx4);
     if (libimeLike) return;
     throw Failure("Line " + std::to_string(line) + " (\"" + Utf8Of(TrimBlanks(text)) +
-                  "\") belongs to the header of a " + FormatName(shown) + " table, not of a " + FormatName(given) +
-                  " table; give --format " + OptionName(shown) + " or --format auto");
+                  "\") belongs to the header of " + WithArticle(FormatName(shown)) + " table, not of " +
+                  WithArticle(FormatName(given)) + " table; give --format " + OptionName(shown) + " or --format auto");
 }
 
 LineReader::LineReader(Format format) : format_(format) {
@@ -498,6 +513,7 @@ LineReader::LineReader(Format format) : format_(format) {
 
 TableLine::Kind LineReader::read(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
     problem.clear();
+    RefuseNulLine(text, index_ + 1);
     Kind kind = Kind::Header;
     switch (format_) {
         case Format::Plain: kind = TrimText(text).empty() ? Kind::Blank : data(text, entries, problem); break;

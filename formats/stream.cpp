@@ -259,7 +259,7 @@ private:
     }
 
     void read(std::size_t number, std::string_view text, std::string_view lineBreak) {
-        if (!reader_ || stopped_) return;
+        if (!reader_ || stopped_ || !failures_.allows(kStructure)) return;
         if (reader_->format() == Format::Plain && text.size() >= partedLine_ && zelmora::CountTokens(text, 2) == 2) {
             readInParts(number, text, lineBreak);
             return;
@@ -268,7 +268,10 @@ private:
         l.number = number;
         l.text = text;
         l.lineBreak = lineBreak;
-        l.kind = reader_->read(text, entries_, problem_);
+        // A line the reader refuses ends the reading; decoding goes on, as
+        // the whole-file path decodes everything first.
+        failures_.attempt(kStructure, [&] { l.kind = reader_->read(text, entries_, problem_); });
+        if (!failures_.allows(kStructure)) return;
         l.entries = &entries_;
         l.problem = problem_;
         if (!consumer_.line(l)) stopped_ = true;
@@ -276,6 +279,8 @@ private:
 
     // A plain Entry line, as ParseEntryLine reads it, handed on a part at a time.
     void readInParts(std::size_t number, std::string_view text, std::string_view lineBreak) {
+        failures_.attempt(kStructure, [&] { RefuseNulLine(text, number); });
+        if (!failures_.allows(kStructure)) return;
         reader_->passOver();
         PassLine l;
         l.number = number;

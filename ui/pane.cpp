@@ -22,6 +22,7 @@
 
 #include "core/collation.h"
 #include "core/failure.h"
+#include "formats/files.h"
 #include "core/gbk.h"
 #include "core/text.h"
 
@@ -450,52 +451,12 @@ void LoadPaneFromFile(Pane& pane, const QString& path, FileReadFunction read) {
 void LoadPaneFromStream(Pane& pane, ResourceStream& stream) { pane.replaceText(stream.readAll()); }
 
 void SavePaneToFile(const Pane& pane, const QString& path) {
-    const std::string& text = PaneBytes(pane);
-    const std::string full = FullPath(path);
-    const QByteArray target = QFile::encodeName(QFileInfo(path).absoluteFilePath());
-
-    struct stat old {};
-    const bool exists = ::stat(target.constData(), &old) == 0;
-    if (exists && ::access(target.constData(), W_OK) != 0)
-        throw Failure("Cannot create file \"" + full + "\". " + SystemError(errno));
-
-    QByteArray temporary = target + ".XXXXXX";
-    FileHandle file(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (file.get() < 0) throw Failure("Cannot create file \"" + full + "\". " + SystemError(errno));
-    mode_t mode;
-    if (exists && S_ISREG(old.st_mode)) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(file.get(), mode);
-
-    auto fail = [&](const std::string& message) {
-        ::close(file.release());
-        ::unlink(temporary.constData());
-        throw Failure(message);
-    };
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = ::write(file.get(), p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) fail("Failed to Save Stream");
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (::fsync(file.get()) != 0 && errno != EINVAL) fail("Failed to Save Stream");
-    if (::close(file.release()) != 0) {
-        ::unlink(temporary.constData());
-        throw Failure("Failed to Save Stream");
-    }
-    if (::rename(temporary.constData(), target.constData()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.constData());
-        throw Failure("Cannot create file \"" + full + "\". " + SystemError(error));
-    }
+    // Beside the (final) target and renamed into place; the old file's mode
+    // and owner stay; a failed write leaves the old file whole.
+    SafeWriteOptions options;
+    options.sync = true;
+    options.writeFailure = "Failed to Save Stream";
+    WriteFileSafely(QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString(), PaneBytes(pane), options);
 }
 
 }  // namespace zelmora

@@ -1,5 +1,7 @@
 #include "wubi/encode.h"
 
+#include "core/failure.h"
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -79,22 +81,6 @@ std::string_view TrimBlanks(std::string_view s) {
     return s.substr(b, e - b);
 }
 
-// A word as a token of a group line: quoted when it would not read back as
-// one token.
-std::string AsToken(std::string_view word) {
-    bool plain = !word.empty();
-    for (unsigned char c : word)
-        if (c <= 0x20 || c == ',' || c == '"') plain = false;
-    if (plain) return std::string(word);
-    std::string t = "\"";
-    for (char c : word) {
-        if (c == '"') t += '"';
-        t += c;
-    }
-    t += '"';
-    return t;
-}
-
 }  // namespace
 
 std::size_t CharWidthAt(std::string_view text, std::size_t i) {
@@ -105,6 +91,17 @@ std::size_t CharWidthAt(std::string_view text, std::size_t i) {
         IsGbDigit(ByteAt(text, i + 3)))
         return 4;
     return 2;
+}
+
+std::string AbbreviatedWord(std::string_view word, std::size_t maxChars) {
+    std::size_t chars = 0, cut = 0;
+    for (std::size_t i = 0; i < word.size(); i += CharWidthAt(word, i)) {
+        if (chars == maxChars) cut = i;
+        ++chars;
+    }
+    if (chars <= maxChars) return std::string(word);
+    // "…" in GBK and GB18030.
+    return std::string(word.substr(0, cut)) + "\xA1\xAD (" + std::to_string(chars) + " characters)";
 }
 
 CharacterTable::CharacterTable() : narrow_(65536, kNone) {}
@@ -173,7 +170,19 @@ const std::vector<std::string>* CharacterTable::fullCodes(std::string_view c) co
     return slot == kNone ? nullptr : &codes_[slot];
 }
 
+void RefuseNulBytes(std::string_view text, const char* what) {
+    const std::size_t nul = text.find('\0');
+    if (nul == std::string_view::npos) return;
+    // Lines as CR LF, CR or LF end them.
+    std::size_t line = 1;
+    for (std::size_t i = 0; i < nul; ++i)
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) ++line;
+    throw Failure("Line " + std::to_string(line) + " of the " + what +
+                  " holds a NUL byte (U+0000), which would cut the line short; remove it and try again");
+}
+
 CharacterTable BuildCharacterTable(std::string_view tableText) {
+    RefuseNulBytes(tableText, "table");
     CharacterTable table;
     LineList lines = SplitLines(tableText);
     for (const auto& line : lines) {
@@ -332,7 +341,7 @@ WordCodes EncodeWord(const CharacterTable& table, std::string_view word) {
 
 EncodeResult EncodeWordList(const CharacterTable& table, std::string_view text) {
     EncodeResult result;
-    text = UpToNul(text);
+    RefuseNulBytes(text, "word list");
     {
         // One entry per line is the usual case.
         std::size_t lines = 1;
@@ -409,7 +418,9 @@ std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool 
     joined.reserve(lines.bytes.size() + 2 * lines.size());
     for (std::uint32_t i : SortedOrder(lines, encoding)) {
         if (!joined.empty()) joined += "\r\n";
-        joined.append(lines[i]);
+        // Sorted as the expansion sorts; written so that each word reads back
+        // as one word (a comma or blank inside it would split it).
+        joined.append(entries[i].code).append(1, ' ').append(QuotedToken(entries[i].word));
     }
     // Entry lines start with their (non-empty) code, so only the trimming at
     // the very end can matter, for a word that ends in a blank.
@@ -583,7 +594,7 @@ private:
 
 std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<EncodedEntry>& entries,
                                 std::size_t* added) {
-    tableText = UpToNul(tableText);
+    RefuseNulBytes(tableText, "table");
     std::vector<RawLine> raw = CutRawLines(tableText);
     GroupLines source(raw);
     MergePlan plan = PlanMerge(source, entries);
@@ -598,8 +609,8 @@ std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<En
     TableWriter w(defaultBreak);
     w.reserve(tableText.size() + 64 * plan.added);
     auto groupLine = [&](const std::vector<std::size_t>& ks) {
-        std::string l = AsToken(entries[ks.front()].code);
-        for (std::size_t k : ks) l += ' ' + AsToken(entries[k].word);
+        std::string l = QuotedToken(entries[ks.front()].code);
+        for (std::size_t k : ks) l += ' ' + QuotedToken(entries[k].word);
         return l;
     };
     std::size_t nc = 0;
@@ -611,7 +622,7 @@ std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<En
             w.line(raw[i].text, raw[i].lineBreak);
         } else {
             std::string l = TrimRightText(raw[i].text);
-            for (std::size_t k : joining) l += ' ' + AsToken(entries[k].word);
+            for (std::size_t k : joining) l += ' ' + QuotedToken(entries[k].word);
             w.line(l, raw[i].lineBreak);
         }
     }

@@ -33,6 +33,10 @@ inline constexpr std::size_t kMaxCodesPerWord = 16;
 // a lead byte 0x81-0xFE with a byte after it, 1 for anything else.
 std::size_t CharWidthAt(std::string_view text, std::size_t i);
 
+// A word for a message: whole up to `maxChars` characters; longer, its first
+// `maxChars` characters, "…" and its length in characters.
+std::string AbbreviatedWord(std::string_view word, std::size_t maxChars = 100);
+
 // The full codes of every character that a table codes. Lookups of one- and
 // two-byte characters go through a flat array indexed by the character's byte
 // value; four-byte characters, which tables rarely hold, through a map.
@@ -66,6 +70,11 @@ private:
     // one character thousands of codes is read in linear time.
     std::vector<std::unordered_set<std::string>> manyCodes_;
 };
+
+// Fails, naming the line, when `text` holds a NUL byte: the text rules end a
+// line there, and what follows would be lost without a word. `what` names the
+// text ("table", "word list").
+void RefuseNulBytes(std::string_view text, const char* what);
 
 // The character table of a code-table text of group lines (cut as the
 // expansion cuts them): only words of a single character count.
@@ -102,7 +111,7 @@ struct EncodeResult {
     std::vector<WordNote> capped;
 };
 
-// Codes a word list: one word per line (CR LF, CR or LF), optionally followed
+// Codes a word list (fails on a NUL byte, naming its line): one word per line (CR LF, CR or LF), optionally followed
 // by a tab and a weight. Blanks around the word and the weight are dropped;
 // lines without a word are skipped. A code-word pair that an earlier line
 // already gave is not repeated (the first line's weight stays).
@@ -113,7 +122,8 @@ EncodeResult EncodeWordList(const CharacterTable& table, std::string_view wordLi
 std::vector<std::uint32_t> ExpansionOrder(const std::vector<EncodedEntry>& entries, TextEncoding encoding);
 
 // The entries as the sorted one-word-per-line table, byte for byte what the
-// expansion gives for them; with `group`, folded into group lines as the
+// expansion gives for them, but that a word that would not read back as one
+// word (blanks, commas or quotes in it) is quoted as QuotedToken quotes it; with `group`, folded into group lines as the
 // grouping of equal codes folds them.
 std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool group, TextEncoding encoding);
 

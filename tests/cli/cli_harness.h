@@ -48,6 +48,19 @@ protected:
         int raw = std::system(cmd.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "stdout"), Slurp(dir_ / "stderr")};
     }
+    // As cli() with an empty input, with shell commands run first in the same
+    // shell (a ulimit, a umask), other redirections ("<&- >stdout 2>stderr"
+    // closes standard input) and a command that runs the program (setpriv).
+    CliResult cliAfter(const std::string& before, const std::string& args,
+                       const std::string& redirects = "<stdin >stdout 2>stderr", const std::string& wrapper = "") {
+        Spit(dir_ / "stdin", "");
+        Spit(dir_ / "stdout", "");
+        std::string cmd = std::string("cd '") + dir_.string() + "' && " + before + " " + wrapper + " '" + ZELMORA_CLI +
+                          "' " + args + " " + redirects;
+        int raw = std::system(cmd.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : (WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1), Slurp(dir_ / "stdout"),
+                Slurp(dir_ / "stderr")};
+    }
     std::string at(const std::string& name) const { return (dir_ / name).string(); }
 
     fs::path dir_;

@@ -138,3 +138,54 @@ TEST_F(EncodeCli, WordsTheOutputEncodingLacksFailOrAreLeftOutByTheirListLines) {
     EXPECT_NE(r.err.find("1 word left out"), std::string::npos) << r.err;
     EXPECT_EQ(Slurp(at("skipped.txt")), "2\taaaa\t𠀀\t𠀀\tU+20000\n");
 }
+
+TEST_F(EncodeCli, AWordWithACommaReadsBackAsOneWord) {
+    Spit(dir_ / "t.txt", G("aaaa 工\r\nkhk 中\r\nxxxx \",\"\r\n"));
+    CliResult r = encode("--table t.txt --out words.txt", G("工,中\n中\n"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(U(Slurp(dir_ / "words.txt")), "axkh \"工,中\"\r\nkhk 中");
+    // Read back as a table: two entries, the first word whole.
+    r = cli("convert words.txt back.txt --output-format rime --output-encoding utf-8");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(Slurp(dir_ / "back.txt").find("工,中\taxkh\n中\tkhk\n"), std::string::npos) << Slurp(dir_ / "back.txt");
+    r = cli("check words.txt");
+    EXPECT_EQ(r.status, 0) << r.out;
+}
+
+TEST_F(EncodeCli, ANulByteStopsTheMergeAndTheWordListNamingTheLine) {
+    const std::string table = G("aaaa 工\r\nbbbb 子") + std::string("\0", 1) + G("了\r\ncccc 又\r\n");
+    Spit(dir_ / "t.txt", table);
+    CliResult r = encode("--merge t.txt --out t.txt", G("中国\n"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Line 2"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("NUL"), std::string::npos) << r.err;
+    EXPECT_EQ(Slurp(dir_ / "t.txt"), table);
+    // In a Rime table too.
+    Spit(dir_ / "r.dict.yaml", "---\nname: r\n...\n工\taaaa\n子" + std::string("\0", 1) + "了\tbbbb\n又\tcccc\n");
+    r = encode("--merge r.dict.yaml --out r.dict.yaml", G("中国\n"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Line 5"), std::string::npos) << r.err;
+
+    // A word list: in GBK, and U+0000 in UTF-16.
+    r = encode("--out words.txt", G("中\n国\n中国") + std::string("\0", 1) + G("人\n工\n"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Line 3 of the word list"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "words.txt"));
+    const std::string utf16 = std::string("\xFF\xFE\x2D\x4E\n\x00\x00\x00\xFD\x56\n\x00", 12);
+    r = encode("--out words.txt", utf16);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Line 2 of the word list"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "words.txt"));
+}
+
+TEST_F(EncodeCli, AHugeUncodedWordIsCutInTheMessage) {
+    std::string word;
+    for (int i = 0; i < 200000; ++i) word += G("中");
+    CliResult r = encode("", word + "A\n" + G("中国\n"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(U(r.out), "khlg 中国");
+    EXPECT_LT(r.err.size(), 500u) << r.err.size();
+    std::string shown;
+    for (int i = 0; i < 100; ++i) shown += G("中");
+    EXPECT_NE(r.err.find("\"" + shown + G("…") + " (200001 characters)\" left out"), std::string::npos) << U(r.err);
+}

@@ -281,6 +281,9 @@ TEST(FormatsRead, TruncatedFilesAndWrongFormatsFailClearly) {
     EXPECT_NE(m.find("--format libime"), std::string::npos) << m;
     m = MessageOf([&] { ReadTable(Slurp("ibus_wubi.txt"), Encoding::Auto, Format::Yong); });
     EXPECT_NE(m.find("--format ibus"), std::string::npos) << m;
+    EXPECT_NE(m.find("header of an ibus-table table, not of a yong table"), std::string::npos) << m;
+    m = MessageOf([&] { ReadTable(rime, Encoding::Auto, Format::Ibus); });
+    EXPECT_NE(m.find("header of a Rime table, not of an ibus-table table"), std::string::npos) << m;
     m = MessageOf([&] { ReadTable(GbkTable(), Encoding::Gbk, Format::Rime); });
     EXPECT_NE(m.find("No Rime header"), std::string::npos) << m;
     // libime and fcitx4 read each other's keywords, as their engines do.

@@ -1,6 +1,9 @@
 // Coding new words from a table's character codes, and merging them into a table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "core/failure.h"
 #include "core/text.h"
 #include "resources/resources.h"
 #include "tests/test_util.h"
@@ -340,4 +343,70 @@ TEST(PlanMerge, ReadsOnlyTheLinesItsEntriesCanMeet) {
     EXPECT_TRUE(plan.joining(11).empty());
     ASSERT_EQ(plan.newCodes.size(), 1u);
     EXPECT_EQ(plan.newCodes[0].beforeLine, 11u);
+}
+
+TEST(EncodeOutput, WordsThatWouldSplitAreQuotedAndReadBackWhole) {
+    // The comma, blank and quote have codes here, so words holding them are coded.
+    const std::string table = Lines({"aaaa 工", "khk 中", "xxxx \",\"", "yyyy \" \"", "qqqq \"\"\"\""});
+    CharacterTable t = BuildCharacterTable(table);
+    EncodeResult r = EncodeWordList(t, G("工,中\n工 中\n工\"中\n工中\n"));
+    ASSERT_TRUE(r.leftOut.empty());
+    ASSERT_EQ(r.entries.size(), 4u);
+    for (bool group : {false, true}) {
+        const std::string out = FormatEncodedEntries(r.entries, group, TextEncoding::Gbk);
+        std::vector<std::string> words;
+        const LineList lines = SplitLines(out);
+        for (const auto& line : lines.lines()) {
+            LineList tokens = SplitTokens(line);
+            for (std::size_t k = 1; k < tokens.count(); ++k) words.push_back(tokens.at(k));
+        }
+        std::sort(words.begin(), words.end());
+        std::vector<std::string> expected = {G("工,中"), G("工 中"), G("工\"中"), G("工中")};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(words, expected) << U(out);
+    }
+    EXPECT_NE(FormatEncodedEntries(r.entries, false, TextEncoding::Gbk).find(G("\"工,中\"")), std::string::npos);
+    EXPECT_NE(FormatEncodedEntries(r.entries, false, TextEncoding::Gbk).find(G("\"工\"\"中\"")), std::string::npos);
+    // The merge quotes the same way.
+    const std::string merged = MergeIntoGroupLines("", r.entries);
+    EXPECT_NE(merged.find(G("\"工,中\"")), std::string::npos) << U(merged);
+}
+
+TEST(EncodeWordList, ANulByteIsRefusedNamingItsLine) {
+    // CR LF, CR and LF each end a line.
+    for (auto [list, line] : {std::pair<std::string, int>{G("中\r\n国\r工\n中") + std::string("\0国\n", 3), 4},
+                              {std::string("\0", 1), 1},
+                              {G("中\r\n\r\n") + std::string("\0", 1), 3}}) {
+        try {
+            EncodeWordList(Builtin(), list);
+            ADD_FAILURE() << "no failure for line " << line;
+        } catch (const Failure& f) {
+            EXPECT_EQ(std::string(f.what()).rfind("Line " + std::to_string(line) + " of the word list holds a NUL", 0),
+                      0u)
+                << f.what();
+        }
+    }
+    // A table with one: nothing merged, nothing cut.
+    const std::string table = G("aaaa 工\r\nbbbb 子") + std::string("\0", 1) + G("了\r\ncccc 又\r\n");
+    EncodeResult r = EncodeWordList(Builtin(), G("中\n"));
+    try {
+        MergeIntoGroupLines(table, r.entries);
+        ADD_FAILURE() << "merged into a table with a NUL byte";
+    } catch (const Failure& f) {
+        EXPECT_EQ(std::string(f.what()).rfind("Line 2 of the table holds a NUL", 0), 0u) << f.what();
+    }
+    EXPECT_THROW(BuildCharacterTable(table), Failure);
+}
+
+TEST(EncodeMessages, LongWordsAreCutByCharacters) {
+    EXPECT_EQ(AbbreviatedWord(G("中国"), 100), G("中国"));
+    const std::string hundred(100, 'a');
+    EXPECT_EQ(AbbreviatedWord(hundred, 100), hundred);
+    // Four-byte characters are never cut in two.
+    std::string word;
+    const std::string extB = "\x95\x32\x82\x36";  // U+20000 in GB18030
+    for (int i = 0; i < 150; ++i) word += (i % 2 ? extB : G("中"));
+    const std::string cut = AbbreviatedWord(word, 100);
+    EXPECT_EQ(cut, word.substr(0, 50 * 2 + 50 * 4) + "\xA1\xAD (150 characters)");
+    EXPECT_EQ(AbbreviatedWord(word, 3), G("中") + extB + G("中") + "\xA1\xAD (150 characters)");
 }

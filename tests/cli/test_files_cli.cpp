@@ -1,0 +1,233 @@
+// zelmora-cli's files under faults: closed standard streams, modes and owners
+// of the files it writes, symbolic links, file-size limits, and messages that
+// name the folder or path at fault before any work is done.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "tests/cli/cli_harness.h"
+
+namespace fs = std::filesystem;
+using testutil::CliResult;
+using testutil::Slurp;
+using testutil::Spit;
+
+namespace {
+
+using FilesCli = testutil::CliFixture;
+
+const std::string kTable = "aaaa 工\r\nbbbb 子\r\ncccc 又\r\n";
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
+// Every name in a folder, hidden ones too, with the bytes of its files.
+std::map<std::string, std::string> Contents(const fs::path& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(dir))
+        files[e.path().filename().string()] = e.is_regular_file() ? Slurp(e.path()) : std::string("<folder>");
+    return files;
+}
+
+// The names whose bytes differ between two folders' contents ("" when none).
+std::string Differing(const std::map<std::string, std::string>& a, const std::map<std::string, std::string>& b) {
+    std::string names;
+    for (const auto& [name, bytes] : a)
+        if (!b.count(name) || b.at(name) != bytes) names += name + " ";
+    for (const auto& [name, bytes] : b)
+        if (!a.count(name)) names += name + " ";
+    return names;
+}
+
+std::size_t Hidden(const fs::path& dir) {
+    std::size_t n = 0;
+    for (const auto& [name, bytes] : Contents(dir)) n += name[0] == '.';
+    return n;
+}
+
+// The built-in table with one more line.
+std::string ChangedBuiltin() {
+    return "zzzz \xB9\xA4\r\n" + Slurp(ZELMORA_SHARED_TABLE);
+}
+
+}  // namespace
+
+TEST_F(FilesCli, AClosedStandardInputFailsAndLeavesTheOutputAlone) {
+    Spit(at("keep.txt"), kTable);
+    for (const char* mode : {"", " --no-stream"}) {
+        CliResult r = cliAfter("", std::string("convert - keep.txt") + mode, "<&- >stdout 2>stderr");
+        EXPECT_EQ(r.status, 1) << mode;
+        EXPECT_NE(r.err.find("standard input"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("closed"), std::string::npos) << r.err;
+        EXPECT_EQ(Slurp(at("keep.txt")), kTable) << mode;
+    }
+    for (const char* mode : {"", " --no-stream"}) {
+        CliResult r = cliAfter("", std::string("check -") + mode, "<&- >stdout 2>stderr");
+        EXPECT_EQ(r.status, 1) << mode;
+        EXPECT_EQ(r.out.find("nothing suspicious"), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find("standard input"), std::string::npos) << r.err;
+    }
+    CliResult r = cliAfter("", "encode --out words.txt", "<&- >stdout 2>stderr");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("standard input"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(at("words.txt")));
+    // A closed standard output is an error too, not a file of the program's.
+    Spit(at("in.txt"), kTable);
+    r = cliAfter("", "convert in.txt -", "<stdin >&- 2>stderr");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("standard output"), std::string::npos) << r.err;
+}
+
+TEST_F(FilesCli, AReplacedFileKeepsItsModeAndOwnerAndANewOneFollowsTheUmask) {
+    Spit(at("secret.txt"), kTable);
+    ::chmod(at("secret.txt").c_str(), 0600);
+    CliResult r = cli("convert secret.txt secret.txt --output-encoding utf-8");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ModeOf(at("secret.txt")), 0600u);
+    EXPECT_EQ(Slurp(at("secret.txt")), "aaaa 工\r\nbbbb 子\r\ncccc 又\r\n");
+
+    ::chmod(at("secret.txt").c_str(), 0640);
+    r = cli("encode --out secret.txt", "工\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ModeOf(at("secret.txt")), 0640u);
+
+    for (mode_t mask : {077, 022, 002}) {
+        const mode_t mode = 0666 & ~mask;
+        char umask[16];
+        std::snprintf(umask, sizeof umask, "umask %03o;", static_cast<unsigned>(mask));
+        fs::remove(at("new.txt"));
+        fs::remove_all(at("res"));
+        r = cliAfter(umask, "convert secret.txt new.txt");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(ModeOf(at("new.txt")), mode) << umask;
+        r = cliAfter(umask, "dups --builtin --out res");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(ModeOf(at("res/重码.txt")), mode) << umask;
+        EXPECT_EQ(ModeOf(at("res")), 0777 & ~mask) << umask;
+    }
+
+    // Owner and group stay where the process may give them (as root).
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(at("secret.txt").c_str(), 65534, 65534), 0);
+        r = cli("convert secret.txt secret.txt --output-encoding gbk");
+        ASSERT_EQ(r.status, 0) << r.err;
+        struct stat st {};
+        ASSERT_EQ(::stat(at("secret.txt").c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+        EXPECT_EQ(st.st_mode & 07777, 0640u);
+    }
+}
+
+TEST_F(FilesCli, ASymbolicLinkIsWrittenThroughToItsTarget) {
+    fs::create_directories(at("real"));
+    Spit(at("real/table.txt"), kTable);
+    fs::create_symlink("real/table.txt", at("first"));
+    fs::create_symlink("first", at("link.txt"));  // a chain of two links
+    CliResult r = cli("convert link.txt link.txt --output-encoding utf-8");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(at("link.txt")));
+    EXPECT_TRUE(fs::is_symlink(at("first")));
+    EXPECT_EQ(Slurp(at("real/table.txt")), "aaaa 工\r\nbbbb 子\r\ncccc 又\r\n");
+    // The temporary file was beside the target, and is gone.
+    EXPECT_EQ(Contents(at("real")).size(), 1u);
+    EXPECT_EQ(Hidden(dir_), 0u);
+
+    // A link to a file not there yet creates it where the link points.
+    fs::create_symlink("real/made.txt", at("dangling.txt"));
+    r = cli("encode --out dangling.txt", "工\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(at("dangling.txt")));
+    EXPECT_EQ(Slurp(at("real/made.txt")), "aaaa 工");
+}
+
+TEST_F(FilesCli, AFileSizeLimitFailsWithAMessageAndLeavesNoTemporaryFile) {
+    Spit(at("big.txt"), Slurp(ZELMORA_SHARED_TABLE));
+    Spit(at("out.txt"), "old");
+    for (const char* mode : {"", " --no-stream"}) {
+        CliResult r = cliAfter("ulimit -f 40;", std::string("convert big.txt out.txt --output-format rime") + mode);
+        EXPECT_EQ(r.status, 1) << mode << ": " << r.err;
+        EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(at("out.txt")), std::string::npos) << r.err;
+        EXPECT_EQ(Slurp(at("out.txt")), "old");
+        EXPECT_EQ(Contents(dir_).size(), 5u) << "a temporary file was left";  // stdin stdout stderr big out
+    }
+}
+
+TEST_F(FilesCli, RunUnderAFileSizeLimitLeavesTheOldResultFolderAsItWas) {
+    CliResult r = cli("run --builtin --out res");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto before = Contents(at("res"));
+    Spit(at("changed.txt"), ChangedBuiltin());
+    // Small results fit under the limit, large ones do not.
+    for (const char* options : {"", " --output-encoding utf-8"}) {
+        r = cliAfter("ulimit -f 60;", std::string("run --source changed.txt --out res") + options);
+        EXPECT_EQ(r.status, 1) << options;
+        EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+        EXPECT_EQ(Differing(Contents(at("res")), before), "") << options;
+    }
+    // Without the limit the same run replaces them all.
+    r = cli("run --source changed.txt --out res");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto after = Contents(at("res"));
+    EXPECT_EQ(after.size(), before.size());
+    EXPECT_NE(after.at("一字一行.txt"), before.at("一字一行.txt"));
+
+    // A new folder appears whole or not at all.
+    r = cliAfter("ulimit -f 60;", "run --source changed.txt --out fresh/res");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(fs::exists(at("fresh/res")));
+    EXPECT_TRUE(Contents(at("fresh")).empty());
+    r = cli("run --source changed.txt --out fresh/res");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Differing(Contents(at("fresh/res")), after), "");
+    EXPECT_EQ(Contents(at("fresh")).size(), 1u);
+}
+
+TEST_F(FilesCli, AnOutputPathThatCantBeWrittenIsReportedBeforeAnyWork) {
+    fs::create_directories(at("dd"));
+    // The input would fail too, but only once read to its end: the output
+    // path is reported first.
+    Spit(at("cut.txt"), kTable + "dddd \xE5\xB7");
+    for (const char* mode : {"", " --no-stream"}) {
+        CliResult r = cli(std::string("convert cut.txt dd --encoding utf-8") + mode);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "zelmora-cli: Cannot create file \"" + at("dd") + "\". Is a directory\n");
+    }
+    CliResult r = cli("encode --out dd", "工\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("\"" + at("dd") + "\". Is a directory"), std::string::npos) << r.err;
+    Spit(at("file"), "x");
+    r = cli("dups --builtin --out file");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("\"" + at("file") + "\". Not a directory"), std::string::npos) << r.err;
+    r = cli("convert cut.txt no/such/out.txt --encoding utf-8");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("No such file or directory"), std::string::npos) << r.err;
+}
+
+TEST_F(FilesCli, AFolderThatCantBeWrittenIsNamedAsTheCause) {
+    // Root may write anywhere: the program runs as nobody, for whom the
+    // scratch folder (0755, root's) is read-only.
+    ASSERT_EQ(std::system("command -v setpriv >/dev/null"), 0) << "setpriv is missing: install util-linux";
+    Spit(at("in.txt"), kTable);
+    ::chmod(dir_.c_str(), 0755);
+    const std::string nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+    CliResult r = cliAfter("", "convert in.txt out.txt", "<stdin >stdout 2>stderr", nobody);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zelmora-cli: Cannot create file \"" + at("out.txt") + "\". Permission denied: the folder \"" +
+                         dir_.string() + "\" is not writable\n");
+    EXPECT_FALSE(fs::exists(at("out.txt")));
+    r = cliAfter("", "dups --builtin --out res", "<stdin >stdout 2>stderr", nobody);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("the folder \"" + dir_.string() + "\" is not writable"), std::string::npos) << r.err;
+}
