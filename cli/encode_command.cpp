@@ -12,6 +12,7 @@
 #include "formats/files.h"
 #include "core/text_encoding.h"
 #include "core/failure.h"
+#include "core/text.h"
 #include "formats/table_io.h"
 #include "resources/resources.h"
 #include "wubi/encode.h"
@@ -224,10 +225,10 @@ std::string ForMessage(std::string_view text, const Output& out) {
 void Report(const EncodeResult& r, const Output& out) {
     for (const auto& n : r.leftOut)
         std::fprintf(stderr, "zelmora-cli: line %zu: '%s' has no code in the table; \"%s\" left out\n", n.line,
-                     ForMessage(n.character, out).c_str(), ForMessage(AbbreviatedWord(n.word), out).c_str());
+                     ForMessage(n.character, out).c_str(), ForMessage(AbbreviatedText(n.word), out).c_str());
     for (const auto& n : r.capped)
         std::fprintf(stderr, "zelmora-cli: line %zu: \"%s\" has %s codes; only the first %zu are written\n", n.line,
-                     ForMessage(AbbreviatedWord(n.word), out).c_str(),
+                     ForMessage(AbbreviatedText(n.word), out).c_str(),
                      n.combinations == static_cast<std::size_t>(-1) ? "too many" : std::to_string(n.combinations).c_str(),
                      kMaxCodesPerWord);
 }

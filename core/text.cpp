@@ -191,6 +191,26 @@ std::size_t CountTokens(std::string_view line, std::size_t limit) {
     return count;
 }
 
+std::string AbbreviatedText(std::string_view text, std::size_t maxChars) {
+    auto at = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0; };
+    // GB18030 widths: four bytes for lead, digit, lead, digit; two for a lead byte and another.
+    auto width = [&](std::size_t i) -> std::size_t {
+        if (!IsLeadByte(at(i)) || i + 1 >= text.size()) return 1;
+        if (at(i + 1) >= 0x30 && at(i + 1) <= 0x39 && i + 3 < text.size() && IsLeadByte(at(i + 2)) &&
+            at(i + 3) >= 0x30 && at(i + 3) <= 0x39)
+            return 4;
+        return 2;
+    };
+    std::size_t chars = 0, cut = 0;
+    for (std::size_t i = 0; i < text.size(); i += width(i)) {
+        if (chars == maxChars) cut = i;
+        ++chars;
+    }
+    if (chars <= maxChars) return std::string(text);
+    // "…" in GBK and GB18030.
+    return std::string(text.substr(0, cut)) + "\xA1\xAD (" + std::to_string(chars) + " characters)";
+}
+
 std::string QuotedToken(std::string_view word) {
     bool plain = !word.empty();
     // Bytes are enough: no trail byte of GBK or GB18030 is a blank, comma or quote.

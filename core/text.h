@@ -58,6 +58,11 @@ std::size_t CountTokens(std::string_view line, std::size_t limit);
 
 std::string JoinBySpace(const LineList& list);
 
+// A text for a message (GBK or GB18030): whole up to `maxChars` characters;
+// longer, its first `maxChars` characters, "…" and its length in characters,
+// so that a huge line is never echoed whole.
+std::string AbbreviatedText(std::string_view text, std::size_t maxChars = 100);
+
 // A word as one token of a group line, as SplitTokens reads it back: quoted
 // (a quote inside doubled) when empty or when it holds white space, a comma
 // or a quote; as it is otherwise.

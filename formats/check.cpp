@@ -138,14 +138,14 @@ void CheckEntries(std::size_t line, const TableEntry* entries, std::size_t count
     for (std::size_t k = 0; k < count; ++k) {
         const TableEntry& e = entries[k];
         if ((first && k == 0) || e.code != lastCode) {
-            if (!LettersOnly(e.code)) report(line, "code \"" + Utf8Of(e.code) + "\" has characters outside a-z");
-            if (e.code.size() > 4) report(line, "code \"" + Utf8Of(e.code) + "\" is longer than four letters");
+            if (!LettersOnly(e.code)) report(line, "code \"" + Utf8Shown(e.code) + "\" has characters outside a-z");
+            if (e.code.size() > 4) report(line, "code \"" + Utf8Shown(e.code) + "\" is longer than four letters");
             lastCode = e.code;
         }
         key.assign(e.code).append(1, '\x01').append(e.word);
         auto [it, added] = seen.try_emplace(key, line);
         if (!added)
-            report(line, "word \"" + Utf8Of(e.word) + "\" under code \"" + Utf8Of(e.code) + "\" again (first on line " +
+            report(line, "word \"" + Utf8Shown(e.word) + "\" under code \"" + Utf8Shown(e.code) + "\" again (first on line " +
                              std::to_string(it->second) + ")");
     }
 }
@@ -166,7 +166,7 @@ void CheckLine(Format format, const TableLayout& layout, Encoding encoding, std:
     CheckEntries(line, entries, count, true, lastCode, seen, report);
     try {
         std::string again = CanonicalLine(format, layout, entries, count);
-        if (again != text) report(line, "does not round-trip: would be written back as \"" + Utf8Of(again) + "\"");
+        if (again != text) report(line, "does not round-trip: would be written back as \"" + Utf8Shown(again) + "\"");
     } catch (const Failure& f) {
         report(line, std::string("does not round-trip: ") + f.what());
     }
@@ -189,7 +189,7 @@ void PlainLineCheck::part(std::size_t index, std::string_view text, const TableE
         AppendToken(again_, entries[k].word);
     }
     if (last) {
-        if (again_ != text) report(line, "does not round-trip: would be written back as \"" + Utf8Of(again_) + "\"");
+        if (again_ != text) report(line, "does not round-trip: would be written back as \"" + Utf8Shown(again_) + "\"");
         std::string().swap(again_);
     }
 }

@@ -22,6 +22,8 @@ std::size_t CharWidth(std::string_view text, std::size_t i);
 // GB18030 bytes of a UTF-8 literal (keywords such as "[数据]"), and back.
 std::string Gb(std::string_view utf8);
 std::string Utf8Of(std::string_view gb18030);
+// Utf8Of for a message: a long text cut to its first 100 characters, "…" and its length.
+std::string Utf8Shown(std::string_view gb18030);
 
 bool IsSpaceOrTab(char c);
 std::string_view TrimBlanks(std::string_view s);  // spaces, tabs, CR, LF, VT, FF

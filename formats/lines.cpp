@@ -26,7 +26,7 @@ std::string Convert(const char* to, const char* from, std::string_view text) {
 bool HasAny(std::string_view s, std::string_view bytes) { return s.find_first_of(bytes) != std::string_view::npos; }
 
 [[noreturn]] void CannotWrite(std::string_view what, std::string_view text, const char* why, Format format) {
-    throw Failure(std::string(what) + " \"" + Utf8Of(text) + "\" " + why + ", which a " + FormatName(format) +
+    throw Failure(std::string(what) + " \"" + Utf8Shown(text) + "\" " + why + ", which a " + FormatName(format) +
                   " table can't hold");
 }
 
@@ -105,6 +105,8 @@ std::string MessageText(std::string_view gb18030) {
         if (static_cast<unsigned char>(c) >= 0x80) return Utf8Of(gb18030);
     return std::string(gb18030);
 }
+
+std::string Utf8Shown(std::string_view gb18030) { return Utf8Of(AbbreviatedText(gb18030)); }
 
 bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 

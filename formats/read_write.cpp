@@ -498,7 +498,7 @@ void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_
     const bool libimeLike = (shown == Format::Libime || shown == Format::Fcitx4) &&
                             (given == Format::Libime || given == Format::Fcitx4);
     if (libimeLike) return;
-    throw Failure("Line " + std::to_string(line) + " (\"" + Utf8Of(TrimBlanks(text)) +
+    throw Failure("Line " + std::to_string(line) + " (\"" + Utf8Shown(TrimBlanks(text)) +
                   "\") belongs to the header of " + WithArticle(FormatName(shown)) + " table, not of " +
                   WithArticle(FormatName(given)) + " table; give --format " + OptionName(shown) + " or --format auto");
 }
@@ -597,7 +597,7 @@ TableLine::Kind LineReader::readRime(std::string_view text, std::vector<TableEnt
     Kind kind = data(text, entries, problem);
     if (kind == Kind::Entry) {
         const TableEntry& e = entries.back();
-        if (e.weight && !IsNumber(*e.weight)) problem = "weight \"" + Utf8Of(*e.weight) + "\" is not a number";
+        if (e.weight && !IsNumber(*e.weight)) problem = "weight \"" + Utf8Shown(*e.weight) + "\" is not a number";
     }
     return kind;
 }
@@ -753,7 +753,7 @@ TableLine::Kind LineReader::readIbus(std::string_view raw, std::vector<TableEntr
     if (StartsWith(raw, "###")) return Kind::Comment;
     Kind kind = data(raw, entries, problem);
     if (kind == Kind::Entry && !IsInteger(*entries.back().weight))
-        problem = "frequency \"" + Utf8Of(*entries.back().weight) + "\" is not a whole number";
+        problem = "frequency \"" + Utf8Shown(*entries.back().weight) + "\" is not a whole number";
     return kind;
 }
 

@@ -93,17 +93,6 @@ std::size_t CharWidthAt(std::string_view text, std::size_t i) {
     return 2;
 }
 
-std::string AbbreviatedWord(std::string_view word, std::size_t maxChars) {
-    std::size_t chars = 0, cut = 0;
-    for (std::size_t i = 0; i < word.size(); i += CharWidthAt(word, i)) {
-        if (chars == maxChars) cut = i;
-        ++chars;
-    }
-    if (chars <= maxChars) return std::string(word);
-    // "…" in GBK and GB18030.
-    return std::string(word.substr(0, cut)) + "\xA1\xAD (" + std::to_string(chars) + " characters)";
-}
-
 CharacterTable::CharacterTable() : narrow_(65536, kNone) {}
 
 uint32_t* CharacterTable::slotFor(std::string_view c, bool create) {

@@ -33,10 +33,6 @@ inline constexpr std::size_t kMaxCodesPerWord = 16;
 // a lead byte 0x81-0xFE with a byte after it, 1 for anything else.
 std::size_t CharWidthAt(std::string_view text, std::size_t i);
 
-// A word for a message: whole up to `maxChars` characters; longer, its first
-// `maxChars` characters, "…" and its length in characters.
-std::string AbbreviatedWord(std::string_view word, std::size_t maxChars = 100);
-
 // The full codes of every character that a table codes. Lookups of one- and
 // two-byte characters go through a flat array indexed by the character's byte
 // value; four-byte characters, which tables rarely hold, through a map.

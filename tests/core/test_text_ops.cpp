@@ -187,3 +187,15 @@ TEST(PaneText, LineCountsAndBreaks) {
     EXPECT_EQ(NormalizeLineBreaks("a\nb\rc\r\nd\n\re"), "a\r\nb\r\nc\r\nd\r\n\r\ne");
     EXPECT_EQ(NormalizeLineBreaks("\xEF\xBB\xBFx\n"), "\xEF\xBB\xBFx\r\n");
 }
+TEST(TextMessages, LongTextsAreCutByCharacters) {
+    EXPECT_EQ(AbbreviatedText(G("中国"), 100), G("中国"));
+    const std::string hundred(100, 'a');
+    EXPECT_EQ(AbbreviatedText(hundred, 100), hundred);
+    // Four-byte characters are never cut in two.
+    std::string word;
+    const std::string extB = "\x95\x32\x82\x36";  // U+20000 in GB18030
+    for (int i = 0; i < 150; ++i) word += (i % 2 ? extB : G("中"));
+    const std::string cut = AbbreviatedText(word, 100);
+    EXPECT_EQ(cut, word.substr(0, 50 * 2 + 50 * 4) + "\xA1\xAD (150 characters)");
+    EXPECT_EQ(AbbreviatedText(word, 3), G("中") + extB + G("中") + "\xA1\xAD (150 characters)");
+}

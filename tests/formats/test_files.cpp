@@ -232,3 +232,22 @@ TEST(FormatsEncoding, ConversionInSmallPiecesGivesTheWholeConversion) {
         }
     }
 }
+
+TEST(FormatsCheck, HugeTextsInFindingsAndFailuresAreCut) {
+    // A 300,000-letter code on one line: the finding quotes 100 letters and says how many.
+    const std::string code(300000, 'A');
+    std::vector<TableProblem> found = CheckTable(ReadTable(code + " x\r\n", Encoding::Gbk, Format::Plain));
+    ASSERT_FALSE(found.empty());
+    for (const auto& p : found) EXPECT_LT(p.message.size(), 400u) << p.message.substr(0, 200);
+    EXPECT_EQ(found[0].message, "code \"" + std::string(100, 'A') + "… (300000 characters)\" has characters outside a-z");
+    // A header line of another format, given with the wrong --format.
+    const std::string rime = "name: " + std::string(300000, 'r') + "\n...\n";
+    try {
+        ReadTable(rime, Encoding::Utf8, Format::Ibus);
+        ADD_FAILURE() << "read as ibus";
+    } catch (const Failure& f) {
+        const std::string m = f.what();
+        EXPECT_LT(m.size(), 500u);
+        EXPECT_NE(m.find("(300006 characters)"), std::string::npos) << m.substr(0, 300);
+    }
+}

@@ -397,16 +397,3 @@ TEST(EncodeWordList, ANulByteIsRefusedNamingItsLine) {
     }
     EXPECT_THROW(BuildCharacterTable(table), Failure);
 }
-
-TEST(EncodeMessages, LongWordsAreCutByCharacters) {
-    EXPECT_EQ(AbbreviatedWord(G("中国"), 100), G("中国"));
-    const std::string hundred(100, 'a');
-    EXPECT_EQ(AbbreviatedWord(hundred, 100), hundred);
-    // Four-byte characters are never cut in two.
-    std::string word;
-    const std::string extB = "\x95\x32\x82\x36";  // U+20000 in GB18030
-    for (int i = 0; i < 150; ++i) word += (i % 2 ? extB : G("中"));
-    const std::string cut = AbbreviatedWord(word, 100);
-    EXPECT_EQ(cut, word.substr(0, 50 * 2 + 50 * 4) + "\xA1\xAD (150 characters)");
-    EXPECT_EQ(AbbreviatedWord(word, 3), G("中") + extB + G("中") + "\xA1\xAD (150 characters)");
-}
