@@ -91,6 +91,7 @@ private slots:
     void readFailingPartWayKeepsThePreviousText();
     void savingAndLoadingGiveTheSameText();
     void savingReplacesALongerFile();
+    void savingThroughASymbolicLinkReplacesItsTarget();
     void saveFailuresLeaveTheOldFile();
     void clipboard();
     void typingAndKeyboardPastingStopAtTheLimit();
@@ -435,6 +436,25 @@ void PaneTest::savingReplacesALongerFile() {
     QCOMPARE(ReadFile(path), std::string("short"));
     // The replaced file keeps its permissions.
     QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther), QFile::ReadGroup);
+}
+
+void PaneTest::savingThroughASymbolicLinkReplacesItsTarget() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("real"));
+    const QString target = dir.filePath("real/table.txt");
+    WriteFile(target, "old");
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    const QString link = dir.filePath("link.txt");
+    QVERIFY(QFile::link("real/table.txt", link));
+    Pane pane;
+    WritePaneText(pane, "new");
+    SavePaneToFile(pane, link);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(ReadFile(target), std::string("new"));
+    QCOMPARE(QFile::permissions(target) & (QFile::ReadGroup | QFile::ReadOther | QFile::ReadOwner),
+             QFile::Permissions(QFile::ReadOwner));
+    // Nothing left beside the link or the target.
+    QCOMPARE(QDir(dir.path() + "/real").entryList(QDir::Files | QDir::Hidden), QStringList{"table.txt"});
 }
 
 void PaneTest::saveFailuresLeaveTheOldFile() {
