@@ -216,8 +216,14 @@ std::string WriteTarget(const std::string& path) {
 
 void CheckOutputPath(const std::string& path) {
     if (path == "-") return;
-    const std::string target = WriteTarget(path);
     struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        // A device or a pipe, written in place.
+        if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+            throw Failure("Cannot open file \"" + FullPath(path) + "\". " + std::strerror(errno));
+        return;
+    }
+    const std::string target = WriteTarget(path);
     if (::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         throw Failure("Cannot create file \"" + FullPath(path) + "\". " + std::strerror(EISDIR));
     const std::string dir = ParentOf(target);
@@ -384,7 +390,7 @@ void OutputFile::finish() {
     if (finished_) return;
     flush();
     if (!stdout_) {
-        if (options_.sync && ::fsync(fd_) != 0 && errno != EINVAL) failWrite(errno);
+        if (options_.sync && !direct_ && ::fsync(fd_) != 0 && errno != EINVAL) failWrite(errno);
         int fd = fd_;
         fd_ = -1;
         if (::close(fd) != 0) failWrite(errno);
@@ -407,6 +413,7 @@ void OutputFile::commit() {
         }
         return;
     }
+    if (direct_) return;
     if (::rename(tmp_.c_str(), target_.c_str()) != 0) {
         int e = errno;
         discard();
@@ -424,8 +431,16 @@ void OutputFile::open() {
         if (fd_ < 0) throw Failure(std::string("Cannot write standard output. ") + std::strerror(errno));
         return;
     }
-    target_ = WriteTarget(path_);
     struct stat old {};
+    if (::stat(path_.c_str(), &old) == 0 && !S_ISREG(old.st_mode) && !S_ISDIR(old.st_mode)) {
+        // A device or a pipe (/dev/null, a FIFO, /dev/stdout): written in
+        // place; renaming a file over it would destroy it.
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        if (fd_ < 0) throw Failure("Cannot open file \"" + FullPath(shown()) + "\". " + std::strerror(errno));
+        direct_ = true;
+        return;
+    }
+    target_ = WriteTarget(path_);
     const bool exists = ::stat(target_.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
         throw Failure("Cannot create file \"" + FullPath(shown()) + "\". " + std::strerror(EISDIR));

@@ -104,8 +104,9 @@ private:
 
 // Output written piece by piece into a temporary file beside the (final)
 // target, renamed into place by commit(), so that a failure leaves no file
-// and does not destroy the old one; modes as WriteFileSafely gives them. For
-// "-", standard output gets the bytes only at commit(). Dropped without
+// and does not destroy the old one; modes as WriteFileSafely gives them. A
+// target that is a device or a pipe (/dev/null, a FIFO) is written in place,
+// never replaced. For "-", standard output gets the bytes only at commit(). Dropped without
 // commit(), the temporary file goes.
 class OutputFile final : public formats::ByteSink {
 public:
@@ -132,6 +133,7 @@ private:
     SafeWriteOptions options_;
     bool stdout_;
     bool finished_ = false;
+    bool direct_ = false;  // a device or pipe, written in place
     int fd_ = -1;
     int slot_ = -1;  // in the list of temporary files removed on a signal
     std::string target_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -238,4 +239,27 @@ TEST_F(FilesCli, AFolderThatCantBeWrittenIsNamedAsTheCause) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("the folder \"" + dir_.string() + "\" is not writable"), std::string::npos) << r.err;
     ::chmod(dir_.c_str(), 0755);
+}
+
+TEST_F(FilesCli, ADeviceOrAPipeIsWrittenInPlaceNotReplaced) {
+    Spit(at("in.txt"), kTable);
+    // A pipe with a reader: the bytes go through it and it stays a pipe.
+    ASSERT_EQ(::mkfifo(at("out.fifo").c_str(), 0644), 0);
+    CliResult r = cliAfter("(timeout 20 cat out.fifo > got.txt &);", "convert in.txt out.fifo --output-encoding utf-8");
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (int i = 0; i < 200 && Slurp(at("got.txt")).size() < 10; ++i) ::usleep(10000);
+    EXPECT_EQ(Slurp(at("got.txt")), "aaaa 工\r\nbbbb 子\r\ncccc 又\r\n");
+    struct stat st {};
+    ASSERT_EQ(::lstat(at("out.fifo").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // A device (a node of /dev/null's numbers, made here where root may).
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::mknod(at("null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        for (const char* args : {"convert in.txt null", "convert in.txt null --no-stream", "encode --out null"}) {
+            r = cli(args, "工\n");
+            EXPECT_EQ(r.status, 0) << args << ": " << r.err;
+            ASSERT_EQ(::lstat(at("null").c_str(), &st), 0);
+            EXPECT_TRUE(S_ISCHR(st.st_mode)) << args;
+        }
+    }
 }
