@@ -669,3 +669,32 @@ TEST(ReadEntriesStream, EachLinesEntriesInFileOrderAsTheWholeReadHasThem) {
     EXPECT_THROW(ReadEntriesStream(bad, Encoding::Utf8, Format::Plain, [](std::size_t, const std::vector<TableEntry>&) {}),
                  Failure);
 }
+
+TEST(FormatsStream, ANulByteFailsAsTheWholeFileFailsEvenInAPartedLine) {
+    // Line 3 holds a NUL byte: read whole, streamed, and with plain lines cut
+    // into parts (so the long-line reader meets it), the same failure.
+    std::string longLine = "bbbb";
+    for (int i = 0; i < 3000; ++i) longLine += " w" + std::to_string(i);
+    for (std::size_t at : {std::size_t(7), longLine.size() - 3}) {
+        std::string line3 = longLine;
+        line3.insert(at, 1, '\0');
+        const std::string table = "aaaa x\r\ncccc y\r\n" + line3 + "\r\ndddd z\r\n";
+        const std::string whole = Describe(Whole(table, Encoding::Auto, Format::Auto, Target{Format::Rime}));
+        ASSERT_NE(whole.find("Line 3 holds a NUL byte"), std::string::npos) << whole;
+        for (std::size_t block : {5u, 64u, 4096u}) {
+            EXPECT_EQ(Describe(Streamed(table, Encoding::Auto, Format::Auto, Target{Format::Rime}, block, 64)), whole)
+                << block;
+            MemorySource in(table);
+            Findings sink;
+            StreamSettings s;
+            s.blockSize = block;
+            s.partedLine = 16;
+            try {
+                CheckTableStream(in, sink, Encoding::Auto, Format::Auto, s);
+                ADD_FAILURE() << "checked a table with a NUL byte";
+            } catch (const Failure& f) {
+                EXPECT_NE(std::string(f.what()).find("Line 3 holds a NUL byte"), std::string::npos) << f.what();
+            }
+        }
+    }
+}
