@@ -3,6 +3,7 @@
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -434,6 +435,24 @@ std::optional<Encoding> EncodingByBom(std::string_view head) {
     return std::nullopt;
 }
 
+std::optional<Encoding> Utf16ByZeros(std::string_view bytes) {
+    // A UTF-16 table without a byte-order mark: its codes, spaces and line
+    // breaks are ASCII, whose high byte is zero, on one side of the pairs.
+    // Text in GBK, GB18030 or UTF-8 holds no zero bytes at all.
+    // The first 64 KiB tell.
+    const std::size_t n = std::min<std::size_t>(bytes.size(), kUtf16Evidence) & ~std::size_t{1};
+    if (n < 2) return std::nullopt;
+    std::size_t even = 0, odd = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (bytes[i] == '\0') ++(i % 2 == 0 ? even : odd);
+    const std::size_t pairs = n / 2;
+    // A character such as U+DE00 (the low half of an emoji) gives a zero on
+    // the other side now and then.
+    if (odd * 4 >= pairs && even * 8 <= odd) return Encoding::Utf16le;
+    if (even * 4 >= pairs && odd * 8 <= even) return Encoding::Utf16be;
+    return std::nullopt;
+}
+
 std::size_t BomLength(Encoding encoding) {
     switch (encoding) {
         case Encoding::Utf8: return 3;
@@ -453,6 +472,8 @@ DecodedText DecodeTextInPieces(std::string_view bytes, Encoding encoding, std::s
     if (encoding == Encoding::Auto) {
         if (std::optional<Encoding> byBom = EncodingByBom(bytes)) {
             encoding = *byBom;
+        } else if (std::optional<Encoding> byZeros = Utf16ByZeros(bytes)) {
+            encoding = *byZeros;
         } else {
             std::size_t at = 0;
             Utf8Check c = CheckUtf8(bytes, at);

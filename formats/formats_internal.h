@@ -40,6 +40,10 @@ std::string Hex(std::string_view bytes);
 std::optional<Encoding> EncodingByBom(std::string_view head);
 // The length of that encoding's byte-order mark (0 for GBK).
 std::size_t BomLength(Encoding encoding);
+// UTF-16 recognised without a byte-order mark, by where its zero bytes stand
+// in the first kUtf16Evidence bytes.
+inline constexpr std::size_t kUtf16Evidence = 1 << 16;
+std::optional<Encoding> Utf16ByZeros(std::string_view bytes);
 
 // The entries a line of a data section gives, as the reader reads them;
 // false when the line is no code-word line of that format.

@@ -82,16 +82,25 @@ std::size_t ReadFully(ByteSource& in, char* buffer, std::size_t size) {
     return got;
 }
 
-// As DecodeText decides: a byte-order mark, or else whether the whole file is
-// valid UTF-8 (a pass of its own).
+// As DecodeText decides: a byte-order mark, the zero bytes of UTF-16 at the
+// start, or else whether the whole file is valid UTF-8 (a pass of its own).
 Opening Open(ByteSource& in, Encoding encoding, const StreamSettings& settings) {
     in.rewind();
     char head[4];
     const std::string_view h(head, ReadFully(in, head, sizeof head));
     bool closeCall = false;
     if (encoding == Encoding::Auto) {
+        std::optional<Encoding> byZeros;
+        if (!EncodingByBom(h)) {
+            in.rewind();
+            std::string start(kUtf16Evidence, '\0');
+            start.resize(ReadFully(in, start.data(), start.size()));
+            byZeros = Utf16ByZeros(start);
+        }
         if (std::optional<Encoding> byBom = EncodingByBom(h)) {
             encoding = *byBom;
+        } else if (byZeros) {
+            encoding = *byZeros;
         } else {
             Announce(settings, "checking the encoding");
             in.rewind();

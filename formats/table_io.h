@@ -223,9 +223,11 @@ struct DecodedText {
     bool hadBom = false;
     bool closeCall = false;  // Auto chose between UTF-8 and GBK on thin evidence
 };
-// Auto: a byte-order mark decides; otherwise bytes that are not valid UTF-8
-// are GB18030, and valid UTF-8 is UTF-8 unless reading it as GBK gives
-// clearly more Chinese text (short GBK text is often valid UTF-8). GBK and GB18030 bytes are kept as they are. Fails naming the line
+// Auto: a byte-order mark decides; otherwise zero bytes on one side of every
+// pair make UTF-16 (LE or BE); otherwise bytes that are not valid UTF-8 are
+// GB18030, and valid UTF-8 is UTF-8 unless reading it as GBK gives clearly
+// more Chinese text (short GBK text is often valid UTF-8). GBK and GB18030
+// bytes are kept as they are. Fails naming the line
 // of an invalid UTF-8 or UTF-16 sequence, or a file that ends inside one.
 DecodedText DecodeText(std::string_view bytes, Encoding encoding);
 // Whether ReadTable with Auto reads these bytes as a plain table in GBK or

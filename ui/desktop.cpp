@@ -4,6 +4,6 @@
 
 namespace zelmora {
 
-void OpenOnDesktop(const QUrl& url) { QDesktopServices::openUrl(url); }
+bool OpenOnDesktop(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 }  // namespace zelmora

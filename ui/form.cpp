@@ -2,6 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -29,9 +32,13 @@
 #include "transform/relation.h"
 #include "transform/shortest.h"
 #include "transform/status.h"
+#include "formats/files.h"
 #include "ui/about_content.h"
 #include "ui/desktop.h"
 #include "ui/dock.h"
+#include "ui/find_bar.h"
+#include "ui/format_export.h"
+#include "ui/user_message.h"
 #include "ui/tools/tools_menu.h"
 
 namespace zelmora {
@@ -51,6 +58,21 @@ const QMargins kAssumedFrame(4, 23, 4, 4);
 // inside the window, so that the client area keeps its designed width (426).
 constexpr int kBorder = 4;
 constexpr int kHelpHeight = 97;
+// The page control's height at the start size, and what its tabs and frame
+// take of it: pages are 418 x 337 whatever the style pads its tabs with.
+constexpr int kPageControlHeight = 364;
+constexpr int kTabBarHeight = 20;
+// The client area below the menu bar at the start size.
+constexpr int kClientHeight = kPageControlHeight + kHelpHeight;
+// The menu bar takes what the outer height leaves once frame and client
+// area are placed; never less than this.
+constexpr int kSmallestMenuHeight = 17;
+
+// The menu bar's height for a frame: the outer height minus the caption, the
+// bottom border (at least 4) and the client area.
+int MenuHeightFor(const QMargins& frame) {
+    return std::max(kSmallestMenuHeight, kOuterHeight - frame.top() - std::max(kBorder, frame.bottom()) - kClientHeight);
+}
 
 const QColor kLinkColour(0, 0, 255);       // 0xFF0000 as 0x00BBGGRR
 const QColor kLinkHoverColour(0x80, 0x80, 0x00);  // 0x008080, olive
@@ -100,6 +122,44 @@ private:
 // Lets the cleared panes and the wait text be painted before the work.
 void DispatchPendingMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
+// The derivations read their panes' bytes in the panes' encoding. Two panes
+// read together are brought to one: GB18030 when either holds a character
+// that GBK lacks.
+TextEncoding CommonEncoding(const Pane& a, const Pane& b) {
+    return PaneTextEncoding(a) == TextEncoding::Gb18030 || PaneTextEncoding(b) == TextEncoding::Gb18030
+               ? TextEncoding::Gb18030
+               : TextEncoding::Gbk;
+}
+
+// A pane's bytes in `encoding`: the pane's own when it is in that encoding.
+class PaneInput {
+public:
+    PaneInput(const Pane& pane, TextEncoding encoding) {
+        if (PaneTextEncoding(pane) == encoding) {
+            view_ = PaneBytes(pane);
+        } else {
+            converted_ = ConvertPaneText(PaneBytes(pane), PaneTextEncoding(pane), encoding);
+            view_ = converted_;
+        }
+    }
+    std::string_view bytes() const { return view_; }
+
+private:
+    std::string converted_;
+    std::string_view view_;
+};
+
+const char* const kAnyTableFilters[] = {
+    "码表文件 (*.txt *.dict.yaml *.yaml *.dict *.ini)",
+    "文本码表 (*.txt)",
+    "Rime 词典 (*.dict.yaml)",
+    "libime、fcitx5 码表 (*.txt *.dict)",
+    "fcitx4 码表 (*.txt)",
+    "ibus-table 码表 (*.txt)",
+    "yong 码表 (*.txt *.ini)",
+    "所有文件 (*)",
+};
+
 }  // namespace
 
 QFont WindowFont() {
@@ -128,18 +188,38 @@ TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent), messageBoxRunner_([](QMessageBox& box) { box.exec(); }), desktopOpener_(&OpenOnDesktop) {
     setObjectName("Form1");
     setWindowTitle(QString::fromUtf8(kWindowCaption));
+    // The application title, where the desktop shows a program's title apart
+    // from its window caption: the task bar button and the iconified window.
+    setWindowIconText(QString::fromUtf8(kApplicationTitle));
     setWindowIcon(about::WindowIcon());
     setFont(WindowFont());
 
     createMenu();
+    createFormatMenu();
     createTabs();
     // The tools come last in the menu bar, after the table's own menus.
     tools::AddToolsMenu(this);
 
+    FindBar1 = new FindBar(centralWidget(), PageControl1);
+    for (Pane* pane : findChildren<Pane*>()) {
+        if (pane->isReadOnly()) continue;
+        FindBar1->watch(pane);
+        // A file dropped on a pane is opened as a table, not pasted as its address.
+        pane->viewport()->installEventFilter(this);
+    }
+    setAcceptDrops(true);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        for (QWidget* w = now; w; w = w->parentWidget())
+            if (auto* pane = qobject_cast<Pane*>(w); pane && pane->window() == this && !pane->hint().isEmpty()) {
+                lastFocusedPane_ = pane;
+                return;
+            }
+    });
+
     // Start size and placement: the outer size, centred on the desktop.
     setMaximumWidth(kOuterWidth - kAssumedFrame.left() - kAssumedFrame.right());
-    resize(kOuterWidth - kAssumedFrame.left() - kAssumedFrame.right(),
-           kOuterHeight - kAssumedFrame.top() - kAssumedFrame.bottom());
+    menuBar()->setFixedHeight(MenuHeightFor(kAssumedFrame));
+    resize(kOuterWidth - kAssumedFrame.left() - kAssumedFrame.right(), MenuHeightFor(kAssumedFrame) + kClientHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect desk = screen->geometry();
         move(desk.x() + (desk.width() - kOuterWidth) / 2, desk.y() + (desk.height() - kOuterHeight) / 2);
@@ -151,7 +231,11 @@ TForm1::TForm1(QWidget* parent)
 TForm1::~TForm1() = default;
 
 QAction* TForm1::addItem(const char* name, const QString& caption, Handler handler) {
-    QAction* item = N1->addAction(caption);
+    return addItem(N1, name, caption, handler);
+}
+
+QAction* TForm1::addItem(QMenu* menu, const char* name, const QString& caption, Handler handler) {
+    QAction* item = menu->addAction(caption);
     item->setObjectName(name);
     itemHandlers_[item] = handler;
     connect(item, &QAction::triggered, this, [this, item, handler] { guarded([=, this] { (this->*handler)(item); }); });
@@ -176,6 +260,24 @@ void TForm1::createMenu() {
     N6 = N1->addSeparator();
     N6->setObjectName("N6");
     N8 = addItem("N8", QStringLiteral("导出所有结果为单独的文本文件"), &TForm1::N8Click);
+}
+
+// Right after "原码表"; later menus follow it.
+void TForm1::createFormatMenu() {
+    FormatMenu = menuBar()->addMenu(QStringLiteral("格式"));
+    FormatMenu->setObjectName("FormatMenu");
+    FormatMenu->menuAction()->setObjectName("FormatMenu");
+    FormatMenu->setFont(font());
+    OpenAnyFormatItem = addItem(FormatMenu, "OpenAnyFormatItem", QStringLiteral("打开任意格式码表..."),
+                                &TForm1::OpenAnyFormatItemClick);
+    ExportInFormatItem = addItem(FormatMenu, "ExportInFormatItem", QStringLiteral("按原格式导出所有结果"),
+                                 &TForm1::ExportInFormatItemClick);
+    SavePaneItem = addItem(FormatMenu, "SavePaneItem", QStringLiteral("另存当前窗格..."), &TForm1::SavePaneItemClick);
+    // Enabled as the menu opens: no handler of the first tab is involved.
+    connect(FormatMenu, &QMenu::aboutToShow, this, [this] {
+        ExportInFormatItem->setEnabled(!RichEdit1->isTextEmpty());
+        SavePaneItem->setEnabled(focusedPane() != nullptr);
+    });
 }
 
 Pane* TForm1::addPane(int number, const QString& hint) {
@@ -237,9 +339,11 @@ void TForm1::createTabs() {
     // Tabs as narrow as the desktop's own, so that all seven fit the width;
     // pages 4 pixels in from the sides, 418 wide in a 426-wide page control,
     // whatever the style's own frame.
+    // Tabs of a fixed height: the style's own padding would take the pages'.
     PageControl1->setStyleSheet(
-        QStringLiteral("QTabBar::tab { padding: 3px 5px; }"
-                       "QTabWidget::pane { border: 1px solid palette(mid); padding: 3px; top: -1px; }"));
+        QStringLiteral("QTabBar::tab { height: %1px; padding: 0px 5px; margin: 0px; }"
+                       "QTabWidget::pane { border: 1px solid palette(mid); padding: 3px; top: -1px; }")
+            .arg(kTabBarHeight));
     client->dock(PageControl1, DockHost::Side::Client);
 
     auto tab = [this](QWidget*& sheet, const char* name, const QString& caption) {
@@ -390,7 +494,32 @@ void TForm1::createAboutTab() {
     page->dock(Image1, DockHost::Side::Client);
 }
 
+namespace {
+
+// The one local file of a drag, if it carries exactly that.
+QString DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl url = data->urls().first();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QString file = DroppedFile(drop->mimeData());
+            if (file.isEmpty()) break;
+            drop->acceptProposedAction();
+            if (event->type() == QEvent::Drop) OpenTableFile(file);
+            return true;
+        }
+        default:
+            break;
+    }
     if (watched == Label6 || watched == Label8) {
         switch (event->type()) {
             case QEvent::MouseMove: {
@@ -401,9 +530,17 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             case QEvent::Leave:
                 guarded([&] { LabelMouseLeave(watched); });
                 break;
+            case QEvent::MouseButtonDblClick:
+                // The click that began the double click has opened the address.
+                releaseAfterDoubleClick_ = watched;
+                break;
             case QEvent::MouseButtonRelease: {
                 auto* me = static_cast<QMouseEvent*>(event);
                 auto* label = static_cast<QWidget*>(watched);
+                if (releaseAfterDoubleClick_ == watched) {
+                    releaseAfterDoubleClick_ = nullptr;
+                    break;
+                }
                 if (me->button() == Qt::LeftButton && label->rect().contains(me->position().toPoint()))
                     guarded([&] { LabelClick(watched); });
                 break;
@@ -435,7 +572,8 @@ void TForm1::fitToFrame() {
                        std::max(0, kBorder - frame.bottom()));
     const int width = kOuterWidth - frame.left() - frame.right();
     setMaximumWidth(width);
-    resize(width, kOuterHeight - frame.top() - frame.bottom());
+    menuBar()->setFixedHeight(MenuHeightFor(frame));
+    resize(width, MenuHeightFor(frame) + kClientHeight + std::max(0, kBorder - frame.bottom()));
     if (const QScreen* screen = this->screen()) {
         const QRect desk = screen->geometry();
         move(desk.x() + (desk.width() - kOuterWidth) / 2, desk.y() + (desk.height() - kOuterHeight) / 2);
@@ -445,6 +583,8 @@ void TForm1::fitToFrame() {
 void TForm1::guarded(const std::function<void()>& handler) {
     try {
         handler();
+    } catch (const UserMessage& m) {
+        showNotice(QMessageBox::Warning, QString::fromUtf8(m.what()));
     } catch (const std::exception& e) {
         showFailure(QString::fromUtf8(e.what()));
     }
@@ -454,6 +594,35 @@ void TForm1::showFailure(const QString& message) {
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), FailureText(message),
                     QMessageBox::Ok, this);
     messageBoxRunner_(box);
+}
+
+void TForm1::showNotice(QMessageBox::Icon icon, const QString& message) {
+    QMessageBox box(icon, QString::fromUtf8(kApplicationTitle), message, QMessageBox::Ok, this);
+    messageBoxRunner_(box);
+}
+
+QFileDialog* TForm1::makeFileDialog(const char* name, QFileDialog::AcceptMode mode) {
+    auto* dialog = new QFileDialog(this);
+    dialog->setObjectName(name);
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->setAcceptMode(mode);
+    dialog->setSizeGripEnabled(true);
+    return dialog;
+}
+
+int TForm1::runFileDialog(QFileDialog* dialog) {
+    // The folders visited this run, shared by the window's dialogs.
+    dialog->setHistory(dialogHistory_);
+    const int result = fileDialogRunner_(*dialog);
+    const QString folder = dialog->directory().absolutePath();
+    dialogHistory_.removeAll(folder);
+    dialogHistory_.append(folder);
+    return result;
+}
+
+Pane* TForm1::focusedPane() const {
+    Pane* pane = lastFocusedPane_.data();
+    return pane && !pane->hint().isEmpty() ? pane : nullptr;
 }
 
 void TForm1::Click(QAction* item) {
@@ -493,32 +662,34 @@ void TForm1::RichEdit19Change(QObject*) { SetStatus(Label9, LineCount(*RichEdit1
 
 void TForm1::N2Click(QObject*) {
     if (!OpenDialog1) {
-        OpenDialog1 = new QFileDialog(this);
-        OpenDialog1->setObjectName("OpenDialog1");
-        OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+        OpenDialog1 = makeFileDialog("OpenDialog1", QFileDialog::AcceptOpen);
         // A typed name is taken as it is; opening it tells whether it exists.
         OpenDialog1->setFileMode(QFileDialog::AnyFile);
         OpenDialog1->setDefaultSuffix(QStringLiteral("txt"));
         OpenDialog1->setNameFilter(QStringLiteral("文本文件(*.txt)"));
-        OpenDialog1->setSizeGripEnabled(true);
         lastOpened_ = QStringLiteral("标准GB-6763.txt");
     }
     OpenDialog1->selectFile(lastOpened_);
-    if (OpenDialog1->exec() != QDialog::Accepted) return;
+    if (runFileDialog(OpenDialog1) != QDialog::Accepted) return;
     const QStringList chosen = OpenDialog1->selectedFiles();
     if (chosen.isEmpty()) return;
     lastOpened_ = chosen.first();
     LoadPaneFromFile(*RichEdit1, chosen.first());
+    forgetSourceFormat();
 }
 
-void TForm1::N3Click(QObject*) { WritePaneText(*RichEdit1, ReadClipboardText()); }
+void TForm1::N3Click(QObject*) {
+    WritePaneText(*RichEdit1, ReadClipboard(clipboardOwnerCheck_));
+    forgetSourceFormat();
+}
 
-void TForm1::N9Click(QObject*) { WritePaneText(*RichEdit2, ReadClipboardText()); }
+void TForm1::N9Click(QObject*) { WritePaneText(*RichEdit2, ReadClipboard(clipboardOwnerCheck_)); }
 
 void TForm1::N86GB67631Click(QObject*) {
     ClearPane(*RichEdit1);
     ResourceStream table = OpenBuiltinTable();
     LoadPaneFromStream(*RichEdit1, table);
+    forgetSourceFormat();
 }
 
 void TForm1::N8Click(QObject*) {
@@ -527,16 +698,102 @@ void TForm1::N8Click(QObject*) {
         if (!pane || pane->isTextEmpty() || pane->hint().isEmpty()) continue;
         SavePaneToFile(*pane, pane->hint() + QStringLiteral(".txt"));
     }
-    // The files went to the current directory: show that folder.
-    desktopOpener_(QUrl::fromLocalFile(QDir::currentPath()));
+    showExportFolder();
+}
+
+void TForm1::showExportFolder() {
+    // The files went to the current directory: show that folder, or, where no
+    // file manager can, say where they are.
+    const QString folder = QDir::currentPath();
+    if (desktopOpener_(QUrl::fromLocalFile(folder))) return;
+    showNotice(QMessageBox::Information,
+               QStringLiteral("结果文件已写入文件夹：\n%1").arg(QDir::toNativeSeparators(folder)));
+}
+
+// ------------------------------------------------------- the "格式" menu
+
+void TForm1::forgetSourceFormat() {
+    source_ = OpenedTable{};
+    RichEdit1->setToolTip(RichEdit1->hint());
+}
+
+void TForm1::OpenAnyFormatItemClick(QObject*) {
+    if (!OpenAnyDialog) {
+        OpenAnyDialog = makeFileDialog("OpenAnyDialog", QFileDialog::AcceptOpen);
+        OpenAnyDialog->setFileMode(QFileDialog::ExistingFile);
+        QStringList filters;
+        for (const char* f : kAnyTableFilters) filters << QString::fromUtf8(f);
+        OpenAnyDialog->setNameFilters(filters);
+    }
+    if (!lastOpenedAny_.isEmpty()) OpenAnyDialog->selectFile(lastOpenedAny_);
+    if (runFileDialog(OpenAnyDialog) != QDialog::Accepted) return;
+    const QStringList chosen = OpenAnyDialog->selectedFiles();
+    if (chosen.isEmpty()) return;
+    lastOpenedAny_ = chosen.first();
+    loadTable(chosen.first());
+}
+
+void TForm1::OpenTableFile(const QString& path) {
+    guarded([&] { loadTable(path); });
+}
+
+void TForm1::loadTable(const QString& path) {
+    OpenedTable table = ReadTableFile(path);
+    LoadPaneFromText(*RichEdit1, std::move(table.text.bytes), table.text.encoding);
+    table.text = {};
+    source_ = std::move(table);
+    // What was recognised, under the pane's hint in its tooltip.
+    RichEdit1->setToolTip(RichEdit1->hint() + QStringLiteral("\n") + QFileInfo(path).fileName() +
+                          QStringLiteral("：") + DescribeTable(source_.format, source_.encoding, source_.hadBom));
+}
+
+void TForm1::SavePaneItemClick(QObject*) {
+    Pane* pane = focusedPane();
+    if (!pane) return;
+    if (!SavePaneDialog) {
+        SavePaneDialog = makeFileDialog("SavePaneDialog", QFileDialog::AcceptSave);
+        SavePaneDialog->setNameFilters({QStringLiteral("文本文件 (*.txt)"), QStringLiteral("所有文件 (*)")});
+        SavePaneDialog->setDefaultSuffix(QStringLiteral("txt"));
+    }
+    SavePaneDialog->selectFile(pane->hint() + QStringLiteral(".txt"));
+    if (runFileDialog(SavePaneDialog) != QDialog::Accepted) return;
+    const QStringList chosen = SavePaneDialog->selectedFiles();
+    if (chosen.isEmpty()) return;
+    WriteFileSafely(QFile::encodeName(chosen.first()).toStdString(), EncodePaneForSource(*pane));
+}
+
+std::string TForm1::EncodePaneForSource(const Pane& pane) const {
+    const PaneText text = ReadPaneTextAs(pane);
+    const formats::Encoding target = source_.encoding;
+    // A GBK source keeps today's bytes; a pane with characters outside GBK
+    // is written as GB18030, which holds them.
+    if (target == formats::Encoding::Gbk || target == formats::Encoding::Gb18030)
+        return text.bytes;
+    return formats::EncodeText(text.bytes, target, source_.hadBom, text.encoding);
+}
+
+void TForm1::ExportInFormatItemClick(QObject*) {
+    // Every file made before any is written: a result the encoding can't hold
+    // stops the export with nothing written.
+    std::vector<ResultFile> files;
+    for (int n = 1; n <= 24; ++n) {
+        auto* pane = findChild<Pane*>(QStringLiteral("RichEdit%1").arg(n));
+        if (!pane || pane->isTextEmpty() || pane->hint().isEmpty()) continue;
+        files.push_back(EncodeResult(ReadPaneTextAs(*pane), pane->hint().toStdString(), source_));
+    }
+    for (const ResultFile& f : files)
+        WriteFileSafely(QFile::encodeName(QDir::current().filePath(QString::fromStdString(f.name))).toStdString(),
+                        f.bytes);
+    showExportFolder();
 }
 
 // ------------------------------------------------------------- derivations
 
 void TForm1::N4Click(QObject*) {
     ClearPane(*RichEdit2);
-    const std::string entries = ExpandToEntryLines(PaneBytes(*RichEdit1), TextEncoding::Gbk);
-    WritePaneText(*RichEdit2, entries);
+    const TextEncoding encoding = PaneTextEncoding(*RichEdit1);
+    const std::string entries = ExpandToEntryLines(PaneBytes(*RichEdit1), encoding);
+    WritePaneText(*RichEdit2, entries, encoding);
 }
 
 void TForm1::N5Click(QObject*) {
@@ -544,8 +801,9 @@ void TForm1::N5Click(QObject*) {
     Hourglass busy(RichEdit1->viewport(), Qt::IBeamCursor);
     SetStatus(Label9, QString::fromUtf8(kWaitText));
     DispatchPendingMessages();
+    const TextEncoding encoding = PaneTextEncoding(*RichEdit2);
     const std::string groups = GroupEqualCodes(PaneBytes(*RichEdit2));
-    WritePaneText(*RichEdit19, groups);
+    WritePaneText(*RichEdit19, groups, encoding);
     // An empty result is no change of the pane: the count replaces the wait
     // text all the same.
     SetStatus(Label9, LineCount(*RichEdit19));
@@ -558,20 +816,22 @@ void TForm1::N21Click(QObject*) {
 
 void TForm1::Button4Click(QObject*) {
     for (Pane* pane : {RichEdit4, RichEdit5, RichEdit6, RichEdit7}) ClearPane(*pane);
+    const TextEncoding encoding = PaneTextEncoding(*RichEdit2);
     const ClassifyResult r = ClassifyByCodeLength(PaneBytes(*RichEdit2));
-    WritePaneText(*RichEdit4, r.texts[0]);
-    WritePaneText(*RichEdit5, r.texts[1]);
-    WritePaneText(*RichEdit6, r.texts[2]);
-    WritePaneText(*RichEdit7, r.texts[3]);
+    WritePaneText(*RichEdit4, r.texts[0], encoding);
+    WritePaneText(*RichEdit5, r.texts[1], encoding);
+    WritePaneText(*RichEdit6, r.texts[2], encoding);
+    WritePaneText(*RichEdit7, r.texts[3], encoding);
     SetStatus(Label4, Utf8(ClassifyStatus(r)));
 }
 
 void TForm1::Button3Click(QObject*) {
     ClearPane(*RichEdit3);
     ClearPane(*RichEdit22);
-    const DuplicateCodesResult r = ExtractDuplicateCodes(PaneBytes(*RichEdit1), TextEncoding::Gbk);
-    WritePaneText(*RichEdit3, r.duplicateText);
-    WritePaneText(*RichEdit22, r.uniqueText);
+    const TextEncoding encoding = PaneTextEncoding(*RichEdit1);
+    const DuplicateCodesResult r = ExtractDuplicateCodes(PaneBytes(*RichEdit1), encoding);
+    WritePaneText(*RichEdit3, r.duplicateText, encoding);
+    WritePaneText(*RichEdit22, r.uniqueText, encoding);
     SetStatus(Label3, Utf8(DuplicateCodesStatus(CountPaneLines(*RichEdit3), r)));
 }
 
@@ -581,11 +841,12 @@ void TForm1::Button7Click(QObject* sender) {
     auto* clicked = qobject_cast<QWidget*>(sender);
     Hourglass busy(clicked ? clicked : Button7);
     DispatchPendingMessages();
-    const FullCodesResult r = ExtractFullCodes(PaneBytes(*RichEdit2), TextEncoding::Gbk);
-    WritePaneText(*RichEdit11, r.threeText);
-    WritePaneText(*RichEdit12, r.fourText);
-    WritePaneText(*RichEdit13, r.allText);
-    WritePaneText(*RichEdit14, r.shortText);
+    const TextEncoding encoding = PaneTextEncoding(*RichEdit2);
+    const FullCodesResult r = ExtractFullCodes(PaneBytes(*RichEdit2), encoding);
+    WritePaneText(*RichEdit11, r.threeText, encoding);
+    WritePaneText(*RichEdit12, r.fourText, encoding);
+    WritePaneText(*RichEdit13, r.allText, encoding);
+    WritePaneText(*RichEdit14, r.shortText, encoding);
     SetStatus(Label7, Utf8(FullCodesStatus(r)));
 }
 
@@ -595,12 +856,13 @@ void TForm1::Button5Click(QObject* sender) {
     Hourglass busy(clicked ? clicked : Button5);
     SetStatus(Label5, QString::fromUtf8(kWaitText));
     DispatchPendingMessages();
-    const ShortestCodesResult r = ExtractShortestCodes(PaneBytes(*RichEdit2), TextEncoding::Gbk);
-    WritePaneText(*RichEdit9, r.texts[0]);
-    WritePaneText(*RichEdit10, r.texts[1]);
-    WritePaneText(*RichEdit15, r.texts[2]);
-    WritePaneText(*RichEdit16, r.texts[3]);
-    WritePaneText(*RichEdit21, r.allText);
+    const TextEncoding encoding = PaneTextEncoding(*RichEdit2);
+    const ShortestCodesResult r = ExtractShortestCodes(PaneBytes(*RichEdit2), encoding);
+    WritePaneText(*RichEdit9, r.texts[0], encoding);
+    WritePaneText(*RichEdit10, r.texts[1], encoding);
+    WritePaneText(*RichEdit15, r.texts[2], encoding);
+    WritePaneText(*RichEdit16, r.texts[3], encoding);
+    WritePaneText(*RichEdit21, r.allText, encoding);
     SetStatus(Label5, Utf8(ShortestCodesStatus(r)));
 }
 
@@ -610,11 +872,13 @@ void TForm1::Button1Click(QObject* sender) {
     Hourglass busy(clicked ? clicked : Button1);
     SetStatus(Label10, QString::fromUtf8(kWaitText));
     DispatchPendingMessages();
-    const RelationResult r = RelateShortAndFullCodes(PaneBytes(*RichEdit2), PaneBytes(*RichEdit1), TextEncoding::Gbk);
-    WritePaneText(*RichEdit17, r.shortCodesText);
-    WritePaneText(*RichEdit18, r.fullCodesText);
-    WritePaneText(*RichEdit23, r.wordsText);
-    WritePaneText(*RichEdit24, r.reorderedText);
+    const TextEncoding encoding = CommonEncoding(*RichEdit2, *RichEdit1);
+    const PaneInput entries(*RichEdit2, encoding), source(*RichEdit1, encoding);
+    const RelationResult r = RelateShortAndFullCodes(entries.bytes(), source.bytes(), encoding);
+    WritePaneText(*RichEdit17, r.shortCodesText, encoding);
+    WritePaneText(*RichEdit18, r.fullCodesText, encoding);
+    WritePaneText(*RichEdit23, r.wordsText, encoding);
+    WritePaneText(*RichEdit24, r.reorderedText, encoding);
     SetStatus(Label10, Utf8(RelationStatus(r)));
 }
 

@@ -1,20 +1,24 @@
 #pragma once
-// The main window: one menu, seven tabs, 24 panes. Every component is a
+// The main window: the "原码表" menu and the "格式" menu, seven tabs, 24 panes. Every component is a
 // member whose object name is its name, so that the export can find the panes
 // by composing "RichEdit" and a number; every handler is a method named after
 // its component and event.
 #include <QMainWindow>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <functional>
 #include <map>
+#include <memory>
 #include <utility>
 
+#include "ui/desktop.h"
 #include "ui/pane.h"
+#include "ui/table_file.h"
 
 class QAction;
-class QFileDialog;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -23,6 +27,8 @@ class QPushButton;
 class QTabWidget;
 
 namespace zelmora {
+
+class FindBar;
 
 // "Zelmora  v0.9.10.26" (two spaces): the caption of every message box. The
 // window's own caption has one space.
@@ -51,9 +57,22 @@ public:
     // Shows a box through that runner: the tool windows' failures too.
     void runMessageBox(QMessageBox& box) { messageBoxRunner_(box); }
     // Opens the export's folder and the About links: OpenOnDesktop, unless
-    // another opener is given (tests see what would be opened).
-    using DesktopOpener = std::function<void(const QUrl&)>;
+    // another opener is given (tests see what would be opened). One that
+    // doesn't say whether it showed anything is taken as having shown it.
+    using DesktopOpener = DesktopOpenAction;
     void setDesktopOpener(DesktopOpener opener) { desktopOpener_ = std::move(opener); }
+    // Runs the window's file dialogs: modally, unless another runner is given
+    // (tests choose a file at once).
+    using FileDialogRunner = std::function<int(QFileDialog&)>;
+    void setFileDialogRunner(FileDialogRunner runner) { fileDialogRunner_ = std::move(runner); }
+    // Whether another program that owns the clipboard answers: on X11 it is
+    // asked, unless another check is given (tests bring about a silent one).
+    void setClipboardOwnerCheck(ClipboardOwnerCheck check) { clipboardOwnerCheck_ = std::move(check); }
+
+    // Loads a table file of any encoding and format into RichEdit1, as
+    // "打开任意格式码表..." does after its dialog; a failure is shown in a
+    // message box. For a file given on the command line or dropped.
+    void OpenTableFile(const QString& path);
 
     // The folder of the program's executable, set by FormCreate.
     QString applicationDirectory() const { return applicationDirectory_; }
@@ -83,6 +102,9 @@ public:
     void LabelClick(QObject* sender);
     void LabelMouseMove(QObject* sender, Qt::KeyboardModifiers shift, QPoint pos);
     void LabelMouseLeave(QObject* sender);
+    void OpenAnyFormatItemClick(QObject* sender);
+    void ExportInFormatItemClick(QObject* sender);
+    void SavePaneItemClick(QObject* sender);
 
     // Components.
     QMenu* N1 = nullptr;
@@ -107,6 +129,17 @@ public:
     // Made on first use: building a file dialog costs start-up time.
     QFileDialog* OpenDialog1 = nullptr;
 
+    // The "格式" menu: tables of any encoding and format in and out.
+    QMenu* FormatMenu = nullptr;
+    QAction *OpenAnyFormatItem = nullptr, *ExportInFormatItem = nullptr, *SavePaneItem = nullptr;
+    QFileDialog *OpenAnyDialog = nullptr, *SavePaneDialog = nullptr;
+    // Ctrl+F over the current pane.
+    FindBar* FindBar1 = nullptr;
+
+    // The source table's format and encoding as last recognised; plain GBK
+    // unless RichEdit1 was loaded through "打开任意格式码表...".
+    const OpenedTable& sourceTable() const { return source_; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -115,6 +148,8 @@ private:
     using Handler = void (TForm1::*)(QObject*);
 
     void createMenu();
+    void createFormatMenu();
+    QAction* addItem(QMenu* menu, const char* name, const QString& caption, Handler handler);
     void createTabs();
     void createAboutTab();
     QAction* addItem(const char* name, const QString& caption, Handler handler);
@@ -127,6 +162,18 @@ private:
     // message box, and the program goes on.
     void guarded(const std::function<void()>& handler);
     void showFailure(const QString& message);
+    void showNotice(QMessageBox::Icon icon, const QString& message);
+    // A dialog made once and kept for the run, never the platform's own: the
+    // history it keeps lives in memory only.
+    QFileDialog* makeFileDialog(const char* name, QFileDialog::AcceptMode mode);
+    int runFileDialog(QFileDialog* dialog);
+    void loadTable(const QString& path);
+    void forgetSourceFormat();
+    // Shows the folder the files were written to, or says where it is.
+    void showExportFolder();
+    Pane* focusedPane() const;
+    // A pane's text as the bytes of a file in the source table's encoding.
+    std::string EncodePaneForSource(const Pane& pane) const;
     void fitToFrame();
 
     QString applicationDirectory_;
@@ -134,6 +181,13 @@ private:
     DesktopOpener desktopOpener_;
     std::map<QAction*, Handler> itemHandlers_;
     QString lastOpened_;
+    QString lastOpenedAny_;
+    FileDialogRunner fileDialogRunner_ = [](QFileDialog& dialog) { return dialog.exec(); };
+    ClipboardOwnerCheck clipboardOwnerCheck_ = &DefaultClipboardOwnerCheck;
+    QStringList dialogHistory_;
+    OpenedTable source_;
+    QPointer<Pane> lastFocusedPane_;
+    QObject* releaseAfterDoubleClick_ = nullptr;
     QMargins fittedFrame_;
     bool shown_ = false;
 };

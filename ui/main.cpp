@@ -1,9 +1,13 @@
-// Zelmora's window: one main window until it is closed.
+// Zelmora's window: one main window until it is closed. A file given as the
+// one argument (a file manager's "open with") is opened as a table of any
+// format; without one the window starts empty.
 #include <QApplication>
+#include <QTimer>
 
 #include "formats/files.h"
 #include "ui/form.h"
 #include "ui/picture_formats.h"
+#include "ui/startup.h"
 
 int main(int argc, char* argv[]) {
     // No file of the window's may take a closed standard descriptor's place;
@@ -13,6 +17,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelmora"));
     QApplication::setApplicationVersion(QStringLiteral("0.9.10.26"));
+    zelmora::Startup startup;
     // Dialogs and tooltips in the window's font too.
     QApplication::setFont(zelmora::WindowFont());
     // The About picture finds its decoder through this registration.
@@ -21,6 +26,11 @@ int main(int argc, char* argv[]) {
     {
         zelmora::TForm1 form;
         form.show();
+        const QStringList args = QApplication::arguments();
+        if (args.size() > 1) {
+            const QString file = args.at(1);
+            QTimer::singleShot(0, &form, [&form, file] { form.OpenTableFile(file); });
+        }
         code = QApplication::exec();
     }
     zelmora::UnregisterJpegFormat();

@@ -226,11 +226,11 @@ void Pane::notifyChange() {
     if (changeHandler_) changeHandler_();
 }
 
-void Pane::replaceText(std::string bytes) {
+void Pane::replaceText(std::string bytes, TextEncoding encoding) {
     // The bytes as ReadPaneText will give them back: CR LF breaks.
     if (HasLoneBreak(bytes)) bytes = NormalizeLineBreaks(bytes);
     std::vector<int> breaksPerBlock;
-    QString text = Packed(ToUtf16(bytes, TextEncoding::Gbk), breaksPerBlock);
+    QString text = Packed(DecodePaneText(bytes, encoding), breaksPerBlock);
     {
         // One change notification, after the whole text is in place.
         struct Guard {
@@ -253,6 +253,7 @@ void Pane::replaceText(std::string bytes) {
     if (QAbstractTextDocumentLayout* layout = doc->documentLayout())
         emit layout->documentSizeChanged(layout->documentSize());
     bytes_ = std::move(bytes);
+    encoding_ = bytes_.empty() ? TextEncoding::Gbk : encoding;
     bytesValid_ = true;
     notifyChange();
 }
@@ -373,9 +374,11 @@ const std::string& PaneBytes(const Pane& pane) {
     if (!pane.bytesValid_) {
         if (pane.isTextEmpty()) {
             pane.bytes_.clear();
+            pane.encoding_ = TextEncoding::Gbk;
         } else {
-            const QString text = pane.document()->toPlainText();
-            pane.bytes_ = WithCrLf(EncodeGbk(Utf16(text)));
+            PaneText text = EncodePaneText(Utf16(pane.document()->toPlainText()));
+            pane.bytes_ = WithCrLf(std::move(text.bytes));
+            pane.encoding_ = text.encoding;
         }
         pane.bytesValid_ = true;
     }
@@ -384,10 +387,22 @@ const std::string& PaneBytes(const Pane& pane) {
 
 std::string ReadPaneText(const Pane& pane) { return PaneBytes(pane); }
 
-void WritePaneText(Pane& pane, std::string_view text) {
-    if (PaneBytes(pane) == text) return;
-    pane.replaceText(std::string(text));
+TextEncoding PaneTextEncoding(const Pane& pane) {
+    PaneBytes(pane);
+    return pane.encoding_;
 }
+
+PaneText ReadPaneTextAs(const Pane& pane) { return {PaneBytes(pane), PaneTextEncoding(pane)}; }
+
+void WritePaneText(Pane& pane, std::string_view text) { WritePaneText(pane, text, TextEncoding::Gbk); }
+
+void WritePaneText(Pane& pane, std::string_view text, TextEncoding encoding) {
+    // An empty text is the same in either encoding.
+    if (PaneBytes(pane) == text && (text.empty() || PaneTextEncoding(pane) == encoding)) return;
+    pane.replaceText(std::string(text), encoding);
+}
+
+void WritePaneText(Pane& pane, const PaneText& text) { WritePaneText(pane, text.bytes, text.encoding); }
 
 void ClearPane(Pane& pane) { pane.replaceText({}); }
 
@@ -449,6 +464,11 @@ void LoadPaneFromFile(Pane& pane, const QString& path, FileReadFunction read) {
 }
 
 void LoadPaneFromStream(Pane& pane, ResourceStream& stream) { pane.replaceText(stream.readAll()); }
+
+void LoadPaneFromText(Pane& pane, std::string bytes, TextEncoding encoding) {
+    pane.replaceText(std::move(bytes), encoding);
+    pane.setInputLimit(Pane::kLoadedInputLimit);
+}
 
 void SavePaneToFile(const Pane& pane, const QString& path) {
     // Beside the (final) target and renamed into place; the old file's mode

@@ -1,6 +1,7 @@
 #pragma once
 // The pane: a named plain-text area holding one table. Its text, as commands
-// see it, is GBK bytes with CR LF line breaks; the widget holds the same text
+// see it, is GBK bytes with CR LF line breaks, or GB18030 bytes when it holds
+// a character that GBK lacks (ui/pane_text.h); the widget holds the same text
 // as Unicode. A text written by the program is held as blocks of up to 64
 // lines joined by line separators (U+2028): a million-line table is built and
 // kept in a fraction of the time and memory that a block per line takes.
@@ -16,6 +17,8 @@
 #include <string_view>
 
 #include "resources/resources.h"
+#include "ui/clipboard_owner.h"
+#include "ui/pane_text.h"
 
 class QMimeData;
 
@@ -47,8 +50,8 @@ public:
     // Answered from the document, without reading the text.
     bool isTextEmpty() const;
 
-    // The whole content replaced by `bytes` (GBK); then the change handler.
-    void replaceText(std::string bytes);
+    // The whole content replaced by `bytes` in `encoding`; then the change handler.
+    void replaceText(std::string bytes, TextEncoding encoding = TextEncoding::Gbk);
 
     // Lines of the text, not counting a final empty line; from the blocks and
     // their counts of line separators, without reading the text.
@@ -65,6 +68,7 @@ protected:
 
 private:
     friend const std::string& PaneBytes(const Pane& pane);
+    friend TextEncoding PaneTextEncoding(const Pane& pane);
 
     void onTextChanged();
     void onContentsChange(int position, int removed, int added);
@@ -81,6 +85,7 @@ private:
     // The bytes of the text as last read or written; dropped by any edit.
     mutable std::string bytes_;
     mutable bool bytesValid_ = true;
+    mutable TextEncoding encoding_ = TextEncoding::Gbk;
     // Line separators in the document, kept by its blocks' user data.
     std::shared_ptr<qint64> separators_;
     // A triple click selects a text line, as it does a block of one line.
@@ -91,12 +96,21 @@ private:
     bool linesSelected_ = false;   // the selection is a triple click's
 };
 
-// The whole text as GBK bytes, lines separated by CR LF; "" for an empty pane.
+// The whole text as bytes, lines separated by CR LF; "" for an empty pane.
+// GBK unless the text holds a character that GBK lacks: then GB18030.
 std::string ReadPaneText(const Pane& pane);
 // The same without a copy; valid until the pane next changes.
 const std::string& PaneBytes(const Pane& pane);
-// Replaces the whole text unless it is byte for byte the same; then the change handler.
+// The encoding of those bytes.
+TextEncoding PaneTextEncoding(const Pane& pane);
+// The bytes with their encoding.
+PaneText ReadPaneTextAs(const Pane& pane);
+// Replaces the whole text (GBK bytes) unless it is byte for byte the same;
+// then the change handler.
 void WritePaneText(Pane& pane, std::string_view text);
+// The same for bytes in the given encoding.
+void WritePaneText(Pane& pane, std::string_view text, TextEncoding encoding);
+void WritePaneText(Pane& pane, const PaneText& text);
 // Empties the pane, then the change handler.
 void ClearPane(Pane& pane);
 // Lines of the text, not counting a final empty line.
@@ -115,14 +129,21 @@ long SystemRead(int fd, void* buffer, unsigned long size);
 // Failures: "Cannot open file "%s". %s", "Cannot read file "%s". %s".
 void LoadPaneFromFile(Pane& pane, const QString& path, FileReadFunction read = &SystemRead);
 void LoadPaneFromStream(Pane& pane, ResourceStream& stream);
+// A table read from a file by other means, taken as a file load takes it:
+// line breaks made CR LF, the input limit raised.
+void LoadPaneFromText(Pane& pane, std::string bytes, TextEncoding encoding);
 
 // Writes ReadPaneText into the file: into a temporary file beside it that
 // then takes its place, so a failed write leaves the old file as it was.
 // Failures: "Cannot create file "%s". %s", "Failed to Save Stream".
 void SavePaneToFile(const Pane& pane, const QString& path);
 
-// The clipboard's text in GBK up to its first NUL, with CR LF line breaks;
-// "" when it holds no text. Fails with "Cannot open clipboard".
+// The clipboard's text up to its first NUL, with CR LF line breaks; "" when
+// it holds no text. GBK unless it holds a character that GBK lacks: then
+// GB18030 (ReadClipboard says which). Fails with "Cannot open clipboard",
+// also when another program owns the clipboard and `ownerAnswers` says it
+// doesn't answer in time.
 std::string ReadClipboardText();
+PaneText ReadClipboard(const ClipboardOwnerCheck& ownerAnswers);
 
 }  // namespace zelmora

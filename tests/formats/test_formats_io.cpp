@@ -220,6 +220,23 @@ TEST(FormatsPipeline, ExtensionBCharactersGoThroughTheDerivationsWhole) {
     EXPECT_NE(m.find("U+2A6A5"), std::string::npos) << m;
 }
 
+TEST(FormatsEncoding, Utf16WithoutByteOrderMark) {
+    // "aaaa 工\r\n" in UTF-16, both byte orders, no mark.
+    const std::string le("a\0a\0a\0a\0 \0\xE5\x5D\r\0\n\0", 16);
+    const std::string be("\0a\0a\0a\0a\0 \x5D\xE5\0\r\0\n", 16);
+    DecodedText l = DecodeText(le, Encoding::Auto);
+    EXPECT_EQ(l.encoding, Encoding::Utf16le);
+    EXPECT_FALSE(l.hadBom);
+    EXPECT_EQ(l.text, "aaaa " + testutil::G("工") + "\r\n");
+    DecodedText b = DecodeText(be, Encoding::Auto);
+    EXPECT_EQ(b.encoding, Encoding::Utf16be);
+    EXPECT_EQ(b.text, l.text);
+    // Zero bytes on both sides, or text of CJK only (no zeros), are not
+    // taken for UTF-16.
+    EXPECT_NE(DecodeText(std::string("a\0\0b", 4), Encoding::Auto).encoding, Encoding::Utf16le);
+    EXPECT_EQ(DecodeText(testutil::G("工工"), Encoding::Auto).encoding, Encoding::Gb18030);
+}
+
 TEST(FormatsEncoding, AutoDetectionAndItsFailures) {
     EXPECT_EQ(DecodeText("a \xE5\xB7\xA5", Encoding::Auto).encoding, Encoding::Utf8);
     EXPECT_EQ(DecodeText("plain ascii", Encoding::Auto).encoding, Encoding::Utf8);

@@ -116,7 +116,8 @@ class Files(unittest.TestCase):
             self.skipTest("built without the window")
         with open(os.path.join(EXTRACTED, "usr/share/applications/zelmora.desktop"), encoding="utf-8") as f:
             lines = f.read().splitlines()
-        self.assertIn("Exec=zelmora", lines)
+        # %f: a file manager's "open with" passes the file.
+        self.assertIn("Exec=zelmora %f", lines)
         self.assertIn("Icon=zelmora", lines)
 
 

@@ -28,19 +28,21 @@ foreach(program IN LISTS PROGRAMS)
   endif()
 endforeach()
 
-# The entry starts the installed program and names the installed icon.
+# The entry starts the installed program with the file a file manager opens
+# with it (%f: one file, or none) and names the installed icon.
 file(STRINGS "${PREFIX}/share/applications/zelmora.desktop" lines)
-list(FIND lines "Exec=zelmora" exec_at)
+list(FIND lines "Exec=zelmora %f" exec_at)
 list(FIND lines "Icon=zelmora" icon_at)
 if(exec_at LESS 0 OR icon_at LESS 0)
   message(FATAL_ERROR "desktop entry does not start zelmora with icon zelmora")
 endif()
 find_program(VALIDATE desktop-file-validate)
-if(VALIDATE)
-  execute_process(COMMAND "${VALIDATE}" "${PREFIX}/share/applications/zelmora.desktop"
-                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT rc EQUAL 0 OR NOT out STREQUAL "")
-    message(FATAL_ERROR "desktop-file-validate:\n${out}")
-  endif()
+if(NOT VALIDATE)
+  message(FATAL_ERROR "desktop-file-validate missing: install the package desktop-file-utils (scripts/install-deps)")
+endif()
+execute_process(COMMAND "${VALIDATE}" "${PREFIX}/share/applications/zelmora.desktop"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0 OR NOT out STREQUAL "")
+  message(FATAL_ERROR "desktop-file-validate:\n${out}")
 endif()
 message(STATUS "installed: ${expected}")

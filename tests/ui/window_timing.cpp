@@ -3,13 +3,22 @@
 //
 //   zelmora_window_timing TABLE            load, 上面2项, every Extract button,
 //                                          keystrokes in the loaded panes
-//   zelmora_window_timing --screenshot DIR the window on the built-in table,
-//                                          three tabs, as PNG files in DIR
+//   zelmora_window_timing --any TABLE      the same, loading the table as
+//                                          "打开任意格式码表..." does
+//   zelmora_window_timing --screenshot DIR [RIME]
+//                                          the window on the built-in table,
+//                                          three tabs, as PNG files in DIR; with
+//                                          a Rime table also the "格式" menu, the
+//                                          recognised format and the find bar
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolTip>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -30,6 +39,7 @@
 #include "transform/group.h"
 #include "transform/relation.h"
 #include "transform/shortest.h"
+#include "ui/find_bar.h"
 #include "ui/form.h"
 #include "ui/picture_formats.h"
 
@@ -84,7 +94,7 @@ void Keystrokes(TForm1& form, Pane* pane, const char* name) {
                 CountPaneLines(*pane), times[times.size() / 2], times.back(), times.size());
 }
 
-int TimeCommands(const QString& table) {
+int TimeCommands(const QString& table, bool anyFormat) {
     TForm1 form;
     form.setMessageBoxRunner([](QMessageBox& box) {
         std::printf("FAILURE: %s\n", box.text().toUtf8().constData());
@@ -92,11 +102,17 @@ int TimeCommands(const QString& table) {
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) return 1;
 
-    double ms = Timed([&] { LoadPaneFromFile(*form.RichEdit1, table); });
-    Report("load (N2: LoadPaneFromFile)", ms, form.Label1->text());
+    auto load = [&] {
+        if (anyFormat)
+            form.OpenTableFile(table);
+        else
+            LoadPaneFromFile(*form.RichEdit1, table);
+    };
+    double ms = Timed(load);
+    Report(anyFormat ? "load (打开任意格式码表...)" : "load (N2: LoadPaneFromFile)", ms, form.Label1->text());
     Keystrokes(form, form.RichEdit1, "RichEdit1");
     // Undo what the keystrokes typed.
-    LoadPaneFromFile(*form.RichEdit1, table);
+    load();
     form.PageControl1->setCurrentWidget(form.TabSheet1);
     ms = Timed([&] { form.N21->trigger(); });
     Report("上面2项 (N21)", ms, form.Label2->text() + " " + form.Label9->text());
@@ -115,6 +131,17 @@ int TimeCommands(const QString& table) {
     Keystrokes(form, form.RichEdit2, "RichEdit2");
     ms = Timed([&] { form.N8->trigger(); });
     Report("export (N8)", ms);
+    if (anyFormat) {
+        ms = Timed([&] { form.ExportInFormatItem->trigger(); });
+        Report("export (按原格式导出所有结果)", ms);
+    }
+    form.PageControl1->setCurrentWidget(form.TabSheet1);
+    form.RichEdit2->setFocus();
+    ms = Timed([&] {
+        QTest::keyClick(form.RichEdit2, Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(form.FindBar1->field(), "wq");
+    });
+    Report("find \"wq\" (Ctrl+F, two keys)", ms, form.FindBar1->countLabel()->text());
 
     // The same derivations without the window, for comparison.
     const std::string source = ReadPaneText(*form.RichEdit1);
@@ -152,19 +179,21 @@ int TimeCommands(const QString& table) {
     return 0;
 }
 
-void Shot(TForm1& form, const QString& file) {
+// `extra`: how far right and down of the window to take as well (a menu or
+// a tooltip that reaches out of it).
+void Shot(TForm1& form, const QString& file, int extra = 0) {
     QTest::qWait(300);
     QCoreApplication::processEvents();
     QPixmap shot;
     if (QScreen* screen = form.screen()) shot = screen->grabWindow(0, form.frameGeometry().x(), form.frameGeometry().y(),
-                                                                   form.frameGeometry().width(),
-                                                                   form.frameGeometry().height());
+                                                                   form.frameGeometry().width() + extra,
+                                                                   form.frameGeometry().height() + extra);
     if (shot.isNull() || shot.toImage().allGray()) shot = form.grab();
     shot.save(file);
     std::printf("%s %dx%d\n", qPrintable(file), shot.width(), shot.height());
 }
 
-int Screenshots(const QString& dir) {
+int Screenshots(const QString& dir, const QString& rime) {
     TForm1 form;
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) return 1;
@@ -176,6 +205,27 @@ int Screenshots(const QString& dir) {
     Shot(form, QDir(dir).filePath("window-tab3.png"));
     form.PageControl1->setCurrentWidget(form.TabSheet4);
     Shot(form, QDir(dir).filePath("window-about.png"));
+    if (rime.isEmpty()) return 0;
+
+    form.PageControl1->setCurrentWidget(form.TabSheet1);
+    form.OpenTableFile(rime);
+    form.N21->trigger();
+    // The "格式" menu, open.
+    form.menuBar()->setActiveAction(form.FormatMenu->menuAction());
+    QTest::qWait(300);
+    Shot(form, QDir(dir).filePath("window-format-menu.png"), 200);
+    form.FormatMenu->hide();
+    form.menuBar()->setActiveAction(nullptr);
+    // What was recognised: the source pane's tooltip.
+    const QPoint at = form.RichEdit1->viewport()->mapToGlobal(QPoint(20, 40));
+    QToolTip::showText(at, form.RichEdit1->toolTip(), form.RichEdit1->viewport());
+    Shot(form, QDir(dir).filePath("window-recognised.png"), 200);
+    QToolTip::hideText();
+    // The find bar over the page, a code typed.
+    form.RichEdit2->setFocus();
+    QTest::keyClick(form.RichEdit2, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(form.FindBar1->field(), "wq");
+    Shot(form, QDir(dir).filePath("window-find-bar.png"));
     return 0;
 }
 
@@ -187,12 +237,14 @@ int main(int argc, char* argv[]) {
     RegisterJpegFormat();
     const QStringList args = QCoreApplication::arguments();
     int code = 2;
-    if (args.size() == 3 && args[1] == "--screenshot")
-        code = Screenshots(args[2]);
+    if (args.size() >= 3 && args[1] == "--screenshot")
+        code = Screenshots(args[2], args.value(3));
+    else if (args.size() == 3 && args[1] == "--any")
+        code = TimeCommands(args[2], true);
     else if (args.size() == 2)
-        code = TimeCommands(args[1]);
+        code = TimeCommands(args[1], false);
     else
-        std::fprintf(stderr, "usage: zelmora_window_timing TABLE | --screenshot DIR\n");
+        std::fprintf(stderr, "usage: zelmora_window_timing [--any] TABLE | --screenshot DIR [RIME]\n");
     UnregisterJpegFormat();
     return code;
 }

@@ -1,0 +1,32 @@
+#pragma once
+// A table file in any encoding and format the command line reads, recognised
+// by the same library call, made ready for the source pane.
+#include <QString>
+#include <memory>
+
+#include "formats/table_io.h"
+#include "ui/pane_text.h"
+
+namespace zelmora {
+
+struct OpenedTable {
+    // The source pane's text: group lines in the engine's candidate order; a
+    // plain table in GBK or GB18030 bytes exactly as the file holds them.
+    PaneText text;
+    formats::Format format = formats::Format::Plain;
+    formats::Encoding encoding = formats::Encoding::Gbk;  // Gbk for plain GBK bytes
+    bool hadBom = false;
+    // The entries that carry a weight or a stem, for writing results back in
+    // the table's format; the rest of the document is not kept.
+    std::shared_ptr<const formats::TableDocument> extras;
+};
+
+// Reads and recognises the file. Fails (UserMessage) with a message naming
+// the file when it is a folder, holds NUL characters or is no text in any
+// encoding; a file that can't be read fails with "Cannot open file ...".
+OpenedTable ReadTableFile(const QString& path);
+
+// What the window says it recognised, e.g. "Rime 词典，UTF-8（带 BOM）".
+QString DescribeTable(formats::Format format, formats::Encoding encoding, bool hadBom);
+
+}  // namespace zelmora
