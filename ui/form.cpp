@@ -775,12 +775,15 @@ std::string TForm1::EncodePaneForSource(const Pane& pane) const {
 void TForm1::ExportInFormatItemClick(QObject*) {
     // Every file made before any is written: a result the encoding can't hold
     // stops the export with nothing written.
-    std::vector<ResultFile> files;
+    std::vector<NamedText> texts;
     for (int n = 1; n <= 24; ++n) {
         auto* pane = findChild<Pane*>(QStringLiteral("RichEdit%1").arg(n));
         if (!pane || pane->isTextEmpty() || pane->hint().isEmpty()) continue;
-        files.push_back(EncodeResult(ReadPaneTextAs(*pane), pane->hint().toStdString(), source_));
+        texts.push_back({ReadPaneTextAs(*pane), pane->hint().toStdString()});
     }
+    Hourglass busy(this);
+    const std::vector<ResultFile> files = EncodeResults(texts, source_);
+    texts.clear();
     for (const ResultFile& f : files)
         WriteFileSafely(QFile::encodeName(QDir::current().filePath(QString::fromStdString(f.name))).toStdString(),
                         f.bytes);

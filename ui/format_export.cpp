@@ -1,6 +1,9 @@
 #include "ui/format_export.h"
 
-#include <unordered_map>
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
 #include <vector>
 
 #include "core/failure.h"
@@ -11,8 +14,6 @@ namespace {
 
 using formats::Encoding;
 using formats::Format;
-
-std::string PairKey(const std::string& code, const std::string& word) { return code + '\x01' + word; }
 
 }  // namespace
 
@@ -32,20 +33,45 @@ ResultFile EncodeResult(const PaneText& text, const std::string& hint, const Ope
         if (w.format == Format::Plain || skipped)  // plain, or a list of words rather than a code table
             return {hint + ".txt", formats::EncodeText(text.bytes, w.encoding, w.bom, w.textEncoding)};
         // The source's weights (and Rime's stems) go along with the same pairs.
-        if (source.extras && (w.format == Format::Rime || w.format == Format::Ibus)) {
-            std::unordered_map<std::string, const formats::TableEntry*> extras;
-            for (const auto& e : source.extras->entries) extras.try_emplace(PairKey(e.code, e.word), &e);
+        if (source.extras && !source.extras->byPair.empty() && (w.format == Format::Rime || w.format == Format::Ibus)) {
             for (auto& e : entries) {
-                auto it = extras.find(PairKey(e.code, e.word));
-                if (it == extras.end()) continue;
-                e.weight = it->second->weight;
-                if (w.format == Format::Rime) e.stem = it->second->stem;
+                const formats::TableEntry* extra = source.extras->find(e.code, e.word);
+                if (!extra) continue;
+                e.weight = extra->weight;
+                if (w.format == Format::Rime) e.stem = extra->stem;
             }
         }
         return {hint + extension, formats::WriteEntries(entries, w)};
     } catch (const Failure& f) {
         throw Failure(hint + extension + ": " + f.what() + "; nothing was written");
     }
+}
+
+std::vector<ResultFile> EncodeResults(const std::vector<NamedText>& texts, const OpenedTable& source) {
+    std::vector<ResultFile> files(texts.size());
+    std::vector<std::exception_ptr> failures(texts.size());
+    // Biggest first, so that the two finish close together.
+    std::vector<std::size_t> order(texts.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return texts[a].text.bytes.size() > texts[b].text.bytes.size(); });
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+        for (std::size_t k; (k = next++) < order.size();) {
+            const std::size_t i = order[k];
+            try {
+                files[i] = EncodeResult(texts[i].text, texts[i].hint, source);
+            } catch (...) {
+                failures[i] = std::current_exception();
+            }
+        }
+    };
+    std::thread second(worker);
+    worker();
+    second.join();
+    for (const auto& f : failures)
+        if (f) std::rethrow_exception(f);
+    return files;
 }
 
 }  // namespace zelmora

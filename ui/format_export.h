@@ -2,6 +2,7 @@
 // Result panes written back in the source table's format and encoding, the
 // way `zelmora-cli run --output-format` writes them.
 #include <string>
+#include <vector>
 
 #include "ui/pane_text.h"
 #include "ui/table_file.h"
@@ -20,5 +21,13 @@ struct ResultFile {
 // keeps them. Fails (naming the file) when the encoding can't hold a
 // character; nothing is written here.
 ResultFile EncodeResult(const PaneText& text, const std::string& hint, const OpenedTable& source);
+
+// Many of them, two at a time (the machines we aim at have two cores), in the
+// order given; the first failure in that order is raised.
+struct NamedText {
+    PaneText text;
+    std::string hint;
+};
+std::vector<ResultFile> EncodeResults(const std::vector<NamedText>& texts, const OpenedTable& source);
 
 }  // namespace zelmora

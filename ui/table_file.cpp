@@ -72,13 +72,11 @@ OpenedTable ReadTableFile(const QString& path) {
         table.text = {formats::ToGroupLines(doc), held};
     }
     // Only entries with a weight or stem matter when results are written back.
-    auto extras = std::make_shared<formats::TableDocument>();
-    extras->format = doc.format;
-    extras->encoding = doc.encoding;
-    extras->hadBom = doc.hadBom;
-    extras->layout = doc.layout;
+    auto extras = std::make_shared<TableExtras>();
     for (formats::TableEntry& e : doc.entries)
         if (e.weight || e.stem) extras->entries.push_back(std::move(e));
+    extras->byPair.reserve(extras->entries.size());
+    for (const formats::TableEntry& e : extras->entries) extras->byPair.try_emplace(TableExtras::key(e.code, e.word), &e);
     table.extras = std::move(extras);
     return table;
 }

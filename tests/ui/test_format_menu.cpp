@@ -194,6 +194,7 @@ void FormatMenuTest::rimeTableInCandidateOrder() {
     QCOMPARE(form->sourceTable().encoding, formats::Encoding::Utf8);
     // The weights go along for writing back.
     QCOMPARE(form->sourceTable().extras->entries.size(), std::size_t{4});
+    QVERIFY(form->sourceTable().extras->find("aaa", "\xB9\xA4"));  // 工, weight 9
 }
 
 void FormatMenuTest::utf16Tables() {
