@@ -5,6 +5,8 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -507,7 +509,32 @@ QString DroppedFile(const QMimeData* data) {
 
 }  // namespace
 
+QMenu* TForm1::makePaneContextMenu(Pane* pane, const QPoint& at) {
+    QMenu* menu = pane->createStandardContextMenu(at);
+    menu->setObjectName("PaneContextMenu");
+    menu->addSeparator();
+    QAction* find = menu->addAction(QStringLiteral("查找...\tCtrl+F"), this, [this, pane] { FindBar1->openFor(pane); });
+    find->setObjectName("PaneFindItem");
+    QAction* line = menu->addAction(QStringLiteral("转到行...\tCtrl+G"), this, [this, pane] { FindBar1->goToLine(pane); });
+    line->setObjectName("PaneGoToLineItem");
+    QAction* save = menu->addAction(QStringLiteral("另存为..."), this, [this, pane] {
+        lastFocusedPane_ = pane;
+        guarded([this] { SavePaneItemClick(SavePaneItem); });
+    });
+    save->setObjectName("PaneSaveItem");
+    return menu;
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ContextMenu) {
+        auto* pane = watched->parent() ? qobject_cast<Pane*>(watched->parent()) : nullptr;
+        if (pane && pane->viewport() == watched && !pane->hint().isEmpty()) {
+            auto* e = static_cast<QContextMenuEvent*>(event);
+            std::unique_ptr<QMenu> menu(makePaneContextMenu(pane, e->pos()));
+            menu->exec(e->globalPos());
+            return true;
+        }
+    }
     switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove:

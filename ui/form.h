@@ -74,6 +74,10 @@ public:
     // message box. For a file given on the command line or dropped.
     void OpenTableFile(const QString& path);
 
+    // A table pane's context menu: the editor's own items, then find, go to
+    // line and save this pane. The caller owns it.
+    QMenu* makePaneContextMenu(Pane* pane, const QPoint& at);
+
     // The folder of the program's executable, set by FormCreate.
     QString applicationDirectory() const { return applicationDirectory_; }
 

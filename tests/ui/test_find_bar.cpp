@@ -4,7 +4,10 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QFileDialog>
+#include <QMenu>
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 
@@ -44,6 +47,7 @@ private slots:
     void theKeysChangeNoText();
     void goToLine();
     void goToLineInsideBigBlocks();
+    void thePanesContextMenu();
 
 private:
     FindBar* bar() const { return form->FindBar1; }
@@ -209,6 +213,36 @@ void FindBarTest::goToLineInsideBigBlocks() {
     QCOMPARE(bar()->matches().size(), std::size_t{11});  // c15, c150..c159
     QTest::keyClick(bar()->field(), Qt::Key_F3, Qt::ShiftModifier);
     QCOMPARE(LineAtCursor(*form->RichEdit2), QStringLiteral("c159 w"));
+}
+
+void FindBarTest::thePanesContextMenu() {
+    std::unique_ptr<QMenu> menu(form->makePaneContextMenu(form->RichEdit2, QPoint(5, 5)));
+    const QList<QAction*> items = menu->actions();
+    // The editor's own items first, then the pane's.
+    QVERIFY(items.size() > 4);
+    QCOMPARE(items[items.size() - 3]->objectName(), QStringLiteral("PaneFindItem"));
+    QCOMPARE(items[items.size() - 2]->objectName(), QStringLiteral("PaneGoToLineItem"));
+    QCOMPARE(items[items.size() - 1]->objectName(), QStringLiteral("PaneSaveItem"));
+    QVERIFY(items[items.size() - 4]->isSeparator());
+    for (QAction* a : items) QVERIFY(a->shortcut().isEmpty() || !a->objectName().startsWith("Pane"));
+
+    WritePaneText(*form->RichEdit2, "aa 1\r\nbb 2\r\ncc 3");
+    items[items.size() - 3]->trigger();
+    QVERIFY(bar()->isVisible());
+    QCOMPARE(bar()->pane(), form->RichEdit2);
+    bar()->setLineAsker([](QWidget*, int, int) { return std::optional<int>(3); });
+    items[items.size() - 2]->trigger();
+    QCOMPARE(PaneCursorLine(*form->RichEdit2), std::size_t{3});
+    // Saving this pane, whichever pane had the focus.
+    QTemporaryDir dir;
+    const QString target = dir.filePath("entries.txt");
+    form->setFileDialogRunner([&](QFileDialog& dialog) {
+        dialog.selectFile(target);
+        return int(QDialog::Accepted);
+    });
+    form->RichEdit1->setFocus();
+    items[items.size() - 1]->trigger();
+    QCOMPARE(ReadFile(target), std::string("aa 1\r\nbb 2\r\ncc 3"));
 }
 
 QTEST_MAIN(FindBarTest)
