@@ -73,7 +73,7 @@ FindBar::FindBar(QWidget* parent, QWidget* area) : QFrame(parent), area_(area) {
     connect(field_, &QLineEdit::textChanged, this, &FindBar::search);
     connect(previous_, &QToolButton::clicked, this, &FindBar::findPrevious);
     connect(next_, &QToolButton::clicked, this, &FindBar::findNext);
-    connect(close_, &QToolButton::clicked, this, &FindBar::close);
+    connect(close_, &QToolButton::clicked, this, &FindBar::dismiss);
     field_->installEventFilter(this);
     area_->installEventFilter(this);
     hide();
@@ -98,7 +98,7 @@ void FindBar::openFor(Pane* pane) {
     if (other) search();
 }
 
-void FindBar::close() {
+void FindBar::dismiss() {
     hide();
     if (pane_) pane_->setFocus(Qt::OtherFocusReason);
 }
@@ -196,7 +196,7 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event) {
     if (find && pane) openFor(pane);
     if (line && pane) goToLine(pane);
     if (enter) (mods & Qt::ShiftModifier) ? findPrevious() : findNext();
-    if (escape) close();
+    if (escape) dismiss();
     if (next || previous) {
         if (!isVisible() || field_->text().isEmpty()) {
             if (pane) openFor(pane);

@@ -32,7 +32,7 @@ public:
 
     // Shows the bar for the pane, the field's text selected.
     void openFor(Pane* pane);
-    void close();
+    void dismiss();
     Pane* pane() const { return pane_; }
 
     QLineEdit* field() const { return field_; }
