@@ -211,7 +211,9 @@ TForm1::TForm1(QWidget* parent)
         // A file dropped on a pane is opened as a table, not pasted as its address.
         pane->viewport()->installEventFilter(this);
     }
+    // Elsewhere on the window too: what the children don't take comes here.
     setAcceptDrops(true);
+    installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         for (QWidget* w = now; w; w = w->parentWidget())
             if (auto* pane = qobject_cast<Pane*>(w); pane && pane->window() == this && !pane->hint().isEmpty()) {

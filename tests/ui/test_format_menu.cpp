@@ -273,6 +273,14 @@ void FormatMenuTest::droppedFileOpens() {
     // Into the source pane, whichever pane it was dropped on.
     QCOMPARE(form->RichEdit1->toPlainText(), QString::fromUtf8("aaa 工 式\nbbbb \xF0\xA0\x80\x80\nag 戈"));
     QCOMPARE(ReadPaneText(*form->RichEdit2), std::string());
+    // Dropped anywhere else on the window: the same.
+    WritePaneText(*form->RichEdit1, "x");
+    QDragEnterEvent onWindow(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &onWindow);
+    QVERIFY(onWindow.isAccepted());
+    QDropEvent dropOnWindow(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &dropOnWindow);
+    QCOMPARE(form->Label1->text(), QStringLiteral("3行"));
     // Dropped text is still text.
     QMimeData words;
     words.setText("zz");
