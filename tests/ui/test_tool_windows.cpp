@@ -55,6 +55,7 @@ private slots:
     void cleanup();
 
     void menuComesLastWithItsFourWindows();
+    void aSourceInGb18030IsReadAsGb18030();
     void checkListsFindingsAndJumpsToTheLine();
     void lineSelectionAcrossThePanesBlocks();
     void encodeCodesWordsAndAddsTheChosenOnes();
@@ -93,6 +94,19 @@ void ToolWindowsTest::menuComesLastWithItsFourWindows() {
     // Each window once: asked again, the same one.
     QCOMPARE(tools::StatsWindowOf(form.get()), tools::StatsWindowOf(form.get()));
     QVERIFY(tools::StatsWindowOf(form.get())->isWindow());
+}
+
+void ToolWindowsTest::aSourceInGb18030IsReadAsGb18030() {
+    // A four-byte character (U+20000) in the source pane: its bytes are
+    // characters, not a finding.
+    WritePaneText(*form->RichEdit1, "aaaa \x95\x32\x82\x36\r\nbbbb " + Gbk(QStringLiteral("工")), TextEncoding::Gb18030);
+    form->findChild<QAction*>("ToolCheck")->trigger();
+    auto* w = form->findChild<tools::CheckWindow*>();
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    QVERIFY(Finished(spy));
+    QVERIFY2(w->findings().empty(), w->findings().empty() ? "" : w->findings()[0].message.c_str());
+    // Words added by the encoder keep the table in its encoding.
+    QCOMPARE(PaneTextEncoding(*form->RichEdit1), TextEncoding::Gb18030);
 }
 
 void ToolWindowsTest::checkListsFindingsAndJumpsToTheLine() {

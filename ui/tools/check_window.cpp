@@ -49,9 +49,10 @@ void CheckWindow::setWorking(bool working) {
 
 void CheckWindow::check() {
     std::string bytes = sourceBytes();
-    runWork(QStringLiteral("正在检查……"), [this, bytes = std::move(bytes)]() -> std::function<void()> {
-        // The source pane holds GBK group lines.
-        formats::TableDocument doc = formats::ReadTable(bytes, formats::Encoding::Gbk, formats::Format::Plain);
+    const formats::Encoding encoding = sourceEncoding();
+    runWork(QStringLiteral("正在检查……"), [this, bytes = std::move(bytes), encoding]() -> std::function<void()> {
+        // The source pane holds group lines, GBK or GB18030.
+        formats::TableDocument doc = formats::ReadTable(bytes, encoding, formats::Format::Plain);
         PhraseCodeCheck phrases = MakePhraseCodeCheck(nullptr);
         auto found = std::make_shared<std::vector<formats::TableProblem>>(formats::CheckTable(doc, &phrases));
         const QString summary =

@@ -90,9 +90,10 @@ void DiffWindow::chooseFile() {
 
 void DiffWindow::compareWith(const QString& path) {
     std::string bytes = sourceBytes();
+    const formats::Encoding encoding = sourceEncoding();
     const std::string file = path.toStdString();
-    runWork(QStringLiteral("正在比较……"), [this, bytes = std::move(bytes), file, path]() -> std::function<void()> {
-        formats::TableDocument source = formats::ReadTable(bytes, formats::Encoding::Gbk, formats::Format::Plain);
+    runWork(QStringLiteral("正在比较……"), [this, bytes = std::move(bytes), encoding, file, path]() -> std::function<void()> {
+        formats::TableDocument source = formats::ReadTable(bytes, encoding, formats::Format::Plain);
         formats::TableDocument other = formats::ReadTable(ReadInput(file));
         auto d = std::make_shared<analysis::TableDiff>(analysis::CompareTables(source.entries, other.entries));
         return [this, d, path] { showDiff(d, path); };

@@ -97,12 +97,14 @@ void EncodeWindow::addToTable() {
         if (results_->item(row, 0)->checkState() == Qt::Checked) chosen.push_back(entries_[static_cast<std::size_t>(row)]);
     if (chosen.empty()) return;
     std::string table = sourceBytes();
-    runWork(QStringLiteral("正在加入原码表……"), [this, table = std::move(table), chosen = std::move(chosen)]() -> std::function<void()> {
+    // Written back in the encoding the table is in.
+    const TextEncoding encoding = PaneTextEncoding(*form_->RichEdit1);
+    runWork(QStringLiteral("正在加入原码表……"), [this, table = std::move(table), chosen = std::move(chosen), encoding]() -> std::function<void()> {
         std::size_t added = 0;
         auto merged = std::make_shared<std::string>(MergeIntoGroupLines(table, chosen, &added));
-        return [this, merged, added] {
+        return [this, merged, added, encoding] {
             // The pane's change handler updates its line count.
-            WritePaneText(*form_->RichEdit1, *merged);
+            WritePaneText(*form_->RichEdit1, *merged, encoding);
             setStatus(QStringLiteral("已加入原码表 %1 条（已有的不再加入）。").arg(added));
         };
     });

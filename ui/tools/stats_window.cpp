@@ -81,11 +81,12 @@ void StatsWindow::setWorking(bool working) {
 
 void StatsWindow::count() {
     std::string bytes = sourceBytes();
-    runWork(QStringLiteral("正在统计……"), [this, bytes = std::move(bytes)]() -> std::function<void()> {
+    const formats::Encoding encoding = sourceEncoding();
+    runWork(QStringLiteral("正在统计……"), [this, bytes = std::move(bytes), encoding]() -> std::function<void()> {
         // Counted as read: the entries are never all kept.
         formats::MemorySource source(bytes);
         analysis::StatsCounter counter;
-        formats::ReadEntriesStream(source, formats::Encoding::Gbk, formats::Format::Plain,
+        formats::ReadEntriesStream(source, encoding, formats::Format::Plain,
                                    [&](std::size_t, const std::vector<formats::TableEntry>& entries) {
                                        for (const auto& e : entries) counter.add(e);
                                    });

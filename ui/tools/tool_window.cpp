@@ -45,6 +45,11 @@ ToolWindow::~ToolWindow() {
 
 std::string ToolWindow::sourceBytes() const { return ReadPaneText(*form_->RichEdit1); }
 
+formats::Encoding ToolWindow::sourceEncoding() const {
+    return PaneTextEncoding(*form_->RichEdit1) == TextEncoding::Gb18030 ? formats::Encoding::Gb18030
+                                                                         : formats::Encoding::Gbk;
+}
+
 void ToolWindow::setStatus(const QString& text) { status_->setText(text); }
 
 void ToolWindow::CopyText(const QString& text) { QGuiApplication::clipboard()->setText(text); }

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "formats/table_io.h"
+
 class QLabel;
 class QProgressBar;
 class QThread;
@@ -31,8 +33,11 @@ public:
 
     bool busy() const { return busy_; }
 
-    // The source table's bytes (RichEdit1, GBK), copied for the work thread.
+    // The source table's bytes (RichEdit1), copied for the work thread, and
+    // the encoding they are in: GBK, or GB18030 when the table holds
+    // characters outside GBK or came from a Unicode file.
     std::string sourceBytes() const;
+    formats::Encoding sourceEncoding() const;
 
 signals:
     // Work begun by runWork has ended and its results are shown (or its failure).
