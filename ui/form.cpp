@@ -41,6 +41,7 @@
 #include "ui/desktop.h"
 #include "ui/dock.h"
 #include "ui/find_bar.h"
+#include "formats/convert.h"
 #include "ui/format_export.h"
 #include "ui/user_message.h"
 #include "ui/tools/tools_menu.h"
@@ -814,11 +815,14 @@ void TForm1::ExportInFormatItemClick(QObject*) {
     }
     Hourglass busy(this);
     {
-        const std::vector<ResultFile> files = EncodeResults(texts, source_);
+        std::vector<ResultFile> files = EncodeResults(texts, source_);
         texts.clear();
-        for (const ResultFile& f : files)
-            WriteFileSafely(QFile::encodeName(QDir::current().filePath(QString::fromStdString(f.name))).toStdString(),
-                            f.bytes);
+        // Replaced all or none, as `zelmora-cli run` replaces its results.
+        std::vector<std::pair<std::string, std::string>> named;
+        named.reserve(files.size());
+        for (ResultFile& f : files) named.emplace_back(std::move(f.name), std::move(f.bytes));
+        files.clear();
+        formats::WriteResultFiles(QFile::encodeName(QDir::currentPath()).toStdString(), named);
     }
     // The second thread's allocations are freed into an arena of their own,
     // which keeps them resident; a million-entry table leaves tens of
