@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test run bench package clean
+.PHONY: all deps configure build test run bench package clean test-sanitize fuzz
 
 all: build
 
@@ -31,5 +31,33 @@ bench: build
 package: build
 	@cmake --build $(BUILD) --target package
 
+# The suite under AddressSanitizer and UndefinedBehaviorSanitizer, in a build
+# folder of its own. LeakSanitizer reads the suppressions of libraries outside
+# the project (Qt's plug-ins, fontconfig); the project's own leaks still fail.
+SANITIZE_BUILD ?= build-sanitize
+SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
+
+test-sanitize: deps
+	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELMORA_SANITIZE=ON -DZELMORA_BENCH=OFF \
+		$(if $(LAUNCHER),-DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER)) >/dev/null
+	@$(SANITIZE_ENV) cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	@cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets (clang) built into their own folder and run for
+# FUZZ_SECONDS each on a copy of the committed seeds, so the corpus a run
+# grows never touches the work tree.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
+FUZZ_MAX_LEN ?= 65536
+
+fuzz: deps
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DZELMORA_FUZZ=ON \
+		-DZELMORA_GUI=OFF -DZELMORA_TESTS=OFF -DZELMORA_BENCH=OFF \
+		$(if $(LAUNCHER),-DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER)) >/dev/null
+	@cmake --build $(FUZZ_BUILD) --target zelmora_fuzzers -j $(JOBS)
+	@scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_MAX_LEN)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

@@ -229,6 +229,8 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
             return out;
         case Format::Yong:
             if (e.code.empty() || HasAny(e.code, " \t\r\n")) CannotWrite("The code", e.code, "is empty or holds white space", format);
+            // yong reads a data line that begins with # as a comment.
+            if (e.code[0] == '#') CannotWrite("The code", e.code, "begins with #", format);
             out = e.code;
             for (std::size_t i = 0; i < count; ++i) {
                 const std::string& w = entries[i].word;
@@ -263,6 +265,10 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
                 if (i) out += '\t';
                 out += columns[i];
             }
+            // Rime reads a line that begins with # as a comment and one of
+            // blanks as a blank line: the entry would be gone.
+            if (out[0] == '#') CannotWrite("The value", columns[0], "begins with # in the first column", format);
+            if (TrimBlanks(out).empty()) CannotWrite("The code", e.code, "and its word are only blanks", format);
             return out;
         }
         case Format::Libime:
@@ -287,6 +293,8 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
         case Format::Ibus: {
             if (e.code.empty() || HasAny(e.code, "\t\r\n")) CannotWrite("The code", e.code, "is empty or holds a tab or line break", format);
             if (e.word.empty() || HasAny(e.word, "\t\r\n")) CannotWrite("The word", e.word, "is empty or holds a tab or line break", format);
+            // ibus-table reads a line that begins with ### as a comment.
+            if (StartsWith(e.code, "###")) CannotWrite("The code", e.code, "begins with ###", format);
             out = e.code + "\t" + e.word + "\t" + (e.weight ? *e.weight : std::string("0"));
             return out;
         }

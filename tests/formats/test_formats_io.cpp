@@ -362,3 +362,33 @@ TEST(FormatsWrite, OtherEncodingsOfTheSameFormatRoundTrip) {
     o.bom = false;
     EXPECT_EQ(WriteTable(again, o), extb);
 }
+
+TEST(FormatsWrite, EntriesTheTargetWouldReadAsCommentsOrBlanksAreRefused) {
+    auto convert = [](const std::string& plain, Format to) {
+        WriteOptions o;
+        o.format = to;
+        o.encoding = Encoding::Utf8;
+        return MessageOf([&] { WriteTable(ReadTable(plain, Encoding::Utf8, Format::Plain), o); });
+    };
+    // Each would be written as a comment or a blank line and vanish on reading.
+    EXPECT_NE(convert("a 工\n#a 戈\n", Format::Yong).find("\"#a\" begins with #"), std::string::npos);
+    EXPECT_NE(convert("a #工\n", Format::Rime).find("\"#工\" begins with # in the first column"), std::string::npos);
+    EXPECT_NE(convert("\" \" \"  \"\n", Format::Rime).find("are only blanks"), std::string::npos);
+    EXPECT_NE(convert("###a 工\n", Format::Ibus).find("\"###a\" begins with ###"), std::string::npos);
+
+    // A # anywhere else, or where the format reads no comment, goes through and comes back.
+    const std::string table = "a#b 工#\n# 戈\n##a 其\n";
+    for (Format to : {Format::Yong, Format::Rime, Format::Ibus, Format::Libime}) {
+        WriteOptions o;
+        o.format = to;
+        o.encoding = Encoding::Utf8;
+        TableDocument doc = ReadTable(table, Encoding::Utf8, Format::Plain);
+        if (to == Format::Yong) doc.entries.erase(doc.entries.begin() + 1, doc.entries.end());
+        TableDocument back = ReadTable(WriteTable(doc, o), Encoding::Utf8, to);
+        EXPECT_EQ(back.entries.size(), doc.entries.size()) << FormatName(to);
+        for (std::size_t i = 0; i < std::min(back.entries.size(), doc.entries.size()); ++i) {
+            EXPECT_EQ(back.entries[i].code, doc.entries[i].code) << FormatName(to);
+            EXPECT_EQ(back.entries[i].word, doc.entries[i].word) << FormatName(to);
+        }
+    }
+}

@@ -1,0 +1,137 @@
+// Streamed conversion and check against the whole-file functions: for any
+// bytes, ConvertTableStream gives WriteTable(ReadTable(...)) byte for byte
+// (or the same failure message), and CheckTableStream gives CheckTable's
+// findings in the same order (or the same failure), whatever the block and
+// piece sizes. A conversion that says it needs the whole table must have
+// written nothing.
+//
+// Input: four bytes of choices (read encoding and format; output format,
+// encoding and byte-order mark; block size; piece size), then the file.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/failure.h"
+#include "formats/table_io.h"
+#include "formats/table_stream.h"
+#include "fuzz/fuzz_support.h"
+
+using namespace zelmora::formats;
+using zelmora::Failure;
+
+namespace {
+
+const Encoding kEncodings[] = {Encoding::Auto, Encoding::Gbk, Encoding::Gb18030, Encoding::Utf8, Encoding::Utf16le,
+                               Encoding::Utf16be};
+const Format kFormats[] = {Format::Auto, Format::Plain, Format::Rime, Format::Libime, Format::Fcitx4, Format::Ibus,
+                           Format::Yong};
+// Small sizes cut blocks and pieces inside characters, line breaks and marks.
+const std::size_t kBlocks[] = {1, 2, 3, 4, 5, 7, 13, 64, 4096, std::size_t(1) << 20};
+const std::size_t kPieces[] = {1, 2, 3, 6, 17, 256, std::size_t(1) << 18};
+
+// The output options as the command line resolves them: given, or the input's.
+struct Target {
+    std::optional<Format> format;
+    std::optional<Encoding> encoding;
+    bool bom = false;
+};
+
+WriteOptions Resolve(const Target& t, const InputFacts& in) {
+    WriteOptions w;
+    w.format = t.format.value_or(in.format);
+    w.encoding = t.encoding.value_or(in.encoding);
+    const bool unicode = w.encoding == Encoding::Utf8 || w.encoding == Encoding::Utf16le || w.encoding == Encoding::Utf16be;
+    w.bom = t.bom || (in.hadBom && (unicode || w.encoding == in.encoding));
+    if (w.encoding == Encoding::Gbk) w.bom = false;
+    return w;
+}
+
+class StringSink final : public ByteSink {
+public:
+    void write(std::string_view bytes) override { text += bytes; }
+    std::string text;
+};
+
+class Findings final : public ProblemSink {
+public:
+    void report(const TableProblem& p) override { text += std::to_string(p.line) + ": " + p.message + "\n"; }
+    void restart() override { text.clear(); }
+    std::string text;
+};
+
+void Convert(std::string_view bytes, Encoding e, Format f, const Target& t, std::size_t block, std::size_t piece) {
+    std::string whole;
+    try {
+        TableDocument doc = ReadTable(bytes, e, f);
+        std::size_t dropped = 0;
+        whole = WriteTable(doc, Resolve(t, {doc.encoding, doc.hadBom, doc.format}), &dropped);
+        whole += "\n(dropped " + std::to_string(dropped) + ")";
+    } catch (const Failure& x) {
+        whole = std::string("failure: ") + x.what();
+    }
+
+    MemorySource in(bytes);
+    StringSink out;
+    StreamSettings settings;
+    settings.blockSize = block;
+    settings.pieceSize = piece;
+    std::string streamed;
+    try {
+        StreamConversion r = ConvertTableStream(in, out, e, f, [&](const InputFacts& facts) { return Resolve(t, facts); }, settings);
+        if (!r.streamed) {
+            if (!out.text.empty()) fuzz::Fail("a conversion that needs the whole table wrote bytes", out.text);
+            return;
+        }
+        streamed = out.text + "\n(dropped " + std::to_string(r.droppedLines) + ")";
+    } catch (const Failure& x) {
+        streamed = std::string("failure: ") + x.what();
+    }
+    if (streamed != whole) fuzz::Disagree("streamed conversion differs from the whole-file one", whole, streamed);
+}
+
+void Check(std::string_view bytes, Encoding e, Format f, std::size_t block) {
+    std::string whole;
+    try {
+        TableDocument doc = ReadTable(bytes, e, f);
+        whole = std::string(FormatName(doc.format)) + ", " + EncodingName(doc.encoding) + ", " +
+                std::to_string(doc.entries.size()) + " entries\n";
+        for (const auto& p : CheckTable(doc)) whole += std::to_string(p.line) + ": " + p.message + "\n";
+    } catch (const Failure& x) {
+        whole = std::string("failure: ") + x.what();
+    }
+
+    MemorySource in(bytes);
+    Findings sink;
+    StreamSettings settings;
+    settings.blockSize = block;
+    std::string streamed;
+    try {
+        StreamCheck r = CheckTableStream(in, sink, e, f, settings);
+        streamed = std::string(FormatName(r.input.format)) + ", " + EncodingName(r.input.encoding) + ", " +
+                   std::to_string(r.entries) + " entries\n" + sink.text;
+    } catch (const Failure& x) {
+        streamed = std::string("failure: ") + x.what();
+    }
+    if (streamed != whole) fuzz::Disagree("streamed check differs from the whole-file one", whole, streamed);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::Input in(data, size);
+    const unsigned read = in.take();
+    const unsigned write = in.take();
+    const unsigned block = in.take();
+    const unsigned piece = in.take();
+    const std::string_view bytes = in.rest();
+
+    const Encoding e = kEncodings[read % 6];
+    const Format f = kFormats[(read / 6) % 7];
+    Target t;
+    if (const unsigned k = write % 7; k > 0) t.format = kFormats[k];
+    if (const unsigned k = (write / 7) % 6; k > 0) t.encoding = kEncodings[k];
+    t.bom = (write / 42) % 2;
+    Convert(bytes, e, f, t, kBlocks[block % 10], kPieces[piece % 7]);
+    Check(bytes, e, f, kBlocks[(block / 10) % 10]);
+    return 0;
+}
