@@ -59,9 +59,6 @@ std::size_t RuleFor(std::size_t n, Take out[4]) {
     }
 }
 
-inline std::string_view Keys(const std::string& code, std::size_t keys) {
-    return keys == 0 ? std::string_view(code) : std::string_view(code).substr(0, std::min(keys, code.size()));
-}
 
 constexpr std::size_t kSaturated = static_cast<std::size_t>(-1);
 
@@ -92,6 +89,20 @@ std::size_t CharWidthAt(std::string_view text, std::size_t i) {
         return 4;
     return 2;
 }
+
+namespace {
+
+// The first `keys` keys of a code (all of it for 0). A key is one character
+// of the code: a letter in Wubi tables, and never half of a two-byte
+// character, which no table line could hold.
+std::string_view Keys(const std::string& code, std::size_t keys) {
+    if (keys == 0) return code;
+    std::size_t end = 0;
+    for (std::size_t k = 0; k < keys && end < code.size(); ++k) end += CharWidthAt(code, end);
+    return std::string_view(code).substr(0, end);
+}
+
+}  // namespace
 
 CharacterTable::CharacterTable() : narrow_(65536, kNone) {}
 

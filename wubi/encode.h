@@ -6,10 +6,11 @@
 //   three characters     the first key of the first two, the first two keys of the third;
 //   four or more         the first key of the first three characters and of the last.
 // A character's full code is its longest code in a table. Text is GBK or
-// GB18030 bytes; keys are bytes of the code (codes are ASCII letters). Cutting
-// words into characters needs no encoding: a GBK character's second byte is
-// never a digit, so valid GBK text never looks like a four-byte character.
-// Sorting does: the entries are sorted in the encoding of the word list.
+// GB18030 bytes; keys are characters of the code (ASCII letters in Wubi
+// tables). Cutting words into characters needs no encoding: a GBK
+// character's second byte is never a digit, so valid GBK text never looks
+// like a four-byte character. Sorting does: the entries are sorted in the
+// encoding of the word list.
 #include <cstddef>
 #include <cstdint>
 #include <optional>

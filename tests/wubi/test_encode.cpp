@@ -146,6 +146,22 @@ TEST(EncodeUserTable, FourByteCharacter) {
     EXPECT_EQ(EncodeWord(t, four).codes, Codes{"abcd"});
 }
 
+TEST(EncodeUserTable, KeysAreWholeCharactersOfTheCode) {
+    // A code of a letter and a Chinese character: its first two keys are both
+    // characters, never the letter and half of the character.
+    const std::string table = G("a中 节\r\n");
+    CharacterTable t = BuildCharacterTable(table);
+    EXPECT_EQ(EncodeWord(t, G("节节")).codes, Codes{G("a中a中")});
+    EXPECT_EQ(EncodeWord(t, G("节节节")).codes, Codes{G("aaa中")});
+    // So the merged line reads back as written: merging again adds nothing.
+    EncodeResult r = EncodeWordList(t, G("节节"));
+    std::size_t added = 0, again = 0;
+    const std::string merged = MergeIntoGroupLines(table, r.entries, &added);
+    EXPECT_EQ(added, 1u);
+    EXPECT_EQ(MergeIntoGroupLines(merged, r.entries, &again), merged);
+    EXPECT_EQ(again, 0u);
+}
+
 TEST(EncodeWordList, LinesWeightsAndLeftOutWords) {
     // CR LF, LF and CR line ends, blank lines, blanks around words and weights,
     // a repeated word, words with uncoded characters.
