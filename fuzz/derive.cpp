@@ -29,7 +29,7 @@ namespace {
 
 // The literal procedures are quadratic and worse: kept to inputs where a run
 // stays in milliseconds.
-constexpr std::size_t kNaiveLimit = 3000;
+constexpr std::size_t kNaiveLimit = 1500;
 
 // A derivation's results as one text (texts and counts, each on its own
 // line), or the failure it raised: the literal and the fast procedure must
