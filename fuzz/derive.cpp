@@ -27,6 +27,9 @@ using namespace zelmora;
 
 namespace {
 
+// The literal procedures read GBK, as the window does.
+constexpr TextEncoding kGbk = TextEncoding::Gbk;
+
 // The literal procedures are quadratic and worse: kept to inputs where a run
 // stays in milliseconds.
 constexpr std::size_t kNaiveLimit = 1500;
@@ -55,7 +58,7 @@ void Same(const char* what, const std::string& literal, const std::string& fast)
 }
 
 void Differential(const std::string& source, const std::string& entries) {
-    Same("expansion", Outcome([&] { return naive::Expand(source); }), Outcome([&] { return ExpandToEntryLines(source); }));
+    Same("expansion", Outcome([&] { return naive::Expand(source); }), Outcome([&] { return ExpandToEntryLines(source, kGbk); }));
 
     Same("sort", Outcome([&] {
              LineList literal{SplitLines(source).lines()};
@@ -64,7 +67,7 @@ void Differential(const std::string& source, const std::string& entries) {
          }),
          Outcome([&] {
              std::vector<std::string> lines = SplitLines(source).lines();
-             SortLines(lines);
+             SortLines(lines, kGbk);
              return JoinLines(lines);
          }));
 
@@ -86,7 +89,7 @@ void Differential(const std::string& source, const std::string& entries) {
              return Texts({d.dup, d.uniq}, {d.dupCount, d.chars, d.uniqCount});
          }),
          Outcome([&] {
-             DuplicateCodesResult d = ExtractDuplicateCodes(source);
+             DuplicateCodesResult d = ExtractDuplicateCodes(source, kGbk);
              return Texts({d.duplicateText, d.uniqueText}, {d.duplicateCount, d.doubleByteChars, d.uniqueCount});
          }));
 
@@ -96,7 +99,7 @@ void Differential(const std::string& source, const std::string& entries) {
                           {f.counts[0], f.counts[1], f.counts[2], f.counts[3]});
          }),
          Outcome([&] {
-             FullCodesResult f = ExtractFullCodes(entries);
+             FullCodesResult f = ExtractFullCodes(entries, kGbk);
              return Texts({f.threeText, f.fourText, f.allText, f.shortText},
                           {f.threeCount, f.fourCount, f.allCount, f.shortCount});
          }));
@@ -107,7 +110,7 @@ void Differential(const std::string& source, const std::string& entries) {
                           {s.counts[0], s.counts[1], s.counts[2], s.counts[3], s.counts[4]});
          }),
          Outcome([&] {
-             ShortestCodesResult s = ExtractShortestCodes(entries);
+             ShortestCodesResult s = ExtractShortestCodes(entries, kGbk);
              return Texts({s.texts[0], s.texts[1], s.texts[2], s.texts[3], s.allText},
                           {s.counts[0], s.counts[1], s.counts[2], s.counts[3], s.allCount});
          }));
@@ -118,7 +121,7 @@ void Differential(const std::string& source, const std::string& entries) {
                           {r.counts[0], r.counts[1], r.counts[2], r.counts[3]});
          }),
          Outcome([&] {
-             RelationResult r = RelateShortAndFullCodes(entries, source);
+             RelationResult r = RelateShortAndFullCodes(entries, source, kGbk);
              return Texts({r.shortCodesText, r.fullCodesText, r.wordsText, r.reorderedText},
                           {r.shortCodesCount, r.fullCodesCount, r.wordsCount, r.reorderedCount});
          }));
@@ -133,12 +136,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (in.second) pasted = std::string(*in.second);
 
     try {
-        PipelineResult r = RunPipeline(source, pasted);
+        // Odd sizes run as GB18030 text (tables read from Unicode files), even ones as GBK.
+        PipelineResult r = RunPipeline(source, pasted, size % 2 ? TextEncoding::Gb18030 : kGbk);
         if (r.outputs.empty()) fuzz::Fail("the pipeline gave no results", source);
     } catch (const Failure&) {
         // A message the window shows, such as the list error of some malformed tables.
     }
 
-    if (size <= kNaiveLimit) Differential(source, pasted ? *pasted : ExpandToEntryLines(source));
+    if (size <= kNaiveLimit) Differential(source, pasted ? *pasted : ExpandToEntryLines(source, kGbk));
     return 0;
 }

@@ -74,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const EncodeResult coded = EncodeWordList(characters, words);
     for (const EncodedEntry& e : coded.entries)
         if (e.code.empty() || e.word.empty()) fuzz::Fail("a coded entry without code or word", e.word);
-    (void)FormatEncodedEntries(coded.entries, false);
-    (void)FormatEncodedEntries(coded.entries, true);
+    (void)FormatEncodedEntries(coded.entries, false, TextEncoding::Gbk);
+    (void)FormatEncodedEntries(coded.entries, true, TextEncoding::Gb18030);
 
     std::size_t added = 0, again = 0;
     std::string merged, twice;

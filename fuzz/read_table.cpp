@@ -45,7 +45,7 @@ std::string Pairs(const TableDocument& doc, bool asUnicode) {
     for (const auto& c : codes) out += byCode[c];
     if (!asUnicode) return out;
     try {
-        return EncodeText(out, Encoding::Utf8, false, doc.encoding == Encoding::Gbk ? Encoding::Gbk : Encoding::Gb18030);
+        return EncodeText(out, Encoding::Utf8, false, doc.textEncoding());
     } catch (const Failure&) {
         return out;
     }
@@ -93,7 +93,7 @@ void RoundTrip(const TableDocument& doc, Format format, Encoding encoding) {
 // reads back differently, as the check reports.
 bool AllCharacters(const TableDocument& doc) {
     try {
-        EncodeText(doc.text, Encoding::Utf8, false, doc.encoding == Encoding::Gbk ? Encoding::Gbk : Encoding::Gb18030);
+        EncodeText(doc.text, Encoding::Utf8, false, doc.textEncoding());
         return true;
     } catch (const Failure&) {
         return false;
