@@ -276,6 +276,8 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
             if (e.code.empty() || HasAny(e.code, " \t\r\n\v\f")) CannotWrite("The code", e.code, "is empty or holds white space", format);
             if (!e.code.empty() && layout.specialPrefixes.find(e.code[0]) != std::string::npos)
                 CannotWrite("The code", e.code, "begins with a pinyin, prompt or phrase key", format);
+            // fcitx4's txt2mb skips a line that begins with ';' wherever it stands.
+            if (format == Format::Fcitx4 && e.code[0] == ';') CannotWrite("The code", e.code, "begins with ;", format);
             out = e.code + " ";
             std::string_view w = e.word;
             bool edgeBlank = w.empty() || TrimBlanks(w).size() != w.size();

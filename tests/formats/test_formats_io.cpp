@@ -375,10 +375,11 @@ TEST(FormatsWrite, EntriesTheTargetWouldReadAsCommentsOrBlanksAreRefused) {
     EXPECT_NE(convert("a #工\n", Format::Rime).find("\"#工\" begins with # in the first column"), std::string::npos);
     EXPECT_NE(convert("\" \" \"  \"\n", Format::Rime).find("are only blanks"), std::string::npos);
     EXPECT_NE(convert("###a 工\n", Format::Ibus).find("\"###a\" begins with ###"), std::string::npos);
+    EXPECT_NE(convert(";a 工\n", Format::Fcitx4).find("\";a\" begins with ;"), std::string::npos);
 
     // A # anywhere else, or where the format reads no comment, goes through and comes back.
     const std::string table = "a#b 工#\n# 戈\n##a 其\n";
-    for (Format to : {Format::Yong, Format::Rime, Format::Ibus, Format::Libime}) {
+    for (Format to : {Format::Yong, Format::Rime, Format::Ibus, Format::Libime, Format::Fcitx4}) {
         WriteOptions o;
         o.format = to;
         o.encoding = Encoding::Utf8;
