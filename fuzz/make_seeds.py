@@ -56,6 +56,15 @@ tables['utf16_lone_surrogate'] = b'\xff\xfe' + 'a 工\r\nb '.encode('utf-16-le')
 tables['bom_mid'] = b'\xef\xbb\xbfa \xe5\xb7\xa5\n\xef\xbb\xbfb \xe6\x88\x88\n'
 tables['gb18030_four_byte'] = 'a 工\r\nb 𠀀\r\nc 戈\r\n'.encode('gb18030')
 
+# Entries that the target format would read as comments or that reorder: as
+# read_table seeds they are written into yong, fcitx4 and ibus (the second
+# byte chooses the format written into).
+special_targets = {
+    'hash_codes_into_yong': (17, b'# w\n#a x\na#b y\n'),
+    'semicolon_code_into_fcitx4': (15, b';a m\nb n\n'),
+    'code_lines_apart_into_ibus': (16, b'[ s\nb a\n[ - s\n'),
+}
+
 def write(target, name, content):
     assert len(content) < 65536, (target, name, len(content))
     d = os.path.join(out, target)
@@ -67,6 +76,9 @@ for i, (name, t) in enumerate(sorted(tables.items())):
     write('read_table', name, bytes([i * 7 % 42, i % 30]) + t)
     # stream: read choice, write choice, block, piece, the file.
     write('stream', name, bytes([i * 5 % 42, i * 11 % 84, i * 3 % 100, i % 7]) + t)
+
+for name, (choice, t) in special_targets.items():
+    write('read_table', name, bytes([0, choice]) + t)
 
 # Derivations and encode/merge take group-line tables (GBK) and word lists.
 plain = {k: v for k, v in tables.items() if not k.startswith(('rime', 'ibus', 'libime', 'fcitx4', 'yong', 'utf16', 'bom', 'nul_utf16')) and 'utf8' not in k and 'utf16' not in k}
@@ -89,4 +101,6 @@ write('encode', 'many_words_one_line', tables['many_words_one_line'] + RS + gbk(
 write('encode', 'quotes_commas', tables['quotes_commas'] + b'a ' + gbk('工') + b'\r\n' + RS + gbk('工,工\r\n"工"\r\n工 工\r\n'))
 write('encode', 'unordered_codes', gbk('b 子\r\na 工\r\nab 节\r\n') + RS + gbk('子工\r\n节子\r\n'))
 write('encode', 'no_last_break', gbk('a 工\r\nb 子') + RS + gbk('工子\r\n子子'))
+# A code holding a Chinese character: phrase codes take whole characters as keys.
+write('encode', 'han_in_code', gbk('a中 节\r\n') + RS + gbk('节节\r\n节节节\r\n'))
 write('encode', 'long_word', tables['long_word_repeated'] + RS + gbk('工') * 200)
