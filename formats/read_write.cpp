@@ -827,6 +827,9 @@ std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLa
             return "KeyCode=" + facts.keys() + "\nLength=" + length + "\n" + keys("Pinyin=", "Prompt=", "ConstructPhrase=") +
                    "[Rule]\n" + LibimeRules(rules) + "[Data]\n";
         case Format::Fcitx4: {
+            // A fresh header sets no prompt or phrase key: fcitx4's defaults
+            // hold, and a code beginning with one of them can't be written.
+            layout.specialPrefixes = "&^";
             // txt2mb wants at least Length - 1 rules: longer codes repeat the
             // rule of the longest phrases.
             std::vector<PhraseRule> all = rules;

@@ -376,6 +376,8 @@ TEST(FormatsWrite, EntriesTheTargetWouldReadAsCommentsOrBlanksAreRefused) {
     EXPECT_NE(convert("\" \" \"  \"\n", Format::Rime).find("are only blanks"), std::string::npos);
     EXPECT_NE(convert("###a 工\n", Format::Ibus).find("\"###a\" begins with ###"), std::string::npos);
     EXPECT_NE(convert(";a 工\n", Format::Fcitx4).find("\";a\" begins with ;"), std::string::npos);
+    EXPECT_NE(convert("&c 一\n", Format::Fcitx4).find("\"&c\" begins with a pinyin, prompt or phrase key"),
+              std::string::npos);
 
     // A # anywhere else, or where the format reads no comment, goes through and comes back.
     const std::string table = "a#b 工#\n# 戈\n##a 其\n";
