@@ -981,7 +981,11 @@ const char* FormatName(Format format) {
     return "?";
 }
 
-TableDocument ReadTable(std::string_view bytes, Encoding encoding, Format format) {
+namespace {
+
+// Decoded, cut into lines, format recognised (or the given one checked): what
+// reading a table and reading a merge target share.
+TableDocument OpenDocument(std::string_view bytes, Encoding encoding, Format format) {
     TableDocument doc;
     DecodedText d = DecodeText(bytes, encoding);
     doc.text = std::move(d.text);
@@ -995,24 +999,20 @@ TableDocument ReadTable(std::string_view bytes, Encoding encoding, Format format
     else if (found.format != Format::Plain)
         CheckGivenFormat(format, found.format, found.line + 1, doc.lineText(found.line));
     doc.format = format;
+    return doc;
+}
+
+}  // namespace
+
+TableDocument ReadTable(std::string_view bytes, Encoding encoding, Format format) {
+    TableDocument doc = OpenDocument(bytes, encoding, format);
     Reader(doc).read();
     return doc;
 }
 
 TableDocument ReadTableToMerge(std::string_view bytes, Encoding encoding, Format format) {
-    TableDocument doc;
-    DecodedText d = DecodeText(bytes, encoding);
-    doc.text = std::move(d.text);
-    doc.encoding = d.encoding;
-    doc.hadBom = d.hadBom;
-    doc.lines = CutLines(doc.text);
-    Detection found = Detect(doc);
-    if (format == Format::Auto)
-        format = found.format;
-    else if (found.format != Format::Plain)
-        CheckGivenFormat(format, found.format, found.line + 1, doc.lineText(found.line));
-    doc.format = format;
-    if (format == Format::Plain) {
+    TableDocument doc = OpenDocument(bytes, encoding, format);
+    if (doc.format == Format::Plain) {
         std::vector<TableLine>().swap(doc.lines);
         return doc;
     }
