@@ -211,24 +211,14 @@ Output EntryOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entr
     return out;
 }
 
-// A word or character for a message on standard error, in the output's
-// encoding (UTF-8 for UTF-16 output).
-std::string ForMessage(std::string_view text, const Output& out) {
-    Encoding e = (out.encoding == Encoding::Utf16le || out.encoding == Encoding::Utf16be) ? Encoding::Utf8 : out.encoding;
-    try {
-        return formats::EncodeText(text, e, false, out.textEncoding);
-    } catch (const Failure&) {
-        return std::string(text);
-    }
-}
-
-void Report(const EncodeResult& r, const Output& out) {
+// Words in messages are UTF-8, as every other message, whatever the output's encoding.
+void Report(const EncodeResult& r) {
     for (const auto& n : r.leftOut)
         std::fprintf(stderr, "zelmora-cli: line %zu: '%s' has no code in the table; \"%s\" left out\n", n.line,
-                     ForMessage(n.character, out).c_str(), ForMessage(AbbreviatedText(n.word), out).c_str());
+                     formats::MessageText(n.character).c_str(), formats::MessageText(AbbreviatedText(n.word)).c_str());
     for (const auto& n : r.capped)
         std::fprintf(stderr, "zelmora-cli: line %zu: \"%s\" has %s codes; only the first %zu are written\n", n.line,
-                     ForMessage(AbbreviatedText(n.word), out).c_str(),
+                     formats::MessageText(AbbreviatedText(n.word)).c_str(),
                      n.combinations == static_cast<std::size_t>(-1) ? "too many" : std::to_string(n.combinations).c_str(),
                      kMaxCodesPerWord);
 }
@@ -252,7 +242,7 @@ void RunEncode(const EncodeOptions& o) {
         WriteStdout(out.bytes);
     else
         WriteFileSafely(o.out, out.bytes);
-    Report(r, out);
+    Report(r);
     ReportSkipped(report);
     if (!r.leftOut.empty()) throw CLI::RuntimeError(1);
 }

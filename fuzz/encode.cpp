@@ -5,7 +5,6 @@
 //
 // Input: the table, then optionally a record separator (0x1E) and the word
 // list (without one, the table's own words are coded and merged back).
-#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -35,31 +34,6 @@ std::map<std::pair<std::string, std::string>, std::size_t> Pairs(std::string_vie
         if (pos < text.size() && text[pos] == '\n') ++pos;
     }
     return pairs;
-}
-
-// Whether a line of the table ends in a lead byte with nothing after it. A
-// word appended there joins that byte: the walk by characters takes the
-// separating space as its second byte (bytes that are no character; the
-// check reports them).
-bool EndsInLoneLeadByte(std::string_view text) {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = pos;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-        const std::string_view line = text.substr(pos, end - pos);
-        std::size_t i = 0, last = 0;
-        while (i < line.size()) {
-            last = i;
-            i += CharWidthAt(line, i);
-        }
-        if (!line.empty() && line.size() - last == 1 && IsLeadByte(static_cast<unsigned char>(line[last]))) return true;
-        // Known, not yet fixed: a line whose last quote is never closed takes
-        // an appended word into the quoted token, so the pair reads back
-        // as part of an old word and a second merge adds it again.
-        if (std::count(line.begin(), line.end(), '"') % 2 == 1) return true;
-        pos = end + 1;
-    }
-    return false;
 }
 
 std::string Describe(const std::map<std::pair<std::string, std::string>, std::size_t>& pairs) {
@@ -94,7 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fuzz::Fail("encode or merge refused a table without NUL bytes", table);
         return 0;
     }
-    if (EndsInLoneLeadByte(table)) return 0;
     if (again != 0 || twice != merged) fuzz::Disagree("merging the same words twice changed the table", merged, twice);
 
     // Every pair the table had is still there, and each added pair once more.

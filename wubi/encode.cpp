@@ -590,6 +590,19 @@ private:
     std::string code_;
 };
 
+// Whether `joined` reads as the tokens of `line` followed by the words of
+// `added`, one token each.
+bool ReadsAsAppended(std::string_view line, std::string_view joined, const std::vector<std::size_t>& added,
+                     const std::vector<EncodedEntry>& entries) {
+    const LineList before = SplitTokens(line), after = SplitTokens(joined);
+    if (after.count() != before.count() + added.size()) return false;
+    for (std::size_t t = 0; t < before.count(); ++t)
+        if (after.lines()[t] != before.lines()[t]) return false;
+    for (std::size_t j = 0; j < added.size(); ++j)
+        if (after.lines()[before.count() + j] != entries[added[j]].word) return false;
+    return true;
+}
+
 }  // namespace
 
 std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<EncodedEntry>& entries,
@@ -623,7 +636,15 @@ std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<En
         } else {
             std::string l = TrimRightText(raw[i].text);
             for (std::size_t k : joining) l += ' ' + QuotedToken(entries[k].word);
-            w.line(l, raw[i].lineBreak);
+            if (ReadsAsAppended(raw[i].text, l, joining, entries)) {
+                w.line(l, raw[i].lineBreak);
+            } else {
+                // Nothing can follow this line's last token without changing
+                // it (an unclosed quote, a lead byte at the very end): the line
+                // stays as it is and the words follow on a line of their code.
+                w.line(raw[i].text, raw[i].lineBreak);
+                w.insert(groupLine(joining));
+            }
         }
     }
     return w.take();

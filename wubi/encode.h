@@ -181,8 +181,9 @@ private:
 };
 
 // Adds entries to a table of group lines (cut as the expansion cuts them) as
-// PlanMerge places them: new words are appended to their code's line, and new
-// codes get group lines. Every other byte of the table stays. Line breaks of
+// PlanMerge places them: new words are appended to their code's line (or,
+// when that line's last token would take them in, go on a line of their own
+// right after it), and new codes get group lines. Every other byte of the table stays. Line breaks of
 // new lines follow the table's first line break (CR LF when it has none).
 // `added` receives the number of pairs added.
 std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<EncodedEntry>& entries,

@@ -47,7 +47,8 @@ TEST_F(EncodeCli, LeftOutWordsAreReportedAndTheRestWritten) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(U(r.out), "ippe 学家\r\nkhlg 中国");
     EXPECT_NE(r.err.find("line 2: 'A' has no code in the table"), std::string::npos) << U(r.err);
-    EXPECT_NE(r.err.find("line 5: '" + G("，") + "' has no code in the table"), std::string::npos) << U(r.err);
+    // Messages are UTF-8 whatever the output encoding (GBK here).
+    EXPECT_NE(r.err.find("line 5: '，' has no code in the table; \"中国，\" left out"), std::string::npos) << r.err;
 }
 
 TEST_F(EncodeCli, UserTableWithTwoFullCodes) {
@@ -186,6 +187,6 @@ TEST_F(EncodeCli, AHugeUncodedWordIsCutInTheMessage) {
     EXPECT_EQ(U(r.out), "khlg 中国");
     EXPECT_LT(r.err.size(), 500u) << r.err.size();
     std::string shown;
-    for (int i = 0; i < 100; ++i) shown += G("中");
-    EXPECT_NE(r.err.find("\"" + shown + G("…") + " (200001 characters)\" left out"), std::string::npos) << U(r.err);
+    for (int i = 0; i < 100; ++i) shown += "中";
+    EXPECT_NE(r.err.find("\"" + shown + "…" + " (200001 characters)\" left out"), std::string::npos) << r.err;
 }

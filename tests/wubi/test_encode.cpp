@@ -298,6 +298,28 @@ TEST(MergeIntoGroupLines, NewCodesInASortedTableWithTrailingLines) {
     EXPECT_EQ(added, 4u);
 }
 
+TEST(MergeIntoGroupLines, LinesNothingCanFollowKeepTheirBytesAndGetALineAfter) {
+    // An unclosed quote runs to the end of its line, and a lead byte at the
+    // very end would pair with the blank before an appended word: in both, an
+    // appended word would become part of an old one.
+    const std::string table = G("abc \"工 戈  \r\nd 在") + "\x81\n" + G("e 了\n\"f\" 地");
+    std::vector<EncodedEntry> add = {{"abc", G("式"), std::nullopt, 1},
+                                     {"d", G("一"), std::nullopt, 2},
+                                     {"d", G("二"), std::nullopt, 3},
+                                     {"f", G("三"), std::nullopt, 4}};
+    std::size_t added = 0;
+    const std::string merged = MergeIntoGroupLines(table, add, &added);
+    EXPECT_EQ(U(merged), U(G("abc \"工 戈  \r\nabc 式\r\n") + "d " + G("在") + "\x81\nd " +
+                           G("一 二\r\ne 了\n\"f\" 地 三")));
+    EXPECT_EQ(added, 4u);
+    // Read back, the old words are whole and the new ones follow them.
+    EXPECT_EQ(ExpandToEntryLines(merged, TextEncoding::Gbk),
+              ExpandToEntryLines(table + G("\nabc 式\nd 一 二\nf 三"), TextEncoding::Gbk));
+    // And a second merge finds every pair already there.
+    EXPECT_EQ(MergeIntoGroupLines(merged, add, &added), merged);
+    EXPECT_EQ(added, 0u);
+}
+
 TEST(PlanMerge, PlacesByLineAndOrder) {
     std::vector<MergeLine> lines = {{"", {}}, {"aa", {"x"}}, {"ab", {"y"}}, {"aa", {"z"}}, {"", {}}};
     std::vector<EncodedEntry> add = {{"aa", "w", std::nullopt, 1}, {"aa", "x", std::nullopt, 2},
