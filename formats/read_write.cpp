@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/failure.h"
 #include "core/limits.h"
@@ -235,8 +236,36 @@ std::string YamlQuoted(std::string_view s) {
     return out + "\"";
 }
 
+// The entries with each code's together, codes in the order they first
+// appear and each code's entries in their order; empty when they already stand
+// so. An engine ranks a code's candidates as one list (ibus by the frequencies
+// written per run), so a code's lines that stand apart must become one run.
+std::vector<TableEntry> GroupedByCode(const std::vector<TableEntry>& entries) {
+    std::unordered_set<std::string_view> ended;
+    bool together = true;
+    for (std::size_t i = 0; i < entries.size() && together; ++i)
+        if (i + 1 == entries.size() || entries[i + 1].code != entries[i].code)
+            together = ended.insert(entries[i].code).second;
+    if (together) return {};
+    std::unordered_map<std::string_view, std::size_t> groupOf;
+    std::vector<std::vector<std::uint32_t>> groups;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        auto [it, added] = groupOf.try_emplace(entries[i].code, groups.size());
+        if (added) groups.emplace_back();
+        groups[it->second].push_back(static_cast<std::uint32_t>(i));
+    }
+    std::vector<TableEntry> grouped;
+    grouped.reserve(entries.size());
+    for (const auto& g : groups)
+        for (std::uint32_t i : g) grouped.push_back(entries[i]);
+    return grouped;
+}
+
 // The whole file, GB18030, before the encoding.
-std::string FreshText(const std::vector<TableEntry>& entries, const WriteOptions& o) {
+std::string FreshText(const std::vector<TableEntry>& given, const WriteOptions& o) {
+    std::vector<TableEntry> grouped;
+    if (o.format != Format::Plain) grouped = GroupedByCode(given);
+    const std::vector<TableEntry>& entries = grouped.empty() ? given : grouped;
     HeaderFacts facts;
     if (o.format != Format::Plain)
         for (const auto& e : entries) facts.add(e);

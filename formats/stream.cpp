@@ -385,8 +385,10 @@ public:
             lacks_ = CanLack(out_.encoding, out_.textEncoding);
             same_ = out_.format == format;
             needKeys_ = !same_ && (IsFreshHeaderWithKeys(out_.format) || (out_.format == Format::Rime && format != Format::Plain));
-            // Plain tables keep file order; the others are grouped by code.
-            needOrder_ = !same_ && format != Format::Plain;
+            // Into another format each code's entries are brought together
+            // (an engine ranks them as one list): streamed only while they
+            // already stand together.
+            needOrder_ = !same_;
             surveying_ = needKeys_ || needOrder_;
             if (surveying_) {
                 Announce(settings_, "surveying the table");

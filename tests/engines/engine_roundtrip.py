@@ -291,7 +291,22 @@ def main():
         builtin = os.path.join(work, 'builtin.txt')
         with open(builtin, 'wb') as f:
             f.write(run([cli, 'builtin']).stdout)
-        inputs = [('built-in', builtin, plain_groups(builtin)), ('wubi86', RIME_DICT, rime_groups(RIME_DICT))]
+        # The built-in table with each code's words on lines far apart: all
+        # first candidates, then all second ones, and so on.
+        apart = os.path.join(work, 'apart.txt')
+        builtin_groups = plain_groups(builtin)
+        with open(apart, 'wb') as f:
+            rank = 0
+            while True:
+                lines = ['%s %s' % (c, ws[rank][0]) for c, ws in builtin_groups.items() if len(ws) > rank]
+                if not lines:
+                    break
+                f.write(('\r\n'.join(lines) + '\r\n').encode('gbk'))
+                rank += 1
+        if rank < 2:
+            fail('the built-in table has no code with two words')
+        inputs = [('built-in', builtin, builtin_groups), ('wubi86', RIME_DICT, rime_groups(RIME_DICT)),
+                  ('built-in, codes apart', apart, plain_groups(apart))]
         for label, source, groups in inputs:
             expected = words_only(groups)
             ties = tie_checker(groups)

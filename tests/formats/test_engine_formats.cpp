@@ -206,6 +206,17 @@ TEST(EngineFormats, WeightsKeepTheCandidateOrderInEveryEngine) {
     EXPECT_NE(WriteTable(again, Opts(Format::Rime)).find("450.5"), std::string::npos);
 }
 
+TEST(EngineFormats, ACodesLinesStandingApartGiveOneCandidateList) {
+    // A plain table may give a code's words on lines far apart; the engines
+    // rank each code's candidates as one list, in the table's order.
+    const TableDocument plain = ReadTable(Gb("aa 甲\r\nbb 乙\r\naa 丙 丁\r\nbb 戊\r\naa 己\r\n"), Encoding::Gbk, Format::Plain);
+    for (Format f : {Format::Ibus, Format::Rime, Format::Libime, Format::Fcitx4, Format::Yong}) {
+        const std::string out = WriteTable(plain, Opts(f));
+        EXPECT_EQ(Words(ReadTable(out)), "aa:甲 aa:丙 aa:丁 aa:己 bb:乙 bb:戊 ") << out;
+        if (f == Format::Ibus) EXPECT_NE(out.find("aa\t甲\t4\naa\t丙\t3\naa\t丁\t2\naa\t己\t1\n"), std::string::npos) << out;
+    }
+}
+
 TEST(EngineFormats, EveryEngineFileCarriesPhraseRules) {
     const std::vector<TableEntry> entries = {{"a", Gb("工"), {}, {}}, {"zzzz", Gb("五"), {}, {}}};
     auto write = [&](Format f, const EngineSettings& engine = {}) {

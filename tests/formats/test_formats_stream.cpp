@@ -338,12 +338,20 @@ TEST(FormatsStream, CodesOutOfOrderNeedTheWholeTableOnlyWhenGroupingChangesTheOr
     Outcome s = Streamed(rime, Encoding::Auto, Format::Auto, {Format::Libime}, 7, 3);
     EXPECT_FALSE(s.streamed);
     EXPECT_TRUE(s.bytes.empty());
-    // A plain table keeps file order in any format, so it streams whatever the order.
+    // A plain table whose code b stands on two lines apart: into its own
+    // format it streams; into another, b's words must become one list.
     const std::string plain = "b 戈\na 工\nb 其\n";
     for (Format f : kFormats) {
         Outcome p = Streamed(plain, Encoding::Auto, Format::Auto, {f}, 3, 2);
+        EXPECT_EQ(p.streamed, f == Format::Plain) << FormatName(f);
+        if (!p.streamed) EXPECT_TRUE(p.bytes.empty()) << FormatName(f);
+    }
+    // Ascending codes stream into every format.
+    const std::string unsorted = "a 工\nb 戈\nb 其\n";
+    for (Format f : kFormats) {
+        Outcome p = Streamed(unsorted, Encoding::Auto, Format::Auto, {f}, 3, 2);
         EXPECT_TRUE(p.streamed) << FormatName(f);
-        EXPECT_EQ(Describe(p), Describe(Whole(plain, Encoding::Auto, Format::Auto, {f}))) << FormatName(f);
+        EXPECT_EQ(Describe(p), Describe(Whole(unsorted, Encoding::Auto, Format::Auto, {f}))) << FormatName(f);
     }
     // Sorted by length and then letters, as wubi86.dict.yaml is: streamed, by weight within each code.
     const std::string byLength = "---\nsort: by_weight\n...\n工\ta\t1\n戈\ta\t9\n一\tg\t5\n式\taa\t2\n王\tgg\t3\n";
