@@ -241,6 +241,16 @@ std::string YamlQuoted(std::string_view s) {
 // so. An engine ranks a code's candidates as one list (ibus by the frequencies
 // written per run), so a code's lines that stand apart must become one run.
 std::vector<TableEntry> GroupedByCode(const std::vector<TableEntry>& entries) {
+    // Runs whose codes ascend (by bytes, or by length and then bytes) stand
+    // together without a look-up per run.
+    bool byBytes = true, byLength = true;
+    for (std::size_t i = 1; i < entries.size() && (byBytes || byLength); ++i) {
+        const std::string &a = entries[i - 1].code, &b = entries[i].code;
+        if (a == b) continue;
+        byBytes = byBytes && a < b;
+        byLength = byLength && (a.size() < b.size() || (a.size() == b.size() && a < b));
+    }
+    if (byBytes || byLength) return {};
     std::unordered_set<std::string_view> ended;
     bool together = true;
     for (std::size_t i = 0; i < entries.size() && together; ++i)
