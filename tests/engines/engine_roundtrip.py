@@ -143,8 +143,11 @@ def words_only(groups):
 
 
 def tie_checker(groups):
-    """Whether the engine's order for a code keeps the weights descending."""
+    """Whether the engine's order for a code keeps the weights descending.
+    None for a table without weights: there, file order is the only order."""
     weight = {(c, w): wt for c, v in groups.items() for w, wt in v}
+    if all(wt is None for wt in weight.values()):
+        return None
 
     def check(code, got):
         ws = [weight.get((code, w)) or 0.0 for w in got]
