@@ -59,6 +59,7 @@ private slots:
     void checkListsFindingsAndJumpsToTheLine();
     void lineSelectionAcrossThePanesBlocks();
     void encodeCodesWordsAndAddsTheChosenOnes();
+    void encodeKeepsCharactersGbkLacks();
     void statsOfTheBuiltinTable();
     void diffWithAFileOfAnotherFormat();
     void aFailureShowsAMessageBoxAndTheWindowGoesOn();
@@ -178,6 +179,27 @@ void ToolWindowsTest::encodeCodesWordsAndAddsTheChosenOnes() {
     QVERIFY(table.find(Gbk(QStringLiteral("经济学家"))) == std::string::npos);
     QCOMPARE(CountPaneLines(*form->RichEdit1), before + 1);
     QCOMPARE(form->Label1->text(), QStringLiteral("%1行").arg(before + 1));
+}
+
+void ToolWindowsTest::encodeKeepsCharactersGbkLacks() {
+    // A GB18030 table coding U+20000; typed words holding it are coded with
+    // it, and a left-out word is named as typed, not with a '?'.
+    WritePaneText(*form->RichEdit1, "aaaa \x95\x32\x82\x36\r\nbbbb " + Gbk(QStringLiteral("工")), TextEncoding::Gb18030);
+    form->findChild<QAction*>("ToolEncode")->trigger();
+    auto* w = form->findChild<tools::EncodeWindow*>();
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->words()->setPlainText(QStringLiteral("\U00020000工\n\U00020001工"));
+    w->encode();
+    QVERIFY(spy.wait(30000));
+    QCOMPARE(w->results()->rowCount(), 1);
+    QCOMPARE(w->results()->item(0, 1)->text(), QStringLiteral("\U00020000工"));
+    QCOMPARE(w->results()->item(0, 2)->text(), QStringLiteral("aabb"));
+    const QString status = w->statusText();
+    QVERIFY2(status.contains(QStringLiteral("\U00020001工（“\U00020001”无全码）")), qPrintable(status));
+    w->addToTable();
+    QVERIFY(spy.wait(30000));
+    QCOMPARE(PaneTextEncoding(*form->RichEdit1), TextEncoding::Gb18030);
+    QVERIFY(ReadPaneText(*form->RichEdit1).find("aabb \x95\x32\x82\x36" + Gbk(QStringLiteral("工"))) != std::string::npos);
 }
 
 void ToolWindowsTest::statsOfTheBuiltinTable() {

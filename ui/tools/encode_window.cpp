@@ -10,7 +10,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "core/gbk.h"
+#include "core/failure.h"
+#include "formats/table_io.h"
 #include "ui/form.h"
 #include "wubi/phrase_check.h"
 
@@ -60,8 +61,18 @@ void EncodeWindow::setWorking(bool working) {
 void EncodeWindow::encode() {
     std::string table = sourceBytes();
     const QString typed = words_->toPlainText();
-    std::string list = EncodeGbk(std::u16string_view(reinterpret_cast<const char16_t*>(typed.utf16()),
-                                                     static_cast<std::size_t>(typed.size())));
+    // GB18030 holds every typed character; for those GBK has, the bytes are
+    // GBK's, so the words meet the table's characters either way.
+    const QByteArray utf8 = typed.toUtf8();
+    std::string list;
+    try {
+        list = formats::DecodeText(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
+                                   formats::Encoding::Utf8)
+                   .text;
+    } catch (const Failure& f) {
+        setStatus(QString::fromUtf8(f.what()));
+        return;
+    }
     runWork(QStringLiteral("正在编码……"), [this, table = std::move(table), list = std::move(list)]() -> std::function<void()> {
         CharacterTable chars = BuildCharacterTable(table);
         chars.addMissing(BuiltinCharacters());

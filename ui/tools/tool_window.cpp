@@ -33,6 +33,8 @@ ToolWindow::ToolWindow(TForm1* form, const QString& title) : QWidget(form, Qt::W
     progress_->hide();
 }
 
+QString ToolWindow::statusText() const { return status_->text(); }
+
 ToolWindow::~ToolWindow() {
     // Work can't be called off; a window closed with the program waits for it,
     // so no thread outlives what it reads.

@@ -32,6 +32,8 @@ public:
     ~ToolWindow() override;
 
     bool busy() const { return busy_; }
+    // The line under the results: counts, what was left out.
+    QString statusText() const;
 
     // The source table's bytes (RichEdit1), copied for the work thread, and
     // the encoding they are in: GBK, or GB18030 when the table holds
