@@ -16,6 +16,7 @@
 #include "formats/table_io.h"
 #include "resources/resources.h"
 #include "wubi/encode.h"
+#include "wubi/merge.h"
 
 namespace zelmora::cli {
 
@@ -73,91 +74,13 @@ struct Output {
     TextEncoding textEncoding = TextEncoding::Gb18030;
 };
 
-// The table's lines as a merge sees them, for a document read by the formats library.
-class DocumentLines final : public MergeSource {
-public:
-    explicit DocumentLines(const TableDocument& doc) : doc_(doc) {}
-    std::size_t lineCount() const override { return doc_.lines.size(); }
-    std::string_view code(std::size_t i) override {
-        const auto& l = doc_.lines[i];
-        if (l.kind != formats::TableLine::Kind::Entry || l.entryCount == 0) return {};
-        return doc_.entries[l.firstEntry].code;
-    }
-    void words(std::size_t i, std::vector<std::string>& out) override {
-        out.clear();
-        const auto& l = doc_.lines[i];
-        if (l.kind != formats::TableLine::Kind::Entry) return;
-        for (std::size_t k = 0; k < l.entryCount; ++k) out.push_back(doc_.entries[l.firstEntry + k].word);
-    }
-
-private:
-    const TableDocument& doc_;
-};
-
-TableEntry AsTableEntry(const EncodedEntry& e) { return TableEntry{e.code, e.word, e.weight, std::nullopt}; }
-
-// Merging into a table of a format with one pair per line (or, for yong, one
-// code per line): unchanged lines stay byte for byte, new pairs are written in
-// the table's own layout.
-std::string MergeIntoDocument(const TableDocument& doc, const std::vector<EncodedEntry>& entries, std::size_t& added) {
-    DocumentLines source(doc);
-    MergePlan plan = PlanMerge(source, entries);
-    added = plan.added;
-    const bool wordsShareALine = doc.format == Format::Yong;
-    std::string_view defaultBreak = "\n";
-    for (const auto& l : doc.lines)
-        if (l.breakLength) {
-            defaultBreak = std::string_view(doc.text).substr(l.offset + l.length, l.breakLength);
-            break;
-        }
-    auto canonical = [&](const std::vector<TableEntry>& es) {
-        try {
-            return formats::CanonicalLine(doc.format, doc.layout, es.data(), es.size());
-        } catch (const Failure& f) {
-            throw Failure(std::string("Cannot add to the table: ") + f.what());
-        }
-    };
-    TableWriter w(defaultBreak);
-    auto insertNew = [&](const std::vector<std::size_t>& ks) {
-        if (wordsShareALine) {
-            std::vector<TableEntry> es;
-            for (std::size_t k : ks) es.push_back(AsTableEntry(entries[k]));
-            w.insert(canonical(es));
-        } else {
-            for (std::size_t k : ks) w.insert(canonical({AsTableEntry(entries[k])}));
-        }
-    };
-    std::size_t nc = 0;
-    for (std::size_t i = 0; i <= doc.lines.size(); ++i) {
-        while (nc < plan.newCodes.size() && plan.newCodes[nc].beforeLine == i) insertNew(plan.newCodes[nc++].entries);
-        if (i == doc.lines.size()) break;
-        const auto& l = doc.lines[i];
-        std::string_view lineBreak = std::string_view(doc.text).substr(l.offset + l.length, l.breakLength);
-        const std::vector<std::size_t>& joining = plan.joining(i);
-        if (!joining.empty() && wordsShareALine) {
-            std::vector<TableEntry> es(doc.entries.begin() + l.firstEntry,
-                                       doc.entries.begin() + l.firstEntry + l.entryCount);
-            for (std::size_t k : joining) es.push_back(AsTableEntry(entries[k]));
-            w.line(canonical(es), lineBreak);
-            continue;
-        }
-        w.line(doc.lineText(i), lineBreak);
-        if (!joining.empty()) insertNew(joining);
-    }
-    return w.take();
-}
-
 Output MergeOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entries) {
-    TableDocument doc =
-        formats::ReadTableToMerge(ReadInput(o.merge), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat));
-    RefuseNulBytes(doc.text, "table");
-    std::size_t added = 0;
-    std::string text = doc.format == Format::Plain ? MergeIntoGroupLines(doc.text, entries, &added)
-                                                   : MergeIntoDocument(doc, entries, added);
+    MergedTable merged = MergeIntoTable(ReadInput(o.merge), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat), entries);
+    NoteEncodingGuess(merged.encodingCloseCall, merged.encoding);
     Output out;
-    out.encoding = doc.encoding;
-    out.textEncoding = doc.textEncoding();
-    out.bytes = formats::EncodeText(text, doc.encoding, doc.hadBom, out.textEncoding);
+    out.encoding = merged.encoding;
+    out.textEncoding = merged.textEncoding;
+    out.bytes = std::move(merged.bytes);
     return out;
 }
 
