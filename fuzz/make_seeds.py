@@ -103,4 +103,7 @@ write('encode', 'unordered_codes', gbk('b 子\r\na 工\r\nab 节\r\n') + RS + gb
 write('encode', 'no_last_break', gbk('a 工\r\nb 子') + RS + gbk('工子\r\n子子'))
 # A code holding a Chinese character: phrase codes take whole characters as keys.
 write('encode', 'han_in_code', gbk('a中 节\r\n') + RS + gbk('节节\r\n节节节\r\n'))
+# Lines nothing can follow: an unclosed quote, a lead byte at the very end.
+write('encode', 'unclosed_quote', gbk('a 工\r\nb 子\r\nab "戈 节  ') + RS + gbk('工子\r\n'))
+write('encode', 'lone_lead_byte', gbk('a 工\r\nb 子\r\nab 戈') + b'\x81' + RS + gbk('工子\r\n'))
 write('encode', 'long_word', tables['long_word_repeated'] + RS + gbk('工') * 200)
