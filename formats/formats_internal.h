@@ -167,8 +167,11 @@ std::string NameUuid(std::string_view name);
 std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout);
 // The data lines of entries that share a code, in candidate order. `line`
 // counts the lines written so far, for the message of a failure.
+// `unweightedLeft`, for ibus: the run is a piece of a longer run without
+// weights, of which this many entries (this piece's included) are unwritten;
+// 0 when the run is whole.
 void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
-                    const TableLayout& layout, std::size_t& line);
+                    const TableLayout& layout, std::size_t& line, std::size_t unweightedLeft = 0);
 // What follows the last data line.
 std::string_view FreshFooter(Format format);
 

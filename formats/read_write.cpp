@@ -903,12 +903,13 @@ double WeightOf(const TableEntry& e) { return e.weight ? std::strtod(e.weight->c
 // by the first character's code point: whole-number frequencies that fall
 // strictly, as close to the weights as that allows (the positions, counted
 // down, when there are no weights).
-void IbusFrequencies(const TableEntry* run, std::size_t count, std::vector<std::string>& out) {
+void IbusFrequencies(const TableEntry* run, std::size_t count, std::size_t unweightedLeft, std::vector<std::string>& out) {
     out.assign(count, {});
     bool any = false;
     for (std::size_t i = 0; i < count; ++i) any = any || run[i].weight.has_value();
     if (!any) {
-        for (std::size_t i = 0; i < count; ++i) out[i] = std::to_string(count - i);
+        const std::size_t top = unweightedLeft ? unweightedLeft : count;
+        for (std::size_t i = 0; i < count; ++i) out[i] = std::to_string(top - i);
         return;
     }
     bool kept = true;
@@ -932,11 +933,11 @@ void IbusFrequencies(const TableEntry* run, std::size_t count, std::vector<std::
 }  // namespace
 
 void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
-                    const TableLayout& layout, std::size_t& line) {
+                    const TableLayout& layout, std::size_t& line, std::size_t unweightedLeft) {
     const bool grouped = o.format == Format::Plain || o.format == Format::Yong;
     const char* nl = o.format == Format::Plain ? "\r\n" : "\n";
     thread_local std::vector<std::string> frequencies;
-    if (o.format == Format::Ibus) IbusFrequencies(run, count, frequencies);
+    if (o.format == Format::Ibus) IbusFrequencies(run, count, unweightedLeft, frequencies);
     for (std::size_t i = 0; i < count;) {
         std::size_t j = grouped ? count : i + 1;
         ++line;

@@ -390,6 +390,9 @@ public:
             // already stand together.
             needOrder_ = !same_;
             surveying_ = needKeys_ || needOrder_;
+            // ibus numbers a code's candidates from its count down: known
+            // ahead, a run without weights can be written piece by piece.
+            countRuns_ = !same_ && out_.format == Format::Ibus;
             if (surveying_) {
                 Announce(settings_, "surveying the table");
                 return;
@@ -429,6 +432,15 @@ public:
             if (l.kind != Kind::Entry) return true;
             bool newRun;
             for (const auto& e : *l.entries) {
+                if (countRuns_) {
+                    if (runSizes_.empty() || e.code != surveyCode_) {
+                        runSizes_.push_back(0);
+                        runWeighted_.push_back(false);
+                        surveyCode_ = e.code;
+                    }
+                    ++runSizes_.back();
+                    if (e.weight) runWeighted_.back() = true;
+                }
                 if (needKeys_) facts_.add(e);
                 if (needOrder_ && !order_.next(e.code, newRun)) {
                     wholeTableNeeded_ = true;
@@ -486,6 +498,7 @@ public:
                     flushRun();
                     run_.swap(entries);
                     entries.clear();
+                    if (run_.size() >= settings_.partEntries && writesRunInPieces()) flushRun();
                     return true;
                 }
             }
@@ -519,6 +532,7 @@ public:
     bool wholeTableNeeded() const { return wholeTableNeeded_; }
     void writeNext() { surveying_ = false; }
     std::size_t dropped() const { return dropped_; }
+    std::size_t entriesAtOnce() const { return entriesAtOnce_; }
     const WriteOptions& output() const { return out_; }
 
 private:
@@ -550,8 +564,14 @@ private:
     // numbered by their place in the run (ibus).
     bool writesRunInPieces() const {
         const Format f = out_.format;
-        return !reader_->layout().byWeight && f != Format::Plain && f != Format::Yong && f != Format::Ibus;
+        if (reader_->layout().byWeight || f == Format::Plain || f == Format::Yong) return false;
+        if (f != Format::Ibus) return true;
+        const std::size_t run = continuesRun() ? runIndex_ - 1 : runIndex_;
+        return countRuns_ && run < runWeighted_.size() && !runWeighted_[run];
     }
+
+    // Whether run_ goes on the run whose piece was written last.
+    bool continuesRun() const { return runIndex_ > 0 && !run_.empty() && run_.front().code == pieceCode_; }
 
     // The entries of one code, in candidate order.
     void flushRun() {
@@ -569,11 +589,21 @@ private:
             for (std::uint32_t i : candidates_) sorted_.push_back(std::move(run_[i]));
             run_.swap(sorted_);
         }
+        entriesAtOnce_ = std::max(entriesAtOnce_, run_.size());
+        if (!continuesRun()) {
+            ++runIndex_;
+            pieceCode_ = run_.front().code;
+            runLeft_ = countRuns_ && runIndex_ <= runSizes_.size() ? runSizes_[runIndex_ - 1] : 0;
+        }
+        // The survey's count of this run's entries numbers its pieces; a whole
+        // run is numbered from its own size, as the whole-file path does.
+        const bool numbered = countRuns_ && runLeft_ >= run_.size() && !runWeighted_[runIndex_ - 1];
         failures_.attempt(kCanonical, [&] {
             chunk_.clear();
-            AppendFreshRun(chunk_, run_.data(), run_.size(), out_, layout_, line_);
+            AppendFreshRun(chunk_, run_.data(), run_.size(), out_, layout_, line_, numbered ? runLeft_ : 0);
             emit(chunk_);
         });
+        runLeft_ = runLeft_ >= run_.size() ? runLeft_ - run_.size() : 0;
         run_.clear();
     }
 
@@ -594,6 +624,13 @@ private:
     TableLayout layout_;
     std::size_t line_ = 0, dropped_ = 0;
     std::vector<TableEntry> run_, sorted_;
+    // ibus output: each run's entry count and whether any has a weight, from
+    // the survey; the run being written and its entries not yet written.
+    bool countRuns_ = false;
+    std::string surveyCode_, pieceCode_;
+    std::vector<std::size_t> runSizes_;
+    std::vector<bool> runWeighted_;
+    std::size_t runIndex_ = 0, runLeft_ = 0, entriesAtOnce_ = 0;
     std::vector<double> weights_;
     std::vector<std::uint32_t> candidates_;
     std::string chunk_;
@@ -738,6 +775,7 @@ StreamConversion ConvertTableStream(ByteSource& in, ByteSink& out, Encoding enco
     }
     result.streamed = true;
     result.droppedLines = converter.dropped();
+    result.entriesAtOnce = converter.entriesAtOnce();
     result.write = converter.output();
     return result;
 }

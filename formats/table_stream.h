@@ -71,6 +71,10 @@ struct StreamConversion {
     bool streamed = false;
     std::size_t droppedLines = 0;  // as WriteTable counts them
     WriteOptions write;            // the options `resolve` gave
+    // Most entries held at once: a code's entries, or a part of them where a
+    // run is written in pieces (one per line and not ordered by weight:
+    // Rime, libime, fcitx4, and ibus when the run has no weights).
+    std::size_t entriesAtOnce = 0;
 };
 
 // Converts the table of `in` into `out`: the bytes of
@@ -80,13 +84,13 @@ struct StreamConversion {
 // where it would when reading the whole file first).
 //
 // Passes over the input: with Encoding::Auto and no byte-order mark, one to
-// tell UTF-8 from GB18030. Into the same format, or from a plain table into
-// plain or Rime, one pass that writes. Into another format otherwise, one pass
-// that surveys (the key characters and longest code of the fresh header, and
-// whether the codes come in order) and one that writes.
+// tell UTF-8 from GB18030. Into the same format, one pass that writes. Into
+// another format, one pass that surveys (the key characters and longest code
+// of the fresh header, whether the codes come in order, for ibus the size of
+// each code's run) and one that writes.
 //
-// Tables of other formats than plain are written into another format in
-// candidate order, each code's entries together. This streams when each code's
+// Tables are written into another format in candidate order, each code's
+// entries together. This streams when each code's
 // entries stand together in the file, which is certain when the codes come in
 // ascending order, by bytes or by length and then bytes: candidates are then
 // ordered within each code alone (Rime "sort: by_weight"). Otherwise

@@ -648,6 +648,42 @@ TEST(FormatsStream, AnEnormousLineIsNeverHeldAsEntriesAllAtOnce) {
     EXPECT_EQ(sink.list.back(), "1: word \"w999\" under code \"aaaa\" again (first on line 1)");
 }
 
+TEST(FormatsStream, AnEnormousLineIsConvertedAPartAtATimeWhereTheFormatAllows) {
+    // 200,000 words under one code, then the same code on the next line and
+    // another code: formats that write a candidate per line without weights
+    // hold one part at a time and give the whole-file bytes; ibus numbers the
+    // pieces from the run's size, known from the survey.
+    std::string table = "aaaa";
+    for (int i = 0; i < 200000; ++i) table += " w" + std::to_string(i);
+    table += "\naaaa x1 x2\nbbbb y\n";
+    auto convert = [](const std::string& bytes, const Target& t, const StreamSettings& s) {
+        MemorySource in(bytes);
+        StringSink out;
+        StreamConversion r = ConvertTableStream(
+            in, out, Encoding::Auto, Format::Auto, [&](const InputFacts& facts) { return Resolve(t, facts); }, s);
+        return std::make_pair(r, out.bytes_);
+    };
+    for (Format to : {Format::Rime, Format::Libime, Format::Fcitx4, Format::Ibus}) {
+        const Target t{to, Encoding::Utf8};
+        auto [r, bytes] = convert(table, t, StreamSettings{});
+        ASSERT_TRUE(r.streamed) << FormatName(to);
+        EXPECT_LE(r.entriesAtOnce, StreamSettings{}.partEntries) << FormatName(to);
+        EXPECT_EQ(bytes, Whole(table, Encoding::Auto, Format::Auto, t).bytes) << FormatName(to);
+    }
+    // Into ibus, a run with weights is ranked whole.
+    StreamSettings small;
+    small.partedLine = 1;
+    small.partEntries = 1;
+    const std::string weighted = "aaaa x y z\nbbbb w\n";
+    auto [r, bytes] = convert("---\nname: x\nsort: original\n...\nx\ta\t1\ny\ta\t1\n", Target{Format::Ibus, Encoding::Utf8}, small);
+    EXPECT_TRUE(r.streamed);
+    EXPECT_EQ(r.entriesAtOnce, 2u);
+    // The same run without weights, one entry at a time.
+    auto [p, plainBytes] = convert(weighted, Target{Format::Ibus, Encoding::Utf8}, small);
+    EXPECT_EQ(p.entriesAtOnce, 1u);
+    EXPECT_EQ(plainBytes, Whole(weighted, Encoding::Auto, Format::Auto, Target{Format::Ibus, Encoding::Utf8}).bytes);
+}
+
 TEST(ReadEntriesStream, EachLinesEntriesInFileOrderAsTheWholeReadHasThem) {
     for (const char* name : {"plain_wubi_gbk.txt", "rime_wubi.dict.yaml", "rime_extb.dict.yaml", "libime_wubi.txt",
                              "fcitx4_wubi.txt", "ibus_wubi.txt", "yong_wubi.txt", "plain_suspicious.txt"}) {
