@@ -172,6 +172,11 @@ std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLa
 // 0 when the run is whole.
 void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
                     const TableLayout& layout, std::size_t& line, std::size_t unweightedLeft = 0);
+// The line break AppendFreshRun ends lines with.
+std::string_view FreshLineBreak(Format format);
+// For plain and yong, whose line holds a code's words: what CanonicalLine
+// gives after the code (" word word …"), to go on a line a part at a time.
+std::string CanonicalLineTail(Format format, const TableLayout& layout, const TableEntry* entries, std::size_t count);
 // What follows the last data line.
 std::string_view FreshFooter(Format format);
 

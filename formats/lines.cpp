@@ -215,6 +215,18 @@ bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view l
     return false;
 }
 
+std::string CanonicalLineTail(Format format, const TableLayout& layout, const TableEntry* entries, std::size_t count) {
+    if (count == 0) return {};
+    std::string line = CanonicalLine(format, layout, entries, count);
+    std::size_t codeLength = entries[0].code.size();  // yong writes the code as it is
+    if (format == Format::Plain) {
+        std::string token;
+        AppendToken(token, entries[0].code);
+        codeLength = token.size();
+    }
+    return line.substr(codeLength);
+}
+
 std::string CanonicalLine(Format format, const TableLayout& layout, const TableEntry* entries, std::size_t count) {
     std::string out;
     if (count == 0) return out;

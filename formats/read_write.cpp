@@ -935,7 +935,7 @@ void IbusFrequencies(const TableEntry* run, std::size_t count, std::size_t unwei
 void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
                     const TableLayout& layout, std::size_t& line, std::size_t unweightedLeft) {
     const bool grouped = o.format == Format::Plain || o.format == Format::Yong;
-    const char* nl = o.format == Format::Plain ? "\r\n" : "\n";
+    const std::string_view nl = FreshLineBreak(o.format);
     thread_local std::vector<std::string> frequencies;
     if (o.format == Format::Ibus) IbusFrequencies(run, count, unweightedLeft, frequencies);
     for (std::size_t i = 0; i < count;) {
@@ -956,6 +956,8 @@ void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, 
         i = j;
     }
 }
+
+std::string_view FreshLineBreak(Format format) { return format == Format::Plain ? "\r\n" : "\n"; }
 
 std::string_view FreshFooter(Format format) { return format == Format::Ibus ? "END_TABLE\n" : ""; }
 

@@ -495,19 +495,20 @@ public:
             if (!entries.empty() && (run_.empty() || run_.back().code != entries.front().code)) {
                 const std::string& code = entries.front().code;
                 if (std::all_of(entries.begin(), entries.end(), [&](const TableEntry& e) { return e.code == code; })) {
-                    flushRun();
+                    if (!run_.empty() || code != pieceCode_) flushRun(true);
                     run_.swap(entries);
                     entries.clear();
-                    if (run_.size() >= settings_.partEntries && writesRunInPieces()) flushRun();
+                    if (run_.size() >= settings_.partEntries && writesRunInPieces()) flushRun(false);
                     return true;
                 }
             }
             for (auto& e : entries) {
-                if (!run_.empty() && e.code != run_.back().code) flushRun();
+                if ((!run_.empty() && e.code != run_.back().code) || (run_.empty() && e.code != pieceCode_))
+                    flushRun(true);
                 run_.push_back(std::move(e));
             }
-            // A run written one entry per line may be written as it comes.
-            if (run_.size() >= settings_.partEntries && writesRunInPieces()) flushRun();
+            // A run whose lines depend on its entries alone may be written as it comes.
+            if (run_.size() >= settings_.partEntries && writesRunInPieces()) flushRun(false);
         }
         return true;
     }
@@ -521,7 +522,7 @@ public:
         }
         if (!resolved_ || surveying_) return;
         if (!same_) {
-            flushRun();
+            flushRun(true);
             emit(FreshFooter(out_.format));
         }
         failures_.attempt(kEncode, [&] { encoder_->finish(); });
@@ -559,12 +560,13 @@ private:
         failures_.attempt(kEncode, [&] { encoder_->append(text); });
     }
 
-    // Whether a run's lines depend on its entries alone, one by one: not when
-    // candidates are ordered by weight, written on one line (plain, yong) or
-    // numbered by their place in the run (ibus).
+    // Whether a run can be written a part at a time: not when its candidates
+    // are ordered by weight, nor into ibus when they carry weights (the
+    // frequencies are made from the whole run's). A run written on one line
+    // (plain, yong) is written in parts of that line.
     bool writesRunInPieces() const {
         const Format f = out_.format;
-        if (reader_->layout().byWeight || f == Format::Plain || f == Format::Yong) return false;
+        if (reader_->layout().byWeight) return false;
         if (f != Format::Ibus) return true;
         const std::size_t run = continuesRun() ? runIndex_ - 1 : runIndex_;
         return countRuns_ && run < runWeighted_.size() && !runWeighted_[run];
@@ -573,8 +575,16 @@ private:
     // Whether run_ goes on the run whose piece was written last.
     bool continuesRun() const { return runIndex_ > 0 && !run_.empty() && run_.front().code == pieceCode_; }
 
-    // The entries of one code, in candidate order.
-    void flushRun() {
+    bool grouped() const { return out_.format == Format::Plain || out_.format == Format::Yong; }
+
+    // The entries of one code, in candidate order, or a part of them
+    // (`runEnds` false: more may follow). A line of a grouped format left
+    // open by a part gets its break when its run ends.
+    void flushRun(bool runEnds) {
+        if (lineOpen_ && (run_.empty() || !continuesRun())) {
+            emit(FreshLineBreak(out_.format));
+            lineOpen_ = false;
+        }
         if (run_.empty()) return;
         if (reader_->layout().byWeight && run_.size() > 1) {
             // As ReadTable orders a code's candidates: by weight, highest first, ties in file order.
@@ -590,7 +600,8 @@ private:
             run_.swap(sorted_);
         }
         entriesAtOnce_ = std::max(entriesAtOnce_, run_.size());
-        if (!continuesRun()) {
+        const bool continues = continuesRun();
+        if (!continues) {
             ++runIndex_;
             pieceCode_ = run_.front().code;
             runLeft_ = countRuns_ && runIndex_ <= runSizes_.size() ? runSizes_[runIndex_ - 1] : 0;
@@ -598,9 +609,23 @@ private:
         // The survey's count of this run's entries numbers its pieces; a whole
         // run is numbered from its own size, as the whole-file path does.
         const bool numbered = countRuns_ && runLeft_ >= run_.size() && !runWeighted_[runIndex_ - 1];
+        const bool continued = continues;
         failures_.attempt(kCanonical, [&] {
             chunk_.clear();
-            AppendFreshRun(chunk_, run_.data(), run_.size(), out_, layout_, line_, numbered ? runLeft_ : 0);
+            if (grouped() && (continued || !runEnds)) {
+                // A part of one line: the code only before the first part.
+                if (!continued) ++line_;
+                try {
+                    chunk_ = continued ? CanonicalLineTail(out_.format, layout_, run_.data(), run_.size())
+                                       : CanonicalLine(out_.format, layout_, run_.data(), run_.size());
+                } catch (const Failure& f) {
+                    throw Failure("Line " + std::to_string(line_) + ": " + f.what());
+                }
+                if (runEnds) chunk_ += FreshLineBreak(out_.format);
+                lineOpen_ = !runEnds;
+            } else {
+                AppendFreshRun(chunk_, run_.data(), run_.size(), out_, layout_, line_, numbered ? runLeft_ : 0);
+            }
             emit(chunk_);
         });
         runLeft_ = runLeft_ >= run_.size() ? runLeft_ - run_.size() : 0;
@@ -626,7 +651,7 @@ private:
     std::vector<TableEntry> run_, sorted_;
     // ibus output: each run's entry count and whether any has a weight, from
     // the survey; the run being written and its entries not yet written.
-    bool countRuns_ = false;
+    bool countRuns_ = false, lineOpen_ = false;
     std::string surveyCode_, pieceCode_;
     std::vector<std::size_t> runSizes_;
     std::vector<bool> runWeighted_;

@@ -663,12 +663,20 @@ TEST(FormatsStream, AnEnormousLineIsConvertedAPartAtATimeWhereTheFormatAllows) {
             in, out, Encoding::Auto, Format::Auto, [&](const InputFacts& facts) { return Resolve(t, facts); }, s);
         return std::make_pair(r, out.bytes_);
     };
-    for (Format to : {Format::Rime, Format::Libime, Format::Fcitx4, Format::Ibus}) {
+    for (Format to : {Format::Rime, Format::Libime, Format::Fcitx4, Format::Ibus, Format::Yong}) {
         const Target t{to, Encoding::Utf8};
         auto [r, bytes] = convert(table, t, StreamSettings{});
         ASSERT_TRUE(r.streamed) << FormatName(to);
         EXPECT_LE(r.entriesAtOnce, StreamSettings{}.partEntries) << FormatName(to);
         EXPECT_EQ(bytes, Whole(table, Encoding::Auto, Format::Auto, t).bytes) << FormatName(to);
+        // And back into a plain table: one line again, written a part at a time.
+        if (to == Format::Libime) {
+            auto [back, plain] = convert(bytes, Target{Format::Plain, Encoding::Utf8}, StreamSettings{});
+            ASSERT_TRUE(back.streamed) << FormatName(to);
+            EXPECT_LE(back.entriesAtOnce, StreamSettings{}.partEntries) << FormatName(to);
+            EXPECT_EQ(plain, Whole(bytes, Encoding::Auto, Format::Auto, Target{Format::Plain, Encoding::Utf8}).bytes);
+            EXPECT_EQ(plain, "aaaa" + table.substr(4, table.find("\naaaa x1") - 4) + " x1 x2\r\nbbbb y\r\n");
+        }
     }
     // Into ibus, a run with weights is ranked whole.
     StreamSettings small;
