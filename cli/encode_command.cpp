@@ -46,8 +46,20 @@ Format FormatOption(const std::string& name) { return name.empty() ? Format::Aut
 
 bool IsUnicode(Encoding e) { return e == Encoding::Utf8 || e == Encoding::Utf16le || e == Encoding::Utf16be; }
 
+// Failures reading --table or --merge name the file: encode reads up to three.
+template <typename Read>
+auto NamingTheFile(const std::string& path, Read&& read) {
+    try {
+        return read();
+    } catch (const Failure& f) {
+        throw Failure("The table \"" + path + "\": " + f.what());
+    }
+}
+
 TableDocument ReadTableFile(const std::string& path, const EncodeOptions& o) {
-    TableDocument doc = formats::ReadTable(ReadInput(path), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat));
+    TableDocument doc = NamingTheFile(path, [&] {
+        return formats::ReadTable(ReadInput(path), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat));
+    });
     NoteEncodingGuess(doc.encodingCloseCall, doc.encoding);
     return doc;
 }
@@ -75,7 +87,9 @@ struct Output {
 };
 
 Output MergeOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entries) {
-    MergedTable merged = MergeIntoTable(ReadInput(o.merge), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat), entries);
+    MergedTable merged = NamingTheFile(o.merge, [&] {
+        return MergeIntoTable(ReadInput(o.merge), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat), entries);
+    });
     NoteEncodingGuess(merged.encodingCloseCall, merged.encoding);
     Output out;
     out.encoding = merged.encoding;

@@ -169,7 +169,7 @@ Utf8Check CheckUtf8(std::string_view s, std::size_t& errorAt) {
         throw Failure("Line " + std::to_string(lineNumber) + ": the file ends inside a " + encoding +
                       " character (" + Hex(bytes.substr(offset)) + "); is the file truncated?");
     throw Failure("Line " + std::to_string(lineNumber) + ": bytes " + Hex(bytes.substr(offset, end - offset)) +
-                  " are not valid " + encoding + " (give the file's encoding with --encoding)");
+                  " are not valid " + encoding + " (if the file is in another encoding, name it)");
 }
 
 // Converts in pieces of at most `piece` code units (a surrogate pair is never

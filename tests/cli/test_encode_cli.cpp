@@ -190,3 +190,15 @@ TEST_F(EncodeCli, AHugeUncodedWordIsCutInTheMessage) {
     for (int i = 0; i < 100; ++i) shown += "中";
     EXPECT_NE(r.err.find("\"" + shown + "…" + " (200001 characters)\" left out"), std::string::npos) << r.err;
 }
+
+TEST_F(EncodeCli, AFailureReadingTheTableOrTheMergeTargetNamesTheFile) {
+    // GBK bytes read as UTF-8: the message says which of the files it is,
+    // and names no option of another command.
+    Spit(dir_ / "gbk.txt", G("a 工\r\n"));
+    for (const char* option : {"--table", "--merge"}) {
+        CliResult r = encode(std::string(option) + " gbk.txt --table-encoding utf-8", G("工\n"));
+        EXPECT_EQ(r.status, 1) << option;
+        EXPECT_NE(r.err.find("The table \"gbk.txt\": Line 1: bytes 0xB9 0xA4"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("--encoding"), std::string::npos) << r.err;
+    }
+}
