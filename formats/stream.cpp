@@ -609,14 +609,13 @@ private:
         // The survey's count of this run's entries numbers its pieces; a whole
         // run is numbered from its own size, as the whole-file path does.
         const bool numbered = countRuns_ && runLeft_ >= run_.size() && !runWeighted_[runIndex_ - 1];
-        const bool continued = continues;
         failures_.attempt(kCanonical, [&] {
             chunk_.clear();
-            if (grouped() && (continued || !runEnds)) {
+            if (grouped() && (continues || !runEnds)) {
                 // A part of one line: the code only before the first part.
-                if (!continued) ++line_;
+                if (!continues) ++line_;
                 try {
-                    chunk_ = continued ? CanonicalLineTail(out_.format, layout_, run_.data(), run_.size())
+                    chunk_ = continues ? CanonicalLineTail(out_.format, layout_, run_.data(), run_.size())
                                        : CanonicalLine(out_.format, layout_, run_.data(), run_.size());
                 } catch (const Failure& f) {
                     throw Failure("Line " + std::to_string(line_) + ": " + f.what());
