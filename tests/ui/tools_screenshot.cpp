@@ -83,7 +83,7 @@ int main(int argc, char* argv[]) {
 
     auto* encode = zelmora::tools::EncodeWindowOf(&form);
     encode->show();
-    encode->words()->setPlainText(QStringLiteral("中国\n经济学家\n人民代表大会"));
+    encode->words()->setPlainText(QStringLiteral("中国\n经济学家\n人民代表大会\n\U00020000工"));
     QSignalSpy encoded(encode, &zelmora::tools::ToolWindow::workFinished);
     timer.restart();
     encode->encode();
