@@ -7,7 +7,18 @@
 #include <string>
 #include <string_view>
 
+#include "formats/table_io.h"
+
 namespace fuzz {
+
+// Every encoding and format a reader can be asked for, detection included.
+inline constexpr zelmora::formats::Encoding kEncodings[] = {
+    zelmora::formats::Encoding::Auto, zelmora::formats::Encoding::Gbk,     zelmora::formats::Encoding::Gb18030,
+    zelmora::formats::Encoding::Utf8, zelmora::formats::Encoding::Utf16le, zelmora::formats::Encoding::Utf16be};
+inline constexpr zelmora::formats::Format kFormats[] = {
+    zelmora::formats::Format::Auto,   zelmora::formats::Format::Plain, zelmora::formats::Format::Rime,
+    zelmora::formats::Format::Libime, zelmora::formats::Format::Fcitx4, zelmora::formats::Format::Ibus,
+    zelmora::formats::Format::Yong};
 
 // An input read front to back: a few bytes of choices, then text.
 class Input {

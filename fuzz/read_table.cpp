@@ -18,14 +18,12 @@
 #include "fuzz/fuzz_support.h"
 
 using namespace zelmora::formats;
+using fuzz::kEncodings;
+using fuzz::kFormats;
 using zelmora::Failure;
 
 namespace {
 
-const Encoding kEncodings[] = {Encoding::Auto, Encoding::Gbk, Encoding::Gb18030, Encoding::Utf8, Encoding::Utf16le,
-                               Encoding::Utf16be};
-const Format kFormats[] = {Format::Auto, Format::Plain, Format::Rime, Format::Libime, Format::Fcitx4, Format::Ibus,
-                           Format::Yong};
 
 bool GbFamily(Encoding e) { return e == Encoding::Gbk || e == Encoding::Gb18030; }
 

@@ -17,14 +17,12 @@
 #include "fuzz/fuzz_support.h"
 
 using namespace zelmora::formats;
+using fuzz::kEncodings;
+using fuzz::kFormats;
 using zelmora::Failure;
 
 namespace {
 
-const Encoding kEncodings[] = {Encoding::Auto, Encoding::Gbk, Encoding::Gb18030, Encoding::Utf8, Encoding::Utf16le,
-                               Encoding::Utf16be};
-const Format kFormats[] = {Format::Auto, Format::Plain, Format::Rime, Format::Libime, Format::Fcitx4, Format::Ibus,
-                           Format::Yong};
 // Small sizes cut blocks and pieces inside characters, line breaks and marks.
 const std::size_t kBlocks[] = {1, 2, 3, 4, 5, 7, 13, 64, 4096, std::size_t(1) << 20};
 const std::size_t kPieces[] = {1, 2, 3, 6, 17, 256, std::size_t(1) << 18};
