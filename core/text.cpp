@@ -212,15 +212,22 @@ std::string AbbreviatedText(std::string_view text, std::size_t maxChars) {
 }
 
 std::string QuotedToken(std::string_view word) {
+    // Walked by characters as the tokenizer walks: a lead byte takes the byte
+    // after it whatever it is, so a quote there is part of the character and
+    // is neither a reason to quote nor doubled.
+    auto width = [&](std::size_t i) {
+        return IsLeadByte(static_cast<unsigned char>(word[i])) && i + 1 < word.size() ? 2 : 1;
+    };
     bool plain = !word.empty();
-    // Bytes are enough: no trail byte of GBK or GB18030 is a blank, comma or quote.
-    for (unsigned char c : word)
-        if (c <= 0x20 || c == ',' || c == '"') plain = false;
+    for (std::size_t i = 0; i < word.size() && plain; i += width(i)) {
+        const auto c = static_cast<unsigned char>(word[i]);
+        if (width(i) == 1 && (c <= 0x20 || c == ',' || c == '"')) plain = false;
+    }
     if (plain) return std::string(word);
     std::string t = "\"";
-    for (char c : word) {
-        if (c == '"') t += '"';
-        t += c;
+    for (std::size_t i = 0; i < word.size(); i += width(i)) {
+        if (width(i) == 1 && word[i] == '"') t += '"';
+        t.append(word.substr(i, width(i)));
     }
     t += '"';
     return t;

@@ -106,4 +106,6 @@ write('encode', 'han_in_code', gbk('a中 节\r\n') + RS + gbk('节节\r\n节节�
 # Lines nothing can follow: an unclosed quote, a lead byte at the very end.
 write('encode', 'unclosed_quote', gbk('a 工\r\nb 子\r\nab "戈 节  ') + RS + gbk('工子\r\n'))
 write('encode', 'lone_lead_byte', gbk('a 工\r\nb 子\r\nab 戈') + b'\x81' + RS + gbk('工子\r\n'))
+# A code whose lead byte is followed by a quote: the quote is part of the character.
+write('encode', 'quote_after_lead_byte', b'\x97"x ' + gbk('工') + b'\r\n' + RS + gbk('工工\r\n'))
 write('encode', 'long_word', tables['long_word_repeated'] + RS + gbk('工') * 200)

@@ -91,6 +91,19 @@ TEST(Tokenizers, SeparatorAfterLeadByteBelongsToTheCharacter) {
     EXPECT_EQ(Vec(SplitTokens("\"a\x81\"b\" c")), (V{"a\x81\"b", "c"}));
 }
 
+TEST(QuotedToken, ReadsBackAsOneTokenWhateverTheBytesAfterALeadByte) {
+    // A quote, comma or blank after a lead byte is part of that character:
+    // the token must not double that quote, and a word with only such
+    // bytes needs no quotes at all.
+    for (std::string word : {std::string("\x97\"hx"), std::string("a\x81\""), std::string("\"\x81\"\""),
+                             std::string("x\x81,y"), std::string("\x81 z"), std::string("a,b"), std::string("q\"r"),
+                             std::string("")}) {
+        const std::string line = "code " + QuotedToken(word) + " next";
+        EXPECT_EQ(Vec(SplitTokens(line)), (V{"code", word, "next"})) << line;
+    }
+    EXPECT_EQ(QuotedToken("x\x81,y"), "x\x81,y");
+}
+
 TEST(JoinBySpace, Quoting) {
     EXPECT_EQ(JoinBySpace(LineList{}), "");
     EXPECT_EQ(JoinBySpace(LineList(V{""})), "\"\"");
