@@ -151,7 +151,8 @@ TableStats StatsCounter::finish() {
 
 std::string Percent(std::size_t part, std::size_t whole) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.2f%%", whole ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0);
+    std::snprintf(buf, sizeof buf, "%.2f%%",
+                  whole ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0);
     return buf;
 }
 
@@ -164,8 +165,10 @@ std::string FormatStatsText(const TableStats& s) {
     line("codes", s.codes);
     line("single characters", s.singleCharacters, Percent(s.singleCharacters, s.entries) + " of entries");
     line("phrases", s.phrases, Percent(s.phrases, s.entries) + " of entries");
-    line("duplicate codes (two or more candidates)", s.duplicateCodes, Percent(s.duplicateCodes, s.codes) + " of codes");
-    line("entries on duplicate codes", s.entriesOnDuplicateCodes, Percent(s.entriesOnDuplicateCodes, s.entries) + " of entries");
+    line("duplicate codes (two or more candidates)", s.duplicateCodes,
+         Percent(s.duplicateCodes, s.codes) + " of codes");
+    line("entries on duplicate codes", s.entriesOnDuplicateCodes,
+         Percent(s.entriesOnDuplicateCodes, s.entries) + " of entries");
     line("candidates behind the first", s.behindFirst, Percent(s.behindFirst, s.entries) + " of entries");
     t += "candidates per code:\n";
     for (std::size_t n = 1; n < s.candidatesPerCode.size(); ++n)
@@ -227,25 +230,28 @@ std::string FormatStatsJson(const TableStats& s) {
     field("behind_first_share", Json(Percent(s.behindFirst, s.entries)));
     std::string per = "{";
     for (std::size_t k = 1; k < s.candidatesPerCode.size(); ++k)
-        if (s.candidatesPerCode[k]) per += std::string(per.size() > 1 ? ", " : "") + "\"" + n(k) + "\": " + n(s.candidatesPerCode[k]);
+        if (s.candidatesPerCode[k])
+            per += std::string(per.size() > 1 ? ", " : "") + "\"" + n(k) + "\": " + n(s.candidatesPerCode[k]);
     field("candidates_per_code", per + "}");
     field("entries_by_code_length", JsonList(s.entriesByLength));
     field("codes_by_code_length", JsonList(s.codesByLength));
     std::string keys = "{";
-    for (int k = 0; k < 26; ++k) keys += std::string(k ? ", " : "") + "\"" + static_cast<char>('a' + k) + "\": " + n(s.keys[k]);
+    for (int k = 0; k < 26; ++k)
+        keys += std::string(k ? ", " : "") + "\"" + static_cast<char>('a' + k) + "\": " + n(s.keys[k]);
     keys += ", \"other\": " + n(s.otherKeys) + "}";
     field("keys", keys);
     field("keys_total", n(s.keysTotal));
     std::string at = "[";
     for (std::size_t p = 0; p < s.keysAt.size(); ++p) {
         at += p ? ", {" : "{";
-        for (int k = 0; k < 26; ++k) at += std::string(k ? ", " : "") + "\"" + static_cast<char>('a' + k) + "\": " + n(s.keysAt[p][k]);
+        for (int k = 0; k < 26; ++k)
+            at += std::string(k ? ", " : "") + "\"" + static_cast<char>('a' + k) + "\": " + n(s.keysAt[p][k]);
         at += ", \"other\": " + n(s.otherKeysAt[p]) + "}";
     }
     field("keys_by_position", at + "]");
     auto level = [&](const Gb2312Level& l) {
-        return "{\"total\": " + n(l.total) + ", \"present\": " + n(l.present) + ", \"missing\": " + n(l.total - l.present) +
-               ", \"missing_characters\": " + Json(l.missing) + "}";
+        return "{\"total\": " + n(l.total) + ", \"present\": " + n(l.present) +
+               ", \"missing\": " + n(l.total - l.present) + ", \"missing_characters\": " + Json(l.missing) + "}";
     };
     field("gb2312_level1", level(s.level1));
     field("gb2312_level2", level(s.level2), true);

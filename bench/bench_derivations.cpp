@@ -55,7 +55,8 @@ const std::string& Table(std::size_t n) {
     return n == 100000 ? t100k : t1m;
 }
 const std::string& Entries(std::size_t n) {
-    static std::string e100k = ExpandToEntryLines(Table(100000), TextEncoding::Gbk), e1m = ExpandToEntryLines(Table(1000000), TextEncoding::Gbk);
+    static std::string e100k = ExpandToEntryLines(Table(100000), TextEncoding::Gbk),
+                       e1m = ExpandToEntryLines(Table(1000000), TextEncoding::Gbk);
     return n == 100000 ? e100k : e1m;
 }
 
@@ -75,13 +76,17 @@ void BM_Classify(benchmark::State& s) {
     for (auto _ : s) benchmark::DoNotOptimize(ClassifyByCodeLength(Entries(static_cast<std::size_t>(s.range(0)))));
 }
 void BM_Duplicates(benchmark::State& s) {
-    for (auto _ : s) benchmark::DoNotOptimize(ExtractDuplicateCodes(Table(static_cast<std::size_t>(s.range(0))), TextEncoding::Gbk));
+    for (auto _ : s)
+        benchmark::DoNotOptimize(ExtractDuplicateCodes(Table(static_cast<std::size_t>(s.range(0))), TextEncoding::Gbk));
 }
 void BM_FullCodes(benchmark::State& s) {
-    for (auto _ : s) benchmark::DoNotOptimize(ExtractFullCodes(Entries(static_cast<std::size_t>(s.range(0))), TextEncoding::Gbk));
+    for (auto _ : s)
+        benchmark::DoNotOptimize(ExtractFullCodes(Entries(static_cast<std::size_t>(s.range(0))), TextEncoding::Gbk));
 }
 void BM_Shortest(benchmark::State& s) {
-    for (auto _ : s) benchmark::DoNotOptimize(ExtractShortestCodes(Entries(static_cast<std::size_t>(s.range(0))), TextEncoding::Gbk));
+    for (auto _ : s)
+        benchmark::DoNotOptimize(
+            ExtractShortestCodes(Entries(static_cast<std::size_t>(s.range(0))), TextEncoding::Gbk));
 }
 void BM_Relation(benchmark::State& s) {
     const std::size_t n = static_cast<std::size_t>(s.range(0));

@@ -103,8 +103,9 @@ void AddAnalysisCommands(CLI::App& app) {
         cmd->add_option("--old-format", oldOptions->format, "Format of OLD (default: auto)");
         cmd->add_option("--new-encoding", newOptions->encoding, "Encoding of NEW (default: auto)");
         cmd->add_option("--new-format", newOptions->format, "Format of NEW (default: auto)");
-        cmd->add_flag("--tsv", *tsv, "One tab-separated line a difference: added/removed CODE WORD, moved WORD OLD NEW, "
-                                     "reordered CODE OLD-WORDS NEW-WORDS");
+        cmd->add_flag("--tsv", *tsv,
+                      "One tab-separated line a difference: added/removed CODE WORD, moved WORD OLD NEW, "
+                      "reordered CODE OLD-WORDS NEW-WORDS");
         cmd->add_flag("-q,--quiet", *quiet, "Print nothing; only the exit status tells");
         cmd->footer(
             "Entries are code-word pairs in candidate order (Rime \"sort: by_weight\": by weight). A word that left "

@@ -6,9 +6,9 @@
 
 namespace zelmora::cli {
 
-void AddTableCommands(CLI::App& app);  // expand, builtin, run and one per derivation
-void AddEncodeCommand(CLI::App& app);  // encode: codes for new words
-void AddFormatCommands(CLI::App& app);  // convert and check: tables in other encodings and formats
+void AddTableCommands(CLI::App& app);     // expand, builtin, run and one per derivation
+void AddEncodeCommand(CLI::App& app);     // encode: codes for new words
+void AddFormatCommands(CLI::App& app);    // convert and check: tables in other encodings and formats
 void AddAnalysisCommands(CLI::App& app);  // stats and diff: a table's figures, two tables compared
 
 // Ends the program with `status` once the command has printed its output;

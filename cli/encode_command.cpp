@@ -33,8 +33,8 @@ struct EncodeOptions {
     bool group = false;
     std::string merge;
     std::string out;
-    std::string encoding;                      // of the word list
-    std::string tableEncoding, tableFormat;    // of --table and --merge
+    std::string encoding;                    // of the word list
+    std::string tableEncoding, tableFormat;  // of --table and --merge
     std::string outputEncoding, outputFormat;
     std::string unencodable, skippedFile;  // as the table commands' --unencodable and --skipped
 };
@@ -88,7 +88,8 @@ struct Output {
 
 Output MergeOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entries) {
     MergedTable merged = NamingTheFile(o.merge, [&] {
-        return MergeIntoTable(ReadInput(o.merge), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat), entries);
+        return MergeIntoTable(ReadInput(o.merge), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat),
+                              entries);
     });
     NoteEncodingGuess(merged.encodingCloseCall, merged.encoding);
     Output out;
@@ -133,7 +134,8 @@ Output EntryOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entr
         out.bytes = formats::EncodeText(text, out.encoding, bom, out.textEncoding);
         return out;
     }
-    if (o.group) throw Failure("--group writes plain group lines; it can't be combined with --output-format " + o.outputFormat);
+    if (o.group)
+        throw Failure("--group writes plain group lines; it can't be combined with --output-format " + o.outputFormat);
     std::vector<TableEntry> sorted;
     sorted.reserve(entries.size());
     for (std::uint32_t i : ExpansionOrder(entries, sortEncoding)) sorted.push_back(AsTableEntry(entries[i]));
@@ -154,10 +156,11 @@ void Report(const EncodeResult& r) {
         std::fprintf(stderr, "zelmora-cli: line %zu: '%s' has no code in the table; \"%s\" left out\n", n.line,
                      formats::MessageText(n.character).c_str(), formats::MessageText(AbbreviatedText(n.word)).c_str());
     for (const auto& n : r.capped)
-        std::fprintf(stderr, "zelmora-cli: line %zu: \"%s\" has %s codes; only the first %zu are written\n", n.line,
-                     formats::MessageText(AbbreviatedText(n.word)).c_str(),
-                     n.combinations == static_cast<std::size_t>(-1) ? "too many" : std::to_string(n.combinations).c_str(),
-                     kMaxCodesPerWord);
+        std::fprintf(
+            stderr, "zelmora-cli: line %zu: \"%s\" has %s codes; only the first %zu are written\n", n.line,
+            formats::MessageText(AbbreviatedText(n.word)).c_str(),
+            n.combinations == static_cast<std::size_t>(-1) ? "too many" : std::to_string(n.combinations).c_str(),
+            kMaxCodesPerWord);
 }
 
 void RunEncode(const EncodeOptions& o) {
@@ -174,7 +177,8 @@ void RunEncode(const EncodeOptions& o) {
     EncodeResult r = EncodeWordList(table, list.text);
     FormatOptions report;  // for the words left out
     report.skippedFile = o.skippedFile;
-    Output out = o.merge.empty() ? EntryOutput(o, r.entries, list, sortEncoding, report.skipped) : MergeOutput(o, r.entries);
+    Output out =
+        o.merge.empty() ? EntryOutput(o, r.entries, list, sortEncoding, report.skipped) : MergeOutput(o, r.entries);
     if (o.out.empty())
         WriteStdout(out.bytes);
     else
@@ -184,8 +188,9 @@ void RunEncode(const EncodeOptions& o) {
     if (!r.leftOut.empty()) throw CLI::RuntimeError(1);
 }
 
-const char* kEncodings = "auto (a byte-order mark decides; otherwise valid UTF-8 is UTF-8; otherwise GB18030), gbk, "
-                         "gb18030, utf-8, utf-16le or utf-16be";
+const char* kEncodings =
+    "auto (a byte-order mark decides; otherwise valid UTF-8 is UTF-8; otherwise GB18030), gbk, "
+    "gb18030, utf-8, utf-16le or utf-16be";
 
 }  // namespace
 
@@ -201,7 +206,8 @@ void AddEncodeCommand(CLI::App& app) {
     cmd->add_option("--table", o->table,
                     "The table whose characters' codes are used, in any format and encoding (default: the built-in "
                     "table)");
-    cmd->add_option("--table-encoding", o->tableEncoding, std::string("Encoding of --table and --merge: ") + kEncodings);
+    cmd->add_option("--table-encoding", o->tableEncoding,
+                    std::string("Encoding of --table and --merge: ") + kEncodings);
     cmd->add_option("--table-format", o->tableFormat,
                     "Format of --table and --merge: auto (recognised by the header), plain, rime, libime, fcitx4, ibus "
                     "or yong");
@@ -221,7 +227,8 @@ void AddEncodeCommand(CLI::App& app) {
         "--unencodable", o->unencodable,
         "Words with a character the output encoding can't hold: error (the default: nothing is written, the message "
         "names the word list's line and the character) or skip (left out, counted on standard error)");
-    auto* skippedOption = cmd->add_option("--skipped", o->skippedFile, "With --unencodable skip: list every word left out in this file");
+    auto* skippedOption =
+        cmd->add_option("--skipped", o->skippedFile, "With --unencodable skip: list every word left out in this file");
     merge->excludes(unencodable);
     merge->excludes(skippedOption);
     group->excludes(merge);

@@ -53,7 +53,8 @@ const char* kCheckStreaming =
 
 void ReportDropped(std::size_t dropped, Format format) {
     if (dropped)
-        std::fprintf(stderr, "zelmora-cli: %zu line%s without a %s equivalent (pinyin, prompt or phrase lines) left out\n",
+        std::fprintf(stderr,
+                     "zelmora-cli: %zu line%s without a %s equivalent (pinyin, prompt or phrase lines) left out\n",
                      dropped, dropped == 1 ? "" : "s", formats::FormatName(format));
 }
 
@@ -116,10 +117,11 @@ void AddFormatOptions(CLI::App* cmd, FormatOptions& o, bool input, bool output, 
                         std::string("Format written: plain, rime, libime, fcitx4, ibus or yong (default: ") +
                             outputFormatDefault + ")");
         cmd->add_flag("--bom", o.bom, "Begin the output with a byte-order mark (default: only if the input had one)");
-        cmd->add_option("--unencodable", o.unencodable,
-                        "Words with a character the output encoding can't hold: error (the default: nothing is written, "
-                        "the message names the input line and the character) or skip (left out, counted on standard "
-                        "error)");
+        cmd->add_option(
+            "--unencodable", o.unencodable,
+            "Words with a character the output encoding can't hold: error (the default: nothing is written, "
+            "the message names the input line and the character) or skip (left out, counted on standard "
+            "error)");
         cmd->add_option("--skipped", o.skippedFile, "With --unencodable skip: list every word left out in this file");
     }
     o.onEncodingGuess = NoteEncodingGuess;
@@ -138,16 +140,14 @@ void ReportSkipped(const FormatOptions& o) {
         for (const auto& w : list) {
             char cp[16];
             std::snprintf(cp, sizeof cp, "U+%04X", static_cast<unsigned>(w.codePoint));
-            text += std::to_string(w.line) + "\t" + w.code + "\t" + w.word + "\t" +
-                    w.character + "\t" + cp + "\n";
+            text += std::to_string(w.line) + "\t" + w.code + "\t" + w.word + "\t" + w.character + "\t" + cp + "\n";
         }
         WriteFileSafely(o.skippedFile, text);
     }
     if (list.empty()) return;
     std::string shown;
     for (std::size_t i = 0; i < list.size() && i < 5; ++i)
-        shown += (i ? ", " : "") + std::string("line ") + std::to_string(list[i].line) + " \"" +
-                 list[i].word + "\"";
+        shown += (i ? ", " : "") + std::string("line ") + std::to_string(list[i].line) + " \"" + list[i].word + "\"";
     std::fprintf(stderr, "zelmora-cli: %zu word%s left out that the output encoding can't hold (%s%s)%s\n", list.size(),
                  list.size() == 1 ? "" : "s", shown.c_str(), list.size() > 5 ? ", ..." : "",
                  o.skippedFile.empty() ? "; --skipped FILE lists them all" : "");
@@ -156,7 +156,8 @@ void ReportSkipped(const FormatOptions& o) {
 void AddFormatCommands(CLI::App& app) {
     {
         auto* cmd = app.add_subcommand(
-            "convert", "Convert a table to another encoding or format; in its own format, unchanged lines come back byte for byte");
+            "convert",
+            "Convert a table to another encoding or format; in its own format, unchanged lines come back byte for byte");
         auto in = std::make_shared<std::string>();
         auto out = std::make_shared<std::string>();
         auto o = std::make_shared<FormatOptions>();

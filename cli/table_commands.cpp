@@ -37,14 +37,20 @@ std::string ReadSource(const SourceOptions& o) {
 }
 
 void AddSourceOptions(CLI::App* cmd, SourceOptions& o, bool entriesAllowed) {
-    auto* src = cmd->add_option("--source", o.source, "The source table (GBK group lines unless --encoding or --format say otherwise); - for standard input");
+    auto* src = cmd->add_option(
+        "--source", o.source,
+        "The source table (GBK group lines unless --encoding or --format say otherwise); - for standard input");
     auto* bi = cmd->add_flag("--builtin", o.builtin, "Use the built-in Wubi-86 GB-6763 table as the source table");
     src->excludes(bi);
     bi->excludes(src);
     if (entriesAllowed)
-        cmd->add_option("--entries", o.entries,
-                        "The one-word-per-line table, as if pasted into its pane (default: the expansion of the source)");
-    cmd->add_option("--out", o.out, "Folder for the result files <hint>.txt, <hint>.dict.yaml with --output-format rime (created if missing)")->required();
+        cmd->add_option(
+            "--entries", o.entries,
+            "The one-word-per-line table, as if pasted into its pane (default: the expansion of the source)");
+    cmd->add_option(
+           "--out", o.out,
+           "Folder for the result files <hint>.txt, <hint>.dict.yaml with --output-format rime (created if missing)")
+        ->required();
     AddFormatOptions(cmd, o.formats, true, true, "plain");
 }
 
@@ -79,7 +85,8 @@ void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const st
     std::string source = formats::ToGroupLines(doc);
     std::optional<std::string> entries;
     if (!o.entries.empty()) {
-        formats::Encoding e = o.formats.encoding.empty() ? formats::Encoding::Auto : formats::ParseEncoding(o.formats.encoding);
+        formats::Encoding e =
+            o.formats.encoding.empty() ? formats::Encoding::Auto : formats::ParseEncoding(o.formats.encoding);
         entries = formats::DecodeText(ReadInput(o.entries), e).text;
     }
     PipelineResult r =
@@ -111,7 +118,8 @@ void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, b
     std::string source = ReadSource(o);
     // Tables of other formats and encodings are recognised as convert does;
     // a plain GBK table runs on its own bytes.
-    if (o.formats.given() || !formats::ReadsAsPlainGbk(source)) return RunAndWriteFormats(o, source, which, writeEntries);
+    if (o.formats.given() || !formats::ReadsAsPlainGbk(source))
+        return RunAndWriteFormats(o, source, which, writeEntries);
     std::optional<std::string> entries;
     if (!o.entries.empty()) entries = ReadInput(o.entries);
     auto progress = std::make_unique<Progress>();
@@ -134,7 +142,8 @@ void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, b
 void AddTableCommands(CLI::App& app) {
     // expand
     {
-        auto* cmd = app.add_subcommand("expand", "Write the sorted one-word-per-line expansion of a table to standard output");
+        auto* cmd =
+            app.add_subcommand("expand", "Write the sorted one-word-per-line expansion of a table to standard output");
         auto file = std::make_shared<std::string>("-");
         auto builtin = std::make_shared<bool>(false);
         auto* f = cmd->add_option("FILE", *file, "The table to expand (GBK); - or absent for standard input");
@@ -188,16 +197,25 @@ void AddTableCommands(CLI::App& app) {
         bool writeEntries;
     };
     const std::vector<CommandInfo> commands = {
-        {"run", "Run every derivation, write each result as OUT/<hint>.txt and print the status lines",
+        {"run",
+         "Run every derivation, write each result as OUT/<hint>.txt and print the status lines",
          {Derivation::Expand, Derivation::Group, Derivation::Classify, Derivation::FullCodes, Derivation::Shortest,
           Derivation::Duplicates, Derivation::Relation},
-         true, true},
+         true,
+         true},
         {"group", "Group equal codes of the one-word-per-line table (重码一行)", {Derivation::Group}, true, false},
-        {"classify", "Split the one-word-per-line table by code length (码长分类)", {Derivation::Classify}, true, false},
+        {"classify",
+         "Split the one-word-per-line table by code length (码长分类)",
+         {Derivation::Classify},
+         true,
+         false},
         {"dups", "Extract the duplicate-code lines of the source table (重码)", {Derivation::Duplicates}, false, false},
         {"fullcodes", "Extract full codes and three-letter short codes (全码)", {Derivation::FullCodes}, true, false},
         {"shortest", "Extract the shortest codes (出简不出全)", {Derivation::Shortest}, true, false},
-        {"relate", "Relate short and full codes, reorder the source table (简码全码)", {Derivation::Relation}, true,
+        {"relate",
+         "Relate short and full codes, reorder the source table (简码全码)",
+         {Derivation::Relation},
+         true,
          false},
     };
     for (const auto& s : commands) {

@@ -48,8 +48,8 @@ struct IcuServices {
             UErrorCode status = U_ZERO_ERROR;
             c = ucnv_open(ConverterName(encoding), &status);
             if (U_FAILURE(status))
-                throw Failure(std::string("Cannot open converter \"") + ConverterName(encoding) + "\": " +
-                              u_errorName(status));
+                throw Failure(std::string("Cannot open converter \"") + ConverterName(encoding) +
+                              "\": " + u_errorName(status));
         }
         return c;
     }
@@ -66,13 +66,13 @@ void DecodeInto(std::string_view text, TextEncoding encoding, std::u16string& ou
     UConverter* cnv = Services().converter(encoding);
     out.resize(text.size() + 1);
     UErrorCode status = U_ZERO_ERROR;
-    int32_t n = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                              text.data(), static_cast<int32_t>(text.size()), &status);
+    int32_t n = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), text.data(),
+                              static_cast<int32_t>(text.size()), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         out.resize(static_cast<std::size_t>(n) + 1);
         status = U_ZERO_ERROR;
-        n = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                          text.data(), static_cast<int32_t>(text.size()), &status);
+        n = ucnv_toUChars(cnv, reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), text.data(),
+                          static_cast<int32_t>(text.size()), &status);
     }
     if (U_FAILURE(status)) n = 0;
     out.resize(static_cast<std::size_t>(n));
@@ -124,9 +124,9 @@ long long DoubleByteCharCount(std::string_view text, TextEncoding encoding) {
 int CompareLines(std::string_view a, std::string_view b, TextEncoding encoding) {
     if (a == b) return 0;
     std::u16string ua = ToUtf16(a, encoding), ub = ToUtf16(b, encoding);
-    UCollationResult r = ucol_strcoll(Services().collator, reinterpret_cast<const UChar*>(ua.data()),
-                                      static_cast<int32_t>(ua.size()), reinterpret_cast<const UChar*>(ub.data()),
-                                      static_cast<int32_t>(ub.size()));
+    UCollationResult r =
+        ucol_strcoll(Services().collator, reinterpret_cast<const UChar*>(ua.data()), static_cast<int32_t>(ua.size()),
+                     reinterpret_cast<const UChar*>(ub.data()), static_cast<int32_t>(ub.size()));
     return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
 }
 
@@ -237,7 +237,8 @@ std::vector<std::uint32_t> SortedOrderOf(const Texts& texts, TextEncoding encodi
         if (a.head1 != b.head1) return a.head1 < b.head1 ? -1 : 1;
         std::string_view ka = keys.at(a.index), kb = keys.at(b.index);
         if (ka.size() <= 16 && kb.size() <= 16) return 0;
-        int c = ka.substr(std::min<std::size_t>(16, ka.size())).compare(kb.substr(std::min<std::size_t>(16, kb.size())));
+        int c =
+            ka.substr(std::min<std::size_t>(16, ka.size())).compare(kb.substr(std::min<std::size_t>(16, kb.size())));
         return c < 0 ? -1 : (c > 0 ? 1 : 0);
     };
     // Lines that are already in strictly ascending order come out as they

@@ -39,9 +39,9 @@ std::string EncodeGbk(std::u16string_view text) {
     // At most two bytes per UTF-16 unit; '?' for a surrogate pair takes one.
     std::string out(text.size() * 2 + 2, '\0');
     UErrorCode status = U_ZERO_ERROR;
-    int32_t n = ucnv_fromUChars(cnv, out.data(), static_cast<int32_t>(out.size()),
-                                reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
-                                &status);
+    int32_t n =
+        ucnv_fromUChars(cnv, out.data(), static_cast<int32_t>(out.size()), reinterpret_cast<const UChar*>(text.data()),
+                        static_cast<int32_t>(text.size()), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         out.resize(static_cast<std::size_t>(n) + 1);
         status = U_ZERO_ERROR;

@@ -98,13 +98,9 @@ template <typename Emit>
 void Tokenize(std::string_view line, char delimiter, Emit&& emit) {
     line = UpToNul(line);
     const std::size_t n = line.size();
-    auto at = [&](std::size_t i) -> unsigned char {
-        return i < n ? static_cast<unsigned char>(line[i]) : 0;
-    };
+    auto at = [&](std::size_t i) -> unsigned char { return i < n ? static_cast<unsigned char>(line[i]) : 0; };
     // Width of the character at i: two for a lead byte with a byte after it.
-    auto width = [&](std::size_t i) -> std::size_t {
-        return (IsLeadByte(at(i)) && i + 1 < n) ? 2 : 1;
-    };
+    auto width = [&](std::size_t i) -> std::size_t { return (IsLeadByte(at(i)) && i + 1 < n) ? 2 : 1; };
     std::size_t i = 0;
     auto skipWhite = [&] {
         while (i < n && at(i) >= 0x01 && at(i) <= 0x20) ++i;

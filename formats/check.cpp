@@ -83,7 +83,8 @@ void CheckCharacters(std::string_view text, Encoding encoding, std::size_t line,
         }
     }
     if (replacements)
-        report(line, "replacement character U+FFFD" + std::string(replacements > 1 ? " (" + std::to_string(replacements) + " times)" : "") +
+        report(line, "replacement character U+FFFD" +
+                         std::string(replacements > 1 ? " (" + std::to_string(replacements) + " times)" : "") +
                          ": text damaged by a conversion");
     if (!privateUse.empty()) report(line, "private-use character " + privateUse + ": no standard character");
     if (!compatibility.empty()) report(line, "CJK compatibility ideograph " + compatibility);
@@ -145,8 +146,8 @@ void CheckEntries(std::size_t line, const TableEntry* entries, std::size_t count
         key.assign(e.code).append(1, '\x01').append(e.word);
         auto [it, added] = seen.try_emplace(key, line);
         if (!added)
-            report(line, "word \"" + Utf8Shown(e.word) + "\" under code \"" + Utf8Shown(e.code) + "\" again (first on line " +
-                             std::to_string(it->second) + ")");
+            report(line, "word \"" + Utf8Shown(e.word) + "\" under code \"" + Utf8Shown(e.code) +
+                             "\" again (first on line " + std::to_string(it->second) + ")");
     }
 }
 

@@ -158,7 +158,8 @@ ResultWriter::File ResultWriter::encode(std::string_view rawText, const std::str
             if (lines.empty()) {
                 for (std::size_t i = 0; i < source_.lines.size(); ++i) {
                     const auto& l = source_.lines[i];
-                    for (std::size_t k = l.firstEntry; l.kind == TableLine::Kind::Entry && k < l.firstEntry + l.entryCount; ++k) {
+                    for (std::size_t k = l.firstEntry;
+                         l.kind == TableLine::Kind::Entry && k < l.firstEntry + l.entryCount; ++k) {
                         lines.try_emplace(PairKey(source_.entries[k]), i + 1);
                         lines.try_emplace(std::string(1, '\x01') + source_.entries[k].word, i + 1);
                     }
@@ -319,7 +320,8 @@ void ReplaceAll(const std::vector<std::pair<std::string, std::string>>& files, c
 void WriteResultFiles(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& files) {
     struct stat st {};
     if (::stat(folder.c_str(), &st) == 0) {
-        if (!S_ISDIR(st.st_mode)) throw Failure("Cannot create folder \"" + FullPath(folder) + "\". " + std::strerror(ENOTDIR));
+        if (!S_ISDIR(st.st_mode))
+            throw Failure("Cannot create folder \"" + FullPath(folder) + "\". " + std::strerror(ENOTDIR));
         ReplaceAll(files, folder, folder, nullptr);
         return;
     }

@@ -85,8 +85,8 @@ struct ConvertFileSettings {
     StepCallback onStep;  // may be empty
 };
 struct ConvertFileResult {
-    std::size_t droppedLines = 0;  // lines with no equivalent in the format written
-    Format format = Format::Plain; // the format written
+    std::size_t droppedLines = 0;   // lines with no equivalent in the format written
+    Format format = Format::Plain;  // the format written
 };
 // Converts the table file `in` ("-": standard input) into the file `out`
 // ("-": standard output), streamed where the table allows it. `out` is

@@ -166,8 +166,8 @@ Utf8Check CheckUtf8(std::string_view s, std::size_t& errorAt) {
                             const char* encoding) {
     std::size_t end = std::min(bytes.size(), offset + 4);
     if (truncated)
-        throw Failure("Line " + std::to_string(lineNumber) + ": the file ends inside a " + encoding +
-                      " character (" + Hex(bytes.substr(offset)) + "); is the file truncated?");
+        throw Failure("Line " + std::to_string(lineNumber) + ": the file ends inside a " + encoding + " character (" +
+                      Hex(bytes.substr(offset)) + "); is the file truncated?");
     throw Failure("Line " + std::to_string(lineNumber) + ": bytes " + Hex(bytes.substr(offset, end - offset)) +
                   " are not valid " + encoding + " (if the file is in another encoding, name it)");
 }
@@ -314,8 +314,9 @@ std::u16string ToUnicode(std::string_view text, TextEncoding textEncoding, Encod
         status = U_ZERO_ERROR;
         ucnv_toUChars(cnv.get(), buf, 8, text.data() + i, static_cast<int32_t>(w), &status);
         if (U_FAILURE(status))
-            throw Failure("Line " + std::to_string(LineAt(text, i) + firstLine - 1) + ": bytes " + Hex(text.substr(i, w)) +
-                          " are no " + (textEncoding == TextEncoding::Gbk ? "GBK" : "GB18030") +
+            throw Failure("Line " + std::to_string(LineAt(text, i) + firstLine - 1) + ": bytes " +
+                          Hex(text.substr(i, w)) + " are no " +
+                          (textEncoding == TextEncoding::Gbk ? "GBK" : "GB18030") +
                           " character and can't be written in " + EncodingName(target));
         i += w;
     }
@@ -357,7 +358,8 @@ std::string GbkFromGb18030(std::string_view text, std::size_t firstLine, bool ke
     std::size_t i = 0;
     while (i < text.size()) {
         std::size_t w = CharWidth(text, i);
-        if (keptGbk ? w == 4 : !(w == 1 && static_cast<unsigned char>(text[i]) < 0x80) && !GbkHolds(text.substr(i, w))) {
+        if (keptGbk ? w == 4
+                    : !(w == 1 && static_cast<unsigned char>(text[i]) < 0x80) && !GbkHolds(text.substr(i, w))) {
             std::string ch(text.substr(i, w));
             std::string shown;
             char32_t cp = 0;
@@ -365,14 +367,14 @@ std::string GbkFromGb18030(std::string_view text, std::size_t firstLine, bool ke
                 std::u16string u = ToUnicode(ch, TextEncoding::Gb18030, Encoding::Gbk);
                 for (std::size_t k = 0; k < u.size(); ++k) {
                     char32_t c = u[k];
-                    if (c >= 0xD800 && c <= 0xDBFF && k + 1 < u.size()) c = 0x10000 + ((c - 0xD800) << 10) + (u[++k] - 0xDC00);
+                    if (c >= 0xD800 && c <= 0xDBFF && k + 1 < u.size())
+                        c = 0x10000 + ((c - 0xD800) << 10) + (u[++k] - 0xDC00);
                     cp = c;
                     AppendUtf8(shown, c);
                 }
-            } catch (const Failure&) {
-            }
-            throw Failure("Line " + std::to_string(LineAt(text, i) + firstLine - 1) + ": the character \"" + shown + "\" (" +
-                          CodePoint(cp) + ") can't be written in GBK");
+            } catch (const Failure&) {}
+            throw Failure("Line " + std::to_string(LineAt(text, i) + firstLine - 1) + ": the character \"" + shown +
+                          "\" (" + CodePoint(cp) + ") can't be written in GBK");
         }
         i += w;
     }
@@ -412,12 +414,18 @@ Encoding ParseEncoding(std::string_view name) {
 
 const char* EncodingName(Encoding encoding) {
     switch (encoding) {
-        case Encoding::Auto: return "auto";
-        case Encoding::Gbk: return "GBK";
-        case Encoding::Gb18030: return "GB18030";
-        case Encoding::Utf8: return "UTF-8";
-        case Encoding::Utf16le: return "UTF-16LE";
-        case Encoding::Utf16be: return "UTF-16BE";
+        case Encoding::Auto:
+            return "auto";
+        case Encoding::Gbk:
+            return "GBK";
+        case Encoding::Gb18030:
+            return "GB18030";
+        case Encoding::Utf8:
+            return "UTF-8";
+        case Encoding::Utf16le:
+            return "UTF-16LE";
+        case Encoding::Utf16be:
+            return "UTF-16BE";
     }
     return "?";
 }
@@ -455,11 +463,15 @@ std::optional<Encoding> Utf16ByZeros(std::string_view bytes) {
 
 std::size_t BomLength(Encoding encoding) {
     switch (encoding) {
-        case Encoding::Utf8: return 3;
+        case Encoding::Utf8:
+            return 3;
         case Encoding::Utf16le:
-        case Encoding::Utf16be: return 2;
-        case Encoding::Gb18030: return 4;
-        default: return 0;
+        case Encoding::Utf16be:
+            return 2;
+        case Encoding::Gb18030:
+            return 4;
+        default:
+            return 0;
     }
 }
 
@@ -530,13 +542,15 @@ void DecodeCodePoints(std::string_view text, TextEncoding textEncoding, std::vec
     thread_local std::u16string u;
     u.resize(text.size() + 1);
     UErrorCode status = U_ZERO_ERROR;
-    int32_t n = ucnv_toUChars(cnv.get(), reinterpret_cast<UChar*>(u.data()), static_cast<int32_t>(u.size()), text.data(),
-                              static_cast<int32_t>(text.size()), &status);
+    int32_t n = ucnv_toUChars(cnv.get(), reinterpret_cast<UChar*>(u.data()), static_cast<int32_t>(u.size()),
+                              text.data(), static_cast<int32_t>(text.size()), &status);
     if (U_FAILURE(status)) return;
     for (int32_t k = 0; k < n; ++k) {
         char32_t c = u[k];
-        if (c >= 0xD800 && c <= 0xDBFF && k + 1 < n) c = 0x10000 + ((c - 0xD800) << 10) + (u[++k] - 0xDC00);
-        else if (textEncoding != TextEncoding::Gbk) c = Gb2022Swap(static_cast<char16_t>(c));
+        if (c >= 0xD800 && c <= 0xDBFF && k + 1 < n)
+            c = 0x10000 + ((c - 0xD800) << 10) + (u[++k] - 0xDC00);
+        else if (textEncoding != TextEncoding::Gbk)
+            c = Gb2022Swap(static_cast<char16_t>(c));
         out.push_back(c);
     }
 }
@@ -614,7 +628,8 @@ std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, T
             if (bom) out += "\xEF\xBB\xBF";
             for (std::size_t k = 0; k < u.size(); ++k) {
                 char32_t c = u[k];
-                if (c >= 0xD800 && c <= 0xDBFF && k + 1 < u.size()) c = 0x10000 + ((c - 0xD800) << 10) + (u[++k] - 0xDC00);
+                if (c >= 0xD800 && c <= 0xDBFF && k + 1 < u.size())
+                    c = 0x10000 + ((c - 0xD800) << 10) + (u[++k] - 0xDC00);
                 AppendUtf8(out, c);
             }
             return out;

@@ -75,7 +75,8 @@ std::string RandomSuffix() {
     static std::atomic<unsigned long long> counter{0};
     struct timespec ts {};
     ::clock_gettime(CLOCK_REALTIME, &ts);
-    unsigned long long x = (static_cast<unsigned long long>(ts.tv_nsec) << 20) ^ static_cast<unsigned long long>(ts.tv_sec) ^
+    unsigned long long x = (static_cast<unsigned long long>(ts.tv_nsec) << 20) ^
+                           static_cast<unsigned long long>(ts.tv_sec) ^
                            (static_cast<unsigned long long>(::getpid()) << 40) ^ (counter++ * 0x9E3779B97F4A7C15ull);
     static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::string s;
@@ -327,8 +328,7 @@ void InputFile::rewind() {
 void InputFile::drain() {
     rewind();
     std::vector<char> buf(1 << 20);
-    while (read(buf.data(), buf.size()) > 0) {
-    }
+    while (read(buf.data(), buf.size()) > 0) {}
 }
 
 std::string InputFile::readAll() {
@@ -448,7 +448,8 @@ void OutputFile::open() {
     if (exists && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
         throw Failure("Cannot create file \"" + FullPath(shown()) + "\". " + std::strerror(errno));
     std::filesystem::path target(target_);
-    const std::string prefix = (std::filesystem::path(ParentOf(target_)) / ("." + target.filename().string() + ".")).string();
+    const std::string prefix =
+        (std::filesystem::path(ParentOf(target_)) / ("." + target.filename().string() + ".")).string();
     for (int attempt = 0; fd_ < 0; ++attempt) {
         std::string name = prefix + RandomSuffix();
         // 0666 less the umask (or the folder's default ACL): the mode a new file gets.

@@ -55,7 +55,7 @@ void CheckOutputPath(const std::string& path);
 void CheckOutputFolder(const std::string& folder);
 
 struct SafeWriteOptions {
-    bool sync = false;  // fsync before the rename
+    bool sync = false;    // fsync before the rename
     std::string shownAs;  // the path messages name, when not the one written
     // The message of a failed write, when not empty (otherwise
     // "Cannot write file "%s". %s").

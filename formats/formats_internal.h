@@ -256,8 +256,8 @@ private:
     std::string carry_;
     std::u16string units_;
     std::size_t line_ = 1;
-    bool cr_ = false;       // UTF-8: the last byte was a CR
-    char16_t last_ = 0;     // UTF-16: the last unit
+    bool cr_ = false;    // UTF-8: the last byte was a CR
+    char16_t last_ = 0;  // UTF-16: the last unit
 };
 
 // EncodeText block by block: text appended in pieces comes out in pieces

@@ -189,10 +189,10 @@ bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view l
             std::string_view key = t.substr(0, sep);
             std::string_view value = TrimBlanks(t.substr(sep));
             if (key.empty() || value.empty()) return false;
-            std::string word = (format == Format::Libime && value.size() >= 2 && value.front() == '"' &&
-                                value.back() == '"')
-                                   ? Unescape(value)
-                                   : std::string(value);
+            std::string word =
+                (format == Format::Libime && value.size() >= 2 && value.front() == '"' && value.back() == '"')
+                    ? Unescape(value)
+                    : std::string(value);
             out.push_back({std::string(key), std::move(word), {}, {}});
             return true;
         }
@@ -240,25 +240,30 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
             }
             return out;
         case Format::Yong:
-            if (e.code.empty() || HasAny(e.code, " \t\r\n")) CannotWrite("The code", e.code, "is empty or holds white space", format);
+            if (e.code.empty() || HasAny(e.code, " \t\r\n"))
+                CannotWrite("The code", e.code, "is empty or holds white space", format);
             // yong reads a data line that begins with # as a comment.
             if (e.code[0] == '#') CannotWrite("The code", e.code, "begins with #", format);
             out = e.code;
             for (std::size_t i = 0; i < count; ++i) {
                 const std::string& w = entries[i].word;
-                if (w.empty() || HasAny(w, " \t\r\n")) CannotWrite("The word", w, "is empty or holds white space", format);
+                if (w.empty() || HasAny(w, " \t\r\n"))
+                    CannotWrite("The word", w, "is empty or holds white space", format);
                 out += ' ';
                 out += w;
             }
             return out;
         case Format::Rime: {
-            if (HasAny(e.code, "\t\r\n") || e.code.empty()) CannotWrite("The code", e.code, "is empty or holds a tab or line break", format);
-            if (HasAny(e.word, "\t\r\n") || e.word.empty()) CannotWrite("The word", e.word, "is empty or holds a tab or line break", format);
+            if (HasAny(e.code, "\t\r\n") || e.code.empty())
+                CannotWrite("The code", e.code, "is empty or holds a tab or line break", format);
+            if (HasAny(e.word, "\t\r\n") || e.word.empty())
+                CannotWrite("The word", e.word, "is empty or holds a tab or line break", format);
             // Empty columns at the end are never written, so only the columns up
             // to the last one filled matter: a header naming a thousand columns
             // costs no line a thousand steps.
             thread_local std::vector<std::string_view> columns;
-            const int widest = std::max({layout.textColumn, layout.codeColumn, layout.weightColumn, layout.stemColumn, 1});
+            const int widest =
+                std::max({layout.textColumn, layout.codeColumn, layout.weightColumn, layout.stemColumn, 1});
             columns.assign(static_cast<std::size_t>(widest) + 1, {});
             auto put = [&](int column, const std::string* v) {
                 if (column >= 0 && v) {
@@ -285,7 +290,8 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
         }
         case Format::Libime:
         case Format::Fcitx4: {
-            if (e.code.empty() || HasAny(e.code, " \t\r\n\v\f")) CannotWrite("The code", e.code, "is empty or holds white space", format);
+            if (e.code.empty() || HasAny(e.code, " \t\r\n\v\f"))
+                CannotWrite("The code", e.code, "is empty or holds white space", format);
             if (!e.code.empty() && layout.specialPrefixes.find(e.code[0]) != std::string::npos)
                 CannotWrite("The code", e.code, "begins with a pinyin, prompt or phrase key", format);
             // fcitx4's txt2mb skips a line that begins with ';' wherever it stands.
@@ -299,14 +305,18 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
                 else
                     out += w;
             } else {
-                if (edgeBlank || HasAny(w, "\r\n")) CannotWrite("The word", w, "is empty, holds a line break or begins or ends with white space", format);
+                if (edgeBlank || HasAny(w, "\r\n"))
+                    CannotWrite("The word", w, "is empty, holds a line break or begins or ends with white space",
+                                format);
                 out += w;
             }
             return out;
         }
         case Format::Ibus: {
-            if (e.code.empty() || HasAny(e.code, "\t\r\n")) CannotWrite("The code", e.code, "is empty or holds a tab or line break", format);
-            if (e.word.empty() || HasAny(e.word, "\t\r\n")) CannotWrite("The word", e.word, "is empty or holds a tab or line break", format);
+            if (e.code.empty() || HasAny(e.code, "\t\r\n"))
+                CannotWrite("The code", e.code, "is empty or holds a tab or line break", format);
+            if (e.word.empty() || HasAny(e.word, "\t\r\n"))
+                CannotWrite("The word", e.word, "is empty or holds a tab or line break", format);
             // ibus-table reads a line that begins with ### as a comment.
             if (StartsWith(e.code, "###")) CannotWrite("The code", e.code, "begins with ###", format);
             out = e.code + "\t" + e.word + "\t" + (e.weight ? *e.weight : std::string("0"));

@@ -47,13 +47,13 @@ struct Keywords {
     }
 };
 const Keywords& English() {
-    static const Keywords k{"KeyCode=", "Length=", "InvalidChar=", "Pinyin=", "PinyinLength=", "Prompt=",
-                            "ConstructPhrase=", "[Rule]", "[Data]", "[Phrase]"};
+    static const Keywords k{"KeyCode=", "Length=",          "InvalidChar=", "Pinyin=", "PinyinLength=",
+                            "Prompt=",  "ConstructPhrase=", "[Rule]",       "[Data]",  "[Phrase]"};
     return k;
 }
 const Keywords& Chinese() {
-    static const Keywords k{Gb("键码="), Gb("码长="), Gb("规避字符="), Gb("拼音="), Gb("拼音长度="),
-                            Gb("提示="),  Gb("构词="), Gb("[组词规则]"), Gb("[数据]"), Gb("[词组]")};
+    static const Keywords k{Gb("键码="), Gb("码长="), Gb("规避字符="),  Gb("拼音="),  Gb("拼音长度="),
+                            Gb("提示="), Gb("构词="), Gb("[组词规则]"), Gb("[数据]"), Gb("[词组]")};
     return k;
 }
 bool StartsWithAny(std::string_view t, const Keywords& k) {
@@ -121,13 +121,19 @@ bool IsInteger(std::string_view s) {
 
 const char* MalformedMessage(Format format) {
     switch (format) {
-        case Format::Plain: return "a code without words";
-        case Format::Rime: return "no text or no code in the columns the header gives";
+        case Format::Plain:
+            return "a code without words";
+        case Format::Rime:
+            return "no text or no code in the columns the header gives";
         case Format::Libime:
-        case Format::Fcitx4: return "a key without a word";
-        case Format::Ibus: return "not code<TAB>phrase<TAB>frequency";
-        case Format::Yong: return "a code without words";
-        case Format::Auto: break;
+        case Format::Fcitx4:
+            return "a key without a word";
+        case Format::Ibus:
+            return "not code<TAB>phrase<TAB>frequency";
+        case Format::Yong:
+            return "a code without words";
+        case Format::Auto:
+            break;
     }
     return "malformed";
 }
@@ -295,13 +301,14 @@ std::string FreshText(const std::vector<TableEntry>& given, const WriteOptions& 
 
 std::string OptionName(Format format) {
     switch (format) {
-        case Format::Rime: return "rime";
-        case Format::Ibus: return "ibus";
-        default: return FormatName(format);
+        case Format::Rime:
+            return "rime";
+        case Format::Ibus:
+            return "ibus";
+        default:
+            return FormatName(format);
     }
 }
-
-
 
 // ---- Phrase rules in each engine's syntax ----
 
@@ -321,7 +328,8 @@ bool ParseRuleKeys(std::string_view body, PhraseRule& rule) {
         if (kind != 'p' && kind != 'n') return false;
         bool fromEnd = kind == 'n';
         if (i < body.size() && body[i] == '-') fromEnd = true, ++i;
-        if (i + 2 > body.size() || body[i] < '1' || body[i] > '9' || body[i + 1] < '1' || body[i + 1] > '9') return false;
+        if (i + 2 > body.size() || body[i] < '1' || body[i] > '9' || body[i + 1] < '1' || body[i + 1] > '9')
+            return false;
         PhraseRule::Key k;
         k.character = (body[i] - '0') * (fromEnd ? -1 : 1);
         k.key = body[i + 1] - '0';
@@ -350,7 +358,8 @@ std::string RuleKeysText(const PhraseRule& rule, bool ibus) {
 
 std::string LibimeRules(const std::vector<PhraseRule>& rules) {
     std::string out;
-    for (const auto& r : rules) out += (r.atLeast ? "a" : "e") + std::to_string(r.length) + "=" + RuleKeysText(r, false) + "\n";
+    for (const auto& r : rules)
+        out += (r.atLeast ? "a" : "e") + std::to_string(r.length) + "=" + RuleKeysText(r, false) + "\n";
     return out;
 }
 
@@ -394,16 +403,22 @@ std::array<std::uint8_t, 20> Sha1(std::string_view data) {
     for (std::size_t off = 0; off < m.size(); off += 64) {
         std::uint32_t w[80];
         for (int i = 0; i < 16; ++i)
-            w[i] = (std::uint32_t(std::uint8_t(m[off + 4 * i])) << 24) | (std::uint32_t(std::uint8_t(m[off + 4 * i + 1])) << 16) |
-                   (std::uint32_t(std::uint8_t(m[off + 4 * i + 2])) << 8) | std::uint32_t(std::uint8_t(m[off + 4 * i + 3]));
+            w[i] = (std::uint32_t(std::uint8_t(m[off + 4 * i])) << 24) |
+                   (std::uint32_t(std::uint8_t(m[off + 4 * i + 1])) << 16) |
+                   (std::uint32_t(std::uint8_t(m[off + 4 * i + 2])) << 8) |
+                   std::uint32_t(std::uint8_t(m[off + 4 * i + 3]));
         for (int i = 16; i < 80; ++i) w[i] = rol(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
         std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4];
         for (int i = 0; i < 80; ++i) {
             std::uint32_t f, k;
-            if (i < 20) f = (b & c) | (~b & d), k = 0x5A827999;
-            else if (i < 40) f = b ^ c ^ d, k = 0x6ED9EBA1;
-            else if (i < 60) f = (b & c) | (b & d) | (c & d), k = 0x8F1BBCDC;
-            else f = b ^ c ^ d, k = 0xCA62C1D6;
+            if (i < 20)
+                f = (b & c) | (~b & d), k = 0x5A827999;
+            else if (i < 40)
+                f = b ^ c ^ d, k = 0x6ED9EBA1;
+            else if (i < 60)
+                f = (b & c) | (b & d) | (c & d), k = 0x8F1BBCDC;
+            else
+                f = b ^ c ^ d, k = 0xCA62C1D6;
             std::uint32_t t = rol(a, 5) + f + e + k + w[i];
             e = d, d = c, c = rol(b, 30), b = a, a = t;
         }
@@ -498,8 +513,7 @@ bool ParseRimeFormula(std::string_view formula, PhraseRule& rule) {
     return true;
 }
 
-namespace {
-}  // namespace
+namespace {}  // namespace
 
 std::optional<Format> FormatShownBy(std::string_view raw) {
     std::string_view t = TrimBlanks(raw);
@@ -534,8 +548,8 @@ std::string WithArticle(const char* name) {
 void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_view text) {
     if (shown == Format::Plain || shown == given) return;
     // libime and fcitx4 read each other's keywords, as their engines do.
-    const bool libimeLike = (shown == Format::Libime || shown == Format::Fcitx4) &&
-                            (given == Format::Libime || given == Format::Fcitx4);
+    const bool libimeLike =
+        (shown == Format::Libime || shown == Format::Fcitx4) && (given == Format::Libime || given == Format::Fcitx4);
     if (libimeLike) return;
     throw Failure("Line " + std::to_string(line) + " (\"" + Utf8Shown(TrimBlanks(text)) +
                   "\") belongs to the header of " + WithArticle(FormatName(shown)) + " table, not of " +
@@ -555,13 +569,24 @@ TableLine::Kind LineReader::read(std::string_view text, std::vector<TableEntry>&
     RefuseNulLine(text, index_ + 1);
     Kind kind = Kind::Header;
     switch (format_) {
-        case Format::Plain: kind = TrimText(text).empty() ? Kind::Blank : data(text, entries, problem); break;
-        case Format::Rime: kind = readRime(text, entries, problem); break;
+        case Format::Plain:
+            kind = TrimText(text).empty() ? Kind::Blank : data(text, entries, problem);
+            break;
+        case Format::Rime:
+            kind = readRime(text, entries, problem);
+            break;
         case Format::Libime:
-        case Format::Fcitx4: kind = readLibime(text, entries, problem); break;
-        case Format::Ibus: kind = readIbus(text, entries, problem); break;
-        case Format::Yong: kind = readYong(text, entries, problem); break;
-        case Format::Auto: break;
+        case Format::Fcitx4:
+            kind = readLibime(text, entries, problem);
+            break;
+        case Format::Ibus:
+            kind = readIbus(text, entries, problem);
+            break;
+        case Format::Yong:
+            kind = readYong(text, entries, problem);
+            break;
+        case Format::Auto:
+            break;
     }
     ++index_;
     return kind;
@@ -685,7 +710,8 @@ void LineReader::readRimeHeaderLine(std::string_view t) {
             pendingRule_ = PhraseRule{true, number(TrimBlanks(ti.substr(16))), {}};
         } else if (StartsWith(ti, "formula:") && pendingRule_.length > 0) {
             std::string_view f = TrimBlanks(ti.substr(8));
-            if (f.size() >= 2 && (f.front() == '"' || f.front() == '\'') && f.back() == f.front()) f = f.substr(1, f.size() - 2);
+            if (f.size() >= 2 && (f.front() == '"' || f.front() == '\'') && f.back() == f.front())
+                f = f.substr(1, f.size() - 2);
             if (ParseRimeFormula(f, pendingRule_)) layout_.engine.rules.push_back(pendingRule_);
             pendingRule_ = PhraseRule{};
         }
@@ -696,7 +722,8 @@ void LineReader::readRimeHeaderLine(std::string_view t) {
         columns_.clear();
         collectingColumns_ = false;
         if (!c->empty() && c->front() == '[') {
-            std::string_view list = c->substr(1, c->find(']') == std::string_view::npos ? c->size() - 1 : c->find(']') - 1);
+            std::string_view list =
+                c->substr(1, c->find(']') == std::string_view::npos ? c->size() - 1 : c->find(']') - 1);
             std::size_t pos = 0;
             while (pos <= list.size()) {
                 std::size_t comma = list.find(',', pos);
@@ -725,7 +752,8 @@ TableLine::Kind LineReader::readLibime(std::string_view text, std::vector<TableE
                 char c = t[key.size()];
                 // The defaults of prompt (slot 1) and phrase (slot 2) give way to the settings.
                 if (format_ == Format::Fcitx4 && slot > 0)
-                    prefixes.erase(std::remove(prefixes.begin(), prefixes.end(), slot == 1 ? '&' : '^'), prefixes.end());
+                    prefixes.erase(std::remove(prefixes.begin(), prefixes.end(), slot == 1 ? '&' : '^'),
+                                   prefixes.end());
                 prefixes += c;
             };
             if (!StartsWith(t, k->pinyinLength)) prefixChar(k->pinyin, 0);
@@ -859,12 +887,13 @@ std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLa
             // weights that give the same order.
             const bool byWeight = weights && facts.weightsDescend;
             return "# Rime dictionary\n# encoding: utf-8\n\n---\nname: " + YamlQuoted(name) +
-                   "\nversion: \"1.0\"\nsort: " + (byWeight ? "by_weight" : "original") + "\ncolumns:\n  - text\n  - code\n" +
-                   (weights ? "  - weight\n" : "") + (stems ? "  - stem\n" : "") + RimeRules(rules) + "...\n\n";
+                   "\nversion: \"1.0\"\nsort: " + (byWeight ? "by_weight" : "original") +
+                   "\ncolumns:\n  - text\n  - code\n" + (weights ? "  - weight\n" : "") + (stems ? "  - stem\n" : "") +
+                   RimeRules(rules) + "...\n\n";
         }
         case Format::Libime:
-            return "KeyCode=" + facts.keys() + "\nLength=" + length + "\n" + keys("Pinyin=", "Prompt=", "ConstructPhrase=") +
-                   "[Rule]\n" + LibimeRules(rules) + "[Data]\n";
+            return "KeyCode=" + facts.keys() + "\nLength=" + length + "\n" +
+                   keys("Pinyin=", "Prompt=", "ConstructPhrase=") + "[Rule]\n" + LibimeRules(rules) + "[Data]\n";
         case Format::Fcitx4: {
             // A fresh header sets no prompt or phrase key: fcitx4's defaults
             // hold, and a code beginning with one of them can't be written.
@@ -883,7 +912,8 @@ std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLa
         }
         case Format::Ibus:
             return "SCIM_Generic_Table_Phrase_Library_TEXT\nVERSION_1_0\n### written by zelmora-cli\nBEGIN_DEFINITION\n"
-                   "UUID = " + NameUuid(o.name) + "\nSERIAL_NUMBER = 1\nNAME = " + name + "\nNAME.zh_CN = " + name +
+                   "UUID = " +
+                   NameUuid(o.name) + "\nSERIAL_NUMBER = 1\nNAME = " + name + "\nNAME.zh_CN = " + name +
                    "\nLANGUAGES = zh_CN\nAUTHOR = zelmora-cli\nSYMBOL = " + Gb("五") + "\nSTATUS_PROMPT = " + Gb("五") +
                    "\nVALID_INPUT_CHARS = " + facts.keys() + "\nMAX_KEY_LENGTH = " + length +
                    "\nUSER_CAN_DEFINE_PHRASE = TRUE\nRULES = " + IbusRules(rules) + "\nEND_DEFINITION\nBEGIN_TABLE\n";
@@ -903,7 +933,8 @@ double WeightOf(const TableEntry& e) { return e.weight ? std::strtod(e.weight->c
 // by the first character's code point: whole-number frequencies that fall
 // strictly, as close to the weights as that allows (the positions, counted
 // down, when there are no weights).
-void IbusFrequencies(const TableEntry* run, std::size_t count, std::size_t unweightedLeft, std::vector<std::string>& out) {
+void IbusFrequencies(const TableEntry* run, std::size_t count, std::size_t unweightedLeft,
+                     std::vector<std::string>& out) {
     out.assign(count, {});
     bool any = false;
     for (std::size_t i = 0; i < count; ++i) any = any || run[i].weight.has_value();
@@ -976,7 +1007,8 @@ bool ReadsAsPlainGbk(std::string_view bytes) {
         if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n') ++i;
     }
     // ASCII reads the same either way.
-    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool ascii =
+        std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     return ascii || DetectedEncoding(bytes) != Encoding::Utf8;
 }
 
@@ -994,7 +1026,8 @@ void ChooseOutputEncoding(WriteOptions& w, Encoding asked, bool bomAsked, Encodi
         throw Failure(std::string("The ") + FormatName(w.format) +
                       " compiler refuses a byte-order mark; leave out --bom");
     w.encoding = asked != Encoding::Auto ? asked : engine ? Encoding::Utf8 : inputEncoding;
-    const bool unicode = w.encoding == Encoding::Utf8 || w.encoding == Encoding::Utf16le || w.encoding == Encoding::Utf16be;
+    const bool unicode =
+        w.encoding == Encoding::Utf8 || w.encoding == Encoding::Utf16le || w.encoding == Encoding::Utf16be;
     w.bom = bomAsked || (inputHadBom && (unicode || w.encoding == inputEncoding));
     if (w.encoding == Encoding::Gbk || noBom) w.bom = false;
 }
@@ -1007,18 +1040,26 @@ Format ParseFormat(std::string_view name) {
     if (name == "fcitx4") return Format::Fcitx4;
     if (name == "ibus") return Format::Ibus;
     if (name == "yong") return Format::Yong;
-    throw Failure("Unknown format \"" + std::string(name) + "\" (known: auto, plain, rime, libime, fcitx4, ibus, yong)");
+    throw Failure("Unknown format \"" + std::string(name) +
+                  "\" (known: auto, plain, rime, libime, fcitx4, ibus, yong)");
 }
 
 const char* FormatName(Format format) {
     switch (format) {
-        case Format::Auto: return "auto";
-        case Format::Plain: return "plain";
-        case Format::Rime: return "Rime";
-        case Format::Libime: return "libime";
-        case Format::Fcitx4: return "fcitx4";
-        case Format::Ibus: return "ibus-table";
-        case Format::Yong: return "yong";
+        case Format::Auto:
+            return "auto";
+        case Format::Plain:
+            return "plain";
+        case Format::Rime:
+            return "Rime";
+        case Format::Libime:
+            return "libime";
+        case Format::Fcitx4:
+            return "fcitx4";
+        case Format::Ibus:
+            return "ibus-table";
+        case Format::Yong:
+            return "yong";
     }
     return "?";
 }
@@ -1125,7 +1166,8 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
     std::string out;
     out.reserve(doc.text.size() + 64);
     // yong reads GB18030 unless the header says "encode=UTF-8".
-    const bool yongRecoded = doc.format == Format::Yong && (o.encoding == Encoding::Utf8) != (doc.encoding == Encoding::Utf8);
+    const bool yongRecoded =
+        doc.format == Format::Yong && (o.encoding == Encoding::Utf8) != (doc.encoding == Encoding::Utf8);
     if (yongRecoded && o.encoding == Encoding::Utf8) out += "encode=UTF-8\n";
     std::vector<TableEntry> parsed;
     for (std::size_t i = 0; i < doc.lines.size(); ++i) {
@@ -1133,7 +1175,8 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
         std::string_view text = doc.lineText(i);
         if (yongRecoded && l.kind == Kind::Header && StartsWith(TrimBlanks(text), "encode=")) continue;
         if (l.kind == Kind::Entry && !removed.empty() &&
-            std::any_of(removed.begin() + l.firstEntry, removed.begin() + l.firstEntry + l.entryCount, [](bool r) { return r; })) {
+            std::any_of(removed.begin() + l.firstEntry, removed.begin() + l.firstEntry + l.entryCount,
+                        [](bool r) { return r; })) {
             std::vector<TableEntry> kept;
             for (std::size_t k = l.firstEntry; k < l.firstEntry + l.entryCount; ++k)
                 if (!removed[k]) kept.push_back(doc.entries[k]);
@@ -1172,7 +1215,8 @@ std::string DropUnencodableWords(std::string_view text, const WriteOptions& o,
         std::string_view line = text.substr(l.offset, l.length);
         std::string_view lineBreak = text.substr(l.offset + l.length, l.breakLength);
         parsed.clear();
-        const bool pairs = line.find(' ') != std::string_view::npos && ParseEntryLine(Format::Plain, layout, line, parsed);
+        const bool pairs =
+            line.find(' ') != std::string_view::npos && ParseEntryLine(Format::Plain, layout, line, parsed);
         if (!pairs) {
             TableEntry word{{}, std::string(TrimBlanks(line)), {}, {}};
             if (!word.word.empty() && CheckEncodable(word, lineOf({}, word.word), o, w)) continue;
@@ -1181,7 +1225,8 @@ std::string DropUnencodableWords(std::string_view text, const WriteOptions& o,
         }
         kept.clear();
         for (auto& e : parsed)
-            if (!FindUnencodable(e, w) || !CheckEncodable(e, lineOf(e.code, e.word), o, w)) kept.push_back(std::move(e));
+            if (!FindUnencodable(e, w) || !CheckEncodable(e, lineOf(e.code, e.word), o, w))
+                kept.push_back(std::move(e));
         if (kept.size() == parsed.size()) {
             out.append(line).append(lineBreak);
         } else if (!kept.empty()) {

@@ -141,12 +141,11 @@ struct PassLine {
     std::string_view text, lineBreak;
     Kind kind = Kind::Header;
     std::vector<TableEntry>* entries = nullptr;  // of an Entry line; the consumer may take them
-    std::string_view problem;                   // the reader's finding, if any
+    std::string_view problem;                    // the reader's finding, if any
     // A plain line of many words comes in parts, each with some of its
     // entries (and the whole text): whether this is the first, the last.
     bool first = true, last = true;
 };
-
 
 class Consumer {
 public:
@@ -167,9 +166,15 @@ class Pass {
 public:
     Pass(ByteSource& in, const Opening& opening, Format given, Consumer& consumer, FirstFailure& failures,
          const StreamSettings& settings)
-        : in_(in), opening_(opening), given_(given), consumer_(consumer), failures_(failures),
-          decoder_(opening.encoding), block_(std::max<std::size_t>(settings.blockSize, 1)),
-          partedLine_(settings.partedLine), partEntries_(std::max<std::size_t>(settings.partEntries, 1)) {}
+        : in_(in),
+          opening_(opening),
+          given_(given),
+          consumer_(consumer),
+          failures_(failures),
+          decoder_(opening.encoding),
+          block_(std::max<std::size_t>(settings.blockSize, 1)),
+          partedLine_(settings.partedLine),
+          partEntries_(std::max<std::size_t>(settings.partEntries, 1)) {}
 
     bool run() {
         in_.rewind();
@@ -255,13 +260,11 @@ private:
         Format shown = shownAt ? *FormatShownBy(early_[*shownAt].first) : Format::Plain;
         Format format = given_ == Format::Auto ? shown : given_;
         if (given_ != Format::Auto && shownAt)
-            failures_.attempt(kDetect,
-                              [&] { CheckGivenFormat(given_, shown, *shownAt + 1, early_[*shownAt].first); });
+            failures_.attempt(kDetect, [&] { CheckGivenFormat(given_, shown, *shownAt + 1, early_[*shownAt].first); });
         if (failures_.allows(kDetect)) {
             reader_.emplace(format);
             consumer_.start(format, *reader_);
-            for (std::size_t i = 0; i < early_.size() && !stopped_; ++i)
-                read(i + 1, early_[i].first, early_[i].second);
+            for (std::size_t i = 0; i < early_.size() && !stopped_; ++i) read(i + 1, early_[i].first, early_[i].second);
         }
         early_.clear();
         early_.shrink_to_fit();
@@ -384,7 +387,8 @@ public:
             resolved_ = true;
             lacks_ = CanLack(out_.encoding, out_.textEncoding);
             same_ = out_.format == format;
-            needKeys_ = !same_ && (IsFreshHeaderWithKeys(out_.format) || (out_.format == Format::Rime && format != Format::Plain));
+            needKeys_ = !same_ && (IsFreshHeaderWithKeys(out_.format) ||
+                                   (out_.format == Format::Rime && format != Format::Plain));
             // Into another format each code's entries are brought together
             // (an engine ranks them as one list): streamed only while they
             // already stand together.
@@ -545,8 +549,8 @@ private:
             settings_.pieceSize);
         if (same_) {
             // yong reads GB18030 unless the header says "encode=UTF-8".
-            yongRecoded_ = format_ == Format::Yong &&
-                           (out_.encoding == Encoding::Utf8) != (opening_.encoding == Encoding::Utf8);
+            yongRecoded_ =
+                format_ == Format::Yong && (out_.encoding == Encoding::Utf8) != (opening_.encoding == Encoding::Utf8);
             if (yongRecoded_ && out_.encoding == Encoding::Utf8) emit("encode=UTF-8\n");
             return;
         }

@@ -51,9 +51,9 @@ struct TableLine {
         Extra,      // a data line that is no code-word pair (pinyin, prompt, phrase lines)
         Malformed,  // a data line that could not be read
     };
-    std::size_t offset = 0;           // into TableDocument::text
-    std::size_t length = 0;           // without the line break
-    std::uint8_t breakLength = 0;     // 0 (last line), 1 (LF or CR) or 2 (CR LF)
+    std::size_t offset = 0;        // into TableDocument::text
+    std::size_t length = 0;        // without the line break
+    std::uint8_t breakLength = 0;  // 0 (last line), 1 (LF or CR) or 2 (CR LF)
     Kind kind = Kind::Header;
     std::uint32_t firstEntry = 0;
     std::uint32_t entryCount = 0;
@@ -128,7 +128,9 @@ struct TableDocument {
     std::vector<TableProblem> problems;
     TableLayout layout;
 
-    std::string_view lineText(std::size_t i) const { return std::string_view(text).substr(lines[i].offset, lines[i].length); }
+    std::string_view lineText(std::size_t i) const {
+        return std::string_view(text).substr(lines[i].offset, lines[i].length);
+    }
     // How `text` and the entries' bytes are to be read.
     TextEncoding textEncoding() const { return TextEncodingOf(encoding); }
 };

@@ -58,7 +58,8 @@ void Same(const char* what, const std::string& literal, const std::string& fast)
 }
 
 void Differential(const std::string& source, const std::string& entries) {
-    Same("expansion", Outcome([&] { return naive::Expand(source); }), Outcome([&] { return ExpandToEntryLines(source, kGbk); }));
+    Same("expansion", Outcome([&] { return naive::Expand(source); }),
+         Outcome([&] { return ExpandToEntryLines(source, kGbk); }));
 
     Same("sort", Outcome([&] {
              LineList literal{SplitLines(source).lines()};

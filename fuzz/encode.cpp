@@ -94,8 +94,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (it != before.end()) before.erase(it);
     }
     if (!before.empty()) fuzz::Disagree("a merge lost pairs of the table", Describe(before), Describe(after));
-    if (grown != added) fuzz::Disagree("a merge added other pairs than it counted", std::to_string(added), std::to_string(grown));
+    if (grown != added)
+        fuzz::Disagree("a merge added other pairs than it counted", std::to_string(added), std::to_string(grown));
     for (const EncodedEntry& e : coded.entries)
-        if (!after.count({e.code, e.word})) fuzz::Disagree("a coded pair is missing after the merge", e.code + " " + e.word, merged);
+        if (!after.count({e.code, e.word}))
+            fuzz::Disagree("a coded pair is missing after the merge", e.code + " " + e.word, merged);
     return 0;
 }

@@ -16,7 +16,7 @@ inline constexpr zelmora::formats::Encoding kEncodings[] = {
     zelmora::formats::Encoding::Auto, zelmora::formats::Encoding::Gbk,     zelmora::formats::Encoding::Gb18030,
     zelmora::formats::Encoding::Utf8, zelmora::formats::Encoding::Utf16le, zelmora::formats::Encoding::Utf16be};
 inline constexpr zelmora::formats::Format kFormats[] = {
-    zelmora::formats::Format::Auto,   zelmora::formats::Format::Plain, zelmora::formats::Format::Rime,
+    zelmora::formats::Format::Auto,   zelmora::formats::Format::Plain,  zelmora::formats::Format::Rime,
     zelmora::formats::Format::Libime, zelmora::formats::Format::Fcitx4, zelmora::formats::Format::Ibus,
     zelmora::formats::Format::Yong};
 

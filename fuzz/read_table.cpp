@@ -24,7 +24,6 @@ using zelmora::Failure;
 
 namespace {
 
-
 bool GbFamily(Encoding e) { return e == Encoding::Gbk || e == Encoding::Gb18030; }
 
 // The pairs as text, one per line, grouped by code (codes in the order they
@@ -57,7 +56,8 @@ void CheckStructure(const TableDocument& doc) {
         if (l.offset != at) fuzz::Fail("a line does not start where the last one ended", doc.text);
         at = l.offset + l.length + l.breakLength;
         if (at > doc.text.size()) fuzz::Fail("a line runs past the text", doc.text);
-        if (std::uint64_t(l.firstEntry) + l.entryCount > doc.entries.size()) fuzz::Fail("a line's entries run past the list");
+        if (std::uint64_t(l.firstEntry) + l.entryCount > doc.entries.size())
+            fuzz::Fail("a line's entries run past the list");
         if (l.kind == TableLine::Kind::Entry) entries += l.entryCount;
     }
     if (at != doc.text.size()) fuzz::Fail("the lines do not cover the text", doc.text);
@@ -142,7 +142,8 @@ void Read(std::string_view bytes, Encoding encoding, Format format, unsigned tar
     CheckStructure(doc);
     (void)ToGroupLines(doc);
     for (const TableProblem& p : CheckTable(doc))
-        if (p.line == 0 || p.line > doc.lines.size() + 1) fuzz::Fail("a finding names a line the file lacks", p.message);
+        if (p.line == 0 || p.line > doc.lines.size() + 1)
+            fuzz::Fail("a finding names a line the file lacks", p.message);
     if (!AllCharacters(doc)) return;
     RoundTrip(doc, doc.format, doc.encoding);
     RoundTrip(doc, kFormats[1 + target % 6], kEncodings[1 + (target / 6) % 5]);

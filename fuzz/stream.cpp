@@ -38,7 +38,8 @@ WriteOptions Resolve(const Target& t, const InputFacts& in) {
     WriteOptions w;
     w.format = t.format.value_or(in.format);
     w.encoding = t.encoding.value_or(in.encoding);
-    const bool unicode = w.encoding == Encoding::Utf8 || w.encoding == Encoding::Utf16le || w.encoding == Encoding::Utf16be;
+    const bool unicode =
+        w.encoding == Encoding::Utf8 || w.encoding == Encoding::Utf16le || w.encoding == Encoding::Utf16be;
     w.bom = t.bom || (in.hadBom && (unicode || w.encoding == in.encoding));
     if (w.encoding == Encoding::Gbk) w.bom = false;
     return w;
@@ -75,7 +76,8 @@ void Convert(std::string_view bytes, Encoding e, Format f, const Target& t, std:
     settings.pieceSize = piece;
     std::string streamed;
     try {
-        StreamConversion r = ConvertTableStream(in, out, e, f, [&](const InputFacts& facts) { return Resolve(t, facts); }, settings);
+        StreamConversion r = ConvertTableStream(
+            in, out, e, f, [&](const InputFacts& facts) { return Resolve(t, facts); }, settings);
         if (!r.streamed) {
             if (!out.text.empty()) fuzz::Fail("a conversion that needs the whole table wrote bytes", out.text);
             return;

@@ -99,8 +99,7 @@ private:
 
 DecodedJpeg DecodeJpeg(std::string_view data, JpegColours colours) {
     Decompressor d;
-    if (!d.readHeader(reinterpret_cast<const unsigned char*>(data.data()), data.size()))
-        throw JpegError(d.message());
+    if (!d.readHeader(reinterpret_cast<const unsigned char*>(data.data()), data.size())) throw JpegError(d.message());
     const jpeg_decompress_struct& info = d.info();
     if (static_cast<unsigned long long>(info.image_width) * info.image_height > kMaxPixels)
         throw JpegError("JPEG image too large: " + std::to_string(info.image_width) + " x " +
@@ -109,8 +108,7 @@ DecodedJpeg DecodeJpeg(std::string_view data, JpegColours colours) {
 
     const int components = colours == JpegColours::kPalette ? 1 : 3;
     if (info.output_components != components)
-        throw JpegError("Unexpected JPEG output with " + std::to_string(info.output_components) +
-                        " components");
+        throw JpegError("Unexpected JPEG output with " + std::to_string(info.output_components) + " components");
     DecodedJpeg image;
     image.width = static_cast<int>(info.output_width);
     image.height = static_cast<int>(info.output_height);
@@ -119,8 +117,7 @@ DecodedJpeg DecodeJpeg(std::string_view data, JpegColours colours) {
     if (colours == JpegColours::kPalette) {
         image.palette.reserve(info.actual_number_of_colors);
         for (int i = 0; i < info.actual_number_of_colors; ++i)
-            image.palette.push_back(std::uint32_t{info.colormap[0][i]} << 16 |
-                                    std::uint32_t{info.colormap[1][i]} << 8 |
+            image.palette.push_back(std::uint32_t{info.colormap[0][i]} << 16 | std::uint32_t{info.colormap[1][i]} << 8 |
                                     std::uint32_t{info.colormap[2][i]});
     }
     if (!d.readRows(image.pixels.data(), rowBytes)) throw JpegError(d.message());

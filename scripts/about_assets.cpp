@@ -32,10 +32,8 @@ struct Zone {
     QColor colour;
 };
 const Zone kZones[5] = {
-    {"横", "一", QColor(0xd9, 0x6c, 0x4f)},
-    {"竖", "丨", QColor(0x3f, 0x7f, 0xbf)},
-    {"撇", "丿", QColor(0x4f, 0x9a, 0x6e)},
-    {"点", "丶", QColor(0xc9, 0x9a, 0x2e)},
+    {"横", "一", QColor(0xd9, 0x6c, 0x4f)}, {"竖", "丨", QColor(0x3f, 0x7f, 0xbf)},
+    {"撇", "丿", QColor(0x4f, 0x9a, 0x6e)}, {"点", "丶", QColor(0xc9, 0x9a, 0x2e)},
     {"折", "乙", QColor(0x8a, 0x5f, 0xa8)},
 };
 
@@ -47,12 +45,32 @@ struct Key {
 };
 // Row by row as on the keyboard.
 const std::vector<std::vector<Key>> kRows = {
-    {{'Q', "金", 3, 5}, {'W', "人", 3, 4}, {'E', "月", 3, 3}, {'R', "白", 3, 2}, {'T', "禾", 3, 1},
-     {'Y', "言", 4, 1}, {'U', "立", 4, 2}, {'I', "水", 4, 3}, {'O', "火", 4, 4}, {'P', "之", 4, 5}},
-    {{'A', "工", 1, 5}, {'S', "木", 1, 4}, {'D', "大", 1, 3}, {'F', "土", 1, 2}, {'G', "王", 1, 1},
-     {'H', "目", 2, 1}, {'J', "日", 2, 2}, {'K', "口", 2, 3}, {'L', "田", 2, 4}},
-    {{'Z', "", 0, 0}, {'X', "纟", 5, 5}, {'C', "又", 5, 4}, {'V', "女", 5, 3}, {'B', "子", 5, 2},
-     {'N', "已", 5, 1}, {'M', "山", 2, 5}},
+    {{'Q', "金", 3, 5},
+     {'W', "人", 3, 4},
+     {'E', "月", 3, 3},
+     {'R', "白", 3, 2},
+     {'T', "禾", 3, 1},
+     {'Y', "言", 4, 1},
+     {'U', "立", 4, 2},
+     {'I', "水", 4, 3},
+     {'O', "火", 4, 4},
+     {'P', "之", 4, 5}},
+    {{'A', "工", 1, 5},
+     {'S', "木", 1, 4},
+     {'D', "大", 1, 3},
+     {'F', "土", 1, 2},
+     {'G', "王", 1, 1},
+     {'H', "目", 2, 1},
+     {'J', "日", 2, 2},
+     {'K', "口", 2, 3},
+     {'L', "田", 2, 4}},
+    {{'Z', "", 0, 0},
+     {'X', "纟", 5, 5},
+     {'C', "又", 5, 4},
+     {'V', "女", 5, 3},
+     {'B', "子", 5, 2},
+     {'N', "已", 5, 1},
+     {'M', "山", 2, 5}},
 };
 
 QFont Font(int pixels, bool bold = false) {
@@ -150,8 +168,9 @@ QImage DrawPicture() {
         p.setPen(QColor(0x2a, 0x2a, 0x30));
         p.setFont(Font(13));
         p.drawText(chip, Qt::AlignCenter,
-                   QString::fromUtf8("%1区 %2 %3").arg(z + 1).arg(QString::fromUtf8(kZones[z].stroke),
-                                                          QString::fromUtf8(kZones[z].sample)));
+                   QString::fromUtf8("%1区 %2 %3")
+                       .arg(z + 1)
+                       .arg(QString::fromUtf8(kZones[z].stroke), QString::fromUtf8(kZones[z].sample)));
     }
     p.setPen(QColor(0x55, 0x58, 0x60));
     p.setFont(Font(12));

@@ -11,7 +11,7 @@ namespace zelmora {
 // The lines are views into the text that was split: it must outlive them.
 struct LengthClasses {
     std::array<std::vector<std::string_view>, 4> lines;  // lines[n-1]: class n
-    std::array<std::string, 4> pools;              // pools[n-1]: pool n
+    std::array<std::string, 4> pools;                    // pools[n-1]: pool n
 };
 
 LengthClasses SplitByCodeLength(std::string_view text);

@@ -8,8 +8,8 @@
 namespace zelmora {
 
 struct DuplicateCodesResult {
-    std::string duplicateText;   // lines of three or more tokens
-    std::string uniqueText;      // all other lines
+    std::string duplicateText;  // lines of three or more tokens
+    std::string uniqueText;     // all other lines
     std::size_t duplicateCount = 0;
     std::size_t doubleByteChars = 0;  // over the duplicate lines
     std::size_t uniqueCount = 0;      // empty lines included

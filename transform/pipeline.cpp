@@ -45,7 +45,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     // at a time: the machines we aim at have two cores); results are put back
     // in their fixed order.
     using TaskResult = std::pair<std::vector<std::pair<std::string, std::string>>,   // outputs
-                           std::vector<std::pair<std::string, std::string>>>;  // status lines
+                                 std::vector<std::pair<std::string, std::string>>>;  // status lines
     std::vector<std::function<TaskResult()>> tasks;
     std::vector<int> cost;  // rough relative run time, for scheduling only
     if (wants(Derivation::Group))
@@ -143,8 +143,8 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     return r;
 }
 
-PipelineResult RunPipeline(std::string_view source, const std::optional<std::string>& entries,
-                           TextEncoding encoding, const std::function<void(const char*)>& step) {
+PipelineResult RunPipeline(std::string_view source, const std::optional<std::string>& entries, TextEncoding encoding,
+                           const std::function<void(const char*)>& step) {
     return RunDerivations(source, entries,
                           {Derivation::Expand, Derivation::Group, Derivation::Classify, Derivation::FullCodes,
                            Derivation::Shortest, Derivation::Duplicates, Derivation::Relation},

@@ -24,8 +24,8 @@ struct PipelineResult {
 // `encoding`: GBK as the window holds them, GB18030 for tables read from
 // Unicode files. `step` is told the name of each step before it starts (for
 // progress reports). Runs of different tables may go on at once.
-PipelineResult RunPipeline(std::string_view source, const std::optional<std::string>& entries,
-                           TextEncoding encoding, const std::function<void(const char*)>& step = {});
+PipelineResult RunPipeline(std::string_view source, const std::optional<std::string>& entries, TextEncoding encoding,
+                           const std::function<void(const char*)>& step = {});
 
 // The derivation subcommands: which derivations to run.
 enum class Derivation { Expand, Group, Classify, Duplicates, FullCodes, Shortest, Relation };

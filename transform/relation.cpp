@@ -49,8 +49,7 @@ void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relo
     if (relocations) *relocations += c;
 }
 
-RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText,
-                                       TextEncoding encoding) {
+RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding) {
     LengthClasses c = SplitByCodeLength(entryText);
     const std::string& p1 = c.pools[0];
     const PoolIndex pool12(p1 + c.pools[1]);

@@ -35,8 +35,7 @@ private:
 // given, counts every token (or its place) written elsewhere: O(c) in all.
 void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relocations = nullptr);
 
-RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText,
-                                       TextEncoding encoding);
+RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding);
 
 // "行数:全部简码%d 简码全码%d 简码字%d 置后%d" (UTF-8)
 std::string RelationStatus(const RelationResult& r);

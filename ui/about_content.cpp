@@ -58,8 +58,7 @@ QIcon WindowIcon() {
     try {
         const QImage image = QImage::fromData(Bytes(OpenResource("icon", "png").bytes()), "PNG");
         if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
-    } catch (const Failure&) {
-    }
+    } catch (const Failure&) {}
     return icon;
 }
 

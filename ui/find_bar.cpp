@@ -26,18 +26,16 @@ bool IsCode(const QString& text) {
 
 bool LineBreak(QChar c) { return c == u'\n' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator; }
 
-int LinesIn(const QTextBlock& block) {
-    return 1 + static_cast<int>(block.text().count(QChar::LineSeparator));
-}
+int LinesIn(const QTextBlock& block) { return 1 + static_cast<int>(block.text().count(QChar::LineSeparator)); }
 
 }  // namespace
 
 FindBar::FindBar(QWidget* parent, QWidget* area) : QFrame(parent), area_(area) {
     lineAsker_ = [](QWidget* window, int last, int now) {
         bool ok = false;
-        const int line = QInputDialog::getInt(window, QStringLiteral("转到行"),
-                                              QStringLiteral("行号（1–%1）：").arg(last), now, 1, std::max(1, last), 1,
-                                              &ok);
+        const int line =
+            QInputDialog::getInt(window, QStringLiteral("转到行"), QStringLiteral("行号（1–%1）：").arg(last), now, 1,
+                                 std::max(1, last), 1, &ok);
         return ok ? std::optional<int>(line) : std::nullopt;
     };
     setObjectName("FindBar1");
@@ -135,8 +133,9 @@ void FindBar::select(int index) {
     if (pane_ && index >= 0 && index < static_cast<int>(matches_.size())) {
         QTextCursor c(pane_->document());
         c.setPosition(matches_[static_cast<std::size_t>(index)].position);
-        c.setPosition(matches_[static_cast<std::size_t>(index)].position + matches_[static_cast<std::size_t>(index)].length,
-                      QTextCursor::KeepAnchor);
+        c.setPosition(
+            matches_[static_cast<std::size_t>(index)].position + matches_[static_cast<std::size_t>(index)].length,
+            QTextCursor::KeepAnchor);
         pane_->setTextCursor(c);
         // Mid-pane: the bar covers the pane's last lines.
         pane_->centerCursor();
@@ -162,7 +161,6 @@ void FindBar::findPrevious() {
     if (matches_.empty()) return;
     select(current_ <= 0 ? static_cast<int>(matches_.size()) - 1 : current_ - 1);
 }
-
 
 void FindBar::goToLine(Pane* pane) {
     const auto last = static_cast<int>(std::max<std::size_t>(1, CountPaneLines(*pane)));

@@ -76,10 +76,11 @@ constexpr int kSmallestMenuHeight = 17;
 // The menu bar's height for a frame: the outer height minus the caption, the
 // bottom border (at least 4) and the client area.
 int MenuHeightFor(const QMargins& frame) {
-    return std::max(kSmallestMenuHeight, kOuterHeight - frame.top() - std::max(kBorder, frame.bottom()) - kClientHeight);
+    return std::max(kSmallestMenuHeight,
+                    kOuterHeight - frame.top() - std::max(kBorder, frame.bottom()) - kClientHeight);
 }
 
-const QColor kLinkColour(0, 0, 255);       // 0xFF0000 as 0x00BBGGRR
+const QColor kLinkColour(0, 0, 255);              // 0xFF0000 as 0x00BBGGRR
 const QColor kLinkHoverColour(0x80, 0x80, 0x00);  // 0x008080, olive
 
 const char* const kHelpLines[] = {
@@ -518,7 +519,8 @@ QMenu* TForm1::makePaneContextMenu(Pane* pane, const QPoint& at) {
     menu->addSeparator();
     QAction* find = menu->addAction(QStringLiteral("查找...\tCtrl+F"), this, [this, pane] { FindBar1->openFor(pane); });
     find->setObjectName("PaneFindItem");
-    QAction* line = menu->addAction(QStringLiteral("转到行...\tCtrl+G"), this, [this, pane] { FindBar1->goToLine(pane); });
+    QAction* line =
+        menu->addAction(QStringLiteral("转到行...\tCtrl+G"), this, [this, pane] { FindBar1->goToLine(pane); });
     line->setObjectName("PaneGoToLineItem");
     QAction* save = menu->addAction(QStringLiteral("另存为..."), this, [this, pane] {
         lastFocusedPane_ = pane;
@@ -623,8 +625,8 @@ void TForm1::guarded(const std::function<void()>& handler) {
 }
 
 void TForm1::showFailure(const QString& message) {
-    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), FailureText(message),
-                    QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), FailureText(message), QMessageBox::Ok,
+                    this);
     messageBoxRunner_(box);
 }
 
@@ -775,8 +777,8 @@ void TForm1::loadTable(const QString& path) {
     table.text = {};
     source_ = std::move(table);
     // What was recognised, under the pane's hint in its tooltip.
-    RichEdit1->setToolTip(RichEdit1->hint() + QStringLiteral("\n") + QFileInfo(path).fileName() +
-                          QStringLiteral("：") + DescribeTable(source_.format, source_.encoding, source_.hadBom));
+    RichEdit1->setToolTip(RichEdit1->hint() + QStringLiteral("\n") + QFileInfo(path).fileName() + QStringLiteral("：") +
+                          DescribeTable(source_.format, source_.encoding, source_.hadBom));
 }
 
 void TForm1::SavePaneItemClick(QObject*) {
@@ -799,8 +801,7 @@ std::string TForm1::EncodePaneForSource(const Pane& pane) const {
     const formats::Encoding target = source_.encoding;
     // A GBK source keeps today's bytes; a pane with characters outside GBK
     // is written as GB18030, which holds them.
-    if (target == formats::Encoding::Gbk || target == formats::Encoding::Gb18030)
-        return text.bytes;
+    if (target == formats::Encoding::Gbk || target == formats::Encoding::Gb18030) return text.bytes;
     return formats::EncodeText(text.bytes, target, source_.hadBom, text.encoding);
 }
 

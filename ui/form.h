@@ -122,12 +122,12 @@ public:
     QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr,
            *Label6 = nullptr, *Label7 = nullptr, *Label8 = nullptr, *Label9 = nullptr, *Label10 = nullptr;
     QPushButton *Button1 = nullptr, *Button3 = nullptr, *Button4 = nullptr, *Button5 = nullptr, *Button7 = nullptr;
-    Pane *RichEdit1 = nullptr, *RichEdit2 = nullptr, *RichEdit3 = nullptr, *RichEdit4 = nullptr,
-         *RichEdit5 = nullptr, *RichEdit6 = nullptr, *RichEdit7 = nullptr, *RichEdit8 = nullptr,
-         *RichEdit9 = nullptr, *RichEdit10 = nullptr, *RichEdit11 = nullptr, *RichEdit12 = nullptr,
-         *RichEdit13 = nullptr, *RichEdit14 = nullptr, *RichEdit15 = nullptr, *RichEdit16 = nullptr,
-         *RichEdit17 = nullptr, *RichEdit18 = nullptr, *RichEdit19 = nullptr, *RichEdit20 = nullptr,
-         *RichEdit21 = nullptr, *RichEdit22 = nullptr, *RichEdit23 = nullptr, *RichEdit24 = nullptr;
+    Pane *RichEdit1 = nullptr, *RichEdit2 = nullptr, *RichEdit3 = nullptr, *RichEdit4 = nullptr, *RichEdit5 = nullptr,
+         *RichEdit6 = nullptr, *RichEdit7 = nullptr, *RichEdit8 = nullptr, *RichEdit9 = nullptr, *RichEdit10 = nullptr,
+         *RichEdit11 = nullptr, *RichEdit12 = nullptr, *RichEdit13 = nullptr, *RichEdit14 = nullptr,
+         *RichEdit15 = nullptr, *RichEdit16 = nullptr, *RichEdit17 = nullptr, *RichEdit18 = nullptr,
+         *RichEdit19 = nullptr, *RichEdit20 = nullptr, *RichEdit21 = nullptr, *RichEdit22 = nullptr,
+         *RichEdit23 = nullptr, *RichEdit24 = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QLabel* Image1 = nullptr;
     // Made on first use: building a file dialog costs start-up time.

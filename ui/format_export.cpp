@@ -53,8 +53,9 @@ std::vector<ResultFile> EncodeResults(const std::vector<NamedText>& texts, const
     // Biggest first, so that the two finish close together.
     std::vector<std::size_t> order(texts.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return texts[a].text.bytes.size() > texts[b].text.bytes.size(); });
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return texts[a].text.bytes.size() > texts[b].text.bytes.size();
+    });
     std::atomic<std::size_t> next{0};
     auto worker = [&] {
         for (std::size_t k; (k = next++) < order.size();) {

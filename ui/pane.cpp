@@ -422,7 +422,8 @@ bool SelectPaneLine(Pane& pane, std::size_t line) {
         }
         const QString text = block.text();
         int start = 0;
-        for (std::size_t k = first; k < line; ++k) start = static_cast<int>(text.indexOf(QChar::LineSeparator, start)) + 1;
+        for (std::size_t k = first; k < line; ++k)
+            start = static_cast<int>(text.indexOf(QChar::LineSeparator, start)) + 1;
         int end = static_cast<int>(text.indexOf(QChar::LineSeparator, start));
         if (end < 0) end = static_cast<int>(text.size());
         QTextCursor cursor(block);

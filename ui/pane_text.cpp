@@ -31,8 +31,8 @@ UConverter* Converter(TextEncoding encoding, bool strict) {
         UErrorCode status = U_ZERO_ERROR;
         cnv = ucnv_open(ConverterName(encoding), &status);
         if (U_FAILURE(status))
-            throw Failure(std::string("Cannot open converter \"") + ConverterName(encoding) + "\": " +
-                          u_errorName(status));
+            throw Failure(std::string("Cannot open converter \"") + ConverterName(encoding) +
+                          "\": " + u_errorName(status));
         status = U_ZERO_ERROR;
         if (strict) {
             ucnv_setFromUCallBack(cnv, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
@@ -53,9 +53,9 @@ bool Encode(std::u16string_view text, TextEncoding encoding, bool strict, std::s
     ucnv_resetFromUnicode(cnv);
     out.resize(text.size() * 4 + 4);  // GB18030 takes at most four bytes per unit
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = ucnv_fromUChars(cnv, out.data(), static_cast<int32_t>(out.size()),
-                                      reinterpret_cast<const UChar*>(text.data()),
-                                      static_cast<int32_t>(text.size()), &status);
+    const int32_t n =
+        ucnv_fromUChars(cnv, out.data(), static_cast<int32_t>(out.size()), reinterpret_cast<const UChar*>(text.data()),
+                        static_cast<int32_t>(text.size()), &status);
     if (U_FAILURE(status)) {
         out.clear();
         return false;

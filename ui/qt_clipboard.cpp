@@ -11,13 +11,12 @@
 namespace zelmora {
 
 PaneText ReadClipboard(const ClipboardOwnerCheck& ownerAnswers) {
-    QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard()
-                                                                                          : nullptr;
+    QClipboard* clipboard =
+        qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard() : nullptr;
     if (!clipboard) throw Failure("Cannot open clipboard");
     // Another program's clipboard is read from that program: one that doesn't
     // answer would hold the window for tens of seconds and then give nothing.
-    if (!clipboard->ownsClipboard() && !ownerAnswers(kClipboardTimeout))
-        throw Failure("Cannot open clipboard");
+    if (!clipboard->ownsClipboard() && !ownerAnswers(kClipboardTimeout)) throw Failure("Cannot open clipboard");
     const QMimeData* data = clipboard->mimeData(QClipboard::Clipboard);
     if (!data || !data->hasText()) return {};
     PaneText text = EncodePaneText(data->text());

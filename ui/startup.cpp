@@ -8,7 +8,8 @@
 namespace zelmora {
 
 QString QtTranslationFile(const QString& language) {
-    return QDir(QLibraryInfo::path(QLibraryInfo::TranslationsPath)).filePath(QStringLiteral("qtbase_%1.qm").arg(language));
+    return QDir(QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        .filePath(QStringLiteral("qtbase_%1.qm").arg(language));
 }
 
 Startup::Startup() {

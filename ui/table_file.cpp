@@ -27,12 +27,24 @@ bool IsUnicode(Encoding e) { return e == Encoding::Utf8 || e == Encoding::Utf16l
 QString DescribeTable(Format format, Encoding encoding, bool hadBom) {
     QString kind;
     switch (format) {
-        case Format::Rime: kind = QStringLiteral("Rime 词典"); break;
-        case Format::Libime: kind = QStringLiteral("libime 码表"); break;
-        case Format::Fcitx4: kind = QStringLiteral("fcitx4 码表"); break;
-        case Format::Ibus: kind = QStringLiteral("ibus-table 码表"); break;
-        case Format::Yong: kind = QStringLiteral("yong 码表"); break;
-        default: kind = QStringLiteral("纯文本码表"); break;
+        case Format::Rime:
+            kind = QStringLiteral("Rime 词典");
+            break;
+        case Format::Libime:
+            kind = QStringLiteral("libime 码表");
+            break;
+        case Format::Fcitx4:
+            kind = QStringLiteral("fcitx4 码表");
+            break;
+        case Format::Ibus:
+            kind = QStringLiteral("ibus-table 码表");
+            break;
+        case Format::Yong:
+            kind = QStringLiteral("yong 码表");
+            break;
+        default:
+            kind = QStringLiteral("纯文本码表");
+            break;
     }
     QString text = kind + QStringLiteral("，") + QString::fromUtf8(formats::EncodingName(encoding));
     if (hadBom) text += QStringLiteral("（带 BOM）");
@@ -76,7 +88,8 @@ OpenedTable ReadTableFile(const QString& path) {
     for (formats::TableEntry& e : doc.entries)
         if (e.weight || e.stem) extras->entries.push_back(std::move(e));
     extras->byPair.reserve(extras->entries.size());
-    for (const formats::TableEntry& e : extras->entries) extras->byPair.try_emplace(TableExtras::key(e.code, e.word), &e);
+    for (const formats::TableEntry& e : extras->entries)
+        extras->byPair.try_emplace(TableExtras::key(e.code, e.word), &e);
     table.extras = std::move(extras);
     return table;
 }

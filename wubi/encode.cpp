@@ -59,7 +59,6 @@ std::size_t RuleFor(std::size_t n, Take out[4]) {
     }
 }
 
-
 constexpr std::size_t kSaturated = static_cast<std::size_t>(-1);
 
 std::string PairKey(std::string_view code, std::string_view word) {
@@ -84,8 +83,7 @@ std::size_t CharWidthAt(std::string_view text, std::size_t i) {
     const std::size_t n = text.size();
     const unsigned char c = ByteAt(text, i);
     if (!IsGbLead(c) || i + 1 >= n) return 1;
-    if (IsGbDigit(ByteAt(text, i + 1)) && i + 3 < n && IsGbLead(ByteAt(text, i + 2)) &&
-        IsGbDigit(ByteAt(text, i + 3)))
+    if (IsGbDigit(ByteAt(text, i + 1)) && i + 3 < n && IsGbLead(ByteAt(text, i + 2)) && IsGbDigit(ByteAt(text, i + 3)))
         return 4;
     return 2;
 }
@@ -252,8 +250,8 @@ bool EncodeInto(const CharacterTable& table, std::string_view word, std::vector<
         if (many) chosen.clear();
         for (const auto& code : *sets[p]) {
             std::string_view k = Keys(code, take[p].keys);
-            const bool fresh = many ? chosen.insert(k).second
-                                    : std::find(choices[p].begin(), choices[p].end(), k) == choices[p].end();
+            const bool fresh =
+                many ? chosen.insert(k).second : std::find(choices[p].begin(), choices[p].end(), k) == choices[p].end();
             if (fresh) choices[p].push_back(k);
         }
     }
@@ -484,9 +482,10 @@ MergePlan PlanMerge(MergeSource& table, const std::vector<EncodedEntry>& entries
         if (isNew) plan.newCodes.push_back({end, {}});
         plan.newCodes[it->second].entries.push_back(k);
     }
-    std::sort(plan.newCodes.begin(), plan.newCodes.end(), [&](const MergePlan::NewCode& a, const MergePlan::NewCode& b) {
-        return entries[a.entries.front()].code < entries[b.entries.front()].code;
-    });
+    std::sort(plan.newCodes.begin(), plan.newCodes.end(),
+              [&](const MergePlan::NewCode& a, const MergePlan::NewCode& b) {
+                  return entries[a.entries.front()].code < entries[b.entries.front()].code;
+              });
     if (inOrder && !plan.newCodes.empty()) {
         // Each new code before the first line whose code is greater.
         std::size_t i = 0;
@@ -628,7 +627,8 @@ std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<En
     };
     std::size_t nc = 0;
     for (std::size_t i = 0; i <= raw.size(); ++i) {
-        while (nc < plan.newCodes.size() && plan.newCodes[nc].beforeLine == i) w.insert(groupLine(plan.newCodes[nc++].entries));
+        while (nc < plan.newCodes.size() && plan.newCodes[nc].beforeLine == i)
+            w.insert(groupLine(plan.newCodes[nc++].entries));
         if (i == raw.size()) break;
         const std::vector<std::size_t>& joining = plan.joining(i);
         if (joining.empty()) {

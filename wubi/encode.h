@@ -60,8 +60,8 @@ public:
 private:
     static constexpr uint32_t kNone = 0xFFFFFFFFu;
     uint32_t* slotFor(std::string_view character, bool create);
-    std::vector<uint32_t> narrow_;                   // 65,536 slots: index into codes_ or kNone
-    std::unordered_map<uint32_t, uint32_t> wide_;    // four-byte characters
+    std::vector<uint32_t> narrow_;                 // 65,536 slots: index into codes_ or kNone
+    std::unordered_map<uint32_t, uint32_t> wide_;  // four-byte characters
     std::vector<std::vector<std::string>> codes_;
     // The same codes as a set, once a character has many: a table that gives
     // one character thousands of codes is read in linear time.
@@ -80,9 +80,9 @@ CharacterTable BuildCharacterTable(std::string_view tableText);
 // The codes of one word.
 struct WordCodes {
     bool coded = false;
-    std::vector<std::string> codes;   // distinct, at most kMaxCodesPerWord; empty unless coded
-    std::string missing;              // the first character without a code, when not coded
-    std::size_t combinations = 0;     // distinct codes before the cap (saturates)
+    std::vector<std::string> codes;  // distinct, at most kMaxCodesPerWord; empty unless coded
+    std::string missing;             // the first character without a code, when not coded
+    std::size_t combinations = 0;    // distinct codes before the cap (saturates)
 };
 WordCodes EncodeWord(const CharacterTable& table, std::string_view word);
 
@@ -98,8 +98,8 @@ struct EncodedEntry {
 struct WordNote {
     std::size_t line = 0;
     std::string word;
-    std::string character;            // the character without a code (left-out words)
-    std::size_t combinations = 0;     // codes before the cap (capped words)
+    std::string character;         // the character without a code (left-out words)
+    std::size_t combinations = 0;  // codes before the cap (capped words)
 };
 
 struct EncodeResult {
@@ -120,8 +120,8 @@ std::vector<std::uint32_t> ExpansionOrder(const std::vector<EncodedEntry>& entri
 
 // The entries as the sorted one-word-per-line table, byte for byte what the
 // expansion gives for them, but that a word that would not read back as one
-// word (blanks, commas or quotes in it) is quoted as QuotedToken quotes it; with `group`, folded into group lines as the
-// grouping of equal codes folds them.
+// word (blanks, commas or quotes in it) is quoted as QuotedToken quotes it; with `group`, folded into group lines as
+// the grouping of equal codes folds them.
 std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool group, TextEncoding encoding);
 
 // One line of a table as a merge sees it: its code (empty for a line without
@@ -145,7 +145,7 @@ struct MergePlan {
         std::size_t beforeLine;            // the line count for after the last line
         std::vector<std::size_t> entries;  // in the entries' order
     };
-    std::vector<NewCode> newCodes;         // in byte order of code, by beforeLine
+    std::vector<NewCode> newCodes;  // in byte order of code, by beforeLine
     std::size_t added = 0;
 };
 MergePlan PlanMerge(const std::vector<MergeLine>& lines, const std::vector<EncodedEntry>& entries);

@@ -14,7 +14,9 @@ bool IsPhrase(std::string_view word) { return !word.empty() && CharWidthAt(word,
 }  // namespace
 
 PhraseCodeCheck::PhraseCodeCheck(std::optional<CharacterTable> characters, const CharacterTable* fallback)
-    : given_(characters.has_value()), own_(characters ? std::move(*characters) : CharacterTable()), fallback_(fallback) {
+    : given_(characters.has_value()),
+      own_(characters ? std::move(*characters) : CharacterTable()),
+      fallback_(fallback) {
     begin();
 }
 
@@ -63,7 +65,8 @@ std::string PhraseCodeCheck::summary() const {
            " with a wrong code, " + std::to_string(uncodable_) + " not codable (a character without a full code)";
 }
 
-std::string PhraseFindingMessage(std::string_view word, std::string_view code, const std::vector<std::string>& expected) {
+std::string PhraseFindingMessage(std::string_view word, std::string_view code,
+                                 const std::vector<std::string>& expected) {
     std::string m = "phrase \"" + formats::MessageText(word) + "\" has code \"" + formats::MessageText(code) +
                     "\"; the Wubi-86 rules give ";
     for (std::size_t i = 0; i < expected.size(); ++i) {

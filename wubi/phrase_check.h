@@ -34,7 +34,7 @@ public:
     void check(const formats::TableEntry* entries, std::size_t count, std::vector<std::string>& findings) override;
 
     // Counts of the last checking pass.
-    std::size_t phrases() const { return phrases_; }      // words of two or more characters
+    std::size_t phrases() const { return phrases_; }  // words of two or more characters
     std::size_t wrong() const { return wrong_; }
     std::size_t uncodable() const { return uncodable_; }  // a character without a full code anywhere
     // "phrases: N checked by the Wubi-86 rules, W with a wrong code, U not codable (a character without a full code)"
@@ -50,7 +50,8 @@ private:
 
 // The finding's message for a wrong phrase code (UTF-8):
 // phrase "中国" has code "khlx"; the Wubi-86 rules give "khlg"
-std::string PhraseFindingMessage(std::string_view word, std::string_view code, const std::vector<std::string>& expected);
+std::string PhraseFindingMessage(std::string_view word, std::string_view code,
+                                 const std::vector<std::string>& expected);
 
 // The full codes of the built-in table's characters, made on first use: the
 // fallback of a check for characters the table lacks.

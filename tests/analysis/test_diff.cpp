@@ -22,8 +22,8 @@ analysis::TableDiff Compare(std::initializer_list<std::string_view> a, std::init
 
 TEST(Diff, OneOfEachKindGivesExactlyThose) {
     // 式 moves from aa to aaa; 节 comes; 芭 goes; a's candidates 工 戈 swap.
-    analysis::TableDiff d = Compare({"a 工 戈", "aa 式", "ab 节 芭", "g 一"},
-                                    {"a 戈 工", "aa", "aaa 式", "ab 节 苗", "g 一"});
+    analysis::TableDiff d =
+        Compare({"a 工 戈", "aa 式", "ab 节 芭", "g 一"}, {"a 戈 工", "aa", "aaa 式", "ab 节 苗", "g 一"});
     ASSERT_EQ(d.added.size(), 1u);
     EXPECT_EQ(d.added[0].code, "ab");
     EXPECT_EQ(d.added[0].word, G("苗"));
@@ -91,13 +91,14 @@ TEST(Diff, EveryFormatOnBothSidesOfTheSameTable) {
     // the same entries in the same order.
     const char* samples[] = {"plain_wubi_gbk.txt", "rime_wubi.dict.yaml", "libime_wubi.txt",
                              "fcitx4_wubi.txt",    "ibus_wubi.txt",       "yong_wubi.txt"};
-    const formats::Format formatsList[] = {formats::Format::Plain, formats::Format::Rime, formats::Format::Libime,
-                                          formats::Format::Fcitx4, formats::Format::Ibus, formats::Format::Yong};
+    const formats::Format formatsList[] = {formats::Format::Plain,  formats::Format::Rime, formats::Format::Libime,
+                                           formats::Format::Fcitx4, formats::Format::Ibus, formats::Format::Yong};
     for (const char* name : samples) {
         formats::TableDocument doc = formats::ReadTable(testutil::FormatsSample(name));
         ASSERT_FALSE(doc.entries.empty()) << name;
         for (formats::Format f : formatsList) {
-            for (formats::Encoding e : {formats::Encoding::Utf8, formats::Encoding::Gb18030, formats::Encoding::Utf16le}) {
+            for (formats::Encoding e :
+                 {formats::Encoding::Utf8, formats::Encoding::Gb18030, formats::Encoding::Utf16le}) {
                 // UTF-16 is told by its byte-order mark.
                 const bool bom = e == formats::Encoding::Utf16le;
                 formats::TableDocument again = formats::ReadTable(formats::WriteEntries(doc.entries, f, e, bom));

@@ -59,8 +59,8 @@ TEST(Stats, BuiltinTableAgreesWithARecountOfItsBytes) {
         level2 += lead >= 0xD8 && lead <= 0xF7;
     }
 
-    const analysis::TableStats s = analysis::ComputeStats(
-        formats::ReadTable(bytes, formats::Encoding::Gbk, formats::Format::Plain).entries);
+    const analysis::TableStats s =
+        analysis::ComputeStats(formats::ReadTable(bytes, formats::Encoding::Gbk, formats::Format::Plain).entries);
     EXPECT_EQ(s.entries, entries);
     EXPECT_EQ(s.codes, byCode.size());
     EXPECT_EQ(s.singleCharacters, entries);
@@ -119,8 +119,9 @@ TEST(Stats, EmptyTableAndOutputs) {
 
     analysis::TableStats s = StatsOf(Lines({"a 工 式", "ab 啊"}));
     const std::string json = analysis::FormatStatsJson(s);
-    for (const char* field : {"\"entries\": 3,", "\"codes\": 2,", "\"duplicate_codes\": 1,", "\"duplicate_codes_share\": \"50.00%\"",
-                              "\"candidates_per_code\": {\"1\": 1, \"2\": 1}", "\"a\": 2,", "\"b\": 1,"})
+    for (const char* field :
+         {"\"entries\": 3,", "\"codes\": 2,", "\"duplicate_codes\": 1,", "\"duplicate_codes_share\": \"50.00%\"",
+          "\"candidates_per_code\": {\"1\": 1, \"2\": 1}", "\"a\": 2,", "\"b\": 1,"})
         EXPECT_NE(json.find(field), std::string::npos) << field << "\n" << json;
     // The missing characters are UTF-8 in the JSON, starting after 啊.
     EXPECT_NE(json.find("\"missing_characters\": \"阿埃"), std::string::npos);

@@ -43,8 +43,8 @@ protected:
     // Runs `zelmora-cli ARGS` inside the scratch folder with `input` on stdin.
     CliResult cli(const std::string& args, const std::string& input = "") {
         Spit(dir_ / "stdin", input);
-        std::string cmd = std::string("cd '") + dir_.string() + "' && '" + ZELMORA_CLI + "' " + args +
-                          " <stdin >stdout 2>stderr";
+        std::string cmd =
+            std::string("cd '") + dir_.string() + "' && '" + ZELMORA_CLI + "' " + args + " <stdin >stdout 2>stderr";
         int raw = std::system(cmd.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "stdout"), Slurp(dir_ / "stderr")};
     }
@@ -60,8 +60,8 @@ protected:
         std::string cmd = std::string("cd '") + dir_.string() + "' && " + before + " " + wrapper + " '" + ZELMORA_CLI +
                           "' " + args + " " + redirects;
         int raw = std::system(cmd.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : (WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1), Slurp(dir_ / "stdout"),
-                Slurp(dir_ / "stderr")};
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : (WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1),
+                Slurp(dir_ / "stdout"), Slurp(dir_ / "stderr")};
     }
     std::string at(const std::string& name) const { return (dir_ / name).string(); }
 

@@ -21,15 +21,22 @@ TEST_F(AnalysisCli, CheckReportsWrongPhraseCodesWithTheSummaryStreamedOrWhole) {
     for (const char* whole : {"", " --no-stream"}) {
         CliResult r = cli(std::string("check t.txt") + whole);
         EXPECT_EQ(r.status, 1) << r.out << r.err;
-        EXPECT_NE(r.out.find("t.txt:5: phrase \"工作\" has code \"abwt\"; the Wubi-86 rules give \"aawt\"\n"), std::string::npos) << r.out;
-        EXPECT_NE(r.out.find("t.txt:6: phrase \"中华人民\" has code \"kwww\"; the Wubi-86 rules give \"kwwn\"\n"), std::string::npos);
-        EXPECT_NE(r.out.find("t.txt: phrases: 5 checked by the Wubi-86 rules, 2 with a wrong code, 1 not codable"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("t.txt:5: phrase \"工作\" has code \"abwt\"; the Wubi-86 rules give \"aawt\"\n"),
+                  std::string::npos)
+            << r.out;
+        EXPECT_NE(r.out.find("t.txt:6: phrase \"中华人民\" has code \"kwww\"; the Wubi-86 rules give \"kwwn\"\n"),
+                  std::string::npos);
+        EXPECT_NE(r.out.find("t.txt: phrases: 5 checked by the Wubi-86 rules, 2 with a wrong code, 1 not codable"),
+                  std::string::npos)
+            << r.out;
         EXPECT_NE(r.err.find("2 findings on 2 lines"), std::string::npos) << r.err;
     }
     // --chars: 作 coded otherwise there makes line 3 wrong and line 5's a short code of nothing.
     Spit(at("chars.txt"), G("wxyy 作\r\n"));
     CliResult r = cli("check t.txt --chars chars.txt");
-    EXPECT_NE(r.out.find("t.txt:3: phrase \"工作\" has code \"aawt\"; the Wubi-86 rules give \"aawx\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("t.txt:3: phrase \"工作\" has code \"aawt\"; the Wubi-86 rules give \"aawx\""),
+              std::string::npos)
+        << r.out;
     r = cli("check t.txt --no-phrases");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out.find("phrase"), std::string::npos) << r.out;
@@ -90,9 +97,9 @@ TEST_F(AnalysisCli, DiffOfEveryFormatAndEncodingAgainstEveryOther) {
     // the other encodings too.
     std::vector<std::string> files = {Sample("plain_wubi_gbk.txt")};
     std::vector<std::pair<std::string, std::string>> kinds = {
-        {"plain", "utf-8"}, {"plain", "gb18030"}, {"plain", "utf-16le --bom"}, {"plain", "utf-16be --bom"},
-        {"rime", "utf-8"},  {"libime", "utf-8"},  {"fcitx4", "utf-8"},         {"ibus", "utf-8"},
-        {"yong", "utf-8"}};
+        {"plain", "utf-8"},          {"plain", "gb18030"}, {"plain", "utf-16le --bom"},
+        {"plain", "utf-16be --bom"}, {"rime", "utf-8"},    {"libime", "utf-8"},
+        {"fcitx4", "utf-8"},         {"ibus", "utf-8"},    {"yong", "utf-8"}};
     for (const auto& [f, e] : kinds) {
         std::string name = f + "-" + e.substr(0, e.find(' ')) + ".txt";
         CliResult c = cli("convert '" + Sample("plain_wubi_gbk.txt") + "' " + name + " --output-format " + f +

@@ -29,7 +29,8 @@ using CliTest = CliFixture;
 TEST_F(CliTest, HelpExplainsUsage) {
     CliResult r = cli("--help");
     EXPECT_EQ(r.status, 0);
-    for (const char* word : {"expand", "run", "builtin", "relate"}) EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    for (const char* word : {"expand", "run", "builtin", "relate"})
+        EXPECT_NE(r.out.find(word), std::string::npos) << word;
     CliResult e = cli("expand --help");
     EXPECT_EQ(e.status, 0);
     EXPECT_NE(e.out.find("FILE"), std::string::npos);
@@ -50,7 +51,8 @@ TEST_F(CliTest, ErrorsGoToStderrAndWriteNothing) {
     CliResult none = cli("");
     EXPECT_NE(none.status, 0);
 
-    CliResult noSource = cli("run --out '" + (dir_ / "out").string() + "' --source '" + (dir_ / "nope.txt").string() + "'");
+    CliResult noSource =
+        cli("run --out '" + (dir_ / "out").string() + "' --source '" + (dir_ / "nope.txt").string() + "'");
     EXPECT_NE(noSource.status, 0);
     EXPECT_EQ(noSource.out, "");
     EXPECT_FALSE(fs::exists(dir_ / "out" / "一字一行.txt"));
@@ -66,7 +68,8 @@ TEST_F(CliTest, ExpandIsByteExactFromFileAndStdin) {
     CliResult empty = cli("expand", "");
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "");
-    EXPECT_EQ(cli("expand --builtin").out, zelmora::ExpandToEntryLines(zelmora::OpenBuiltinTable().readAll(), zelmora::TextEncoding::Gbk));
+    EXPECT_EQ(cli("expand --builtin").out,
+              zelmora::ExpandToEntryLines(zelmora::OpenBuiltinTable().readAll(), zelmora::TextEncoding::Gbk));
 }
 
 TEST_F(CliTest, BuiltinWritesTheTableBytes) {
@@ -79,19 +82,22 @@ TEST_F(CliTest, RunOnTheBuiltinTable) {
     fs::path out = dir_ / "new" / "results";
     CliResult r = cli("run --builtin --out '" + out.string() + "'");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "原码表\t10690行\n一字一行\t10951行\n重码一行\t10690行\n码长分类\t行数:一码25 二码599 三码4396 四码5931\n"
-              "全码\t行数:三码832 四码5931 全部6763 三简3564\n出简不出全\t行数:一码25 二码588 三码3811 四码2339 全部6763\n"
-              "重码\t重码：249行 510字；不重码10441\n简码全码\t行数:全部简码4188 简码全码3911 简码字3911 置后10690\n");
+    EXPECT_EQ(
+        r.out,
+        "原码表\t10690行\n一字一行\t10951行\n重码一行\t10690行\n码长分类\t行数:一码25 二码599 三码4396 四码5931\n"
+        "全码\t行数:三码832 四码5931 全部6763 三简3564\n出简不出全\t行数:一码25 二码588 三码3811 四码2339 全部6763\n"
+        "重码\t重码：249行 510字；不重码10441\n简码全码\t行数:全部简码4188 简码全码3911 简码字3911 置后10690\n");
     const std::string table = zelmora::OpenBuiltinTable().readAll();
     const std::string entries = zelmora::ExpandToEntryLines(table, zelmora::TextEncoding::Gbk);
     EXPECT_EQ(Slurp(out / "一字一行.txt"), entries);
     EXPECT_EQ(Slurp(out / "重码一行.txt"), zelmora::GroupEqualCodes(entries));
     EXPECT_EQ(Slurp(out / "三简.txt"), zelmora::ExtractFullCodes(entries, zelmora::TextEncoding::Gbk).shortText);
-    EXPECT_EQ(Slurp(out / "简码字的全码重码时置后.txt"), zelmora::RelateShortAndFullCodes(entries, table, zelmora::TextEncoding::Gbk).reorderedText);
-    for (const char* hint : {"一字一行", "重码一行", "一码", "二码", "三码", "四码", "全码三码", "全码四码", "全码全部", "三简",
-                             "最简一码", "最简二码", "最简三码", "最简四码", "最简全部", "重码", "不重码", "全部简码",
-                             "简码全码", "有简码的字", "简码字的全码重码时置后"})
+    EXPECT_EQ(Slurp(out / "简码字的全码重码时置后.txt"),
+              zelmora::RelateShortAndFullCodes(entries, table, zelmora::TextEncoding::Gbk).reorderedText);
+    for (const char* hint :
+         {"一字一行", "重码一行", "一码",   "二码",     "三码",     "四码",       "全码三码",
+          "全码四码", "全码全部", "三简",   "最简一码", "最简二码", "最简三码",   "最简四码",
+          "最简全部", "重码",     "不重码", "全部简码", "简码全码", "有简码的字", "简码字的全码重码时置后"})
         EXPECT_TRUE(fs::exists(out / (std::string(hint) + ".txt"))) << hint;
     int files = 0;
     for (const auto& e : fs::directory_iterator(out)) {
@@ -107,8 +113,8 @@ TEST_F(CliTest, RunWithOwnEntriesAndEmptyResults) {
     fs::path out = dir_ / "out";
     fs::create_directories(out);
     Spit(out / "三简.txt", "old content that must go");
-    CliResult r = cli("run --source '" + (dir_ / "src.txt").string() + "' --entries '" + (dir_ / "entries.txt").string() +
-                "' --out '" + out.string() + "'");
+    CliResult r = cli("run --source '" + (dir_ / "src.txt").string() + "' --entries '" +
+                      (dir_ / "entries.txt").string() + "' --out '" + out.string() + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "原码表\t2行\n一字一行\t2行\n重码一行\t1行\n码长分类\t行数:一码0 二码2 三码0 四码0\n"

@@ -15,9 +15,9 @@
 
 namespace fs = std::filesystem;
 using testutil::CliResult;
+using testutil::G;
 using testutil::Slurp;
 using testutil::Spit;
-using testutil::G;
 using testutil::U;
 
 namespace {
@@ -113,8 +113,9 @@ TEST_F(EncodeCli, RimeTableAsCharacterTableAndMergeTarget) {
     // added twice, the new pairs after their code's candidates or at the end.
     r = encode("--table t.dict.yaml --merge t.dict.yaml", "甲乙\t2\n乙甲\n");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, header + "甲\tab\t5\n甲\tabcd\t5\n甲\tfgcd\t4\n乙\txyzw\t3\n甲乙\tabxy\t9\n甲乙\tfgxy\t2\n"
-                              "乙甲\txyab\n乙甲\txyfg\n");
+    EXPECT_EQ(r.out, header +
+                         "甲\tab\t5\n甲\tabcd\t5\n甲\tfgcd\t4\n乙\txyzw\t3\n甲乙\tabxy\t9\n甲乙\tfgxy\t2\n"
+                         "乙甲\txyab\n乙甲\txyfg\n");
 }
 
 TEST_F(EncodeCli, MergeKeepsAGbkTablesBytes) {
@@ -128,7 +129,8 @@ TEST_F(EncodeCli, MergeKeepsAGbkTablesBytes) {
 
 TEST_F(EncodeCli, WordsTheOutputEncodingLacksFailOrAreLeftOutByTheirListLines) {
     Spit(at("words.txt"), "工\n𠀀\n");
-    const std::string table = " --table '" + std::string(ZELMORA_FORMATS_DATA) + "/rime_extb.dict.yaml' --output-encoding gbk";
+    const std::string table =
+        " --table '" + std::string(ZELMORA_FORMATS_DATA) + "/rime_extb.dict.yaml' --output-encoding gbk";
     CliResult r = cli("encode '" + at("words.txt") + "'" + table);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("words.txt\", line 2: the character \"𠀀\" (U+20000)"), std::string::npos) << r.err;

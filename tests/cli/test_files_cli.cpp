@@ -56,9 +56,7 @@ std::size_t Hidden(const fs::path& dir) {
 }
 
 // The built-in table with one more line.
-std::string ChangedBuiltin() {
-    return "zzzz \xB9\xA4\r\n" + Slurp(ZELMORA_SHARED_TABLE);
-}
+std::string ChangedBuiltin() { return "zzzz \xB9\xA4\r\n" + Slurp(ZELMORA_SHARED_TABLE); }
 
 }  // namespace
 

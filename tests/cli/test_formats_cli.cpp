@@ -30,18 +30,20 @@ using FormatsCli = testutil::CliFixture;
 }  // namespace
 
 TEST_F(FormatsCli, ConvertWritesTheSameFileBackAndOtherFormatsOnRequest) {
-    for (const char* name : {"rime_wubi.dict.yaml", "libime_wubi.txt", "fcitx4_wubi.txt", "ibus_wubi.txt", "yong_wubi.txt"}) {
+    for (const char* name :
+         {"rime_wubi.dict.yaml", "libime_wubi.txt", "fcitx4_wubi.txt", "ibus_wubi.txt", "yong_wubi.txt"}) {
         CliResult r = cli("convert '" + Sample(name) + "' '" + at("same") + "'");
         ASSERT_EQ(r.status, 0) << name << ": " << r.err;
         EXPECT_EQ(Slurp(at("same")), Slurp(Sample(name))) << name;
     }
     // Rime to GBK plain text: the group lines in candidate order.
     CliResult r = cli("convert '" + Sample("rime_wubi.dict.yaml") + "' '" + at("plain.txt") +
-                "' --output-format plain --output-encoding gbk");
+                      "' --output-format plain --output-encoding gbk");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Slurp(at("plain.txt")), Slurp(Sample("plain_wubi_gbk.txt")));
     // And back from GBK to UTF-8 Rime with a byte-order mark.
-    r = cli("convert '" + at("plain.txt") + "' '" + at("back.dict.yaml") + "' --encoding gbk --output-format rime "
+    r = cli("convert '" + at("plain.txt") + "' '" + at("back.dict.yaml") +
+            "' --encoding gbk --output-format rime "
             "--output-encoding utf-8 --bom");
     ASSERT_EQ(r.status, 0) << r.err;
     std::string back = Slurp(at("back.dict.yaml"));
@@ -69,7 +71,8 @@ TEST_F(FormatsCli, ACharacterTheOutputEncodingLacksWritesNothing) {
 TEST_F(FormatsCli, RunOnARimeTableGivesTheResultsOfTheSameTableInGbk) {
     CliResult gbk = cli("run --source '" + Sample("plain_wubi_gbk.txt") + "' --out '" + at("gbk") + "'");
     ASSERT_EQ(gbk.status, 0) << gbk.err;
-    CliResult rime = cli("run --source '" + Sample("rime_wubi.dict.yaml") + "' --format rime --out '" + at("rime") + "'");
+    CliResult rime =
+        cli("run --source '" + Sample("rime_wubi.dict.yaml") + "' --format rime --out '" + at("rime") + "'");
     ASSERT_EQ(rime.status, 0) << rime.err;
     EXPECT_EQ(rime.out, gbk.out);
     std::size_t files = 0;
@@ -81,8 +84,8 @@ TEST_F(FormatsCli, RunOnARimeTableGivesTheResultsOfTheSameTableInGbk) {
     EXPECT_EQ(files, 21u);
 
     // Results written as Rime dictionaries keep the source's weights.
-    CliResult asRime = cli("fullcodes --source '" + Sample("rime_wubi.dict.yaml") + "' --out '" + at("r2") +
-                     "' --output-format rime");
+    CliResult asRime =
+        cli("fullcodes --source '" + Sample("rime_wubi.dict.yaml") + "' --out '" + at("r2") + "' --output-format rime");
     ASSERT_EQ(asRime.status, 0) << asRime.err;
     std::string four = Slurp(at("r2") + "/全码四码.dict.yaml");
     EXPECT_NE(four.find("恭恭敬敬\taaaa\t672000\n"), std::string::npos) << four;
@@ -92,7 +95,7 @@ TEST_F(FormatsCli, WithoutOptionsTheCommandsStayAsTheyWere) {
     Spit(at("table.txt"), Slurp(Sample("plain_wubi_gbk.txt")));
     CliResult plain = cli("run --source '" + at("table.txt") + "' --out '" + at("a") + "'");
     CliResult given = cli("run --source '" + at("table.txt") + "' --out '" + at("b") +
-                    "' --encoding gbk --format plain --output-encoding gbk");
+                          "' --encoding gbk --format plain --output-encoding gbk");
     ASSERT_EQ(plain.status, 0) << plain.err;
     ASSERT_EQ(given.status, 0) << given.err;
     EXPECT_EQ(plain.out, given.out);
@@ -107,8 +110,8 @@ TEST_F(FormatsCli, WithoutOptionsTheCommandsStayAsTheyWere) {
 TEST_F(FormatsCli, CheckListsFindingsWithLineNumbersAndExitsWithOne) {
     CliResult r = cli("check '" + Sample("plain_suspicious.txt") + "'");
     EXPECT_EQ(r.status, 1);
-    for (const char* line : {":2: word", ":3: code", ":4: code", ":5: blank line", ":6: a code without words",
-                             ":7: does not round-trip"})
+    for (const char* line :
+         {":2: word", ":3: code", ":4: code", ":5: blank line", ":6: a code without words", ":7: does not round-trip"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
     EXPECT_NE(r.err.find("6 findings on 6 lines"), std::string::npos) << r.err;
 
@@ -131,8 +134,8 @@ struct CliRun {
 };
 
 std::string Shown(const CliRun& r) {
-    return "status " + std::to_string(r.status) + "\nstdout: " + r.out + "\nstderr: " + r.err + "\nfile: " +
-           std::to_string(r.file.size()) + " bytes";
+    return "status " + std::to_string(r.status) + "\nstdout: " + r.out + "\nstderr: " + r.err +
+           "\nfile: " + std::to_string(r.file.size()) + " bytes";
 }
 
 // Names of the files in a folder, for seeing that no temporary file is left.
@@ -154,13 +157,14 @@ TEST_F(FormatsCli, StreamedConvertWritesWhatReadingTheWholeTableWrites) {
                                               "--output-format ibus --output-encoding utf-16be",
                                               "--output-format yong --output-encoding gbk",
                                               "--output-format xml"};
-    for (const char* name : {"rime_wubi.dict.yaml", "libime_wubi.txt", "fcitx4_wubi.txt", "ibus_wubi.txt", "yong_wubi.txt",
-                             "rime_extb.dict.yaml", "plain_wubi_gbk.txt", "plain_suspicious.txt"}) {
+    for (const char* name : {"rime_wubi.dict.yaml", "libime_wubi.txt", "fcitx4_wubi.txt", "ibus_wubi.txt",
+                             "yong_wubi.txt", "rime_extb.dict.yaml", "plain_wubi_gbk.txt", "plain_suspicious.txt"}) {
         for (const std::string& options : outputs) {
             CliRun runs[2];
             for (int whole = 0; whole < 2; ++whole) {
                 fs::remove(at("out"));
-                CliResult r = cli("convert '" + Sample(name) + "' '" + at("out") + "' " + options + (whole ? " --no-stream" : ""));
+                CliResult r = cli("convert '" + Sample(name) + "' '" + at("out") + "' " + options +
+                                  (whole ? " --no-stream" : ""));
                 runs[whole] = {r.status, r.out, r.err, fs::exists(at("out")) ? Slurp(at("out")) : "(none)"};
             }
             EXPECT_EQ(runs[0], runs[1]) << name << " " << options << "\n" << Shown(runs[0]) << "\n" << Shown(runs[1]);
@@ -194,7 +198,8 @@ TEST_F(FormatsCli, AFailureLateInALargeTableKeepsTheOldFileAndLeavesNoTemporaryF
     r = cli("convert ext.txt new.txt --output-encoding gbk");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(Slurp(at("old.txt")), "keep me");
-    EXPECT_EQ(Listing(dir_.string()), (std::vector<std::string>{"bad.txt", "ext.txt", "old.txt", "stderr", "stdin", "stdout"}));
+    EXPECT_EQ(Listing(dir_.string()),
+              (std::vector<std::string>{"bad.txt", "ext.txt", "old.txt", "stderr", "stdin", "stdout"}));
 
     // Converted onto itself: read to the end before the file is replaced.
     CliResult whole = cli("convert ext.txt - --output-encoding utf-16le --no-stream");
@@ -226,7 +231,8 @@ TEST_F(FormatsCli, StreamedCheckReportsWhatReadingTheWholeTableReports) {
     Spit(at("many.txt"), many);
     Spit(at("again.txt"), "a 工\nb 戈\na 工\n");
     std::vector<std::string> files = {at("many.txt"), at("again.txt")};
-    for (const char* name : {"rime_wubi.dict.yaml", "libime_wubi.txt", "ibus_wubi.txt", "plain_suspicious.txt", "rime_extb.dict.yaml"})
+    for (const char* name :
+         {"rime_wubi.dict.yaml", "libime_wubi.txt", "ibus_wubi.txt", "plain_suspicious.txt", "rime_extb.dict.yaml"})
         files.push_back(Sample(name));
     for (const std::string& file : files) {
         for (const char* options : {"", " --encoding gbk", " --format rime"}) {
@@ -238,14 +244,15 @@ TEST_F(FormatsCli, StreamedCheckReportsWhatReadingTheWholeTableReports) {
         }
     }
     CliResult again = cli("check again.txt");
-    EXPECT_NE(again.out.find("again.txt:3: word \"工\" under code \"a\" again (first on line 1)"), std::string::npos) << again.out;
+    EXPECT_NE(again.out.find("again.txt:3: word \"工\" under code \"a\" again (first on line 1)"), std::string::npos)
+        << again.out;
 }
 
 TEST_F(FormatsCli, HelpSaysWhichConversionsStream) {
     CliResult r = cli("convert --help");
     ASSERT_EQ(r.status, 0);
-    for (const char* text : {"--no-stream", "1 MiB blocks", "Into the same format", "ascending order", "read whole",
-                             "progress line"})
+    for (const char* text :
+         {"--no-stream", "1 MiB blocks", "Into the same format", "ascending order", "read whole", "progress line"})
         EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
     r = cli("check --help");
     EXPECT_NE(r.out.find("--no-stream"), std::string::npos) << r.out;
@@ -267,7 +274,8 @@ TEST_F(FormatsCli, EngineTablesAreReadWithoutOptionsAndWrittenAsTheirEnginesNeed
     EXPECT_NE(t.find("a 工\n"), std::string::npos);
     // Another encoding for an engine format fails before anything is written.
     Spit(at("old.txt"), "keep me");
-    r = cli("convert '" + Sample("plain_wubi_gbk.txt") + "' '" + at("old.txt") + "' --output-format fcitx4 --output-encoding gbk");
+    r = cli("convert '" + Sample("plain_wubi_gbk.txt") + "' '" + at("old.txt") +
+            "' --output-format fcitx4 --output-encoding gbk");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("UTF-8 only"), std::string::npos) << r.err;
     EXPECT_EQ(Slurp(at("old.txt")), "keep me");
@@ -276,16 +284,20 @@ TEST_F(FormatsCli, EngineTablesAreReadWithoutOptionsAndWrittenAsTheirEnginesNeed
 TEST_F(FormatsCli, WordsGbkLacksAreLeftOutWhenAskedAndListed) {
     const std::string in = Sample("rime_extb.dict.yaml");
     for (const char* stream : {"", " --no-stream"}) {
-        CliResult r = cli("convert '" + in + "' '" + at("out.txt") + "' --output-format plain --output-encoding gbk "
-                          "--unencodable skip --skipped '" + at("skipped.txt") + "'" + stream);
+        CliResult r = cli("convert '" + in + "' '" + at("out.txt") +
+                          "' --output-format plain --output-encoding gbk "
+                          "--unencodable skip --skipped '" +
+                          at("skipped.txt") + "'" + stream);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.err.find("4 words left out"), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("line 8 \"𠀀\""), std::string::npos) << r.err;
         EXPECT_EQ(testutil::U(Slurp(at("out.txt"))), "a 工\r\naaaa 工\r\n");
-        EXPECT_EQ(Slurp(at("skipped.txt")),
-                  "8\ta\t𠀀\t𠀀\tU+20000\n9\taaaa\t𠀀\t𠀀\tU+20000\n11\twwww\t𪚥\t𪚥\tU+2A6A5\n12\tww\t𪚥\t𪚥\tU+2A6A5\n");
+        EXPECT_EQ(
+            Slurp(at("skipped.txt")),
+            "8\ta\t𠀀\t𠀀\tU+20000\n9\taaaa\t𠀀\t𠀀\tU+20000\n11\twwww\t𪚥\t𪚥\tU+2A6A5\n12\tww\t𪚥\t𪚥\tU+2A6A5\n");
     }
-    CliResult r = cli("convert '" + in + "' '" + at("out.txt") + "' --output-format plain --output-encoding gbk --unencodable drop");
+    CliResult r = cli("convert '" + in + "' '" + at("out.txt") +
+                      "' --output-format plain --output-encoding gbk --unencodable drop");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Unknown --unencodable"), std::string::npos) << r.err;
 }

@@ -47,10 +47,10 @@ TEST(PoolMembership, PrefixCaseAndMultiWord) {
         EXPECT_TRUE(in(" abcd", " ABC"));
         EXPECT_FALSE(in("", " a"));
         EXPECT_FALSE(in(" a", ""));
-        EXPECT_TRUE(in(G(" 工 式 苷"), G(" 式 苷")));   // runs across two tails
-        EXPECT_TRUE(in(G(" 工  式"), G(" 工 ")));       // trailing space
+        EXPECT_TRUE(in(G(" 工 式 苷"), G(" 式 苷")));  // runs across two tails
+        EXPECT_TRUE(in(G(" 工  式"), G(" 工 ")));      // trailing space
         EXPECT_FALSE(in(G(" 工 式"), G(" 工  ")));
-        EXPECT_TRUE(in(G(" 工"), " "));                 // a tail of white space only
+        EXPECT_TRUE(in(G(" 工"), " "));  // a tail of white space only
         // A match starting on a trail byte does not count.
         EXPECT_FALSE(in("\x81 x", " x"));
         EXPECT_TRUE(in("\x81 x x", " x"));
@@ -86,8 +86,8 @@ TEST(PoolMembership, RepeatedWordsAgreeWithLiteral) {
     // Few words, repeated and sharing prefixes, in any case: every prefix of
     // a repeat is met again and must be recognised as the one stored.
     std::mt19937 rng(20);
-    const std::vector<std::string> stems = {G("工人"), G("工作"), "ab", "AB", "abab", G("工") + "a", "a" + G("人"),
-                                            "\x81", G("式")};
+    const std::vector<std::string> stems = {G("工人"),     G("工作"),     "ab",   "AB",   "abab",
+                                            G("工") + "a", "a" + G("人"), "\x81", G("式")};
     for (int round = 0; round < 300; ++round) {
         std::vector<std::string> words;
         for (int w = 0; w < 4; ++w) {

@@ -154,7 +154,8 @@ TEST(PartitionSort, ReplayArrangesEqualItemsAsTheProcedure) {
             std::vector<Item> items = input;
             PartitionSortSlots(items, byKey, nullptr, limit);
             for (std::size_t i = 0; i < n; ++i)
-                ASSERT_EQ(items[i].id, literal[i].id) << "n " << n << " keys " << keys << " limit " << limit << " at " << i;
+                ASSERT_EQ(items[i].id, literal[i].id)
+                    << "n " << n << " keys " << keys << " limit " << limit << " at " << i;
         }
     }
 }

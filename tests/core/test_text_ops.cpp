@@ -24,9 +24,7 @@ TEST(SplitLines, LineEnds) {
     EXPECT_EQ(Vec(SplitLines("a\n\nb\n")), (V{"a", "", "b"}));
 }
 
-TEST(SplitLines, NulEndsTheText) {
-    EXPECT_EQ(Vec(SplitLines(std::string("a\r\nb\0c\r\nd", 9))), (V{"a", "b"}));
-}
+TEST(SplitLines, NulEndsTheText) { EXPECT_EQ(Vec(SplitLines(std::string("a\r\nb\0c\r\nd", 9))), (V{"a", "b"})); }
 
 TEST(JoinAndTrim, Edges) {
     EXPECT_EQ(JoinLines(LineList{}), "");
@@ -95,9 +93,9 @@ TEST(QuotedToken, ReadsBackAsOneTokenWhateverTheBytesAfterALeadByte) {
     // A quote, comma or blank after a lead byte is part of that character:
     // the token must not double that quote, and a word with only such
     // bytes needs no quotes at all.
-    for (std::string word : {std::string("\x97\"hx"), std::string("a\x81\""), std::string("\"\x81\"\""),
-                             std::string("x\x81,y"), std::string("\x81 z"), std::string("a,b"), std::string("q\"r"),
-                             std::string("")}) {
+    for (std::string word :
+         {std::string("\x97\"hx"), std::string("a\x81\""), std::string("\"\x81\"\""), std::string("x\x81,y"),
+          std::string("\x81 z"), std::string("a,b"), std::string("q\"r"), std::string("")}) {
         const std::string line = "code " + QuotedToken(word) + " next";
         EXPECT_EQ(Vec(SplitTokens(line)), (V{"code", word, "next"})) << line;
     }
@@ -136,8 +134,14 @@ TEST(PositionOf, CharacterBoundaries) {
 TEST(UpperAndContains, AsciiOnlyAndTrailBytesKept) {
     EXPECT_EQ(UpperText("abz{AZ"), "ABZ{AZ");
     // Trail bytes in the a..z range stay as they are.
-    std::string t = "\x81" "a" "b";
-    EXPECT_EQ(UpperText(t), "\x81" "a" "B");
+    std::string t =
+        "\x81"
+        "a"
+        "b";
+    EXPECT_EQ(UpperText(t),
+              "\x81"
+              "a"
+              "B");
     EXPECT_TRUE(ContainsIgnoringCase(" ABCD", " abc"));
     EXPECT_TRUE(ContainsIgnoringCase(G(" 工人 式"), G(" 工")));
     EXPECT_FALSE(ContainsIgnoringCase(G(" 工 人"), G(" 工人")));

@@ -164,7 +164,9 @@ TEST(EngineFormats, EngineOutputIsUtf8WithoutAMarkWhereTheCompilerRefusesOne) {
     }
     WriteOptions w;
     w.format = Format::Libime;
-    EXPECT_NE(MessageOf([&] { ChooseOutputEncoding(w, Encoding::Auto, true, Encoding::Utf8, false); }).find("byte-order mark"),
+    EXPECT_NE(MessageOf([&] {
+                  ChooseOutputEncoding(w, Encoding::Auto, true, Encoding::Utf8, false);
+              }).find("byte-order mark"),
               std::string::npos);
     // Plain and yong keep the input's encoding.
     for (Format f : {Format::Plain, Format::Yong}) {
@@ -176,9 +178,10 @@ TEST(EngineFormats, EngineOutputIsUtf8WithoutAMarkWhereTheCompilerRefusesOne) {
 
 TEST(EngineFormats, WeightsKeepTheCandidateOrderInEveryEngine) {
     // A fractional Rime weight, ties and a missing weight.
-    const std::string rime = "---\nsort: by_weight\n...\n"
-                             "\xe7\x94\xb2\ta\t450\n\xe4\xb9\x99\ta\t450.5\n\xe4\xb8\x99\ta\t7\n\xe4\xb8\x81\ta\t7\n"
-                             "\xe5\xb7\xa5\taa\n\xe6\x88\x88\taa\t3\n";
+    const std::string rime =
+        "---\nsort: by_weight\n...\n"
+        "\xe7\x94\xb2\ta\t450\n\xe4\xb9\x99\ta\t450.5\n\xe4\xb8\x99\ta\t7\n\xe4\xb8\x81\ta\t7\n"
+        "\xe5\xb7\xa5\taa\n\xe6\x88\x88\taa\t3\n";
     TableDocument doc = ReadTable(rime);
     EXPECT_EQ(Words(doc), "a:乙 a:甲 a:丙 a:丁 aa:戈 aa:工 ");
     WriteOptions o;
@@ -186,7 +189,8 @@ TEST(EngineFormats, WeightsKeepTheCandidateOrderInEveryEngine) {
     o.encoding = Encoding::Utf8;
     std::string ibus = WriteTable(doc, o);
     // Whole numbers that fall strictly within each code, near the weights.
-    EXPECT_NE(ibus.find("a\t乙\t451\na\t甲\t450\na\t丙\t8\na\t丁\t7\naa\t戈\t3\naa\t工\t0\n"), std::string::npos) << ibus;
+    EXPECT_NE(ibus.find("a\t乙\t451\na\t甲\t450\na\t丙\t8\na\t丁\t7\naa\t戈\t3\naa\t工\t0\n"), std::string::npos)
+        << ibus;
     EXPECT_EQ(Words(ReadTable(ibus)), Words(doc));
     // Integer frequencies that already fall are kept as written.
     TableDocument ints = ReadTable("BEGIN_TABLE\na\t\xe7\x94\xb2\t90\na\t\xe4\xb9\x99\t10\nEND_TABLE\n");
@@ -209,11 +213,13 @@ TEST(EngineFormats, WeightsKeepTheCandidateOrderInEveryEngine) {
 TEST(EngineFormats, ACodesLinesStandingApartGiveOneCandidateList) {
     // A plain table may give a code's words on lines far apart; the engines
     // rank each code's candidates as one list, in the table's order.
-    const TableDocument plain = ReadTable(Gb("aa 甲\r\nbb 乙\r\naa 丙 丁\r\nbb 戊\r\naa 己\r\n"), Encoding::Gbk, Format::Plain);
+    const TableDocument plain =
+        ReadTable(Gb("aa 甲\r\nbb 乙\r\naa 丙 丁\r\nbb 戊\r\naa 己\r\n"), Encoding::Gbk, Format::Plain);
     for (Format f : {Format::Ibus, Format::Rime, Format::Libime, Format::Fcitx4, Format::Yong}) {
         const std::string out = WriteTable(plain, Opts(f));
         EXPECT_EQ(Words(ReadTable(out)), "aa:甲 aa:丙 aa:丁 aa:己 bb:乙 bb:戊 ") << out;
-        if (f == Format::Ibus) EXPECT_NE(out.find("aa\t甲\t4\naa\t丙\t3\naa\t丁\t2\naa\t己\t1\n"), std::string::npos) << out;
+        if (f == Format::Ibus)
+            EXPECT_NE(out.find("aa\t甲\t4\naa\t丙\t3\naa\t丁\t2\naa\t己\t1\n"), std::string::npos) << out;
     }
 }
 
@@ -227,8 +233,9 @@ TEST(EngineFormats, EveryEngineFileCarriesPhraseRules) {
         o.engine = engine;
         return WriteEntries(entries, o);
     };
-    EXPECT_NE(write(Format::Libime).find("[Rule]\ne2=p11+p12+p21+p22\ne3=p11+p21+p31+p32\na4=p11+p21+p31+n11\n[Data]\n"),
-              std::string::npos);
+    EXPECT_NE(
+        write(Format::Libime).find("[Rule]\ne2=p11+p12+p21+p22\ne3=p11+p21+p31+p32\na4=p11+p21+p31+n11\n[Data]\n"),
+        std::string::npos);
     std::string fcitx = write(Format::Fcitx4);
     EXPECT_EQ(fcitx.rfind(";fcitx Version 0x03 Table file\nKeyCode=az\nLength=4\n", 0), 0u) << fcitx;
     std::string rime = write(Format::Rime);
@@ -239,10 +246,10 @@ TEST(EngineFormats, EveryEngineFileCarriesPhraseRules) {
         << rime;
     std::string ibus = write(Format::Ibus);
     EXPECT_EQ(ibus.rfind("SCIM_Generic_Table_Phrase_Library_TEXT\nVERSION_1_0\n", 0), 0u);
-    for (const char* line : {"NAME = wubi86\n", "NAME.zh_CN = wubi86\n", "SYMBOL = 五\n", "STATUS_PROMPT = 五\n",
-                             "LANGUAGES = zh_CN\n", "AUTHOR = ", "SERIAL_NUMBER = ", "VALID_INPUT_CHARS = az\n",
-                             "MAX_KEY_LENGTH = 4\n", "USER_CAN_DEFINE_PHRASE = TRUE\n",
-                             "RULES = ce2:p11+p12+p21+p22;ce3:p11+p21+p31+p32;ca4:p11+p21+p31+p-11\n"})
+    for (const char* line :
+         {"NAME = wubi86\n", "NAME.zh_CN = wubi86\n", "SYMBOL = 五\n", "STATUS_PROMPT = 五\n", "LANGUAGES = zh_CN\n",
+          "AUTHOR = ", "SERIAL_NUMBER = ", "VALID_INPUT_CHARS = az\n", "MAX_KEY_LENGTH = 4\n",
+          "USER_CAN_DEFINE_PHRASE = TRUE\n", "RULES = ce2:p11+p12+p21+p22;ce3:p11+p21+p31+p32;ca4:p11+p21+p31+p-11\n"})
         EXPECT_NE(ibus.find(line), std::string::npos) << line;
     // The UUID is the name's: stable, and another for another name.
     EXPECT_EQ(NameUuid("wubi86"), NameUuid("wubi86"));
@@ -252,11 +259,13 @@ TEST(EngineFormats, EveryEngineFileCarriesPhraseRules) {
     EXPECT_NE(ibus.find("UUID = " + NameUuid("wubi86") + "\n"), std::string::npos);
 
     // The source's own rules and keys go over, in each engine's syntax.
-    TableDocument libime = ReadTable("KeyCode=abc\nLength=5\nPinyin=@\n[Rule]\ne2=p11+p21+p12+p22\na3=p11+p21+n11+n12\n"
-                                     "[Data]\na \xe5\xb7\xa5\n");
+    TableDocument libime = ReadTable(
+        "KeyCode=abc\nLength=5\nPinyin=@\n[Rule]\ne2=p11+p21+p12+p22\na3=p11+p21+n11+n12\n"
+        "[Data]\na \xe5\xb7\xa5\n");
     EngineSettings own = libime.layout.engine;
     EXPECT_NE(write(Format::Ibus, own).find("RULES = ce2:p11+p21+p12+p22;ca3:p11+p21+p-11+p-12\n"), std::string::npos);
-    EXPECT_NE(write(Format::Rime, own).find("formula: \"AaBaAbBb\"\n    - length_in_range: [3, 10]\n      formula: \"AaBaZaZb\""),
+    EXPECT_NE(write(Format::Rime, own)
+                  .find("formula: \"AaBaAbBb\"\n    - length_in_range: [3, 10]\n      formula: \"AaBaZaZb\""),
               std::string::npos);
     std::string libimeAgain = write(Format::Libime, own);
     EXPECT_NE(libimeAgain.find("Pinyin=@\n[Rule]\ne2=p11+p21+p12+p22\na3=p11+p21+n11+n12\n"), std::string::npos);
@@ -267,8 +276,10 @@ TEST(EngineFormats, EveryEngineFileCarriesPhraseRules) {
     o.format = Format::Fcitx4;
     o.encoding = Encoding::Utf8;
     std::string six = WriteEntries(longer, o);
-    EXPECT_NE(six.find("e2=p11+p12+p21+p22\ne3=p11+p21+p31+p32\ne4=p11+p21+p31+n11\ne5=p11+p21+p31+n11\na6=p11+p21+p31+n11\n"),
-              std::string::npos)
+    EXPECT_NE(
+        six.find(
+            "e2=p11+p12+p21+p22\ne3=p11+p21+p31+p32\ne4=p11+p21+p31+n11\ne5=p11+p21+p31+n11\na6=p11+p21+p31+n11\n"),
+        std::string::npos)
         << six;
     // Read back, each engine's rules are the same rules.
     for (Format f : {Format::Libime, Format::Rime, Format::Ibus})
@@ -279,7 +290,8 @@ TEST(EngineFormats, WordsTheEncodingLacksFailOrAreLeftOutWithTheirInputLines) {
     // Line 5 and 7 hold characters GBK lacks: one from CJK Extension B, one
     // that GB18030 has at a two-byte code GBK gives a private-use character.
     const std::string rime = "# t\n---\nsort: original\n...\n\xf0\xa0\x80\x80\ta\n\xe5\xb7\xa5\ta\n\xe9\xbe\xb4\tcny\n";
-    const std::string plain = "a \xe5\xb7\xa5 \xf0\xa0\x80\x80 \xe6\x88\x88\r\nb \xf0\xa0\x80\x80\r\nc \xe4\xb8\x80\r\n";
+    const std::string plain =
+        "a \xe5\xb7\xa5 \xf0\xa0\x80\x80 \xe6\x88\x88\r\nb \xf0\xa0\x80\x80\r\nc \xe4\xb8\x80\r\n";
     struct Case {
         std::string bytes;
         Format to;
@@ -312,7 +324,8 @@ TEST(EngineFormats, WordsTheEncodingLacksFailOrAreLeftOutWithTheirInputLines) {
                 // Plain lines read in parts of one entry, as long lines are.
                 s.partedLine = 8;
                 s.partEntries = 1;
-                StreamConversion r = ConvertTableStream(in, sink, Encoding::Auto, Format::Auto, [&](const InputFacts&) { return o; }, s);
+                StreamConversion r = ConvertTableStream(
+                    in, sink, Encoding::Auto, Format::Auto, [&](const InputFacts&) { return o; }, s);
                 ASSERT_TRUE(r.streamed);
                 out = sink.bytes;
             } else {
@@ -326,7 +339,9 @@ TEST(EngineFormats, WordsTheEncodingLacksFailOrAreLeftOutWithTheirInputLines) {
             o.unencodable = Unencodable::Error;
             o.inputName = "in.txt";
             std::string m = MessageOf([&] { WriteTable(ReadTable(c.bytes), o); });
-            EXPECT_EQ(m.rfind("\"in.txt\", line " + std::to_string(c.lines[0]) + ": the character \"𠀀\" (U+20000)", 0), 0u) << m;
+            EXPECT_EQ(m.rfind("\"in.txt\", line " + std::to_string(c.lines[0]) + ": the character \"𠀀\" (U+20000)", 0),
+                      0u)
+                << m;
         }
     }
     // What GBK can't hold, iconv's GBK can't either, and the rest it reads.
@@ -350,7 +365,8 @@ TEST(EngineFormats, CheckReportsMarksOfDamagedText) {
     EXPECT_EQ(found[1].line, 2u);
     EXPECT_EQ(found[1].message.rfind("private-use character U+E864", 0), 0u) << found[1].message;
     EXPECT_EQ(found[2].line, 3u);
-    EXPECT_EQ(found[2].message, "CJK compatibility ideograph \"\xEF\xA7\xA7\" U+F9E7 (unified: \"\xE8\xA3\x8F\" U+88CF)");
+    EXPECT_EQ(found[2].message,
+              "CJK compatibility ideograph \"\xEF\xA7\xA7\" U+F9E7 (unified: \"\xE8\xA3\x8F\" U+88CF)");
     // The streamed check finds the same.
     struct Sink : ProblemSink {
         std::vector<TableProblem> found;

@@ -133,7 +133,9 @@ TEST_F(FilesTest, AWriteBeyondTheFileSizeLimitFailsWithAMessage) {
     { std::ofstream(out) << "old"; }
     int status = InChild([&] {
         RemoveTemporaryFilesOnSignals();
-        struct rlimit small {4096, 4096};
+        struct rlimit small {
+            4096, 4096
+        };
         ::setrlimit(RLIMIT_FSIZE, &small);
         try {
             WriteFileSafely(out.string(), std::string(20000, 'n'));
@@ -158,7 +160,9 @@ TEST_F(FilesTest, ResultFilesReplaceTheOldOnesAllOrNone) {
     // The second file can't be written: the first keeps its old bytes.
     int status = InChild([&] {
         RemoveTemporaryFilesOnSignals();
-        struct rlimit small {100, 100};
+        struct rlimit small {
+            100, 100
+        };
         ::setrlimit(RLIMIT_FSIZE, &small);
         try {
             WriteResultFiles(res.string(), {{"a.txt", "changed a"}, {"b.txt", std::string(5000, 'b')}});
@@ -188,8 +192,17 @@ TEST_F(FilesTest, ResultFilesReplaceTheOldOnesAllOrNone) {
 // the BMP (surrogate pairs in UTF-16), line breaks, long runs without one.
 std::string MixedUtf8(unsigned seed, std::size_t chars) {
     std::mt19937 rng(seed);
-    const char* pieces[] = {"a", "z", ",", " ", "\r\n", "\n", "中", "国", "\xF0\xA0\x80\x80" /* U+20000 */,
-                            "\xF0\x9F\x98\x80" /* U+1F600 */, "\xE2\x82\xAC" /* € */};
+    const char* pieces[] = {"a",
+                            "z",
+                            ",",
+                            " ",
+                            "\r\n",
+                            "\n",
+                            "中",
+                            "国",
+                            "\xF0\xA0\x80\x80" /* U+20000 */,
+                            "\xF0\x9F\x98\x80" /* U+1F600 */,
+                            "\xE2\x82\xAC" /* € */};
     std::string s;
     for (std::size_t i = 0; i < chars; ++i) {
         const int k = static_cast<int>(rng() % 11);
@@ -239,7 +252,8 @@ TEST(FormatsCheck, HugeTextsInFindingsAndFailuresAreCut) {
     std::vector<TableProblem> found = CheckTable(ReadTable(code + " x\r\n", Encoding::Gbk, Format::Plain));
     ASSERT_FALSE(found.empty());
     for (const auto& p : found) EXPECT_LT(p.message.size(), 400u) << p.message.substr(0, 200);
-    EXPECT_EQ(found[0].message, "code \"" + std::string(100, 'A') + "… (300000 characters)\" has characters outside a-z");
+    EXPECT_EQ(found[0].message,
+              "code \"" + std::string(100, 'A') + "… (300000 characters)\" has characters outside a-z");
     // A header line of another format, given with the wrong --format.
     const std::string rime = "name: " + std::string(300000, 'r') + "\n...\n";
     try {

@@ -194,7 +194,8 @@ TEST(FormatsPipeline, ExtensionBCharactersGoThroughTheDerivationsWhole) {
     std::string source = ToGroupLines(doc);
     EXPECT_EQ(Utf8(source), "a 工 𠀀\r\naaaa 𠀀 工\r\nwwww 𪚥\r\nww 𪚥");
     // Four-byte characters hide no separator: tokens, code lengths and tails stay whole.
-    EXPECT_EQ(testutil::Vec(zelmora::SplitTokens(Gb("aaaa 𠀀 工"))), (std::vector<std::string>{"aaaa", Gb("𠀀"), Gb("工")}));
+    EXPECT_EQ(testutil::Vec(zelmora::SplitTokens(Gb("aaaa 𠀀 工"))),
+              (std::vector<std::string>{"aaaa", Gb("𠀀"), Gb("工")}));
     EXPECT_EQ(zelmora::CodeLength(Gb("aaaa 𠀀")), 4);
     EXPECT_EQ(zelmora::WordTail(Gb("ww 𪚥")), Gb(" 𪚥"));
     EXPECT_EQ(zelmora::DoubleByteCharCount(Gb("a 工 𠀀"), TextEncoding::Gb18030), 2);
@@ -243,11 +244,19 @@ TEST(FormatsEncoding, AutoDetectionAndItsFailures) {
     DecodedText gbk = DecodeText(testutil::G("a 工"), Encoding::Auto);
     EXPECT_EQ(gbk.encoding, Encoding::Gb18030);
     EXPECT_EQ(gbk.text, testutil::G("a 工"));  // kept as it is
-    DecodedText bom = DecodeText("\xEF\xBB\xBF" "a", Encoding::Auto);
+    DecodedText bom = DecodeText(
+        "\xEF\xBB\xBF"
+        "a",
+        Encoding::Auto);
     EXPECT_TRUE(bom.hadBom);
     EXPECT_EQ(bom.text, "a");
     // A BOM that is not the given encoding's stays part of the text.
-    EXPECT_EQ(DecodeText("\xEF\xBB\xBF" "a", Encoding::Gbk).text, "\xEF\xBB\xBF" "a");
+    EXPECT_EQ(DecodeText("\xEF\xBB\xBF"
+                         "a",
+                         Encoding::Gbk)
+                  .text,
+              "\xEF\xBB\xBF"
+              "a");
 
     // A UTF-8 file cut inside its last character: named, not read as GB18030.
     std::string cut = "a \xE5\xB7\xA5\nb \xE5\xB7\xA5\nc \xE5\xB7";

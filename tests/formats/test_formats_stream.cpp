@@ -63,7 +63,8 @@ std::vector<Input> Inputs() {
     in.push_back({"invalid UTF-8 late", "a \xE5\xB7\xA5\nb x\n" + std::string("c \xE5\x28\xA1\nd y\n")});
     in.push_back({"truncated UTF-8", "a \xE5\xB7\xA5\r\nb \xE5\xB7"});
     in.push_back({"UTF-16 odd byte", "\xFF\xFE" + Utf16("UTF-16LE", "a 工\n") + "A"});
-    in.push_back({"UTF-16 lone low surrogate", "\xFF\xFE" + Utf16("UTF-16LE", "a 工\r\nb ") + std::string("\x00\xDC\x41\x00", 4)});
+    in.push_back({"UTF-16 lone low surrogate",
+                  "\xFF\xFE" + Utf16("UTF-16LE", "a 工\r\nb ") + std::string("\x00\xDC\x41\x00", 4)});
     in.push_back({"UTF-16 cut surrogate", "\xFF\xFE" + Utf16("UTF-16LE", "a 工\r\nb ") + std::string("\x40\xD8", 2)});
     // A lead byte before a line break: the character walk takes the break along.
     in.push_back({"GBK malformed", "a x\r\nb \x81\x30\nc\r\nd \x81\x20y\r\ne \xFF z\r\nf \x81\r\n"});
@@ -72,21 +73,27 @@ std::vector<Input> Inputs() {
     in.push_back({"empty", ""});
     in.push_back({"only a BOM", "\xEF\xBB\xBF"});
     // Only a mark at the very start is a byte-order mark; later it is text.
-    in.push_back({"BOM in the middle", "\xEF\xBB\xBF" "a 工\n\xEF\xBB\xBF" "b 戈\n"});
-    in.push_back({"UTF-16 BOM in the middle", "\xFF\xFE" + Utf16("UTF-16LE", "a 工\n\xEF\xBB\xBF" "b 戈\n")});
+    in.push_back({"BOM in the middle",
+                  "\xEF\xBB\xBF"
+                  "a 工\n\xEF\xBB\xBF"
+                  "b 戈\n"});
+    in.push_back({"UTF-16 BOM in the middle", "\xFF\xFE" + Utf16("UTF-16LE",
+                                                                 "a 工\n\xEF\xBB\xBF"
+                                                                 "b 戈\n")});
     in.push_back({"blank lines", "\n\n\r\n  \n"});
     in.push_back({"plain, codes out of order", "b 戈\r\na 工\r\nb 其\r\nc 一 二\r\n"});
-    in.push_back({"Rime, codes out of order",
-                  "---\nname: x\nsort: by_weight\n...\n戈\tb\t5\n工\ta\t3\n其\tb\t9\n"});
+    in.push_back({"Rime, codes out of order", "---\nname: x\nsort: by_weight\n...\n戈\tb\t5\n工\ta\t3\n其\tb\t9\n"});
     in.push_back({"Rime by weight, ties and missing weights",
                   "---\nsort: by_weight\n...\n甲\taa\t1\n乙\taa\n丙\taa\t7\n丁\taa\t7\n戊\tab\t2\n己\tab\t3\n"});
     in.push_back({"Rime without end of header", "---\nname: x\nsort: by_weight\n戈\tb\t5\n"});
-    in.push_back({"Rime columns and comments",
-                  "# c\n---\nname: \"w\"\nsort: by_weight\ncolumns:\n  - code\n  # note\n  - text\n  - stem\n...\n# x\n# no "
-                  "comment\na\t工\taa\n#b\t戈\n\nb\t\tq\nc\t其 其\n"});
+    in.push_back(
+        {"Rime columns and comments",
+         "# c\n---\nname: \"w\"\nsort: by_weight\ncolumns:\n  - code\n  # note\n  - text\n  - stem\n...\n# x\n# no "
+         "comment\na\t工\taa\n#b\t戈\n\nb\t\tq\nc\t其 其\n"});
     in.push_back({"Rime flow columns", "---\ncolumns: [code, text, weight]\n...\na\t工\t3\nb\t戈\tx\n"});
-    in.push_back({"libime prompts and phrases",
-                  "KeyCode=abc\nLength=4\nPinyin=@\nPrompt=&\n[Data]\na 工\n@a 工\nab \"x y\"\nab\n&c 一\n[Phrase]\n工戈\n"});
+    in.push_back(
+        {"libime prompts and phrases",
+         "KeyCode=abc\nLength=4\nPinyin=@\nPrompt=&\n[Data]\na 工\n@a 工\nab \"x y\"\nab\n&c 一\n[Phrase]\n工戈\n"});
     in.push_back({"ibus faults", "BEGIN_TABLE\na\t工\tx\nb\t戈\nc\t其\t3\n"});
     in.push_back({"ibus without frequencies",
                   "BEGIN_DEFINITION\nEND_DEFINITION\nBEGIN_TABLE\na\t工\tx\na\t戈\t\nb\t其\t3\nEND_TABLE\n"});
@@ -124,7 +131,8 @@ WriteOptions Resolve(const Target& t, const InputFacts& in) {
     WriteOptions w;
     w.format = t.format.value_or(in.format);
     w.encoding = t.encoding.value_or(in.encoding);
-    const bool unicode = w.encoding == Encoding::Utf8 || w.encoding == Encoding::Utf16le || w.encoding == Encoding::Utf16be;
+    const bool unicode =
+        w.encoding == Encoding::Utf8 || w.encoding == Encoding::Utf16le || w.encoding == Encoding::Utf16be;
     w.bom = t.bom || (in.hadBom && (unicode || w.encoding == in.encoding));
     if (w.encoding == Encoding::Gbk) w.bom = false;
     w.name = "名字";
@@ -152,7 +160,8 @@ public:
     std::optional<std::size_t> failAfter;
 };
 
-Outcome Streamed(const std::string& bytes, Encoding e, Format f, const Target& t, std::size_t block, std::size_t piece) {
+Outcome Streamed(const std::string& bytes, Encoding e, Format f, const Target& t, std::size_t block,
+                 std::size_t piece) {
     Outcome o;
     MemorySource in(bytes);
     StringSink out;
@@ -165,7 +174,8 @@ Outcome Streamed(const std::string& bytes, Encoding e, Format f, const Target& t
         s.partEntries = 1 + block % 3;
     }
     try {
-        StreamConversion r = ConvertTableStream(in, out, e, f, [&](const InputFacts& facts) { return Resolve(t, facts); }, s);
+        StreamConversion r = ConvertTableStream(
+            in, out, e, f, [&](const InputFacts& facts) { return Resolve(t, facts); }, s);
         o.streamed = r.streamed;
         o.bytes = out.bytes_;
         o.dropped = r.droppedLines;
@@ -269,10 +279,10 @@ TEST(FormatsStream, ConversionGivesTheWholeFileBytesForEveryInputAndTarget) {
         for (Encoding e : kEncodings) reads.push_back({e, Format::Auto});
         for (Format f : kFormats) reads.push_back({Encoding::Auto, f});
         std::vector<Target> targets = {{}, {std::nullopt, std::nullopt, false, true}};
-        for (std::optional<Format> f : {std::optional<Format>(), std::optional<Format>(Format::Plain),
-                                        std::optional<Format>(Format::Rime), std::optional<Format>(Format::Libime),
-                                        std::optional<Format>(Format::Fcitx4), std::optional<Format>(Format::Ibus),
-                                        std::optional<Format>(Format::Yong)})
+        for (std::optional<Format> f :
+             {std::optional<Format>(), std::optional<Format>(Format::Plain), std::optional<Format>(Format::Rime),
+              std::optional<Format>(Format::Libime), std::optional<Format>(Format::Fcitx4),
+              std::optional<Format>(Format::Ibus), std::optional<Format>(Format::Yong)})
             for (Encoding e : kEncodings) targets.push_back({f, e, (k++ % 3) == 0});
         for (const auto& [e, f] : reads) {
             for (std::size_t t = 0; t < targets.size(); ++t) {
@@ -308,7 +318,8 @@ TEST(FormatsStream, EveryBlockSizeGivesTheSameBytes) {
     // up to a whole block, text encoded in pieces of one byte up.
     for (const char* file : {"rime_wubi.dict.yaml", "libime_wubi.txt", "yong_wubi.txt", "rime_extb.dict.yaml"}) {
         const std::string u8 = Slurp(file);
-        for (const std::string& bytes : {u8, "\xFF\xFE" + Utf16("UTF-16LE", Breaks(u8, "\r\n")), Gb(Breaks(u8, "\r"))}) {
+        for (const std::string& bytes :
+             {u8, "\xFF\xFE" + Utf16("UTF-16LE", Breaks(u8, "\r\n")), Gb(Breaks(u8, "\r"))}) {
             for (Format f : kFormats) {
                 for (Encoding e : {Encoding::Utf8, Encoding::Utf16be, Encoding::Gbk}) {
                     Target t{f, e, true};
@@ -320,9 +331,9 @@ TEST(FormatsStream, EveryBlockSizeGivesTheSameBytes) {
                                 EXPECT_FALSE(CodesAscend(bytes, Encoding::Auto, Format::Auto)) << file;
                                 continue;
                             }
-                            EXPECT_EQ(Describe(s), Describe(whole)) << file << " " << FormatName(f) << " "
-                                                                    << EncodingName(e) << " block " << block
-                                                                    << " piece " << piece;
+                            EXPECT_EQ(Describe(s), Describe(whole))
+                                << file << " " << FormatName(f) << " " << EncodingName(e) << " block " << block
+                                << " piece " << piece;
                         }
                 }
             }
@@ -392,7 +403,8 @@ TEST(FormatsStream, FailuresAreThoseTheWholeFilePathMeetsFirst) {
     StreamSettings small;
     small.pieceSize = 2;
     try {
-        ConvertTableStream(in, out, Encoding::Auto, Format::Auto, [](const InputFacts& f) { return Resolve({}, f); }, small);
+        ConvertTableStream(
+            in, out, Encoding::Auto, Format::Auto, [](const InputFacts& f) { return Resolve({}, f); }, small);
         ADD_FAILURE() << "no failure";
     } catch (const Failure& f) {
         EXPECT_STREQ(f.what(), "disk full");
@@ -402,7 +414,8 @@ TEST(FormatsStream, FailuresAreThoseTheWholeFilePathMeetsFirst) {
 TEST(FormatsStream, CheckGivesTheWholeFileFindingsInOrder) {
     std::size_t k = 0;
     for (const Input& in : Inputs()) {
-        std::vector<std::pair<Encoding, Format>> reads = {{Encoding::Auto, Format::Auto}, {Encoding::Gbk, Format::Auto}};
+        std::vector<std::pair<Encoding, Format>> reads = {{Encoding::Auto, Format::Auto},
+                                                          {Encoding::Gbk, Format::Auto}};
         for (Format f : kFormats) reads.push_back({Encoding::Auto, f});
         for (const auto& [e, f] : reads) {
             const std::size_t block = BlockFor(k++);
@@ -416,7 +429,8 @@ TEST(FormatsStream, CheckStartsOverWhenCodesComeOutOfOrder) {
     // Codes in order: duplicates are found within each code's run, in one pass.
     const std::string sorted = "a 工\r\na 工\r\naa 式\r\nb 戈 戈\r\n";
     int restarts = -1;
-    EXPECT_EQ(StreamedCheck(sorted, Encoding::Auto, Format::Auto, 5, &restarts), WholeCheck(sorted, Encoding::Auto, Format::Auto));
+    EXPECT_EQ(StreamedCheck(sorted, Encoding::Auto, Format::Auto, 5, &restarts),
+              WholeCheck(sorted, Encoding::Auto, Format::Auto));
     EXPECT_EQ(restarts, 0);
     // "a 工" again after "b": found only by keeping every pair.
     const std::string unsorted = "a 工\r\nb 戈\r\na 工\r\n";
@@ -429,11 +443,17 @@ TEST(FormatsStream, CheckStartsOverWhenCodesComeOutOfOrder) {
 TEST(FormatsStream, DecodingInBlocksMatchesDecodingWhole) {
     // Random byte strings of characters, line breaks and broken sequences,
     // decoded in random blocks: the same text, or the same failure.
-    const std::vector<std::string> utf8Pieces = {"a", " ", "\r", "\n", "\r\n", "\xE5\xB7\xA5", "\xF0\xA0\x80\x80",
-                                                 "\xC3\xA9", "\xE5\x28", "\xFF", "\xED\xA0\x80", "\xE5\xB7"};
-    const std::vector<std::string> utf16Pieces = {std::string("a\0", 2), std::string("\r\0", 2), std::string("\n\0", 2),
-                                                  std::string("\x3D\xD8\x00\xDE", 4), std::string("\x00\xDC", 2),
-                                                  std::string("\x3D\xD8", 2), "\x5E\x5B", "x"};
+    const std::vector<std::string> utf8Pieces = {
+        "a",        " ",        "\r",   "\n",           "\r\n",    "\xE5\xB7\xA5", "\xF0\xA0\x80\x80",
+        "\xC3\xA9", "\xE5\x28", "\xFF", "\xED\xA0\x80", "\xE5\xB7"};
+    const std::vector<std::string> utf16Pieces = {std::string("a\0", 2),
+                                                  std::string("\r\0", 2),
+                                                  std::string("\n\0", 2),
+                                                  std::string("\x3D\xD8\x00\xDE", 4),
+                                                  std::string("\x00\xDC", 2),
+                                                  std::string("\x3D\xD8", 2),
+                                                  "\x5E\x5B",
+                                                  "x"};
     std::mt19937 rng(86);
     auto make = [&](const std::vector<std::string>& pieces, std::size_t n) {
         std::string s;
@@ -471,7 +491,8 @@ TEST(FormatsStream, DecodingInBlocksMatchesDecodingWhole) {
         ASSERT_EQ(streamed, whole) << "round " << round;
         if (!utf16) {
             // Telling UTF-8 from GB18030 in blocks: the same verdict, the same failure.
-            std::string wholeKind = outcome([&] { return std::string(EncodingName(DecodeText(bytes, Encoding::Auto).encoding)); });
+            std::string wholeKind =
+                outcome([&] { return std::string(EncodingName(DecodeText(bytes, Encoding::Auto).encoding)); });
             std::string streamedKind = outcome([&] {
                 Utf8Scan scan;
                 EncodingEvidence evidence;
@@ -494,8 +515,8 @@ TEST(FormatsStream, EncodingInPiecesMatchesEncodingWhole) {
     // GB18030 text with malformed bytes where the character walk swallows a
     // line break ("\x81\x30\n"), four-byte characters GBK lacks and bytes no
     // encoding holds, appended in random pieces and cut into small pieces.
-    const std::vector<std::string> pieces = {"a", " ", "\r", "\n", "\r\n", "\xB9\xA4", "\x95\x32\x82\x36",
-                                             "\x81", "\x30", "\xFF", "\x81\x30\n", "\xA1\x40"};
+    const std::vector<std::string> pieces = {
+        "a", " ", "\r", "\n", "\r\n", "\xB9\xA4", "\x95\x32\x82\x36", "\x81", "\x30", "\xFF", "\x81\x30\n", "\xA1\x40"};
     std::mt19937 rng(936);
     for (int round = 0; round < 3000; ++round) {
         std::string text;
@@ -512,7 +533,8 @@ TEST(FormatsStream, EncodingInPiecesMatchesEncodingWhole) {
             whole = std::string("failure: ") + f.what();
         }
         try {
-            StreamEncoder enc(e, bom, textEncoding, [&](std::string_view b) { streamed += b; }, 1 + rng() % 8);
+            StreamEncoder enc(
+                e, bom, textEncoding, [&](std::string_view b) { streamed += b; }, 1 + rng() % 8);
             std::size_t i = 0;
             while (i < text.size()) {
                 std::size_t k = std::min<std::size_t>(1 + rng() % 6, text.size() - i);
@@ -548,9 +570,15 @@ TEST(FormatsStream, LargeGeneratedTablesConvertAndCheckAlike) {
                              [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
         std::string table;
         switch (variant % 3) {
-            case 0: table = "---\nname: t\nsort: by_weight\ncolumns:\n  - text\n  - code\n  - weight\n...\n"; break;
-            case 1: table = "KeyCode=abcdefghijklmnopqrstuvwxy\nLength=4\n[Data]\n"; break;
-            default: table = "name=t\n[DATA]\n"; break;
+            case 0:
+                table = "---\nname: t\nsort: by_weight\ncolumns:\n  - text\n  - code\n  - weight\n...\n";
+                break;
+            case 1:
+                table = "KeyCode=abcdefghijklmnopqrstuvwxy\nLength=4\n[Data]\n";
+                break;
+            default:
+                table = "name=t\n[DATA]\n";
+                break;
         }
         for (const auto& c : codes) {
             std::size_t n = 1 + rng() % 3;
@@ -571,7 +599,8 @@ TEST(FormatsStream, LargeGeneratedTablesConvertAndCheckAlike) {
             EXPECT_TRUE(s.streamed) << variant;
             Outcome w = Whole(table, Encoding::Auto, Format::Auto, t);
             EXPECT_TRUE(w.failure.empty()) << w.failure;
-            EXPECT_TRUE(s.bytes == w.bytes && s.failure == w.failure) << variant << " " << FormatName(f) << ": " << s.failure;
+            EXPECT_TRUE(s.bytes == w.bytes && s.failure == w.failure)
+                << variant << " " << FormatName(f) << ": " << s.failure;
         }
         int restarts = -1;
         EXPECT_EQ(StreamedCheck(table, Encoding::Auto, Format::Auto, 999, &restarts),
@@ -585,7 +614,8 @@ TEST(FormatsLines, ColumnsNamedButUnusedCostALineNothing) {
     // A header may name any number of columns; a line is written from the
     // four it fills. A layout of 2^31-1 columns would need 32 GiB if every
     // line laid out all of them.
-    const std::string gong = testutil::Convert("gb18030", "UTF-8", "工"), ge = testutil::Convert("gb18030", "UTF-8", "戈");
+    const std::string gong = testutil::Convert("gb18030", "UTF-8", "工"),
+                      ge = testutil::Convert("gb18030", "UTF-8", "戈");
     TableLayout layout;
     layout.textColumn = 0;
     layout.codeColumn = 1;
@@ -605,7 +635,8 @@ TEST(FormatsLines, ColumnsNamedButUnusedCostALineNothing) {
     for (int i = 0; i < 2000; ++i) header += "  - c" + std::to_string(i) + "\n";
     const std::string table = header + "...\n" + gong + "\ta\n" + ge + "\tb\t\t\n";
     const std::string report = WholeCheck(table, Encoding::Auto, Format::Auto);
-    EXPECT_NE(report.find("2008: does not round-trip: would be written back as \"戈\tb\""), std::string::npos) << report;
+    EXPECT_NE(report.find("2008: does not round-trip: would be written back as \"戈\tb\""), std::string::npos)
+        << report;
     EXPECT_EQ(report.find("2007:"), std::string::npos) << report;
     EXPECT_EQ(StreamedCheck(table, Encoding::Auto, Format::Auto, 1 << 20), report);
 }
@@ -616,11 +647,13 @@ TEST(FormatsStream, ALineOfManyWordsIsReadInPartsWithTheSameResults) {
     // on the next line, and an earlier code after it (the check starts over).
     std::string line = "aaaa";
     for (int i = 0; i < 300; ++i) line += " " + zelmora::formats::Gb(i % 7 ? "工" : "式") + std::to_string(i % 50);
-    const std::string rest = "\r\naaaa " + zelmora::formats::Gb("工") + "1\r\n" + line + "\r\nb " + zelmora::formats::Gb("子") + "\r\n";
+    const std::string rest =
+        "\r\naaaa " + zelmora::formats::Gb("工") + "1\r\n" + line + "\r\nb " + zelmora::formats::Gb("子") + "\r\n";
     const std::string table = line + "  \"x y\" " + zelmora::formats::Gb("戈") + "\x80" + rest;
     const std::string convertible = line + "  \"x y\" " + zelmora::formats::Gb("戈") + rest;
     for (std::size_t block : {1, 3, 5, 13}) {
-        EXPECT_EQ(StreamedCheck(table, Encoding::Auto, Format::Auto, block), WholeCheck(table, Encoding::Auto, Format::Auto))
+        EXPECT_EQ(StreamedCheck(table, Encoding::Auto, Format::Auto, block),
+                  WholeCheck(table, Encoding::Auto, Format::Auto))
             << "block " << block;
         for (Format to : kFormats) {
             Target t;
@@ -683,7 +716,8 @@ TEST(FormatsStream, AnEnormousLineIsConvertedAPartAtATimeWhereTheFormatAllows) {
     small.partedLine = 1;
     small.partEntries = 1;
     const std::string weighted = "aaaa x y z\nbbbb w\n";
-    auto [r, bytes] = convert("---\nname: x\nsort: original\n...\nx\ta\t1\ny\ta\t1\n", Target{Format::Ibus, Encoding::Utf8}, small);
+    auto [r, bytes] =
+        convert("---\nname: x\nsort: original\n...\nx\ta\t1\ny\ta\t1\n", Target{Format::Ibus, Encoding::Utf8}, small);
     EXPECT_TRUE(r.streamed);
     EXPECT_EQ(r.entriesAtOnce, 2u);
     // The same run without weights, one entry at a time.
@@ -701,7 +735,8 @@ TEST(ReadEntriesStream, EachLinesEntriesInFileOrderAsTheWholeReadHasThem) {
         for (std::size_t i = 0; i < doc.lines.size(); ++i) {
             const TableLine& l = doc.lines[i];
             if (l.kind != TableLine::Kind::Entry) continue;
-            expected.push_back({i + 1, {doc.entries.begin() + l.firstEntry, doc.entries.begin() + l.firstEntry + l.entryCount}});
+            expected.push_back(
+                {i + 1, {doc.entries.begin() + l.firstEntry, doc.entries.begin() + l.firstEntry + l.entryCount}});
         }
         for (std::size_t block : {std::size_t(3), std::size_t(1) << 20}) {
             MemorySource source(bytes);
@@ -710,7 +745,10 @@ TEST(ReadEntriesStream, EachLinesEntriesInFileOrderAsTheWholeReadHasThem) {
             std::vector<std::pair<std::size_t, std::vector<TableEntry>>> got;
             InputFacts facts = ReadEntriesStream(
                 source, Encoding::Auto, Format::Auto,
-                [&](std::size_t line, const std::vector<TableEntry>& entries) { got.push_back({line, entries}); }, settings);
+                [&](std::size_t line, const std::vector<TableEntry>& entries) {
+                    got.push_back({line, entries});
+                },
+                settings);
             EXPECT_EQ(facts.format, doc.format) << name;
             EXPECT_EQ(facts.encoding, doc.encoding) << name;
             EXPECT_TRUE(got == expected) << name << " in blocks of " << block;
@@ -718,8 +756,9 @@ TEST(ReadEntriesStream, EachLinesEntriesInFileOrderAsTheWholeReadHasThem) {
     }
     // A failure of the whole read is a failure here too.
     MemorySource bad("a \xE5\xB7\xA5\n\xFF\xFE\x00");
-    EXPECT_THROW(ReadEntriesStream(bad, Encoding::Utf8, Format::Plain, [](std::size_t, const std::vector<TableEntry>&) {}),
-                 Failure);
+    EXPECT_THROW(
+        ReadEntriesStream(bad, Encoding::Utf8, Format::Plain, [](std::size_t, const std::vector<TableEntry>&) {}),
+        Failure);
 }
 
 TEST(FormatsStream, ANulByteFailsAsTheWholeFileFailsEvenInAPartedLine) {

@@ -18,7 +18,8 @@ std::string Out(const LineList& l) { return TrimText(JoinLines(l)); }
 
 void SortLines(LineList& list) {
     PartitionSort(
-        static_cast<long long>(list.count()), [&](long long i, long long j) { return CompareLines(list.at(i), list.at(j), kWindow); },
+        static_cast<long long>(list.count()),
+        [&](long long i, long long j) { return CompareLines(list.at(i), list.at(j), kWindow); },
         [&](long long i, long long j) {
             std::string t = list.at(i);
             list.replaceAt(i, list.at(j));
@@ -132,8 +133,8 @@ Shortest ExtractShortest(std::string_view text) {
         for (long long i = static_cast<long long>(cls.count()) - 1; i >= 0; --i)
             if (ContainsIgnoringCase(searched, WordTail(cls.at(i)))) cls.removeAt(i);
     }
-    LineList all = SplitLines(JoinLines(c.lines[0]) + JoinLines(c.lines[1]) + JoinLines(c.lines[2]) +
-                              JoinLines(c.lines[3]));
+    LineList all =
+        SplitLines(JoinLines(c.lines[0]) + JoinLines(c.lines[1]) + JoinLines(c.lines[2]) + JoinLines(c.lines[3]));
     naive::SortLines(all);
     Shortest r;
     for (int n = 0; n < 4; ++n) {

@@ -8,8 +8,8 @@
 
 namespace {
 
-using zelmora::DecodeJpeg;
 using zelmora::DecodedJpeg;
+using zelmora::DecodeJpeg;
 using zelmora::JpegColours;
 using zelmora::JpegError;
 
@@ -82,8 +82,15 @@ TEST(JpegDecoder, PaletteModeGivesTheSamePictureInAtMost256Colours) {
 
 TEST(JpegDecoder, TruncatedDataFailsCleanly) {
     const std::string jpeg = AboutJpeg();
-    const std::size_t cuts[] = {0, 1, 2, 100, FrameHeader(jpeg) + 5, jpeg.find("\xff\xda") + 20,
-                                jpeg.size() / 2, jpeg.size() - 2, jpeg.size() - 1};
+    const std::size_t cuts[] = {0,
+                                1,
+                                2,
+                                100,
+                                FrameHeader(jpeg) + 5,
+                                jpeg.find("\xff\xda") + 20,
+                                jpeg.size() / 2,
+                                jpeg.size() - 2,
+                                jpeg.size() - 1};
     for (std::size_t n : cuts) {
         ASSERT_LT(n, jpeg.size());
         ExpectFailure(jpeg.substr(0, n), "first " + std::to_string(n) + " bytes");

@@ -70,8 +70,8 @@ TEST(Group, BlankLinesAreSkippedInsteadOfFailing) {
 }
 
 TEST(Classify, WorkedExample) {
-    std::string in = Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aad 式", "aadk 匿", "aadn 慝", "aadn 葚", "abcde 错",
-                            "工", " 工"});
+    std::string in = Lines(
+        {"a 工", "aa 式", "aaa 工", "aaaa 工", "aad 式", "aadk 匿", "aadn 慝", "aadn 葚", "abcde 错", "工", " 工"});
     ClassifyResult r = ClassifyByCodeLength(in);
     EXPECT_EQ(r.texts[0], G("a 工"));
     EXPECT_EQ(r.texts[1], G("aa 式"));
@@ -92,7 +92,8 @@ TEST(Classify, Edges) {
 }
 
 TEST(Duplicates, WorkedExample) {
-    DuplicateCodesResult r = ExtractDuplicateCodes(Lines({"a 工", "aadn 慝 葚", "aaf 苷", "wqvb 你好 您好", "", "aa 式"}), TextEncoding::Gbk);
+    DuplicateCodesResult r = ExtractDuplicateCodes(
+        Lines({"a 工", "aadn 慝 葚", "aaf 苷", "wqvb 你好 您好", "", "aa 式"}), TextEncoding::Gbk);
     EXPECT_EQ(r.duplicateText, Lines({"aadn 慝 葚", "wqvb 你好 您好"}));
     EXPECT_EQ(r.uniqueText, Lines({"a 工", "aaf 苷", "", "aa 式"}));
     EXPECT_EQ(DuplicateCodesStatus(CountPaneLines(r.duplicateText), r), "重码：2行 6字；不重码4");
@@ -116,7 +117,8 @@ TEST(Duplicates, Edges) {
 }
 
 TEST(FullCodes, WorkedExample) {
-    FullCodesResult r = ExtractFullCodes(Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aad 式", "aadk 匿", "aaf 苷", "aafd 甙"}), TextEncoding::Gbk);
+    FullCodesResult r = ExtractFullCodes(
+        Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aad 式", "aadk 匿", "aaf 苷", "aafd 甙"}), TextEncoding::Gbk);
     EXPECT_EQ(r.threeText, Lines({"aad 式", "aaf 苷"}));
     EXPECT_EQ(r.fourText, Lines({"aaaa 工", "aadk 匿", "aafd 甙"}));
     EXPECT_EQ(r.allText, Lines({"aaaa 工", "aad 式", "aadk 匿", "aaf 苷", "aafd 甙"}));
@@ -140,7 +142,8 @@ TEST(FullCodes, SubstringCaseSpacesAndGroups) {
 
 TEST(Shortest, WorkedExample) {
     ShortestCodesResult r = ExtractShortestCodes(
-        Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aad 式", "aadk 匿", "aadn 慝", "aaf 苷", "aafd 甙", "aaff 苷"}), TextEncoding::Gbk);
+        Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aad 式", "aadk 匿", "aadn 慝", "aaf 苷", "aafd 甙", "aaff 苷"}),
+        TextEncoding::Gbk);
     EXPECT_EQ(r.texts[0], G("a 工"));
     EXPECT_EQ(r.texts[1], G("aa 式"));
     EXPECT_EQ(r.texts[2], G("aaf 苷"));
@@ -153,7 +156,8 @@ TEST(Shortest, Edges) {
     EXPECT_EQ(ShortestCodesStatus(ExtractShortestCodes("", TextEncoding::Gbk)), "行数:一码0 二码0 三码0 四码0 全部0");
     // One-letter entries stay even when the word repeats.
     EXPECT_EQ(ExtractShortestCodes(Lines({"a 工", "b 工"}), TextEncoding::Gbk).counts[0], 2u);
-    EXPECT_EQ(ExtractShortestCodes(Lines({"aa 工", "ab 工", "abc 工", "abcd 工"}), TextEncoding::Gbk).allText, Lines({"aa 工", "ab 工"}));
+    EXPECT_EQ(ExtractShortestCodes(Lines({"aa 工", "ab 工", "abc 工", "abcd 工"}), TextEncoding::Gbk).allText,
+              Lines({"aa 工", "ab 工"}));
     EXPECT_EQ(ExtractShortestCodes(G("abcd 工"), TextEncoding::Gbk).counts[3], 1u);
     EXPECT_EQ(ExtractShortestCodes(Lines({"ab 工作", "abcd 工"}), TextEncoding::Gbk).counts[3], 0u);
     EXPECT_EQ(ExtractShortestCodes(Lines({"ab Word", "abc word"}), TextEncoding::Gbk).counts[2], 0u);
@@ -166,9 +170,10 @@ TEST(Shortest, Edges) {
 }
 
 TEST(Relation, WorkedExample) {
-    std::string entries = Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aaaa 芏", "aah 芽", "aaht 芽", "aaht 蒉", "ab 节",
-                                 "abj 节", "abj 茸", "abj 萁"});
-    std::string source = Lines({"a 工", "aa 式", "aaa 工", "aaaa 工 芏", "aah 芽", "aaht 芽 蒉", "ab 节", "abj 节 茸 萁"});
+    std::string entries = Lines({"a 工", "aa 式", "aaa 工", "aaaa 工", "aaaa 芏", "aah 芽", "aaht 芽", "aaht 蒉",
+                                 "ab 节", "abj 节", "abj 茸", "abj 萁"});
+    std::string source =
+        Lines({"a 工", "aa 式", "aaa 工", "aaaa 工 芏", "aah 芽", "aaht 芽 蒉", "ab 节", "abj 节 茸 萁"});
     RelationResult r = RelateShortAndFullCodes(entries, source, TextEncoding::Gbk);
     EXPECT_EQ(r.fullCodesText, Lines({"aaaa 工", "aaht 芽", "abj 节"}));
     EXPECT_EQ(r.wordsText, Lines({"工", "芽", "节"}));
@@ -177,12 +182,14 @@ TEST(Relation, WorkedExample) {
               Lines({"a 工", "aa 式", "aaa 工", "aaaa 芏 工", "aah 芽", "aaht 蒉 芽", "ab 节", "abj 茸 萁 节"}));
     EXPECT_EQ(RelationStatus(r), "行数:全部简码5 简码全码3 简码字3 置后8");
 
-    RelationResult more = RelateShortAndFullCodes(entries, Lines({"xxxx 工 节 茸", "xxxx 工 茸 节 萁"}), TextEncoding::Gbk);
+    RelationResult more =
+        RelateShortAndFullCodes(entries, Lines({"xxxx 工 节 茸", "xxxx 工 茸 节 萁"}), TextEncoding::Gbk);
     EXPECT_EQ(more.reorderedText, Lines({"xxxx 节 茸 工", "xxxx 茸 萁 节 工"}));
 }
 
 TEST(Relation, Edges) {
-    EXPECT_EQ(RelationStatus(RelateShortAndFullCodes("", "", TextEncoding::Gbk)), "行数:全部简码0 简码全码0 简码字0 置后0");
+    EXPECT_EQ(RelationStatus(RelateShortAndFullCodes("", "", TextEncoding::Gbk)),
+              "行数:全部简码0 简码全码0 简码字0 置后0");
     // No entries: lines other than two tokens are rejoined by single spaces.
     RelationResult r = RelateShortAndFullCodes("", Lines({"a  工\t戈 ", "b   子", "   ", "c"}), TextEncoding::Gbk);
     EXPECT_EQ(r.reorderedText, Lines({"a 工 戈", "b   子", "", "c"}));

@@ -24,12 +24,12 @@ namespace {
 class TableGenerator {
 public:
     explicit TableGenerator(unsigned seed) : rng_(seed) {
-        for (const char* w : {"工", "工作", "工人", "人", "人工", "式", "戈", "子", "了", "节", "茸", "萁", "芽", "你好", "您好",
-                              "，", "。"})
+        for (const char* w : {"工", "工作", "工人", "人", "人工", "式", "戈", "子", "了", "节", "茸", "萁", "芽",
+                              "你好", "您好", "，", "。"})
             words_.push_back(G(w));
         for (const char* w : {"word", "WORD", "Word", "wo", "x,y", "\"q\"", "a\"b", "\"x y\""}) words_.push_back(w);
-        words_.push_back("\x81");       // lead byte before whatever follows
-        words_.push_back("\xA4\xCA");   // bytes that straddle two characters in other text
+        words_.push_back("\x81");      // lead byte before whatever follows
+        words_.push_back("\xA4\xCA");  // bytes that straddle two characters in other text
     }
 
     std::string code() {
@@ -42,23 +42,35 @@ public:
 
     std::string separator() {
         switch (pick(12)) {
-            case 0: return "  ";
-            case 1: return "\t";
-            case 2: return ",";
-            case 3: return " , ";
-            default: return " ";
+            case 0:
+                return "  ";
+            case 1:
+                return "\t";
+            case 2:
+                return ",";
+            case 3:
+                return " , ";
+            default:
+                return " ";
         }
     }
 
     std::string line() {
         switch (pick(20)) {
-            case 0: return "";
-            case 1: return "   ";
-            case 2: return code();
-            case 3: return " " + code() + " " + word();
-            case 4: return code() + " ";
-            case 5: return ",";
-            default: break;
+            case 0:
+                return "";
+            case 1:
+                return "   ";
+            case 2:
+                return code();
+            case 3:
+                return " " + code() + " " + word();
+            case 4:
+                return code() + " ";
+            case 5:
+                return ",";
+            default:
+                break;
         }
         std::string l = code();
         int words = 1 + pick(4);
@@ -73,10 +85,18 @@ public:
         for (int i = 0; i < lines; ++i) {
             t += line();
             switch (pick(10)) {
-                case 0: t += "\n"; break;
-                case 1: t += "\r"; break;
-                case 2: t += "\n\r"; break;
-                default: t += "\r\n"; break;
+                case 0:
+                    t += "\n";
+                    break;
+                case 1:
+                    t += "\r";
+                    break;
+                case 2:
+                    t += "\n\r";
+                    break;
+                default:
+                    t += "\r\n";
+                    break;
             }
         }
         if (pick(3) == 0) t += line();

@@ -13,20 +13,22 @@ TEST(Pipeline, StatusLinesOfTheBuiltinTable) {
     auto r = zelmora::RunPipeline(table, std::nullopt, zelmora::TextEncoding::Gbk);
     std::string all;
     for (auto& [c, s] : r.statusLines) all += c + "\t" + s + "\n";
-    EXPECT_EQ(all,
-              "原码表\t10690行\n一字一行\t10951行\n重码一行\t10690行\n码长分类\t行数:一码25 二码599 三码4396 四码5931\n"
-              "全码\t行数:三码832 四码5931 全部6763 三简3564\n出简不出全\t行数:一码25 二码588 三码3811 四码2339 全部6763\n"
-              "重码\t重码：249行 510字；不重码10441\n简码全码\t行数:全部简码4188 简码全码3911 简码字3911 置后10690\n");
+    EXPECT_EQ(
+        all,
+        "原码表\t10690行\n一字一行\t10951行\n重码一行\t10690行\n码长分类\t行数:一码25 二码599 三码4396 四码5931\n"
+        "全码\t行数:三码832 四码5931 全部6763 三简3564\n出简不出全\t行数:一码25 二码588 三码3811 四码2339 全部6763\n"
+        "重码\t重码：249行 510字；不重码10441\n简码全码\t行数:全部简码4188 简码全码3911 简码字3911 置后10690\n");
 }
 
 TEST(Pipeline, OutputsInFileOrderAndOwnEntriesTakenAsPasted) {
     auto r = zelmora::RunPipeline("a x\r\nb y z", std::string("b y\nb z\n"), zelmora::TextEncoding::Gbk);
     std::vector<std::string> hints;
     for (auto& [hint, text] : r.outputs) hints.push_back(hint);
-    EXPECT_EQ(hints, (std::vector<std::string>{"一字一行", "重码一行", "一码", "二码", "三码", "四码", "全码三码", "全码四码",
-                                               "全码全部", "三简", "最简一码", "最简二码", "最简三码", "最简四码", "最简全部",
-                                               "重码", "不重码", "全部简码", "简码全码", "有简码的字",
-                                               "简码字的全码重码时置后"}));
+    EXPECT_EQ(hints,
+              (std::vector<std::string>{
+                  "一字一行", "重码一行", "一码",   "二码",     "三码",     "四码",       "全码三码",
+                  "全码四码", "全码全部", "三简",   "最简一码", "最简二码", "最简三码",   "最简四码",
+                  "最简全部", "重码",     "不重码", "全部简码", "简码全码", "有简码的字", "简码字的全码重码时置后"}));
     // The pasted entries keep their own lines, breaks made CR LF.
     EXPECT_EQ(r.outputs[0].second, "b y\r\nb z\r\n");
     EXPECT_EQ(r.outputs[1].second, "b y z");
@@ -60,10 +62,12 @@ std::string BuiltinHead(std::size_t lines) {
 TEST(Pipeline, GbkAndGb18030TablesRunAtOnceOnTwoThreads) {
     const std::string head = BuiltinHead(3000);
     // GBK: 0x80 is the euro sign in code page 936 and no character of GB18030.
-    const std::string gbk = head + "\r\n" + testutil::Lines({"aaaa 工 !", "aaab 式"}) + "\r\naaaa \x80 a\r\naaab \x80\x80";
+    const std::string gbk =
+        head + "\r\n" + testutil::Lines({"aaaa 工 !", "aaab 式"}) + "\r\naaaa \x80 a\r\naaab \x80\x80";
     // GB18030 with CJK Extension B characters (U+20000, U+2A6A5), which GBK lacks.
-    const std::string gb18030 = head + "\r\n" +
-                                testutil::Convert("gb18030", "UTF-8", "a 工 𠀀\r\naaaa 𠀀 工\r\nwwww 𪚥\r\nww 𪚥\r\nwwwa 𪚥 𠀀 x");
+    const std::string gb18030 =
+        head + "\r\n" +
+        testutil::Convert("gb18030", "UTF-8", "a 工 𠀀\r\naaaa 𠀀 工\r\nwwww 𪚥\r\nww 𪚥\r\nwwwa 𪚥 𠀀 x");
 
     const PipelineResult gbkAlone = zelmora::RunPipeline(gbk, std::nullopt, TextEncoding::Gbk);
     const PipelineResult gb18030Alone = zelmora::RunPipeline(gb18030, std::nullopt, TextEncoding::Gb18030);
@@ -74,7 +78,8 @@ TEST(Pipeline, GbkAndGb18030TablesRunAtOnceOnTwoThreads) {
     int gbkSame = 0, gb18030Same = 0;
     std::thread other([&] {
         for (int i = 0; i < kRounds; ++i)
-            gb18030Same += SameResults(zelmora::RunPipeline(gb18030, std::nullopt, TextEncoding::Gb18030), gb18030Alone);
+            gb18030Same +=
+                SameResults(zelmora::RunPipeline(gb18030, std::nullopt, TextEncoding::Gb18030), gb18030Alone);
     });
     for (int i = 0; i < kRounds; ++i)
         gbkSame += SameResults(zelmora::RunPipeline(gbk, std::nullopt, TextEncoding::Gbk), gbkAlone);

@@ -37,8 +37,7 @@ bool Shows(QLabel* label, const QColor& colour) {
 void Send(QWidget* target, QEvent&& event) { QApplication::sendEvent(target, &event); }
 
 void Move(QLabel* label, QPoint at) {
-    Send(label, QMouseEvent(QEvent::MouseMove, at, label->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                            Qt::NoModifier));
+    Send(label, QMouseEvent(QEvent::MouseMove, at, label->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier));
 }
 void Enter(QLabel* label, QPoint at) { Send(label, QEnterEvent(at, at, label->mapToGlobal(at))); }
 void Leave(QLabel* label) { Send(label, QEvent(QEvent::Leave)); }
@@ -63,9 +62,7 @@ class AboutPageTest : public QObject {
     int failures_ = 0;
 
 private slots:
-    void initTestCase() {
-        RegisterJpegFormat();
-    }
+    void initTestCase() { RegisterJpegFormat(); }
     void cleanupTestCase() { UnregisterJpegFormat(); }
 
     void init() {

@@ -69,9 +69,7 @@ void FindBarTest::init() {
     form->RichEdit1->moveCursor(QTextCursor::Start);
 }
 
-void FindBarTest::cleanup() {
-    form.reset();
-}
+void FindBarTest::cleanup() { form.reset(); }
 
 void FindBarTest::ctrlFOpensTheBarOverThePage() {
     QVERIFY(!bar()->isVisible());
@@ -158,8 +156,10 @@ void FindBarTest::theKeysChangeNoText() {
     int changes = 0;
     connect(form->RichEdit1, &QPlainTextEdit::textChanged, this, [&] { ++changes; });
     bar()->setLineAsker([](QWidget*, int, int) { return std::optional<int>(2); });
-    for (auto [key, mods] : {std::pair{Qt::Key_F, Qt::ControlModifier}, {Qt::Key_G, Qt::ControlModifier},
-                             {Qt::Key_F3, Qt::NoModifier}, {Qt::Key_F3, Qt::ShiftModifier}}) {
+    for (auto [key, mods] : {std::pair{Qt::Key_F, Qt::ControlModifier},
+                             {Qt::Key_G, Qt::ControlModifier},
+                             {Qt::Key_F3, Qt::NoModifier},
+                             {Qt::Key_F3, Qt::ShiftModifier}}) {
         form->RichEdit1->setFocus();
         QTest::keyClick(form->RichEdit1, key, mods);
     }

@@ -104,7 +104,9 @@ void FormatMenuTest::init() {
     boxes.clear();
     opened.clear();
     form = std::make_unique<TForm1>();
-    form->setMessageBoxRunner([this](QMessageBox& box) { boxes.push_back({box.icon(), box.windowTitle(), box.text()}); });
+    form->setMessageBoxRunner([this](QMessageBox& box) {
+        boxes.push_back({box.icon(), box.windowTitle(), box.text()});
+    });
     form->setDesktopOpener([this](const QUrl& url) {
         opened.push_back(url);
         return true;
@@ -180,8 +182,7 @@ void FormatMenuTest::rimeTableInCandidateOrder() {
     chooseInDialog(file("small.dict.yaml", kRime));
     form->OpenAnyFormatItem->trigger();
     QVERIFY(boxes.empty());
-    QCOMPARE(form->RichEdit1->toPlainText(),
-             QString::fromUtf8("aaa 工 式\nbbbb \xF0\xA0\x80\x80\nag 戈"));
+    QCOMPARE(form->RichEdit1->toPlainText(), QString::fromUtf8("aaa 工 式\nbbbb \xF0\xA0\x80\x80\nag 戈"));
     QCOMPARE(PaneTextEncoding(*form->RichEdit1), TextEncoding::Gb18030);
     QCOMPARE(form->Label1->text(), QStringLiteral("3行"));
     QCOMPARE(form->RichEdit1->inputLimit(), Pane::kLoadedInputLimit);
@@ -310,8 +311,9 @@ void FormatMenuTest::sameAsTheCommandLine() {
     if (path == "utf16") {
         // The built-in table's first thousand lines with two characters
         // outside GBK, in UTF-16 with a byte-order mark.
-        const QString table = QString::fromUtf8("a \xF0\xA0\x80\x80 工\r\naaaa \xF0\x9F\x98\x80\r\nbbbb 式 戈\r\n"
-                                                "ccc 又\r\nccc 大\r\nab 工 式\r\n");
+        const QString table = QString::fromUtf8(
+            "a \xF0\xA0\x80\x80 工\r\naaaa \xF0\x9F\x98\x80\r\nbbbb 式 戈\r\n"
+            "ccc 又\r\nccc 大\r\nab 工 式\r\n");
         path = file("table16.txt", Utf16le(table, true));
     }
     if (how == "menu") {
@@ -334,8 +336,10 @@ void FormatMenuTest::sameAsTheCommandLine() {
     // The source pane holds the table as the library reads it.
     const std::string bytes = ReadFile(path);
     const formats::TableDocument doc = formats::ReadTable(bytes);
-    QCOMPARE(QString::fromStdU16String(DecodePaneText(ReadPaneText(*form->RichEdit1), PaneTextEncoding(*form->RichEdit1))).left(200),
-             QString::fromStdU16String(DecodePaneText(formats::ToGroupLines(doc), TextEncoding::Gb18030)).left(200));
+    QCOMPARE(
+        QString::fromStdU16String(DecodePaneText(ReadPaneText(*form->RichEdit1), PaneTextEncoding(*form->RichEdit1)))
+            .left(200),
+        QString::fromStdU16String(DecodePaneText(formats::ToGroupLines(doc), TextEncoding::Gb18030)).left(200));
     QVERIFY(ReadPaneText(*form->RichEdit1) == formats::ToGroupLines(doc));
 
     // The command line on the same file: every result and status line.
@@ -425,7 +429,8 @@ void FormatMenuTest::exportInTheSourceEncoding() {
     QVERIFY(boxes.empty());
     for (const char* name : {"原码表", "一字一行", "重码一行"}) {
         const QString hint = QString::fromUtf8(name);
-        QVERIFY2(ReadFile(QDir(out.path()).filePath(hint + ".txt")) == ReadPaneText(*ResultPanes(*form).at(name)), name);
+        QVERIFY2(ReadFile(QDir(out.path()).filePath(hint + ".txt")) == ReadPaneText(*ResultPanes(*form).at(name)),
+                 name);
     }
     WritePaneText(*form->RichEdit24, "aa \x95\x32\x82\x36", TextEncoding::Gb18030);
     form->ExportInFormatItem->trigger();

@@ -302,7 +302,12 @@ void PaneTest::loadingMakesCrLfAndKeepsEverythingElse_data() {
     QTest::newRow("CR") << QByteArray("a x\rb y\rc z") << QByteArray("a x\r\nb y\r\nc z") << 3;
     QTest::newRow("mixed") << QByteArray("a\r\nb\nc\rd") << QByteArray("a\r\nb\r\nc\r\nd") << 4;
     QTest::newRow("final CRLF kept") << QByteArray("a\r\nb\r\n") << QByteArray("a\r\nb\r\n") << 2;
-    QTest::newRow("UTF-8 BOM kept") << QByteArray("\xEF\xBB\xBF" "a x\r\nb") << QByteArray("\xEF\xBB\xBF" "a x\r\nb")
+    QTest::newRow("UTF-8 BOM kept") << QByteArray(
+                                           "\xEF\xBB\xBF"
+                                           "a x\r\nb")
+                                    << QByteArray(
+                                           "\xEF\xBB\xBF"
+                                           "a x\r\nb")
                                     << 2;
 }
 
@@ -376,7 +381,8 @@ void PaneTest::failedOpenLeavesThePaneAsItWas() {
     QVERIFY(QDir::setCurrent(dir.path()));
     const std::string message = FailureOf([&] { LoadPaneFromFile(w.pane, "nothing.txt"); });
     QVERIFY(QDir::setCurrent(cwd));
-    QCOMPARE(message, "Cannot open file \"" + dir.filePath("nothing.txt").toStdString() + "\". No such file or directory");
+    QCOMPARE(message,
+             "Cannot open file \"" + dir.filePath("nothing.txt").toStdString() + "\". No such file or directory");
 }
 
 namespace {
@@ -469,8 +475,9 @@ void PaneTest::saveFailuresLeaveTheOldFile() {
     // A folder of that name can't be replaced by the file.
     QVERIFY(QDir(dir.path()).mkdir("taken.txt"));
     const QString taken = dir.filePath("taken.txt");
-    QVERIFY(FailureOf([&] { SavePaneToFile(pane, taken); }).rfind("Cannot create file \"" + taken.toStdString() + "\". ", 0) ==
-            0);
+    QVERIFY(FailureOf([&] {
+                SavePaneToFile(pane, taken);
+            }).rfind("Cannot create file \"" + taken.toStdString() + "\". ", 0) == 0);
     QVERIFY(QFileInfo(taken).isDir());
 
     // The disk fills up in the middle of the write: the old file stays whole.

@@ -80,7 +80,9 @@ void PaneTextTest::init() {
     boxes.clear();
     QDir::setCurrent(dir.path());
     form = std::make_unique<TForm1>();
-    form->setMessageBoxRunner([this](QMessageBox& box) { boxes.push_back({box.icon(), box.windowTitle(), box.text()}); });
+    form->setMessageBoxRunner([this](QMessageBox& box) {
+        boxes.push_back({box.icon(), box.windowTitle(), box.text()});
+    });
     form->setDesktopOpener([](const QUrl&) { return true; });
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -129,8 +131,8 @@ void PaneTextTest::textOutsideGbkIsHeldAsGb18030() {
     pane.setChangeHandler([&] { ++changes; });
     WritePaneText(pane, t.bytes, t.encoding);
     QCOMPARE(changes, 1);
-    QCOMPARE(pane.toPlainText(), QStringLiteral("aaaa ") + kExtBText + QStringLiteral("\nbbbb ") + kEmojiText +
-                                     QStringLiteral(" 工"));
+    QCOMPARE(pane.toPlainText(),
+             QStringLiteral("aaaa ") + kExtBText + QStringLiteral("\nbbbb ") + kEmojiText + QStringLiteral(" 工"));
     QCOMPARE(ReadPaneText(pane), "aaaa " + kExtB + "\r\nbbbb " + kEmoji + " " + kGong);
     QCOMPARE(PaneTextEncoding(pane), TextEncoding::Gb18030);
     QCOMPARE(CountPaneLines(pane), std::size_t{2});
@@ -191,13 +193,27 @@ void PaneTextTest::menuPasteKeepsEveryCharacter() {
 void PaneTextTest::everyDerivationKeepsThem() {
     // Codes of every length, shared codes and short codes, so that every
     // result pane gets some of the characters.
-    const QString table = QStringLiteral("a ") + kExtBText + QStringLiteral(" 工\n"
-                                         "aa ") + kEmojiText + QStringLiteral("\n"
-                                         "aaa ") + kExtBText + QStringLiteral("\n"
-                                         "aaaa ") + kExtBText + QStringLiteral(" ") + kEmojiText + QStringLiteral("\n"
-                                         "aaab 工\n"
-                                         "bbbb ") + kEmojiText + QStringLiteral(" 式\n"
-                                         "ccc 式");
+    const QString table = QStringLiteral("a ") + kExtBText +
+                          QStringLiteral(
+                              " 工\n"
+                              "aa ") +
+                          kEmojiText +
+                          QStringLiteral(
+                              "\n"
+                              "aaa ") +
+                          kExtBText +
+                          QStringLiteral(
+                              "\n"
+                              "aaaa ") +
+                          kExtBText + QStringLiteral(" ") + kEmojiText +
+                          QStringLiteral(
+                              "\n"
+                              "aaab 工\n"
+                              "bbbb ") +
+                          kEmojiText +
+                          QStringLiteral(
+                              " 式\n"
+                              "ccc 式");
     QGuiApplication::clipboard()->setText(table);
     form->N3->trigger();
     RunEveryDerivation(*form);
@@ -219,8 +235,7 @@ void PaneTextTest::everyDerivationKeepsThem() {
     QVERIFY(withExtB >= 8);
     QVERIFY(withEmoji >= 8);
     const auto status = StatusLines(*form);
-    for (const auto& [caption, text] : expected.statusLines)
-        QCOMPARE(status.at(caption), QString::fromStdString(text));
+    for (const auto& [caption, text] : expected.statusLines) QCOMPARE(status.at(caption), QString::fromStdString(text));
 }
 
 void PaneTextTest::bothSourcePanesInDifferentEncodings() {

@@ -35,11 +35,15 @@ using namespace zelmora;
 namespace {
 
 std::string Gbk(const QString& s) {
-    return EncodeGbk(std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())));
+    return EncodeGbk(
+        std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())));
 }
 
 // Threads of this process now.
-int Threads() { return static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size()); }
+int Threads() {
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
 
 // Waits for the work a window started.
 bool Finished(QSignalSpy& spy) { return spy.count() > 0 || spy.wait(30000); }
@@ -100,7 +104,8 @@ void ToolWindowsTest::menuComesLastWithItsFourWindows() {
 void ToolWindowsTest::aSourceInGb18030IsReadAsGb18030() {
     // A four-byte character (U+20000) in the source pane: its bytes are
     // characters, not a finding.
-    WritePaneText(*form->RichEdit1, "aaaa \x95\x32\x82\x36\r\nbbbb " + Gbk(QStringLiteral("工")), TextEncoding::Gb18030);
+    WritePaneText(*form->RichEdit1, "aaaa \x95\x32\x82\x36\r\nbbbb " + Gbk(QStringLiteral("工")),
+                  TextEncoding::Gb18030);
     form->findChild<QAction*>("ToolCheck")->trigger();
     auto* w = form->findChild<tools::CheckWindow*>();
     QSignalSpy spy(w, &tools::ToolWindow::workFinished);
@@ -111,7 +116,8 @@ void ToolWindowsTest::aSourceInGb18030IsReadAsGb18030() {
 }
 
 void ToolWindowsTest::checkListsFindingsAndJumpsToTheLine() {
-    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("aaaa 工\r\nwthf 作\r\naawt 工作\r\nabwt 工作\r\nkwww 中华人民\r\nab A股")));
+    WritePaneText(*form->RichEdit1,
+                  Gbk(QStringLiteral("aaaa 工\r\nwthf 作\r\naawt 工作\r\nabwt 工作\r\nkwww 中华人民\r\nab A股")));
     QAction* item = form->findChild<QAction*>("ToolCheck");
     QVERIFY(item);
     item->trigger();
@@ -127,8 +133,10 @@ void ToolWindowsTest::checkListsFindingsAndJumpsToTheLine() {
     QVERIFY2(row.startsWith(QStringLiteral("第4行：phrase \"工作\" has code \"abwt\"")), qPrintable(row));
     // A double click selects the line in RichEdit1.
     QVERIFY(QTest::qWaitForWindowExposed(w));
-    QTest::mouseClick(w->list()->viewport(), Qt::LeftButton, {}, w->list()->visualRect(w->list()->model()->index(1, 0)).center());
-    QTest::mouseDClick(w->list()->viewport(), Qt::LeftButton, {}, w->list()->visualRect(w->list()->model()->index(1, 0)).center());
+    QTest::mouseClick(w->list()->viewport(), Qt::LeftButton, {},
+                      w->list()->visualRect(w->list()->model()->index(1, 0)).center());
+    QTest::mouseDClick(w->list()->viewport(), Qt::LeftButton, {},
+                       w->list()->visualRect(w->list()->model()->index(1, 0)).center());
     QCOMPARE(form->RichEdit1->textCursor().selectedText(), QStringLiteral("kwww 中华人民"));
     QCOMPARE(form->PageControl1->currentWidget(), form->TabSheet1);
     // The table fixed, the check finds nothing.
@@ -184,7 +192,8 @@ void ToolWindowsTest::encodeCodesWordsAndAddsTheChosenOnes() {
 void ToolWindowsTest::encodeKeepsCharactersGbkLacks() {
     // A GB18030 table coding U+20000; typed words holding it are coded with
     // it, and a left-out word is named as typed, not with a '?'.
-    WritePaneText(*form->RichEdit1, "aaaa \x95\x32\x82\x36\r\nbbbb " + Gbk(QStringLiteral("工")), TextEncoding::Gb18030);
+    WritePaneText(*form->RichEdit1, "aaaa \x95\x32\x82\x36\r\nbbbb " + Gbk(QStringLiteral("工")),
+                  TextEncoding::Gb18030);
     form->findChild<QAction*>("ToolEncode")->trigger();
     auto* w = form->findChild<tools::EncodeWindow*>();
     QSignalSpy spy(w, &tools::ToolWindow::workFinished);
@@ -199,7 +208,8 @@ void ToolWindowsTest::encodeKeepsCharactersGbkLacks() {
     w->addToTable();
     QVERIFY(spy.wait(30000));
     QCOMPARE(PaneTextEncoding(*form->RichEdit1), TextEncoding::Gb18030);
-    QVERIFY(ReadPaneText(*form->RichEdit1).find("aabb \x95\x32\x82\x36" + Gbk(QStringLiteral("工"))) != std::string::npos);
+    QVERIFY(ReadPaneText(*form->RichEdit1).find("aabb \x95\x32\x82\x36" + Gbk(QStringLiteral("工"))) !=
+            std::string::npos);
 }
 
 void ToolWindowsTest::statsOfTheBuiltinTable() {
@@ -242,7 +252,9 @@ void ToolWindowsTest::diffWithAFileOfAnotherFormat() {
     {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("---\nname: new\nversion: \"1\"\nsort: original\n...\n戈\ta\n工\ta\n式\taaa\n节\tab\n苗\tab\n").toUtf8());
+        f.write(QStringLiteral(
+                    "---\nname: new\nversion: \"1\"\nsort: original\n...\n戈\ta\n工\ta\n式\taaa\n节\tab\n苗\tab\n")
+                    .toUtf8());
     }
     auto* w = tools::DiffWindowOf(form.get());
     QSignalSpy spy(w, &tools::ToolWindow::workFinished);

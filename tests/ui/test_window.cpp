@@ -115,8 +115,8 @@ void WindowTest::runBothSteps() {
 
 void WindowTest::startState() {
     QCOMPARE(form->windowTitle(), QStringLiteral("Zelmora v0.9.10.26"));
-    for (QLabel* l : {form->Label1, form->Label2, form->Label9, form->Label3, form->Label4, form->Label5,
-                      form->Label7, form->Label10})
+    for (QLabel* l : {form->Label1, form->Label2, form->Label9, form->Label3, form->Label4, form->Label5, form->Label7,
+                      form->Label10})
         QCOMPARE(l->text(), QString());
     for (QAction* item : {form->N4, form->N5, form->N21, form->N8}) QVERIFY(!item->isEnabled());
     for (QAction* item : {form->N2, form->N3, form->N9, form->N86GB67631}) QVERIFY(item->isEnabled());
@@ -137,8 +137,8 @@ void WindowTest::startState() {
 void WindowTest::layout() {
     // Tabs in order, with their captions.
     const std::vector<std::pair<QWidget*, QString>> tabs = {
-        {form->TabSheet1, "原码表"}, {form->TabSheet3, "码长分类"}, {form->TabSheet6, "全码"},
-        {form->TabSheet5, "出简不出全"}, {form->TabSheet2, "重码"}, {form->TabSheet7, "简码全码"},
+        {form->TabSheet1, "原码表"},     {form->TabSheet3, "码长分类"}, {form->TabSheet6, "全码"},
+        {form->TabSheet5, "出简不出全"}, {form->TabSheet2, "重码"},     {form->TabSheet7, "简码全码"},
         {form->TabSheet4, "关于"}};
     QCOMPARE(form->PageControl1->count(), 7);
     for (int i = 0; i < 7; ++i) {
@@ -158,7 +158,8 @@ void WindowTest::layout() {
         {form->TabSheet5,
          {{9, 83, "最简一码"}, {10, 83, "最简二码"}, {15, 83, "最简三码"}, {16, 83, "最简四码"}, {21, 83, "最简全部"}}},
         {form->TabSheet2, {{3, 209, "重码"}, {22, 209, "不重码"}}},
-        {form->TabSheet7, {{17, 94, "全部简码"}, {18, 94, "简码全码"}, {23, 37, "有简码的字"}, {24, 144, "简码字的全码重码时置后"}}},
+        {form->TabSheet7,
+         {{17, 94, "全部简码"}, {18, 94, "简码全码"}, {23, 37, "有简码的字"}, {24, 144, "简码字的全码重码时置后"}}},
     };
     for (const auto& row : rows) {
         int x = 0;
@@ -195,8 +196,7 @@ void WindowTest::layout() {
     QCOMPARE(form->Label9->pos(), QPoint(283, 8));
     for (QLabel* l : {form->Label3, form->Label4, form->Label5, form->Label7, form->Label10})
         QCOMPARE(l->pos(), QPoint(8, 16));
-    for (QPushButton* b : {form->Button4, form->Button7, form->Button5})
-        QCOMPARE(b->geometry(), QRect(320, 9, 75, 25));
+    for (QPushButton* b : {form->Button4, form->Button7, form->Button5}) QCOMPARE(b->geometry(), QRect(320, 9, 75, 25));
     for (QPushButton* b : {form->Button3, form->Button1}) QCOMPARE(b->geometry(), QRect(336, 9, 75, 25));
     for (QPushButton* b : {form->Button1, form->Button3, form->Button4, form->Button5, form->Button7})
         QCOMPARE(b->text(), QStringLiteral("提取"));
@@ -211,8 +211,16 @@ void WindowTest::layout() {
     // The menu, in order.
     const QList<QAction*> items = form->N1->actions();
     const QStringList names = {"N2", "N3", "N9", "N86GB67631", "N7", "N4", "N5", "N21", "N6", "N8"};
-    const QStringList captions = {"打开...", "粘贴替换原码表", "粘贴替换一字一行码表", "内置标准五笔86版GB-6763单字码表", "",
-                                  "一字一行", "重码一行", "上面2项", "", "导出所有结果为单独的文本文件"};
+    const QStringList captions = {"打开...",
+                                  "粘贴替换原码表",
+                                  "粘贴替换一字一行码表",
+                                  "内置标准五笔86版GB-6763单字码表",
+                                  "",
+                                  "一字一行",
+                                  "重码一行",
+                                  "上面2项",
+                                  "",
+                                  "导出所有结果为单独的文本文件"};
     QCOMPARE(items.size(), names.size());
     for (int i = 0; i < items.size(); ++i) {
         QCOMPARE(items[i]->objectName(), names[i]);
@@ -316,14 +324,26 @@ void WindowTest::extractButtonsWriteTheirPanesAndStatus() {
         std::vector<std::pair<int, const char*>> panes;
     };
     const std::vector<Command> commands = {
-        {form->TabSheet3, form->Button4, form->Label4, "行数:一码25 二码599 三码4396 四码5931",
+        {form->TabSheet3,
+         form->Button4,
+         form->Label4,
+         "行数:一码25 二码599 三码4396 四码5931",
          {{4, "一码"}, {5, "二码"}, {6, "三码"}, {7, "四码"}}},
-        {form->TabSheet6, form->Button7, form->Label7, "行数:三码832 四码5931 全部6763 三简3564",
+        {form->TabSheet6,
+         form->Button7,
+         form->Label7,
+         "行数:三码832 四码5931 全部6763 三简3564",
          {{11, "全码三码"}, {12, "全码四码"}, {13, "全码全部"}, {14, "三简"}}},
-        {form->TabSheet5, form->Button5, form->Label5, "行数:一码25 二码588 三码3811 四码2339 全部6763",
+        {form->TabSheet5,
+         form->Button5,
+         form->Label5,
+         "行数:一码25 二码588 三码3811 四码2339 全部6763",
          {{9, "最简一码"}, {10, "最简二码"}, {15, "最简三码"}, {16, "最简四码"}, {21, "最简全部"}}},
         {form->TabSheet2, form->Button3, form->Label3, "重码：249行 510字；不重码10441", {{3, "重码"}, {22, "不重码"}}},
-        {form->TabSheet7, form->Button1, form->Label10, "行数:全部简码4188 简码全码3911 简码字3911 置后10690",
+        {form->TabSheet7,
+         form->Button1,
+         form->Label10,
+         "行数:全部简码4188 简码全码3911 简码字3911 置后10690",
          {{17, "全部简码"}, {18, "简码全码"}, {23, "有简码的字"}, {24, "简码字的全码重码时置后"}}},
     };
     for (const auto& c : commands) {
@@ -489,7 +509,7 @@ void WindowTest::exportFailureStopsAtThatPane() {
     QCOMPARE(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(boxes[0].text, "Cannot create file \"" + dir.filePath("重码.txt") + "\". Is a directory.");
     QVERIFY(QFile::exists(dir.filePath("原码表.txt")));  // written before the failure
-    QVERIFY(!QFile::exists(dir.filePath("一码.txt")));  // not reached
+    QVERIFY(!QFile::exists(dir.filePath("一码.txt")));   // not reached
     QVERIFY(opened.empty());
 }
 

@@ -34,13 +34,17 @@ ResourceStream __wrap__ZN7zelmora16OpenBuiltinTableEv() {
     if (builtinMissing) return OpenResource("wb86gb", "no such type");
     return __real__ZN7zelmora16OpenBuiltinTableEv();
 }
-FullCodesResult __real__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEENS_12TextEncodingE(std::string_view, TextEncoding);
-FullCodesResult __wrap__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEENS_12TextEncodingE(std::string_view text, TextEncoding encoding) {
+FullCodesResult __real__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEENS_12TextEncodingE(
+    std::string_view, TextEncoding);
+FullCodesResult __wrap__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEENS_12TextEncodingE(
+    std::string_view text, TextEncoding encoding) {
     if (derivationFails) throw ListIndexError(1);
-    return __real__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEENS_12TextEncodingE(text, encoding);
+    return __real__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEENS_12TextEncodingE(text,
+                                                                                                             encoding);
 }
 std::string __real__ZN7zelmora15GroupEqualCodesB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE(std::string_view);
-std::string __wrap__ZN7zelmora15GroupEqualCodesB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE(std::string_view text) {
+std::string __wrap__ZN7zelmora15GroupEqualCodesB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE(
+    std::string_view text) {
     if (groupingFails) throw ListIndexError(0);
     return __real__ZN7zelmora15GroupEqualCodesB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE(text);
 }
@@ -98,7 +102,7 @@ private slots:
         for (Pane* p : {form->RichEdit11, form->RichEdit12, form->RichEdit13, form->RichEdit14})
             QVERIFY(p->isTextEmpty());
         QCOMPARE(form->Label7->text(), QStringLiteral("请稍等..."));  // nothing rolled back
-        QVERIFY(!form->Button7->testAttribute(Qt::WA_SetCursor));  // the hourglass is gone
+        QVERIFY(!form->Button7->testAttribute(Qt::WA_SetCursor));     // the hourglass is gone
         QCOMPARE(form->Button7->cursor().shape(), Qt::ArrowCursor);
 
         derivationFails = false;

@@ -49,7 +49,8 @@ public:
     XServer() {
         for (int n = 71; n < 120 && display_.isEmpty(); ++n) {
             if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) continue;
-            process_.start("Xvfb", {QStringLiteral(":%1").arg(n), "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"});
+            process_.start(
+                "Xvfb", {QStringLiteral(":%1").arg(n), "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"});
             if (!process_.waitForStarted(5000)) return;
             const QByteArray name = QStringLiteral(":%1").arg(n).toLatin1();
             for (int i = 0; i < 100; ++i) {
@@ -159,7 +160,9 @@ void WindowMendsTest::init() {
     opened.clear();
     desktopShows = true;
     form = std::make_unique<TForm1>();
-    form->setMessageBoxRunner([this](QMessageBox& box) { boxes.push_back({box.icon(), box.windowTitle(), box.text()}); });
+    form->setMessageBoxRunner([this](QMessageBox& box) {
+        boxes.push_back({box.icon(), box.windowTitle(), box.text()});
+    });
     form->setDesktopOpener([this](const QUrl& url) {
         opened.push_back(url);
         return desktopShows;
@@ -229,9 +232,8 @@ void WindowMendsTest::pagesAreExactly418By337() {
         {form->TabSheet2, {form->RichEdit3, form->RichEdit22}},
         {form->TabSheet7, {form->RichEdit17, form->RichEdit24}},
         {form->TabSheet4, {}}};
-    const std::map<QWidget*, int> paneHeight = {{form->TabSheet1, 303}, {form->TabSheet3, 292},
-                                                {form->TabSheet6, 292}, {form->TabSheet5, 292},
-                                                {form->TabSheet2, 296}, {form->TabSheet7, 296}};
+    const std::map<QWidget*, int> paneHeight = {{form->TabSheet1, 303}, {form->TabSheet3, 292}, {form->TabSheet6, 292},
+                                                {form->TabSheet5, 292}, {form->TabSheet2, 296}, {form->TabSheet7, 296}};
     for (const auto& [tab, panes] : tabs) {
         form->PageControl1->setCurrentWidget(tab);
         QCOMPARE(tab->size(), QSize(418, 337));
@@ -240,8 +242,9 @@ void WindowMendsTest::pagesAreExactly418By337() {
     QCOMPARE(form->Image1->size(), QSize(418, 160));
     // The outer size where the platform tells the frame.
     if (!form->windowHandle()->frameMargins().isNull())
-        QCOMPARE(form->frameGeometry().height(), std::max(507, form->windowHandle()->frameMargins().top() + 17 + 461 +
-                                                                     std::max(4, form->windowHandle()->frameMargins().bottom())));
+        QCOMPARE(form->frameGeometry().height(),
+                 std::max(507, form->windowHandle()->frameMargins().top() + 17 + 461 +
+                                   std::max(4, form->windowHandle()->frameMargins().bottom())));
 }
 
 void WindowMendsTest::applicationTitle() {
@@ -257,12 +260,13 @@ void WindowMendsTest::applicationTitle() {
     // On X11, as the window manager and the task bar read them.
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     auto property = [&](const char* name) {
-        auto* r = xcb_get_property_reply(
-            c, xcb_get_property(c, 0, static_cast<xcb_window_t>(form->winId()), Atom(c, name), XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
-            nullptr);
-        QString value = r ? QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(r)),
-                                              xcb_get_property_value_length(r))
-                          : QString();
+        auto* r = xcb_get_property_reply(c,
+                                         xcb_get_property(c, 0, static_cast<xcb_window_t>(form->winId()), Atom(c, name),
+                                                          XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
+                                         nullptr);
+        QString value =
+            r ? QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(r)), xcb_get_property_value_length(r))
+              : QString();
         std::free(r);
         return value;
     };

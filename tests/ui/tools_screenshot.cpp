@@ -65,8 +65,8 @@ int main(int argc, char* argv[]) {
     timer.start();
     stats->count();
     qint64 longest = LongestWait(spy, timer);
-    std::printf("statistics: %lld ms, longest wait of the event loop %lld ms\n", static_cast<long long>(timer.elapsed()),
-                static_cast<long long>(longest));
+    std::printf("statistics: %lld ms, longest wait of the event loop %lld ms\n",
+                static_cast<long long>(timer.elapsed()), static_cast<long long>(longest));
     bool ok = Save(*stats, dir + "/stats.png");
     stats->positionChoice()->setCurrentIndex(1);
     ok = Save(*stats, dir + "/stats-position1.png") && ok;
@@ -89,12 +89,14 @@ int main(int argc, char* argv[]) {
     encode->encode();
     longest = LongestWait(encoded, timer);
     encoded.clear();
-    std::printf("encode: %lld ms, longest wait %lld ms\n", static_cast<long long>(timer.elapsed()), static_cast<long long>(longest));
+    std::printf("encode: %lld ms, longest wait %lld ms\n", static_cast<long long>(timer.elapsed()),
+                static_cast<long long>(longest));
     timer.restart();
     encode->addToTable();
     longest = LongestWait(encoded, timer);
-    std::printf("merge into RichEdit1: %lld ms, longest wait %lld ms, %zu lines\n", static_cast<long long>(timer.elapsed()),
-                static_cast<long long>(longest), zelmora::CountPaneLines(*form.RichEdit1));
+    std::printf("merge into RichEdit1: %lld ms, longest wait %lld ms, %zu lines\n",
+                static_cast<long long>(timer.elapsed()), static_cast<long long>(longest),
+                zelmora::CountPaneLines(*form.RichEdit1));
     ok = Save(*encode, dir + "/encode.png") && ok;
     return ok ? 0 : 1;
 }

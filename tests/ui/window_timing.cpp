@@ -190,9 +190,9 @@ void Shot(TForm1& form, const QString& file, int extra = 0) {
     QTest::qWait(300);
     QCoreApplication::processEvents();
     QPixmap shot;
-    if (QScreen* screen = form.screen()) shot = screen->grabWindow(0, form.frameGeometry().x(), form.frameGeometry().y(),
-                                                                   form.frameGeometry().width() + extra,
-                                                                   form.frameGeometry().height() + extra);
+    if (QScreen* screen = form.screen())
+        shot = screen->grabWindow(0, form.frameGeometry().x(), form.frameGeometry().y(),
+                                  form.frameGeometry().width() + extra, form.frameGeometry().height() + extra);
     if (shot.isNull() || shot.toImage().allGray()) shot = form.grab();
     shot.save(file);
     std::printf("%s %dx%d\n", qPrintable(file), shot.width(), shot.height());

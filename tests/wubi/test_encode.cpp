@@ -65,10 +65,10 @@ TEST(EncodeBuiltin, UncodableCharacters) {
     ASSERT_EQ(fourByte.size(), 4u);
     const std::vector<Case> cases = {
         {G("中A国"), "A"},
-        {G("中国，"), G("，")},           // a punctuation mark of GB 2312
-        {G("中国人民银行x"), "x"},        // the unused middle of a long word still counts
+        {G("中国，"), G("，")},     // a punctuation mark of GB 2312
+        {G("中国人民银行x"), "x"},  // the unused middle of a long word still counts
         {G("中") + fourByte + G("国"), fourByte},
-        {G("中") + "\x81", "\x81"},      // a lead byte at the end stands alone
+        {G("中") + "\x81", "\x81"},  // a lead byte at the end stands alone
     };
     for (const auto& c : cases) {
         WordCodes r = EncodeWord(t, c.word);
@@ -93,8 +93,8 @@ TEST(EncodeUserTable, LongestCodesAndCombinations) {
     // 甲 has two full codes of four keys, differing in the first two; 乙 two
     // that share their first key; 丙 a short and a long code; phrases and a
     // line of two characters' codes play no part.
-    const std::string table = Lines({"ab 甲", "abcd 甲", "fgcd 甲", "xy 乙 丙", "xyzw 乙", "xqzw 乙", "mnop 丙",
-                                     "abxy 甲乙", "mmmm 甲乙丙"});
+    const std::string table =
+        Lines({"ab 甲", "abcd 甲", "fgcd 甲", "xy 乙 丙", "xyzw 乙", "xqzw 乙", "mnop 丙", "abxy 甲乙", "mmmm 甲乙丙"});
     CharacterTable t = BuildCharacterTable(table);
     EXPECT_EQ(t.size(), 3u);
     ASSERT_NE(t.fullCodes(G("甲")), nullptr);
@@ -116,8 +116,8 @@ TEST(EncodeUserTable, LongestCodesAndCombinations) {
 TEST(EncodeUserTable, CombinationsAreCapped) {
     // Five full codes for one character, three for another: 15 codes for a
     // two-character word, 5 x 3 x 5 x 3 for a four-character one.
-    const std::string table = Lines({"aaaa 甲", "bbbb 甲", "cccc 甲", "dddd 甲", "eeee 甲", "vvvv 乙", "wwww 乙",
-                                     "xxxx 乙"});
+    const std::string table =
+        Lines({"aaaa 甲", "bbbb 甲", "cccc 甲", "dddd 甲", "eeee 甲", "vvvv 乙", "wwww 乙", "xxxx 乙"});
     CharacterTable t = BuildCharacterTable(table);
     WordCodes r = EncodeWord(t, G("甲乙甲乙"));
     ASSERT_TRUE(r.coded);
@@ -243,14 +243,13 @@ TEST(EncodeOutput, BuiltinCharactersGroupUnderTheirFullCodes) {
 TEST(MergeIntoGroupLines, AddsAfterExistingCandidatesWithoutDuplicates) {
     const std::string table = Lines({"a 工", "ipp 另", "khlg 口力 国中", "khlg 旧", "ytsm 计算机", "zz"}) + "\r\n";
     std::vector<EncodedEntry> add = {
-        {"khlg", G("中国"), std::nullopt, 1},  // after the last line of its code
+        {"khlg", G("中国"), std::nullopt, 1},    // after the last line of its code
         {"ytsm", G("计算机"), std::nullopt, 2},  // already there
-        {"ippe", G("学家"), std::nullopt, 3},  // a new code, at its place in byte order
-        {"ippe", G("学家"), std::nullopt, 4},  // twice in the list
-        {"khlg", G("中国"), std::nullopt, 5},
-        {"ab", G("式"), std::nullopt, 6},
-        {"ippe", G("学"), std::nullopt, 7},   // a second word for the same new code
-        {"zzz", G("末"), std::nullopt, 8},    // after every code
+        {"ippe", G("学家"), std::nullopt, 3},    // a new code, at its place in byte order
+        {"ippe", G("学家"), std::nullopt, 4},    // twice in the list
+        {"khlg", G("中国"), std::nullopt, 5},   {"ab", G("式"), std::nullopt, 6},
+        {"ippe", G("学"), std::nullopt, 7},  // a second word for the same new code
+        {"zzz", G("末"), std::nullopt, 8},   // after every code
         {"a", G("戈"), std::nullopt, 9},
     };
     std::size_t added = 0;
@@ -309,8 +308,8 @@ TEST(MergeIntoGroupLines, LinesNothingCanFollowKeepTheirBytesAndGetALineAfter) {
                                      {"f", G("三"), std::nullopt, 4}};
     std::size_t added = 0;
     const std::string merged = MergeIntoGroupLines(table, add, &added);
-    EXPECT_EQ(U(merged), U(G("abc \"工 戈  \r\nabc 式\r\n") + "d " + G("在") + "\x81\nd " +
-                           G("一 二\r\ne 了\n\"f\" 地 三")));
+    EXPECT_EQ(U(merged),
+              U(G("abc \"工 戈  \r\nabc 式\r\n") + "d " + G("在") + "\x81\nd " + G("一 二\r\ne 了\n\"f\" 地 三")));
     EXPECT_EQ(added, 4u);
     // Read back, the old words are whole and the new ones follow them.
     EXPECT_EQ(ExpandToEntryLines(merged, TextEncoding::Gbk),
@@ -322,8 +321,10 @@ TEST(MergeIntoGroupLines, LinesNothingCanFollowKeepTheirBytesAndGetALineAfter) {
 
 TEST(PlanMerge, PlacesByLineAndOrder) {
     std::vector<MergeLine> lines = {{"", {}}, {"aa", {"x"}}, {"ab", {"y"}}, {"aa", {"z"}}, {"", {}}};
-    std::vector<EncodedEntry> add = {{"aa", "w", std::nullopt, 1}, {"aa", "x", std::nullopt, 2},
-                                     {"b", "v", std::nullopt, 3},  {"a", "u", std::nullopt, 4},
+    std::vector<EncodedEntry> add = {{"aa", "w", std::nullopt, 1},
+                                     {"aa", "x", std::nullopt, 2},
+                                     {"b", "v", std::nullopt, 3},
+                                     {"a", "u", std::nullopt, 4},
                                      {"b", "t", std::nullopt, 5}};
     MergePlan plan = PlanMerge(lines, add);
     EXPECT_EQ(plan.added, 4u);

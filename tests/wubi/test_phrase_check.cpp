@@ -15,9 +15,7 @@ namespace {
 // Full codes by hand: 工 aaaa, 作 wthf, 中 khk (its own table); 华 wxfj,
 // 人 wwww, 民 nav come from the built-in table, which this table lacks.
 const char* const kTable[] = {
-    "aaaa 工",
-    "wthf 作",
-    "khk 中",
+    "aaaa 工",       "wthf 作", "khk 中",
     "aawt 工作",      // line 4: two characters, two keys of each
     "aaw 工作",       // line 5: a short code, the start of the full one
     "abwt 工作",      // line 6: the second key wrong
@@ -59,11 +57,11 @@ TEST(PhraseCheck, PlantedWrongCodesAreFoundAndRightOnesAndShortCodesAreNot) {
 TEST(PhraseCheck, JudgeSeparatesKindsAndEdgeCodes) {
     PhraseCodeCheck check(CharacterTableOf(Read(TableText()).entries), nullptr);
     using K = PhraseCodeCheck::Verdict;
-    EXPECT_EQ(check.judge("aaaa", G("工")).kind, K::NotPhrase);   // single characters are not judged
+    EXPECT_EQ(check.judge("aaaa", G("工")).kind, K::NotPhrase);  // single characters are not judged
     EXPECT_EQ(check.judge("a", G("工作")).kind, K::Fits);
-    EXPECT_EQ(check.judge("", G("工作")).kind, K::Wrong);         // no code at all is no short code
-    EXPECT_EQ(check.judge("aawtx", G("工作")).kind, K::Wrong);    // longer than the full code
-    EXPECT_EQ(check.judge("AAWT", G("工作")).kind, K::Wrong);     // codes are compared as they are
+    EXPECT_EQ(check.judge("", G("工作")).kind, K::Wrong);       // no code at all is no short code
+    EXPECT_EQ(check.judge("aawtx", G("工作")).kind, K::Wrong);  // longer than the full code
+    EXPECT_EQ(check.judge("AAWT", G("工作")).kind, K::Wrong);   // codes are compared as they are
     // Without the built-in table, 华 has no code: counted, not judged.
     K v = check.judge("kwwn", G("中华人民"));
     EXPECT_EQ(v.kind, K::Uncodable);
@@ -147,7 +145,8 @@ TEST(CharacterTable, ThousandsOfCodesOfOneCharacterStayDistinct) {
 TEST(PhraseCheck, ALineReadInPartsReportsInTheOrderOfTheWholeCheck) {
     // One code with many words, read in parts of 3 entries: the line's own
     // findings (a word again, the round trip) first, then the phrases'.
-    std::string text = G("aaaa 工") + "\r\n" + G("wthf 作") + "\r\n" + G("aawt 工作 作工 工作 作工 工作 作工 工作  作工");
+    std::string text =
+        G("aaaa 工") + "\r\n" + G("wthf 作") + "\r\n" + G("aawt 工作 作工 工作 作工 工作 作工 工作  作工");
     formats::TableDocument doc = Read(text);
     PhraseCodeCheck whole = MakePhraseCodeCheck(nullptr);
     std::vector<formats::TableProblem> expected = formats::CheckTable(doc, &whole);

@@ -51,8 +51,9 @@ void BarChart::paintEvent(QPaintEvent*) {
     const double slot = static_cast<double>(plot.width()) / n;
     const int bar = std::max(4, static_cast<int>(slot * 0.6));
     for (int i = 0; i < n; ++i) {
-        const int h = static_cast<int>(static_cast<double>(plot.height()) * static_cast<double>(values_[static_cast<std::size_t>(i)]) /
-                                       static_cast<double>(top));
+        const int h =
+            static_cast<int>(static_cast<double>(plot.height()) *
+                             static_cast<double>(values_[static_cast<std::size_t>(i)]) / static_cast<double>(top));
         const int x = plot.left() + static_cast<int>(slot * i + (slot - bar) / 2);
         const QRect r(x, plot.bottom() - h, bar, h);
         p.fillRect(r, QColor(70, 110, 190));

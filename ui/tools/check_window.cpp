@@ -56,7 +56,8 @@ void CheckWindow::check() {
         PhraseCodeCheck phrases = MakePhraseCodeCheck(nullptr);
         auto found = std::make_shared<std::vector<formats::TableProblem>>(formats::CheckTable(doc, &phrases));
         const QString summary =
-            QStringLiteral("共 %1 条，可疑之处 %2 处。词组 %3 个，编码不合五笔86规则 %4 个，含无全码之字而无法核对 %5 个。")
+            QStringLiteral(
+                "共 %1 条，可疑之处 %2 处。词组 %3 个，编码不合五笔86规则 %4 个，含无全码之字而无法核对 %5 个。")
                 .arg(doc.entries.size())
                 .arg(found->size())
                 .arg(phrases.phrases())

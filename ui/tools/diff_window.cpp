@@ -27,19 +27,28 @@ std::string Words(const std::vector<std::string>& words) {
 // Line `row` of list `kind`, GB18030.
 std::string Line(const analysis::TableDiff& d, int kind, std::size_t row) {
     switch (kind) {
-        case 0: return d.added[row].code + " " + d.added[row].word;
-        case 1: return d.removed[row].code + " " + d.removed[row].word;
-        case 2: return d.moved[row].word + " " + d.moved[row].oldCode + " -> " + d.moved[row].newCode;
-        default: return d.reordered[row].code + ": " + Words(d.reordered[row].oldWords) + " -> " + Words(d.reordered[row].newWords);
+        case 0:
+            return d.added[row].code + " " + d.added[row].word;
+        case 1:
+            return d.removed[row].code + " " + d.removed[row].word;
+        case 2:
+            return d.moved[row].word + " " + d.moved[row].oldCode + " -> " + d.moved[row].newCode;
+        default:
+            return d.reordered[row].code + ": " + Words(d.reordered[row].oldWords) + " -> " +
+                   Words(d.reordered[row].newWords);
     }
 }
 
 std::size_t Count(const analysis::TableDiff& d, int kind) {
     switch (kind) {
-        case 0: return d.added.size();
-        case 1: return d.removed.size();
-        case 2: return d.moved.size();
-        default: return d.reordered.size();
+        case 0:
+            return d.added.size();
+        case 1:
+            return d.removed.size();
+        case 2:
+            return d.moved.size();
+        default:
+            return d.reordered.size();
     }
 }
 
@@ -92,12 +101,13 @@ void DiffWindow::compareWith(const QString& path) {
     std::string bytes = sourceBytes();
     const formats::Encoding encoding = sourceEncoding();
     const std::string file = path.toStdString();
-    runWork(QStringLiteral("正在比较……"), [this, bytes = std::move(bytes), encoding, file, path]() -> std::function<void()> {
-        formats::TableDocument source = formats::ReadTable(bytes, encoding, formats::Format::Plain);
-        formats::TableDocument other = formats::ReadTable(ReadInput(file));
-        auto d = std::make_shared<analysis::TableDiff>(analysis::CompareTables(source.entries, other.entries));
-        return [this, d, path] { showDiff(d, path); };
-    });
+    runWork(QStringLiteral("正在比较……"),
+            [this, bytes = std::move(bytes), encoding, file, path]() -> std::function<void()> {
+                formats::TableDocument source = formats::ReadTable(bytes, encoding, formats::Format::Plain);
+                formats::TableDocument other = formats::ReadTable(ReadInput(file));
+                auto d = std::make_shared<analysis::TableDiff>(analysis::CompareTables(source.entries, other.entries));
+                return [this, d, path] { showDiff(d, path); };
+            });
 }
 
 void DiffWindow::showDiff(std::shared_ptr<analysis::TableDiff> d, const QString& path) {
@@ -105,7 +115,8 @@ void DiffWindow::showDiff(std::shared_ptr<analysis::TableDiff> d, const QString&
     for (int k = 0; k < 4; ++k) {
         const std::size_t n = Count(*diff_, k);
         tabs_->setTabText(k, QStringLiteral("%1（%2）").arg(QString::fromUtf8(kListNames[k])).arg(n));
-        models_[k]->reset(static_cast<int>(n), [this, k](int row) { return FromGb(Line(*diff_, k, static_cast<std::size_t>(row))); });
+        models_[k]->reset(static_cast<int>(n),
+                          [this, k](int row) { return FromGb(Line(*diff_, k, static_cast<std::size_t>(row))); });
     }
     QString summary = QStringLiteral("原码表 %1 条，%2 %3 条：新增 %4，删除 %5，移动 %6，调序 %7。")
                           .arg(diff_->oldEntries)

@@ -73,52 +73,61 @@ void EncodeWindow::encode() {
         setStatus(QString::fromUtf8(f.what()));
         return;
     }
-    runWork(QStringLiteral("正在编码……"), [this, table = std::move(table), list = std::move(list)]() -> std::function<void()> {
-        CharacterTable chars = BuildCharacterTable(table);
-        chars.addMissing(BuiltinCharacters());
-        auto result = std::make_shared<EncodeResult>(EncodeWordList(chars, list));
-        return [this, result] {
-            entries_ = std::move(result->entries);
-            results_->setRowCount(static_cast<int>(entries_.size()));
-            for (int row = 0; row < results_->rowCount(); ++row) {
-                const EncodedEntry& e = entries_[static_cast<std::size_t>(row)];
-                auto* take = new QTableWidgetItem;
-                take->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
-                take->setCheckState(Qt::Checked);
-                results_->setItem(row, 0, take);
-                results_->setItem(row, 1, new QTableWidgetItem(FromGb(e.word)));
-                results_->setItem(row, 2, new QTableWidgetItem(QString::fromLatin1(e.code.data(), static_cast<qsizetype>(e.code.size()))));
-            }
-            QString status = QStringLiteral("编码 %1 个。").arg(entries_.size());
-            if (!result->leftOut.empty()) {
-                status += QStringLiteral("无法编码 %1 个：").arg(result->leftOut.size());
-                for (std::size_t i = 0; i < result->leftOut.size() && i < 20; ++i)
-                    status += QStringLiteral("%1（“%2”无全码） ").arg(FromGb(result->leftOut[i].word), FromGb(result->leftOut[i].character));
-            }
-            if (!result->capped.empty()) status += QStringLiteral("%1 个词的编码组合过多，只列前 %2 个。").arg(result->capped.size()).arg(kMaxCodesPerWord);
-            setStatus(status);
-            add_->setEnabled(!entries_.empty());
-        };
-    });
+    runWork(QStringLiteral("正在编码……"),
+            [this, table = std::move(table), list = std::move(list)]() -> std::function<void()> {
+                CharacterTable chars = BuildCharacterTable(table);
+                chars.addMissing(BuiltinCharacters());
+                auto result = std::make_shared<EncodeResult>(EncodeWordList(chars, list));
+                return [this, result] {
+                    entries_ = std::move(result->entries);
+                    results_->setRowCount(static_cast<int>(entries_.size()));
+                    for (int row = 0; row < results_->rowCount(); ++row) {
+                        const EncodedEntry& e = entries_[static_cast<std::size_t>(row)];
+                        auto* take = new QTableWidgetItem;
+                        take->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+                        take->setCheckState(Qt::Checked);
+                        results_->setItem(row, 0, take);
+                        results_->setItem(row, 1, new QTableWidgetItem(FromGb(e.word)));
+                        results_->setItem(row, 2,
+                                          new QTableWidgetItem(QString::fromLatin1(
+                                              e.code.data(), static_cast<qsizetype>(e.code.size()))));
+                    }
+                    QString status = QStringLiteral("编码 %1 个。").arg(entries_.size());
+                    if (!result->leftOut.empty()) {
+                        status += QStringLiteral("无法编码 %1 个：").arg(result->leftOut.size());
+                        for (std::size_t i = 0; i < result->leftOut.size() && i < 20; ++i)
+                            status += QStringLiteral("%1（“%2”无全码） ")
+                                          .arg(FromGb(result->leftOut[i].word), FromGb(result->leftOut[i].character));
+                    }
+                    if (!result->capped.empty())
+                        status += QStringLiteral("%1 个词的编码组合过多，只列前 %2 个。")
+                                      .arg(result->capped.size())
+                                      .arg(kMaxCodesPerWord);
+                    setStatus(status);
+                    add_->setEnabled(!entries_.empty());
+                };
+            });
 }
 
 void EncodeWindow::addToTable() {
     std::vector<EncodedEntry> chosen;
     for (int row = 0; row < results_->rowCount(); ++row)
-        if (results_->item(row, 0)->checkState() == Qt::Checked) chosen.push_back(entries_[static_cast<std::size_t>(row)]);
+        if (results_->item(row, 0)->checkState() == Qt::Checked)
+            chosen.push_back(entries_[static_cast<std::size_t>(row)]);
     if (chosen.empty()) return;
     std::string table = sourceBytes();
     // Written back in the encoding the table is in.
     const TextEncoding encoding = PaneTextEncoding(*form_->RichEdit1);
-    runWork(QStringLiteral("正在加入原码表……"), [this, table = std::move(table), chosen = std::move(chosen), encoding]() -> std::function<void()> {
-        std::size_t added = 0;
-        auto merged = std::make_shared<std::string>(MergeIntoGroupLines(table, chosen, &added));
-        return [this, merged, added, encoding] {
-            // The pane's change handler updates its line count.
-            WritePaneText(*form_->RichEdit1, *merged, encoding);
-            setStatus(QStringLiteral("已加入原码表 %1 条（已有的不再加入）。").arg(added));
-        };
-    });
+    runWork(QStringLiteral("正在加入原码表……"),
+            [this, table = std::move(table), chosen = std::move(chosen), encoding]() -> std::function<void()> {
+                std::size_t added = 0;
+                auto merged = std::make_shared<std::string>(MergeIntoGroupLines(table, chosen, &added));
+                return [this, merged, added, encoding] {
+                    // The pane's change handler updates its line count.
+                    WritePaneText(*form_->RichEdit1, *merged, encoding);
+                    setStatus(QStringLiteral("已加入原码表 %1 条（已有的不再加入）。").arg(added));
+                };
+            });
 }
 
 }  // namespace zelmora::tools

@@ -141,7 +141,8 @@ void StatsWindow::showKeys() {
     if (p <= 0 || static_cast<std::size_t>(p) > stats_->keysAt.size())
         heat_->setCounts(QStringLiteral("各键在编码中出现的次数（所有码位）"), stats_->keys);
     else
-        heat_->setCounts(QStringLiteral("各键在编码第%1码的次数").arg(p), stats_->keysAt[static_cast<std::size_t>(p - 1)]);
+        heat_->setCounts(QStringLiteral("各键在编码第%1码的次数").arg(p),
+                         stats_->keysAt[static_cast<std::size_t>(p - 1)]);
 }
 
 QString StatsWindow::figuresText() const {
@@ -149,36 +150,47 @@ QString StatsWindow::figuresText() const {
     const analysis::TableStats& s = *stats_;
     QString t;
     auto line = [&](const QString& name, std::size_t n, const QString& share = {}) {
-        t += name + QStringLiteral("：") + QString::number(n) + (share.isEmpty() ? QString() : QStringLiteral("（") + share + QStringLiteral("）")) + u'\n';
+        t += name + QStringLiteral("：") + QString::number(n) +
+             (share.isEmpty() ? QString() : QStringLiteral("（") + share + QStringLiteral("）")) + u'\n';
     };
     line(QStringLiteral("条目"), s.entries);
     line(QStringLiteral("编码"), s.codes);
     line(QStringLiteral("单字"), s.singleCharacters, Pct(s.singleCharacters, s.entries));
     line(QStringLiteral("词组"), s.phrases, Pct(s.phrases, s.entries));
-    line(QStringLiteral("重码（两个以上候选的编码）"), s.duplicateCodes, QStringLiteral("占编码 ") + Pct(s.duplicateCodes, s.codes));
-    line(QStringLiteral("重码上的条目"), s.entriesOnDuplicateCodes, QStringLiteral("占条目 ") + Pct(s.entriesOnDuplicateCodes, s.entries));
+    line(QStringLiteral("重码（两个以上候选的编码）"), s.duplicateCodes,
+         QStringLiteral("占编码 ") + Pct(s.duplicateCodes, s.codes));
+    line(QStringLiteral("重码上的条目"), s.entriesOnDuplicateCodes,
+         QStringLiteral("占条目 ") + Pct(s.entriesOnDuplicateCodes, s.entries));
     line(QStringLiteral("非首选条目"), s.behindFirst, QStringLiteral("占条目 ") + Pct(s.behindFirst, s.entries));
     t += QStringLiteral("每码候选数：\n");
     for (std::size_t n = 1; n < s.candidatesPerCode.size(); ++n)
         if (s.candidatesPerCode[n])
-            t += QStringLiteral("  %1个：%2（%3）\n").arg(n).arg(s.candidatesPerCode[n]).arg(Pct(s.candidatesPerCode[n], s.codes));
+            t += QStringLiteral("  %1个：%2（%3）\n")
+                     .arg(n)
+                     .arg(s.candidatesPerCode[n])
+                     .arg(Pct(s.candidatesPerCode[n], s.codes));
     t += QStringLiteral("码长：\n");
     for (std::size_t n = 0; n < s.entriesByLength.size(); ++n)
         if (s.entriesByLength[n])
             t += QStringLiteral("  %1码：%2条，%3个编码\n").arg(n).arg(s.entriesByLength[n]).arg(s.codesByLength[n]);
     t += QStringLiteral("键位（共%1次）：\n").arg(s.keysTotal);
     for (int k = 0; k < 26; ++k)
-        t += QStringLiteral("  %1：%2（%3）").arg(QChar('a' + k)).arg(s.keys[static_cast<std::size_t>(k)]).arg(Pct(s.keys[static_cast<std::size_t>(k)], s.keysTotal)) +
+        t += QStringLiteral("  %1：%2（%3）")
+                 .arg(QChar('a' + k))
+                 .arg(s.keys[static_cast<std::size_t>(k)])
+                 .arg(Pct(s.keys[static_cast<std::size_t>(k)], s.keysTotal)) +
              [&] {
                  QString at;
                  for (std::size_t p = 0; p < s.keysAt.size(); ++p)
                      at += QStringLiteral(" 第%1码%2").arg(p + 1).arg(s.keysAt[p][static_cast<std::size_t>(k)]);
                  return at;
-             }() + u'\n';
+             }() +
+             u'\n';
     if (s.otherKeys) t += QStringLiteral("  其他：%1（%2）\n").arg(s.otherKeys).arg(Pct(s.otherKeys, s.keysTotal));
     auto level = [&](const QString& name, const analysis::Gb2312Level& l) {
         t += QStringLiteral("%1：有%2，缺%3（共%4）\n").arg(name).arg(l.present).arg(l.total - l.present).arg(l.total);
-        if (!l.missing.empty() && l.missing.size() <= 2 * 200) t += QStringLiteral("  缺：") + FromGb(l.missing) + u'\n';
+        if (!l.missing.empty() && l.missing.size() <= 2 * 200)
+            t += QStringLiteral("  缺：") + FromGb(l.missing) + u'\n';
     };
     level(QStringLiteral("GB 2312 一级字"), s.level1);
     level(QStringLiteral("GB 2312 二级字"), s.level2);

@@ -49,7 +49,7 @@ std::string ToolWindow::sourceBytes() const { return ReadPaneText(*form_->RichEd
 
 formats::Encoding ToolWindow::sourceEncoding() const {
     return PaneTextEncoding(*form_->RichEdit1) == TextEncoding::Gb18030 ? formats::Encoding::Gb18030
-                                                                         : formats::Encoding::Gbk;
+                                                                        : formats::Encoding::Gbk;
 }
 
 void ToolWindow::setStatus(const QString& text) { status_->setText(text); }
