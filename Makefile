@@ -9,11 +9,14 @@ all: build
 deps:
 	@scripts/install-deps
 
+# WERROR=ON makes compiler warnings errors (CI builds so).
+WERROR ?= OFF
+
 # ccache, where installed, makes rebuilds in several work trees cheap.
 LAUNCHER := $(shell command -v ccache 2>/dev/null)
 
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(if $(LAUNCHER),-DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER)) >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DZELMORA_WERROR=$(WERROR) $(if $(LAUNCHER),-DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER)) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -40,7 +43,7 @@ SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 test-sanitize: deps
-	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELMORA_SANITIZE=ON -DZELMORA_BENCH=OFF \
+	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELMORA_SANITIZE=ON -DZELMORA_BENCH=OFF -DZELMORA_WERROR=$(WERROR) \
 		$(if $(LAUNCHER),-DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER)) >/dev/null
 	@$(SANITIZE_ENV) cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	@cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
@@ -54,7 +57,7 @@ FUZZ_MAX_LEN ?= 65536
 
 fuzz: deps
 	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DZELMORA_FUZZ=ON \
-		-DZELMORA_GUI=OFF -DZELMORA_TESTS=OFF -DZELMORA_BENCH=OFF \
+		-DZELMORA_GUI=OFF -DZELMORA_TESTS=OFF -DZELMORA_BENCH=OFF -DZELMORA_WERROR=$(WERROR) \
 		$(if $(LAUNCHER),-DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER)) >/dev/null
 	@cmake --build $(FUZZ_BUILD) --target zelmora_fuzzers -j $(JOBS)
 	@scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_MAX_LEN)
