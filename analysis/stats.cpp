@@ -118,10 +118,10 @@ TableStats StatsCounter::finish() {
             s.otherKeysAt.resize(code.size());
         }
         for (std::size_t p = 0; p < code.size(); ++p) {
-            const char c = code[p];
-            if (c >= 'a' && c <= 'z') {
-                ++s.keys[c - 'a'];
-                ++s.keysAt[p][c - 'a'];
+            const char key = code[p];
+            if (key >= 'a' && key <= 'z') {
+                ++s.keys[key - 'a'];
+                ++s.keysAt[p][key - 'a'];
             } else {
                 ++s.otherKeys;
                 ++s.otherKeysAt[p];

@@ -219,7 +219,9 @@ TEST_F(FilesCli, AFolderThatCantBeWrittenIsNamedAsTheCause) {
     // the scratch folder (0755, root's) is read-only; as anyone else the
     // folder is made read-only.
     const bool root = ::geteuid() == 0;
-    if (root) ASSERT_EQ(std::system("command -v setpriv >/dev/null"), 0) << "setpriv is missing: install util-linux";
+    if (root) {
+        ASSERT_EQ(std::system("command -v setpriv >/dev/null"), 0) << "setpriv is missing: install util-linux";
+    }
     Spit(at("in.txt"), kTable);
     Spit(at("stdin"), "");
     Spit(at("stdout"), "");

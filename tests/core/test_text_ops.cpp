@@ -74,7 +74,9 @@ TEST(Tokenizers, TableOfCases) {
         EXPECT_EQ(Vec(SplitBySpace(G(c.line))), space);
         std::string first;
         EXPECT_EQ(FirstToken(G(c.line), first), !comma.empty());
-        if (!comma.empty()) EXPECT_EQ(first, comma[0]);
+        if (!comma.empty()) {
+            EXPECT_EQ(first, comma[0]);
+        }
         EXPECT_EQ(CountTokens(G(c.line), 100), comma.size());
     }
 }

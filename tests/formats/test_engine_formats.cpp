@@ -218,8 +218,9 @@ TEST(EngineFormats, ACodesLinesStandingApartGiveOneCandidateList) {
     for (Format f : {Format::Ibus, Format::Rime, Format::Libime, Format::Fcitx4, Format::Yong}) {
         const std::string out = WriteTable(plain, Opts(f));
         EXPECT_EQ(Words(ReadTable(out)), "aa:甲 aa:丙 aa:丁 aa:己 bb:乙 bb:戊 ") << out;
-        if (f == Format::Ibus)
+        if (f == Format::Ibus) {
             EXPECT_NE(out.find("aa\t甲\t4\naa\t丙\t3\naa\t丁\t2\naa\t己\t1\n"), std::string::npos) << out;
+        }
     }
 }
 

@@ -355,7 +355,9 @@ TEST(FormatsStream, CodesOutOfOrderNeedTheWholeTableOnlyWhenGroupingChangesTheOr
     for (Format f : kFormats) {
         Outcome p = Streamed(plain, Encoding::Auto, Format::Auto, {f}, 3, 2);
         EXPECT_EQ(p.streamed, f == Format::Plain) << FormatName(f);
-        if (!p.streamed) EXPECT_TRUE(p.bytes.empty()) << FormatName(f);
+        if (!p.streamed) {
+            EXPECT_TRUE(p.bytes.empty()) << FormatName(f);
+        }
     }
     // Ascending codes stream into every format.
     const std::string unsorted = "a 工\nb 戈\nb 其\n";
@@ -662,7 +664,9 @@ TEST(FormatsStream, ALineOfManyWordsIsReadInPartsWithTheSameResults) {
             Outcome whole = Whole(convertible, Encoding::Auto, Format::Auto, t);
             Outcome streamed = Streamed(convertible, Encoding::Auto, Format::Auto, t, block, block);
             EXPECT_EQ(streamed.failure, whole.failure) << FormatName(to) << ", block " << block;
-            if (streamed.streamed) EXPECT_EQ(streamed.bytes, whole.bytes) << FormatName(to) << ", block " << block;
+            if (streamed.streamed) {
+                EXPECT_EQ(streamed.bytes, whole.bytes) << FormatName(to) << ", block " << block;
+            }
         }
     }
 }
