@@ -60,7 +60,7 @@ void PrintStatusLines(const PipelineResult& r, bool wholeRun) {
     std::string status;
     for (const auto& [caption, text] : r.statusLines) {
         if (!wholeRun && (caption == "原码表" || caption == "一字一行")) continue;
-        status += caption + "\t" + text + "\n";
+        status.append(caption).append(1, '\t').append(text).append(1, '\n');
     }
     WriteStdout(status);
 }

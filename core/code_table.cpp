@@ -171,7 +171,8 @@ bool PoolIndex::searchSuffixes(std::string_view needle) const {
                               reinterpret_cast<const sauchar_t*>(needle.data()), static_cast<saidx_t>(needle.size()),
                               sa_.data(), static_cast<saidx_t>(sa_.size()), &left);
     if (count <= 0) return false;
-    return boundaryBefore_[static_cast<std::size_t>(left + count)] - boundaryBefore_[static_cast<std::size_t>(left)] >
+    return boundaryBefore_[static_cast<std::size_t>(left) + static_cast<std::size_t>(count)] -
+               boundaryBefore_[static_cast<std::size_t>(left)] >
            0;
 }
 

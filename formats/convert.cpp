@@ -296,8 +296,11 @@ void ReplaceAll(const std::vector<std::pair<std::string, std::string>>& files, c
     staged.reserve(files.size());
     for (const auto& [name, bytes] : files) {
         SafeWriteOptions options;
-        options.shownAs = shownDir + "/" + name;
-        staged.push_back(std::make_unique<OutputFile>(dir + "/" + name, options));
+        options.shownAs = shownDir;
+        options.shownAs.append(1, '/').append(name);
+        std::string path = dir;
+        path.append(1, '/').append(name);
+        staged.push_back(std::make_unique<OutputFile>(path, options));
         staged.back()->write(bytes);
         staged.back()->finish();
     }

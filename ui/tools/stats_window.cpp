@@ -189,7 +189,7 @@ QString StatsWindow::figuresText() const {
     if (s.otherKeys) t += QStringLiteral("  其他：%1（%2）\n").arg(s.otherKeys).arg(Pct(s.otherKeys, s.keysTotal));
     auto level = [&](const QString& name, const analysis::Gb2312Level& l) {
         t += QStringLiteral("%1：有%2，缺%3（共%4）\n").arg(name).arg(l.present).arg(l.total - l.present).arg(l.total);
-        if (!l.missing.empty() && l.missing.size() <= 2 * 200)
+        if (!l.missing.empty() && l.missing.size() <= std::size_t{2} * 200)
             t += QStringLiteral("  缺：") + FromGb(l.missing) + u'\n';
     };
     level(QStringLiteral("GB 2312 一级字"), s.level1);
