@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test run bench package clean test-sanitize fuzz
+.PHONY: all deps configure build test run bench package clean test-sanitize fuzz tidy format-check
 
 all: build
 
@@ -23,6 +23,14 @@ build: configure
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# clang-tidy's bugprone-* and performance-* checks (.clang-tidy), no finding allowed.
+tidy: build
+	@scripts/tidy $(BUILD)
+
+# Every C and C++ source formatted as .clang-format says (scripts/format applies it).
+format-check: deps
+	@scripts/format --check
 
 run: build
 	@scripts/run
