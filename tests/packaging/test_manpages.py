@@ -171,13 +171,18 @@ class WindowPage(unittest.TestCase):
             form = f.read()
         captions = re.findall(r'addItem\("N\w+", QStringLiteral\("([^"]+)"\)', form)
         captions += re.findall(r'addMenu\(QStringLiteral\("([^"]+)"\)\)', form)
-        captions += re.findall(r'tab\(TabSheet\d+, "TabSheet\d+", QStringLiteral\("([^"]+)"\)\)', form)
         captions += re.findall(r'addTab\(page, QStringLiteral\("([^"]+)"\)\)', form)
-        self.assertGreater(len(captions), 14, "menu and tab captions not found in " + ARGS.form)
+        # The source table's tab and the derivations' tabs and panes.
+        with open(ARGS.results, encoding="utf-8") as f:
+            results = f.read()
+        captions += re.findall(r'kSourceCaption = "([^"]+)"', results)
+        captions += re.findall(r'\{Derivation::\w+, "([^"]+)"', results)
+        self.assertGreater(len(captions), 35, "menu, tab and pane captions not found in " + ARGS.form + " and " +
+                           ARGS.results)
         text = rendered("zelmora").stdout.decode()
         for caption in captions:
             with self.subTest(caption=caption):
-                self.assertIn(caption, text, "describe the menu command or tab in packaging/zelmora.1.in")
+                self.assertIn(caption, text, "describe the menu command, tab or pane in packaging/zelmora.1.in")
 
 
 if __name__ == "__main__":
@@ -185,7 +190,8 @@ if __name__ == "__main__":
     parser.add_argument("--cli", required=True)
     parser.add_argument("--pages", required=True, help="folder of the built NAME.1.gz")
     parser.add_argument("--version", required=True)
-    parser.add_argument("--form", default="", help="the window's source naming its menu and tabs")
+    parser.add_argument("--form", default="", help="the window's source naming its menu")
+    parser.add_argument("--results", default="", help="the list naming the window's tabs and panes")
     ARGS, rest = parser.parse_known_args()
     ARGS.man = require("man", "man-db")
     require("groff", "groff-base")
