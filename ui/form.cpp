@@ -52,6 +52,8 @@
 
 namespace zelmora {
 
+// Captions fixed as the window has always shown them, not the version of
+// the build (zelmora --version tells that).
 const char* const kApplicationTitle = "Zelmora  v0.9.10.26";
 const char* const kWindowCaption = "Zelmora v0.9.10.26";
 

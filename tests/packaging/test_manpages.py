@@ -125,11 +125,22 @@ class CliPage(unittest.TestCase):
         for i, line in enumerate(lines[:-1]):
             if line.startswith(".TP"):
                 described.update(re.findall(r"--[a-z][a-z-]*", plain(lines[i + 1])))
-        for command in subcommands(ARGS.cli):
-            for option in options(ARGS.cli, command):
-                with self.subTest(option=option):
+        for command in [(), *((c,) for c in subcommands(ARGS.cli))]:
+            for option in options(ARGS.cli, *command):
+                with self.subTest(command=command, option=option):
                     self.assertIn(option, described,
                                   "describe it in a tagged paragraph (.TP, then .B or .BI) in packaging/zelmora-cli.1.in")
+
+    def test_options_before_a_command(self):
+        synopsis = plain(section_text(self.roff, "SYNOPSIS"))
+        for option in options(ARGS.cli):
+            with self.subTest(option=option):
+                self.assertRegex(synopsis, r"(?<![\w-])" + re.escape(option) + r"(?![\w-])",
+                                 "name it in the SYNOPSIS of packaging/zelmora-cli.1.in")
+        # The version line as the program prints it.
+        r = run([ARGS.cli, "--version"])
+        self.assertEqual(r.returncode, 0, r.stderr.decode())
+        self.assertIn(r.stdout.decode().strip(), plain(section_text(self.roff, "OPTIONS")))
 
     def test_result_files_of_run(self):
         section = plain(section_text(self.roff, "RESULT FILES"))
