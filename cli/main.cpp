@@ -1,16 +1,19 @@
 // zelmora-cli: the derivations of Zelmora on the command line.
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "cli/commands.h"
 #include "core/failure.h"
 #include "formats/files.h"
+#include "zelmora/version.h"
 
 int main(int argc, char** argv) {
     zelmora::ReserveStandardDescriptors();
     zelmora::RemoveTemporaryFilesOnSignals();
     CLI::App app{"zelmora-cli: derive Wubi-86 code tables (GBK text) from the command line."};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("zelmora-cli ") + zelmora::kVersion, "Print the version and exit");
     app.footer("Run 'zelmora-cli COMMAND --help' for the options of a command.");
     zelmora::cli::AddTableCommands(app);
     zelmora::cli::AddEncodeCommand(app);
@@ -21,6 +24,8 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         const int status = app.exit(e);

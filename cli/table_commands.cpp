@@ -13,6 +13,7 @@
 #include "resources/resources.h"
 #include "transform/expand.h"
 #include "transform/pipeline.h"
+#include "transform/results.h"
 
 namespace zelmora::cli {
 
@@ -22,6 +23,9 @@ using formats::ResolveOutput;
 using formats::ResultWriter;
 
 namespace {
+
+// The expansion's file, written by `run` only.
+const char* const kEntriesHint = ResultsOf(Derivation::Expand)[0].hint;
 
 struct SourceOptions {
     std::string source;
@@ -59,7 +63,7 @@ void AddSourceOptions(CLI::App* cmd, SourceOptions& o, bool entriesAllowed) {
 void PrintStatusLines(const PipelineResult& r, bool wholeRun) {
     std::string status;
     for (const auto& [caption, text] : r.statusLines) {
-        if (!wholeRun && (caption == "原码表" || caption == "一字一行")) continue;
+        if (!wholeRun && (caption == kSourceCaption || caption == CaptionOf(Derivation::Expand))) continue;
         status.append(caption).append(1, '\t').append(text).append(1, '\n');
     }
     WriteStdout(status);
@@ -97,7 +101,7 @@ void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const st
     ResultWriter writer(settings, doc);
     std::vector<std::pair<std::string, std::string>> files;
     for (const auto& [hint, text] : r.outputs) {
-        if (hint == "一字一行" && !writeEntries) continue;
+        if (hint == kEntriesHint && !writeEntries) continue;
         ResultWriter::File file = writer.encode(text, hint);
         files.emplace_back(hint + file.extension, std::move(file.bytes));
     }
@@ -129,7 +133,7 @@ void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, b
     progress->step("writing");
     std::vector<std::pair<std::string, std::string>> files;
     for (auto& [hint, text] : r.outputs) {
-        if (hint == "一字一行" && !writeEntries) continue;
+        if (hint == kEntriesHint && !writeEntries) continue;
         files.emplace_back(hint + ".txt", std::move(text));
     }
     formats::WriteResultFiles(o.out, files);
@@ -162,7 +166,7 @@ void AddTableCommands(CLI::App& app) {
                 std::string entries = ExpandToEntryLines(formats::ToGroupLines(doc), doc.textEncoding());
                 OutputSettings out = ResolveOutput(*fo, doc, formats::Format::Plain);
                 out.write.inputName = *builtin ? "built-in table" : *file == "-" ? "standard input" : *file;
-                WriteStdout(ResultWriter(out, doc).encode(entries, "一字一行").bytes);
+                WriteStdout(ResultWriter(out, doc).encode(entries, kEntriesHint).bytes);
                 ReportSkipped(*fo);
                 return;
             }

@@ -27,21 +27,20 @@ namespace {
 const std::size_t kBlocks[] = {1, 2, 3, 4, 5, 7, 13, 64, 4096, std::size_t(1) << 20};
 const std::size_t kPieces[] = {1, 2, 3, 6, 17, 256, std::size_t(1) << 18};
 
-// The output options as the command line resolves them: given, or the input's.
+// The output options as given on the command line: a format (or the
+// input's), an encoding (Auto: none asked for) and a byte-order mark.
 struct Target {
     std::optional<Format> format;
-    std::optional<Encoding> encoding;
+    Encoding encoding = Encoding::Auto;
     bool bom = false;
 };
 
+// The target resolved as the command line resolves it; a refusal (an engine
+// format in another encoding than UTF-8) fails both sides alike.
 WriteOptions Resolve(const Target& t, const InputFacts& in) {
     WriteOptions w;
     w.format = t.format.value_or(in.format);
-    w.encoding = t.encoding.value_or(in.encoding);
-    const bool unicode =
-        w.encoding == Encoding::Utf8 || w.encoding == Encoding::Utf16le || w.encoding == Encoding::Utf16be;
-    w.bom = t.bom || (in.hadBom && (unicode || w.encoding == in.encoding));
-    if (w.encoding == Encoding::Gbk) w.bom = false;
+    ChooseOutputEncoding(w, t.encoding, t.bom, in.encoding, in.hadBom);
     return w;
 }
 
@@ -129,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Format f = kFormats[(read / 6) % 7];
     Target t;
     if (const unsigned k = write % 7; k > 0) t.format = kFormats[k];
-    if (const unsigned k = (write / 7) % 6; k > 0) t.encoding = kEncodings[k];
+    t.encoding = kEncodings[(write / 7) % 6];
     t.bom = (write / 42) % 2;
     Convert(bytes, e, f, t, kBlocks[block % 10], kPieces[piece % 7]);
     Check(bytes, e, f, kBlocks[(block / 10) % 10]);

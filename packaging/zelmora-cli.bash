@@ -80,7 +80,7 @@ _zelmora_cli()
 
     if [[ -z $command ]]; then
         if [[ $cur == -* ]]; then
-            COMPREPLY=($(compgen -W "-h --help" -- "$cur"))
+            COMPREPLY=($(compgen -W "-h --help --version" -- "$cur"))
         else
             COMPREPLY=($(compgen -W "$_zelmora_cli_commands" -- "$cur"))
         fi

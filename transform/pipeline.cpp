@@ -4,6 +4,7 @@
 #include <atomic>
 #include <exception>
 #include <mutex>
+#include <span>
 #include <thread>
 
 #include "core/text.h"
@@ -13,10 +14,25 @@
 #include "transform/full_codes.h"
 #include "transform/group.h"
 #include "transform/relation.h"
+#include "transform/results.h"
 #include "transform/shortest.h"
 #include "transform/status.h"
 
 namespace zelmora {
+
+namespace {
+
+// Expansion and grouping give one text each.
+std::vector<std::string*> ResultTexts(std::string& text) { return {&text}; }
+
+std::string GroupStatus(const std::string& grouped) { return LineCountStatus(CountPaneLines(grouped)); }
+
+// The duplicates' count as the pane would show it.
+std::string DuplicatesStatus(const DuplicateCodesResult& d) {
+    return DuplicateCodesStatus(CountPaneLines(d.duplicateText), d);
+}
+
+}  // namespace
 
 PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std::string>& entriesIn,
                               const std::vector<Derivation>& which, TextEncoding encoding,
@@ -29,17 +45,18 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     };
     PipelineResult r;
     const std::string source = NormalizeLineBreaks(sourceIn);
-    r.statusLines.emplace_back("原码表", LineCountStatus(CountPaneLines(source)));
+    r.statusLines.emplace_back(kSourceCaption, LineCountStatus(CountPaneLines(source)));
 
+    const char* const expandCaption = CaptionOf(Derivation::Expand);
     std::string entries;
     if (entriesIn) {
         entries = NormalizeLineBreaks(*entriesIn);
     } else {
-        tell("一字一行");
+        tell(expandCaption);
         entries = ExpandToEntryLines(source, encoding);
     }
-    r.outputs.emplace_back("一字一行", entries);
-    r.statusLines.emplace_back("一字一行", LineCountStatus(CountPaneLines(entries)));
+    r.outputs.emplace_back(ResultsOf(Derivation::Expand)[0].hint, entries);
+    r.statusLines.emplace_back(expandCaption, LineCountStatus(CountPaneLines(entries)));
 
     // The derivations only read the two texts, so they run side by side (two
     // at a time: the machines we aim at have two cores); results are put back
@@ -48,70 +65,48 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
                                  std::vector<std::pair<std::string, std::string>>>;  // status lines
     std::vector<std::function<TaskResult()>> tasks;
     std::vector<int> cost;  // rough relative run time, for scheduling only
-    if (wants(Derivation::Group))
-        cost.push_back(2), tasks.push_back([&] {
-            tell("重码一行");
-            std::string grouped = GroupEqualCodes(entries);
+    // A derivation's task: its status line (taken before its texts are moved
+    // out), then its texts under their hints.
+    auto add = [&](Derivation d, int relativeCost, auto status, auto derive) {
+        cost.push_back(relativeCost);
+        tasks.push_back([&tell, d, derive, status] {
+            const char* const caption = CaptionOf(d);
+            tell(caption);
+            auto result = derive();
             TaskResult p;
-            p.second.emplace_back("重码一行", LineCountStatus(CountPaneLines(grouped)));
-            p.first.emplace_back("重码一行", std::move(grouped));
+            p.second.emplace_back(caption, status(result));
+            const std::span<const ResultInfo> infos = ResultsOf(d);
+            const std::vector<std::string*> texts = ResultTexts(result);
+            for (std::size_t i = 0; i < infos.size(); ++i) p.first.emplace_back(infos[i].hint, std::move(*texts[i]));
             return p;
         });
-    if (wants(Derivation::Classify))
-        cost.push_back(1), tasks.push_back([&] {
-            tell("码长分类");
-            ClassifyResult c = ClassifyByCodeLength(entries);
-            TaskResult p;
-            p.second.emplace_back("码长分类", ClassifyStatus(c));
-            const char* hints[4] = {"一码", "二码", "三码", "四码"};
-            for (int n = 0; n < 4; ++n) p.first.emplace_back(hints[n], std::move(c.texts[n]));
-            return p;
-        });
-    if (wants(Derivation::FullCodes))
-        cost.push_back(4), tasks.push_back([&] {
-            tell("全码");
-            FullCodesResult f = ExtractFullCodes(entries, encoding);
-            TaskResult p;
-            p.second.emplace_back("全码", FullCodesStatus(f));
-            p.first.emplace_back("全码三码", std::move(f.threeText));
-            p.first.emplace_back("全码四码", std::move(f.fourText));
-            p.first.emplace_back("全码全部", std::move(f.allText));
-            p.first.emplace_back("三简", std::move(f.shortText));
-            return p;
-        });
-    if (wants(Derivation::Shortest))
-        cost.push_back(5), tasks.push_back([&] {
-            tell("出简不出全");
-            ShortestCodesResult s = ExtractShortestCodes(entries, encoding);
-            TaskResult p;
-            p.second.emplace_back("出简不出全", ShortestCodesStatus(s));
-            const char* hints[4] = {"最简一码", "最简二码", "最简三码", "最简四码"};
-            for (int n = 0; n < 4; ++n) p.first.emplace_back(hints[n], std::move(s.texts[n]));
-            p.first.emplace_back("最简全部", std::move(s.allText));
-            return p;
-        });
-    if (wants(Derivation::Duplicates))
-        cost.push_back(1), tasks.push_back([&] {
-            tell("重码");
-            DuplicateCodesResult d = ExtractDuplicateCodes(source, encoding);
-            TaskResult p;
-            p.second.emplace_back("重码", DuplicateCodesStatus(CountPaneLines(d.duplicateText), d));
-            p.first.emplace_back("重码", std::move(d.duplicateText));
-            p.first.emplace_back("不重码", std::move(d.uniqueText));
-            return p;
-        });
-    if (wants(Derivation::Relation))
-        cost.push_back(6), tasks.push_back([&] {
-            tell("简码全码");
-            RelationResult rel = RelateShortAndFullCodes(entries, source, encoding);
-            TaskResult p;
-            p.second.emplace_back("简码全码", RelationStatus(rel));
-            p.first.emplace_back("全部简码", std::move(rel.shortCodesText));
-            p.first.emplace_back("简码全码", std::move(rel.fullCodesText));
-            p.first.emplace_back("有简码的字", std::move(rel.wordsText));
-            p.first.emplace_back("简码字的全码重码时置后", std::move(rel.reorderedText));
-            return p;
-        });
+    };
+    for (const DerivationInfo& info : kDerivations) {
+        if (!wants(info.derivation)) continue;
+        const Derivation d = info.derivation;
+        switch (d) {
+            case Derivation::Expand:  // done above: the others read its text
+                break;
+            case Derivation::Group:
+                add(d, 2, GroupStatus, [&] { return GroupEqualCodes(entries); });
+                break;
+            case Derivation::Classify:
+                add(d, 1, ClassifyStatus, [&] { return ClassifyByCodeLength(entries); });
+                break;
+            case Derivation::FullCodes:
+                add(d, 4, FullCodesStatus, [&] { return ExtractFullCodes(entries, encoding); });
+                break;
+            case Derivation::Shortest:
+                add(d, 5, ShortestCodesStatus, [&] { return ExtractShortestCodes(entries, encoding); });
+                break;
+            case Derivation::Duplicates:
+                add(d, 1, DuplicatesStatus, [&] { return ExtractDuplicateCodes(source, encoding); });
+                break;
+            case Derivation::Relation:
+                add(d, 6, RelationStatus, [&] { return RelateShortAndFullCodes(entries, source, encoding); });
+                break;
+        }
+    }
 
     // Longest first, so that the two threads finish close together: the
     // relation, the shortest codes and the full codes take most of the time.
@@ -145,10 +140,9 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
 
 PipelineResult RunPipeline(std::string_view source, const std::optional<std::string>& entries, TextEncoding encoding,
                            const std::function<void(const char*)>& step) {
-    return RunDerivations(source, entries,
-                          {Derivation::Expand, Derivation::Group, Derivation::Classify, Derivation::FullCodes,
-                           Derivation::Shortest, Derivation::Duplicates, Derivation::Relation},
-                          encoding, step);
+    std::vector<Derivation> every;
+    for (const DerivationInfo& info : kDerivations) every.push_back(info.derivation);
+    return RunDerivations(source, entries, every, encoding, step);
 }
 
 }  // namespace zelmora

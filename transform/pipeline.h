@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "core/text_encoding.h"
+#include "transform/results.h"
 
 namespace zelmora {
 
 struct PipelineResult {
-    // (hint, GBK text) for every result pane, in the order the files are listed.
+    // (hint, text) for every result pane, in the order of kResults.
     std::vector<std::pair<std::string, std::string>> outputs;
     // (tab caption, status text), UTF-8.
     std::vector<std::pair<std::string, std::string>> statusLines;
@@ -27,8 +28,8 @@ struct PipelineResult {
 PipelineResult RunPipeline(std::string_view source, const std::optional<std::string>& entries, TextEncoding encoding,
                            const std::function<void(const char*)>& step = {});
 
-// The derivation subcommands: which derivations to run.
-enum class Derivation { Expand, Group, Classify, Duplicates, FullCodes, Shortest, Relation };
+// The derivation subcommands: which derivations to run (the expansion is
+// always among the outputs: the others read it).
 PipelineResult RunDerivations(std::string_view source, const std::optional<std::string>& entries,
                               const std::vector<Derivation>& which, TextEncoding encoding,
                               const std::function<void(const char*)>& step = {});

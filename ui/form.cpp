@@ -25,6 +25,9 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
+#include <utility>
+#include <vector>
 
 #include "resources/resources.h"
 #include "transform/classify.h"
@@ -34,6 +37,7 @@
 #include "transform/full_codes.h"
 #include "transform/group.h"
 #include "transform/relation.h"
+#include "transform/results.h"
 #include "transform/shortest.h"
 #include "transform/status.h"
 #include "formats/files.h"
@@ -48,6 +52,8 @@
 
 namespace zelmora {
 
+// Captions fixed as the window has always shown them, not the version of
+// the build (zelmora --version tells that).
 const char* const kApplicationTitle = "Zelmora  v0.9.10.26";
 const char* const kWindowCaption = "Zelmora v0.9.10.26";
 
@@ -165,6 +171,14 @@ const char* const kAnyTableFilters[] = {
     "yong 码表 (*.txt *.ini)",
     "所有文件 (*)",
 };
+
+// The panes the exports write, by number: the source table and every result.
+std::vector<std::pair<int, const char*>> ExportedPanes() {
+    std::vector<std::pair<int, const char*>> panes = {{kSourcePane, kSourceCaption}};
+    for (const ResultInfo& r : kResults) panes.emplace_back(r.pane, r.hint);
+    std::sort(panes.begin(), panes.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    return panes;
+}
 
 }  // namespace
 
@@ -292,7 +306,25 @@ Pane* TForm1::addPane(int number, const QString& hint) {
     auto* pane = new Pane(this);
     pane->setObjectName(QStringLiteral("RichEdit%1").arg(number));
     pane->setHint(hint);
+    paneNumbered(number) = pane;
     return pane;
+}
+
+Pane*& TForm1::paneNumbered(int number) {
+    Pane** const members[] = {&RichEdit1,  &RichEdit2,  &RichEdit3,  &RichEdit4,  &RichEdit5,  &RichEdit6,
+                              &RichEdit7,  &RichEdit8,  &RichEdit9,  &RichEdit10, &RichEdit11, &RichEdit12,
+                              &RichEdit13, &RichEdit14, &RichEdit15, &RichEdit16, &RichEdit17, &RichEdit18,
+                              &RichEdit19, &RichEdit20, &RichEdit21, &RichEdit22, &RichEdit23, &RichEdit24};
+    return *members[number - 1];
+}
+
+void TForm1::clearResults(Derivation derivation) {
+    for (const ResultInfo& r : ResultsOf(derivation)) ClearPane(*paneNumbered(r.pane));
+}
+
+void TForm1::showResults(Derivation derivation, const std::vector<std::string*>& texts, TextEncoding encoding) {
+    const std::span<const ResultInfo> results = ResultsOf(derivation);
+    for (std::size_t i = 0; i < results.size(); ++i) WritePaneText(*paneNumbered(results[i].pane), *texts[i], encoding);
 }
 
 QFrame* TForm1::addStrip(QWidget* tab, const char* name, int height) {
@@ -361,86 +393,64 @@ void TForm1::createTabs() {
         sheet = page;
         return page;
     };
-    auto panes = [this](DockHost* page, int width, std::initializer_list<std::pair<int, const char*>> list) {
-        std::vector<Pane*> made;
-        for (auto [number, hint] : list) {
-            Pane* pane = addPane(number, QString::fromUtf8(hint));
-            page->dock(pane, DockHost::Side::Left, width);
-            made.push_back(pane);
+    // A derivation's panes from left to right, each as wide as the next of
+    // `widths` (the last one for the rest).
+    auto panes = [this](DockHost* page, Derivation derivation, std::initializer_list<int> widths) {
+        auto width = widths.begin();
+        for (const ResultInfo& r : ResultsOf(derivation)) {
+            page->dock(addPane(r.pane, QString::fromUtf8(r.hint)), DockHost::Side::Left, *width);
+            if (width + 1 != widths.end()) ++width;
         }
-        return made;
     };
+    auto caption = [](Derivation derivation) { return QString::fromUtf8(CaptionOf(derivation)); };
 
     // 1 "原码表": the source table, its one-word-per-line form and its groups.
-    DockHost* page = tab(TabSheet1, "TabSheet1", QStringLiteral("原码表"));
+    DockHost* page = tab(TabSheet1, "TabSheet1", QString::fromUtf8(kSourceCaption));
     Panel1 = addStrip(page, "Panel1", 34);
     Label1 = addStatusLine(Panel1, "Label1", 8, 8);
     Label2 = addStatusLine(Panel1, "Label2", 146, 8);
     Label9 = addStatusLine(Panel1, "Label9", 283, 8);
-    auto made = panes(page, 139, {{1, "原码表"}, {2, "一字一行"}, {19, "重码一行"}});
-    RichEdit1 = made[0];
-    RichEdit2 = made[1];
-    RichEdit19 = made[2];
+    page->dock(addPane(kSourcePane, QString::fromUtf8(kSourceCaption)), DockHost::Side::Left, 139);
+    panes(page, Derivation::Expand, {139});
+    panes(page, Derivation::Group, {139});
     RichEdit1->setChangeHandler([this] { RichEdit1Change(RichEdit1); });
     RichEdit2->setChangeHandler([this] { RichEdit2Change(RichEdit2); });
     RichEdit19->setChangeHandler([this] { RichEdit19Change(RichEdit19); });
 
     // 2 "码长分类"
-    page = tab(TabSheet3, "TabSheet3", QStringLiteral("码长分类"));
+    page = tab(TabSheet3, "TabSheet3", caption(Derivation::Classify));
     Panel3 = addStrip(page, "Panel3", 45);
     Label4 = addStatusLine(Panel3, "Label4", 8, 16);
     Button4 = addExtractButton(Panel3, "Button4", 320, &TForm1::Button4Click);
-    made = panes(page, 105, {{4, "一码"}, {5, "二码"}, {6, "三码"}, {7, "四码"}});
-    RichEdit4 = made[0];
-    RichEdit5 = made[1];
-    RichEdit6 = made[2];
-    RichEdit7 = made[3];
+    panes(page, Derivation::Classify, {105});
 
     // 3 "全码"
-    page = tab(TabSheet6, "TabSheet6", QStringLiteral("全码"));
+    page = tab(TabSheet6, "TabSheet6", caption(Derivation::FullCodes));
     Panel5 = addStrip(page, "Panel5", 45);
     Label7 = addStatusLine(Panel5, "Label7", 8, 16);
     Button7 = addExtractButton(Panel5, "Button7", 320, &TForm1::Button7Click);
-    made = panes(page, 105, {{11, "全码三码"}, {12, "全码四码"}, {13, "全码全部"}, {14, "三简"}});
-    RichEdit11 = made[0];
-    RichEdit12 = made[1];
-    RichEdit13 = made[2];
-    RichEdit14 = made[3];
+    panes(page, Derivation::FullCodes, {105});
 
     // 4 "出简不出全"
-    page = tab(TabSheet5, "TabSheet5", QStringLiteral("出简不出全"));
+    page = tab(TabSheet5, "TabSheet5", caption(Derivation::Shortest));
     Panel4 = addStrip(page, "Panel4", 45);
     Label5 = addStatusLine(Panel4, "Label5", 8, 16);
     Button5 = addExtractButton(Panel4, "Button5", 320, &TForm1::Button5Click);
-    made = panes(page, 83, {{9, "最简一码"}, {10, "最简二码"}, {15, "最简三码"}, {16, "最简四码"}, {21, "最简全部"}});
-    RichEdit9 = made[0];
-    RichEdit10 = made[1];
-    RichEdit15 = made[2];
-    RichEdit16 = made[3];
-    RichEdit21 = made[4];
+    panes(page, Derivation::Shortest, {83});
 
     // 5 "重码"
-    page = tab(TabSheet2, "TabSheet2", QStringLiteral("重码"));
+    page = tab(TabSheet2, "TabSheet2", caption(Derivation::Duplicates));
     Panel2 = addStrip(page, "Panel2", 41);
     Label3 = addStatusLine(Panel2, "Label3", 8, 16);
     Button3 = addExtractButton(Panel2, "Button3", 336, &TForm1::Button3Click);
-    made = panes(page, 209, {{3, "重码"}, {22, "不重码"}});
-    RichEdit3 = made[0];
-    RichEdit22 = made[1];
+    panes(page, Derivation::Duplicates, {209});
 
     // 6 "简码全码": four panes that don't fill the width.
-    page = tab(TabSheet7, "TabSheet7", QStringLiteral("简码全码"));
+    page = tab(TabSheet7, "TabSheet7", caption(Derivation::Relation));
     Panel6 = addStrip(page, "Panel6", 41);
     Label10 = addStatusLine(Panel6, "Label10", 8, 16);
     Button1 = addExtractButton(Panel6, "Button1", 336, &TForm1::Button1Click);
-    RichEdit17 = addPane(17, QStringLiteral("全部简码"));
-    page->dock(RichEdit17, DockHost::Side::Left, 94);
-    RichEdit18 = addPane(18, QStringLiteral("简码全码"));
-    page->dock(RichEdit18, DockHost::Side::Left, 94);
-    RichEdit23 = addPane(23, QStringLiteral("有简码的字"));
-    page->dock(RichEdit23, DockHost::Side::Left, 37);
-    RichEdit24 = addPane(24, QStringLiteral("简码字的全码重码时置后"));
-    page->dock(RichEdit24, DockHost::Side::Left, 144);
+    panes(page, Derivation::Relation, {94, 94, 37, 144});
 
     // 7 "关于"
     createAboutTab();
@@ -727,10 +737,12 @@ void TForm1::N86GB67631Click(QObject*) {
 }
 
 void TForm1::N8Click(QObject*) {
-    for (int n = 1; n <= 22; ++n) {
-        auto* pane = findChild<Pane*>(QStringLiteral("RichEdit%1").arg(n));
-        if (!pane || pane->isTextEmpty() || pane->hint().isEmpty()) continue;
-        SavePaneToFile(*pane, pane->hint() + QStringLiteral(".txt"));
+    for (const auto& [number, hint] : ExportedPanes()) {
+        // Panes 23 and 24 came after this command, which never wrote them.
+        if (number > 22) continue;
+        Pane* pane = paneNumbered(number);
+        if (pane->isTextEmpty()) continue;
+        SavePaneToFile(*pane, QString::fromUtf8(hint) + QStringLiteral(".txt"));
     }
     showExportFolder();
 }
@@ -809,10 +821,10 @@ void TForm1::ExportInFormatItemClick(QObject*) {
     // Every file made before any is written: a result the encoding can't hold
     // stops the export with nothing written.
     std::vector<NamedText> texts;
-    for (int n = 1; n <= 24; ++n) {
-        auto* pane = findChild<Pane*>(QStringLiteral("RichEdit%1").arg(n));
-        if (!pane || pane->isTextEmpty() || pane->hint().isEmpty()) continue;
-        texts.push_back({ReadPaneTextAs(*pane), pane->hint().toStdString()});
+    for (const auto& [number, hint] : ExportedPanes()) {
+        const Pane* pane = paneNumbered(number);
+        if (pane->isTextEmpty()) continue;
+        texts.push_back({ReadPaneTextAs(*pane), hint});
     }
     Hourglass busy(this);
     {
@@ -860,70 +872,55 @@ void TForm1::N21Click(QObject*) {
 }
 
 void TForm1::Button4Click(QObject*) {
-    for (Pane* pane : {RichEdit4, RichEdit5, RichEdit6, RichEdit7}) ClearPane(*pane);
+    clearResults(Derivation::Classify);
     const TextEncoding encoding = PaneTextEncoding(*RichEdit2);
-    const ClassifyResult r = ClassifyByCodeLength(PaneBytes(*RichEdit2));
-    WritePaneText(*RichEdit4, r.texts[0], encoding);
-    WritePaneText(*RichEdit5, r.texts[1], encoding);
-    WritePaneText(*RichEdit6, r.texts[2], encoding);
-    WritePaneText(*RichEdit7, r.texts[3], encoding);
+    ClassifyResult r = ClassifyByCodeLength(PaneBytes(*RichEdit2));
+    showResults(Derivation::Classify, ResultTexts(r), encoding);
     SetStatus(Label4, Utf8(ClassifyStatus(r)));
 }
 
 void TForm1::Button3Click(QObject*) {
-    ClearPane(*RichEdit3);
-    ClearPane(*RichEdit22);
+    clearResults(Derivation::Duplicates);
     const TextEncoding encoding = PaneTextEncoding(*RichEdit1);
-    const DuplicateCodesResult r = ExtractDuplicateCodes(PaneBytes(*RichEdit1), encoding);
-    WritePaneText(*RichEdit3, r.duplicateText, encoding);
-    WritePaneText(*RichEdit22, r.uniqueText, encoding);
+    DuplicateCodesResult r = ExtractDuplicateCodes(PaneBytes(*RichEdit1), encoding);
+    showResults(Derivation::Duplicates, ResultTexts(r), encoding);
     SetStatus(Label3, Utf8(DuplicateCodesStatus(CountPaneLines(*RichEdit3), r)));
 }
 
 void TForm1::Button7Click(QObject* sender) {
-    for (Pane* pane : {RichEdit11, RichEdit12, RichEdit13, RichEdit14}) ClearPane(*pane);
+    clearResults(Derivation::FullCodes);
     SetStatus(Label7, QString::fromUtf8(kWaitText));
     auto* clicked = qobject_cast<QWidget*>(sender);
     Hourglass busy(clicked ? clicked : Button7);
     DispatchPendingMessages();
     const TextEncoding encoding = PaneTextEncoding(*RichEdit2);
-    const FullCodesResult r = ExtractFullCodes(PaneBytes(*RichEdit2), encoding);
-    WritePaneText(*RichEdit11, r.threeText, encoding);
-    WritePaneText(*RichEdit12, r.fourText, encoding);
-    WritePaneText(*RichEdit13, r.allText, encoding);
-    WritePaneText(*RichEdit14, r.shortText, encoding);
+    FullCodesResult r = ExtractFullCodes(PaneBytes(*RichEdit2), encoding);
+    showResults(Derivation::FullCodes, ResultTexts(r), encoding);
     SetStatus(Label7, Utf8(FullCodesStatus(r)));
 }
 
 void TForm1::Button5Click(QObject* sender) {
-    for (Pane* pane : {RichEdit9, RichEdit10, RichEdit15, RichEdit16, RichEdit21}) ClearPane(*pane);
+    clearResults(Derivation::Shortest);
     auto* clicked = qobject_cast<QWidget*>(sender);
     Hourglass busy(clicked ? clicked : Button5);
     SetStatus(Label5, QString::fromUtf8(kWaitText));
     DispatchPendingMessages();
     const TextEncoding encoding = PaneTextEncoding(*RichEdit2);
-    const ShortestCodesResult r = ExtractShortestCodes(PaneBytes(*RichEdit2), encoding);
-    WritePaneText(*RichEdit9, r.texts[0], encoding);
-    WritePaneText(*RichEdit10, r.texts[1], encoding);
-    WritePaneText(*RichEdit15, r.texts[2], encoding);
-    WritePaneText(*RichEdit16, r.texts[3], encoding);
-    WritePaneText(*RichEdit21, r.allText, encoding);
+    ShortestCodesResult r = ExtractShortestCodes(PaneBytes(*RichEdit2), encoding);
+    showResults(Derivation::Shortest, ResultTexts(r), encoding);
     SetStatus(Label5, Utf8(ShortestCodesStatus(r)));
 }
 
 void TForm1::Button1Click(QObject* sender) {
-    for (Pane* pane : {RichEdit17, RichEdit18, RichEdit23, RichEdit24}) ClearPane(*pane);
+    clearResults(Derivation::Relation);
     auto* clicked = qobject_cast<QWidget*>(sender);
     Hourglass busy(clicked ? clicked : Button1);
     SetStatus(Label10, QString::fromUtf8(kWaitText));
     DispatchPendingMessages();
     const TextEncoding encoding = CommonEncoding(*RichEdit2, *RichEdit1);
     const PaneInput entries(*RichEdit2, encoding), source(*RichEdit1, encoding);
-    const RelationResult r = RelateShortAndFullCodes(entries.bytes(), source.bytes(), encoding);
-    WritePaneText(*RichEdit17, r.shortCodesText, encoding);
-    WritePaneText(*RichEdit18, r.fullCodesText, encoding);
-    WritePaneText(*RichEdit23, r.wordsText, encoding);
-    WritePaneText(*RichEdit24, r.reorderedText, encoding);
+    RelationResult r = RelateShortAndFullCodes(entries.bytes(), source.bytes(), encoding);
+    showResults(Derivation::Relation, ResultTexts(r), encoding);
     SetStatus(Label10, Utf8(RelationStatus(r)));
 }
 

@@ -12,8 +12,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
+#include "core/text_encoding.h"
+#include "transform/results.h"
 #include "ui/desktop.h"
 #include "ui/pane.h"
 #include "ui/table_file.h"
@@ -157,7 +161,13 @@ private:
     void createTabs();
     void createAboutTab();
     QAction* addItem(const char* name, const QString& caption, Handler handler);
+    // A pane named RichEdit<number>, kept in the member of that name.
     Pane* addPane(int number, const QString& hint);
+    Pane*& paneNumbered(int number);
+    // A derivation's result panes emptied before it runs, and its texts shown
+    // in them.
+    void clearResults(Derivation derivation);
+    void showResults(Derivation derivation, const std::vector<std::string*>& texts, TextEncoding encoding);
     QFrame* addStrip(QWidget* tab, const char* name, int height);
     QLabel* addStatusLine(QFrame* strip, const char* name, int left, int top);
     QPushButton* addExtractButton(QFrame* strip, const char* name, int left, Handler handler);

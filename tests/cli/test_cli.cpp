@@ -36,6 +36,17 @@ TEST_F(CliTest, HelpExplainsUsage) {
     EXPECT_NE(e.out.find("FILE"), std::string::npos);
 }
 
+TEST_F(CliTest, VersionIsTheProjectsBeforeAnyCommand) {
+    CliResult r = cli("--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "zelmora-cli " ZELMORA_PROJECT_VERSION "\n");
+    EXPECT_EQ(r.err, "");
+    // After a command it is no option of that command.
+    CliResult late = cli("expand --version");
+    EXPECT_NE(late.status, 0);
+    EXPECT_EQ(late.out, "");
+}
+
 TEST_F(CliTest, ErrorsGoToStderrAndWriteNothing) {
     CliResult unknown = cli("expand --bogus");
     EXPECT_NE(unknown.status, 0);

@@ -47,9 +47,9 @@ def subcommands(cli):
 
 
 @functools.lru_cache(maxsize=None)
-def _options(cli, command):
+def _options(cli, *command):
     """{long option: its help text} for one command, from its --help."""
-    text = cli_help(cli, command)
+    text = cli_help(cli, *command)
     found = {}
     current = None
     for line in text.split("Options:", 1)[1].splitlines():
@@ -62,13 +62,14 @@ def _options(cli, command):
             found[current] += " " + line.strip()
         elif not line.strip():
             current = None
-    assert found, f"no options in zelmora-cli {command} --help"
+    assert found, f"no options in zelmora-cli {' '.join(command)} --help"
     return tuple(found.items())
 
 
-def options(cli, command):
-    """{long option: its help text} for one command, from its --help."""
-    return dict(_options(cli, command))
+def options(cli, *command):
+    """{long option: its help text} for one command, from its --help; without
+    a command, the options taken before one."""
+    return dict(_options(cli, *command))
 
 
 @functools.lru_cache(maxsize=None)

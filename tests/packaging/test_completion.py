@@ -52,8 +52,9 @@ class Commands(unittest.TestCase):
         self.assertEqual(complete("zelmora-cli", "con"), expected)
         self.assertEqual(complete("zelmora-cli", "xyz"), [])
 
-    def test_help_before_a_command(self):
-        self.assertEqual(sorted(complete("zelmora-cli", "-")), ["--help", "-h"])
+    def test_options_before_a_command(self):
+        self.assertEqual(sorted(complete("zelmora-cli", "-")), sorted(["-h", *options(ARGS.cli)]),
+                         "_zelmora_cli in packaging/zelmora-cli.bash offers the options zelmora-cli --help lists")
 
 
 class Options(unittest.TestCase):

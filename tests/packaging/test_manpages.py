@@ -125,11 +125,22 @@ class CliPage(unittest.TestCase):
         for i, line in enumerate(lines[:-1]):
             if line.startswith(".TP"):
                 described.update(re.findall(r"--[a-z][a-z-]*", plain(lines[i + 1])))
-        for command in subcommands(ARGS.cli):
-            for option in options(ARGS.cli, command):
-                with self.subTest(option=option):
+        for command in [(), *((c,) for c in subcommands(ARGS.cli))]:
+            for option in options(ARGS.cli, *command):
+                with self.subTest(command=command, option=option):
                     self.assertIn(option, described,
                                   "describe it in a tagged paragraph (.TP, then .B or .BI) in packaging/zelmora-cli.1.in")
+
+    def test_options_before_a_command(self):
+        synopsis = plain(section_text(self.roff, "SYNOPSIS"))
+        for option in options(ARGS.cli):
+            with self.subTest(option=option):
+                self.assertRegex(synopsis, r"(?<![\w-])" + re.escape(option) + r"(?![\w-])",
+                                 "name it in the SYNOPSIS of packaging/zelmora-cli.1.in")
+        # The version line as the program prints it.
+        r = run([ARGS.cli, "--version"])
+        self.assertEqual(r.returncode, 0, r.stderr.decode())
+        self.assertIn(r.stdout.decode().strip(), plain(section_text(self.roff, "OPTIONS")))
 
     def test_result_files_of_run(self):
         section = plain(section_text(self.roff, "RESULT FILES"))
@@ -171,13 +182,18 @@ class WindowPage(unittest.TestCase):
             form = f.read()
         captions = re.findall(r'addItem\("N\w+", QStringLiteral\("([^"]+)"\)', form)
         captions += re.findall(r'addMenu\(QStringLiteral\("([^"]+)"\)\)', form)
-        captions += re.findall(r'tab\(TabSheet\d+, "TabSheet\d+", QStringLiteral\("([^"]+)"\)\)', form)
         captions += re.findall(r'addTab\(page, QStringLiteral\("([^"]+)"\)\)', form)
-        self.assertGreater(len(captions), 14, "menu and tab captions not found in " + ARGS.form)
+        # The source table's tab and the derivations' tabs and panes.
+        with open(ARGS.results, encoding="utf-8") as f:
+            results = f.read()
+        captions += re.findall(r'kSourceCaption = "([^"]+)"', results)
+        captions += re.findall(r'\{Derivation::\w+, "([^"]+)"', results)
+        self.assertGreater(len(captions), 35, "menu, tab and pane captions not found in " + ARGS.form + " and " +
+                           ARGS.results)
         text = rendered("zelmora").stdout.decode()
         for caption in captions:
             with self.subTest(caption=caption):
-                self.assertIn(caption, text, "describe the menu command or tab in packaging/zelmora.1.in")
+                self.assertIn(caption, text, "describe the menu command, tab or pane in packaging/zelmora.1.in")
 
 
 if __name__ == "__main__":
@@ -185,7 +201,8 @@ if __name__ == "__main__":
     parser.add_argument("--cli", required=True)
     parser.add_argument("--pages", required=True, help="folder of the built NAME.1.gz")
     parser.add_argument("--version", required=True)
-    parser.add_argument("--form", default="", help="the window's source naming its menu and tabs")
+    parser.add_argument("--form", default="", help="the window's source naming its menu")
+    parser.add_argument("--results", default="", help="the list naming the window's tabs and panes")
     ARGS, rest = parser.parse_known_args()
     ARGS.man = require("man", "man-db")
     require("groff", "groff-base")

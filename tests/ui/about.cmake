@@ -24,9 +24,3 @@ if(ZELMORA_GUI AND TARGET zelmora_ui)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
   endforeach()
 endif()
-
-# Not a test: saves screenshots of the About tab (see the file's comment).
-if(ZELMORA_GUI AND TARGET zelmora_ui)
-  add_executable(about_screenshot about_screenshot.cpp)
-  target_link_libraries(about_screenshot PRIVATE zelmora_ui Qt6::Test)
-endif()

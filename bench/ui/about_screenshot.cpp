@@ -1,7 +1,7 @@
 // Shows the window on its About tab and saves what the screen shows, at the
 // start size and taller by the given number of pixels, for looking at the page
 // under a real X server:
-//   xvfb-run -a -s "-screen 0 1024x768x24" about_screenshot OUT_DIR [EXTRA_HEIGHT]
+//   xvfb-run -a -s "-screen 0 1024x768x24" zelmora_about_screenshot OUT_DIR [EXTRA_HEIGHT]
 #include <QApplication>
 #include <QLabel>
 #include <QScreen>
