@@ -8,7 +8,9 @@
 #include "formats/files.h"
 #include "zelmora/version.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
     zelmora::ReserveStandardDescriptors();
     zelmora::RemoveTemporaryFilesOnSignals();
     CLI::App app{"zelmora-cli: derive Wubi-86 code tables (GBK text) from the command line."};
@@ -44,4 +46,19 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+// What escapes the commands' own handling (setting them up, printing a
+// failure) still ends with a message and status 1, never std::terminate.
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zelmora-cli: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "zelmora-cli: unexpected failure\n");
+    }
+    return 1;
 }

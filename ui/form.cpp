@@ -187,7 +187,7 @@ QFont WindowFont() {
         const QStringList installed = QFontDatabase::families();
         for (const char* name : {"宋体", "SimSun", "NSimSun", "WenQuanYi Zen Hei", "Noto Sans CJK SC",
                                  "Noto Serif CJK SC", "AR PL UMing CN", "Droid Sans Fallback"}) {
-            const QString candidate = QString::fromUtf8(name);
+            QString candidate = QString::fromUtf8(name);
             if (installed.contains(candidate, Qt::CaseInsensitive)) return candidate;
         }
         const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);

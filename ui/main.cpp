@@ -38,7 +38,7 @@ int main(int argc, char* argv[]) {
         form.show();
         const QStringList args = QApplication::arguments();
         if (args.size() > 1) {
-            const QString file = args.at(1);
+            const QString& file = args.at(1);
             QTimer::singleShot(0, &form, [&form, file] { form.OpenTableFile(file); });
         }
         code = QApplication::exec();
