@@ -96,9 +96,9 @@ private:
     std::size_t rimeStart_ = SIZE_MAX;
     bool comments_ = true, collectingColumns_ = false;
     std::vector<std::string> columns_;
-    bool inEncoder_ = false;  // Rime: within the "encoder:" block
-    PhraseRule pendingRule_;  // Rime: a rule whose formula is to come
-    bool inRules_ = false;    // ibus: within BEGIN_RULES
+    bool inEncoder_ = false;    // Rime: within the "encoder:" block
+    RimeRuleReader rimeRules_;  // Rime: the rules of the encoder block
+    bool inRules_ = false;      // ibus: within BEGIN_RULES
     // ibus: whether a table was begun, and where the open one began.
     bool sawTable_ = false;
     std::size_t tableStart_ = 0;
@@ -155,12 +155,6 @@ private:
     double lastWeight_ = 0;
 };
 
-// Phrase rules read from the syntax of libime and fcitx4 ("e2=p11+p12+p21+p22"),
-// of ibus-table ("ce2:p11+p12+p21+p22", several joined by ';') and of
-// Rime's formula ("AaAbBaBb" for a length); false when not a rule.
-bool ParseLibimeRule(std::string_view line, PhraseRule& rule);
-bool ParseIbusRules(std::string_view text, std::vector<PhraseRule>& rules);
-bool ParseRimeFormula(std::string_view formula, PhraseRule& rule);
 // A UUID (version 5) made from a table name: the same name, the same UUID.
 std::string NameUuid(std::string_view name);
 // The fresh header of the format (GB18030), and the layout of its data lines.

@@ -310,85 +310,6 @@ std::string OptionName(Format format) {
     }
 }
 
-// ---- Phrase rules in each engine's syntax ----
-
-int ParseSmall(std::string_view s, std::size_t& i) {
-    int v = 0, digits = 0;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && digits < 3) v = v * 10 + (s[i++] - '0'), ++digits;
-    return digits ? v : -1;
-}
-
-// "p11+p12+n11" (libime: n = counted from the last character) or
-// "p11+p-11" (ibus: a negative character counts from the last).
-bool ParseRuleKeys(std::string_view body, PhraseRule& rule) {
-    rule.keys.clear();
-    std::size_t i = 0;
-    while (i < body.size()) {
-        char kind = body[i++];
-        if (kind != 'p' && kind != 'n') return false;
-        bool fromEnd = kind == 'n';
-        if (i < body.size() && body[i] == '-') fromEnd = true, ++i;
-        if (i + 2 > body.size() || body[i] < '1' || body[i] > '9' || body[i + 1] < '1' || body[i + 1] > '9')
-            return false;
-        PhraseRule::Key k;
-        k.character = (body[i] - '0') * (fromEnd ? -1 : 1);
-        k.key = body[i + 1] - '0';
-        i += 2;
-        rule.keys.push_back(k);
-        if (i < body.size()) {
-            if (body[i] != '+') return false;
-            ++i;
-        }
-    }
-    return !rule.keys.empty();
-}
-
-std::string RuleKeysText(const PhraseRule& rule, bool ibus) {
-    std::string out;
-    for (const auto& k : rule.keys) {
-        if (!out.empty()) out += '+';
-        if (k.character < 0)
-            out += (ibus ? "p-" : "n") + std::to_string(-k.character);
-        else
-            out += "p" + std::to_string(k.character);
-        out += std::to_string(k.key);
-    }
-    return out;
-}
-
-std::string LibimeRules(const std::vector<PhraseRule>& rules) {
-    std::string out;
-    for (const auto& r : rules)
-        out += (r.atLeast ? "a" : "e") + std::to_string(r.length) + "=" + RuleKeysText(r, false) + "\n";
-    return out;
-}
-
-std::string IbusRules(const std::vector<PhraseRule>& rules) {
-    std::string out;
-    for (const auto& r : rules) {
-        if (!out.empty()) out += ';';
-        out += (r.atLeast ? "ca" : "ce") + std::to_string(r.length) + ":" + RuleKeysText(r, true);
-    }
-    return out;
-}
-
-std::string RimeRules(const std::vector<PhraseRule>& rules) {
-    std::string out = "encoder:\n  exclude_patterns:\n    - '^z.*$'\n  rules:\n";
-    for (const auto& r : rules) {
-        if (r.atLeast)
-            out += "    - length_in_range: [" + std::to_string(r.length) + ", 10]\n";
-        else
-            out += "    - length_equal: " + std::to_string(r.length) + "\n";
-        std::string formula;
-        for (const auto& k : r.keys) {
-            formula += static_cast<char>(k.character > 0 ? 'A' + k.character - 1 : 'Z' + k.character + 1);
-            formula += static_cast<char>('a' + k.key - 1);
-        }
-        out += "      formula: \"" + formula + "\"\n";
-    }
-    return out;
-}
-
 // ---- A name-based UUID (version 5, RFC 4122), so that the same table name
 // always gives the same ibus-table UUID ----
 
@@ -450,70 +371,6 @@ std::string NameUuid(std::string_view name) {
     }
     return out;
 }
-
-const std::vector<PhraseRule>& WubiPhraseRules() {
-    using K = PhraseRule::Key;
-    static const std::vector<PhraseRule> rules = {
-        {false, 2, {K{1, 1}, K{1, 2}, K{2, 1}, K{2, 2}}},
-        {false, 3, {K{1, 1}, K{2, 1}, K{3, 1}, K{3, 2}}},
-        {true, 4, {K{1, 1}, K{2, 1}, K{3, 1}, K{-1, 1}}},
-    };
-    return rules;
-}
-
-bool ParseLibimeRule(std::string_view line, PhraseRule& rule) {
-    std::string_view t = TrimBlanks(line);
-    if (t.size() < 4 || (t[0] != 'e' && t[0] != 'a' && t[0] != 'E' && t[0] != 'A')) return false;
-    std::size_t i = 1;
-    int length = ParseSmall(t, i);
-    if (length < 1 || i >= t.size() || t[i] != '=') return false;
-    rule.atLeast = t[0] == 'a' || t[0] == 'A';
-    rule.length = length;
-    return ParseRuleKeys(TrimBlanks(t.substr(i + 1)), rule);
-}
-
-bool ParseIbusRules(std::string_view text, std::vector<PhraseRule>& rules) {
-    std::vector<PhraseRule> found;
-    std::size_t pos = 0;
-    while (pos <= text.size()) {
-        std::size_t end = text.find(';', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view one = TrimBlanks(text.substr(pos, end - pos));
-        pos = end + 1;
-        if (one.empty()) continue;
-        PhraseRule r;
-        if (one.size() < 4 || one[0] != 'c' || (one[1] != 'e' && one[1] != 'a')) return false;
-        std::size_t i = 2;
-        int length = ParseSmall(one, i);
-        if (length < 1 || i >= one.size() || one[i] != ':') return false;
-        r.atLeast = one[1] == 'a';
-        r.length = length;
-        if (!ParseRuleKeys(one.substr(i + 1), r)) return false;
-        found.push_back(std::move(r));
-    }
-    if (found.empty()) return false;
-    for (auto& r : found) rules.push_back(std::move(r));
-    return true;
-}
-
-bool ParseRimeFormula(std::string_view formula, PhraseRule& rule) {
-    rule.keys.clear();
-    if (formula.empty() || formula.size() % 2) return false;
-    for (std::size_t i = 0; i < formula.size(); i += 2) {
-        char c = formula[i], k = formula[i + 1];
-        if (c < 'A' || c > 'Z' || k < 'a' || k > 'z') return false;
-        // Rime counts keys from the end with z, y, ...: none of the other
-        // engines can say that, so such a formula is not carried over.
-        if (k > 'm') return false;
-        PhraseRule::Key key;
-        key.character = c > 'M' ? -('Z' - c + 1) : c - 'A' + 1;
-        key.key = k - 'a' + 1;
-        rule.keys.push_back(key);
-    }
-    return true;
-}
-
-namespace {}  // namespace
 
 std::optional<Format> FormatShownBy(std::string_view raw) {
     std::string_view t = TrimBlanks(raw);
@@ -693,29 +550,9 @@ void LineReader::readRimeHeaderLine(std::string_view t) {
             v = v.substr(1, v.size() - 2);
         return v;
     };
-    // The encoder's rules: "- length_equal: N" or "- length_in_range: [N, M]",
-    // each followed by its "formula:".
+    // The encoder's rules.
     if (!t.empty() && !IsSpaceOrTab(t[0])) inEncoder_ = StartsWith(t, "encoder:");
-    if (inEncoder_) {
-        std::string_view ti = TrimBlanks(t);
-        if (StartsWith(ti, "- ")) ti = TrimBlanks(ti.substr(2));
-        auto number = [](std::string_view v) {
-            std::size_t i = 0;
-            while (i < v.size() && (v[i] == '[' || v[i] == ' ')) ++i;
-            return ParseSmall(v, i);
-        };
-        if (StartsWith(ti, "length_equal:")) {
-            pendingRule_ = PhraseRule{false, number(TrimBlanks(ti.substr(13))), {}};
-        } else if (StartsWith(ti, "length_in_range:")) {
-            pendingRule_ = PhraseRule{true, number(TrimBlanks(ti.substr(16))), {}};
-        } else if (StartsWith(ti, "formula:") && pendingRule_.length > 0) {
-            std::string_view f = TrimBlanks(ti.substr(8));
-            if (f.size() >= 2 && (f.front() == '"' || f.front() == '\'') && f.back() == f.front())
-                f = f.substr(1, f.size() - 2);
-            if (ParseRimeFormula(f, pendingRule_)) layout_.engine.rules.push_back(pendingRule_);
-            pendingRule_ = PhraseRule{};
-        }
-    }
+    if (inEncoder_) rimeRules_.line(t, layout_.engine.rules);
     if (auto v = value("sort:")) {
         layout_.byWeight = *v == "by_weight";
     } else if (auto c = value("columns:")) {
@@ -782,11 +619,7 @@ TableLine::Kind LineReader::readLibime(std::string_view text, std::vector<TableE
 // and the keys of pinyin, prompt and phrase lines.
 void LineReader::readEngineSetting(std::string_view t) {
     EngineSettings& e = layout_.engine;
-    PhraseRule rule;
-    if (phase_ == 1 && ParseLibimeRule(t, rule)) {
-        e.rules.push_back(std::move(rule));
-        return;
-    }
+    if (phase_ == 1 && ParseRules(RuleSyntax::Libime, t, e.rules)) return;
     for (const Keywords* k : {&English(), &Chinese()}) {
         auto key = [&](const std::string& name, std::string& to) {
             if (StartsWith(t, name) && t.size() > name.size()) to = std::string(TrimBlanks(t.substr(name.size())));
@@ -805,10 +638,10 @@ TableLine::Kind LineReader::readIbus(std::string_view raw, std::vector<TableEntr
         if (t == "BEGIN_RULES") inRules_ = true;
         if (t == "END_RULES") inRules_ = false;
         if (inRules_) {
-            ParseIbusRules(t, layout_.engine.rules);
+            ParseRules(RuleSyntax::Ibus, t, layout_.engine.rules);
         } else if (StartsWith(t, "RULES") && !StartsWith(t, "RULES_")) {
             std::string_view v = TrimBlanks(t.substr(5));
-            if (!v.empty() && v[0] == '=') ParseIbusRules(TrimBlanks(v.substr(1)), layout_.engine.rules);
+            if (!v.empty() && v[0] == '=') ParseRules(RuleSyntax::Ibus, TrimBlanks(v.substr(1)), layout_.engine.rules);
         }
         return Kind::Header;
     }
@@ -889,11 +722,13 @@ std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLa
             return "# Rime dictionary\n# encoding: utf-8\n\n---\nname: " + YamlQuoted(name) +
                    "\nversion: \"1.0\"\nsort: " + (byWeight ? "by_weight" : "original") +
                    "\ncolumns:\n  - text\n  - code\n" + (weights ? "  - weight\n" : "") + (stems ? "  - stem\n" : "") +
-                   RimeRules(rules) + "...\n\n";
+                   "encoder:\n  exclude_patterns:\n    - '^z.*$'\n  rules:\n" + WriteRules(RuleSyntax::Rime, rules) +
+                   "...\n\n";
         }
         case Format::Libime:
             return "KeyCode=" + facts.keys() + "\nLength=" + length + "\n" +
-                   keys("Pinyin=", "Prompt=", "ConstructPhrase=") + "[Rule]\n" + LibimeRules(rules) + "[Data]\n";
+                   keys("Pinyin=", "Prompt=", "ConstructPhrase=") + "[Rule]\n" + WriteRules(RuleSyntax::Libime, rules) +
+                   "[Data]\n";
         case Format::Fcitx4: {
             // A fresh header sets no prompt or phrase key: fcitx4's defaults
             // hold, and a code beginning with one of them can't be written.
@@ -908,7 +743,8 @@ std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLa
                 all.push_back(last);
             }
             return ";fcitx Version 0x03 Table file\nKeyCode=" + facts.keys() + "\nLength=" + length + "\n" +
-                   keys("Pinyin=", "Prompt=", "ConstructPhrase=") + "[Rule]\n" + LibimeRules(all) + "[Data]\n";
+                   keys("Pinyin=", "Prompt=", "ConstructPhrase=") + "[Rule]\n" + WriteRules(RuleSyntax::Libime, all) +
+                   "[Data]\n";
         }
         case Format::Ibus:
             return "SCIM_Generic_Table_Phrase_Library_TEXT\nVERSION_1_0\n### written by zelmora-cli\nBEGIN_DEFINITION\n"
@@ -916,7 +752,8 @@ std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLa
                    NameUuid(o.name) + "\nSERIAL_NUMBER = 1\nNAME = " + name + "\nNAME.zh_CN = " + name +
                    "\nLANGUAGES = zh_CN\nAUTHOR = zelmora-cli\nSYMBOL = " + Gb("五") + "\nSTATUS_PROMPT = " + Gb("五") +
                    "\nVALID_INPUT_CHARS = " + facts.keys() + "\nMAX_KEY_LENGTH = " + length +
-                   "\nUSER_CAN_DEFINE_PHRASE = TRUE\nRULES = " + IbusRules(rules) + "\nEND_DEFINITION\nBEGIN_TABLE\n";
+                   "\nUSER_CAN_DEFINE_PHRASE = TRUE\nRULES = " + WriteRules(RuleSyntax::Ibus, rules) +
+                   "\nEND_DEFINITION\nBEGIN_TABLE\n";
         case Format::Yong:
             return std::string(o.encoding == Encoding::Utf8 ? "encode=UTF-8\n" : "") + "name=" + name +
                    "\nkey=" + facts.keys() + "\nlen=" + length + "\n[DATA]\n";

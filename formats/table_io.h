@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/text_encoding.h"
+#include "formats/phrase_rules.h"
 
 namespace zelmora::formats {
 
@@ -64,25 +65,6 @@ struct TableProblem {
     std::size_t line = 0;
     std::string message;  // UTF-8
 };
-
-// A phrase rule: which keys make the code of a phrase of `length` characters
-// (or more, with `atLeast`).
-struct PhraseRule {
-    bool atLeast = false;
-    int length = 0;
-    struct Key {
-        int character = 1;  // 1-based from the first character; -1 is the last
-        int key = 1;        // 1-based from the first key of that character
-        bool operator==(const Key&) const = default;
-    };
-    std::vector<Key> keys;
-    bool operator==(const PhraseRule&) const = default;
-};
-
-// The Wubi-86 phrase rules: two characters, the first two keys of each;
-// three, the first key of the first two and the first two of the third; four
-// and more, the first key of the first three and of the last.
-const std::vector<PhraseRule>& WubiPhraseRules();
 
 // Settings of an input engine's header that other engine formats can hold.
 struct EngineSettings {
