@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/table_io.h"
+#include "formats/document.h"
 
 namespace zelmora::analysis {
 

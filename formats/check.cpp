@@ -6,8 +6,13 @@
 #include <unicode/unorm2.h>
 
 #include "core/failure.h"
-#include "formats/formats_internal.h"
-#include "formats/table_io.h"
+#include "formats/checking.h"
+#include "formats/checking_internal.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
+#include "formats/encoding_internal.h"
+#include "formats/lines.h"
+#include "formats/writing.h"
 
 namespace zelmora::formats {
 

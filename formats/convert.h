@@ -12,7 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "formats/table_io.h"
+#include "formats/checking.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
+#include "formats/writing.h"
 
 namespace zelmora::formats {
 

@@ -9,8 +9,12 @@
 #include <string>
 
 #include "core/failure.h"
-#include "formats/formats_internal.h"
-#include "formats/table_io.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
+#include "formats/encoding_internal.h"
+#include "formats/lines.h"
+#include "formats/writing.h"
+#include "formats/writing_internal.h"
 
 namespace zelmora::formats {
 

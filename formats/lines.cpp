@@ -6,7 +6,13 @@
 
 #include "core/failure.h"
 #include "core/text.h"
-#include "formats/formats_internal.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
+#include "formats/encoding_internal.h"
+#include "formats/lines.h"
+#include "formats/reading.h"
+#include "formats/writing.h"
+#include "formats/writing_internal.h"
 
 namespace zelmora::formats {
 

@@ -1,7 +1,7 @@
 // Phrase rules in the syntaxes of libime and fcitx4, ibus-table and Rime.
 #include "formats/phrase_rules.h"
 
-#include "formats/formats_internal.h"
+#include "formats/lines.h"
 
 namespace zelmora::formats {
 

@@ -2,16 +2,20 @@
 // Converting and checking table files block by block, so that memory stays
 // flat however large the file: the input is read in blocks, decoded as it
 // comes, read line by line, and the output is encoded and handed on in
-// pieces. The results are those of the whole-file functions of table_io.h,
-// byte for byte, and so are the failures: when several things are wrong, the
-// one reported is the one reading the whole file meets first.
+// pieces. The results are those of the whole-file functions (ReadTable,
+// WriteTable, CheckTable) byte for byte, and so are the failures: when
+// several things are wrong, the one reported is the one reading the whole
+// file meets first.
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "formats/table_io.h"
+#include "formats/checking.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
+#include "formats/writing.h"
 
 namespace zelmora::formats {
 

@@ -7,7 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "formats/table_io.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
 
 namespace fuzz {
 

@@ -14,7 +14,10 @@
 #include <string>
 
 #include "core/failure.h"
-#include "formats/table_io.h"
+#include "formats/checking.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
+#include "formats/writing.h"
 #include "fuzz/fuzz_support.h"
 
 using namespace zelmora::formats;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/failure.h"
+#include "formats/writing.h"
 
 namespace zelmora {
 

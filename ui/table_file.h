@@ -8,7 +8,8 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "formats/table_io.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
 #include "ui/pane_text.h"
 
 namespace zelmora {

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "core/text_encoding.h"
-#include "formats/table_io.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
 #include "wubi/encode.h"
 
 namespace zelmora {

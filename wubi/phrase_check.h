@@ -8,7 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/table_io.h"
+#include "formats/checking.h"
+#include "formats/document.h"
 #include "wubi/encode.h"
 
 namespace zelmora {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/diff.h"
+#include "formats/writing.h"
 #include "tests/test_util.h"
 
 using namespace zelmora;

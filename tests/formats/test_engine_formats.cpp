@@ -8,9 +8,14 @@
 #include <vector>
 
 #include "core/failure.h"
-#include "formats/formats_internal.h"
-#include "formats/table_io.h"
+#include "formats/checking.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
+#include "formats/encoding_internal.h"
+#include "formats/lines.h"
+#include "formats/name_uuid.h"
 #include "formats/table_stream.h"
+#include "formats/writing.h"
 #include "tests/test_util.h"
 
 using namespace zelmora::formats;

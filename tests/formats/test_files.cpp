@@ -17,10 +17,12 @@
 #include <string>
 
 #include "core/failure.h"
+#include "formats/checking.h"
 #include "formats/convert.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
+#include "formats/encoding_internal.h"
 #include "formats/files.h"
-#include "formats/formats_internal.h"
-#include "formats/table_io.h"
 
 namespace fs = std::filesystem;
 using namespace zelmora;

@@ -13,7 +13,8 @@
 
 #include <memory>
 
-#include "formats/table_io.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
 #include "ui/desktop.h"
 #include "window_support.h"
 

@@ -15,7 +15,7 @@
 
 #include "core/collation.h"
 #include "core/gbk.h"
-#include "formats/table_io.h"
+#include "core/text_encoding.h"
 #include "resources/resources.h"
 #include "transform/pipeline.h"
 #include "ui/desktop.h"

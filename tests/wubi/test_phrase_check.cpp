@@ -1,7 +1,9 @@
 // Phrase codes held against the Wubi-86 rules inside the table check.
 #include <gtest/gtest.h>
 
-#include "formats/table_io.h"
+#include "formats/checking.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
 #include "formats/table_stream.h"
 #include "tests/test_util.h"
 #include "wubi/phrase_check.h"

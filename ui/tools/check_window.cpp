@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "formats/checking.h"
 #include "ui/form.h"
 #include "wubi/phrase_check.h"
 

@@ -3,7 +3,7 @@
 // findings in a list; a double click selects the line in RichEdit1.
 #include <vector>
 
-#include "formats/table_io.h"
+#include "formats/document.h"
 #include "ui/tools/tool_window.h"
 
 class QListView;

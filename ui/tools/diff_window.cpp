@@ -9,8 +9,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "formats/document.h"
+#include "formats/encoding.h"
 #include "formats/files.h"
-#include "formats/table_io.h"
 
 namespace zelmora::tools {
 

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "core/failure.h"
-#include "formats/table_io.h"
+#include "formats/encoding.h"
 #include "ui/form.h"
 #include "wubi/phrase_check.h"
 

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "core/failure.h"
-#include "formats/table_io.h"
+#include "formats/encoding.h"
 #include "ui/form.h"
 
 namespace zelmora::tools {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "formats/table_io.h"
+#include "formats/encoding.h"
 
 class QLabel;
 class QProgressBar;

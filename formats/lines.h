@@ -1,0 +1,24 @@
+#pragma once
+// Internal to formats/ (and its tests): the text helpers the formats'
+// readers, writers and checks share, so that every format reads and writes
+// its keywords, blanks and tokens the same way.
+#include <string>
+#include <string_view>
+
+namespace zelmora::formats {
+
+// GB18030 bytes of a UTF-8 literal (keywords such as "[数据]"), and back.
+std::string Gb(std::string_view utf8);
+std::string Utf8Of(std::string_view gb18030);
+// Utf8Of for a message: a long text cut to its first 100 characters, "…" and its length.
+std::string Utf8Shown(std::string_view gb18030);
+
+bool IsSpaceOrTab(char c);
+std::string_view TrimBlanks(std::string_view s);  // spaces, tabs, CR, LF, VT, FF
+bool StartsWith(std::string_view s, std::string_view prefix);
+
+// A word or code for a group line: quoted (quotes doubled) when it holds white
+// space, a comma or a double quote, or is empty, so that SplitTokens gives it back.
+void AppendToken(std::string& out, std::string_view token);
+
+}  // namespace zelmora::formats

@@ -1,0 +1,63 @@
+#pragma once
+// Internal to formats/ (and its tests): what the whole-file writer and the
+// streamed conversion share, so that both write every line the same way:
+// fresh headers and runs, and the words an output encoding lacks.
+#include <cstddef>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "formats/document.h"
+#include "formats/writing.h"
+
+namespace zelmora::formats {
+
+// ---- Writing a fresh file ----
+
+// What a fresh header says about the entries: the characters of the codes,
+// the longest code, whether entries have weights or stems.
+struct HeaderFacts {
+    bool ascii[128] = {};
+    std::set<std::string> others;
+    std::size_t maxLength = 0;
+    bool weights = false, stems = false;
+    // Whether the weights, in candidate order, never rise within a code.
+    bool weightsDescend = true;
+    void add(const TableEntry& e);
+    std::string keys() const;  // each key character once, in byte order
+
+private:
+    std::string lastCode_;
+    double lastWeight_ = 0;
+};
+
+// The fresh header of the format (GB18030), and the layout of its data lines.
+std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout);
+// The data lines of entries that share a code, in candidate order. `line`
+// counts the lines written so far, for the message of a failure.
+// `unweightedLeft`, for ibus: the run is a piece of a longer run without
+// weights, of which this many entries (this piece's included) are unwritten;
+// 0 when the run is whole.
+void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
+                    const TableLayout& layout, std::size_t& line, std::size_t unweightedLeft = 0);
+// The line break AppendFreshRun ends lines with.
+std::string_view FreshLineBreak(Format format);
+// For plain and yong, whose line holds a code's words: what CanonicalLine
+// gives after the code (" word word …"), to go on a line a part at a time.
+std::string CanonicalLineTail(Format format, const TableLayout& layout, const TableEntry* entries, std::size_t count);
+// What follows the last data line.
+std::string_view FreshFooter(Format format);
+
+// ---- Characters an output encoding lacks ----
+
+// Whether writing text of `textEncoding` in `encoding` can meet a character
+// the encoding lacks (GBK lacks GB18030's four-byte characters).
+bool CanLack(Encoding encoding, TextEncoding textEncoding);
+// The first such character of an entry's code or word: false when none.
+bool FindUnencodable(const TableEntry& e, SkippedWord& found);
+// The failure for it, naming the input and its line.
+[[noreturn]] void FailUnencodable(const SkippedWord& w, const WriteOptions& o);
+// A SkippedWord for line `line` (1-based), when the entry is unencodable.
+bool CheckEncodable(const TableEntry& e, std::size_t line, const WriteOptions& o, SkippedWord& out);
+
+}  // namespace zelmora::formats
