@@ -47,28 +47,82 @@ public:
     void passOver() { ++index_; }
 
 private:
+    // Each format's reading, in its own file (plain.cpp, rime.cpp, …).
+    TableLine::Kind readPlain(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
     TableLine::Kind readRime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
     void readRimeHeaderLine(std::string_view text);
-    void readEngineSetting(std::string_view text);
+    void finishRime() const;
     TableLine::Kind readLibime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
+    void readEngineSetting(std::string_view text);
+    void finishLibime() const;
     TableLine::Kind readIbus(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
+    void finishIbus() const;
     TableLine::Kind readYong(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
+    void finishYong() const;
+    // A data line: Entry with its entries, or Malformed with the problem.
     TableLine::Kind data(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
+
+    // Where each format's reader is in the file, and what its header said so far.
+    struct RimeState {
+        // A YAML header ended by "...", then data lines.
+        enum class Phase : std::uint8_t { Header, Data } phase = Phase::Header;
+        std::size_t start = SIZE_MAX;  // the first "---" line
+        bool comments = true;          // whether '#' lines are comments
+        bool collectingColumns = false;
+        std::vector<std::string> columns;  // named so far
+        bool inEncoder = false;            // within the "encoder:" block
+        RimeRuleReader rules;              // of the encoder block
+    };
+    struct LibimeState {
+        // Settings, then [Rule], [Data] and [Phrase] (or their Chinese names).
+        enum class Phase : std::uint8_t { Config, Rule, Data, Phrase } phase = Phase::Config;
+    };
+    struct IbusState {
+        // Definitions and what else stands outside a table, or a table's lines
+        // between BEGIN_TABLE and END_TABLE.
+        enum class Phase : std::uint8_t { Outside, Table } phase = Phase::Outside;
+        bool inRules = false;        // within BEGIN_RULES
+        bool sawTable = false;       // whether a table was begun
+        std::size_t tableStart = 0;  // where the open one began
+    };
+    struct YongState {
+        // Settings, then [DATA].
+        enum class Phase : std::uint8_t { Settings, Data } phase = Phase::Settings;
+    };
 
     Format format_;
     TableLayout layout_;
     std::size_t index_ = 0;  // of the line being read, 0-based
-    int phase_ = 0;          // where in the file: header, data, ... (per format)
-    // Rime: the first "---" line, whether '#' lines are comments, the columns named so far.
-    std::size_t rimeStart_ = SIZE_MAX;
-    bool comments_ = true, collectingColumns_ = false;
-    std::vector<std::string> columns_;
-    bool inEncoder_ = false;    // Rime: within the "encoder:" block
-    RimeRuleReader rimeRules_;  // Rime: the rules of the encoder block
-    bool inRules_ = false;      // ibus: within BEGIN_RULES
-    // ibus: whether a table was begun, and where the open one began.
-    bool sawTable_ = false;
-    std::size_t tableStart_ = 0;
+    RimeState rime_;
+    LibimeState libime_;
+    IbusState ibus_;
+    YongState yong_;
 };
+
+// The format a document's first lines show (Plain when none does) and the
+// line that shows it, 0-based.
+struct Detection {
+    Format format = Format::Plain;
+    std::size_t line = 0;
+};
+Detection Detect(const TableDocument& doc);
+
+// ---- Each format's own, for the above ----
+
+// The entries of a data line, as ParseEntryLine gives them (`out` empty).
+bool ParsePlainLine(std::string_view line, std::vector<TableEntry>& out);
+bool ParseRimeLine(const TableLayout& layout, std::string_view line, std::vector<TableEntry>& out);
+bool ParseLibimeLine(Format format, std::string_view line, std::vector<TableEntry>& out);  // libime or fcitx4
+bool ParseIbusLine(std::string_view line, std::vector<TableEntry>& out);
+bool ParseYongLine(std::string_view line, std::vector<TableEntry>& out);
+
+// Libime or Fcitx4 for a (trimmed) line that begins with a keyword of their
+// headers (English or Chinese); nullopt for other lines.
+std::optional<Format> LibimeHeaderShown(std::string_view t);
+
+// Splits at every tab.
+void SplitTabs(std::string_view line, std::vector<std::string_view>& fields);
+// Equal but for the case of ASCII letters.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace zelmora::formats

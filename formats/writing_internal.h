@@ -6,8 +6,10 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "formats/document.h"
+#include "formats/phrase_rules.h"
 #include "formats/writing.h"
 
 namespace zelmora::formats {
@@ -47,6 +49,35 @@ std::string_view FreshLineBreak(Format format);
 std::string CanonicalLineTail(Format format, const TableLayout& layout, const TableEntry* entries, std::size_t count);
 // What follows the last data line.
 std::string_view FreshFooter(Format format);
+
+// The phrase rules a fresh header gives: the source's, or Wubi-86's when it has none.
+const std::vector<PhraseRule>& FreshRules(const WriteOptions& o);
+
+// Whether s holds any of the bytes.
+bool HasAny(std::string_view s, std::string_view bytes);
+// The failure for a code, word or value (`what`) that a line of the format can't hold, and why.
+[[noreturn]] void CannotWrite(std::string_view what, std::string_view text, const char* why, Format format);
+
+// ---- Each format's own, for the above ----
+
+// The line CanonicalLine writes for entries (at least one) of the format; a
+// format with one entry a line writes the first.
+std::string PlainLine(const TableEntry* entries, std::size_t count);
+std::string RimeLine(const TableLayout& layout, const TableEntry& e);
+std::string LibimeLine(Format format, const TableLayout& layout, const TableEntry& e);  // libime or fcitx4
+std::string IbusLine(const TableEntry& e);
+std::string YongLine(const TableEntry* entries, std::size_t count);
+
+// The fresh header FreshHeader gives for the format (`o.format`).
+std::string RimeFreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout);
+std::string LibimeFreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout);
+std::string IbusFreshHeader(const HeaderFacts& facts, const WriteOptions& o);
+std::string YongFreshHeader(const HeaderFacts& facts, const WriteOptions& o);
+
+// The frequencies of an ibus run, in candidate order (see AppendFreshRun for
+// `unweightedLeft`).
+void IbusFrequencies(const TableEntry* run, std::size_t count, std::size_t unweightedLeft,
+                     std::vector<std::string>& out);
 
 // ---- Characters an output encoding lacks ----
 

@@ -1,0 +1,380 @@
+// Reading a table file of any format into a document, and writing documents
+// and entries back.
+#include <algorithm>
+#include <cstdlib>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "core/failure.h"
+#include "core/limits.h"
+#include "core/text.h"
+#include "formats/document.h"
+#include "formats/encoding.h"
+#include "formats/lines.h"
+#include "formats/reading.h"
+#include "formats/writing.h"
+#include "formats/writing_internal.h"
+
+namespace zelmora::formats {
+
+namespace {
+
+using Kind = TableLine::Kind;
+
+std::vector<TableLine> CutLines(std::string_view text) {
+    std::vector<TableLine> lines;
+    lines.reserve(text.size() / 16 + 1);
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        TableLine l;
+        l.offset = i;
+        while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
+        l.length = i - l.offset;
+        if (i < n && text[i] == '\r') ++i, ++l.breakLength;
+        if (i < n && text[i] == '\n') ++i, ++l.breakLength;
+        lines.push_back(l);
+    }
+    return lines;
+}
+
+class Reader {
+public:
+    explicit Reader(TableDocument& doc) : doc_(doc) {}
+
+    void read() {
+        // Most formats hold one entry a line; growing past that is rare.
+        doc_.entries.reserve(doc_.lines.size());
+        LineReader reader(doc_.format);
+        std::string problem;
+        for (std::size_t i = 0; i < doc_.lines.size(); ++i) {
+            TableLine& l = doc_.lines[i];
+            l.kind = reader.read(doc_.lineText(i), parsed_, problem);
+            if (l.kind == Kind::Entry) {
+                // Lines and the grouping below index entries in 32 bits.
+                CheckLimit(doc_.entries.size() + parsed_.size(), "entries", kMaxUint32);
+                l.firstEntry = static_cast<std::uint32_t>(doc_.entries.size());
+                l.entryCount = static_cast<std::uint32_t>(parsed_.size());
+                for (auto& e : parsed_) doc_.entries.push_back(std::move(e));
+            }
+            if (!problem.empty()) doc_.problems.push_back({i + 1, std::move(problem)});
+        }
+        reader.finish();
+        doc_.layout = reader.layout();
+        std::size_t firstData = doc_.lines.size();
+        for (std::size_t i = 0; i < doc_.lines.size(); ++i)
+            if (doc_.lines[i].kind != Kind::Header) {
+                firstData = i;
+                break;
+            }
+        doc_.opaque = firstData < doc_.lines.size() ? doc_.text.substr(0, doc_.lines[firstData].offset) : doc_.text;
+        if (doc_.format != Format::Plain) groupByCode();
+    }
+
+private:
+    // Entries grouped by code in the order codes first appear; within a code
+    // in candidate order. Lines keep pointing at their entries.
+    void groupByCode() {
+        auto& entries = doc_.entries;
+        const std::size_t n = entries.size();
+        if (n == 0) return;
+        std::unordered_map<std::string_view, std::uint32_t> groupOf;
+        groupOf.reserve(n);
+        std::vector<std::uint32_t> group(n), start;
+        for (std::size_t i = 0; i < n; ++i) {
+            auto [it, added] = groupOf.try_emplace(entries[i].code, static_cast<std::uint32_t>(start.size()));
+            if (added) start.push_back(0);
+            group[i] = it->second;
+            ++start[it->second];
+        }
+        std::uint32_t sum = 0;
+        for (auto& s : start) {
+            std::uint32_t size = s;
+            s = sum;
+            sum += size;
+        }
+        std::vector<std::uint32_t> order(n), cursor = start;
+        for (std::size_t i = 0; i < n; ++i) order[cursor[group[i]]++] = static_cast<std::uint32_t>(i);
+        if (doc_.layout.byWeight) {
+            std::vector<double> weight(n, 0.0);
+            for (std::size_t i = 0; i < n; ++i)
+                if (entries[i].weight) weight[i] = std::strtod(entries[i].weight->c_str(), nullptr);
+            for (std::size_t g = 0; g < start.size(); ++g) {
+                auto b = order.begin() + start[g], e = order.begin() + cursor[g];
+                std::stable_sort(b, e, [&](std::uint32_t x, std::uint32_t y) { return weight[x] > weight[y]; });
+            }
+        }
+        groupOf.clear();
+        // Entries move into their places along the cycles of the permutation,
+        // without a second vector of entries.
+        std::vector<std::uint32_t> newIndex(n);
+        for (std::size_t k = 0; k < n; ++k) newIndex[order[k]] = static_cast<std::uint32_t>(k);
+        std::vector<bool> placed(n, false);
+        for (std::size_t k = 0; k < n; ++k) {
+            if (placed[k]) continue;
+            TableEntry held = std::move(entries[k]);
+            std::size_t j = k;
+            for (;;) {
+                placed[j] = true;
+                std::size_t from = order[j];
+                if (from == k) {
+                    entries[j] = std::move(held);
+                    break;
+                }
+                entries[j] = std::move(entries[from]);
+                j = from;
+            }
+        }
+        for (auto& l : doc_.lines)
+            if (l.kind == Kind::Entry) l.firstEntry = newIndex[l.firstEntry];
+    }
+
+    TableDocument& doc_;
+    std::vector<TableEntry> parsed_;
+};
+
+// The entries with each code's together, codes in the order they first
+// appear and each code's entries in their order; empty when they already stand
+// so. An engine ranks a code's candidates as one list (ibus by the frequencies
+// written per run), so a code's lines that stand apart must become one run.
+std::vector<TableEntry> GroupedByCode(const std::vector<TableEntry>& entries) {
+    // Runs whose codes ascend (by bytes, or by length and then bytes) stand
+    // together without a look-up per run.
+    bool byBytes = true, byLength = true;
+    for (std::size_t i = 1; i < entries.size() && (byBytes || byLength); ++i) {
+        const std::string &a = entries[i - 1].code, &b = entries[i].code;
+        if (a == b) continue;
+        byBytes = byBytes && a < b;
+        byLength = byLength && (a.size() < b.size() || (a.size() == b.size() && a < b));
+    }
+    if (byBytes || byLength) return {};
+    std::unordered_set<std::string_view> ended;
+    bool together = true;
+    for (std::size_t i = 0; i < entries.size() && together; ++i)
+        if (i + 1 == entries.size() || entries[i + 1].code != entries[i].code)
+            together = ended.insert(entries[i].code).second;
+    if (together) return {};
+    std::unordered_map<std::string_view, std::size_t> groupOf;
+    std::vector<std::vector<std::uint32_t>> groups;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        auto [it, added] = groupOf.try_emplace(entries[i].code, groups.size());
+        if (added) groups.emplace_back();
+        groups[it->second].push_back(static_cast<std::uint32_t>(i));
+    }
+    std::vector<TableEntry> grouped;
+    grouped.reserve(entries.size());
+    for (const auto& g : groups)
+        for (std::uint32_t i : g) grouped.push_back(entries[i]);
+    return grouped;
+}
+
+// The whole file, GB18030, before the encoding.
+std::string FreshText(const std::vector<TableEntry>& given, const WriteOptions& o) {
+    std::vector<TableEntry> grouped;
+    if (o.format != Format::Plain) grouped = GroupedByCode(given);
+    const std::vector<TableEntry>& entries = grouped.empty() ? given : grouped;
+    HeaderFacts facts;
+    if (o.format != Format::Plain)
+        for (const auto& e : entries) facts.add(e);
+    TableLayout layout;
+    std::string out = FreshHeader(facts, o, layout);
+    std::size_t line = static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
+    out.reserve(entries.size() * 24 + out.size());
+    for (std::size_t i = 0; i < entries.size();) {
+        std::size_t j = i + 1;
+        while (j < entries.size() && entries[j].code == entries[i].code) ++j;
+        AppendFreshRun(out, &entries[i], j - i, o, layout, line);
+        i = j;
+    }
+    out += FreshFooter(o.format);
+    return out;
+}
+
+// Decoded, cut into lines, format recognised (or the given one checked): what
+// reading a table and reading a merge target share.
+TableDocument OpenDocument(std::string_view bytes, Encoding encoding, Format format) {
+    TableDocument doc;
+    DecodedText d = DecodeText(bytes, encoding);
+    doc.text = std::move(d.text);
+    doc.encoding = d.encoding;
+    doc.hadBom = d.hadBom;
+    doc.encodingCloseCall = d.closeCall;
+    doc.lines = CutLines(doc.text);
+    Detection found = Detect(doc);
+    if (format == Format::Auto)
+        format = found.format;
+    else if (found.format != Format::Plain)
+        CheckGivenFormat(format, found.format, found.line + 1, doc.lineText(found.line));
+    doc.format = format;
+    return doc;
+}
+
+}  // namespace
+
+TableDocument ReadTable(std::string_view bytes, Encoding encoding, Format format) {
+    TableDocument doc = OpenDocument(bytes, encoding, format);
+    Reader(doc).read();
+    return doc;
+}
+
+TableDocument ReadTableToMerge(std::string_view bytes, Encoding encoding, Format format) {
+    TableDocument doc = OpenDocument(bytes, encoding, format);
+    if (doc.format == Format::Plain) {
+        std::vector<TableLine>().swap(doc.lines);
+        return doc;
+    }
+    Reader(doc).read();
+    return doc;
+}
+
+std::string ToGroupLines(const TableDocument& doc) {
+    if (doc.format == Format::Plain) return NormalizeLineBreaks(doc.text);
+    std::string out;
+    out.reserve(doc.text.size() + doc.text.size() / 8);
+    const auto& entries = doc.entries;
+    for (std::size_t i = 0; i < entries.size();) {
+        if (i) out += "\r\n";
+        AppendToken(out, entries[i].code);
+        std::size_t j = i;
+        for (; j < entries.size() && entries[j].code == entries[i].code; ++j) {
+            out += ' ';
+            AppendToken(out, entries[j].word);
+        }
+        i = j;
+    }
+    return out;
+}
+
+std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options) {
+    if (options.format == Format::Auto) throw Failure("No output format given");
+    return EncodeText(FreshText(entries, options), options.encoding, options.bom, options.textEncoding);
+}
+
+std::string WriteEntries(const std::vector<TableEntry>& entries, Format format, Encoding encoding, bool bom) {
+    WriteOptions o;
+    o.format = format;
+    o.encoding = encoding;
+    o.bom = bom;
+    return WriteEntries(entries, o);
+}
+
+std::string WriteTable(const TableDocument& doc, const WriteOptions& options, std::size_t* droppedLines) {
+    if (droppedLines) *droppedLines = 0;
+    WriteOptions o = options;
+    o.textEncoding = doc.textEncoding();
+    // Words the encoding can't hold, in line order: the first fails, or all are left out.
+    std::vector<bool> removed;
+    if (CanLack(o.encoding, o.textEncoding)) {
+        SkippedWord w;
+        for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+            const TableLine& l = doc.lines[i];
+            if (l.kind != Kind::Entry) continue;
+            for (std::size_t k = l.firstEntry; k < l.firstEntry + l.entryCount; ++k)
+                if (CheckEncodable(doc.entries[k], i + 1, o, w)) {
+                    if (removed.empty()) removed.assign(doc.entries.size(), false);
+                    removed[k] = true;
+                }
+        }
+    }
+    if (o.format != doc.format) {
+        if (o.engine == EngineSettings()) o.engine = doc.layout.engine;
+        if (droppedLines)
+            for (const auto& l : doc.lines) *droppedLines += l.kind == Kind::Extra;
+        if (removed.empty()) return WriteEntries(doc.entries, o);
+        std::vector<TableEntry> kept;
+        kept.reserve(doc.entries.size());
+        for (std::size_t k = 0; k < doc.entries.size(); ++k)
+            if (!removed[k]) kept.push_back(doc.entries[k]);
+        return WriteEntries(kept, o);
+    }
+    std::string out;
+    out.reserve(doc.text.size() + 64);
+    // yong reads GB18030 unless the header says "encode=UTF-8".
+    const bool yongRecoded =
+        doc.format == Format::Yong && (o.encoding == Encoding::Utf8) != (doc.encoding == Encoding::Utf8);
+    if (yongRecoded && o.encoding == Encoding::Utf8) out += "encode=UTF-8\n";
+    std::vector<TableEntry> parsed;
+    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+        const TableLine& l = doc.lines[i];
+        std::string_view text = doc.lineText(i);
+        if (yongRecoded && l.kind == Kind::Header && StartsWith(TrimBlanks(text), "encode=")) continue;
+        if (l.kind == Kind::Entry && !removed.empty() &&
+            std::any_of(removed.begin() + l.firstEntry, removed.begin() + l.firstEntry + l.entryCount,
+                        [](bool r) { return r; })) {
+            std::vector<TableEntry> kept;
+            for (std::size_t k = l.firstEntry; k < l.firstEntry + l.entryCount; ++k)
+                if (!removed[k]) kept.push_back(doc.entries[k]);
+            if (kept.empty()) continue;  // the whole line goes
+            out += CanonicalLine(doc.format, doc.layout, kept.data(), kept.size());
+            out.append(doc.text, l.offset + l.length, l.breakLength);
+            continue;
+        }
+        if (l.kind == Kind::Entry) {
+            ParseEntryLine(doc.format, doc.layout, text, parsed);
+            const TableEntry* now = doc.entries.data() + l.firstEntry;
+            if (!std::equal(parsed.begin(), parsed.end(), now, now + l.entryCount)) {
+                try {
+                    out += CanonicalLine(doc.format, doc.layout, now, l.entryCount);
+                } catch (const Failure& f) {
+                    throw Failure("Line " + std::to_string(i + 1) + ": " + f.what());
+                }
+                out.append(doc.text, l.offset + l.length, l.breakLength);
+                continue;
+            }
+        }
+        out.append(doc.text, l.offset, l.length + l.breakLength);
+    }
+    return EncodeText(out, o.encoding, o.bom, o.textEncoding);
+}
+
+std::string DropUnencodableWords(std::string_view text, const WriteOptions& o,
+                                 const std::function<std::size_t(std::string_view, std::string_view)>& lineOf) {
+    if (!CanLack(o.encoding, o.textEncoding)) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    TableLayout layout;
+    std::vector<TableEntry> parsed, kept;
+    SkippedWord w;
+    for (const TableLine& l : CutLines(text)) {
+        std::string_view line = text.substr(l.offset, l.length);
+        std::string_view lineBreak = text.substr(l.offset + l.length, l.breakLength);
+        parsed.clear();
+        const bool pairs =
+            line.find(' ') != std::string_view::npos && ParseEntryLine(Format::Plain, layout, line, parsed);
+        if (!pairs) {
+            TableEntry word{{}, std::string(TrimBlanks(line)), {}, {}};
+            if (!word.word.empty() && CheckEncodable(word, lineOf({}, word.word), o, w)) continue;
+            out.append(line).append(lineBreak);
+            continue;
+        }
+        kept.clear();
+        for (auto& e : parsed)
+            if (!FindUnencodable(e, w) || !CheckEncodable(e, lineOf(e.code, e.word), o, w))
+                kept.push_back(std::move(e));
+        if (kept.size() == parsed.size()) {
+            out.append(line).append(lineBreak);
+        } else if (!kept.empty()) {
+            out += CanonicalLine(Format::Plain, layout, kept.data(), kept.size());
+            out.append(lineBreak);
+        }
+    }
+    return out;
+}
+
+std::vector<TableEntry> EntriesFromGroupLines(std::string_view text, std::size_t* skipped) {
+    std::vector<TableEntry> entries;
+    if (skipped) *skipped = 0;
+    TableLayout layout;
+    std::vector<TableEntry> parsed;
+    for (const TableLine& l : CutLines(text)) {
+        std::string_view line = text.substr(l.offset, l.length);
+        if (ParseEntryLine(Format::Plain, layout, line, parsed)) {
+            for (auto& e : parsed) entries.push_back(std::move(e));
+        } else if (skipped && !TrimText(line).empty()) {
+            ++*skipped;
+        }
+    }
+    return entries;
+}
+
+}  // namespace zelmora::formats

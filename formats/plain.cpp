@@ -1,0 +1,55 @@
+// Plain tables: group lines "code word word …", tokens quoted as the text
+// rules read them, no header.
+#include <string>
+#include <vector>
+
+#include "core/text.h"
+#include "formats/document.h"
+#include "formats/lines.h"
+#include "formats/reading.h"
+#include "formats/writing_internal.h"
+
+namespace zelmora::formats {
+
+TableLine::Kind LineReader::readPlain(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
+    return TrimText(text).empty() ? TableLine::Kind::Blank : data(text, entries, problem);
+}
+
+bool ParsePlainLine(std::string_view line, std::vector<TableEntry>& out) {
+    if (line.size() < 4096) {
+        LineList tokens = SplitTokens(line);
+        if (tokens.count() < 2) return false;
+        auto& t = tokens.lines();
+        for (std::size_t i = 1; i < t.size(); ++i) out.push_back({t[0], std::move(t[i]), {}, {}});
+        return true;
+    }
+    // A long line is counted first and filled token by token: a line
+    // of millions of words holds its entries once, not beside a list
+    // of its tokens or in a vector left half empty by its last doubling.
+    const std::size_t count = CountTokens(line, SIZE_MAX);
+    if (count < 2) return false;
+    out.reserve(count - 1);
+    std::string code;
+    bool first = true;
+    ForEachToken(line, [&](std::string&& t) {
+        if (first) {
+            code = std::move(t);
+            first = false;
+        } else {
+            out.push_back({code, std::move(t), {}, {}});
+        }
+    });
+    return true;
+}
+
+std::string PlainLine(const TableEntry* entries, std::size_t count) {
+    std::string out;
+    AppendToken(out, entries[0].code);
+    for (std::size_t i = 0; i < count; ++i) {
+        out += ' ';
+        AppendToken(out, entries[i].word);
+    }
+    return out;
+}
+
+}  // namespace zelmora::formats

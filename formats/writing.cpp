@@ -1,0 +1,155 @@
+// Writing lines: each format's line writer and fresh header (plain.cpp,
+// rime.cpp, libime.cpp, ibus.cpp, yong.cpp) reached by the format, and what
+// whole-file and streamed writing share.
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/failure.h"
+#include "formats/document.h"
+#include "formats/encoding_internal.h"
+#include "formats/lines.h"
+#include "formats/phrase_rules.h"
+#include "formats/writing.h"
+#include "formats/writing_internal.h"
+
+namespace zelmora::formats {
+
+bool HasAny(std::string_view s, std::string_view bytes) { return s.find_first_of(bytes) != std::string_view::npos; }
+
+[[noreturn]] void CannotWrite(std::string_view what, std::string_view text, const char* why, Format format) {
+    throw Failure(std::string(what) + " \"" + Utf8Shown(text) + "\" " + why + ", which a " + FormatName(format) +
+                  " table can't hold");
+}
+
+const std::vector<PhraseRule>& FreshRules(const WriteOptions& o) {
+    return o.engine.rules.empty() ? WubiPhraseRules() : o.engine.rules;
+}
+
+void HeaderFacts::add(const TableEntry& e) {
+    weights = weights || e.weight.has_value();
+    const double w = e.weight ? std::strtod(e.weight->c_str(), nullptr) : 0.0;
+    if (e.code == lastCode_ && w > lastWeight_) weightsDescend = false;
+    if (e.code != lastCode_) lastCode_ = e.code;
+    lastWeight_ = w;
+    stems = stems || e.stem.has_value();
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < e.code.size(); ++chars) {
+        std::size_t width = CharWidth(e.code, i);
+        auto c = static_cast<unsigned char>(e.code[i]);
+        if (width == 1 && c < 128)
+            ascii[c] = true;
+        else
+            others.insert(e.code.substr(i, width));
+        i += width;
+    }
+    maxLength = std::max(maxLength, chars);
+}
+
+std::string HeaderFacts::keys() const {
+    std::string keys;
+    for (int c = 33; c < 127; ++c)
+        if (ascii[c]) keys += static_cast<char>(c);
+    for (const auto& s : others) keys += s;
+    return keys;
+}
+
+std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout) {
+    switch (o.format) {
+        case Format::Rime:
+            return RimeFreshHeader(facts, o, layout);
+        case Format::Libime:
+        case Format::Fcitx4:
+            return LibimeFreshHeader(facts, o, layout);
+        case Format::Ibus:
+            return IbusFreshHeader(facts, o);
+        case Format::Yong:
+            return YongFreshHeader(facts, o);
+        default:
+            return {};
+    }
+}
+
+void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
+                    const TableLayout& layout, std::size_t& line, std::size_t unweightedLeft) {
+    const bool grouped = o.format == Format::Plain || o.format == Format::Yong;
+    const std::string_view nl = FreshLineBreak(o.format);
+    thread_local std::vector<std::string> frequencies;
+    if (o.format == Format::Ibus) IbusFrequencies(run, count, unweightedLeft, frequencies);
+    for (std::size_t i = 0; i < count;) {
+        std::size_t j = grouped ? count : i + 1;
+        ++line;
+        try {
+            if (o.format == Format::Ibus && run[i].weight != frequencies[i]) {
+                TableEntry one = run[i];
+                one.weight = frequencies[i];
+                out += CanonicalLine(o.format, layout, &one, 1);
+            } else {
+                out += CanonicalLine(o.format, layout, run + i, j - i);
+            }
+        } catch (const Failure& f) {
+            throw Failure("Line " + std::to_string(line) + ": " + f.what());
+        }
+        out += nl;
+        i = j;
+    }
+}
+
+std::string_view FreshLineBreak(Format format) { return format == Format::Plain ? "\r\n" : "\n"; }
+
+std::string_view FreshFooter(Format format) { return format == Format::Ibus ? "END_TABLE\n" : ""; }
+
+std::string CanonicalLine(Format format, const TableLayout& layout, const TableEntry* entries, std::size_t count) {
+    if (count == 0) return {};
+    switch (format) {
+        case Format::Plain:
+            return PlainLine(entries, count);
+        case Format::Yong:
+            return YongLine(entries, count);
+        case Format::Rime:
+            return RimeLine(layout, entries[0]);
+        case Format::Libime:
+        case Format::Fcitx4:
+            return LibimeLine(format, layout, entries[0]);
+        case Format::Ibus:
+            return IbusLine(entries[0]);
+        case Format::Auto:
+            break;
+    }
+    return {};
+}
+
+std::string CanonicalLineTail(Format format, const TableLayout& layout, const TableEntry* entries, std::size_t count) {
+    if (count == 0) return {};
+    std::string line = CanonicalLine(format, layout, entries, count);
+    std::size_t codeLength = entries[0].code.size();  // yong writes the code as it is
+    if (format == Format::Plain) {
+        std::string token;
+        AppendToken(token, entries[0].code);
+        codeLength = token.size();
+    }
+    return line.substr(codeLength);
+}
+
+bool IsEngineFormat(Format format) {
+    return format == Format::Rime || format == Format::Libime || format == Format::Fcitx4 || format == Format::Ibus;
+}
+
+void ChooseOutputEncoding(WriteOptions& w, Encoding asked, bool bomAsked, Encoding inputEncoding, bool inputHadBom) {
+    const bool engine = IsEngineFormat(w.format);
+    const bool noBom = w.format == Format::Libime || w.format == Format::Fcitx4;
+    if (engine && asked != Encoding::Auto && asked != Encoding::Utf8)
+        throw Failure(std::string("The ") + FormatName(w.format) + " engine reads UTF-8 only; " + EncodingName(asked) +
+                      " output would not be read (leave out --output-encoding or give utf-8)");
+    if (noBom && bomAsked)
+        throw Failure(std::string("The ") + FormatName(w.format) +
+                      " compiler refuses a byte-order mark; leave out --bom");
+    w.encoding = asked != Encoding::Auto ? asked : engine ? Encoding::Utf8 : inputEncoding;
+    const bool unicode =
+        w.encoding == Encoding::Utf8 || w.encoding == Encoding::Utf16le || w.encoding == Encoding::Utf16be;
+    w.bom = bomAsked || (inputHadBom && (unicode || w.encoding == inputEncoding));
+    if (w.encoding == Encoding::Gbk || noBom) w.bom = false;
+}
+
+}  // namespace zelmora::formats
