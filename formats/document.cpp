@@ -277,7 +277,7 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
         }
     }
     if (o.format != doc.format) {
-        if (o.engine == EngineSettings()) o.engine = doc.layout.engine;
+        CarryEngineSettings(o, doc.layout);
         if (droppedLines)
             for (const auto& l : doc.lines) *droppedLines += l.kind == Kind::Extra;
         if (removed.empty()) return WriteEntries(doc.entries, o);
@@ -289,24 +289,21 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
     }
     std::string out;
     out.reserve(doc.text.size() + 64);
-    // yong reads GB18030 unless the header says "encode=UTF-8".
-    const bool yongRecoded =
-        doc.format == Format::Yong && (o.encoding == Encoding::Utf8) != (doc.encoding == Encoding::Utf8);
-    if (yongRecoded && o.encoding == Encoding::Utf8) out += "encode=UTF-8\n";
+    const OwnFormatRewrite rewrite(doc.format, doc.encoding, o.encoding);
+    out += rewrite.opening();
     std::vector<TableEntry> parsed;
     for (std::size_t i = 0; i < doc.lines.size(); ++i) {
         const TableLine& l = doc.lines[i];
         std::string_view text = doc.lineText(i);
-        if (yongRecoded && l.kind == Kind::Header && StartsWith(TrimBlanks(text), "encode=")) continue;
+        std::string_view lineBreak = std::string_view(doc.text).substr(l.offset + l.length, l.breakLength);
+        if (rewrite.drops(l.kind, text)) continue;
         if (l.kind == Kind::Entry && !removed.empty() &&
             std::any_of(removed.begin() + l.firstEntry, removed.begin() + l.firstEntry + l.entryCount,
                         [](bool r) { return r; })) {
             std::vector<TableEntry> kept;
             for (std::size_t k = l.firstEntry; k < l.firstEntry + l.entryCount; ++k)
                 if (!removed[k]) kept.push_back(doc.entries[k]);
-            if (kept.empty()) continue;  // the whole line goes
-            out += CanonicalLine(doc.format, doc.layout, kept.data(), kept.size());
-            out.append(doc.text, l.offset + l.length, l.breakLength);
+            rewrite.appendRewritten(out, doc.layout, kept.data(), kept.size(), lineBreak);
             continue;
         }
         if (l.kind == Kind::Entry) {
@@ -314,11 +311,10 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
             const TableEntry* now = doc.entries.data() + l.firstEntry;
             if (!std::equal(parsed.begin(), parsed.end(), now, now + l.entryCount)) {
                 try {
-                    out += CanonicalLine(doc.format, doc.layout, now, l.entryCount);
+                    rewrite.appendRewritten(out, doc.layout, now, l.entryCount, lineBreak);
                 } catch (const Failure& f) {
                     throw Failure("Line " + std::to_string(i + 1) + ": " + f.what());
                 }
-                out.append(doc.text, l.offset + l.length, l.breakLength);
                 continue;
             }
         }

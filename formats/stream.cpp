@@ -486,12 +486,13 @@ public:
                 return true;
             }
             if (!l.first) return true;  // the text went with the first part
-            if (yongRecoded_ && l.kind == Kind::Header && StartsWith(TrimBlanks(l.text), "encode=")) return true;
+            if (rewrite_->drops(l.kind, l.text)) return true;
             if (lessened) {
-                if (l.entries->empty() || !failures_.allows(kCanonical)) return true;
                 failures_.attempt(kCanonical, [&] {
-                    emit(CanonicalLine(format_, reader_->layout(), l.entries->data(), l.entries->size()));
-                    emit(l.lineBreak);
+                    chunk_.clear();
+                    rewrite_->appendRewritten(chunk_, reader_->layout(), l.entries->data(), l.entries->size(),
+                                              l.lineBreak);
+                    if (!chunk_.empty()) emit(chunk_);
                 });
                 return true;
             }
@@ -529,7 +530,7 @@ public:
         if (resolved_ && surveying_) {
             // The header is read: its engine settings go into the new one. A
             // code's candidates sorted by weight have falling weights.
-            if (out_.engine == EngineSettings()) out_.engine = reader_->layout().engine;
+            CarryEngineSettings(out_, reader_->layout());
             if (reader_->layout().byWeight) facts_.weightsDescend = true;
         }
         if (!resolved_ || surveying_) return;
@@ -556,10 +557,8 @@ private:
             [this](std::string_view bytes) { failures_.attempt(kSink, [&] { sink_.write(bytes); }); },
             settings_.pieceSize);
         if (same_) {
-            // yong reads GB18030 unless the header says "encode=UTF-8".
-            yongRecoded_ =
-                format_ == Format::Yong && (out_.encoding == Encoding::Utf8) != (opening_.encoding == Encoding::Utf8);
-            if (yongRecoded_ && out_.encoding == Encoding::Utf8) emit("encode=UTF-8\n");
+            rewrite_.emplace(format_, opening_.encoding, out_.encoding);
+            if (!rewrite_->opening().empty()) emit(rewrite_->opening());
             return;
         }
         layout_ = TableLayout();
@@ -652,7 +651,8 @@ private:
     const LineReader* reader_ = nullptr;
     WriteOptions out_;
     bool resolved_ = false, same_ = false, needKeys_ = false, needOrder_ = false, surveying_ = false;
-    bool wholeTableNeeded_ = false, yongRecoded_ = false, lacks_ = false, partedRewrite_ = false;
+    bool wholeTableNeeded_ = false, lacks_ = false, partedRewrite_ = false;
+    std::optional<OwnFormatRewrite> rewrite_;  // into the same format
     SkippedWord found_;
     HeaderFacts facts_;
     RunOrder order_;

@@ -132,6 +132,28 @@ std::string CanonicalLineTail(Format format, const TableLayout& layout, const Ta
     return line.substr(codeLength);
 }
 
+OwnFormatRewrite::OwnFormatRewrite(Format format, Encoding from, Encoding to)
+    : format_(format),
+      yongRecoded_(format == Format::Yong && (to == Encoding::Utf8) != (from == Encoding::Utf8)),
+      intoUtf8_(to == Encoding::Utf8) {}
+
+std::string_view OwnFormatRewrite::opening() const { return yongRecoded_ && intoUtf8_ ? "encode=UTF-8\n" : ""; }
+
+bool OwnFormatRewrite::drops(TableLine::Kind kind, std::string_view text) const {
+    return yongRecoded_ && kind == TableLine::Kind::Header && StartsWith(TrimBlanks(text), "encode=");
+}
+
+void OwnFormatRewrite::appendRewritten(std::string& out, const TableLayout& layout, const TableEntry* entries,
+                                       std::size_t count, std::string_view lineBreak) const {
+    if (count == 0) return;
+    out += CanonicalLine(format_, layout, entries, count);
+    out += lineBreak;
+}
+
+void CarryEngineSettings(WriteOptions& o, const TableLayout& source) {
+    if (o.engine == EngineSettings()) o.engine = source.engine;
+}
+
 bool IsEngineFormat(Format format) {
     return format == Format::Rime || format == Format::Libime || format == Format::Fcitx4 || format == Format::Ibus;
 }

@@ -79,6 +79,37 @@ std::string YongFreshHeader(const HeaderFacts& facts, const WriteOptions& o);
 void IbusFrequencies(const TableEntry* run, std::size_t count, std::size_t unweightedLeft,
                      std::vector<std::string>& out);
 
+// ---- Writing a table back ----
+
+// A table written back in its own format, whole (WriteTable) or streamed:
+// every line comes back as it was read, except
+// - yong recoded between GB18030 and UTF-8 (yong reads GB18030 unless its
+//   header says "encode=UTF-8"): the header's own "encode=" line goes and,
+//   into UTF-8, a new one comes first;
+// - a data line whose entries are no longer those its text gives (words the
+//   encoding lacks left out, entries changed): written afresh from them, or
+//   gone when none is left.
+class OwnFormatRewrite {
+public:
+    OwnFormatRewrite(Format format, Encoding from, Encoding to);
+    // What comes before the first line.
+    std::string_view opening() const;
+    // Whether the line goes.
+    bool drops(TableLine::Kind kind, std::string_view text) const;
+    // The data line written afresh from its entries now, with its line break;
+    // nothing when no entry is left. Fails as CanonicalLine does.
+    void appendRewritten(std::string& out, const TableLayout& layout, const TableEntry* entries, std::size_t count,
+                         std::string_view lineBreak) const;
+
+private:
+    Format format_;
+    bool yongRecoded_ = false, intoUtf8_ = false;
+};
+
+// A table written into another format: the fresh header carries the source's
+// phrase rules and keys, unless the options give their own.
+void CarryEngineSettings(WriteOptions& o, const TableLayout& source);
+
 // ---- Characters an output encoding lacks ----
 
 // Whether writing text of `textEncoding` in `encoding` can meet a character
