@@ -21,7 +21,7 @@ std::array<std::uint8_t, 20> Sha1(std::string_view data) {
     auto rol = [](std::uint32_t x, int n) { return (x << n) | (x >> (32 - n)); };
     for (std::size_t off = 0; off < m.size(); off += 64) {
         std::uint32_t w[80];
-        for (int i = 0; i < 16; ++i)
+        for (std::size_t i = 0; i < 16; ++i)
             w[i] = (std::uint32_t(std::uint8_t(m[off + 4 * i])) << 24) |
                    (std::uint32_t(std::uint8_t(m[off + 4 * i + 1])) << 16) |
                    (std::uint32_t(std::uint8_t(m[off + 4 * i + 2])) << 8) |
