@@ -177,12 +177,12 @@ public:
         : in_(in),
           opening_(opening),
           given_(given),
+          partedLine_(settings.partedLine),
+          partEntries_(std::max<std::size_t>(settings.partEntries, 1)),
           consumer_(consumer),
           failures_(failures),
           decoder_(opening.encoding),
-          block_(std::max<std::size_t>(settings.blockSize, 1)),
-          partedLine_(settings.partedLine),
-          partEntries_(std::max<std::size_t>(settings.partEntries, 1)) {}
+          block_(std::max<std::size_t>(settings.blockSize, 1)) {}
 
     bool run() {
         in_.rewind();
