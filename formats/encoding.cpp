@@ -393,14 +393,6 @@ std::string Hex(std::string_view bytes) {
     return out;
 }
 
-std::size_t CharWidth(std::string_view text, std::size_t i) {
-    auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x81 || c > 0xFE || i + 1 >= text.size()) return 1;
-    auto d = static_cast<unsigned char>(text[i + 1]);
-    if (d >= 0x30 && d <= 0x39 && i + 3 < text.size()) return 4;
-    return 2;
-}
-
 Encoding ParseEncoding(std::string_view name) {
     if (name == "auto") return Encoding::Auto;
     if (name == "gbk") return Encoding::Gbk;
@@ -720,7 +712,7 @@ void EncodingEvidence::feed(std::string_view bytes, bool last) {
                 if (last) gbkInvalid_ = true;
                 break;
             }
-            if (at(i + 2) < 0x81 || at(i + 2) > 0xFE || at(i + 3) < 0x30 || at(i + 3) > 0x39) {
+            if (CharWidth(g, i) != 4) {
                 gbkInvalid_ = true;
                 break;
             }
@@ -921,17 +913,10 @@ void StreamEncoder::walk() {
     while (i < n) {
         unsigned char c = b[i];
         if (cr_ && c != '\n') cut_ = i;
-        std::size_t w = 1;
-        if (c >= 0x81 && c <= 0xFE) {
-            if (i + 1 >= n) break;
-            unsigned char d = b[i + 1];
-            if (d >= 0x30 && d <= 0x39) {
-                if (i + 3 >= n) break;
-                w = 4;
-            } else {
-                w = 2;
-            }
-        }
+        // CharWidth decides with the byte after a lead byte, and after a
+        // digit there with two more: they must be at hand.
+        if (IsLeadByte(c) && (i + 1 >= n || (b[i + 1] >= 0x30 && b[i + 1] <= 0x39 && i + 3 >= n))) break;
+        const std::size_t w = CharWidth(buffer_, i);
         cr_ = w == 1 && c == '\r';
         if (w == 1 && c == '\n') cut_ = i + 1;
         i += w;

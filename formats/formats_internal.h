@@ -12,12 +12,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/text.h"
 #include "formats/table_io.h"
 
 namespace zelmora::formats {
-
-// Bytes of the GB18030 character at i: 1, 2 or 4.
-std::size_t CharWidth(std::string_view text, std::size_t i);
 
 // GB18030 bytes of a UTF-8 literal (keywords such as "[数据]"), and back.
 std::string Gb(std::string_view utf8);
@@ -26,12 +24,13 @@ std::string Utf8Of(std::string_view gb18030);
 std::string Utf8Shown(std::string_view gb18030);
 
 bool IsSpaceOrTab(char c);
-std::string_view TrimBlanks(std::string_view s);  // spaces, tabs, CR, LF, VT, FF
 bool StartsWith(std::string_view s, std::string_view prefix);
 
-// A word or code for a group line: quoted (quotes doubled) when it holds white
-// space, a comma or a double quote, or is empty, so that SplitTokens gives it back.
-void AppendToken(std::string& out, std::string_view token);
+// A code or word (`what`: "The code", "The word") as a token of a plain line,
+// as AppendToken writes it. Fails when it ends in a lone lead byte and is
+// quoted or `followed` by another token: that byte would take the closing
+// quote or the blank after it into its character.
+void AppendPlainToken(std::string& out, std::string_view token, const char* what, bool followed);
 
 // Bytes as "0xAB 0xCD", for messages about undecodable text.
 std::string Hex(std::string_view bytes);
@@ -58,8 +57,6 @@ bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view l
 inline constexpr std::size_t kDetectionLines = 400;
 std::optional<Format> FormatShownBy(std::string_view line);
 // Fails when the given format is not the one the header shows (line: 1-based).
-// Fails when a line (numbered from 1) holds a NUL byte.
-void RefuseNulLine(std::string_view text, std::size_t line);
 void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_view text);
 
 // Reads a table's lines one after another, knowing its format: what each
@@ -134,6 +131,7 @@ public:
 private:
     Encoding encoding_;
     std::string lastCode_, again_;
+    std::string refused_;  // why the line can't be written back, once known
 };
 
 // ---- Writing a fresh file ----
@@ -176,6 +174,8 @@ void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, 
 std::string_view FreshLineBreak(Format format);
 // For plain and yong, whose line holds a code's words: what CanonicalLine
 // gives after the code (" word word …"), to go on a line a part at a time.
+// Whether a word follows the part's last one is the caller's to tell
+// (AppendPlainToken).
 std::string CanonicalLineTail(Format format, const TableLayout& layout, const TableEntry* entries, std::size_t count);
 // What follows the last data line.
 std::string_view FreshFooter(Format format);

@@ -110,33 +110,14 @@ std::string Utf8Shown(std::string_view gb18030) { return Utf8Of(AbbreviatedText(
 
 bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view TrimBlanks(std::string_view s) {
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
-void AppendToken(std::string& out, std::string_view token) {
-    bool quote = token.empty();
-    for (std::size_t i = 0; i < token.size() && !quote; i += CharWidth(token, i)) {
-        auto c = static_cast<unsigned char>(token[i]);
-        quote = c <= 0x20 || c == '"' || c == ',';
-    }
-    if (!quote) {
-        out += token;
-        return;
-    }
-    out += '"';
-    for (std::size_t i = 0; i < token.size();) {
-        std::size_t w = CharWidth(token, i);
-        if (token[i] == '"') out += '"';
-        out.append(token.substr(i, w));
-        i += w;
-    }
-    out += '"';
+void AppendPlainToken(std::string& out, std::string_view token, const char* what, bool followed) {
+    const std::size_t at = out.size();
+    AppendToken(out, token);
+    if (!EndsInLoneLeadByte(token)) return;
+    if (out[at] == '"') CannotWrite(what, token, "needs quotes and ends in a lone lead byte", Format::Plain);
+    if (followed) CannotWrite(what, token, "ends in a lone lead byte and has a word after it", Format::Plain);
 }
 
 bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view line, std::vector<TableEntry>& out) {
@@ -183,11 +164,11 @@ bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view l
         }
         case Format::Libime:
         case Format::Fcitx4: {
-            std::string_view t = TrimBlanks(line);
+            std::string_view t = TrimWhiteSpace(line);
             std::size_t sep = t.find_first_of(" \t\v\f");
             if (sep == std::string_view::npos) return false;
             std::string_view key = t.substr(0, sep);
-            std::string_view value = TrimBlanks(t.substr(sep));
+            std::string_view value = TrimWhiteSpace(t.substr(sep));
             if (key.empty() || value.empty()) return false;
             std::string word =
                 (format == Format::Libime && value.size() >= 2 && value.front() == '"' && value.back() == '"')
@@ -233,10 +214,10 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
     const TableEntry& e = entries[0];
     switch (format) {
         case Format::Plain:
-            AppendToken(out, e.code);
+            AppendPlainToken(out, e.code, "The code", true);
             for (std::size_t i = 0; i < count; ++i) {
                 out += ' ';
-                AppendToken(out, entries[i].word);
+                AppendPlainToken(out, entries[i].word, "The word", i + 1 < count);
             }
             return out;
         case Format::Yong:
@@ -285,7 +266,7 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
             // Rime reads a line that begins with # as a comment and one of
             // blanks as a blank line: the entry would be gone.
             if (out[0] == '#') CannotWrite("The value", columns[0], "begins with # in the first column", format);
-            if (TrimBlanks(out).empty()) CannotWrite("The code", e.code, "and its word are only blanks", format);
+            if (TrimWhiteSpace(out).empty()) CannotWrite("The code", e.code, "and its word are only blanks", format);
             return out;
         }
         case Format::Libime:
@@ -298,7 +279,7 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
             if (format == Format::Fcitx4 && e.code[0] == ';') CannotWrite("The code", e.code, "begins with ;", format);
             out = e.code + " ";
             std::string_view w = e.word;
-            bool edgeBlank = w.empty() || TrimBlanks(w).size() != w.size();
+            bool edgeBlank = w.empty() || TrimWhiteSpace(w).size() != w.size();
             if (format == Format::Libime) {
                 if (edgeBlank || HasAny(w, " \t\r\n\v\f") || w.front() == '"')
                     out += Escape(w);

@@ -462,14 +462,14 @@ const std::vector<PhraseRule>& WubiPhraseRules() {
 }
 
 bool ParseLibimeRule(std::string_view line, PhraseRule& rule) {
-    std::string_view t = TrimBlanks(line);
+    std::string_view t = TrimWhiteSpace(line);
     if (t.size() < 4 || (t[0] != 'e' && t[0] != 'a' && t[0] != 'E' && t[0] != 'A')) return false;
     std::size_t i = 1;
     int length = ParseSmall(t, i);
     if (length < 1 || i >= t.size() || t[i] != '=') return false;
     rule.atLeast = t[0] == 'a' || t[0] == 'A';
     rule.length = length;
-    return ParseRuleKeys(TrimBlanks(t.substr(i + 1)), rule);
+    return ParseRuleKeys(TrimWhiteSpace(t.substr(i + 1)), rule);
 }
 
 bool ParseIbusRules(std::string_view text, std::vector<PhraseRule>& rules) {
@@ -478,7 +478,7 @@ bool ParseIbusRules(std::string_view text, std::vector<PhraseRule>& rules) {
     while (pos <= text.size()) {
         std::size_t end = text.find(';', pos);
         if (end == std::string_view::npos) end = text.size();
-        std::string_view one = TrimBlanks(text.substr(pos, end - pos));
+        std::string_view one = TrimWhiteSpace(text.substr(pos, end - pos));
         pos = end + 1;
         if (one.empty()) continue;
         PhraseRule r;
@@ -516,7 +516,7 @@ bool ParseRimeFormula(std::string_view formula, PhraseRule& rule) {
 namespace {}  // namespace
 
 std::optional<Format> FormatShownBy(std::string_view raw) {
-    std::string_view t = TrimBlanks(raw);
+    std::string_view t = TrimWhiteSpace(raw);
     if (t.empty() || t[0] == '#') return std::nullopt;
     // fcitx4's own dump begins ";fcitx Version 0x03 Table file"; other ';'
     // lines are its comments and decide nothing.
@@ -528,14 +528,6 @@ std::optional<Format> FormatShownBy(std::string_view raw) {
     if (StartsWithAny(t, Chinese())) return Format::Fcitx4;
     if (IsYongSetting(t) || EqualsIgnoringCase(t, "[DATA]")) return Format::Yong;
     return Format::Plain;
-}
-
-void RefuseNulLine(std::string_view text, std::size_t line) {
-    // The text rules end a line at a NUL byte: what follows it would be lost
-    // without a word, so such a table is refused.
-    if (text.find('\0') != std::string_view::npos)
-        throw Failure("Line " + std::to_string(line) +
-                      " holds a NUL byte (U+0000), which would cut the line short; remove it and try again");
 }
 
 // "a Rime table", "an ibus-table table".
@@ -551,7 +543,7 @@ void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_
     const bool libimeLike =
         (shown == Format::Libime || shown == Format::Fcitx4) && (given == Format::Libime || given == Format::Fcitx4);
     if (libimeLike) return;
-    throw Failure("Line " + std::to_string(line) + " (\"" + Utf8Shown(TrimBlanks(text)) +
+    throw Failure("Line " + std::to_string(line) + " (\"" + Utf8Shown(TrimWhiteSpace(text)) +
                   "\") belongs to the header of " + WithArticle(FormatName(shown)) + " table, not of " +
                   WithArticle(FormatName(given)) + " table; give --format " + OptionName(shown) + " or --format auto");
 }
@@ -566,7 +558,7 @@ LineReader::LineReader(Format format) : format_(format) {
 
 TableLine::Kind LineReader::read(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
     problem.clear();
-    RefuseNulLine(text, index_ + 1);
+    RefuseNulBytes(text, nullptr, index_ + 1);
     Kind kind = Kind::Header;
     switch (format_) {
         case Format::Plain:
@@ -653,7 +645,7 @@ TableLine::Kind LineReader::readRime(std::string_view text, std::vector<TableEnt
         readRimeHeaderLine(text);
         return Kind::Header;
     }
-    if (TrimBlanks(text).empty()) return Kind::Blank;
+    if (TrimWhiteSpace(text).empty()) return Kind::Blank;
     if (comments_ && text[0] == '#') {
         if (StartsWith(text, "# no comment")) comments_ = false;
         return Kind::Comment;
@@ -671,15 +663,15 @@ TableLine::Kind LineReader::readRime(std::string_view text, std::vector<TableEnt
 // item lines that follow.
 void LineReader::readRimeHeaderLine(std::string_view t) {
     if (collectingColumns_) {
-        std::string_view ti = TrimBlanks(t);
+        std::string_view ti = TrimWhiteSpace(t);
         if (ti.empty() || ti[0] == '#') {
             // neither an item nor the end of the list
         } else if (t.empty() || !IsSpaceOrTab(t[0]) || ti[0] != '-') {
             collectingColumns_ = false;
         } else {
-            std::string_view name = TrimBlanks(ti.substr(1));
+            std::string_view name = TrimWhiteSpace(ti.substr(1));
             std::size_t hash = name.find(" #");
-            if (hash != std::string_view::npos) name = TrimBlanks(name.substr(0, hash));
+            if (hash != std::string_view::npos) name = TrimWhiteSpace(name.substr(0, hash));
             columns_.emplace_back(name);
         }
     }
@@ -688,7 +680,7 @@ void LineReader::readRimeHeaderLine(std::string_view t) {
         std::string_view v = t.substr(key.size());
         std::size_t hash = v.find(" #");
         if (hash != std::string_view::npos) v = v.substr(0, hash);
-        v = TrimBlanks(v);
+        v = TrimWhiteSpace(v);
         if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
             v = v.substr(1, v.size() - 2);
         return v;
@@ -697,19 +689,19 @@ void LineReader::readRimeHeaderLine(std::string_view t) {
     // each followed by its "formula:".
     if (!t.empty() && !IsSpaceOrTab(t[0])) inEncoder_ = StartsWith(t, "encoder:");
     if (inEncoder_) {
-        std::string_view ti = TrimBlanks(t);
-        if (StartsWith(ti, "- ")) ti = TrimBlanks(ti.substr(2));
+        std::string_view ti = TrimWhiteSpace(t);
+        if (StartsWith(ti, "- ")) ti = TrimWhiteSpace(ti.substr(2));
         auto number = [](std::string_view v) {
             std::size_t i = 0;
             while (i < v.size() && (v[i] == '[' || v[i] == ' ')) ++i;
             return ParseSmall(v, i);
         };
         if (StartsWith(ti, "length_equal:")) {
-            pendingRule_ = PhraseRule{false, number(TrimBlanks(ti.substr(13))), {}};
+            pendingRule_ = PhraseRule{false, number(TrimWhiteSpace(ti.substr(13))), {}};
         } else if (StartsWith(ti, "length_in_range:")) {
-            pendingRule_ = PhraseRule{true, number(TrimBlanks(ti.substr(16))), {}};
+            pendingRule_ = PhraseRule{true, number(TrimWhiteSpace(ti.substr(16))), {}};
         } else if (StartsWith(ti, "formula:") && pendingRule_.length > 0) {
-            std::string_view f = TrimBlanks(ti.substr(8));
+            std::string_view f = TrimWhiteSpace(ti.substr(8));
             if (f.size() >= 2 && (f.front() == '"' || f.front() == '\'') && f.back() == f.front())
                 f = f.substr(1, f.size() - 2);
             if (ParseRimeFormula(f, pendingRule_)) layout_.engine.rules.push_back(pendingRule_);
@@ -728,7 +720,7 @@ void LineReader::readRimeHeaderLine(std::string_view t) {
             while (pos <= list.size()) {
                 std::size_t comma = list.find(',', pos);
                 if (comma == std::string_view::npos) comma = list.size();
-                columns_.emplace_back(TrimBlanks(list.substr(pos, comma - pos)));
+                columns_.emplace_back(TrimWhiteSpace(list.substr(pos, comma - pos)));
                 pos = comma + 1;
             }
         } else {
@@ -740,7 +732,7 @@ void LineReader::readRimeHeaderLine(std::string_view t) {
 // libime and fcitx4: settings, rules, [Data], then [Phrase].
 TableLine::Kind LineReader::readLibime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
     enum { Config, Rule, Data, Phrase };
-    std::string_view t = TrimBlanks(text);
+    std::string_view t = TrimWhiteSpace(text);
     std::string& prefixes = layout_.specialPrefixes;
     if (phase_ == Config || phase_ == Rule) {
         if (t.empty() || t[0] == '#' || t[0] == ';') return Kind::Header;
@@ -789,7 +781,7 @@ void LineReader::readEngineSetting(std::string_view t) {
     }
     for (const Keywords* k : {&English(), &Chinese()}) {
         auto key = [&](const std::string& name, std::string& to) {
-            if (StartsWith(t, name) && t.size() > name.size()) to = std::string(TrimBlanks(t.substr(name.size())));
+            if (StartsWith(t, name) && t.size() > name.size()) to = std::string(TrimWhiteSpace(t.substr(name.size())));
         };
         if (!StartsWith(t, k->pinyinLength)) key(k->pinyin, e.pinyinKey);
         key(k->prompt, e.promptKey);
@@ -799,7 +791,7 @@ void LineReader::readEngineSetting(std::string_view t) {
 
 // ibus-table: definitions, then the lines between BEGIN_TABLE and END_TABLE.
 TableLine::Kind LineReader::readIbus(std::string_view raw, std::vector<TableEntry>& entries, std::string& problem) {
-    std::string_view t = TrimBlanks(raw);
+    std::string_view t = TrimWhiteSpace(raw);
     if (phase_ == 0) {
         if (t == "BEGIN_TABLE") phase_ = 1, sawTable_ = true, tableStart_ = index_;
         if (t == "BEGIN_RULES") inRules_ = true;
@@ -807,8 +799,8 @@ TableLine::Kind LineReader::readIbus(std::string_view raw, std::vector<TableEntr
         if (inRules_) {
             ParseIbusRules(t, layout_.engine.rules);
         } else if (StartsWith(t, "RULES") && !StartsWith(t, "RULES_")) {
-            std::string_view v = TrimBlanks(t.substr(5));
-            if (!v.empty() && v[0] == '=') ParseIbusRules(TrimBlanks(v.substr(1)), layout_.engine.rules);
+            std::string_view v = TrimWhiteSpace(t.substr(5));
+            if (!v.empty() && v[0] == '=') ParseIbusRules(TrimWhiteSpace(v.substr(1)), layout_.engine.rules);
         }
         return Kind::Header;
     }
@@ -826,7 +818,7 @@ TableLine::Kind LineReader::readIbus(std::string_view raw, std::vector<TableEntr
 
 // yong: settings, then [DATA].
 TableLine::Kind LineReader::readYong(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
-    std::string_view t = TrimBlanks(text);
+    std::string_view t = TrimWhiteSpace(text);
     if (phase_ == 0) {
         if (EqualsIgnoringCase(t, "[DATA]")) phase_ = 1;
         return Kind::Header;
@@ -1173,7 +1165,7 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
     for (std::size_t i = 0; i < doc.lines.size(); ++i) {
         const TableLine& l = doc.lines[i];
         std::string_view text = doc.lineText(i);
-        if (yongRecoded && l.kind == Kind::Header && StartsWith(TrimBlanks(text), "encode=")) continue;
+        if (yongRecoded && l.kind == Kind::Header && StartsWith(TrimWhiteSpace(text), "encode=")) continue;
         if (l.kind == Kind::Entry && !removed.empty() &&
             std::any_of(removed.begin() + l.firstEntry, removed.begin() + l.firstEntry + l.entryCount,
                         [](bool r) { return r; })) {
@@ -1218,7 +1210,7 @@ std::string DropUnencodableWords(std::string_view text, const WriteOptions& o,
         const bool pairs =
             line.find(' ') != std::string_view::npos && ParseEntryLine(Format::Plain, layout, line, parsed);
         if (!pairs) {
-            TableEntry word{{}, std::string(TrimBlanks(line)), {}, {}};
+            TableEntry word{{}, std::string(TrimWhiteSpace(line)), {}, {}};
             if (!word.word.empty() && CheckEncodable(word, lineOf({}, word.word), o, w)) continue;
             out.append(line).append(lineBreak);
             continue;
