@@ -515,9 +515,10 @@ TEST(FormatsStream, DecodingInBlocksMatchesDecodingWhole) {
 }
 
 TEST(FormatsStream, EncodingInPiecesMatchesEncodingWhole) {
-    // GB18030 text with malformed bytes where the character walk swallows a
-    // line break ("\x81\x30\n"), four-byte characters GBK lacks and bytes no
-    // encoding holds, appended in random pieces and cut into small pieces.
+    // GB18030 text with malformed bytes (a lead byte takes a line break after
+    // it into its character, "\x81\x30\n" is two characters), four-byte
+    // characters GBK lacks and bytes no encoding holds, appended in random
+    // pieces and cut into small pieces.
     const std::vector<std::string> pieces = {
         "a", " ", "\r", "\n", "\r\n", "\xB9\xA4", "\x95\x32\x82\x36", "\x81", "\x30", "\xFF", "\x81\x30\n", "\xA1\x40"};
     std::mt19937 rng(936);
