@@ -5,18 +5,11 @@
 #include <cstdio>
 
 #include "analysis/string_index.h"
+#include "core/text.h"
 
 namespace zelmora::analysis {
 
 namespace {
-
-// Bytes of the GB18030 character at `i` (1, 2 or 4).
-std::size_t CharWidth(std::string_view s, std::size_t i) {
-    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    if (at(i) < 0x81 || at(i) > 0xFE || i + 1 >= s.size()) return 1;
-    if (at(i + 1) >= 0x30 && at(i + 1) <= 0x39 && i + 3 < s.size()) return 4;
-    return 2;
-}
 
 // GB 2312 level 1: rows 0xB0-0xD7 (the last ends at 0xF9); level 2: rows
 // 0xD8-0xF7; 94 cells a row from 0xA1.

@@ -36,10 +36,6 @@ inline std::uint64_t Mix(std::uint64_t h) {
     return h;
 }
 
-inline std::size_t CharWidth(const std::string& s, std::size_t i) {
-    return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
-}
-
 }  // namespace
 
 PoolIndex::PoolIndex(std::string_view pool) {
@@ -49,6 +45,7 @@ PoolIndex::PoolIndex(std::string_view pool) {
     // Positions are 32 bits here and in the suffix array (divsufsort's int32).
     CheckLimit(n, "bytes of word tails in one pool", kMaxPoolBytes);
 
+    // Character boundaries are where PositionOf tries a match (PairWidth).
     // Each word of the pool starts after a space on a character boundary and
     // runs to the next space byte. Every prefix of it that ends on a character
     // boundary goes into the hash, once. `fn` gets the prefix's hash, start,
@@ -59,7 +56,7 @@ PoolIndex::PoolIndex(std::string_view pool) {
         std::size_t start = 0;
         std::uint64_t h = kFnvOffset;
         for (std::size_t q = 0; q < n;) {
-            const std::size_t w = CharWidth(upper_, q);
+            const std::size_t w = PairWidth(upper_, q);
             if (upper_[q] == ' ') {
                 hasBoundarySpace_ = true;
                 inWord = first = true;
@@ -141,7 +138,7 @@ bool PoolIndex::contains(std::string_view tail) const {
             std::size_t last = 0;
             for (std::size_t k = 0; k < word.size();) {
                 last = k;
-                k += (IsLeadByte(static_cast<unsigned char>(word[k])) && k + 1 < word.size()) ? 2 : 1;
+                k += PairWidth(word, k);
             }
             simple = !(IsLeadByte(static_cast<unsigned char>(word[last])) && last + 1 == word.size());
         }
@@ -156,7 +153,7 @@ void PoolIndex::buildSuffixArray() const {
     if (divsufsort(reinterpret_cast<const sauchar_t*>(upper_.data()), sa_.data(), static_cast<saidx_t>(n)) != 0)
         throw Failure("Suffix sorting failed");
     std::vector<bool> boundary(n, false);
-    for (std::size_t i = 0; i < n; i += CharWidth(upper_, i)) boundary[i] = true;
+    for (std::size_t i = 0; i < n; i += PairWidth(upper_, i)) boundary[i] = true;
     boundaryBefore_.resize(n + 1);
     boundaryBefore_[0] = 0;
     for (std::size_t k = 0; k < n; ++k)

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "core/failure.h"
+#include "core/text.h"
 
 namespace zelmora {
 
@@ -105,16 +106,9 @@ long long DoubleByteCharCount(std::string_view text, TextEncoding encoding) {
         // A four-byte character is one character, not the two or three that
         // the byte-length difference would make of it.
         long long n = 0;
-        std::size_t i = 0;
-        while (i < text.size()) {
-            auto c = static_cast<unsigned char>(text[i]);
-            if (c >= 0x81 && c <= 0xFE && i + 1 < text.size()) {
-                auto d = static_cast<unsigned char>(text[i + 1]);
-                i += (d >= 0x30 && d <= 0x39 && i + 3 < text.size()) ? 4 : 2;
-                ++n;
-            } else {
-                ++i;
-            }
+        for (std::size_t i = 0, w = 0; i < text.size(); i += w) {
+            w = CharWidth(text, i);
+            if (w > 1) ++n;
         }
         return n;
     }

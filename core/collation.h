@@ -67,7 +67,7 @@ long long FindLine(const LineList& list, std::string_view text, TextEncoding enc
 // with ICU's default substitute for bytes that are no character.
 std::u16string ToUtf16(std::string_view text, TextEncoding encoding);
 // GBK: byte length minus the UTF-16 code units of the decoding. GB18030: the
-// number of two- and four-byte characters.
+// number of characters of two or four bytes, as CharWidth walks them.
 long long DoubleByteCharCount(std::string_view text, TextEncoding encoding);
 
 // The partition sort over any array of items, comparing through `cmp` (a

@@ -4,12 +4,24 @@
 
 #include <cstring>
 
+#include "core/failure.h"
+
 namespace zelmora {
 
 std::string_view UpToNul(std::string_view text) {
     const void* nul = std::memchr(text.data(), 0, text.size());
     if (!nul) return text;
     return text.substr(0, static_cast<const char*>(nul) - text.data());
+}
+
+void RefuseNulBytes(std::string_view text, const char* what, std::size_t firstLine) {
+    const std::size_t nul = text.find('\0');
+    if (nul == std::string_view::npos) return;
+    std::size_t line = firstLine;
+    for (std::size_t i = 0; i < nul; ++i)
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) ++line;
+    throw Failure("Line " + std::to_string(line) + (what ? std::string(" of the ") + what : std::string()) +
+                  " holds a NUL byte (U+0000), which would cut the line short; remove it and try again");
 }
 
 void LineList::move(long long from, long long to) {
@@ -41,13 +53,21 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 
 std::string JoinLines(const LineList& list) { return JoinLines(list.lines()); }
 
-std::string TrimText(std::string_view text) {
-    std::size_t b = 0, e = text.size();
-    while (b < e && IsBlank(static_cast<unsigned char>(text[b]))) ++b;
-    if (b == e) return {};
-    while (e > b && IsBlank(static_cast<unsigned char>(text[e - 1]))) --e;
-    return std::string(text.substr(b, e - b));
+std::string_view TrimWhiteSpace(std::string_view s) {
+    auto white = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
+    while (!s.empty() && white(s.front())) s.remove_prefix(1);
+    while (!s.empty() && white(s.back())) s.remove_suffix(1);
+    return s;
 }
+
+std::string_view TrimControlAndSpace(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && IsBlank(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && IsBlank(static_cast<unsigned char>(s[e - 1]))) --e;
+    return s.substr(b, e - b);
+}
+
+std::string TrimText(std::string_view text) { return std::string(TrimControlAndSpace(text)); }
 
 namespace {
 template <typename Lines, typename Pick>
@@ -99,8 +119,7 @@ void Tokenize(std::string_view line, char delimiter, Emit&& emit) {
     line = UpToNul(line);
     const std::size_t n = line.size();
     auto at = [&](std::size_t i) -> unsigned char { return i < n ? static_cast<unsigned char>(line[i]) : 0; };
-    // Width of the character at i: two for a lead byte with a byte after it.
-    auto width = [&](std::size_t i) -> std::size_t { return (IsLeadByte(at(i)) && i + 1 < n) ? 2 : 1; };
+    auto width = [&](std::size_t i) { return CharWidth(line, i); };
     std::size_t i = 0;
     auto skipWhite = [&] {
         while (i < n && at(i) >= 0x01 && at(i) <= 0x20) ++i;
@@ -188,17 +207,8 @@ std::size_t CountTokens(std::string_view line, std::size_t limit) {
 }
 
 std::string AbbreviatedText(std::string_view text, std::size_t maxChars) {
-    auto at = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0; };
-    // GB18030 widths: four bytes for lead, digit, lead, digit; two for a lead byte and another.
-    auto width = [&](std::size_t i) -> std::size_t {
-        if (!IsLeadByte(at(i)) || i + 1 >= text.size()) return 1;
-        if (at(i + 1) >= 0x30 && at(i + 1) <= 0x39 && i + 3 < text.size() && IsLeadByte(at(i + 2)) &&
-            at(i + 3) >= 0x30 && at(i + 3) <= 0x39)
-            return 4;
-        return 2;
-    };
     std::size_t chars = 0, cut = 0;
-    for (std::size_t i = 0; i < text.size(); i += width(i)) {
+    for (std::size_t i = 0; i < text.size(); i += CharWidth(text, i)) {
         if (chars == maxChars) cut = i;
         ++chars;
     }
@@ -207,25 +217,38 @@ std::string AbbreviatedText(std::string_view text, std::size_t maxChars) {
     return std::string(text.substr(0, cut)) + "\xA1\xAD (" + std::to_string(chars) + " characters)";
 }
 
-std::string QuotedToken(std::string_view word) {
-    // Walked by characters as the tokenizer walks: a lead byte takes the byte
-    // after it whatever it is, so a quote there is part of the character and
+void AppendToken(std::string& out, std::string_view word) {
+    // A quote, comma or blank after a lead byte is part of that character: it
     // is neither a reason to quote nor doubled.
-    auto width = [&](std::size_t i) {
-        return IsLeadByte(static_cast<unsigned char>(word[i])) && i + 1 < word.size() ? 2 : 1;
-    };
+    std::size_t i = 0, w = 1;
     bool plain = !word.empty();
-    for (std::size_t i = 0; i < word.size() && plain; i += width(i)) {
+    for (; i < word.size() && plain; i += w) {
+        w = CharWidth(word, i);
         const auto c = static_cast<unsigned char>(word[i]);
-        if (width(i) == 1 && (c <= 0x20 || c == ',' || c == '"')) plain = false;
+        plain = w > 1 || !(c <= 0x20 || c == ',' || c == '"');
     }
-    if (plain) return std::string(word);
-    std::string t = "\"";
-    for (std::size_t i = 0; i < word.size(); i += width(i)) {
-        if (width(i) == 1 && word[i] == '"') t += '"';
-        t.append(word.substr(i, width(i)));
+    if (plain) {
+        out += word;
+    } else {
+        out += '"';
+        for (i = 0; i < word.size(); i += w) {
+            w = CharWidth(word, i);
+            if (word[i] == '"') out += '"';
+            out.append(word, i, w);
+        }
+        out += '"';
     }
-    t += '"';
+}
+
+bool EndsInLoneLeadByte(std::string_view text) {
+    std::size_t i = 0, w = 0;
+    for (; i < text.size(); i += w) w = CharWidth(text, i);
+    return w == 1 && IsLeadByte(static_cast<unsigned char>(text.back()));
+}
+
+std::string QuotedToken(std::string_view word) {
+    std::string t;
+    AppendToken(t, word);
     return t;
 }
 
@@ -242,22 +265,15 @@ std::string JoinBySpace(const LineList& list) {
                 quote = true;
                 break;
             }
-            i += (IsLeadByte(c) && i + 1 < l.size()) ? 2 : 1;
+            i += CharWidth(l, i);
         }
         if (quote) {
             out += '"';
             for (std::size_t i = 0; i < l.size();) {
-                unsigned char c = static_cast<unsigned char>(l[i]);
-                if (c == '"') {
-                    out += "\"\"";
-                    ++i;
-                } else if (IsLeadByte(c) && i + 1 < l.size()) {
-                    out.append(l.substr(i, 2));
-                    i += 2;
-                } else {
-                    out += static_cast<char>(c);
-                    ++i;
-                }
+                const std::size_t w = CharWidth(l, i);
+                if (l[i] == '"') out += '"';
+                out.append(l.substr(i, w));
+                i += w;
             }
             out += '"';
         } else {
@@ -272,13 +288,10 @@ std::string JoinBySpace(const LineList& list) {
 void UpperTextInPlace(std::string& text) {
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n;) {
+        const std::size_t w = CharWidth(text, i);
         unsigned char c = static_cast<unsigned char>(text[i]);
-        if (IsLeadByte(c) && i + 1 < n) {
-            i += 2;
-        } else {
-            if (c >= 'a' && c <= 'z') text[i] = static_cast<char>(c - 'a' + 'A');
-            ++i;
-        }
+        if (w == 1 && c >= 'a' && c <= 'z') text[i] = static_cast<char>(c - 'a' + 'A');
+        i += w;
     }
 }
 
@@ -292,12 +305,11 @@ std::size_t PositionOf(std::string_view needle, std::string_view text) {
     needle = UpToNul(needle);
     text = UpToNul(text);
     if (needle.empty() || text.empty()) return 0;
-    // Walk characters once; each candidate start is checked only at a boundary.
+    // Walk once by pairs (PairWidth); a candidate start is checked only where a pair begins.
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n;) {
         if (text.compare(i, needle.size(), needle) == 0 && i + needle.size() <= n) return i + 1;
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        i += (IsLeadByte(c) && i + 1 < n) ? 2 : 1;
+        i += PairWidth(text, i);
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <unicode/unorm2.h>
 
+#include "core/text.h"
 #include "core/failure.h"
 #include "formats/checking.h"
 #include "formats/checking_internal.h"
@@ -13,6 +14,7 @@
 #include "formats/encoding_internal.h"
 #include "formats/lines.h"
 #include "formats/writing.h"
+#include "formats/writing_internal.h"
 
 namespace zelmora::formats {
 
@@ -111,8 +113,7 @@ std::size_t FirstBadCharacter(std::string_view s, bool gb18030, std::size_t& wid
         unsigned char d = at(i + 1);
         if (gb18030 && d >= 0x30 && d <= 0x39) {
             width = std::min<std::size_t>(4, s.size() - i);
-            if (i + 3 >= s.size() || at(i + 2) < 0x81 || at(i + 2) > 0xFE || at(i + 3) < 0x30 || at(i + 3) > 0x39)
-                return i;
+            if (CharWidth(s, i) != 4) return i;
             i += 4;
             continue;
         }
@@ -186,16 +187,26 @@ void PlainLineCheck::part(std::size_t index, std::string_view text, const TableE
         CheckText(encoding_, line, text, report);
         CheckCharacters(text, encoding_, line, report);
         again_.clear();
-        if (count > 0) AppendToken(again_, entries[0].code);
+        refused_.clear();
     }
     CheckEntries(line, entries, count, first, lastCode_, seen, report);
     // The plain line written back, piece by piece: as CanonicalLine writes it.
-    for (std::size_t k = 0; k < count; ++k) {
-        again_ += ' ';
-        AppendToken(again_, entries[k].word);
+    if (refused_.empty()) {
+        try {
+            if (first && count > 0) AppendPlainToken(again_, entries[0].code, "The code", true);
+            for (std::size_t k = 0; k < count; ++k) {
+                again_ += ' ';
+                AppendPlainToken(again_, entries[k].word, "The word", k + 1 < count || !last);
+            }
+        } catch (const Failure& f) {
+            refused_ = f.what();
+        }
     }
     if (last) {
-        if (again_ != text) report(line, "does not round-trip: would be written back as \"" + Utf8Shown(again_) + "\"");
+        if (!refused_.empty())
+            report(line, "does not round-trip: " + refused_);
+        else if (again_ != text)
+            report(line, "does not round-trip: would be written back as \"" + Utf8Shown(again_) + "\"");
         std::string().swap(again_);
     }
 }

@@ -36,6 +36,7 @@ public:
 private:
     Encoding encoding_;
     std::string lastCode_, again_;
+    std::string refused_;  // why the line can't be written back, once known
 };
 
 }  // namespace zelmora::formats

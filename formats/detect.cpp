@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "core/text.h"
 #include "core/failure.h"
 #include "formats/document.h"
 #include "formats/encoding_internal.h"
@@ -49,7 +50,7 @@ std::string WithArticle(const char* name) {
 }  // namespace
 
 std::optional<Format> FormatShownBy(std::string_view raw) {
-    std::string_view t = TrimBlanks(raw);
+    std::string_view t = TrimWhiteSpace(raw);
     if (t.empty() || t[0] == '#') return std::nullopt;
     // fcitx4's own dump begins ";fcitx Version 0x03 Table file"; other ';'
     // lines are its comments and decide nothing.
@@ -75,7 +76,7 @@ void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_
     const bool libimeLike =
         (shown == Format::Libime || shown == Format::Fcitx4) && (given == Format::Libime || given == Format::Fcitx4);
     if (libimeLike) return;
-    throw Failure("Line " + std::to_string(line) + " (\"" + Utf8Shown(TrimBlanks(text)) +
+    throw Failure("Line " + std::to_string(line) + " (\"" + Utf8Shown(TrimWhiteSpace(text)) +
                   "\") belongs to the header of " + WithArticle(FormatName(shown)) + " table, not of " +
                   WithArticle(FormatName(given)) + " table; give --format " + OptionName(shown) + " or --format auto");
 }

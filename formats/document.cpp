@@ -338,7 +338,7 @@ std::string DropUnencodableWords(std::string_view text, const WriteOptions& o,
         const bool pairs =
             line.find(' ') != std::string_view::npos && ParseEntryLine(Format::Plain, layout, line, parsed);
         if (!pairs) {
-            TableEntry word{{}, std::string(TrimBlanks(line)), {}, {}};
+            TableEntry word{{}, std::string(TrimWhiteSpace(line)), {}, {}};
             if (!word.word.empty() && CheckEncodable(word, lineOf({}, word.word), o, w)) continue;
             out.append(line).append(lineBreak);
             continue;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "core/text.h"
 #include "core/failure.h"
 #include "formats/document.h"
 #include "formats/encoding.h"
@@ -147,23 +148,38 @@ int Utf8SequenceAt(std::string_view s, std::size_t i, char32_t& cp) {
 }
 
 enum class Utf8Check { Valid, Invalid, Truncated };
-Utf8Check CheckUtf8(std::string_view s, std::size_t& errorAt) {
-    std::size_t i = 0;
+
+// The UTF-8 walk of every reader of UTF-8 bytes, whole or block by block:
+// calls onChar(code point) for each character from `i` on, advancing `i`.
+// Stops at the end; unless `last`, also at a sequence without four bytes at
+// hand, to be judged (and shown in a message) with them all as in the whole
+// text; and at one that is no character, with `i` on it: Invalid, or
+// Truncated when the text ends inside an otherwise valid one.
+template <typename OnChar>
+Utf8Check WalkUtf8(std::string_view s, std::size_t& i, bool last, OnChar&& onChar) {
     char32_t cp;
     while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
         // ASCII runs are the common case.
-        if (static_cast<unsigned char>(s[i]) < 0x80) {
+        if (c < 0x80) {
+            onChar(char32_t{c});
             ++i;
             continue;
         }
-        int n = Utf8SequenceAt(s, i, cp);
-        if (n <= 0) {
-            errorAt = i;
-            return n < 0 ? Utf8Check::Truncated : Utf8Check::Invalid;
-        }
+        if (!last && i + 3 >= s.size()) break;
+        const int n = Utf8SequenceAt(s, i, cp);
+        if (n <= 0) return n < 0 ? Utf8Check::Truncated : Utf8Check::Invalid;
+        onChar(cp);
         i += static_cast<std::size_t>(n);
     }
     return Utf8Check::Valid;
+}
+
+// Line numbers as text goes by: CR LF, CR and LF each end a line; `cr` tells
+// that the last character was a CR.
+void CountLine(char32_t c, std::size_t& line, bool& cr) {
+    if (c == '\r' || (c == '\n' && !cr)) ++line;
+    cr = c == '\r';
 }
 
 [[noreturn]] void FailInput(std::string_view bytes, std::size_t offset, std::size_t lineNumber, bool truncated,
@@ -218,17 +234,14 @@ std::string Utf8ToGb18030(std::string_view s, std::size_t piece) {
     std::u16string u;
     u.reserve(std::min(s.size(), piece + 2));
     std::size_t i = 0;
-    char32_t cp;
-    while (i < s.size()) {
-        int n = Utf8SequenceAt(s, i, cp);
-        if (n <= 0) FailInput(s, i, LineAt(s, i), n < 0, "UTF-8");
+    const Utf8Check c = WalkUtf8(s, i, true, [&](char32_t cp) {
         AppendUtf16(u, cp);
-        i += static_cast<std::size_t>(n);
         if (u.size() >= piece) {
             AppendFromUnicode(out, u.data(), u.size(), "gb18030", piece);
             u.clear();
         }
-    }
+    });
+    if (c != Utf8Check::Valid) FailInput(s, i, LineAt(s, i), c == Utf8Check::Truncated, "UTF-8");
     AppendFromUnicode(out, u.data(), u.size(), "gb18030", piece);
     return out;
 }
@@ -397,14 +410,6 @@ std::string Hex(std::string_view bytes) {
     return out;
 }
 
-std::size_t CharWidth(std::string_view text, std::size_t i) {
-    auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x81 || c > 0xFE || i + 1 >= text.size()) return 1;
-    auto d = static_cast<unsigned char>(text[i + 1]);
-    if (d >= 0x30 && d <= 0x39 && i + 3 < text.size()) return 4;
-    return 2;
-}
-
 Encoding ParseEncoding(std::string_view name) {
     if (name == "auto") return Encoding::Auto;
     if (name == "gbk") return Encoding::Gbk;
@@ -492,7 +497,7 @@ DecodedText DecodeTextInPieces(std::string_view bytes, Encoding encoding, std::s
             encoding = *byZeros;
         } else {
             std::size_t at = 0;
-            Utf8Check c = CheckUtf8(bytes, at);
+            const Utf8Check c = WalkUtf8(bytes, at, true, [](char32_t) {});
             // A file cut inside its last character is still a UTF-8 file: say so
             // instead of reading it as GB18030.
             if (c == Utf8Check::Truncated) FailInput(bytes, at, LineAt(bytes, at), true, "UTF-8");
@@ -606,7 +611,7 @@ bool CheckEncodable(const TableEntry& e, std::size_t line, const WriteOptions& o
 
 Encoding DetectedEncoding(std::string_view bytes) {
     std::size_t at = 0;
-    if (CheckUtf8(bytes, at) != Utf8Check::Valid) return Encoding::Gb18030;
+    if (WalkUtf8(bytes, at, true, [](char32_t) {}) != Utf8Check::Valid) return Encoding::Gb18030;
     EncodingEvidence evidence;
     evidence.feed(bytes, true);
     bool close = false;
@@ -682,23 +687,15 @@ void EncodingEvidence::feed(std::string_view bytes, bool last) {
     std::string_view u = bytes, g = bytes;
     if (!carryU_.empty()) joinedU = carryU_ + std::string(bytes), u = joinedU;
     if (!carryG_.empty()) joinedG = carryG_ + std::string(bytes), g = joinedG;
-    // As UTF-8 (the bytes are known to be valid UTF-8 when this is asked).
+    // As UTF-8 (the bytes are known to be valid UTF-8 when this is asked;
+    // what is not counts against it).
     std::size_t i = 0;
-    char32_t cp;
-    while (i < u.size()) {
-        if (static_cast<unsigned char>(u[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        int n = Utf8SequenceAt(u, i, cp);
-        if (n < 0 && !last) break;
-        if (n <= 0) {
-            utf8Other_ += 2;
-            ++i;
-            continue;
-        }
-        (ChineseLike(cp) ? utf8Chinese_ : utf8Other_) += 2;
-        i += static_cast<std::size_t>(n);
+    auto score = [&](char32_t cp) {
+        if (cp >= 0x80) (ChineseLike(cp) ? utf8Chinese_ : utf8Other_) += 2;
+    };
+    while (WalkUtf8(u, i, last, score) != Utf8Check::Valid) {
+        utf8Other_ += 2;
+        ++i;
     }
     carryU_.assign(u.substr(i));
     // As GBK / GB18030, by the byte ranges of its parts.
@@ -724,7 +721,7 @@ void EncodingEvidence::feed(std::string_view bytes, bool last) {
                 if (last) gbkInvalid_ = true;
                 break;
             }
-            if (at(i + 2) < 0x81 || at(i + 2) > 0xFE || at(i + 3) < 0x30 || at(i + 3) > 0x39) {
+            if (CharWidth(g, i) != 4) {
                 gbkInvalid_ = true;
                 break;
             }
@@ -771,10 +768,7 @@ namespace {
 std::size_t Breaks(std::string_view s) {
     std::size_t n = 0;
     bool cr = false;
-    for (char c : s) {
-        if (c == '\r' || (c == '\n' && !cr)) ++n;
-        cr = c == '\r';
-    }
+    for (char c : s) CountLine(static_cast<unsigned char>(c), n, cr);
     return n;
 }
 
@@ -782,27 +776,13 @@ std::size_t Breaks(std::string_view s) {
 
 bool Utf8Scan::scan(std::string_view s, bool last) {
     std::size_t i = 0;
-    char32_t cp;
-    while (i < s.size()) {
-        auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            if (c == '\r' || (c == '\n' && !cr_)) ++line_;
-            cr_ = c == '\r';
-            ++i;
-            continue;
-        }
-        // A sequence is judged with all of its bytes at hand.
-        if (!last && i + 3 >= s.size()) break;
-        int n = Utf8SequenceAt(s, i, cp);
-        if (n == 0 || (n < 0 && !last)) {
-            invalid_ = true;
-            carry_.clear();
-            return false;
-        }
-        // A file cut inside its last character is still a UTF-8 file.
-        if (n < 0) FailInput(s, i, line_, true, "UTF-8");
-        cr_ = false;
-        i += static_cast<std::size_t>(n);
+    const Utf8Check c = WalkUtf8(s, i, last, [&](char32_t cp) { CountLine(cp, line_, cr_); });
+    // A file cut inside its last character is still a UTF-8 file.
+    if (c == Utf8Check::Truncated) FailInput(s, i, line_, true, "UTF-8");
+    if (c == Utf8Check::Invalid) {
+        invalid_ = true;
+        carry_.clear();
+        return false;
     }
     carry_.assign(s.substr(i));
     return true;
@@ -844,24 +824,11 @@ void StreamDecoder::feed(std::string_view bytes, bool last, std::string& out) {
 
 void StreamDecoder::utf8(std::string_view s, bool last) {
     std::size_t i = 0;
-    char32_t cp;
-    while (i < s.size()) {
-        auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            if (c == '\r' || (c == '\n' && !cr_)) ++line_;
-            cr_ = c == '\r';
-            units_ += static_cast<char16_t>(c);
-            ++i;
-            continue;
-        }
-        // Judged, and shown in a message, with four bytes at hand as in the whole file.
-        if (!last && i + 3 >= s.size()) break;
-        int n = Utf8SequenceAt(s, i, cp);
-        if (n <= 0) FailInput(s, i, line_, n < 0, "UTF-8");
+    const Utf8Check c = WalkUtf8(s, i, last, [&](char32_t cp) {
+        CountLine(cp, line_, cr_);
         AppendUtf16(units_, cp);
-        cr_ = false;
-        i += static_cast<std::size_t>(n);
-    }
+    });
+    if (c != Utf8Check::Valid) FailInput(s, i, line_, c == Utf8Check::Truncated, "UTF-8");
     carry_.assign(s.substr(i));
 }
 
@@ -925,17 +892,10 @@ void StreamEncoder::walk() {
     while (i < n) {
         unsigned char c = b[i];
         if (cr_ && c != '\n') cut_ = i;
-        std::size_t w = 1;
-        if (c >= 0x81 && c <= 0xFE) {
-            if (i + 1 >= n) break;
-            unsigned char d = b[i + 1];
-            if (d >= 0x30 && d <= 0x39) {
-                if (i + 3 >= n) break;
-                w = 4;
-            } else {
-                w = 2;
-            }
-        }
+        // CharWidth decides with the byte after a lead byte, and after a
+        // digit there with two more: they must be at hand.
+        if (IsLeadByte(c) && (i + 1 >= n || (b[i + 1] >= 0x30 && b[i + 1] <= 0x39 && i + 3 >= n))) break;
+        const std::size_t w = CharWidth(buffer_, i);
         cr_ = w == 1 && c == '\r';
         if (w == 1 && c == '\n') cut_ = i + 1;
         i += w;

@@ -13,9 +13,6 @@
 
 namespace zelmora::formats {
 
-// Bytes of the GB18030 character at i: 1, 2 or 4.
-std::size_t CharWidth(std::string_view text, std::size_t i);
-
 // Bytes as "0xAB 0xCD", for messages about undecodable text.
 std::string Hex(std::string_view bytes);
 

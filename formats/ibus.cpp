@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "core/failure.h"
 #include "formats/document.h"
 #include "formats/lines.h"
@@ -34,7 +35,7 @@ double WeightOf(const TableEntry& e) { return e.weight ? std::strtod(e.weight->c
 
 // ibus-table: definitions, then the lines between BEGIN_TABLE and END_TABLE.
 TableLine::Kind LineReader::readIbus(std::string_view raw, std::vector<TableEntry>& entries, std::string& problem) {
-    std::string_view t = TrimBlanks(raw);
+    std::string_view t = TrimWhiteSpace(raw);
     if (ibus_.phase == IbusState::Phase::Outside) {
         if (t == "BEGIN_TABLE") ibus_.phase = IbusState::Phase::Table, ibus_.sawTable = true, ibus_.tableStart = index_;
         if (t == "BEGIN_RULES") ibus_.inRules = true;
@@ -42,8 +43,9 @@ TableLine::Kind LineReader::readIbus(std::string_view raw, std::vector<TableEntr
         if (ibus_.inRules) {
             ParseRules(RuleSyntax::Ibus, t, layout_.engine.rules);
         } else if (StartsWith(t, "RULES") && !StartsWith(t, "RULES_")) {
-            std::string_view v = TrimBlanks(t.substr(5));
-            if (!v.empty() && v[0] == '=') ParseRules(RuleSyntax::Ibus, TrimBlanks(v.substr(1)), layout_.engine.rules);
+            std::string_view v = TrimWhiteSpace(t.substr(5));
+            if (!v.empty() && v[0] == '=')
+                ParseRules(RuleSyntax::Ibus, TrimWhiteSpace(v.substr(1)), layout_.engine.rules);
         }
         return Kind::Header;
     }

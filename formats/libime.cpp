@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "core/failure.h"
 #include "formats/document.h"
 #include "formats/lines.h"
@@ -83,7 +84,7 @@ std::optional<Format> LibimeHeaderShown(std::string_view t) {
 // libime and fcitx4: settings, rules, [Data], then [Phrase].
 TableLine::Kind LineReader::readLibime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
     using Phase = LibimeState::Phase;
-    std::string_view t = TrimBlanks(text);
+    std::string_view t = TrimWhiteSpace(text);
     std::string& prefixes = layout_.specialPrefixes;
     if (libime_.phase == Phase::Config || libime_.phase == Phase::Rule) {
         if (t.empty() || t[0] == '#' || t[0] == ';') return Kind::Header;
@@ -128,7 +129,7 @@ void LineReader::readEngineSetting(std::string_view t) {
     if (libime_.phase == LibimeState::Phase::Rule && ParseRules(RuleSyntax::Libime, t, e.rules)) return;
     for (const Keywords* k : {&English(), &Chinese()}) {
         auto key = [&](const std::string& name, std::string& to) {
-            if (StartsWith(t, name) && t.size() > name.size()) to = std::string(TrimBlanks(t.substr(name.size())));
+            if (StartsWith(t, name) && t.size() > name.size()) to = std::string(TrimWhiteSpace(t.substr(name.size())));
         };
         if (!StartsWith(t, k->pinyinLength)) key(k->pinyin, e.pinyinKey);
         key(k->prompt, e.promptKey);
@@ -143,11 +144,11 @@ void LineReader::finishLibime() const {
 }
 
 bool ParseLibimeLine(Format format, std::string_view line, std::vector<TableEntry>& out) {
-    std::string_view t = TrimBlanks(line);
+    std::string_view t = TrimWhiteSpace(line);
     std::size_t sep = t.find_first_of(" \t\v\f");
     if (sep == std::string_view::npos) return false;
     std::string_view key = t.substr(0, sep);
-    std::string_view value = TrimBlanks(t.substr(sep));
+    std::string_view value = TrimWhiteSpace(t.substr(sep));
     if (key.empty() || value.empty()) return false;
     std::string word = (format == Format::Libime && value.size() >= 2 && value.front() == '"' && value.back() == '"')
                            ? Unescape(value)
@@ -165,7 +166,7 @@ std::string LibimeLine(Format format, const TableLayout& layout, const TableEntr
     if (format == Format::Fcitx4 && e.code[0] == ';') CannotWrite("The code", e.code, "begins with ;", format);
     std::string out = e.code + " ";
     std::string_view w = e.word;
-    bool edgeBlank = w.empty() || TrimBlanks(w).size() != w.size();
+    bool edgeBlank = w.empty() || TrimWhiteSpace(w).size() != w.size();
     if (format == Format::Libime) {
         if (edgeBlank || HasAny(w, " \t\r\n\v\f") || w.front() == '"')
             out += Escape(w);

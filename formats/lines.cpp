@@ -48,33 +48,6 @@ std::string Utf8Shown(std::string_view gb18030) { return Utf8Of(AbbreviatedText(
 
 bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view TrimBlanks(std::string_view s) {
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
-void AppendToken(std::string& out, std::string_view token) {
-    bool quote = token.empty();
-    for (std::size_t i = 0; i < token.size() && !quote; i += CharWidth(token, i)) {
-        auto c = static_cast<unsigned char>(token[i]);
-        quote = c <= 0x20 || c == '"' || c == ',';
-    }
-    if (!quote) {
-        out += token;
-        return;
-    }
-    out += '"';
-    for (std::size_t i = 0; i < token.size();) {
-        std::size_t w = CharWidth(token, i);
-        if (token[i] == '"') out += '"';
-        out.append(token.substr(i, w));
-        i += w;
-    }
-    out += '"';
-}
 
 }  // namespace zelmora::formats

@@ -14,11 +14,6 @@ std::string Utf8Of(std::string_view gb18030);
 std::string Utf8Shown(std::string_view gb18030);
 
 bool IsSpaceOrTab(char c);
-std::string_view TrimBlanks(std::string_view s);  // spaces, tabs, CR, LF, VT, FF
 bool StartsWith(std::string_view s, std::string_view prefix);
-
-// A word or code for a group line: quoted (quotes doubled) when it holds white
-// space, a comma or a double quote, or is empty, so that SplitTokens gives it back.
-void AppendToken(std::string& out, std::string_view token);
 
 }  // namespace zelmora::formats

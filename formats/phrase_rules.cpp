@@ -1,4 +1,5 @@
 // Phrase rules in the syntaxes of libime and fcitx4, ibus-table and Rime.
+#include "core/text.h"
 #include "formats/phrase_rules.h"
 
 #include "formats/lines.h"
@@ -54,14 +55,14 @@ std::string RuleKeysText(const PhraseRule& rule, bool ibus) {
 
 // "e2=p11+p12+p21+p22"
 bool ParseLibimeRule(std::string_view line, PhraseRule& rule) {
-    std::string_view t = TrimBlanks(line);
+    std::string_view t = TrimWhiteSpace(line);
     if (t.size() < 4 || (t[0] != 'e' && t[0] != 'a' && t[0] != 'E' && t[0] != 'A')) return false;
     std::size_t i = 1;
     int length = ParseSmall(t, i);
     if (length < 1 || i >= t.size() || t[i] != '=') return false;
     rule.atLeast = t[0] == 'a' || t[0] == 'A';
     rule.length = length;
-    return ParseRuleKeys(TrimBlanks(t.substr(i + 1)), rule);
+    return ParseRuleKeys(TrimWhiteSpace(t.substr(i + 1)), rule);
 }
 
 // "ce2:p11+p12+p21+p22;ca4:p11+p21+p31+p-11": all or none.
@@ -71,7 +72,7 @@ bool ParseIbusRules(std::string_view text, std::vector<PhraseRule>& rules) {
     while (pos <= text.size()) {
         std::size_t end = text.find(';', pos);
         if (end == std::string_view::npos) end = text.size();
-        std::string_view one = TrimBlanks(text.substr(pos, end - pos));
+        std::string_view one = TrimWhiteSpace(text.substr(pos, end - pos));
         pos = end + 1;
         if (one.empty()) continue;
         PhraseRule r;
@@ -139,19 +140,19 @@ const std::vector<PhraseRule>& WubiPhraseRules() {
 }
 
 void RimeRuleReader::line(std::string_view text, std::vector<PhraseRule>& rules) {
-    std::string_view t = TrimBlanks(text);
-    if (StartsWith(t, "- ")) t = TrimBlanks(t.substr(2));
+    std::string_view t = TrimWhiteSpace(text);
+    if (StartsWith(t, "- ")) t = TrimWhiteSpace(t.substr(2));
     auto number = [](std::string_view v) {
         std::size_t i = 0;
         while (i < v.size() && (v[i] == '[' || v[i] == ' ')) ++i;
         return ParseSmall(v, i);
     };
     if (StartsWith(t, "length_equal:")) {
-        pending_ = PhraseRule{false, number(TrimBlanks(t.substr(13))), {}};
+        pending_ = PhraseRule{false, number(TrimWhiteSpace(t.substr(13))), {}};
     } else if (StartsWith(t, "length_in_range:")) {
-        pending_ = PhraseRule{true, number(TrimBlanks(t.substr(16))), {}};
+        pending_ = PhraseRule{true, number(TrimWhiteSpace(t.substr(16))), {}};
     } else if (StartsWith(t, "formula:") && pending_.length > 0) {
-        if (ParseRimeFormula(Unquoted(TrimBlanks(t.substr(8))), pending_)) rules.push_back(pending_);
+        if (ParseRimeFormula(Unquoted(TrimWhiteSpace(t.substr(8))), pending_)) rules.push_back(pending_);
         pending_ = PhraseRule{};
     }
 }

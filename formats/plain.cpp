@@ -42,12 +42,20 @@ bool ParsePlainLine(std::string_view line, std::vector<TableEntry>& out) {
     return true;
 }
 
+void AppendPlainToken(std::string& out, std::string_view token, const char* what, bool followed) {
+    const std::size_t at = out.size();
+    AppendToken(out, token);
+    if (!EndsInLoneLeadByte(token)) return;
+    if (out[at] == '"') CannotWrite(what, token, "needs quotes and ends in a lone lead byte", Format::Plain);
+    if (followed) CannotWrite(what, token, "ends in a lone lead byte and has a word after it", Format::Plain);
+}
+
 std::string PlainLine(const TableEntry* entries, std::size_t count) {
     std::string out;
-    AppendToken(out, entries[0].code);
+    AppendPlainToken(out, entries[0].code, "The code", true);
     for (std::size_t i = 0; i < count; ++i) {
         out += ' ';
-        AppendToken(out, entries[i].word);
+        AppendPlainToken(out, entries[i].word, "The word", i + 1 < count);
     }
     return out;
 }

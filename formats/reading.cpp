@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "core/failure.h"
 #include "formats/document.h"
 #include "formats/reading.h"
@@ -34,14 +35,6 @@ const char* MalformedMessage(Format format) {
 
 }  // namespace
 
-void RefuseNulLine(std::string_view text, std::size_t line) {
-    // The text rules end a line at a NUL byte: what follows it would be lost
-    // without a word, so such a table is refused.
-    if (text.find('\0') != std::string_view::npos)
-        throw Failure("Line " + std::to_string(line) +
-                      " holds a NUL byte (U+0000), which would cut the line short; remove it and try again");
-}
-
 LineReader::LineReader(Format format) : format_(format) {
     // fcitx4's prompt and phrase keys have defaults; libime's have none.
     if (format == Format::Fcitx4) layout_.specialPrefixes = "&^";
@@ -52,7 +45,7 @@ LineReader::LineReader(Format format) : format_(format) {
 
 TableLine::Kind LineReader::read(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
     problem.clear();
-    RefuseNulLine(text, index_ + 1);
+    RefuseNulBytes(text, nullptr, index_ + 1);
     Kind kind = Kind::Header;
     switch (format_) {
         case Format::Plain:

@@ -22,8 +22,6 @@ inline constexpr std::size_t kDetectionLines = 400;
 std::optional<Format> FormatShownBy(std::string_view line);
 // Fails when the given format is not the one the header shows (line: 1-based).
 void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_view text);
-// Fails when a line (numbered from 1) holds a NUL byte.
-void RefuseNulLine(std::string_view text, std::size_t line);
 
 // The entries a line of a data section gives, as the reader reads them;
 // false when the line is no code-word line of that format.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "core/failure.h"
 #include "formats/document.h"
 #include "formats/lines.h"
@@ -68,7 +69,7 @@ TableLine::Kind LineReader::readRime(std::string_view text, std::vector<TableEnt
         readRimeHeaderLine(text);
         return Kind::Header;
     }
-    if (TrimBlanks(text).empty()) return Kind::Blank;
+    if (TrimWhiteSpace(text).empty()) return Kind::Blank;
     if (rime_.comments && text[0] == '#') {
         if (StartsWith(text, "# no comment")) rime_.comments = false;
         return Kind::Comment;
@@ -86,15 +87,15 @@ TableLine::Kind LineReader::readRime(std::string_view text, std::vector<TableEnt
 // item lines that follow.
 void LineReader::readRimeHeaderLine(std::string_view t) {
     if (rime_.collectingColumns) {
-        std::string_view ti = TrimBlanks(t);
+        std::string_view ti = TrimWhiteSpace(t);
         if (ti.empty() || ti[0] == '#') {
             // neither an item nor the end of the list
         } else if (t.empty() || !IsSpaceOrTab(t[0]) || ti[0] != '-') {
             rime_.collectingColumns = false;
         } else {
-            std::string_view name = TrimBlanks(ti.substr(1));
+            std::string_view name = TrimWhiteSpace(ti.substr(1));
             std::size_t hash = name.find(" #");
-            if (hash != std::string_view::npos) name = TrimBlanks(name.substr(0, hash));
+            if (hash != std::string_view::npos) name = TrimWhiteSpace(name.substr(0, hash));
             rime_.columns.emplace_back(name);
         }
     }
@@ -103,7 +104,7 @@ void LineReader::readRimeHeaderLine(std::string_view t) {
         std::string_view v = t.substr(key.size());
         std::size_t hash = v.find(" #");
         if (hash != std::string_view::npos) v = v.substr(0, hash);
-        v = TrimBlanks(v);
+        v = TrimWhiteSpace(v);
         if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
             v = v.substr(1, v.size() - 2);
         return v;
@@ -123,7 +124,7 @@ void LineReader::readRimeHeaderLine(std::string_view t) {
             while (pos <= list.size()) {
                 std::size_t comma = list.find(',', pos);
                 if (comma == std::string_view::npos) comma = list.size();
-                rime_.columns.emplace_back(TrimBlanks(list.substr(pos, comma - pos)));
+                rime_.columns.emplace_back(TrimWhiteSpace(list.substr(pos, comma - pos)));
                 pos = comma + 1;
             }
         } else {
@@ -188,7 +189,7 @@ std::string RimeLine(const TableLayout& layout, const TableEntry& e) {
     // Rime reads a line that begins with # as a comment and one of
     // blanks as a blank line: the entry would be gone.
     if (out[0] == '#') CannotWrite("The value", columns[0], "begins with # in the first column", format);
-    if (TrimBlanks(out).empty()) CannotWrite("The code", e.code, "and its word are only blanks", format);
+    if (TrimWhiteSpace(out).empty()) CannotWrite("The code", e.code, "and its word are only blanks", format);
     return out;
 }
 

@@ -299,7 +299,7 @@ private:
 
     // A plain Entry line, as ParseEntryLine reads it, handed on a part at a time.
     void readInParts(std::size_t number, std::string_view text, std::string_view lineBreak) {
-        failures_.attempt(kStructure, [&] { RefuseNulLine(text, number); });
+        failures_.attempt(kStructure, [&] { RefuseNulBytes(text, nullptr, number); });
         if (!failures_.allows(kStructure)) return;
         reader_->passOver();
         PassLine l;
@@ -475,10 +475,12 @@ public:
                 if (l.last) partedRewrite_ = false;
                 failures_.attempt(kCanonical, [&] {
                     chunk_.clear();
-                    if (l.first && !l.entries->empty()) AppendToken(chunk_, l.entries->front().code);
-                    for (const auto& e : *l.entries) {
+                    if (l.first && !l.entries->empty())
+                        AppendPlainToken(chunk_, l.entries->front().code, "The code", true);
+                    for (std::size_t k = 0; k < l.entries->size(); ++k) {
                         chunk_ += ' ';
-                        AppendToken(chunk_, e.word);
+                        AppendPlainToken(chunk_, (*l.entries)[k].word, "The word",
+                                         k + 1 < l.entries->size() || !l.last);
                     }
                     emit(chunk_);
                     if (l.last) emit(l.lineBreak);
@@ -626,14 +628,19 @@ private:
                 // A part of one line: the code only before the first part.
                 if (!continues) ++line_;
                 try {
+                    // Whether a word follows a part's last one is known with the next part.
+                    if (continues && !openWord_.empty()) AppendPlainToken(chunk_, openWord_, "The word", true);
                     chunk_ = continues ? CanonicalLineTail(out_.format, layout_, run_.data(), run_.size())
                                        : CanonicalLine(out_.format, layout_, run_.data(), run_.size());
                 } catch (const Failure& f) {
                     throw Failure("Line " + std::to_string(line_) + ": " + f.what());
                 }
+                const std::string& last = run_.back().word;
+                openWord_.assign(out_.format == Format::Plain && EndsInLoneLeadByte(last) ? last : std::string());
                 if (runEnds) chunk_ += FreshLineBreak(out_.format);
                 lineOpen_ = !runEnds;
             } else {
+                openWord_.clear();
                 AppendFreshRun(chunk_, run_.data(), run_.size(), out_, layout_, line_, numbered ? runLeft_ : 0);
             }
             emit(chunk_);
@@ -670,6 +677,7 @@ private:
     std::vector<double> weights_;
     std::vector<std::uint32_t> candidates_;
     std::string chunk_;
+    std::string openWord_;  // plain: the last word of the part written last, when it ends in a lone lead byte
 };
 
 // Hands each data line's entries on.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "core/failure.h"
 #include "formats/document.h"
 #include "formats/encoding_internal.h"
@@ -140,7 +141,7 @@ OwnFormatRewrite::OwnFormatRewrite(Format format, Encoding from, Encoding to)
 std::string_view OwnFormatRewrite::opening() const { return yongRecoded_ && intoUtf8_ ? "encode=UTF-8\n" : ""; }
 
 bool OwnFormatRewrite::drops(TableLine::Kind kind, std::string_view text) const {
-    return yongRecoded_ && kind == TableLine::Kind::Header && StartsWith(TrimBlanks(text), "encode=");
+    return yongRecoded_ && kind == TableLine::Kind::Header && StartsWith(TrimWhiteSpace(text), "encode=");
 }
 
 void OwnFormatRewrite::appendRewritten(std::string& out, const TableLayout& layout, const TableEntry* entries,

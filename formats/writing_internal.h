@@ -46,6 +46,8 @@ void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, 
 std::string_view FreshLineBreak(Format format);
 // For plain and yong, whose line holds a code's words: what CanonicalLine
 // gives after the code (" word word …"), to go on a line a part at a time.
+// Whether a word follows the part's last one is the caller's to tell
+// (AppendPlainToken).
 std::string CanonicalLineTail(Format format, const TableLayout& layout, const TableEntry* entries, std::size_t count);
 // What follows the last data line.
 std::string_view FreshFooter(Format format);
@@ -57,6 +59,11 @@ const std::vector<PhraseRule>& FreshRules(const WriteOptions& o);
 bool HasAny(std::string_view s, std::string_view bytes);
 // The failure for a code, word or value (`what`) that a line of the format can't hold, and why.
 [[noreturn]] void CannotWrite(std::string_view what, std::string_view text, const char* why, Format format);
+// A code or word (`what`: "The code", "The word") as a token of a plain line,
+// as AppendToken writes it. Fails when it ends in a lone lead byte and is
+// quoted or `followed` by another token: that byte would take the closing
+// quote or the blank after it into its character.
+void AppendPlainToken(std::string& out, std::string_view token, const char* what, bool followed);
 
 // ---- Each format's own, for the above ----
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "core/failure.h"
 #include "formats/document.h"
 #include "formats/lines.h"
@@ -31,7 +32,7 @@ void SplitBlanks(std::string_view line, std::vector<std::string_view>& fields) {
 // yong: settings, then [DATA].
 TableLine::Kind LineReader::readYong(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
     using Kind = TableLine::Kind;
-    std::string_view t = TrimBlanks(text);
+    std::string_view t = TrimWhiteSpace(text);
     if (yong_.phase == YongState::Phase::Settings) {
         if (EqualsIgnoringCase(t, "[DATA]")) yong_.phase = YongState::Phase::Data;
         return Kind::Header;

@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::size_t i = 0, last = 0;
             while (i < t->size()) {
                 last = i;
-                i += CharWidthAt(*t, i);
+                i += CharWidth(*t, i);
             }
             if (t->size() - last == 1 && IsLeadByte(static_cast<unsigned char>((*t)[last]))) return 0;
         }

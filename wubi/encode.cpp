@@ -14,9 +14,6 @@ namespace zelmora {
 
 namespace {
 
-inline bool IsGbLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-inline bool IsGbDigit(unsigned char c) { return c >= 0x30 && c <= 0x39; }
-
 inline unsigned char ByteAt(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
 
 // Key of a one- or two-byte character in the flat array: a single byte is its
@@ -70,33 +67,13 @@ std::string PairKey(std::string_view code, std::string_view word) {
     return k;
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && IsBlank(ByteAt(s, b))) ++b;
-    while (e > b && IsBlank(ByteAt(s, e - 1))) --e;
-    return s.substr(b, e - b);
-}
-
-}  // namespace
-
-std::size_t CharWidthAt(std::string_view text, std::size_t i) {
-    const std::size_t n = text.size();
-    const unsigned char c = ByteAt(text, i);
-    if (!IsGbLead(c) || i + 1 >= n) return 1;
-    if (IsGbDigit(ByteAt(text, i + 1)) && i + 3 < n && IsGbLead(ByteAt(text, i + 2)) && IsGbDigit(ByteAt(text, i + 3)))
-        return 4;
-    return 2;
-}
-
-namespace {
-
 // The first `keys` keys of a code (all of it for 0). A key is one character
 // of the code: a letter in Wubi tables, and never half of a two-byte
 // character, which no table line could hold.
 std::string_view Keys(const std::string& code, std::size_t keys) {
     if (keys == 0) return code;
     std::size_t end = 0;
-    for (std::size_t k = 0; k < keys && end < code.size(); ++k) end += CharWidthAt(code, end);
+    for (std::size_t k = 0; k < keys && end < code.size(); ++k) end += CharWidth(code, end);
     return std::string_view(code).substr(0, end);
 }
 
@@ -113,7 +90,7 @@ uint32_t* CharacterTable::slotFor(std::string_view c, bool create) {
 }
 
 bool CharacterTable::add(std::string_view code, std::string_view word) {
-    if (code.empty() || word.empty() || CharWidthAt(word, 0) != word.size()) return false;
+    if (code.empty() || word.empty() || CharWidth(word, 0) != word.size()) return false;
     uint32_t* slot = slotFor(word, true);
     if (*slot == kNone) {
         *slot = static_cast<uint32_t>(codes_.size());
@@ -168,17 +145,6 @@ const std::vector<std::string>* CharacterTable::fullCodes(std::string_view c) co
     return slot == kNone ? nullptr : &codes_[slot];
 }
 
-void RefuseNulBytes(std::string_view text, const char* what) {
-    const std::size_t nul = text.find('\0');
-    if (nul == std::string_view::npos) return;
-    // Lines as CR LF, CR or LF end them.
-    std::size_t line = 1;
-    for (std::size_t i = 0; i < nul; ++i)
-        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) ++line;
-    throw Failure("Line " + std::to_string(line) + " of the " + what +
-                  " holds a NUL byte (U+0000), which would cut the line short; remove it and try again");
-}
-
 CharacterTable BuildCharacterTable(std::string_view tableText) {
     RefuseNulBytes(tableText, "table");
     CharacterTable table;
@@ -204,7 +170,7 @@ bool EncodeInto(const CharacterTable& table, std::string_view word, std::vector<
     const std::vector<std::string>* last = nullptr;
     std::size_t n = 0;
     for (std::size_t i = 0; i < word.size();) {
-        const std::size_t w = CharWidthAt(word, i);
+        const std::size_t w = CharWidth(word, i);
         std::string_view c = word.substr(i, w);
         const std::vector<std::string>* codes = table.fullCodes(c);
         if (!codes) {
@@ -366,10 +332,10 @@ EncodeResult EncodeWordList(const CharacterTable& table, std::string_view text) 
         std::string_view word = line;
         if (tab != std::string_view::npos) {
             word = line.substr(0, tab);
-            std::string_view w = TrimBlanks(line.substr(tab + 1));
+            std::string_view w = TrimControlAndSpace(line.substr(tab + 1));
             if (!w.empty()) weight = std::string(w);
         }
-        word = TrimBlanks(word);
+        word = TrimControlAndSpace(word);
         if (word.empty()) continue;
 
         std::string_view missing;

@@ -29,11 +29,6 @@ namespace zelmora {
 // them, but never more than this many codes.
 inline constexpr std::size_t kMaxCodesPerWord = 16;
 
-// Byte width of the character that starts at `i`: 1 for a byte below 0x80,
-// 4 for a GB18030 four-byte sequence (lead, 0x30-0x39, lead, 0x30-0x39), 2 for
-// a lead byte 0x81-0xFE with a byte after it, 1 for anything else.
-std::size_t CharWidthAt(std::string_view text, std::size_t i);
-
 // The full codes of every character that a table codes. Lookups of one- and
 // two-byte characters go through a flat array indexed by the character's byte
 // value; four-byte characters, which tables rarely hold, through a map.
@@ -67,11 +62,6 @@ private:
     // one character thousands of codes is read in linear time.
     std::vector<std::unordered_set<std::string>> manyCodes_;
 };
-
-// Fails, naming the line, when `text` holds a NUL byte: the text rules end a
-// line there, and what follows would be lost without a word. `what` names the
-// text ("table", "word list").
-void RefuseNulBytes(std::string_view text, const char* what);
 
 // The character table of a code-table text of group lines (cut as the
 // expansion cuts them): only words of a single character count.

@@ -1,6 +1,7 @@
 #include "wubi/merge.h"
 
 #include "core/failure.h"
+#include "core/text.h"
 #include "formats/writing.h"
 
 namespace zelmora {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/text.h"
 #include "resources/resources.h"
 
 namespace zelmora {
@@ -9,7 +10,7 @@ namespace zelmora {
 namespace {
 
 // Whether `word` holds at least two characters.
-bool IsPhrase(std::string_view word) { return !word.empty() && CharWidthAt(word, 0) < word.size(); }
+bool IsPhrase(std::string_view word) { return !word.empty() && CharWidth(word, 0) < word.size(); }
 
 }  // namespace
 

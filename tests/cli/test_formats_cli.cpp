@@ -52,6 +52,29 @@ TEST_F(FormatsCli, ConvertWritesTheSameFileBackAndOtherFormatsOnRequest) {
     EXPECT_NE(back.find("恭恭敬敬\taaaa\n工\taaaa\n"), std::string::npos);
 }
 
+TEST_F(FormatsCli, APlainTableHoldsEachWordOfARimeTableAsOneToken) {
+    // 81 31 begins no four-byte character when a blank follows: the blank is
+    // a character of the word, which is quoted so that it reads back whole.
+    Spit(at("bad.dict.yaml"),
+         "---\nname: t\nversion: \"1\"\nsort: original\n...\n\xD6\xD0\x81\x31 x\tabcd\n\xB9\xFA\tlgyi\n");
+    for (const char* mode : {"", " --no-stream"}) {
+        CliResult r = cli("convert bad.dict.yaml out.txt --encoding gb18030 --format rime --output-format plain" +
+                          std::string(mode));
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Slurp(at("out.txt")), "abcd \"\xD6\xD0\x81\x31 x\"\r\nlgyi \xB9\xFA\r\n") << mode;
+        r = cli("stats out.txt --encoding gb18030");
+        EXPECT_NE(r.out.find("entries: 2\n"), std::string::npos) << r.out;
+    }
+    // A word ending in a lone lead byte can't have another after it on a plain line.
+    Spit(at("lone.dict.yaml"),
+         "---\nname: t\nversion: \"1\"\nsort: original\n...\n\xD6\xD0\x81\tabcd\n\xB9\xFA\tabcd\n");
+    CliResult r = cli("convert lone.dict.yaml lone.txt --encoding gb18030 --format rime --output-format plain");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Line 1: The word"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("ends in a lone lead byte and has a word after it"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(at("lone.txt")));
+}
+
 TEST_F(FormatsCli, ACharacterTheOutputEncodingLacksWritesNothing) {
     Spit(at("old.txt"), "keep me");
     CliResult r = cli("convert '" + Sample("rime_extb.dict.yaml") + "' '" + at("old.txt") +

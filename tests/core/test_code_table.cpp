@@ -127,3 +127,19 @@ TEST(DoubleByteCharCount, CountsTwoByteCharacters) {
     EXPECT_EQ(DoubleByteCharCount(G("wqvb 你好 您好"), TextEncoding::Gbk), 4);
     EXPECT_EQ(DoubleByteCharCount(G("x ，。"), TextEncoding::Gbk), 2);  // full-width punctuation
 }
+
+TEST(DoubleByteCharCount, Gb18030CountsCharactersAsCharWidthWalksThem) {
+    const struct {
+        std::string text;
+        long long count;
+    } cases[] = {
+        {"a \x95\x32\x82\x36", 1},  // U+20000, one character
+        {"\xD6\xD0\x95\x32\x82\x36", 2},
+        // A lead byte and a digit that begin no four-byte character: the
+        // character after them counts on its own.
+        {"\x81\x31\xD6\xD0", 2},
+        {"\x81\x31 x", 1},
+        {"x\x81", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DoubleByteCharCount(c.text, TextEncoding::Gb18030), c.count);
+}

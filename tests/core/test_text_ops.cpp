@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/collation.h"
+#include "core/failure.h"
 #include "core/text.h"
 #include "tests/test_util.h"
 
@@ -94,14 +95,130 @@ TEST(Tokenizers, SeparatorAfterLeadByteBelongsToTheCharacter) {
 TEST(QuotedToken, ReadsBackAsOneTokenWhateverTheBytesAfterALeadByte) {
     // A quote, comma or blank after a lead byte is part of that character:
     // the token must not double that quote, and a word with only such
-    // bytes needs no quotes at all.
+    // bytes needs no quotes at all. A lead byte and a digit begin a
+    // four-byte character only when a lead byte and a digit follow: else the
+    // blank, comma or quote after them is a character of its own.
+    const std::string extB = "\x95\x32\x82\x36";  // U+20000 in GB18030
     for (std::string word :
          {std::string("\x97\"hx"), std::string("a\x81\""), std::string("\"\x81\"\""), std::string("x\x81,y"),
-          std::string("\x81 z"), std::string("a,b"), std::string("q\"r"), std::string("")}) {
+          std::string("\x81 z"), std::string("a,b"), std::string("q\"r"), std::string(""), G("中") + "\x81\x31 x",
+          std::string("\x81\x31,x"), std::string("\x81\x31\"x\""), std::string("\x81\x30\x81 x"), extB + " " + extB,
+          extB + "\"", std::string("a\tb")}) {
         const std::string line = "code " + QuotedToken(word) + " next";
         EXPECT_EQ(Vec(SplitTokens(line)), (V{"code", word, "next"})) << line;
     }
     EXPECT_EQ(QuotedToken("x\x81,y"), "x\x81,y");
+    EXPECT_EQ(QuotedToken("\x81\x31 x"), "\"\x81\x31 x\"");
+}
+
+TEST(QuotedToken, AWordEndingInALoneLeadByteReadsBackOnlyLastAndUnquoted) {
+    // Its lead byte takes the byte after the token (a blank, a closing quote)
+    // into its character.
+    const struct {
+        std::string word;
+        bool open;
+    } cases[] = {{"", false},
+                 {"a", false},
+                 {G("中"), false},
+                 {"\x95\x32\x82\x36", false},
+                 {"a\x81", true},
+                 {"\x81", true},
+                 {G("中") + "\x81", true},
+                 {"a b\x81", true},
+                 {"\x81\x81", false},
+                 {"\x81\x30\x81", true},
+                 {"\x81\x30\x81\x30\x81", true}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(EndsInLoneLeadByte(c.word), c.open) << testutil::U(c.word);
+        std::string line = "code ";
+        AppendToken(line, c.word);
+        EXPECT_EQ(line, "code " + QuotedToken(c.word));
+        const bool back = Vec(SplitTokens(line + " next")) == V{"code", c.word, "next"};
+        EXPECT_EQ(back, !c.open) << testutil::U(c.word);
+    }
+}
+
+TEST(CharWidth, EveryByteOfAFourByteCharacterIsChecked) {
+    const struct {
+        std::string text;
+        std::size_t at, width, pairs;
+    } cases[] = {
+        {"a", 0, 1, 1},
+        {G("中"), 0, 2, 2},
+        {"\x95\x32\x82\x36", 0, 4, 2},  // U+20000
+        {"\x81\x30\x81\x30", 0, 4, 2},
+        {"a\x81", 1, 1, 1},  // a lead byte that ends the text
+        {"\x81\x30x", 0, 2, 2},
+        {"\x81\x31 x", 0, 2, 2},        // the third byte is no lead byte
+        {"\x81\x31\x81\x40", 0, 2, 2},  // the fourth is no digit
+        {"\x81\x31\x31\x31", 0, 2, 2},
+        {"\x81\x31\xFF\x31", 0, 2, 2},
+        {"\x81 x", 0, 2, 2},
+        {"\xFF\x30\x81\x30", 0, 1, 1},
+        {"\x80\x40", 0, 1, 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CharWidth(c.text, c.at), c.width) << testutil::U(c.text);
+        EXPECT_EQ(PairWidth(c.text, c.at), c.pairs) << testutil::U(c.text);
+    }
+}
+
+TEST(PositionOf, TriesTheSecondPairOfAFourByteCharacterAsTheDerivationsDo) {
+    // U+20000 is 95 32 82 36: a search for "82 36" finds it at byte 3.
+    EXPECT_EQ(PositionOf("\x82\x36", "\x95\x32\x82\x36"), 3u);
+    EXPECT_TRUE(ContainsIgnoringCase(" \x95\x32\x82\x36", "\x82\x36"));
+}
+
+TEST(Trim, WhiteSpaceOfTheEnginesAndBlanksOfTheTextRules) {
+    const struct {
+        std::string text, white, blanks;
+    } cases[] = {
+        {" \t\r\n\v\fa b\f\v\n\r\t ", "a b", "a b"},
+        {"\x01"
+         "a\x1f",
+         "\x01"
+         "a\x1f",
+         "a"},
+        {std::string("\0 a\0", 4), std::string("\0 a\0", 4), "a"},
+        {"\x1b x \x7f", "\x1b x \x7f", "x \x7f"},
+        {" \t ", "", ""},
+        {"", "", ""},
+        {G("中 "), G("中"), G("中")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TrimWhiteSpace(c.text), c.white) << c.text;
+        EXPECT_EQ(TrimControlAndSpace(c.text), c.blanks) << c.text;
+        EXPECT_EQ(TrimText(c.text), c.blanks) << c.text;
+    }
+}
+
+TEST(RefuseNulBytes, NamesTheLineAndTheText) {
+    const std::string nul(1, '\0');
+    const struct {
+        std::string text;
+        const char* what;
+        std::size_t firstLine;
+        std::string message;
+    } cases[] = {
+        {"a\r\nb\rc\nd" + nul, "table", 1, "Line 4 of the table holds a NUL byte"},
+        {"a\r\n\r\n" + nul, "word list", 1, "Line 3 of the word list holds a NUL byte"},
+        {"x" + nul + "\ny", nullptr, 7, "Line 7 holds a NUL byte"},
+        {"a\nb" + nul, nullptr, 7, "Line 8 holds a NUL byte"},
+        {"a\r\nb", "table", 1, ""},
+    };
+    for (const auto& c : cases) {
+        std::string message;
+        try {
+            RefuseNulBytes(c.text, c.what, c.firstLine);
+        } catch (const Failure& f) {
+            message = f.what();
+        }
+        if (c.message.empty()) {
+            EXPECT_EQ(message, "");
+        } else {
+            EXPECT_EQ(message, c.message + " (U+0000), which would cut the line short; remove it and try again");
+        }
+    }
 }
 
 TEST(JoinBySpace, Quoting) {

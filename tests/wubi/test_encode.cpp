@@ -78,17 +78,6 @@ TEST(EncodeBuiltin, UncodableCharacters) {
     }
 }
 
-TEST(CharWidth, GbkAndGb18030) {
-    const std::string four = testutil::Convert("GB18030", "UTF-8", "𠀀");
-    const std::string text = "a" + G("中") + four + "\x81";
-    EXPECT_EQ(CharWidthAt(text, 0), 1u);
-    EXPECT_EQ(CharWidthAt(text, 1), 2u);
-    EXPECT_EQ(CharWidthAt(text, 3), 4u);
-    EXPECT_EQ(CharWidthAt(text, 7), 1u);
-    // A digit trail without the rest of a four-byte sequence is a two-byte character.
-    EXPECT_EQ(CharWidthAt("\x81\x30x", 0), 2u);
-}
-
 TEST(EncodeUserTable, LongestCodesAndCombinations) {
     // 甲 has two full codes of four keys, differing in the first two; 乙 two
     // that share their first key; 丙 a short and a long code; phrases and a
