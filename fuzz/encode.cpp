@@ -14,6 +14,7 @@
 #include "core/text.h"
 #include "fuzz/fuzz_support.h"
 #include "wubi/encode.h"
+#include "wubi/merge.h"
 
 using namespace zelmora;
 

@@ -8,6 +8,7 @@
 #include "resources/resources.h"
 #include "tests/test_util.h"
 #include "wubi/encode.h"
+#include "wubi/merge.h"
 #include "transform/expand.h"
 #include "transform/group.h"
 

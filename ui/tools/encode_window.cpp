@@ -13,6 +13,7 @@
 #include "core/failure.h"
 #include "formats/table_io.h"
 #include "ui/form.h"
+#include "wubi/merge.h"
 #include "wubi/phrase_check.h"
 
 namespace zelmora::tools {
