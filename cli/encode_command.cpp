@@ -174,7 +174,7 @@ void RunEncode(const EncodeOptions& o) {
     // Unicode encoding, found by detection) sort as the window does.
     const TextEncoding sortEncoding =
         IsUnicode(list.encoding) || listEncoding == Encoding::Gb18030 ? TextEncoding::Gb18030 : TextEncoding::Gbk;
-    EncodeResult r = EncodeWordList(table, list.text);
+    EncodeResult r = EncodeWordList(table, list.text, formats::WubiPhraseRules());
     FormatOptions report;  // for the words left out
     report.skippedFile = o.skippedFile;
     Output out =

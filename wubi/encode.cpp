@@ -29,36 +29,6 @@ inline uint32_t WideKey(std::string_view c) {
            ByteAt(c, 3);
 }
 
-// Keys a word takes from each of its characters: (character index, keys), or
-// keys 0 for the whole full code.
-struct Take {
-    std::size_t index;
-    std::size_t keys;
-};
-
-std::size_t RuleFor(std::size_t n, Take out[4]) {
-    switch (n) {
-        case 1:
-            out[0] = {0, 0};
-            return 1;
-        case 2:
-            out[0] = {0, 2};
-            out[1] = {1, 2};
-            return 2;
-        case 3:
-            out[0] = {0, 1};
-            out[1] = {1, 1};
-            out[2] = {2, 2};
-            return 3;
-        default:
-            out[0] = {0, 1};
-            out[1] = {1, 1};
-            out[2] = {2, 1};
-            out[3] = {n - 1, 1};
-            return 4;
-    }
-}
-
 constexpr std::size_t kSaturated = static_cast<std::size_t>(-1);
 
 std::string_view TrimBlanks(std::string_view s) {
@@ -81,14 +51,32 @@ std::size_t CharWidthAt(std::string_view text, std::size_t i) {
 
 namespace {
 
-// The first `keys` keys of a code (all of it for 0). A key is one character
-// of the code: a letter in Wubi tables, and never half of a two-byte
-// character, which no table line could hold.
-std::string_view Keys(const std::string& code, std::size_t keys) {
-    if (keys == 0) return code;
-    std::size_t end = 0;
-    for (std::size_t k = 0; k < keys && end < code.size(); ++k) end += CharWidthAt(code, end);
-    return std::string_view(code).substr(0, end);
+using formats::PhraseRule;
+
+// Key `k` (1-based) of a code: one character of it, a letter in Wubi tables
+// and never half of a two-byte character, which no table line could hold.
+// Empty when the code has fewer keys.
+std::string_view KeyOf(std::string_view code, int k) {
+    if (k < 1) return {};
+    std::size_t at = 0;
+    for (int i = 1; i < k && at < code.size(); ++i) at += CharWidthAt(code, at);
+    return at < code.size() ? code.substr(at, CharWidthAt(code, at)) : std::string_view();
+}
+
+// The rule for a phrase of `n` characters, as EncodeWord chooses it; nullptr
+// when none is for it. A rule without keys gives no code and is passed over.
+const PhraseRule* RuleFor(const std::vector<PhraseRule>& rules, std::size_t n) {
+    const PhraseRule* nearest = nullptr;
+    for (const PhraseRule& r : rules) {
+        if (r.length < 1 || r.keys.empty()) continue;
+        const auto length = static_cast<std::size_t>(r.length);
+        if (!r.atLeast) {
+            if (length == n) return &r;
+        } else if (length <= n && (!nearest || r.length > nearest->length)) {
+            nearest = &r;
+        }
+    }
+    return nearest;
 }
 
 }  // namespace
@@ -183,67 +171,140 @@ CharacterTable BuildCharacterTable(std::string_view tableText) {
 
 namespace {
 
-// Codes a word into `out` (cleared first). Returns false, with the uncoded
-// character in `missing`, when some character has no code.
-bool EncodeInto(const CharacterTable& table, std::string_view word, std::vector<std::string>& out,
-                std::string_view& missing, std::size_t& combinations) {
+// Why EncodeInto gave no code (see WordCodes).
+struct Failed {
+    Uncoded why = Uncoded::NoCharacterCode;
+    std::string_view character;
+    std::size_t characters = 0;
+    int asked = 0;
+};
+
+// Appends to `code` the keys the rule takes, each from the full code chosen
+// for its part (`chosen[keyPart[j]]` for key j); marks in `gave` the parts
+// that gave at least one.
+void Spell(const PhraseRule& rule, const std::vector<std::size_t>& keyPart,
+           const std::vector<const std::string*>& chosen, std::string& code, std::vector<char>& gave) {
+    for (std::size_t j = 0; j < rule.keys.size(); ++j) {
+        std::string_view key = KeyOf(*chosen[keyPart[j]], rule.keys[j].key);
+        if (key.empty()) continue;
+        gave[keyPart[j]] = 1;
+        code.append(key);
+    }
+}
+
+// Codes a word into `out` (cleared first) as EncodeWord does. Returns false,
+// saying why in `failed`, when it gets no code.
+bool EncodeInto(const CharacterTable& table, std::string_view word, const std::vector<PhraseRule>& rules,
+                std::vector<std::string>& out, Failed& failed, std::size_t& combinations) {
     out.clear();
     combinations = 0;
-    // Walk the characters: only the first three and the last are needed for
-    // the code, but every one must be coded.
-    const std::vector<std::string>* first[3] = {nullptr, nullptr, nullptr};
-    const std::vector<std::string>* last = nullptr;
-    std::size_t n = 0;
+    // Every character must be coded, whichever the rule takes keys from.
+    thread_local std::vector<std::string_view> characters;
+    thread_local std::vector<const std::vector<std::string>*> full;
+    characters.clear();
+    full.clear();
     for (std::size_t i = 0; i < word.size();) {
         const std::size_t w = CharWidthAt(word, i);
         std::string_view c = word.substr(i, w);
         const std::vector<std::string>* codes = table.fullCodes(c);
         if (!codes) {
-            missing = c;
+            failed = {Uncoded::NoCharacterCode, c, 0, 0};
             return false;
         }
-        if (n < 3) first[n] = codes;
-        last = codes;
-        ++n;
+        characters.push_back(c);
+        full.push_back(codes);
         i += w;
     }
+    const std::size_t n = characters.size();
     if (n == 0) {
-        missing = {};
+        failed = {};
         return false;
     }
-    Take take[4];
-    const std::size_t parts = RuleFor(n, take);
-    const std::vector<std::string>* sets[4];
-    for (std::size_t p = 0; p < parts; ++p) sets[p] = take[p].index < 3 ? first[take[p].index] : last;
+    if (n == 1) {
+        // A character's full codes are distinct.
+        const std::vector<std::string>& codes = *full[0];
+        combinations = codes.size();
+        out.assign(codes.begin(),
+                   codes.begin() + static_cast<std::ptrdiff_t>(std::min(codes.size(), kMaxCodesPerWord)));
+        return true;
+    }
+    const PhraseRule* rule = RuleFor(rules, n);
+    if (!rule) {
+        failed = {Uncoded::NoRule, {}, n, 0};
+        return false;
+    }
 
-    // The usual case: one full code per character.
+    // The characters the rule takes keys from, as parts in the order it first
+    // names them (two names of one character are one part), and each key's part.
+    thread_local std::vector<std::size_t> partCharacter, keyPart;
+    partCharacter.clear();
+    keyPart.clear();
+    for (const PhraseRule::Key& k : rule->keys) {
+        const long long at = k.character > 0 ? k.character - 1LL : static_cast<long long>(n) + k.character;
+        if (k.character == 0 || at < 0 || at >= static_cast<long long>(n)) {
+            failed = {Uncoded::NoSuchCharacter, {}, n, k.character};
+            return false;
+        }
+        const auto c = static_cast<std::size_t>(at);
+        const auto it = std::find(partCharacter.begin(), partCharacter.end(), c);
+        keyPart.push_back(static_cast<std::size_t>(it - partCharacter.begin()));
+        if (it == partCharacter.end()) partCharacter.push_back(c);
+    }
+    const std::size_t parts = partCharacter.size();
+    thread_local std::vector<const std::string*> chosen;
+    thread_local std::vector<char> gave;
+    chosen.clear();
     bool single = true;
-    for (std::size_t p = 0; p < parts; ++p) single = single && sets[p]->size() == 1;
+    for (std::size_t c : partCharacter) {
+        chosen.push_back(&full[c]->front());
+        single = single && full[c]->size() == 1;
+    }
+    // A character's full codes all have one length: the first stands for
+    // them in telling whether the character gives a key at all.
+    std::string code;
+    code.reserve(8);
+    gave.assign(parts, 0);
+    Spell(*rule, keyPart, chosen, code, gave);
+    for (std::size_t p = 0; p < parts; ++p) {
+        if (gave[p]) continue;
+        std::size_t j = 0;
+        while (keyPart[j] != p) ++j;
+        failed = {Uncoded::NoSuchKey, characters[partCharacter[p]], n, rule->keys[j].key};
+        return false;
+    }
+    // The usual case: one full code per character.
     if (single) {
-        std::string code;
-        code.reserve(8);
-        for (std::size_t p = 0; p < parts; ++p) code.append(Keys(sets[p]->front(), take[p].keys));
         out.push_back(std::move(code));
         combinations = 1;
         return true;
     }
 
-    // Several full codes: the distinct keys each part can take, in table
-    // order, then every combination, the first part varying slowest.
-    thread_local std::vector<std::string_view> choices[4];
-    thread_local std::unordered_set<std::string_view> chosen;
+    // Several full codes: for each part, a full code for each distinct set of
+    // keys the rule takes from it, in table order; then every combination,
+    // the first part varying slowest.
+    thread_local std::vector<std::vector<const std::string*>> choices;
+    thread_local std::vector<std::string> taken;
+    thread_local std::unordered_set<std::string> takenMany;
+    if (choices.size() < parts) choices.resize(parts);
+    std::string keys;
     for (std::size_t p = 0; p < parts; ++p) {
         choices[p].clear();
+        taken.clear();
         // A character may have thousands of full codes: past a few, the keys
         // already taken are looked up in a hash.
         constexpr std::size_t kFew = 16;
-        const bool many = sets[p]->size() > kFew;
-        if (many) chosen.clear();
-        for (const auto& code : *sets[p]) {
-            std::string_view k = Keys(code, take[p].keys);
+        const std::vector<std::string>& codes = *full[partCharacter[p]];
+        const bool many = codes.size() > kFew;
+        if (many) takenMany.clear();
+        for (const std::string& c : codes) {
+            keys.clear();
+            for (std::size_t j = 0; j < rule->keys.size(); ++j)
+                if (keyPart[j] == p) keys.append(KeyOf(c, rule->keys[j].key));
             const bool fresh =
-                many ? chosen.insert(k).second : std::find(choices[p].begin(), choices[p].end(), k) == choices[p].end();
-            if (fresh) choices[p].push_back(k);
+                many ? takenMany.insert(keys).second : std::find(taken.begin(), taken.end(), keys) == taken.end();
+            if (!fresh) continue;
+            if (!many) taken.push_back(keys);
+            choices[p].push_back(&c);
         }
     }
     std::size_t total = 1;
@@ -252,13 +313,15 @@ bool EncodeInto(const CharacterTable& table, std::string_view word, std::vector<
         total = (total != kSaturated && total <= kSaturated / m) ? total * m : kSaturated;
     }
     combinations = total;
-    std::size_t pick[4] = {0, 0, 0, 0};
+    thread_local std::vector<std::size_t> pick;
+    pick.assign(parts, 0);
     for (;;) {
-        std::string code;
         // A character's full codes all have one length, so distinct choices
         // spell distinct codes.
-        for (std::size_t p = 0; p < parts; ++p) code.append(choices[p][pick[p]]);
-        out.push_back(std::move(code));
+        for (std::size_t p = 0; p < parts; ++p) chosen[p] = choices[p][pick[p]];
+        code.clear();
+        Spell(*rule, keyPart, chosen, code, gave);
+        out.push_back(code);
         if (out.size() == kMaxCodesPerWord) break;
         std::size_t p = parts;
         while (p > 0) {
@@ -320,15 +383,20 @@ private:
 
 }  // namespace
 
-WordCodes EncodeWord(const CharacterTable& table, std::string_view word) {
+WordCodes EncodeWord(const CharacterTable& table, std::string_view word, const std::vector<PhraseRule>& rules) {
     WordCodes r;
-    std::string_view missing;
-    r.coded = EncodeInto(table, word, r.codes, missing, r.combinations);
-    if (!r.coded) r.missing = std::string(missing);
+    Failed failed;
+    r.coded = EncodeInto(table, word, rules, r.codes, failed, r.combinations);
+    if (!r.coded) {
+        r.why = failed.why;
+        r.missing = std::string(failed.character);
+        r.characters = failed.characters;
+        r.asked = failed.asked;
+    }
     return r;
 }
 
-EncodeResult EncodeWordList(const CharacterTable& table, std::string_view text) {
+EncodeResult EncodeWordList(const CharacterTable& table, std::string_view text, const std::vector<PhraseRule>& rules) {
     EncodeResult result;
     RefuseNulBytes(text, "word list");
     {
@@ -363,10 +431,11 @@ EncodeResult EncodeWordList(const CharacterTable& table, std::string_view text) 
         word = TrimBlanks(word);
         if (word.empty()) continue;
 
-        std::string_view missing;
+        Failed failed;
         std::size_t combinations = 0;
-        if (!EncodeInto(table, word, codes, missing, combinations)) {
-            result.leftOut.push_back({lineNo, std::string(word), std::string(missing), 0});
+        if (!EncodeInto(table, word, rules, codes, failed, combinations)) {
+            result.leftOut.push_back({lineNo, std::string(word), std::string(failed.character), 0, failed.why,
+                                      failed.characters, failed.asked});
             continue;
         }
         if (combinations > codes.size()) result.capped.push_back({lineNo, std::string(word), {}, combinations});

@@ -1,7 +1,9 @@
 #pragma once
-// Wubi-86 phrase codes for new words, made from the full codes of their
-// characters:
-//   one character        its full code;
+// Codes for new words, made from the full codes of their characters: one
+// character gets its full code, a phrase the keys that a phrase rule
+// (formats::PhraseRule) takes from its characters. The rules are given: a
+// table's own (an engine header's), or the Wubi-86 rules
+// (formats::WubiPhraseRules):
 //   two characters       the first two keys of each;
 //   three characters     the first key of the first two, the first two keys of the third;
 //   four or more         the first key of the first three characters and of the last.
@@ -21,6 +23,7 @@
 #include <vector>
 
 #include "core/text_encoding.h"
+#include "formats/table_io.h"
 
 namespace zelmora {
 
@@ -76,14 +79,37 @@ void RefuseNulBytes(std::string_view text, const char* what);
 // expansion cuts them): only words of a single character count.
 CharacterTable BuildCharacterTable(std::string_view tableText);
 
+// Why a word got no code.
+enum class Uncoded {
+    NoCharacterCode,  // a character has no code in the table
+    NoRule,           // no rule is for words of its length
+    NoSuchCharacter,  // its rule asks for a character beyond the word
+    NoSuchKey,        // its rule asks a character only for keys beyond the character's full code
+};
+
 // The codes of one word.
 struct WordCodes {
     bool coded = false;
     std::vector<std::string> codes;  // distinct, at most kMaxCodesPerWord; empty unless coded
-    std::string missing;             // the first character without a code, when not coded
     std::size_t combinations = 0;    // distinct codes before the cap (saturates)
+    // When not coded: why; the character without a code (NoCharacterCode,
+    // the first one) or without the keys (NoSuchKey); the word's length in
+    // characters (0 for NoCharacterCode); the rule's character (NoSuchCharacter)
+    // or the first key it asks of `missing` (NoSuchKey).
+    Uncoded why = Uncoded::NoCharacterCode;
+    std::string missing;
+    std::size_t characters = 0;
+    int asked = 0;
 };
-WordCodes EncodeWord(const CharacterTable& table, std::string_view word);
+
+// A word of one character gets its full codes. A phrase of n characters takes
+// the rule for exactly n characters, else the rule for the most characters
+// up to n of those for "n or more"; of equal rules, the first. The rule's keys
+// are taken in its order: a key beyond a character's full code is left out
+// (a character coded by one key gives one where the rule asks two), but a
+// character that has none of the keys asked of it leaves the word uncoded, as
+// does a rule asking for a character beyond the word.
+WordCodes EncodeWord(const CharacterTable& table, std::string_view word, const std::vector<formats::PhraseRule>& rules);
 
 // One code-word pair to write, with the weight given on the word's line.
 struct EncodedEntry {
@@ -97,8 +123,12 @@ struct EncodedEntry {
 struct WordNote {
     std::size_t line = 0;
     std::string word;
-    std::string character;         // the character without a code (left-out words)
+    std::string character;         // as WordCodes::missing (left-out words)
     std::size_t combinations = 0;  // codes before the cap (capped words)
+    // As in WordCodes (left-out words).
+    Uncoded why = Uncoded::NoCharacterCode;
+    std::size_t characters = 0;
+    int asked = 0;
 };
 
 struct EncodeResult {
@@ -107,11 +137,12 @@ struct EncodeResult {
     std::vector<WordNote> capped;
 };
 
-// Codes a word list (fails on a NUL byte, naming its line): one word per line (CR LF, CR or LF), optionally followed
-// by a tab and a weight. Blanks around the word and the weight are dropped;
+// Codes a word list by the rules, as EncodeWord codes a word (fails on a NUL byte, naming its line): one word per line
+// (CR LF, CR or LF), optionally followed by a tab and a weight. Blanks around the word and the weight are dropped;
 // lines without a word are skipped. A code-word pair that an earlier line
 // already gave is not repeated (the first line's weight stays).
-EncodeResult EncodeWordList(const CharacterTable& table, std::string_view wordList);
+EncodeResult EncodeWordList(const CharacterTable& table, std::string_view wordList,
+                            const std::vector<formats::PhraseRule>& rules);
 
 // The order in which the expansion sorts the entry lines "code word" of the
 // entries: the same collation and the same partition sort.

@@ -31,7 +31,7 @@ void PhraseCodeCheck::begin() {
 PhraseCodeCheck::Verdict PhraseCodeCheck::judge(std::string_view code, std::string_view word) const {
     Verdict v;
     if (!IsPhrase(word)) return v;
-    WordCodes codes = EncodeWord(merged_, word);
+    WordCodes codes = EncodeWord(merged_, word, formats::WubiPhraseRules());
     if (!codes.coded) {
         v.kind = Verdict::Uncodable;
         v.missing = std::move(codes.missing);

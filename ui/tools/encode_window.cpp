@@ -78,7 +78,7 @@ void EncodeWindow::encode() {
             [this, table = std::move(table), list = std::move(list)]() -> std::function<void()> {
                 CharacterTable chars = BuildCharacterTable(table);
                 chars.addMissing(BuiltinCharacters());
-                auto result = std::make_shared<EncodeResult>(EncodeWordList(chars, list));
+                auto result = std::make_shared<EncodeResult>(EncodeWordList(chars, list, formats::WubiPhraseRules()));
                 return [this, result] {
                     entries_ = std::move(result->entries);
                     results_->setRowCount(static_cast<int>(entries_.size()));
