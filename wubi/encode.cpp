@@ -53,14 +53,16 @@ namespace {
 
 using formats::PhraseRule;
 
-// Key `k` (1-based) of a code: one character of it, a letter in Wubi tables
-// and never half of a two-byte character, which no table line could hold.
-// Empty when the code has fewer keys.
-std::string_view KeyOf(std::string_view code, int k) {
-    if (k < 1) return {};
+// Keys `first` to `first + count - 1` (1-based) of a code, as many of them
+// as it has: whole characters of it, letters in Wubi tables and never half of
+// a two-byte character, which no table line could hold.
+std::string_view KeysOf(std::string_view code, int first, int count) {
+    if (first < 1) return {};
     std::size_t at = 0;
-    for (int i = 1; i < k && at < code.size(); ++i) at += CharWidthAt(code, at);
-    return at < code.size() ? code.substr(at, CharWidthAt(code, at)) : std::string_view();
+    for (int i = 1; i < first && at < code.size(); ++i) at += CharWidthAt(code, at);
+    std::size_t end = at;
+    for (int i = 0; i < count && end < code.size(); ++i) end += CharWidthAt(code, end);
+    return code.substr(at, end - at);
 }
 
 // The rule for a phrase of `n` characters, as EncodeWord chooses it; nullptr
@@ -179,17 +181,103 @@ struct Failed {
     int asked = 0;
 };
 
-// Appends to `code` the keys the rule takes, each from the full code chosen
-// for its part (`chosen[keyPart[j]]` for key j); marks in `gave` the parts
-// that gave at least one.
-void Spell(const PhraseRule& rule, const std::vector<std::size_t>& keyPart,
-           const std::vector<const std::string*>& chosen, std::string& code, std::vector<char>& gave) {
-    for (std::size_t j = 0; j < rule.keys.size(); ++j) {
-        std::string_view key = KeyOf(*chosen[keyPart[j]], rule.keys[j].key);
-        if (key.empty()) continue;
-        gave[keyPart[j]] = 1;
-        code.append(key);
+// Keys a rule takes one after another from one character: keys `first` to
+// `first + count - 1` of the full code chosen for part `part` (a character
+// the rule names).
+struct Run {
+    std::size_t part;
+    int first, count;
+};
+
+// How a rule takes keys from a word of `length` characters: the characters
+// it names, as parts in the order it first names them (two names of one
+// character are one part), and its keys as runs; or a character it names that
+// such a word lacks.
+struct Plan {
+    std::size_t length = 0;  // 0 before the first
+    std::vector<PhraseRule::Key> keys;
+    int beyond = 0;  // the character the word lacks, or 0
+    std::vector<std::size_t> partCharacter;
+    std::vector<Run> runs;
+    std::vector<std::size_t> partRuns, runInPart;  // each part's runs; each run's place among them
+    bool inOrder = false;                          // run r is part r's only run (as in the Wubi-86 rules)
+};
+
+// Buffers kept from word to word.
+struct Scratch {
+    std::vector<const std::vector<std::string>*> full;  // each character's full codes
+    std::vector<Plan> plans;                            // by word length (see PlanFor)
+    std::vector<const std::string*> chosen;             // each part's full code
+    std::vector<char> gave;                             // whether each part gave a key
+    // Several full codes: the keys each part can take, those already taken,
+    // the combination.
+    std::vector<std::size_t> choiceCount;
+    std::vector<std::vector<std::string_view>> choices;
+    std::vector<const std::string_view*> runKeys;
+    std::unordered_set<std::string_view> takenKeys;
+    std::unordered_set<std::string> takenJoined;
+    std::vector<std::size_t> pick;
+};
+
+Scratch& ThreadScratch() {
+    thread_local Scratch scratch;
+    return scratch;
+}
+
+// The plan of a rule for a word of `n` characters. Plans are kept, one for
+// each word length up to a few (one for all longer words): the next word of
+// that length and rule, as most are, finds its plan made.
+const Plan& PlanFor(Scratch& s, const PhraseRule& rule, std::size_t n) {
+    constexpr std::size_t kKept = 16;
+    if (s.plans.empty()) s.plans.resize(kKept + 1);
+    Plan& p = s.plans[std::min(n, kKept)];
+    if (p.length == n && p.keys == rule.keys) return p;
+    p.length = n;
+    p.keys = rule.keys;
+    p.beyond = 0;
+    p.partCharacter.clear();
+    p.runs.clear();
+    for (const PhraseRule::Key& k : rule.keys) {
+        const long long at = k.character > 0 ? k.character - 1LL : static_cast<long long>(n) + k.character;
+        if (k.character == 0 || at < 0 || at >= static_cast<long long>(n)) {
+            p.beyond = k.character;
+            return p;
+        }
+        const auto c = static_cast<std::size_t>(at);
+        const auto it = std::find(p.partCharacter.begin(), p.partCharacter.end(), c);
+        const auto part = static_cast<std::size_t>(it - p.partCharacter.begin());
+        if (it == p.partCharacter.end()) p.partCharacter.push_back(c);
+        Run* last = p.runs.empty() ? nullptr : &p.runs.back();
+        if (last && last->part == part && last->first >= 1 && last->first + last->count == k.key)
+            ++last->count;
+        else
+            p.runs.push_back({part, k.key, 1});
     }
+    p.partRuns.assign(p.partCharacter.size(), 0);
+    p.runInPart.clear();
+    for (const Run& r : p.runs) p.runInPart.push_back(p.partRuns[r.part]++);
+    p.inOrder = p.runs.size() == p.partCharacter.size();
+    for (std::size_t r = 0; r < p.runs.size() && p.inOrder; ++r) p.inOrder = p.runs[r].part == r;
+    return p;
+}
+
+// Appends to `code` the keys of the runs, each from the full code chosen for
+// its part; marks in `gave` the parts that gave at least one.
+void Spell(const std::vector<Run>& runs, const std::vector<const std::string*>& chosen, std::string& code,
+           std::vector<char>& gave) {
+    for (const Run& r : runs) {
+        std::string_view keys = KeysOf(*chosen[r.part], r.first, r.count);
+        if (keys.empty()) continue;
+        gave[r.part] = 1;
+        code.append(keys);
+    }
+}
+
+// The character at index `at` of a word.
+std::string_view CharacterAt(std::string_view word, std::size_t at) {
+    std::size_t i = 0;
+    for (; at > 0 && i < word.size(); --at) i += CharWidthAt(word, i);
+    return word.substr(i, i < word.size() ? CharWidthAt(word, i) : 0);
 }
 
 // Codes a word into `out` (cleared first) as EncodeWord does. Returns false,
@@ -198,11 +286,9 @@ bool EncodeInto(const CharacterTable& table, std::string_view word, const std::v
                 std::vector<std::string>& out, Failed& failed, std::size_t& combinations) {
     out.clear();
     combinations = 0;
+    Scratch& s = ThreadScratch();
     // Every character must be coded, whichever the rule takes keys from.
-    thread_local std::vector<std::string_view> characters;
-    thread_local std::vector<const std::vector<std::string>*> full;
-    characters.clear();
-    full.clear();
+    s.full.clear();
     for (std::size_t i = 0; i < word.size();) {
         const std::size_t w = CharWidthAt(word, i);
         std::string_view c = word.substr(i, w);
@@ -211,18 +297,17 @@ bool EncodeInto(const CharacterTable& table, std::string_view word, const std::v
             failed = {Uncoded::NoCharacterCode, c, 0, 0};
             return false;
         }
-        characters.push_back(c);
-        full.push_back(codes);
+        s.full.push_back(codes);
         i += w;
     }
-    const std::size_t n = characters.size();
+    const std::size_t n = s.full.size();
     if (n == 0) {
         failed = {};
         return false;
     }
     if (n == 1) {
         // A character's full codes are distinct.
-        const std::vector<std::string>& codes = *full[0];
+        const std::vector<std::string>& codes = *s.full[0];
         combinations = codes.size();
         out.assign(codes.begin(),
                    codes.begin() + static_cast<std::ptrdiff_t>(std::min(codes.size(), kMaxCodesPerWord)));
@@ -234,42 +319,29 @@ bool EncodeInto(const CharacterTable& table, std::string_view word, const std::v
         return false;
     }
 
-    // The characters the rule takes keys from, as parts in the order it first
-    // names them (two names of one character are one part), and each key's part.
-    thread_local std::vector<std::size_t> partCharacter, keyPart;
-    partCharacter.clear();
-    keyPart.clear();
-    for (const PhraseRule::Key& k : rule->keys) {
-        const long long at = k.character > 0 ? k.character - 1LL : static_cast<long long>(n) + k.character;
-        if (k.character == 0 || at < 0 || at >= static_cast<long long>(n)) {
-            failed = {Uncoded::NoSuchCharacter, {}, n, k.character};
-            return false;
-        }
-        const auto c = static_cast<std::size_t>(at);
-        const auto it = std::find(partCharacter.begin(), partCharacter.end(), c);
-        keyPart.push_back(static_cast<std::size_t>(it - partCharacter.begin()));
-        if (it == partCharacter.end()) partCharacter.push_back(c);
+    const Plan& plan = PlanFor(s, *rule, n);
+    if (plan.beyond != 0) {
+        failed = {Uncoded::NoSuchCharacter, {}, n, plan.beyond};
+        return false;
     }
-    const std::size_t parts = partCharacter.size();
-    thread_local std::vector<const std::string*> chosen;
-    thread_local std::vector<char> gave;
-    chosen.clear();
+    const std::size_t parts = plan.partCharacter.size();
+    s.chosen.clear();
     bool single = true;
-    for (std::size_t c : partCharacter) {
-        chosen.push_back(&full[c]->front());
-        single = single && full[c]->size() == 1;
+    for (std::size_t c : plan.partCharacter) {
+        s.chosen.push_back(&s.full[c]->front());
+        single = single && s.full[c]->size() == 1;
     }
     // A character's full codes all have one length: the first stands for
     // them in telling whether the character gives a key at all.
     std::string code;
     code.reserve(8);
-    gave.assign(parts, 0);
-    Spell(*rule, keyPart, chosen, code, gave);
+    s.gave.assign(parts, 0);
+    Spell(plan.runs, s.chosen, code, s.gave);
     for (std::size_t p = 0; p < parts; ++p) {
-        if (gave[p]) continue;
-        std::size_t j = 0;
-        while (keyPart[j] != p) ++j;
-        failed = {Uncoded::NoSuchKey, characters[partCharacter[p]], n, rule->keys[j].key};
+        if (s.gave[p]) continue;
+        std::size_t r = 0;
+        while (plan.runs[r].part != p) ++r;
+        failed = {Uncoded::NoSuchKey, CharacterAt(word, plan.partCharacter[p]), n, plan.runs[r].first};
         return false;
     }
     // The usual case: one full code per character.
@@ -279,55 +351,84 @@ bool EncodeInto(const CharacterTable& table, std::string_view word, const std::v
         return true;
     }
 
-    // Several full codes: for each part, a full code for each distinct set of
-    // keys the rule takes from it, in table order; then every combination,
-    // the first part varying slowest.
-    thread_local std::vector<std::vector<const std::string*>> choices;
-    thread_local std::vector<std::string> taken;
-    thread_local std::unordered_set<std::string> takenMany;
-    if (choices.size() < parts) choices.resize(parts);
-    std::string keys;
+    // Several full codes: for each part, the keys each of its runs takes from
+    // each full code whose keys differ from those of the codes before it, in
+    // table order; then every combination, the first part varying slowest.
+    if (s.choices.size() < parts) s.choices.resize(parts);
     for (std::size_t p = 0; p < parts; ++p) {
-        choices[p].clear();
-        taken.clear();
+        // Choice i is the keys choices[p][i * k] .. choices[p][i * k + k - 1].
+        std::vector<std::string_view>& choices = s.choices[p];
+        const std::size_t k = plan.partRuns[p];
+        choices.clear();
         // A character may have thousands of full codes: past a few, the keys
         // already taken are looked up in a hash.
         constexpr std::size_t kFew = 16;
-        const std::vector<std::string>& codes = *full[partCharacter[p]];
+        const std::vector<std::string>& codes = *s.full[plan.partCharacter[p]];
         const bool many = codes.size() > kFew;
-        if (many) takenMany.clear();
+        if (many) {
+            s.takenKeys.clear();
+            s.takenJoined.clear();
+        }
         for (const std::string& c : codes) {
-            keys.clear();
-            for (std::size_t j = 0; j < rule->keys.size(); ++j)
-                if (keyPart[j] == p) keys.append(KeyOf(c, rule->keys[j].key));
-            const bool fresh =
-                many ? takenMany.insert(keys).second : std::find(taken.begin(), taken.end(), keys) == taken.end();
-            if (!fresh) continue;
-            if (!many) taken.push_back(keys);
-            choices[p].push_back(&c);
+            const std::size_t at = choices.size();
+            if (plan.inOrder) {
+                choices.push_back(KeysOf(c, plan.runs[p].first, plan.runs[p].count));
+            } else {
+                for (const Run& r : plan.runs)
+                    if (r.part == p) choices.push_back(KeysOf(c, r.first, r.count));
+            }
+            bool fresh = true;
+            if (!many && k == 1) {
+                fresh = std::find(choices.begin(), choices.end() - 1, choices.back()) == choices.end() - 1;
+            } else if (!many) {
+                for (std::size_t i = 0; i < at && fresh; i += k)
+                    fresh = !std::equal(choices.begin() + static_cast<std::ptrdiff_t>(i),
+                                        choices.begin() + static_cast<std::ptrdiff_t>(i + k),
+                                        choices.begin() + static_cast<std::ptrdiff_t>(at));
+            } else if (k == 1) {
+                fresh = s.takenKeys.insert(choices[at]).second;
+            } else {
+                // No code holds a NUL byte: it keeps the runs apart.
+                std::string joined;
+                for (std::size_t i = at; i < at + k; ++i) joined.append(choices[i]).push_back('\0');
+                fresh = s.takenJoined.insert(std::move(joined)).second;
+            }
+            if (!fresh) choices.resize(at);
         }
     }
     std::size_t total = 1;
+    s.choiceCount.clear();
     for (std::size_t p = 0; p < parts; ++p) {
-        const std::size_t m = choices[p].size();
+        const std::size_t m = s.choices[p].size() / plan.partRuns[p];
+        s.choiceCount.push_back(m);
         total = (total != kSaturated && total <= kSaturated / m) ? total * m : kSaturated;
     }
     combinations = total;
-    thread_local std::vector<std::size_t> pick;
-    pick.assign(parts, 0);
+    // Where each run's keys of the chosen full code stand: at runKeys[r] + pick * partRuns.
+    s.runKeys.clear();
+    if (!plan.inOrder)
+        for (std::size_t r = 0; r < plan.runs.size(); ++r)
+            s.runKeys.push_back(s.choices[plan.runs[r].part].data() + plan.runInPart[r]);
+    s.pick.assign(parts, 0);
     for (;;) {
         // A character's full codes all have one length, so distinct choices
         // spell distinct codes.
-        for (std::size_t p = 0; p < parts; ++p) chosen[p] = choices[p][pick[p]];
-        code.clear();
-        Spell(*rule, keyPart, chosen, code, gave);
-        out.push_back(code);
+        std::string spelled;
+        if (plan.inOrder) {
+            for (std::size_t p = 0; p < parts; ++p) spelled.append(s.choices[p][s.pick[p]]);
+        } else {
+            for (std::size_t r = 0; r < plan.runs.size(); ++r) {
+                const std::size_t p = plan.runs[r].part;
+                spelled.append(s.runKeys[r][s.pick[p] * plan.partRuns[p]]);
+            }
+        }
+        out.push_back(std::move(spelled));
         if (out.size() == kMaxCodesPerWord) break;
         std::size_t p = parts;
         while (p > 0) {
             --p;
-            if (++pick[p] < choices[p].size()) break;
-            pick[p] = 0;
+            if (++s.pick[p] < s.choiceCount[p]) break;
+            s.pick[p] = 0;
             if (p == 0) return true;
         }
     }

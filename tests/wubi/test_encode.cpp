@@ -319,6 +319,19 @@ TEST(EncodeByRules, TheKeysOfOneCharacterComeFromOneOfItsFullCodes) {
     r = EncodeWord(t, G("甲乙"), {Rule(false, 2, {{1, 3}, {2, 1}})});
     EXPECT_EQ(r.codes, (Codes{"cx"}));
     EXPECT_EQ(r.combinations, 1u);
+
+    // So with many full codes (looked up in a hash): 40 codes of 丙, two for
+    // each of 20 pairs of keys 1 and 3.
+    CharacterTable many = BuildCharacterTable(Lines({"wxyz 乙"}));
+    Codes expected;
+    for (int i = 0; i < 20; ++i) {
+        const char first = static_cast<char>('a' + i % 5), third = static_cast<char>('a' + i / 5);
+        for (char second : {'x', 'y'}) many.add(std::string{first, second, third, 'z'}, G("丙"));
+        if (expected.size() < kMaxCodesPerWord) expected.push_back(std::string{first, 'w', third});
+    }
+    r = EncodeWord(many, G("丙乙"), {Rule(false, 2, {{1, 1}, {2, 1}, {1, 3}})});
+    EXPECT_EQ(r.combinations, 20u);
+    EXPECT_EQ(r.codes, expected);
 }
 
 TEST(EncodeWordList, LinesWeightsAndLeftOutWords) {
