@@ -301,6 +301,7 @@ std::string MergeIntoDocument(const TableDocument& doc, const std::vector<Encode
     auto insertNew = [&](const std::vector<std::size_t>& ks) {
         if (wordsShareALine) {
             std::vector<TableEntry> es;
+            es.reserve(ks.size());
             for (std::size_t k : ks) es.push_back(AsTableEntry(entries[k]));
             w.insert(canonical(es));
         } else {
