@@ -56,7 +56,7 @@ void BM_EncodeWordList(benchmark::State& state) {
     const CharacterTable table = BuildCharacterTable(BuiltinText());
     std::size_t entries = 0;
     for (auto _ : state) {
-        EncodeResult r = EncodeWordList(table, list);
+        EncodeResult r = EncodeWordList(table, list, formats::WubiPhraseRules());
         entries = r.entries.size();
         benchmark::DoNotOptimize(r.entries.data());
     }
@@ -73,7 +73,7 @@ void BM_EncodeWord(benchmark::State& state) {
     const CharacterTable table = BuildCharacterTable(BuiltinText());
     for (auto _ : state) {
         for (const auto& w : words) {
-            WordCodes r = EncodeWord(table, w);
+            WordCodes r = EncodeWord(table, w, formats::WubiPhraseRules());
             benchmark::DoNotOptimize(r.codes.data());
         }
     }
@@ -86,7 +86,7 @@ BENCHMARK(BM_EncodeWord)->Unit(benchmark::kMillisecond);
 void BM_FormatEncodedEntries(benchmark::State& state) {
     const std::size_t count = static_cast<std::size_t>(state.range(0));
     const CharacterTable table = BuildCharacterTable(BuiltinText());
-    const EncodeResult r = EncodeWordList(table, MakeWordList(count, 10));
+    const EncodeResult r = EncodeWordList(table, MakeWordList(count, 10), formats::WubiPhraseRules());
     for (auto _ : state) {
         std::string text = FormatEncodedEntries(r.entries, false, TextEncoding::Gbk);
         benchmark::DoNotOptimize(text.data());

@@ -1,4 +1,5 @@
-// encode: Wubi-86 codes for a list of new words, from a table's character codes.
+// encode: codes for a list of new words, from a table's character codes, by
+// its phrase rules or the Wubi-86 rules.
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -66,19 +67,31 @@ TableDocument ReadTableFile(const std::string& path, const EncodeOptions& o) {
     return doc;
 }
 
-// The character table: the user's table in any format, or the built-in one.
-CharacterTable LoadCharacterTable(const EncodeOptions& o) {
-    if (o.table.empty()) return BuildCharacterTable(OpenBuiltinTable().bytes());
-    TableDocument doc = ReadTableFile(o.table, o);
-    CharacterTable table;
-    if (doc.format == Format::Plain) {
-        table = BuildCharacterTable(doc.text);
-    } else {
-        for (const auto& e : doc.entries) table.add(e.code, e.word);
+// What words are coded with: the characters' full codes and the phrase rules.
+struct Coding {
+    CharacterTable characters;
+    std::vector<formats::PhraseRule> rules;
+};
+
+// The user's table in any format, with its own phrase rules when its header
+// gives them; or the built-in table. The Wubi-86 rules otherwise.
+Coding LoadCoding(const EncodeOptions& o) {
+    Coding c;
+    c.rules = formats::WubiPhraseRules();
+    if (o.table.empty()) {
+        c.characters = BuildCharacterTable(OpenBuiltinTable().bytes());
+        return c;
     }
-    if (table.size() == 0)
+    TableDocument doc = ReadTableFile(o.table, o);
+    if (doc.format == Format::Plain) {
+        c.characters = BuildCharacterTable(doc.text);
+    } else {
+        for (const auto& e : doc.entries) c.characters.add(e.code, e.word);
+    }
+    if (c.characters.size() == 0)
         throw Failure("The table \"" + o.table + "\" has no code for any single character; nothing can be coded");
-    return table;
+    if (!doc.layout.engine.rules.empty()) c.rules = std::move(doc.layout.engine.rules);
+    return c;
 }
 
 // Where a merged table or the entry lines go, and in which encoding.
@@ -152,11 +165,29 @@ Output EntryOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entr
     return out;
 }
 
+// Why a word was left out, for the message "line N: <why>; "word" left out".
+std::string LeftOutReason(const WordNote& n) {
+    const std::string length = std::to_string(n.characters) + " characters";
+    switch (n.why) {
+        case Uncoded::NoCharacterCode:
+            break;
+        case Uncoded::NoRule:
+            return "no phrase rule is for words of " + length;
+        case Uncoded::NoSuchCharacter:
+            return "the phrase rule for words of " + length + " asks for character " + std::to_string(n.asked) +
+                   ", which such a word lacks";
+        case Uncoded::NoSuchKey:
+            return "the phrase rule for words of " + length + " asks for key " + std::to_string(n.asked) + " of '" +
+                   formats::MessageText(n.character) + "', whose full code is shorter";
+    }
+    return "'" + formats::MessageText(n.character) + "' has no code in the table";
+}
+
 // Words in messages are UTF-8, as every other message, whatever the output's encoding.
 void Report(const EncodeResult& r) {
     for (const auto& n : r.leftOut)
-        std::fprintf(stderr, "zelmora-cli: line %zu: '%s' has no code in the table; \"%s\" left out\n", n.line,
-                     formats::MessageText(n.character).c_str(), formats::MessageText(AbbreviatedText(n.word)).c_str());
+        std::fprintf(stderr, "zelmora-cli: line %zu: %s; \"%s\" left out\n", n.line, LeftOutReason(n).c_str(),
+                     formats::MessageText(AbbreviatedText(n.word)).c_str());
     for (const auto& n : r.capped)
         std::fprintf(
             stderr, "zelmora-cli: line %zu: \"%s\" has %s codes; only the first %zu are written\n", n.line,
@@ -167,7 +198,7 @@ void Report(const EncodeResult& r) {
 
 void RunEncode(const EncodeOptions& o) {
     if (!o.out.empty()) CheckOutputPath(o.out);
-    CharacterTable table = LoadCharacterTable(o);
+    const Coding coding = LoadCoding(o);
     const Encoding listEncoding = EncodingOption(o.encoding);
     formats::DecodedText list = formats::DecodeText(ReadInput(o.words), listEncoding);
     NoteEncodingGuess(list.closeCall, list.encoding);
@@ -176,7 +207,7 @@ void RunEncode(const EncodeOptions& o) {
     // Unicode encoding, found by detection) sort as the window does.
     const TextEncoding sortEncoding =
         IsUnicode(list.encoding) || listEncoding == Encoding::Gb18030 ? TextEncoding::Gb18030 : TextEncoding::Gbk;
-    EncodeResult r = EncodeWordList(table, list.text);
+    EncodeResult r = EncodeWordList(coding.characters, list.text, coding.rules);
     FormatOptions report;  // for the words left out
     report.skippedFile = o.skippedFile;
     Output out =
@@ -199,15 +230,16 @@ const char* kEncodings =
 void AddEncodeCommand(CLI::App& app) {
     auto* cmd = app.add_subcommand(
         "encode",
-        "Code new words by the Wubi-86 rules from the full codes of their characters (the longest code of each "
-        "character in the table) and write entry lines \"code word\", sorted as the expansion sorts them");
+        "Code new words from the full codes of their characters (the longest code of each character in the table), "
+        "by the table's phrase rules or else the Wubi-86 rules, and write entry lines \"code word\", sorted as the "
+        "expansion sorts them");
     auto o = std::make_shared<EncodeOptions>();
     cmd->add_option("WORDS", o->words,
                     "The word list: one word per line, optionally a tab and a weight; - or absent for standard input");
     cmd->add_option("--encoding", o->encoding, std::string("Encoding of the word list: ") + kEncodings);
     cmd->add_option("--table", o->table,
-                    "The table whose characters' codes are used, in any format and encoding (default: the built-in "
-                    "table)");
+                    "The table whose characters' codes, and phrase rules if its header gives them, are used, in any "
+                    "format and encoding (default: the built-in table)");
     cmd->add_option("--table-encoding", o->tableEncoding,
                     std::string("Encoding of --table and --merge: ") + kEncodings);
     cmd->add_option("--table-format", o->tableFormat,
@@ -238,14 +270,19 @@ void AddEncodeCommand(CLI::App& app) {
     merge->excludes(outFormat);
     merge->excludes(outEncoding);
     cmd->footer(
-        "Rules: one character, its full code; two, the first two keys of each; three, the first key of the first "
-        "two and the first two keys of the third; four or more, the first key of the first three and of the last.\n"
+        "Rules: one character gets its full code. Phrases are coded by the phrase rules of the --table when its header "
+        "gives them (a Rime encoder's rules, a libime or fcitx4 [Rule] section, an ibus-table RULES line); otherwise "
+        "by the Wubi-86 rules: two characters, the first two keys of each; three, the first key of the first two and "
+        "the first two keys of the third; four or more, the first key of the first three and of the last. A rule for "
+        "exactly a word's length comes before one for that length or more. A key beyond a character's full code is "
+        "left out; a word whose length no rule is for, or with a character that has none of the keys its rule asks "
+        "of it, is left out.\n"
         "Where the table gives a character several full codes, every combination is written, each on its own line, "
         "at most " +
         std::to_string(kMaxCodesPerWord) +
         " codes per word (the rest are dropped, with a note on standard error).\n"
-        "A word with a character that has no code in the table is reported on standard error with its line number "
-        "and left out; the exit status is then 1.");
+        "A word left out (a character without a code in the table, or no code by the rules) is reported on standard "
+        "error with its line number and the reason; the exit status is then 1.");
     cmd->callback([o] { RunEncode(*o); });
 }
 

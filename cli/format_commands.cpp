@@ -40,11 +40,14 @@ const char* kConvertStreaming =
     "On a terminal, a progress line on standard error names each pass that takes longer than a second.";
 
 const char* kCheckPhrases =
-    "Every word of two or more characters is coded by the Wubi-86 rules from the full codes of its characters (two "
-    "characters: two keys of each; three: one key of the first two, two of the third; four or more: one key of the "
-    "first three and of the last). A code that is neither such a code nor the start of one (a short code) is a "
-    "finding. Words with a character that has no full code are counted on the summary line, not reported. Checking "
-    "phrases with the table's own characters reads the table once more first.";
+    "Every word of two or more characters is coded from the full codes of its characters, by the table's own phrase "
+    "rules when its header gives them (a Rime encoder's rules, a libime or fcitx4 [Rule] section, an ibus-table RULES "
+    "line), otherwise by the Wubi-86 rules (two characters: two keys of each; three: one key of the first two, two "
+    "of the third; four or more: one key of the first three and of the last). A code that is neither such a code "
+    "nor the start of one (a short code) is a finding. Words that can't be coded (a character without a full code; "
+    "with the table's rules also no rule for the length, or a character without the keys asked of it) are counted "
+    "on the summary line, not reported. Checking phrases with the table's own characters reads the table once more "
+    "first.";
 
 const char* kCheckStreaming =
     "The table is read in 1 MiB blocks and checked line by line; memory stays flat when the codes come in ascending "
@@ -173,8 +176,8 @@ void AddFormatCommands(CLI::App& app) {
         auto* cmd = app.add_subcommand(
             "check",
             "Report what is suspicious in a table: codes outside a-z or longer than four letters, a word twice under one "
-            "code, blank or malformed lines, lines that don't round-trip, phrases whose code the Wubi-86 rules don't "
-            "give; exit status 1 when anything is found");
+            "code, blank or malformed lines, lines that don't round-trip, phrases whose code the table's phrase rules "
+            "(or else the Wubi-86 rules) don't give; exit status 1 when anything is found");
         auto path = std::make_shared<std::string>();
         auto o = std::make_shared<FormatOptions>();
         auto p = std::make_shared<PhraseOptions>();
@@ -186,7 +189,7 @@ void AddFormatCommands(CLI::App& app) {
                         "The table whose single characters' full codes (their longest codes) phrases are checked with, "
                         "any format and encoding (default: the checked table itself); the built-in table's for "
                         "characters it lacks");
-        cmd->add_flag("--no-phrases", p->skip, "Don't check phrase codes against the Wubi-86 rules");
+        cmd->add_flag("--no-phrases", p->skip, "Don't check phrase codes against the phrase rules");
         cmd->footer(std::string(kCheckStreaming) + "\n" + kCheckPhrases);
         cmd->callback([path, o, p, whole] { Check(*path, *o, *p, *whole); });
     }

@@ -221,7 +221,10 @@ std::vector<TableProblem> CheckTable(const TableDocument& doc, EntryCheck* more)
     if (more && more->surveys())
         for (const TableLine& l : doc.lines)
             for (std::uint32_t k = 0; k < l.entryCount; ++k) more->survey(doc.entries[l.firstEntry + k]);
-    if (more) more->begin();
+    if (more) {
+        more->begin();
+        more->header(doc.layout);
+    }
     std::vector<std::string> findings;
     for (std::size_t i = 0; i < doc.lines.size(); ++i) {
         const TableLine& l = doc.lines[i];

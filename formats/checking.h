@@ -21,6 +21,10 @@ public:
     virtual void survey(const TableEntry& entry) { (void)entry; }
     // A checking pass begins (a streamed check may start over): counts restart.
     virtual void begin() {}
+    // What the table's header says (its phrase rules), once a pass has read
+    // the header: before the pass's first line with entries is checked, or at
+    // its end when it has none.
+    virtual void header(const TableLayout& layout) { (void)layout; }
     // Findings (UTF-8 messages) on the entries of one line.
     virtual void check(const TableEntry* entries, std::size_t count, std::vector<std::string>& findings) = 0;
 };

@@ -734,6 +734,11 @@ public:
         const std::vector<TableEntry>& entries = *l.entries;
         std::size_t count = 0;
         if (l.kind == Kind::Entry) {
+            // The layout is final by the first data line.
+            if (more_ && !headerGiven_) {
+                more_->header(reader_->layout());
+                headerGiven_ = true;
+            }
             count = entries.size();
             entries_ += count;
             entriesAtOnce_ = std::max(entriesAtOnce_, count);
@@ -776,7 +781,9 @@ public:
         return true;
     }
 
-    void finish() override {}
+    void finish() override {
+        if (more_ && !headerGiven_ && reader_) more_->header(reader_->layout());
+    }
 
     bool restartNeeded() const { return restartNeeded_; }
     Format format() const { return format_; }
@@ -798,6 +805,7 @@ private:
     PlainLineCheck parted_{encoding_};
     std::size_t entries_ = 0, problems_ = 0, entriesAtOnce_ = 0;
     bool restartNeeded_ = false;
+    bool headerGiven_ = false;
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "core/text.h"
 #include "fuzz/fuzz_support.h"
 #include "wubi/encode.h"
+#include "wubi/merge.h"
 
 using namespace zelmora;
 
@@ -56,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string merged, twice;
     try {
         const CharacterTable characters = BuildCharacterTable(table);
-        coded = EncodeWordList(characters, words);
+        coded = EncodeWordList(characters, words, formats::WubiPhraseRules());
         for (const EncodedEntry& e : coded.entries)
             if (e.code.empty() || e.word.empty()) fuzz::Fail("a coded entry without code or word", e.word);
         (void)FormatEncodedEntries(coded.entries, false, TextEncoding::Gbk);

@@ -26,55 +26,36 @@ inline uint32_t WideKey(std::string_view c) {
            ByteAt(c, 3);
 }
 
-// Keys a word takes from each of its characters: (character index, keys), or
-// keys 0 for the whole full code.
-struct Take {
-    std::size_t index;
-    std::size_t keys;
-};
-
-std::size_t RuleFor(std::size_t n, Take out[4]) {
-    switch (n) {
-        case 1:
-            out[0] = {0, 0};
-            return 1;
-        case 2:
-            out[0] = {0, 2};
-            out[1] = {1, 2};
-            return 2;
-        case 3:
-            out[0] = {0, 1};
-            out[1] = {1, 1};
-            out[2] = {2, 2};
-            return 3;
-        default:
-            out[0] = {0, 1};
-            out[1] = {1, 1};
-            out[2] = {2, 1};
-            out[3] = {n - 1, 1};
-            return 4;
-    }
-}
-
 constexpr std::size_t kSaturated = static_cast<std::size_t>(-1);
 
-std::string PairKey(std::string_view code, std::string_view word) {
-    std::string k;
-    k.reserve(code.size() + 1 + word.size());
-    k.append(code);
-    k.push_back('\0');
-    k.append(word);
-    return k;
+using formats::PhraseRule;
+
+// Keys `first` to `first + count - 1` (1-based) of a code, as many of them
+// as it has: whole characters of it, letters in Wubi tables and never half of
+// a two-byte character, which no table line could hold.
+std::string_view KeysOf(std::string_view code, int first, int count) {
+    if (first < 1) return {};
+    std::size_t at = 0;
+    for (int i = 1; i < first && at < code.size(); ++i) at += CharWidth(code, at);
+    std::size_t end = at;
+    for (int i = 0; i < count && end < code.size(); ++i) end += CharWidth(code, end);
+    return code.substr(at, end - at);
 }
 
-// The first `keys` keys of a code (all of it for 0). A key is one character
-// of the code: a letter in Wubi tables, and never half of a two-byte
-// character, which no table line could hold.
-std::string_view Keys(const std::string& code, std::size_t keys) {
-    if (keys == 0) return code;
-    std::size_t end = 0;
-    for (std::size_t k = 0; k < keys && end < code.size(); ++k) end += CharWidth(code, end);
-    return std::string_view(code).substr(0, end);
+// The rule for a phrase of `n` characters, as EncodeWord chooses it; nullptr
+// when none is for it. A rule without keys gives no code and is passed over.
+const PhraseRule* RuleFor(const std::vector<PhraseRule>& rules, std::size_t n) {
+    const PhraseRule* nearest = nullptr;
+    for (const PhraseRule& r : rules) {
+        if (r.length < 1 || r.keys.empty()) continue;
+        const auto length = static_cast<std::size_t>(r.length);
+        if (!r.atLeast) {
+            if (length == n) return &r;
+        } else if (length <= n && (!nearest || r.length > nearest->length)) {
+            nearest = &r;
+        }
+    }
+    return nearest;
 }
 
 }  // namespace
@@ -158,88 +139,262 @@ CharacterTable BuildCharacterTable(std::string_view tableText) {
 
 namespace {
 
-// Codes a word into `out` (cleared first). Returns false, with the uncoded
-// character in `missing`, when some character has no code.
-bool EncodeInto(const CharacterTable& table, std::string_view word, std::vector<std::string>& out,
-                std::string_view& missing, std::size_t& combinations) {
+// Why EncodeInto gave no code (see WordCodes).
+struct Failed {
+    Uncoded why = Uncoded::NoCharacterCode;
+    std::string_view character;
+    std::size_t characters = 0;
+    int asked = 0;
+};
+
+// Keys a rule takes one after another from one character: keys `first` to
+// `first + count - 1` of the full code chosen for part `part` (a character
+// the rule names).
+struct Run {
+    std::size_t part;
+    int first, count;
+};
+
+// How a rule takes keys from a word of `length` characters: the characters
+// it names, as parts in the order it first names them (two names of one
+// character are one part), and its keys as runs; or a character it names that
+// such a word lacks.
+struct Plan {
+    std::size_t length = 0;  // 0 before the first
+    std::vector<PhraseRule::Key> keys;
+    int beyond = 0;  // the character the word lacks, or 0
+    std::vector<std::size_t> partCharacter;
+    std::vector<Run> runs;
+    std::vector<std::size_t> partRuns, runInPart;  // each part's runs; each run's place among them
+    bool inOrder = false;                          // run r is part r's only run (as in the Wubi-86 rules)
+};
+
+// Buffers kept from word to word.
+struct Scratch {
+    std::vector<const std::vector<std::string>*> full;  // each character's full codes
+    std::vector<Plan> plans;                            // by word length (see PlanFor)
+    std::vector<const std::string*> chosen;             // each part's full code
+    std::vector<char> gave;                             // whether each part gave a key
+    // Several full codes: the keys each part can take, those already taken,
+    // the combination.
+    std::vector<std::size_t> choiceCount;
+    std::vector<std::vector<std::string_view>> choices;
+    std::vector<const std::string_view*> runKeys;
+    std::unordered_set<std::string_view> takenKeys;
+    std::unordered_set<std::string> takenJoined;
+    std::vector<std::size_t> pick;
+};
+
+Scratch& ThreadScratch() {
+    thread_local Scratch scratch;
+    return scratch;
+}
+
+// The plan of a rule for a word of `n` characters. Plans are kept, one for
+// each word length up to a few (one for all longer words): the next word of
+// that length and rule, as most are, finds its plan made.
+const Plan& PlanFor(Scratch& s, const PhraseRule& rule, std::size_t n) {
+    constexpr std::size_t kKept = 16;
+    if (s.plans.empty()) s.plans.resize(kKept + 1);
+    Plan& p = s.plans[std::min(n, kKept)];
+    if (p.length == n && p.keys == rule.keys) return p;
+    p.length = n;
+    p.keys = rule.keys;
+    p.beyond = 0;
+    p.partCharacter.clear();
+    p.runs.clear();
+    for (const PhraseRule::Key& k : rule.keys) {
+        const long long at = k.character > 0 ? k.character - 1LL : static_cast<long long>(n) + k.character;
+        if (k.character == 0 || at < 0 || at >= static_cast<long long>(n)) {
+            p.beyond = k.character;
+            return p;
+        }
+        const auto c = static_cast<std::size_t>(at);
+        const auto it = std::find(p.partCharacter.begin(), p.partCharacter.end(), c);
+        const auto part = static_cast<std::size_t>(it - p.partCharacter.begin());
+        if (it == p.partCharacter.end()) p.partCharacter.push_back(c);
+        Run* last = p.runs.empty() ? nullptr : &p.runs.back();
+        if (last && last->part == part && last->first >= 1 && last->first + last->count == k.key)
+            ++last->count;
+        else
+            p.runs.push_back({part, k.key, 1});
+    }
+    p.partRuns.assign(p.partCharacter.size(), 0);
+    p.runInPart.clear();
+    for (const Run& r : p.runs) p.runInPart.push_back(p.partRuns[r.part]++);
+    p.inOrder = p.runs.size() == p.partCharacter.size();
+    for (std::size_t r = 0; r < p.runs.size() && p.inOrder; ++r) p.inOrder = p.runs[r].part == r;
+    return p;
+}
+
+// Appends to `code` the keys of the runs, each from the full code chosen for
+// its part; marks in `gave` the parts that gave at least one.
+void Spell(const std::vector<Run>& runs, const std::vector<const std::string*>& chosen, std::string& code,
+           std::vector<char>& gave) {
+    for (const Run& r : runs) {
+        std::string_view keys = KeysOf(*chosen[r.part], r.first, r.count);
+        if (keys.empty()) continue;
+        gave[r.part] = 1;
+        code.append(keys);
+    }
+}
+
+// The character at index `at` of a word.
+std::string_view CharacterAt(std::string_view word, std::size_t at) {
+    std::size_t i = 0;
+    for (; at > 0 && i < word.size(); --at) i += CharWidth(word, i);
+    return word.substr(i, i < word.size() ? CharWidth(word, i) : 0);
+}
+
+// Codes a word into `out` (cleared first) as EncodeWord does. Returns false,
+// saying why in `failed`, when it gets no code.
+bool EncodeInto(const CharacterTable& table, std::string_view word, const std::vector<PhraseRule>& rules,
+                std::vector<std::string>& out, Failed& failed, std::size_t& combinations) {
     out.clear();
     combinations = 0;
-    // Walk the characters: only the first three and the last are needed for
-    // the code, but every one must be coded.
-    const std::vector<std::string>* first[3] = {nullptr, nullptr, nullptr};
-    const std::vector<std::string>* last = nullptr;
-    std::size_t n = 0;
+    Scratch& s = ThreadScratch();
+    // Every character must be coded, whichever the rule takes keys from.
+    s.full.clear();
     for (std::size_t i = 0; i < word.size();) {
         const std::size_t w = CharWidth(word, i);
         std::string_view c = word.substr(i, w);
         const std::vector<std::string>* codes = table.fullCodes(c);
         if (!codes) {
-            missing = c;
+            failed = {Uncoded::NoCharacterCode, c, 0, 0};
             return false;
         }
-        if (n < 3) first[n] = codes;
-        last = codes;
-        ++n;
+        s.full.push_back(codes);
         i += w;
     }
+    const std::size_t n = s.full.size();
     if (n == 0) {
-        missing = {};
+        failed = {};
         return false;
     }
-    Take take[4];
-    const std::size_t parts = RuleFor(n, take);
-    const std::vector<std::string>* sets[4];
-    for (std::size_t p = 0; p < parts; ++p) sets[p] = take[p].index < 3 ? first[take[p].index] : last;
+    if (n == 1) {
+        // A character's full codes are distinct.
+        const std::vector<std::string>& codes = *s.full[0];
+        combinations = codes.size();
+        out.assign(codes.begin(),
+                   codes.begin() + static_cast<std::ptrdiff_t>(std::min(codes.size(), kMaxCodesPerWord)));
+        return true;
+    }
+    const PhraseRule* rule = RuleFor(rules, n);
+    if (!rule) {
+        failed = {Uncoded::NoRule, {}, n, 0};
+        return false;
+    }
 
-    // The usual case: one full code per character.
+    const Plan& plan = PlanFor(s, *rule, n);
+    if (plan.beyond != 0) {
+        failed = {Uncoded::NoSuchCharacter, {}, n, plan.beyond};
+        return false;
+    }
+    const std::size_t parts = plan.partCharacter.size();
+    s.chosen.clear();
     bool single = true;
-    for (std::size_t p = 0; p < parts; ++p) single = single && sets[p]->size() == 1;
+    for (std::size_t c : plan.partCharacter) {
+        s.chosen.push_back(&s.full[c]->front());
+        single = single && s.full[c]->size() == 1;
+    }
+    // A character's full codes all have one length: the first stands for
+    // them in telling whether the character gives a key at all.
+    std::string code;
+    code.reserve(8);
+    s.gave.assign(parts, 0);
+    Spell(plan.runs, s.chosen, code, s.gave);
+    for (std::size_t p = 0; p < parts; ++p) {
+        if (s.gave[p]) continue;
+        std::size_t r = 0;
+        while (plan.runs[r].part != p) ++r;
+        failed = {Uncoded::NoSuchKey, CharacterAt(word, plan.partCharacter[p]), n, plan.runs[r].first};
+        return false;
+    }
+    // The usual case: one full code per character.
     if (single) {
-        std::string code;
-        code.reserve(8);
-        for (std::size_t p = 0; p < parts; ++p) code.append(Keys(sets[p]->front(), take[p].keys));
         out.push_back(std::move(code));
         combinations = 1;
         return true;
     }
 
-    // Several full codes: the distinct keys each part can take, in table
-    // order, then every combination, the first part varying slowest.
-    thread_local std::vector<std::string_view> choices[4];
-    thread_local std::unordered_set<std::string_view> chosen;
+    // Several full codes: for each part, the keys each of its runs takes from
+    // each full code whose keys differ from those of the codes before it, in
+    // table order; then every combination, the first part varying slowest.
+    if (s.choices.size() < parts) s.choices.resize(parts);
     for (std::size_t p = 0; p < parts; ++p) {
-        choices[p].clear();
+        // Choice i is the keys choices[p][i * k] .. choices[p][i * k + k - 1].
+        std::vector<std::string_view>& choices = s.choices[p];
+        const std::size_t k = plan.partRuns[p];
+        choices.clear();
         // A character may have thousands of full codes: past a few, the keys
         // already taken are looked up in a hash.
         constexpr std::size_t kFew = 16;
-        const bool many = sets[p]->size() > kFew;
-        if (many) chosen.clear();
-        for (const auto& code : *sets[p]) {
-            std::string_view k = Keys(code, take[p].keys);
-            const bool fresh =
-                many ? chosen.insert(k).second : std::find(choices[p].begin(), choices[p].end(), k) == choices[p].end();
-            if (fresh) choices[p].push_back(k);
+        const std::vector<std::string>& codes = *s.full[plan.partCharacter[p]];
+        const bool many = codes.size() > kFew;
+        if (many) {
+            s.takenKeys.clear();
+            s.takenJoined.clear();
+        }
+        for (const std::string& c : codes) {
+            const std::size_t at = choices.size();
+            if (plan.inOrder) {
+                choices.push_back(KeysOf(c, plan.runs[p].first, plan.runs[p].count));
+            } else {
+                for (const Run& r : plan.runs)
+                    if (r.part == p) choices.push_back(KeysOf(c, r.first, r.count));
+            }
+            bool fresh = true;
+            if (!many && k == 1) {
+                fresh = std::find(choices.begin(), choices.end() - 1, choices.back()) == choices.end() - 1;
+            } else if (!many) {
+                for (std::size_t i = 0; i < at && fresh; i += k)
+                    fresh = !std::equal(choices.begin() + static_cast<std::ptrdiff_t>(i),
+                                        choices.begin() + static_cast<std::ptrdiff_t>(i + k),
+                                        choices.begin() + static_cast<std::ptrdiff_t>(at));
+            } else if (k == 1) {
+                fresh = s.takenKeys.insert(choices[at]).second;
+            } else {
+                // No code holds a NUL byte: it keeps the runs apart.
+                std::string joined;
+                for (std::size_t i = at; i < at + k; ++i) joined.append(choices[i]).push_back('\0');
+                fresh = s.takenJoined.insert(std::move(joined)).second;
+            }
+            if (!fresh) choices.resize(at);
         }
     }
     std::size_t total = 1;
+    s.choiceCount.clear();
     for (std::size_t p = 0; p < parts; ++p) {
-        const std::size_t m = choices[p].size();
+        const std::size_t m = s.choices[p].size() / plan.partRuns[p];
+        s.choiceCount.push_back(m);
         total = (total != kSaturated && total <= kSaturated / m) ? total * m : kSaturated;
     }
     combinations = total;
-    std::size_t pick[4] = {0, 0, 0, 0};
+    // Where each run's keys of the chosen full code stand: at runKeys[r] + pick * partRuns.
+    s.runKeys.clear();
+    if (!plan.inOrder)
+        for (std::size_t r = 0; r < plan.runs.size(); ++r)
+            s.runKeys.push_back(s.choices[plan.runs[r].part].data() + plan.runInPart[r]);
+    s.pick.assign(parts, 0);
     for (;;) {
-        std::string code;
         // A character's full codes all have one length, so distinct choices
         // spell distinct codes.
-        for (std::size_t p = 0; p < parts; ++p) code.append(choices[p][pick[p]]);
-        out.push_back(std::move(code));
+        std::string spelled;
+        if (plan.inOrder) {
+            for (std::size_t p = 0; p < parts; ++p) spelled.append(s.choices[p][s.pick[p]]);
+        } else {
+            for (std::size_t r = 0; r < plan.runs.size(); ++r) {
+                const std::size_t p = plan.runs[r].part;
+                spelled.append(s.runKeys[r][s.pick[p] * plan.partRuns[p]]);
+            }
+        }
+        out.push_back(std::move(spelled));
         if (out.size() == kMaxCodesPerWord) break;
         std::size_t p = parts;
         while (p > 0) {
             --p;
-            if (++pick[p] < choices[p].size()) break;
-            pick[p] = 0;
+            if (++s.pick[p] < s.choiceCount[p]) break;
+            s.pick[p] = 0;
             if (p == 0) return true;
         }
     }
@@ -295,15 +450,20 @@ private:
 
 }  // namespace
 
-WordCodes EncodeWord(const CharacterTable& table, std::string_view word) {
+WordCodes EncodeWord(const CharacterTable& table, std::string_view word, const std::vector<PhraseRule>& rules) {
     WordCodes r;
-    std::string_view missing;
-    r.coded = EncodeInto(table, word, r.codes, missing, r.combinations);
-    if (!r.coded) r.missing = std::string(missing);
+    Failed failed;
+    r.coded = EncodeInto(table, word, rules, r.codes, failed, r.combinations);
+    if (!r.coded) {
+        r.why = failed.why;
+        r.missing = std::string(failed.character);
+        r.characters = failed.characters;
+        r.asked = failed.asked;
+    }
     return r;
 }
 
-EncodeResult EncodeWordList(const CharacterTable& table, std::string_view text) {
+EncodeResult EncodeWordList(const CharacterTable& table, std::string_view text, const std::vector<PhraseRule>& rules) {
     EncodeResult result;
     RefuseNulBytes(text, "word list");
     {
@@ -338,10 +498,11 @@ EncodeResult EncodeWordList(const CharacterTable& table, std::string_view text) 
         word = TrimControlAndSpace(word);
         if (word.empty()) continue;
 
-        std::string_view missing;
+        Failed failed;
         std::size_t combinations = 0;
-        if (!EncodeInto(table, word, codes, missing, combinations)) {
-            result.leftOut.push_back({lineNo, std::string(word), std::string(missing), 0});
+        if (!EncodeInto(table, word, rules, codes, failed, combinations)) {
+            result.leftOut.push_back({lineNo, std::string(word), std::string(failed.character), 0, failed.why,
+                                      failed.characters, failed.asked});
             continue;
         }
         if (combinations > codes.size()) result.capped.push_back({lineNo, std::string(word), {}, combinations});
@@ -390,230 +551,6 @@ std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool 
     // the very end can matter, for a word that ends in a blank.
     std::string text = TrimText(joined);
     return group ? GroupEqualCodes(text) : text;
-}
-
-const std::vector<std::size_t>& MergePlan::joining(std::size_t line) const {
-    static const std::vector<std::size_t> none;
-    auto it = after.find(line);
-    return it == after.end() ? none : it->second;
-}
-
-MergePlan PlanMerge(MergeSource& table, const std::vector<EncodedEntry>& entries) {
-    MergePlan plan;
-    const std::size_t lineCount = table.lineCount();
-
-    // Only what the entries can meet is kept: the last line of each of their
-    // codes and which of their pairs the table has. A table of millions of
-    // lines costs one look at each line's code, and the words of the lines
-    // that carry an entry's code.
-    std::unordered_map<std::string, std::size_t> lastLine;  // entry code → last line, or lineCount
-    std::unordered_set<std::string> wanted, pairs;          // entry pairs; those already present
-    for (const EncodedEntry& e : entries) {
-        if (e.code.empty() || e.word.empty()) continue;
-        lastLine.try_emplace(e.code, lineCount);
-        wanted.insert(PairKey(e.code, e.word));
-    }
-    std::size_t lastCodeLine = lineCount;
-    bool inOrder = true;
-    std::string previous, words;
-    std::vector<std::string> lineWords;
-    for (std::size_t i = 0; i < lineCount; ++i) {
-        std::string_view code = table.code(i);
-        if (code.empty()) continue;
-        if (lastCodeLine != lineCount && code < std::string_view(previous)) inOrder = false;
-        previous.assign(code);
-        lastCodeLine = i;
-        auto it = lastLine.find(previous);
-        if (it == lastLine.end()) continue;
-        it->second = i;
-        table.words(i, lineWords);
-        for (const auto& w : lineWords) {
-            std::string key = PairKey(previous, w);
-            if (wanted.count(key)) pairs.insert(std::move(key));
-        }
-    }
-    const std::size_t end = lastCodeLine == lineCount ? lineCount : lastCodeLine + 1;
-
-    std::unordered_map<std::string_view, std::size_t> fresh;  // code → index in newCodes
-    for (std::size_t k = 0; k < entries.size(); ++k) {
-        const EncodedEntry& e = entries[k];
-        if (e.code.empty() || e.word.empty()) continue;
-        if (!pairs.insert(PairKey(e.code, e.word)).second) continue;
-        ++plan.added;
-        if (auto it = lastLine.find(e.code); it->second != lineCount) {
-            plan.after[it->second].push_back(k);
-            continue;
-        }
-        auto [it, isNew] = fresh.try_emplace(e.code, plan.newCodes.size());
-        if (isNew) plan.newCodes.push_back({end, {}});
-        plan.newCodes[it->second].entries.push_back(k);
-    }
-    std::sort(plan.newCodes.begin(), plan.newCodes.end(),
-              [&](const MergePlan::NewCode& a, const MergePlan::NewCode& b) {
-                  return entries[a.entries.front()].code < entries[b.entries.front()].code;
-              });
-    if (inOrder && !plan.newCodes.empty()) {
-        // Each new code before the first line whose code is greater.
-        std::size_t i = 0;
-        std::string_view lineCode = i < end ? table.code(i) : std::string_view();
-        for (auto& nc : plan.newCodes) {
-            const std::string& code = entries[nc.entries.front()].code;
-            while (i < end && (lineCode.empty() || !(code < lineCode))) {
-                ++i;
-                lineCode = i < end ? table.code(i) : std::string_view();
-            }
-            nc.beforeLine = i;
-        }
-    }
-    return plan;
-}
-
-namespace {
-
-// Lines given whole, as the tests and small callers have them.
-class MergeLines final : public MergeSource {
-public:
-    explicit MergeLines(const std::vector<MergeLine>& lines) : lines_(lines) {}
-    std::size_t lineCount() const override { return lines_.size(); }
-    std::string_view code(std::size_t line) override { return lines_[line].code; }
-    void words(std::size_t line, std::vector<std::string>& out) override { out = lines_[line].words; }
-
-private:
-    const std::vector<MergeLine>& lines_;
-};
-
-}  // namespace
-
-MergePlan PlanMerge(const std::vector<MergeLine>& lines, const std::vector<EncodedEntry>& entries) {
-    MergeLines source(lines);
-    return PlanMerge(source, entries);
-}
-
-namespace {
-
-// A table's lines with their own line breaks (CR LF, CR, LF or none).
-struct RawLine {
-    std::string_view text, lineBreak;
-};
-
-std::vector<RawLine> CutRawLines(std::string_view text) {
-    std::vector<RawLine> lines;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = pos;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-        std::size_t next = end;
-        if (next < text.size() && text[next] == '\r') ++next;
-        if (next < text.size() && text[next] == '\n') ++next;
-        lines.push_back({text.substr(pos, end - pos), text.substr(end, next - end)});
-        pos = next;
-    }
-    return lines;
-}
-
-}  // namespace
-
-void TableWriter::line(std::string_view text, std::string_view lineBreak) {
-    if (owed_) out_.append(defaultBreak_);
-    out_.append(text);
-    out_.append(lineBreak);
-    owed_ = lineBreak.empty();
-}
-
-void TableWriter::insert(std::string_view text) {
-    if (owed_) {
-        // After a last line without a break: the text still ends without one.
-        out_.append(defaultBreak_);
-        out_.append(text);
-    } else {
-        out_.append(text);
-        out_.append(defaultBreak_);
-    }
-}
-
-namespace {
-
-// A table of group lines as a merge reads it: token 0 is the code, the others
-// the words, cut from the line when asked.
-class GroupLines final : public MergeSource {
-public:
-    explicit GroupLines(const std::vector<RawLine>& raw) : raw_(raw) {}
-    std::size_t lineCount() const override { return raw_.size(); }
-    std::string_view code(std::size_t line) override {
-        if (!FirstToken(raw_[line].text, code_)) code_.clear();
-        return code_;
-    }
-    void words(std::size_t line, std::vector<std::string>& out) override {
-        out.clear();
-        LineList tokens = SplitTokens(raw_[line].text);
-        auto& t = tokens.lines();
-        if (t.size() > 1) out.assign(std::make_move_iterator(t.begin() + 1), std::make_move_iterator(t.end()));
-    }
-
-private:
-    const std::vector<RawLine>& raw_;
-    std::string code_;
-};
-
-// Whether `joined` reads as the tokens of `line` followed by the words of
-// `added`, one token each.
-bool ReadsAsAppended(std::string_view line, std::string_view joined, const std::vector<std::size_t>& added,
-                     const std::vector<EncodedEntry>& entries) {
-    const LineList before = SplitTokens(line), after = SplitTokens(joined);
-    if (after.count() != before.count() + added.size()) return false;
-    for (std::size_t t = 0; t < before.count(); ++t)
-        if (after.lines()[t] != before.lines()[t]) return false;
-    for (std::size_t j = 0; j < added.size(); ++j)
-        if (after.lines()[before.count() + j] != entries[added[j]].word) return false;
-    return true;
-}
-
-}  // namespace
-
-std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<EncodedEntry>& entries,
-                                std::size_t* added) {
-    RefuseNulBytes(tableText, "table");
-    std::vector<RawLine> raw = CutRawLines(tableText);
-    GroupLines source(raw);
-    MergePlan plan = PlanMerge(source, entries);
-    if (added) *added = plan.added;
-
-    std::string_view defaultBreak = "\r\n";
-    for (const auto& r : raw)
-        if (!r.lineBreak.empty()) {
-            defaultBreak = r.lineBreak;
-            break;
-        }
-    TableWriter w(defaultBreak);
-    w.reserve(tableText.size() + 64 * plan.added);
-    auto groupLine = [&](const std::vector<std::size_t>& ks) {
-        std::string l = QuotedToken(entries[ks.front()].code);
-        for (std::size_t k : ks) l += ' ' + QuotedToken(entries[k].word);
-        return l;
-    };
-    std::size_t nc = 0;
-    for (std::size_t i = 0; i <= raw.size(); ++i) {
-        while (nc < plan.newCodes.size() && plan.newCodes[nc].beforeLine == i)
-            w.insert(groupLine(plan.newCodes[nc++].entries));
-        if (i == raw.size()) break;
-        const std::vector<std::size_t>& joining = plan.joining(i);
-        if (joining.empty()) {
-            w.line(raw[i].text, raw[i].lineBreak);
-        } else {
-            std::string l = TrimRightText(raw[i].text);
-            for (std::size_t k : joining) l += ' ' + QuotedToken(entries[k].word);
-            if (ReadsAsAppended(raw[i].text, l, joining, entries)) {
-                w.line(l, raw[i].lineBreak);
-            } else {
-                // Nothing can follow this line's last token without changing
-                // it (an unclosed quote, a lead byte at the very end): the line
-                // stays as it is and the words follow on a line of their code.
-                w.line(raw[i].text, raw[i].lineBreak);
-                w.insert(groupLine(joining));
-            }
-        }
-    }
-    return w.take();
 }
 
 }  // namespace zelmora

@@ -1,7 +1,9 @@
 #pragma once
-// Wubi-86 phrase codes for new words, made from the full codes of their
-// characters:
-//   one character        its full code;
+// Codes for new words, made from the full codes of their characters: one
+// character gets its full code, a phrase the keys that a phrase rule
+// (formats::PhraseRule) takes from its characters. The rules are given: a
+// table's own (an engine header's), or the Wubi-86 rules
+// (formats::WubiPhraseRules):
 //   two characters       the first two keys of each;
 //   three characters     the first key of the first two, the first two keys of the third;
 //   four or more         the first key of the first three characters and of the last.
@@ -14,7 +16,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "core/text_encoding.h"
+#include "formats/phrase_rules.h"
 
 namespace zelmora {
 
@@ -67,14 +69,37 @@ private:
 // expansion cuts them): only words of a single character count.
 CharacterTable BuildCharacterTable(std::string_view tableText);
 
+// Why a word got no code.
+enum class Uncoded {
+    NoCharacterCode,  // a character has no code in the table
+    NoRule,           // no rule is for words of its length
+    NoSuchCharacter,  // its rule asks for a character beyond the word
+    NoSuchKey,        // its rule asks a character only for keys beyond the character's full code
+};
+
 // The codes of one word.
 struct WordCodes {
     bool coded = false;
     std::vector<std::string> codes;  // distinct, at most kMaxCodesPerWord; empty unless coded
-    std::string missing;             // the first character without a code, when not coded
     std::size_t combinations = 0;    // distinct codes before the cap (saturates)
+    // When not coded: why; the character without a code (NoCharacterCode,
+    // the first one) or without the keys (NoSuchKey); the word's length in
+    // characters (0 for NoCharacterCode); the rule's character (NoSuchCharacter)
+    // or the first key it asks of `missing` (NoSuchKey).
+    Uncoded why = Uncoded::NoCharacterCode;
+    std::string missing;
+    std::size_t characters = 0;
+    int asked = 0;
 };
-WordCodes EncodeWord(const CharacterTable& table, std::string_view word);
+
+// A word of one character gets its full codes. A phrase of n characters takes
+// the rule for exactly n characters, else the rule for the most characters
+// up to n of those for "n or more"; of equal rules, the first. The rule's keys
+// are taken in its order: a key beyond a character's full code is left out
+// (a character coded by one key gives one where the rule asks two), but a
+// character that has none of the keys asked of it leaves the word uncoded, as
+// does a rule asking for a character beyond the word.
+WordCodes EncodeWord(const CharacterTable& table, std::string_view word, const std::vector<formats::PhraseRule>& rules);
 
 // One code-word pair to write, with the weight given on the word's line.
 struct EncodedEntry {
@@ -88,8 +113,12 @@ struct EncodedEntry {
 struct WordNote {
     std::size_t line = 0;
     std::string word;
-    std::string character;         // the character without a code (left-out words)
+    std::string character;         // as WordCodes::missing (left-out words)
     std::size_t combinations = 0;  // codes before the cap (capped words)
+    // As in WordCodes (left-out words).
+    Uncoded why = Uncoded::NoCharacterCode;
+    std::size_t characters = 0;
+    int asked = 0;
 };
 
 struct EncodeResult {
@@ -98,11 +127,12 @@ struct EncodeResult {
     std::vector<WordNote> capped;
 };
 
-// Codes a word list (fails on a NUL byte, naming its line): one word per line (CR LF, CR or LF), optionally followed
-// by a tab and a weight. Blanks around the word and the weight are dropped;
+// Codes a word list by the rules, as EncodeWord codes a word (fails on a NUL byte, naming its line): one word per line
+// (CR LF, CR or LF), optionally followed by a tab and a weight. Blanks around the word and the weight are dropped;
 // lines without a word are skipped. A code-word pair that an earlier line
 // already gave is not repeated (the first line's weight stays).
-EncodeResult EncodeWordList(const CharacterTable& table, std::string_view wordList);
+EncodeResult EncodeWordList(const CharacterTable& table, std::string_view wordList,
+                            const std::vector<formats::PhraseRule>& rules);
 
 // The order in which the expansion sorts the entry lines "code word" of the
 // entries: the same collation and the same partition sort.
@@ -113,70 +143,5 @@ std::vector<std::uint32_t> ExpansionOrder(const std::vector<EncodedEntry>& entri
 // word (blanks, commas or quotes in it) is quoted as QuotedToken quotes it; with `group`, folded into group lines as
 // the grouping of equal codes folds them.
 std::string FormatEncodedEntries(const std::vector<EncodedEntry>& entries, bool group, TextEncoding encoding);
-
-// One line of a table as a merge sees it: its code (empty for a line without
-// one: blank, comment, header) and its words.
-struct MergeLine {
-    std::string code;
-    std::vector<std::string> words;
-};
-
-// Where the new pairs of a merge go. A new word goes after the existing
-// candidates of its code, on the last line with that code. Codes the table
-// lacks get lines of their own, in byte order of code; when the table's codes
-// stand in byte order, each goes before the first line whose code is greater
-// (its place in the order), otherwise after the last line with a code. A
-// code-word pair the table (or an earlier entry) already has is not added.
-struct MergePlan {
-    // Lines of the table that entries (indices) join.
-    std::map<std::size_t, std::vector<std::size_t>> after;
-    const std::vector<std::size_t>& joining(std::size_t line) const;  // empty when none
-    struct NewCode {
-        std::size_t beforeLine;            // the line count for after the last line
-        std::vector<std::size_t> entries;  // in the entries' order
-    };
-    std::vector<NewCode> newCodes;  // in byte order of code, by beforeLine
-    std::size_t added = 0;
-};
-MergePlan PlanMerge(const std::vector<MergeLine>& lines, const std::vector<EncodedEntry>& entries);
-
-// A table as a merge reads it, in line order: each line's code (empty for a
-// line without one), and the words of only those lines whose code some entry
-// has, so that nothing is kept per line of a large table.
-class MergeSource {
-public:
-    virtual ~MergeSource() = default;
-    virtual std::size_t lineCount() const = 0;
-    // Valid until the next call.
-    virtual std::string_view code(std::size_t line) = 0;
-    virtual void words(std::size_t line, std::vector<std::string>& out) = 0;
-};
-MergePlan PlanMerge(MergeSource& table, const std::vector<EncodedEntry>& entries);
-
-// Builds a table's text line by line: the table's own lines keep their own
-// line breaks; inserted lines take the table's usual break, and a table that
-// ended without a break still does.
-class TableWriter {
-public:
-    explicit TableWriter(std::string_view defaultBreak) : defaultBreak_(defaultBreak) {}
-    void line(std::string_view text, std::string_view lineBreak);  // a line of the table
-    void insert(std::string_view text);                            // a new line
-    std::string take() { return std::move(out_); }
-    void reserve(std::size_t bytes) { out_.reserve(bytes); }
-
-private:
-    std::string defaultBreak_;
-    std::string out_;
-    bool owed_ = false;  // the last line written had no break
-};
-
-// Adds entries to a table of group lines (cut as the expansion cuts them) as
-// PlanMerge places them: new words are appended to their code's line (or,
-// when that line's last token would take them in, go on a line of their own
-// right after it), and new codes get group lines. Every other byte of the table stays. Line breaks of
-// new lines follow the table's first line break (CR LF when it has none).
-// `added` receives the number of pairs added.
-std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<EncodedEntry>& entries,
-                                std::size_t* added = nullptr);
 
 }  // namespace zelmora

@@ -12,12 +12,18 @@ namespace {
 // Whether `word` holds at least two characters.
 bool IsPhrase(std::string_view word) { return !word.empty() && CharWidth(word, 0) < word.size(); }
 
+// How messages name the rules.
+const char* RulesName(const std::vector<formats::PhraseRule>& rules) {
+    return rules == formats::WubiPhraseRules() ? "the Wubi-86 rules" : "the table's phrase rules";
+}
+
 }  // namespace
 
 PhraseCodeCheck::PhraseCodeCheck(std::optional<CharacterTable> characters, const CharacterTable* fallback)
     : given_(characters.has_value()),
       own_(characters ? std::move(*characters) : CharacterTable()),
-      fallback_(fallback) {
+      fallback_(fallback),
+      rules_(formats::WubiPhraseRules()) {
     begin();
 }
 
@@ -29,12 +35,18 @@ void PhraseCodeCheck::begin() {
     phrases_ = wrong_ = uncodable_ = 0;
 }
 
+void PhraseCodeCheck::header(const formats::TableLayout& layout) {
+    const auto& given = layout.engine.rules;
+    rules_ = given.empty() ? formats::WubiPhraseRules() : given;
+}
+
 PhraseCodeCheck::Verdict PhraseCodeCheck::judge(std::string_view code, std::string_view word) const {
     Verdict v;
     if (!IsPhrase(word)) return v;
-    WordCodes codes = EncodeWord(merged_, word);
+    WordCodes codes = EncodeWord(merged_, word, rules_);
     if (!codes.coded) {
         v.kind = Verdict::Uncodable;
+        v.why = codes.why;
         v.missing = std::move(codes.missing);
         return v;
     }
@@ -56,20 +68,25 @@ void PhraseCodeCheck::check(const formats::TableEntry* entries, std::size_t coun
             ++uncodable_;
         } else if (v.kind == Verdict::Wrong) {
             ++wrong_;
-            findings.push_back(PhraseFindingMessage(e.word, e.code, v.expected));
+            findings.push_back(PhraseFindingMessage(e.word, e.code, v.expected, rules_));
         }
     }
 }
 
 std::string PhraseCodeCheck::summary() const {
-    return "phrases: " + std::to_string(phrases_) + " checked by the Wubi-86 rules, " + std::to_string(wrong_) +
-           " with a wrong code, " + std::to_string(uncodable_) + " not codable (a character without a full code)";
+    // The Wubi-86 rules code every phrase whose characters all have a full code.
+    const bool wubi = rules_ == formats::WubiPhraseRules();
+    return "phrases: " + std::to_string(phrases_) + " checked by " + RulesName(rules_) + ", " + std::to_string(wrong_) +
+           " with a wrong code, " + std::to_string(uncodable_) +
+           (wubi ? " not codable (a character without a full code)"
+                 : " not codable (a character without a full code or without the keys a rule asks, or no rule for "
+                   "the phrase's length)");
 }
 
-std::string PhraseFindingMessage(std::string_view word, std::string_view code,
-                                 const std::vector<std::string>& expected) {
-    std::string m = "phrase \"" + formats::MessageText(word) + "\" has code \"" + formats::MessageText(code) +
-                    "\"; the Wubi-86 rules give ";
+std::string PhraseFindingMessage(std::string_view word, std::string_view code, const std::vector<std::string>& expected,
+                                 const std::vector<formats::PhraseRule>& rules) {
+    std::string m = "phrase \"" + formats::MessageText(word) + "\" has code \"" + formats::MessageText(code) + "\"; " +
+                    RulesName(rules) + " give ";
     for (std::size_t i = 0; i < expected.size(); ++i) {
         if (i) m += " or ";
         m += "\"" + expected[i] + "\"";

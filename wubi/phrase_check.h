@@ -1,5 +1,6 @@
 #pragma once
-// Phrase codes held against the Wubi-86 rules: a word of two or more
+// Phrase codes held against the checked table's own phrase rules (an engine
+// header's), or the Wubi-86 rules when it has none: a word of two or more
 // characters must be coded with a code the rules give for it (EncodeWord), or
 // with the start of one (a short code). Runs inside the table check.
 #include <cstddef>
@@ -23,8 +24,9 @@ public:
 
     struct Verdict {
         enum Kind { NotPhrase, Fits, Wrong, Uncodable } kind = NotPhrase;
-        std::vector<std::string> expected;  // the codes the rules give (Wrong)
-        std::string missing;                // the first character without a full code (Uncodable)
+        std::vector<std::string> expected;       // the codes the rules give (Wrong)
+        Uncoded why = Uncoded::NoCharacterCode;  // Uncodable: as WordCodes says
+        std::string missing;
     };
     // One entry judged with the characters known so far.
     Verdict judge(std::string_view code, std::string_view word) const;
@@ -32,13 +34,16 @@ public:
     bool surveys() const override { return !given_; }
     void survey(const formats::TableEntry& entry) override;
     void begin() override;
+    // Takes the table's phrase rules, or the Wubi-86 rules when it has none.
+    void header(const formats::TableLayout& layout) override;
     void check(const formats::TableEntry* entries, std::size_t count, std::vector<std::string>& findings) override;
 
     // Counts of the last checking pass.
     std::size_t phrases() const { return phrases_; }  // words of two or more characters
     std::size_t wrong() const { return wrong_; }
-    std::size_t uncodable() const { return uncodable_; }  // a character without a full code anywhere
-    // "phrases: N checked by the Wubi-86 rules, W with a wrong code, U not codable (a character without a full code)"
+    std::size_t uncodable() const { return uncodable_; }  // a character without a full code anywhere, or no rule for it
+    // "phrases: N checked by the Wubi-86 rules, W with a wrong code, U not codable (a character without a full code)";
+    // "by the table's phrase rules" when those differ.
     std::string summary() const;
 
 private:
@@ -46,13 +51,15 @@ private:
     CharacterTable own_;  // given or surveyed
     const CharacterTable* fallback_;
     CharacterTable merged_;  // own_, then the fallback's characters own_ lacks
+    std::vector<formats::PhraseRule> rules_;
     std::size_t phrases_ = 0, wrong_ = 0, uncodable_ = 0;
 };
 
 // The finding's message for a wrong phrase code (UTF-8):
 // phrase "中国" has code "khlx"; the Wubi-86 rules give "khlg"
-std::string PhraseFindingMessage(std::string_view word, std::string_view code,
-                                 const std::vector<std::string>& expected);
+// ("the table's phrase rules give" for other rules).
+std::string PhraseFindingMessage(std::string_view word, std::string_view code, const std::vector<std::string>& expected,
+                                 const std::vector<formats::PhraseRule>& rules);
 
 // The full codes of the built-in table's characters, made on first use: the
 // fallback of a check for characters the table lacks.

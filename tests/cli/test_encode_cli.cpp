@@ -204,3 +204,82 @@ TEST_F(EncodeCli, AFailureReadingTheTableOrTheMergeTargetNamesTheFile) {
         EXPECT_EQ(r.err.find("--encoding"), std::string::npos) << r.err;
     }
 }
+
+// The same characters and phrases in each engine's syntax, with phrase rules
+// that differ from Wubi-86's: two characters take the first key of the first
+// and three of the second; three take two keys of the first and one of the
+// others; five or more end with key 4 of the fifth; none is for four.
+// 中 khk, 国 lgyi, 人 wwww, 民 nav. 人民 has its Wubi-86 code, wwna (the
+// table's rules give wnav); the other phrases have the table's codes.
+struct RuleTable {
+    const char* syntax;
+    const char* file;
+    std::string text;
+};
+
+std::vector<RuleTable> RuleTables() {
+    return {
+        {"rime", "t.dict.yaml",
+         "---\nname: t\nversion: \"1\"\nsort: original\nencoder:\n  rules:\n    - length_equal: 2\n"
+         "      formula: \"AaBaBbBc\"\n    - length_equal: 3\n      formula: \"AaAbBaCa\"\n"
+         "    - length_in_range: [5, 10]\n      formula: \"AaBaCaEd\"\n...\n"
+         "中\tkhk\n国\tlgyi\n人\twwww\n民\tnav\n中国\tklgy\n人民\twwna\n中国人\tkhlw\n中国人民\tklwn\n中国人民国\tklwi\n"},
+        {"libime", "t.txt",
+         "KeyCode=abcdefghijklmnopqrstuvwxy\nLength=4\n[Rule]\ne2=p11+p21+p22+p23\ne3=p11+p12+p21+p31\n"
+         "a5=p11+p21+p31+p54\n[Data]\nkhk 中\nlgyi 国\nwwww 人\nnav 民\nklgy 中国\nwwna 人民\nkhlw 中国人\n"
+         "klwn 中国人民\nklwi 中国人民国\n"},
+        {"ibus", "t.txt",
+         "SCIM_Generic_Table_Phrase_Library_TEXT\nVERSION_1_0\nBEGIN_DEFINITION\nNAME = t\nMAX_KEY_LENGTH = 4\n"
+         "RULES = ce2:p11+p21+p22+p23;ce3:p11+p12+p21+p31;ca5:p11+p21+p31+p54\nEND_DEFINITION\nBEGIN_TABLE\n"
+         "khk\t中\t9\nlgyi\t国\t9\nwwww\t人\t9\nnav\t民\t9\nklgy\t中国\t9\nwwna\t人民\t9\nkhlw\t中国人\t9\n"
+         "klwn\t中国人民\t9\nklwi\t中国人民国\t9\nEND_TABLE\n"},
+    };
+}
+
+TEST_F(EncodeCli, ATablesOwnPhraseRulesCodeItsNewWords) {
+    for (const RuleTable& t : RuleTables()) {
+        SCOPED_TRACE(t.syntax);
+        Spit(dir_ / t.file, t.text);
+        CliResult r =
+            encode(std::string("--table ") + t.file, "中国\n中国人\n中国人民\n人民\n中国人民中\n中国人民国\n");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "khlw 中国人\r\nklgy 中国\r\nklwi 中国人民国\r\nwnav 人民");
+        EXPECT_NE(r.err.find("line 3: no phrase rule is for words of 4 characters; \"中国人民\" left out"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("line 5: the phrase rule for words of 5 characters asks for key 4 of '中', whose full "
+                             "code is shorter; \"中国人民中\" left out"),
+                  std::string::npos)
+            << r.err;
+
+        // Merged into the table it came from: by its rules (国人: lwww; Wubi-86 gives lgww).
+        r = encode(std::string("--table ") + t.file + " --merge " + t.file, "国人\n");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("lwww"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("lgww"), std::string::npos) << r.out;
+    }
+}
+
+TEST_F(EncodeCli, TheCheckHoldsPhrasesAgainstTheTablesOwnRules) {
+    for (const RuleTable& t : RuleTables()) {
+        for (const char* mode : {"", " --no-stream"}) {
+            SCOPED_TRACE(std::string(t.syntax) + mode);
+            Spit(dir_ / t.file, t.text);
+            CliResult r = cli(std::string("check ") + t.file + mode);
+            EXPECT_EQ(r.status, 1) << r.err;
+            // Only 人民, whose code is Wubi-86's, is reported; the phrases the
+            // table's rules code are not, nor the one they can't (中国人民).
+            EXPECT_NE(r.out.find(": phrase \"人民\" has code \"wwna\"; the table's phrase rules give \"wnav\"\n"),
+                      std::string::npos)
+                << r.out;
+            EXPECT_EQ(r.out.find("phrase \"中国"), std::string::npos) << r.out;
+            EXPECT_NE(
+                r.out.find(": phrases: 5 checked by the table's phrase rules, 1 with a wrong code, 1 not codable"),
+                std::string::npos)
+                << r.out;
+        }
+    }
+    // Rules that are the Wubi-86 rules are named so.
+    CliResult r = cli("check '" + std::string(ZELMORA_FORMATS_DATA) + "/libime_wubi.txt'");
+    EXPECT_NE(r.out.find(": phrases: 1 checked by the Wubi-86 rules, 0 with a wrong code"), std::string::npos) << r.out;
+}

@@ -8,6 +8,7 @@
 #include "resources/resources.h"
 #include "tests/test_util.h"
 #include "wubi/encode.h"
+#include "wubi/merge.h"
 #include "transform/expand.h"
 #include "transform/group.h"
 
@@ -18,13 +19,15 @@ using testutil::U;
 
 namespace {
 
+const std::vector<formats::PhraseRule>& Wubi86() { return formats::WubiPhraseRules(); }
+
 const CharacterTable& Builtin() {
     static const CharacterTable table = BuildCharacterTable(OpenBuiltinTable().bytes());
     return table;
 }
 
 std::vector<std::string> CodesOf(const CharacterTable& t, const char* utf8Word) {
-    WordCodes r = EncodeWord(t, G(utf8Word));
+    WordCodes r = EncodeWord(t, G(utf8Word), Wubi86());
     EXPECT_TRUE(r.coded) << utf8Word << ": no code for " << U(r.missing);
     return r.codes;
 }
@@ -71,7 +74,7 @@ TEST(EncodeBuiltin, UncodableCharacters) {
         {G("中") + "\x81", "\x81"},  // a lead byte at the end stands alone
     };
     for (const auto& c : cases) {
-        WordCodes r = EncodeWord(t, c.word);
+        WordCodes r = EncodeWord(t, c.word, Wubi86());
         EXPECT_FALSE(r.coded) << U(c.word);
         EXPECT_TRUE(r.codes.empty());
         EXPECT_EQ(r.missing, c.missing) << U(c.word);
@@ -108,7 +111,7 @@ TEST(EncodeUserTable, CombinationsAreCapped) {
     const std::string table =
         Lines({"aaaa 甲", "bbbb 甲", "cccc 甲", "dddd 甲", "eeee 甲", "vvvv 乙", "wwww 乙", "xxxx 乙"});
     CharacterTable t = BuildCharacterTable(table);
-    WordCodes r = EncodeWord(t, G("甲乙甲乙"));
+    WordCodes r = EncodeWord(t, G("甲乙甲乙"), Wubi86());
     ASSERT_TRUE(r.coded);
     EXPECT_EQ(r.combinations, 225u);
     ASSERT_EQ(r.codes.size(), kMaxCodesPerWord);
@@ -118,7 +121,7 @@ TEST(EncodeUserTable, CombinationsAreCapped) {
     EXPECT_EQ(r.codes[14], "avex");
     EXPECT_EQ(r.codes[15], "awav");
 
-    EncodeResult list = EncodeWordList(t, G("甲乙\n甲乙甲乙\n"));
+    EncodeResult list = EncodeWordList(t, G("甲乙\n甲乙甲乙\n"), Wubi86());
     EXPECT_EQ(list.entries.size(), 15u + kMaxCodesPerWord);
     ASSERT_EQ(list.capped.size(), 1u);
     EXPECT_EQ(list.capped[0].line, 2u);
@@ -129,10 +132,10 @@ TEST(EncodeUserTable, FourByteCharacter) {
     const std::string four = testutil::Convert("GB18030", "UTF-8", "𠀀");
     const std::string table = "abcd " + four + "\r\nab " + four + "\r\nxyzw " + G("甲");
     CharacterTable t = BuildCharacterTable(table);
-    WordCodes r = EncodeWord(t, four + G("甲"));
+    WordCodes r = EncodeWord(t, four + G("甲"), Wubi86());
     ASSERT_TRUE(r.coded);
     EXPECT_EQ(r.codes, Codes{"abxy"});
-    EXPECT_EQ(EncodeWord(t, four).codes, Codes{"abcd"});
+    EXPECT_EQ(EncodeWord(t, four, Wubi86()).codes, Codes{"abcd"});
 }
 
 TEST(EncodeUserTable, KeysAreWholeCharactersOfTheCode) {
@@ -140,10 +143,10 @@ TEST(EncodeUserTable, KeysAreWholeCharactersOfTheCode) {
     // characters, never the letter and half of the character.
     const std::string table = G("a中 节\r\n");
     CharacterTable t = BuildCharacterTable(table);
-    EXPECT_EQ(EncodeWord(t, G("节节")).codes, Codes{G("a中a中")});
-    EXPECT_EQ(EncodeWord(t, G("节节节")).codes, Codes{G("aaa中")});
+    EXPECT_EQ(EncodeWord(t, G("节节"), Wubi86()).codes, Codes{G("a中a中")});
+    EXPECT_EQ(EncodeWord(t, G("节节节"), Wubi86()).codes, Codes{G("aaa中")});
     // So the merged line reads back as written: merging again adds nothing.
-    EncodeResult r = EncodeWordList(t, G("节节"));
+    EncodeResult r = EncodeWordList(t, G("节节"), Wubi86());
     std::size_t added = 0, again = 0;
     const std::string merged = MergeIntoGroupLines(table, r.entries, &added);
     EXPECT_EQ(added, 1u);
@@ -151,11 +154,180 @@ TEST(EncodeUserTable, KeysAreWholeCharactersOfTheCode) {
     EXPECT_EQ(again, 0u);
 }
 
+namespace {
+
+// A rule as the table readers give it: keys {character, key}, both 1-based,
+// a negative character counted from the last.
+formats::PhraseRule Rule(bool atLeast, int length, std::vector<formats::PhraseRule::Key> keys) {
+    return formats::PhraseRule{atLeast, length, std::move(keys)};
+}
+
+// 甲 abcd, 乙 efgh, 丙 ijkl, 丁 mnop, and 戊 with a full code of two keys.
+CharacterTable RuleTable() { return BuildCharacterTable(Lines({"abcd 甲", "efgh 乙", "ijkl 丙", "mnop 丁", "xy 戊"})); }
+
+}  // namespace
+
+TEST(EncodeByRules, TheRuleForTheWordsLengthTakesItsKeysInOrder) {
+    // Listed out of order: the rule for four or more before the one for
+    // exactly five, the one for six or more last.
+    const std::vector<formats::PhraseRule> rules = {
+        Rule(true, 4, {{1, 1}, {2, 1}, {-1, 1}, {-1, 2}}),
+        Rule(false, 2, {{1, 1}, {1, 2}, {2, 1}}),
+        Rule(false, 3, {{1, 1}, {1, 2}, {2, 1}, {3, 1}}),
+        Rule(false, 5, {{5, 1}, {4, 1}, {3, 1}, {2, 1}}),
+        Rule(true, 6, {{6, 1}, {1, 1}}),
+    };
+    const CharacterTable t = RuleTable();
+    struct Case {
+        const char* word;
+        std::string code;
+    };
+    const Case cases[] = {
+        {"甲", "abcd"},            // one character: its full code, whatever the rules
+        {"甲乙", "abe"},           // two keys of the first, one of the second
+        {"乙甲", "efa"},           //
+        {"甲乙丙", "abei"},        // two keys of the first, one of the others
+        {"甲乙丙丁", "aemn"},      // four or more: the last character's first two keys
+        {"甲乙丙丁甲", "amie"},    // exactly five comes before four or more
+        {"甲乙丙丁甲乙", "ea"},    // six or more is nearer than four or more
+        {"丁丙乙甲丁丙乙", "im"},  // and holds for seven
+        {"戊戊", "xyx"},           //
+    };
+    for (const Case& c : cases) {
+        WordCodes r = EncodeWord(t, G(c.word), rules);
+        ASSERT_TRUE(r.coded) << c.word;
+        EXPECT_EQ(r.codes, Codes{c.code}) << c.word;
+    }
+}
+
+TEST(EncodeByRules, WordsTheRulesCannotCode) {
+    using K = formats::PhraseRule::Key;
+    const CharacterTable t = RuleTable();
+    struct Case {
+        const char* name;
+        std::vector<formats::PhraseRule> rules;
+        const char* word;
+        std::string code;  // when coded; otherwise why not, and what the note names
+        Uncoded why;
+        const char* missing;
+        std::size_t characters;
+        int asked;
+    };
+    const std::vector<Case> cases = {
+        {"keys 3 and 4 of a two-key code",
+         {Rule(false, 2, {K{1, 1}, {1, 2}, {2, 3}, {2, 4}})},
+         "甲戊",
+         "",
+         Uncoded::NoSuchKey,
+         "戊",
+         2,
+         3},
+        {"the same rule, the short code first",
+         {Rule(false, 2, {K{1, 1}, {1, 2}, {2, 3}, {2, 4}})},
+         "戊甲",
+         "xycd",
+         {},
+         "",
+         0,
+         0},
+        {"a key beyond the code beside one within it is left out",
+         {Rule(false, 2, {K{1, 1}, {1, 2}, {2, 2}, {2, 3}})},
+         "甲戊",
+         "aby",
+         {},
+         "",
+         0,
+         0},
+        {"no rule for three characters", {Rule(false, 2, {K{1, 1}, {3, 1}})}, "甲乙丙", "", Uncoded::NoRule, "", 3, 0},
+        {"no rules at all", {}, "甲乙", "", Uncoded::NoRule, "", 2, 0},
+        {"a character beyond the word",
+         {Rule(false, 2, {K{1, 1}, {3, 1}})},
+         "甲乙",
+         "",
+         Uncoded::NoSuchCharacter,
+         "",
+         2,
+         3},
+        {"a character beyond the word, from the last",
+         {Rule(true, 3, {K{1, 1}, {-4, 1}})},
+         "甲乙丙",
+         "",
+         Uncoded::NoSuchCharacter,
+         "",
+         3,
+         -4},
+        {"the same rule on a longer word", {Rule(true, 3, {K{1, 1}, {-4, 1}})}, "丁丙乙甲", "mm", {}, "", 0, 0},
+        {"a character without a code comes first",
+         {Rule(false, 2, {K{1, 1}})},
+         "甲己丙",
+         "",
+         Uncoded::NoCharacterCode,
+         "己",
+         0,
+         0},
+    };
+    for (const Case& c : cases) {
+        WordCodes r = EncodeWord(t, G(c.word), c.rules);
+        if (!c.code.empty()) {
+            EXPECT_TRUE(r.coded) << c.name;
+            EXPECT_EQ(r.codes, Codes{c.code}) << c.name;
+            continue;
+        }
+        EXPECT_FALSE(r.coded) << c.name;
+        EXPECT_TRUE(r.codes.empty()) << c.name;
+        EXPECT_EQ(r.why, c.why) << c.name;
+        EXPECT_EQ(r.missing, G(c.missing)) << c.name;
+        EXPECT_EQ(r.characters, c.characters) << c.name;
+        EXPECT_EQ(r.asked, c.asked) << c.name;
+    }
+
+    // A word list notes why each word was left out, by its line.
+    EncodeResult list =
+        EncodeWordList(t, G("戊甲\n甲戊\n甲乙丙\n"), {Rule(false, 2, {K{1, 1}, {1, 2}, {2, 3}, {2, 4}})});
+    ASSERT_EQ(list.entries.size(), 1u);
+    EXPECT_EQ(list.entries[0].code, "xycd");
+    ASSERT_EQ(list.leftOut.size(), 2u);
+    EXPECT_EQ(list.leftOut[0].line, 2u);
+    EXPECT_EQ(list.leftOut[0].why, Uncoded::NoSuchKey);
+    EXPECT_EQ(list.leftOut[0].character, G("戊"));
+    EXPECT_EQ(list.leftOut[0].asked, 3);
+    EXPECT_EQ(list.leftOut[1].line, 3u);
+    EXPECT_EQ(list.leftOut[1].why, Uncoded::NoRule);
+    EXPECT_EQ(list.leftOut[1].characters, 3u);
+}
+
+TEST(EncodeByRules, TheKeysOfOneCharacterComeFromOneOfItsFullCodes) {
+    // 甲 has two full codes; the rule takes its first key, then 乙's, then
+    // its second: "axb" and "fxg", never a mix of the two codes ("axg").
+    const CharacterTable t = BuildCharacterTable(Lines({"abcd 甲", "fgcd 甲", "xyzw 乙"}));
+    WordCodes r = EncodeWord(t, G("甲乙"), {Rule(false, 2, {{1, 1}, {2, 1}, {1, 2}})});
+    ASSERT_TRUE(r.coded);
+    EXPECT_EQ(r.codes, (Codes{"axb", "fxg"}));
+    EXPECT_EQ(r.combinations, 2u);
+    // Codes that differ only in keys the rule doesn't take count once.
+    r = EncodeWord(t, G("甲乙"), {Rule(false, 2, {{1, 3}, {2, 1}})});
+    EXPECT_EQ(r.codes, (Codes{"cx"}));
+    EXPECT_EQ(r.combinations, 1u);
+
+    // So with many full codes (looked up in a hash): 40 codes of 丙, two for
+    // each of 20 pairs of keys 1 and 3.
+    CharacterTable many = BuildCharacterTable(Lines({"wxyz 乙"}));
+    Codes expected;
+    for (int i = 0; i < 20; ++i) {
+        const char first = static_cast<char>('a' + i % 5), third = static_cast<char>('a' + i / 5);
+        for (char second : {'x', 'y'}) many.add(std::string{first, second, third, 'z'}, G("丙"));
+        if (expected.size() < kMaxCodesPerWord) expected.push_back(std::string{first, 'w', third});
+    }
+    r = EncodeWord(many, G("丙乙"), {Rule(false, 2, {{1, 1}, {2, 1}, {1, 3}})});
+    EXPECT_EQ(r.combinations, 20u);
+    EXPECT_EQ(r.codes, expected);
+}
+
 TEST(EncodeWordList, LinesWeightsAndLeftOutWords) {
     // CR LF, LF and CR line ends, blank lines, blanks around words and weights,
     // a repeated word, words with uncoded characters.
     const std::string list = G("中国\t100\r\n\r\n 计算机 \t 7 8 \nABC\r学家\t\n中A\n中国\t5\n中\n");
-    EncodeResult r = EncodeWordList(Builtin(), list);
+    EncodeResult r = EncodeWordList(Builtin(), list, Wubi86());
     ASSERT_EQ(r.entries.size(), 4u);
     EXPECT_EQ(r.entries[0].code, "khlg");
     EXPECT_EQ(r.entries[0].word, G("中国"));
@@ -186,7 +358,7 @@ TEST(EncodeOutput, SameBytesAsTheExpansion) {
     // bytes: the output must be what the expansion (and grouping) makes of them.
     const std::string table = Lines({"abcd 甲", "Abce 甲", "xyzw 乙", "XYzz 乙", "mnop 丙", "aaaa 工", "wwww 人"});
     CharacterTable t = BuildCharacterTable(table);
-    EncodeResult r = EncodeWordList(t, G("甲乙\t3\n乙甲\n丙\n甲\n工人\n人工\n乙丙甲\n甲乙丙工人\n"));
+    EncodeResult r = EncodeWordList(t, G("甲乙\t3\n乙甲\n丙\n甲\n工人\n人工\n乙丙甲\n甲乙丙工人\n"), Wubi86());
     ASSERT_TRUE(r.leftOut.empty());
     std::vector<std::string> raw;
     for (const auto& e : r.entries) raw.push_back(e.code + " " + e.word);
@@ -214,7 +386,7 @@ TEST(EncodeOutput, BuiltinCharactersGroupUnderTheirFullCodes) {
         LineList tokens = SplitTokens(line);
         for (std::size_t j = 1; j < tokens.count(); ++j) list += tokens.lines()[j] + "\n";
     }
-    EncodeResult r = EncodeWordList(Builtin(), list);
+    EncodeResult r = EncodeWordList(Builtin(), list, Wubi86());
     EXPECT_TRUE(r.leftOut.empty());
     EXPECT_EQ(r.entries.size(), 6763u);  // no character has two full codes in the built-in table
     std::string grouped = FormatEncodedEntries(r.entries, true, TextEncoding::Gbk);
@@ -377,7 +549,7 @@ TEST(EncodeOutput, WordsThatWouldSplitAreQuotedAndReadBackWhole) {
     // The comma, blank and quote have codes here, so words holding them are coded.
     const std::string table = Lines({"aaaa 工", "khk 中", "xxxx \",\"", "yyyy \" \"", "qqqq \"\"\"\""});
     CharacterTable t = BuildCharacterTable(table);
-    EncodeResult r = EncodeWordList(t, G("工,中\n工 中\n工\"中\n工中\n"));
+    EncodeResult r = EncodeWordList(t, G("工,中\n工 中\n工\"中\n工中\n"), Wubi86());
     ASSERT_TRUE(r.leftOut.empty());
     ASSERT_EQ(r.entries.size(), 4u);
     for (bool group : {false, true}) {
@@ -406,7 +578,7 @@ TEST(EncodeWordList, ANulByteIsRefusedNamingItsLine) {
                               {std::string("\0", 1), 1},
                               {G("中\r\n\r\n") + std::string("\0", 1), 3}}) {
         try {
-            EncodeWordList(Builtin(), list);
+            EncodeWordList(Builtin(), list, Wubi86());
             ADD_FAILURE() << "no failure for line " << line;
         } catch (const Failure& f) {
             EXPECT_EQ(std::string(f.what()).rfind("Line " + std::to_string(line) + " of the word list holds a NUL", 0),
@@ -416,7 +588,7 @@ TEST(EncodeWordList, ANulByteIsRefusedNamingItsLine) {
     }
     // A table with one: nothing merged, nothing cut.
     const std::string table = G("aaaa 工\r\nbbbb 子") + std::string("\0", 1) + G("了\r\ncccc 又\r\n");
-    EncodeResult r = EncodeWordList(Builtin(), G("中\n"));
+    EncodeResult r = EncodeWordList(Builtin(), G("中\n"), Wubi86());
     try {
         MergeIntoGroupLines(table, r.entries);
         ADD_FAILURE() << "merged into a table with a NUL byte";

@@ -14,6 +14,8 @@ using testutil::Lines;
 
 namespace {
 
+const std::vector<formats::PhraseRule>& Wubi86() { return formats::WubiPhraseRules(); }
+
 // Full codes by hand: 工 aaaa, 作 wthf, 中 khk (its own table); 华 wxfj,
 // 人 wwww, 民 nav come from the built-in table, which this table lacks.
 const char* const kTable[] = {
@@ -137,7 +139,7 @@ TEST(CharacterTable, ThousandsOfCodesOfOneCharacterStayDistinct) {
     }
     EXPECT_EQ(t.fullCodes(G("工"))->size(), 17576u);  // 26³ distinct codes
     t.add("aaaa", G("作"));
-    WordCodes w = EncodeWord(t, G("工作"));
+    WordCodes w = EncodeWord(t, G("工作"), Wubi86());
     ASSERT_TRUE(w.coded);
     EXPECT_EQ(w.combinations, 676u);  // two keys of 工: every pair of letters
     EXPECT_EQ(w.codes.size(), kMaxCodesPerWord);

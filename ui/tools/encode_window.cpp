@@ -13,6 +13,7 @@
 #include "core/failure.h"
 #include "formats/encoding.h"
 #include "ui/form.h"
+#include "wubi/merge.h"
 #include "wubi/phrase_check.h"
 
 namespace zelmora::tools {
@@ -77,7 +78,7 @@ void EncodeWindow::encode() {
             [this, table = std::move(table), list = std::move(list)]() -> std::function<void()> {
                 CharacterTable chars = BuildCharacterTable(table);
                 chars.addMissing(BuiltinCharacters());
-                auto result = std::make_shared<EncodeResult>(EncodeWordList(chars, list));
+                auto result = std::make_shared<EncodeResult>(EncodeWordList(chars, list, formats::WubiPhraseRules()));
                 return [this, result] {
                     entries_ = std::move(result->entries);
                     results_->setRowCount(static_cast<int>(entries_.size()));
