@@ -526,10 +526,7 @@ DecodedText DecodeTextInPieces(std::string_view bytes, Encoding encoding, std::s
         case Encoding::Utf16be:
             d.text = Utf16ToGb18030(bytes, false, piece);
             break;
-        case Encoding::Gb18030:
-            d.text = std::string(bytes);
-            break;
-        default:  // GBK: the bytes as they are
+        default:  // GB18030 and GBK: the bytes as they are
             d.text = std::string(bytes);
             break;
     }
