@@ -615,8 +615,19 @@ Encoding DetectedEncoding(std::string_view bytes) {
     return evidence.verdict(close);
 }
 
+namespace {
+
+// A text that begins with U+FEFF (GB18030 84 31 95 33) would lose it when read
+// back, where it stands for the byte-order mark: such a text gets a mark.
+bool NeedsMark(std::string_view text, Encoding encoding, TextEncoding textEncoding) {
+    return encoding != Encoding::Gbk && textEncoding == TextEncoding::Gb18030 &&
+           text.substr(0, 4) == "\x84\x31\x95\x33";
+}
+
+}  // namespace
+
 std::string EncodeText(std::string_view text, Encoding encoding, bool bom, TextEncoding textEncoding) {
-    return EncodeTextFrom(text, encoding, bom, textEncoding, 1);
+    return EncodeTextFrom(text, encoding, bom || NeedsMark(text, encoding, textEncoding), textEncoding, 1);
 }
 
 std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, TextEncoding textEncoding,
@@ -902,7 +913,8 @@ void StreamEncoder::walk() {
 
 void StreamEncoder::emit(std::size_t end) {
     std::string_view piece(buffer_.data(), end);
-    std::string bytes = EncodeTextFrom(piece, encoding_, bom_ && !started_, textEncoding_, line_);
+    const bool mark = !started_ && (bom_ || NeedsMark(piece, encoding_, textEncoding_));
+    std::string bytes = EncodeTextFrom(piece, encoding_, mark, textEncoding_, line_);
     started_ = true;
     if (encoding_ != Encoding::Gb18030) line_ += Breaks(piece);
     buffer_.erase(0, end);

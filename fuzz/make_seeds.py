@@ -63,6 +63,9 @@ special_targets = {
     'hash_codes_into_yong': (17, b'# w\n#a x\na#b y\n'),
     'semicolon_code_into_fcitx4': (15, b';a m\nb n\n'),
     'code_lines_apart_into_ibus': (16, b'[ s\nb a\n[ - s\n'),
+    # A first code beginning with U+FEFF after the mark, written into plain
+    # UTF-8, where it would read back as the mark.
+    'bom_char_first_code_into_plain': (12, b'\xef\xbb\xbf\xef\xbb\xbfa \xe5\xb7\xa5\nb \xe6\x88\x88\n'),
 }
 
 def write(target, name, content):

@@ -343,6 +343,22 @@ TEST(FormatsCheck, ReportsEachKindOfSuspiciousLine) {
     EXPECT_NE(found[0].message.find("0x81"), std::string::npos);
 }
 
+TEST(FormatsWrite, AFirstCodeBeginningWithTheByteOrderMarksCharacterComesBack) {
+    // U+FEFF at the very start reads as a byte-order mark: written without
+    // one, the code would lose it.
+    const std::string plain = Gb("\uFEFF\uFEFFa 工\r\nb 了\r\n");  // the mark, then the code
+    TableDocument doc = ReadTable(plain, Encoding::Gb18030, Format::Plain);
+    ASSERT_EQ(doc.entries.front().code, Gb("\uFEFFa"));
+    for (Encoding e : {Encoding::Gb18030, Encoding::Utf8, Encoding::Utf16le, Encoding::Utf16be}) {
+        WriteOptions o;
+        o.format = Format::Plain;
+        o.encoding = e;
+        const std::string written = WriteTable(doc, o);
+        EXPECT_EQ(ReadTable(written, e, Format::Plain).entries, doc.entries) << EncodingName(e);
+        EXPECT_EQ(ReadTable(written).entries, doc.entries) << EncodingName(e);
+    }
+}
+
 TEST(FormatsWrite, OtherEncodingsOfTheSameFormatRoundTrip) {
     // yong reads GB18030 unless its header says "encode=UTF-8": the line goes
     // with the encoding, and comes back with it.
