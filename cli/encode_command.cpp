@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "core/failure.h"
 #include "cli/format_options.h"
 #include "formats/convert.h"
 #include "formats/files.h"
@@ -94,6 +95,13 @@ Coding LoadCoding(const EncodeOptions& o) {
     return c;
 }
 
+// A merge writes into an existing table: it never rests on a guessed encoding.
+[[noreturn]] void RefuseGuess(const std::string& path, Encoding guessed, const char* option) {
+    throw Failure(
+        "\"" + (path == "-" ? std::string("standard input") : path) + "\" reads as " + formats::EncodingName(guessed) +
+        ", but nearly as well in another encoding; a merge does not guess: give " + option + " (nothing was written)");
+}
+
 // Where a merged table or the entry lines go, and in which encoding.
 struct Output {
     std::string bytes;
@@ -106,7 +114,8 @@ Output MergeOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entr
         return MergeIntoTable(ReadInput(o.merge), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat),
                               entries);
     });
-    NoteEncodingGuess(merged.encodingCloseCall, merged.encoding);
+    // Rewriting a table read in the wrong encoding would garble all of it.
+    if (merged.encodingCloseCall) RefuseGuess(o.merge, merged.encoding, "--table-encoding");
     Output out;
     out.encoding = merged.encoding;
     out.textEncoding = merged.textEncoding;
@@ -201,6 +210,8 @@ void RunEncode(const EncodeOptions& o) {
     const Coding coding = LoadCoding(o);
     const Encoding listEncoding = EncodingOption(o.encoding);
     formats::DecodedText list = formats::DecodeText(ReadInput(o.words), listEncoding);
+    // Words read in the wrong encoding would go into the table as garble.
+    if (!o.merge.empty() && list.closeCall) RefuseGuess(o.words, list.encoding, "--encoding");
     NoteEncodingGuess(list.closeCall, list.encoding);
     // Words read from Unicode (or given as GB18030) may hold four-byte
     // characters: sort them as GB18030. GBK word lists (and lists in no

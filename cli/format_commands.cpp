@@ -132,8 +132,9 @@ void AddFormatOptions(CLI::App* cmd, FormatOptions& o, bool input, bool output, 
 
 void NoteEncodingGuess(bool closeCall, Encoding chosen) {
     if (!closeCall) return;
-    std::fprintf(stderr, "zelmora-cli: read as %s, but %s was nearly as likely; give --encoding to be sure\n",
-                 formats::EncodingName(chosen), chosen == Encoding::Utf8 ? "GBK" : "UTF-8");
+    std::fprintf(stderr,
+                 "zelmora-cli: read as %s, but another encoding was nearly as likely; give --encoding to be sure\n",
+                 formats::EncodingName(chosen));
 }
 
 void ReportSkipped(const FormatOptions& o) {

@@ -81,24 +81,27 @@ void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_
                   WithArticle(FormatName(given)) + " table; give --format " + OptionName(shown) + " or --format auto");
 }
 
-bool ReadsAsPlainGbk(std::string_view bytes) {
-    if (EncodingByBom(bytes)) return false;
-    // Only the head decides the format; the encoding needs every byte.
+Format FormatShownByBytes(std::string_view bytes) {
     std::size_t i = 0;
     for (std::size_t line = 0; line < kDetectionLines && i < bytes.size(); ++line) {
         std::size_t end = bytes.find_first_of("\r\n", i);
         if (end == std::string_view::npos) end = bytes.size();
-        if (std::optional<Format> f = FormatShownBy(bytes.substr(i, end - i))) {
-            if (*f != Format::Plain) return false;
-            break;
-        }
+        if (std::optional<Format> f = FormatShownBy(bytes.substr(i, end - i))) return *f;
         i = end + 1;
         if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n') ++i;
     }
+    return Format::Plain;
+}
+
+bool ReadsAsPlainGbk(std::string_view bytes) {
+    if (FormatShownByBytes(bytes) != Format::Plain) return false;
     // ASCII reads the same either way.
     const bool ascii =
         std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    return ascii || DetectedEncoding(bytes) != Encoding::Utf8;
+    if (ascii && !Utf16ByZeros(bytes)) return true;
+    // The one recognition every reader takes.
+    const Recognition r = RecognizeEncoding(bytes);
+    return r.encoding == Encoding::Gb18030 && !r.hadBom;
 }
 
 Format ParseFormat(std::string_view name) {

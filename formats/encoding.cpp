@@ -95,6 +95,8 @@ constexpr char16_t kGb2022Pairs[18][2] = {
     {0x9FB6, 0xE82B}, {0x9FB7, 0xE82C}, {0x9FB8, 0xE832}, {0x9FB9, 0xE843}, {0x9FBA, 0xE854}, {0x9FBB, 0xE864},
 };
 
+}  // namespace
+
 char16_t Gb2022Swap(char16_t c) {
     // All 36 code points lie in two narrow ranges: most units leave at once.
     if (!((c >= 0x9FB4 && c <= 0x9FBB) || (c >= 0xE78D && c <= 0xE864) || (c >= 0xFE10 && c <= 0xFE19))) return c;
@@ -103,10 +105,6 @@ char16_t Gb2022Swap(char16_t c) {
         if (c == p[1]) return p[0];
     }
     return c;
-}
-
-void Gb2022SwapAll(std::u16string& u) {
-    for (auto& c : u) c = Gb2022Swap(c);
 }
 
 // Length of the valid UTF-8 sequence at i, 0 when invalid, or -1 when the
@@ -147,32 +145,10 @@ int Utf8SequenceAt(std::string_view s, std::size_t i, char32_t& cp) {
     return len;
 }
 
-enum class Utf8Check { Valid, Invalid, Truncated };
+namespace {
 
-// The UTF-8 walk of every reader of UTF-8 bytes, whole or block by block:
-// calls onChar(code point) for each character from `i` on, advancing `i`.
-// Stops at the end; unless `last`, also at a sequence without four bytes at
-// hand, to be judged (and shown in a message) with them all as in the whole
-// text; and at one that is no character, with `i` on it: Invalid, or
-// Truncated when the text ends inside an otherwise valid one.
-template <typename OnChar>
-Utf8Check WalkUtf8(std::string_view s, std::size_t& i, bool last, OnChar&& onChar) {
-    char32_t cp;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        // ASCII runs are the common case.
-        if (c < 0x80) {
-            onChar(char32_t{c});
-            ++i;
-            continue;
-        }
-        if (!last && i + 3 >= s.size()) break;
-        const int n = Utf8SequenceAt(s, i, cp);
-        if (n <= 0) return n < 0 ? Utf8Check::Truncated : Utf8Check::Invalid;
-        onChar(cp);
-        i += static_cast<std::size_t>(n);
-    }
-    return Utf8Check::Valid;
+void Gb2022SwapAll(std::u16string& u) {
+    for (auto& c : u) c = Gb2022Swap(c);
 }
 
 // Line numbers as text goes by: CR LF, CR and LF each end a line; `cr` tells
@@ -491,24 +467,9 @@ DecodedText DecodeText(std::string_view bytes, Encoding encoding) {
 DecodedText DecodeTextInPieces(std::string_view bytes, Encoding encoding, std::size_t piece) {
     DecodedText d;
     if (encoding == Encoding::Auto) {
-        if (std::optional<Encoding> byBom = EncodingByBom(bytes)) {
-            encoding = *byBom;
-        } else if (std::optional<Encoding> byZeros = Utf16ByZeros(bytes)) {
-            encoding = *byZeros;
-        } else {
-            std::size_t at = 0;
-            const Utf8Check c = WalkUtf8(bytes, at, true, [](char32_t) {});
-            // A file cut inside its last character is still a UTF-8 file: say so
-            // instead of reading it as GB18030.
-            if (c == Utf8Check::Truncated) FailInput(bytes, at, LineAt(bytes, at), true, "UTF-8");
-            encoding = Encoding::Gb18030;
-            if (c == Utf8Check::Valid) {
-                // Valid UTF-8 may still be GBK: short GBK text often is.
-                EncodingEvidence evidence;
-                evidence.feed(bytes, true);
-                encoding = evidence.verdict(d.closeCall);
-            }
-        }
+        const Recognition r = RecognizeEncoding(bytes);
+        encoding = r.encoding;
+        d.closeCall = r.closeCall;
     }
     d.encoding = encoding;
     // GBK has no byte-order mark: its bytes are taken as they are.
@@ -606,15 +567,6 @@ bool CheckEncodable(const TableEntry& e, std::size_t line, const WriteOptions& o
     return true;
 }
 
-Encoding DetectedEncoding(std::string_view bytes) {
-    std::size_t at = 0;
-    if (WalkUtf8(bytes, at, true, [](char32_t) {}) != Utf8Check::Valid) return Encoding::Gb18030;
-    EncodingEvidence evidence;
-    evidence.feed(bytes, true);
-    bool close = false;
-    return evidence.verdict(close);
-}
-
 namespace {
 
 // A text that begins with U+FEFF (GB18030 84 31 95 33) would lose it when read
@@ -676,98 +628,6 @@ std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, T
     throw Failure("No output encoding given");
 }
 
-// ---- Telling UTF-8 from GBK ----
-
-namespace {
-
-// Characters Chinese text is made of: ideographs, CJK and full-width
-// punctuation, general punctuation such as “”…—.
-bool ChineseLike(char32_t c) {
-    return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x20000 && c <= 0x3FFFF) ||
-           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFFEF) ||
-           (c >= 0x2000 && c <= 0x206F) || (c >= 0x2E80 && c <= 0x2FDF) || (c >= 0x31C0 && c <= 0x31EF);
-}
-
-}  // namespace
-
-void EncodingEvidence::feed(std::string_view bytes, bool last) {
-    std::string joinedU, joinedG;
-    std::string_view u = bytes, g = bytes;
-    if (!carryU_.empty()) joinedU = carryU_ + std::string(bytes), u = joinedU;
-    if (!carryG_.empty()) joinedG = carryG_ + std::string(bytes), g = joinedG;
-    // As UTF-8 (the bytes are known to be valid UTF-8 when this is asked;
-    // what is not counts against it).
-    std::size_t i = 0;
-    auto score = [&](char32_t cp) {
-        if (cp >= 0x80) (ChineseLike(cp) ? utf8Chinese_ : utf8Other_) += 2;
-    };
-    while (WalkUtf8(u, i, last, score) != Utf8Check::Valid) {
-        utf8Other_ += 2;
-        ++i;
-    }
-    carryU_.assign(u.substr(i));
-    // As GBK / GB18030, by the byte ranges of its parts.
-    auto at = [&](std::size_t k) { return static_cast<unsigned char>(g[k]); };
-    i = 0;
-    while (i < g.size() && !gbkInvalid_) {
-        unsigned char c = at(i);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        if (c == 0x80 || c == 0xFF) {
-            gbkInvalid_ = true;
-            break;
-        }
-        if (i + 1 >= g.size()) {
-            if (last) gbkInvalid_ = true;
-            break;
-        }
-        unsigned char d = at(i + 1);
-        if (d >= 0x30 && d <= 0x39) {
-            if (i + 3 >= g.size()) {
-                if (last) gbkInvalid_ = true;
-                break;
-            }
-            if (CharWidth(g, i) != 4) {
-                gbkInvalid_ = true;
-                break;
-            }
-            gbkOther_ += 2;
-            i += 4;
-            continue;
-        }
-        if (d < 0x40 || d == 0x7F || d == 0xFF) {
-            gbkInvalid_ = true;
-            break;
-        }
-        // Common characters (GB2312's) and punctuation speak for GBK; the
-        // rare characters of GBK's extension areas a little against it, as
-        // UTF-8's bytes fall there often; user-defined ones against it.
-        if ((c >= 0xB0 && c <= 0xF7 && d >= 0xA1) || (c >= 0xA1 && c <= 0xA9 && d >= 0xA1))
-            gbkChinese_ += 2;
-        else if ((c >= 0x81 && c <= 0xA0) || (c >= 0xAA && c <= 0xFE && d <= 0xA0))
-            gbkOther_ += 1;
-        else
-            gbkOther_ += 2;
-        i += 2;
-    }
-    carryG_.assign(gbkInvalid_ ? std::string_view() : g.substr(i));
-}
-
-Encoding EncodingEvidence::verdict(bool& closeCall) const {
-    closeCall = false;
-    if (gbkInvalid_) return Encoding::Utf8;
-    const long long utf8 = static_cast<long long>(utf8Chinese_) - static_cast<long long>(utf8Other_);
-    const long long gbk = static_cast<long long>(gbkChinese_) - static_cast<long long>(gbkOther_);
-    if (utf8 == 0 && gbk == 0 && utf8Chinese_ + utf8Other_ == 0) return Encoding::Utf8;  // ASCII only
-    const long long margin = utf8 > gbk ? utf8 - gbk : gbk - utf8;
-    const long long seen = static_cast<long long>(std::max(utf8Chinese_ + utf8Other_, gbkChinese_ + gbkOther_));
-    // A handful of characters, or a lead of under a fifth of them, is thin evidence.
-    closeCall = margin < 16 || margin * 5 < seen;
-    return gbk > utf8 ? Encoding::Gb18030 : Encoding::Utf8;
-}
-
 // ---- Block by block ----
 
 namespace {
@@ -781,33 +641,6 @@ std::size_t Breaks(std::string_view s) {
 }
 
 }  // namespace
-
-bool Utf8Scan::scan(std::string_view s, bool last) {
-    std::size_t i = 0;
-    const Utf8Check c = WalkUtf8(s, i, last, [&](char32_t cp) { CountLine(cp, line_, cr_); });
-    // A file cut inside its last character is still a UTF-8 file.
-    if (c == Utf8Check::Truncated) FailInput(s, i, line_, true, "UTF-8");
-    if (c == Utf8Check::Invalid) {
-        invalid_ = true;
-        carry_.clear();
-        return false;
-    }
-    carry_.assign(s.substr(i));
-    return true;
-}
-
-bool Utf8Scan::feed(std::string_view bytes) {
-    if (invalid_) return false;
-    if (carry_.empty()) return scan(bytes, false);
-    const std::string joined = carry_ + std::string(bytes);
-    return scan(joined, false);
-}
-
-bool Utf8Scan::finish() {
-    if (invalid_) return false;
-    const std::string rest = std::move(carry_);
-    return scan(rest, true);
-}
 
 StreamDecoder::StreamDecoder(Encoding encoding) : encoding_(encoding) {}
 

@@ -20,6 +20,44 @@ std::string Hex(std::string_view bytes);
 // character are passed over.
 void DecodeCodePoints(std::string_view text, TextEncoding textEncoding, std::vector<char32_t>& out);
 
+// ---- Walking UTF-8 ----
+
+// GB18030-2022 moved 18 characters between the private use area and their
+// standard code points; ICU's converter keeps the 2005 mapping: this swaps one.
+char16_t Gb2022Swap(char16_t c);
+
+// Length of the valid UTF-8 sequence at i, 0 when invalid, or -1 when the
+// text ends inside an otherwise valid sequence.
+int Utf8SequenceAt(std::string_view s, std::size_t i, char32_t& cp);
+
+enum class Utf8Check { Valid, Invalid, Truncated };
+
+// The UTF-8 walk of every reader of UTF-8 bytes, whole or block by block:
+// calls onChar(code point) for each character from `i` on, advancing `i`.
+// Stops at the end; unless `last`, also at a sequence without four bytes at
+// hand, to be judged (and shown in a message) with them all as in the whole
+// text; and at one that is no character, with `i` on it: Invalid, or
+// Truncated when the text ends inside an otherwise valid one.
+template <typename OnChar>
+Utf8Check WalkUtf8(std::string_view s, std::size_t& i, bool last, OnChar&& onChar) {
+    char32_t cp;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        // ASCII runs are the common case.
+        if (c < 0x80) {
+            onChar(char32_t{c});
+            ++i;
+            continue;
+        }
+        if (!last && i + 3 >= s.size()) break;
+        const int n = Utf8SequenceAt(s, i, cp);
+        if (n <= 0) return n < 0 ? Utf8Check::Truncated : Utf8Check::Invalid;
+        onChar(cp);
+        i += static_cast<std::size_t>(n);
+    }
+    return Utf8Check::Valid;
+}
+
 // ---- Which encoding ----
 
 // The encoding a byte-order mark at the start of `head` names, if any.
@@ -31,41 +69,61 @@ std::size_t BomLength(Encoding encoding);
 inline constexpr std::size_t kUtf16Evidence = 1 << 16;
 std::optional<Encoding> Utf16ByZeros(std::string_view bytes);
 
-// Whether the bytes of a file without a byte-order mark are UTF-8, fed block
-// by block: Valid until an invalid sequence, which makes them GB18030.
-class Utf8Scan {
-public:
-    // False once the bytes are known not to be UTF-8.
-    bool feed(std::string_view bytes);
-    // At the end: fails when the file ends inside a UTF-8 character.
-    bool finish();
-
-private:
-    // Walks s; unless `last`, a sequence without all its bytes waits in carry_.
-    bool scan(std::string_view s, bool last);
-    std::string carry_;
-    std::size_t line_ = 1;
-    bool cr_ = false;
-    bool invalid_ = false;
+// How a file's bytes are to be read, as every reader (whole, streamed, the
+// plain-GBK shortcut) judges them.
+struct Recognition {
+    Encoding encoding = Encoding::Gb18030;
+    bool hadBom = false;
+    bool closeCall = false;  // another encoding read the bytes nearly as well
+    double lead = 0;         // bits the chosen reading led the runner-up by (judged only)
 };
 
-// Which of UTF-8 and GBK bytes that are valid UTF-8 are: each decoding is
-// scored by how much of its text is Chinese (ideographs and punctuation)
-// against other characters; GBK must win outright. Fed block by block.
-class EncodingEvidence {
+// What the head of a file (its first kUtf16Evidence bytes) decides alone: a
+// byte-order mark or the zero bytes of UTF-16. Nullopt: the whole file must
+// be judged.
+std::optional<Encoding> EncodingShownByHead(std::string_view head);
+
+// Which reading of bytes without a byte-order mark is right: each of UTF-8,
+// GB18030, UTF-16LE and UTF-16BE is scored by how many bits its text costs
+// as Chinese table text -- a Han character by its frequency in jieba's word
+// list, letters, symbols and other scripts by their rarity in such text,
+// bytes the reading can't decode most of all -- and the cheapest wins. Fed
+// block by block; the same verdict for any cut of the same bytes.
+class EncodingJudge {
 public:
+    // `head`: the file's first kUtf16Evidence bytes. A Rime header there
+    // gives UTF-8 a head start, as the engine reads only UTF-8.
+    explicit EncodingJudge(std::string_view head = {});
     void feed(std::string_view bytes, bool last);
-    // Utf8 or Gb18030; `closeCall` when the evidence is thin.
-    Encoding verdict(bool& closeCall) const;
+    // One reading leads by so much that no rest of the file could overturn
+    // it in practice: the caller may stop feeding.
+    bool settled() const { return settled_; }
+    // Utf8, Gb18030, Utf16le or Utf16be, and whether the runner-up was close.
+    Recognition verdict() const;
+    // The bits each reading has cost so far (tests).
+    double bits(Encoding encoding) const;
 
 private:
-    std::string carryU_, carryG_;
-    std::size_t utf8Chinese_ = 0, utf8Other_ = 0, gbkChinese_ = 0, gbkOther_ = 0;
-    bool gbkInvalid_ = false;
+    enum Kind { kUtf8, kGb, kLe, kBe, kReadings };
+    struct Reading {
+        double bits = 0;
+        double headStart = 0;  // what the file's header grants this reading
+        std::string carry;
+        double score() const { return bits - headStart; }
+    };
+    void utf8(std::string_view s, bool last);
+    void gb(std::string_view s, bool last);
+    void utf16(Kind kind, std::string_view s, bool last);
+    double lead() const;  // of the cheapest reading over the runner-up
+    Reading readings_[kReadings];
+    std::size_t fedBytes_ = 0;
+    bool nonAscii_ = false;  // ASCII alone reads the same in UTF-8 and GB18030
+    bool fed_ = false;
+    bool settled_ = false;
 };
 
-// The encoding DecodeText with Auto takes for bytes without a byte-order mark.
-Encoding DetectedEncoding(std::string_view bytes);
+// The whole-file recognition: a byte-order mark, the head, or the judge.
+Recognition RecognizeEncoding(std::string_view bytes);
 
 // ---- Encodings, block by block ----
 

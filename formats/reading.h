@@ -20,6 +20,8 @@ namespace zelmora::formats {
 // line the table is plain.
 inline constexpr std::size_t kDetectionLines = 400;
 std::optional<Format> FormatShownBy(std::string_view line);
+// The format the first lines of bytes in an ASCII-compatible encoding show.
+Format FormatShownByBytes(std::string_view bytes);
 // Fails when the given format is not the one the header shows (line: 1-based).
 void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_view text);
 

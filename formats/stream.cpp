@@ -90,46 +90,33 @@ std::size_t ReadFully(ByteSource& in, char* buffer, std::size_t size) {
     return got;
 }
 
-// As DecodeText decides: a byte-order mark, the zero bytes of UTF-16 at the
-// start, or else whether the whole file is valid UTF-8 (a pass of its own).
+// As DecodeText decides: the head of the file (a byte-order mark, the zero
+// bytes of UTF-16), or else the judge fed the file block by block until its
+// verdict is settled (a pass of its own).
 Opening Open(ByteSource& in, Encoding encoding, const StreamSettings& settings) {
     in.rewind();
     char head[4];
     const std::string_view h(head, ReadFully(in, head, sizeof head));
     bool closeCall = false;
     if (encoding == Encoding::Auto) {
-        std::optional<Encoding> byZeros;
-        if (!EncodingByBom(h)) {
-            in.rewind();
-            std::string start(kUtf16Evidence, '\0');
-            start.resize(ReadFully(in, start.data(), start.size()));
-            byZeros = Utf16ByZeros(start);
-        }
-        if (std::optional<Encoding> byBom = EncodingByBom(h)) {
-            encoding = *byBom;
-        } else if (byZeros) {
-            encoding = *byZeros;
+        in.rewind();
+        std::string start(kUtf16Evidence, '\0');
+        start.resize(ReadFully(in, start.data(), start.size()));
+        if (std::optional<Encoding> byHead = EncodingShownByHead(start)) {
+            encoding = *byHead;
         } else {
             Announce(settings, "checking the encoding");
             in.rewind();
-            Utf8Scan scan;
-            EncodingEvidence evidence;
+            EncodingJudge judge(start);
             std::vector<char> block(std::max<std::size_t>(settings.blockSize, 1));
-            bool utf8 = true;
-            for (;;) {
-                std::size_t n = in.read(block.data(), block.size());
-                if (n == 0) {
-                    utf8 = scan.finish();
-                    evidence.feed({}, true);
-                    break;
-                }
-                if (!scan.feed(std::string_view(block.data(), n))) {
-                    utf8 = false;
-                    break;
-                }
-                evidence.feed(std::string_view(block.data(), n), false);
+            while (!judge.settled()) {
+                const std::size_t n = in.read(block.data(), block.size());
+                judge.feed(std::string_view(block.data(), n), n == 0);
+                if (n == 0) break;
             }
-            encoding = utf8 ? evidence.verdict(closeCall) : Encoding::Gb18030;
+            const Recognition r = judge.verdict();
+            encoding = r.encoding;
+            closeCall = r.closeCall;
         }
     }
     Opening o;

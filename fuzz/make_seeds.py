@@ -2,7 +2,8 @@
 """Writes the seed inputs of the fuzz targets into fuzz/corpus/<target>/.
 
 The seeds are committed; run this again after changing it. They are the
-sample tables of tests/data/formats, the first lines of the built-in table,
+sample tables of tests/data/formats (also re-encoded in every encoding, with
+and without a byte-order mark), the first lines of the built-in table,
 and small versions of the inputs that once found faults: a NUL byte inside a
 line, GBK text that is also valid UTF-8, a Rime header with a long columns
 list, thousands of words on one line, a long word repeated. Each seed stays
@@ -82,6 +83,21 @@ for i, (name, t) in enumerate(sorted(tables.items())):
 
 for name, (choice, t) in special_targets.items():
     write('read_table', name, bytes([0, choice]) + t)
+
+# Every sample in every encoding, with and without a byte-order mark, read
+# with detection: recognised as its own entries or refused, never as others.
+encodings = [('utf8', 'utf-8', b'\xef\xbb\xbf'), ('gbk', 'gbk', None), ('gb18030', 'gb18030', b'\x84\x31\x95\x33'),
+             ('utf16le', 'utf-16-le', b'\xff\xfe'), ('utf16be', 'utf-16-be', b'\xfe\xff')]
+for k, (f, b) in enumerate(sorted(samples.items())):
+    text = b.decode('gbk') if f == 'plain_wubi_gbk.txt' else b.decode('utf-8')
+    for j, (ename, codec, bom) in enumerate(encodings):
+        try:
+            encoded = text.encode(codec)
+        except UnicodeEncodeError:
+            continue
+        for mark in ([b''] + ([bom] if bom else [])):
+            write('read_table', 'reencoded_%s_%s%s' % (f.split('.')[0], ename, '_bom' if mark else ''),
+                  bytes([0, (k * 5 + j) % 30]) + mark + encoded)
 
 # Derivations and encode/merge take group-line tables (GBK) and word lists.
 plain = {k: v for k, v in tables.items() if not k.startswith(('rime', 'ibus', 'libime', 'fcitx4', 'yong', 'utf16', 'bom', 'nul_utf16')) and 'utf8' not in k and 'utf16' not in k}
