@@ -348,3 +348,41 @@ TEST_F(FilesCli, StandardInputTwiceOrAnEmptyPathIsRefused) {
         EXPECT_FALSE(fs::exists(dir_ / "out.txt"));
     }
 }
+
+// A read-only file among the outputs is refused before anything is written,
+// though its folder would let it be replaced. Root may write anything: as
+// root the program runs as nobody, in a folder anyone may write.
+TEST_F(FilesCli, AReadOnlyOutputFileIsRefusedBeforeAnyWork) {
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(std::system("command -v setpriv >/dev/null"), 0) << "setpriv is missing: install util-linux";
+    }
+    const std::string nobody = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+    Spit(at("in.txt"), kTable);
+    for (const char* name : {"stdin", "stdout", "stderr"}) {
+        Spit(at(name), "");
+        ::chmod(at(name).c_str(), 0666);
+    }
+    ::chmod(dir_.c_str(), 0777);
+    const struct {
+        const char *args, *readOnly, *option;
+    } cases[] = {
+        {"convert in.txt out.txt --output-encoding utf-8", "out.txt", "OUT"},
+        {"convert in.txt out.txt --unencodable skip --skipped s.txt", "s.txt", "--skipped"},
+        {"encode --out out.txt", "out.txt", "--out"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        fs::remove(at("out.txt"));
+        fs::remove(at("s.txt"));
+        Spit(at(c.readOnly), "old\n");
+        ::chmod(at(c.readOnly).c_str(), 0444);
+        CliResult r = cliAfter("", c.args, ">stdout 2>stderr <stdin", nobody);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "zelmora-cli: Cannot write file \"" + at(c.readOnly) + "\" (" + c.option +
+                             "). Permission denied: the file is read-only\n");
+        EXPECT_EQ(Slurp(at(c.readOnly)), "old\n");
+        EXPECT_EQ(fs::exists(at("out.txt")), std::string(c.readOnly) == "out.txt");
+    }
+    ::chmod(dir_.c_str(), 0755);
+}
