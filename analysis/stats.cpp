@@ -43,6 +43,9 @@ std::string Json(std::string_view gb18030) {
     return out + "\"";
 }
 
+// A code length or a key position (1-based) as its row is named: "16+" for the summed one.
+std::string RowName(std::size_t n) { return std::to_string(n) + (n == kSummedFrom ? "+" : ""); }
+
 std::string JsonList(const std::vector<std::size_t>& v) {
     std::string out = "[";
     for (std::size_t i = 0; i < v.size(); ++i) out += (i ? ", " : "") + std::to_string(v[i]);
@@ -72,7 +75,7 @@ void StatsCounter::add(const formats::TableEntry& e) {
         c.perCode.push_back(0);
     }
     ++c.perCode[id];
-    Bump(s.entriesByLength, e.code.size());
+    Bump(s.entriesByLength, std::min(e.code.size(), kSummedFrom));
     if (e.word.empty()) return;
     if (CharWidth(e.word, 0) == e.word.size()) {
         ++s.singleCharacters;
@@ -105,19 +108,21 @@ TableStats StatsCounter::finish() {
         }
         s.behindFirst += n - 1;
         const std::string_view code = codes.key(id);
-        Bump(s.codesByLength, code.size());
-        if (s.keysAt.size() < code.size()) {
-            s.keysAt.resize(code.size());
-            s.otherKeysAt.resize(code.size());
+        Bump(s.codesByLength, std::min(code.size(), kSummedFrom));
+        const std::size_t rows = std::min(code.size(), kSummedFrom);
+        if (s.keysAt.size() < rows) {
+            s.keysAt.resize(rows);
+            s.otherKeysAt.resize(rows);
         }
         for (std::size_t p = 0; p < code.size(); ++p) {
             const char key = code[p];
+            const std::size_t row = std::min(p, kSummedFrom - 1);
             if (key >= 'a' && key <= 'z') {
                 ++s.keys[key - 'a'];
-                ++s.keysAt[p][key - 'a'];
+                ++s.keysAt[row][key - 'a'];
             } else {
                 ++s.otherKeys;
-                ++s.otherKeysAt[p];
+                ++s.otherKeysAt[row];
             }
         }
         s.keysTotal += code.size();
@@ -171,7 +176,7 @@ std::string FormatStatsText(const TableStats& s) {
     t += "code lengths:\n";
     for (std::size_t n = 0; n < s.entriesByLength.size(); ++n)
         if (s.entriesByLength[n])
-            t += "  " + std::to_string(n) + ": " + std::to_string(s.entriesByLength[n]) + " entries, " +
+            t += "  " + RowName(n) + ": " + std::to_string(s.entriesByLength[n]) + " entries, " +
                  std::to_string(s.codesByLength[n]) + " codes\n";
     t += "keys in the codes (" + std::to_string(s.keysTotal) + "):\n";
     for (int k = 0; k < 26; ++k)
@@ -182,7 +187,7 @@ std::string FormatStatsText(const TableStats& s) {
     t += "     ";
     for (std::size_t p = 0; p < s.keysAt.size(); ++p) {
         char buf[32];
-        std::snprintf(buf, sizeof buf, " %9zu", p + 1);
+        std::snprintf(buf, sizeof buf, " %9s", RowName(p + 1).c_str());
         t += buf;
     }
     t += "\n";
@@ -226,6 +231,9 @@ std::string FormatStatsJson(const TableStats& s) {
         if (s.candidatesPerCode[k])
             per += std::string(per.size() > 1 ? ", " : "") + "\"" + n(k) + "\": " + n(s.candidatesPerCode[k]);
     field("candidates_per_code", per + "}");
+    // Present only when some code is that long: the last element of the
+    // lists by length and by position then sums the longer ones too.
+    if (s.summedRows()) field("summed_from", n(kSummedFrom));
     field("entries_by_code_length", JsonList(s.entriesByLength));
     field("codes_by_code_length", JsonList(s.codesByLength));
     std::string keys = "{";

@@ -19,6 +19,13 @@ struct Gb2312Level {
     std::string missing;      // the others, GB18030 bytes one after the other
 };
 
+// Code lengths and key positions from this one on are counted together, in a
+// last row "16+". Shape-based schemes (Wubi, Zhengma, Cangjie) use four or
+// five keys and most others stay under 16, so real tables keep a row per
+// length; a broken table (a line that is one code of millions of letters)
+// then costs one row, not a row per letter, in memory and in the output.
+inline constexpr std::size_t kSummedFrom = 16;
+
 struct TableStats {
     std::size_t entries = 0;           // code-word pairs
     std::size_t codes = 0;             // distinct codes
@@ -31,14 +38,19 @@ struct TableStats {
     std::size_t behindFirst = 0;
     // candidatesPerCode[n]: codes with n candidates (index 0 unused).
     std::vector<std::size_t> candidatesPerCode;
-    // By code length in bytes: entries and distinct codes (index 0: empty codes).
+    // By code length in bytes: entries and distinct codes (index 0: empty
+    // codes; index kSummedFrom: that length and longer).
     std::vector<std::size_t> entriesByLength, codesByLength;
     // Keys of the distinct codes: a-z, and anything else.
     std::array<std::size_t, 26> keys{};
     std::size_t otherKeys = 0, keysTotal = 0;
     // keysAt[p][k]: key k at position p (0-based) of a code; otherKeysAt[p].
+    // Index kSummedFrom - 1: that position and every later one.
     std::vector<std::array<std::size_t, 26>> keysAt;
     std::vector<std::size_t> otherKeysAt;
+
+    // Whether the last rows sum the codes of kSummedFrom keys or more.
+    bool summedRows() const { return entriesByLength.size() > kSummedFrom; }
     Gb2312Level level1, level2;
 };
 

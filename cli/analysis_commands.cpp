@@ -4,6 +4,7 @@
 
 #include "analysis/diff.h"
 #include "analysis/stats.h"
+#include "cli/command_files.h"
 #include "cli/commands.h"
 #include "cli/format_options.h"
 #include "cli/progress.h"
@@ -76,14 +77,20 @@ void AddAnalysisCommands(CLI::App& app) {
         auto path = std::make_shared<std::string>();
         auto o = std::make_shared<FormatOptions>();
         auto json = std::make_shared<bool>(false);
-        cmd->add_option("TABLE", *path, "The table; - for standard input")->required();
+        auto* table = cmd->add_option("TABLE", *path, "The table; - for standard input")->required();
         AddFormatOptions(cmd, *o, true, false, "");
         cmd->add_flag("--json", *json, "One JSON object, for scripts (with the missing GB 2312 characters)");
         cmd->footer(
             "Keys are counted in the distinct codes. A duplicate code holds two or more candidates; \"candidates behind "
             "the first\" are the ones chosen with a number key. A GB 2312 character is present when the table has it "
             "as a single-character word.");
-        cmd->callback([path, o, json] { Stats(*path, *o, *json); });
+        cmd->callback([=] {
+            CommandFiles files;
+            files.read(table, *path);
+            files.print("the figures");
+            files.check();
+            Stats(*path, *o, *json);
+        });
     }
     {
         auto* cmd = app.add_subcommand(
@@ -97,8 +104,8 @@ void AddAnalysisCommands(CLI::App& app) {
         auto newOptions = std::make_shared<FormatOptions>();
         auto tsv = std::make_shared<bool>(false);
         auto quiet = std::make_shared<bool>(false);
-        cmd->add_option("OLD", *oldPath, "The old table")->required();
-        cmd->add_option("NEW", *newPath, "The new table")->required();
+        auto* oldOption = cmd->add_option("OLD", *oldPath, "The old table; - for standard input")->required();
+        auto* newOption = cmd->add_option("NEW", *newPath, "The new table; - for standard input")->required();
         cmd->add_option("--old-encoding", oldOptions->encoding, "Encoding of OLD (default: auto)");
         cmd->add_option("--old-format", oldOptions->format, "Format of OLD (default: auto)");
         cmd->add_option("--new-encoding", newOptions->encoding, "Encoding of NEW (default: auto)");
@@ -111,7 +118,18 @@ void AddAnalysisCommands(CLI::App& app) {
             "Entries are code-word pairs in candidate order (Rime \"sort: by_weight\": by weight). A word that left "
             "one code and came to another is one \"moved\" line, not a removal and an addition. A code is reordered "
             "when the candidates both tables give it stand in another order. Output is UTF-8.");
-        cmd->callback([=] { Diff(*oldPath, *newPath, *oldOptions, *newOptions, *tsv, *quiet); });
+        cmd->callback([=] {
+            CommandFiles files;
+            files.read(oldOption, *oldPath);
+            files.read(newOption, *newPath);
+            if (!*quiet) files.print("the differences");
+            try {
+                files.check();
+            } catch (const Failure& f) {
+                throw FailureStatus{f.what(), 2};
+            }
+            Diff(*oldPath, *newPath, *oldOptions, *newOptions, *tsv, *quiet);
+        });
     }
 }
 

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cli/command_files.h"
 #include "cli/commands.h"
 #include "core/failure.h"
 #include "cli/format_options.h"
@@ -41,6 +42,7 @@ struct EncodeOptions {
     std::string tableEncoding, tableFormat;  // of --table and --merge
     std::string outputEncoding, outputFormat;
     std::string unencodable, skippedFile;  // as the table commands' --unencodable and --skipped
+    bool byWeight = false;                 // --merge: the given weights place new words
 };
 
 Encoding EncodingOption(const std::string& name) {
@@ -111,11 +113,20 @@ struct Output {
 
 Output MergeOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entries) {
     MergedTable merged = NamingTheFile(o.merge, [&] {
-        return MergeIntoTable(ReadInput(o.merge), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat),
-                              entries);
+        return MergeIntoTable(ReadInput(o.merge), EncodingOption(o.tableEncoding), FormatOption(o.tableFormat), entries,
+                              o.byWeight ? MergeOrder::ByWeight : MergeOrder::AfterExisting);
     });
     // Rewriting a table read in the wrong encoding would garble all of it.
     if (merged.encodingCloseCall) RefuseGuess(o.merge, merged.encoding, "--table-encoding");
+    // Words in messages are UTF-8, as every other message.
+    const char* weight = merged.format == Format::Ibus ? "frequency" : "weight";
+    for (const LoweredWeight& l : merged.lowered)
+        std::fprintf(stderr,
+                     "zelmora-cli: \"%s\" %s: %s %s lowered to %s to stand after the code's existing candidates "
+                     "(--by-weight keeps the given weights)\n",
+                     formats::MessageText(AbbreviatedText(l.word)).c_str(), formats::MessageText(l.code).c_str(),
+                     weight, l.from ? formats::MessageText(*l.from).c_str() : "(none)",
+                     formats::MessageText(l.to).c_str());
     Output out;
     out.encoding = merged.encoding;
     out.textEncoding = merged.textEncoding;
@@ -205,8 +216,8 @@ void Report(const EncodeResult& r) {
             kMaxCodesPerWord);
 }
 
-void RunEncode(const EncodeOptions& o) {
-    if (!o.out.empty()) CheckOutputPath(o.out);
+void RunEncode(const EncodeOptions& o, const CommandFiles& files) {
+    files.check();
     const Coding coding = LoadCoding(o);
     const Encoding listEncoding = EncodingOption(o.encoding);
     formats::DecodedText list = formats::DecodeText(ReadInput(o.words), listEncoding);
@@ -245,12 +256,14 @@ void AddEncodeCommand(CLI::App& app) {
         "by the table's phrase rules or else the Wubi-86 rules, and write entry lines \"code word\", sorted as the "
         "expansion sorts them");
     auto o = std::make_shared<EncodeOptions>();
-    cmd->add_option("WORDS", o->words,
-                    "The word list: one word per line, optionally a tab and a weight; - or absent for standard input");
+    auto* words = cmd->add_option(
+        "WORDS", o->words,
+        "The word list: one word per line, optionally a tab and a weight; - or absent for standard input");
     cmd->add_option("--encoding", o->encoding, std::string("Encoding of the word list: ") + kEncodings);
-    cmd->add_option("--table", o->table,
-                    "The table whose characters' codes, and phrase rules if its header gives them, are used, in any "
-                    "format and encoding (default: the built-in table)");
+    auto* table = cmd->add_option(
+        "--table", o->table,
+        "The table whose characters' codes, and phrase rules if its header gives them, are used, in any "
+        "format and encoding (default: the built-in table)");
     cmd->add_option("--table-encoding", o->tableEncoding,
                     std::string("Encoding of --table and --merge: ") + kEncodings);
     cmd->add_option("--table-format", o->tableFormat,
@@ -260,20 +273,30 @@ void AddEncodeCommand(CLI::App& app) {
     auto* merge = cmd->add_option(
         "--merge", o->merge,
         "Add the coded words to this table instead, written in its own format and encoding: its lines and candidate "
-        "order stay, a new word goes after the existing candidates of its code, no code-word pair twice");
+        "order stay, a new word goes after the existing candidates of its code, no code-word pair twice. In a table "
+        "whose candidates stand by weight (Rime \"sort: by_weight\", ibus-table), a new word's weight that would put "
+        "it ahead of them is lowered, and said so on standard error");
+    auto* byWeight = cmd->add_flag(
+        "--by-weight", o->byWeight,
+        "With --merge into a table whose candidates stand by weight: the word list's weights decide where new words "
+        "stand among the existing candidates (a high weight goes first); other formats keep file order, new words "
+        "after");
     auto* outFormat = cmd->add_option("--output-format", o->outputFormat,
                                       "Format written: plain (default), rime, libime, fcitx4, ibus or yong; the "
                                       "weights of the word list go into the formats that hold them (rime, ibus)");
     auto* outEncoding = cmd->add_option("--output-encoding", o->outputEncoding,
                                         "Encoding written: gbk, gb18030, utf-8, utf-16le or utf-16be (default: the "
                                         "word list's)");
-    cmd->add_option("--out", o->out, "Write the result to this file instead of standard output");
+    auto* out = cmd->add_option("--out", o->out,
+                                "Write the result to this file instead of standard output (with --merge, it may be "
+                                "the merged table itself)");
     auto* unencodable = cmd->add_option(
         "--unencodable", o->unencodable,
         "Words with a character the output encoding can't hold: error (the default: nothing is written, the message "
         "names the word list's line and the character) or skip (left out, counted on standard error)");
     auto* skippedOption =
         cmd->add_option("--skipped", o->skippedFile, "With --unencodable skip: list every word left out in this file");
+    byWeight->needs(merge);
     merge->excludes(unencodable);
     merge->excludes(skippedOption);
     group->excludes(merge);
@@ -294,7 +317,19 @@ void AddEncodeCommand(CLI::App& app) {
         " codes per word (the rest are dropped, with a note on standard error).\n"
         "A word left out (a character without a code in the table, or no code by the rules) is reported on standard "
         "error with its line number and the reason; the exit status is then 1.");
-    cmd->callback([o] { RunEncode(*o); });
+    cmd->callback([=] {
+        CommandFiles files;
+        files.read(words, o->words);
+        files.read(table, o->table);
+        files.read(merge, o->merge);
+        if (o->out.empty() && out->count() == 0)
+            files.print(o->merge.empty() ? "the entry lines" : "the merged table");
+        else
+            files.write(out, o->out);
+        files.write(skippedOption, o->skippedFile);
+        files.mayReplace(out, merge);
+        RunEncode(*o, files);
+    });
 }
 
 }  // namespace zelmora::cli

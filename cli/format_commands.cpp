@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/command_files.h"
 #include "cli/commands.h"
 #include "formats/files.h"
 #include "cli/format_options.h"
@@ -130,6 +131,10 @@ void AddFormatOptions(CLI::App* cmd, FormatOptions& o, bool input, bool output, 
     o.onEncodingGuess = NoteEncodingGuess;
 }
 
+void WriteSkippedInto(CommandFiles& files, const CLI::App* cmd, const FormatOptions& o) {
+    files.write(cmd->get_option("--skipped"), o.skippedFile);
+}
+
 void NoteEncodingGuess(bool closeCall, Encoding chosen) {
     if (!closeCall) return;
     std::fprintf(stderr,
@@ -166,12 +171,21 @@ void AddFormatCommands(CLI::App& app) {
         auto out = std::make_shared<std::string>();
         auto o = std::make_shared<FormatOptions>();
         auto whole = std::make_shared<bool>(false);
-        cmd->add_option("IN", *in, "The table to read; - for standard input")->required();
-        cmd->add_option("OUT", *out, "The file to write; - for standard output")->required();
+        auto* inOption = cmd->add_option("IN", *in, "The table to read; - for standard input")->required();
+        auto* outOption =
+            cmd->add_option("OUT", *out, "The file to write (it may be IN); - for standard output")->required();
         AddFormatOptions(cmd, *o, true, true, "the input's");
         cmd->add_flag("--no-stream", *whole, "Read the whole table into memory before converting it (the same output)");
         cmd->footer(kConvertStreaming);
-        cmd->callback([in, out, o, whole] { Convert(*in, *out, *o, *whole); });
+        cmd->callback([=] {
+            CommandFiles files;
+            files.read(inOption, *in);
+            files.write(outOption, *out);
+            WriteSkippedInto(files, cmd, *o);
+            files.mayReplace(outOption, inOption);
+            files.check();
+            Convert(*in, *out, *o, *whole);
+        });
     }
     {
         auto* cmd = app.add_subcommand(
@@ -182,17 +196,25 @@ void AddFormatCommands(CLI::App& app) {
         auto path = std::make_shared<std::string>();
         auto o = std::make_shared<FormatOptions>();
         auto p = std::make_shared<PhraseOptions>();
-        cmd->add_option("TABLE", *path, "The table to check; - for standard input")->required();
+        auto* table = cmd->add_option("TABLE", *path, "The table to check; - for standard input")->required();
         auto whole = std::make_shared<bool>(false);
         AddFormatOptions(cmd, *o, true, false, "");
         cmd->add_flag("--no-stream", *whole, "Read the whole table into memory before checking it (the same report)");
-        cmd->add_option("--chars", p->chars,
-                        "The table whose single characters' full codes (their longest codes) phrases are checked with, "
-                        "any format and encoding (default: the checked table itself); the built-in table's for "
-                        "characters it lacks");
+        auto* chars = cmd->add_option(
+            "--chars", p->chars,
+            "The table whose single characters' full codes (their longest codes) phrases are checked with, "
+            "any format and encoding (default: the checked table itself); the built-in table's for "
+            "characters it lacks");
         cmd->add_flag("--no-phrases", p->skip, "Don't check phrase codes against the phrase rules");
         cmd->footer(std::string(kCheckStreaming) + "\n" + kCheckPhrases);
-        cmd->callback([path, o, p, whole] { Check(*path, *o, *p, *whole); });
+        cmd->callback([=] {
+            CommandFiles files;
+            files.read(table, *path);
+            files.read(chars, p->chars);
+            files.print("the report");
+            files.check();
+            Check(*path, *o, *p, *whole);
+        });
     }
 }
 

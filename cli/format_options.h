@@ -2,6 +2,7 @@
 // The encoding and format options of the commands that read or write tables.
 #include <CLI/CLI.hpp>
 
+#include "cli/command_files.h"
 #include "formats/convert.h"
 
 namespace zelmora::cli {
@@ -18,5 +19,8 @@ void NoteEncodingGuess(bool closeCall, formats::Encoding chosen);
 // Adds --encoding/--format (input) and --output-encoding/--output-format/--bom
 // (output). `outputFormatDefault` names the default output format in the help.
 void AddFormatOptions(CLI::App* cmd, FormatOptions& o, bool input, bool output, const char* outputFormatDefault);
+
+// The file --skipped names (added by AddFormatOptions with `output`), among a command's outputs.
+void WriteSkippedInto(CommandFiles& files, const CLI::App* cmd, const FormatOptions& o);
 
 }  // namespace zelmora::cli

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/command_files.h"
 #include "cli/commands.h"
 #include "formats/files.h"
 #include "cli/format_options.h"
@@ -33,6 +34,9 @@ struct SourceOptions {
     std::string entries;
     std::string out;
     FormatOptions formats;
+    // The options naming files, for CommandFiles.
+    const CLI::Option *sourceOption = nullptr, *entriesOption = nullptr, *outOption = nullptr;
+    const CLI::App* command = nullptr;
 };
 
 std::string ReadSource(const SourceOptions& o) {
@@ -41,20 +45,23 @@ std::string ReadSource(const SourceOptions& o) {
 }
 
 void AddSourceOptions(CLI::App* cmd, SourceOptions& o, bool entriesAllowed) {
+    o.command = cmd;
     auto* src = cmd->add_option(
         "--source", o.source,
         "The source table (GBK group lines unless --encoding or --format say otherwise); - for standard input");
     auto* bi = cmd->add_flag("--builtin", o.builtin, "Use the built-in Wubi-86 GB-6763 table as the source table");
     src->excludes(bi);
     bi->excludes(src);
+    o.sourceOption = src;
     if (entriesAllowed)
-        cmd->add_option(
+        o.entriesOption = cmd->add_option(
             "--entries", o.entries,
             "The one-word-per-line table, as if pasted into its pane (default: the expansion of the source)");
-    cmd->add_option(
-           "--out", o.out,
-           "Folder for the result files <hint>.txt, <hint>.dict.yaml with --output-format rime (created if missing)")
-        ->required();
+    o.outOption =
+        cmd->add_option(
+               "--out", o.out,
+               "Folder for the result files <hint>.txt, <hint>.dict.yaml with --output-format rime (created if missing)")
+            ->required();
     AddFormatOptions(cmd, o.formats, true, true, "plain");
 }
 
@@ -116,9 +123,35 @@ void RequireSource(const SourceOptions& o) {
     if (!o.builtin && o.source.empty()) throw CLI::RequiredError("--source or --builtin");
 }
 
+// The result files a run may write into its folder: <hint>.txt, and
+// <hint>.dict.yaml when it writes Rime.
+std::vector<std::string> ResultFileNames(const SourceOptions& o, const std::vector<Derivation>& which,
+                                         bool writeEntries) {
+    const bool rime =
+        !o.formats.outputFormat.empty() && formats::ParseFormat(o.formats.outputFormat) == formats::Format::Rime;
+    std::vector<std::string> names;
+    for (Derivation d : which)
+        for (const ResultInfo& r : ResultsOf(d)) {
+            if (std::string(r.hint) == kEntriesHint && !writeEntries) continue;
+            names.push_back(std::string(r.hint) + ".txt");
+            if (rime) names.push_back(std::string(r.hint) + ".dict.yaml");
+        }
+    return names;
+}
+
+void CheckFiles(const SourceOptions& o, const std::vector<Derivation>& which, bool writeEntries) {
+    CommandFiles files;
+    if (!o.builtin) files.read(o.sourceOption, o.source);
+    if (o.entriesOption) files.read(o.entriesOption, o.entries);
+    files.writeInto(o.outOption, o.out, ResultFileNames(o, which, writeEntries));
+    WriteSkippedInto(files, o.command, o.formats);
+    files.print("the status lines");
+    files.check();
+}
+
 void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, bool writeEntries) {
+    CheckFiles(o, which, writeEntries);
     RequireSource(o);
-    CheckOutputFolder(o.out);
     std::string source = ReadSource(o);
     // Tables of other formats and encodings are recognised as convert does;
     // a plain GBK table runs on its own bytes.
@@ -155,7 +188,12 @@ void AddTableCommands(CLI::App& app) {
         f->excludes(b);
         auto fo = std::make_shared<FormatOptions>();
         AddFormatOptions(cmd, *fo, true, true, "plain");
-        cmd->callback([file, builtin, fo] {
+        cmd->callback([=] {
+            CommandFiles files;
+            if (!*builtin) files.read(f, *file);
+            files.print("the expansion");
+            WriteSkippedInto(files, cmd, *fo);
+            files.check();
             std::string text = *builtin ? OpenBuiltinTable().readAll() : ReadInput(*file);
             if (fo->given() || !formats::ReadsAsPlainGbk(text)) {
                 SourceOptions o;
@@ -178,7 +216,11 @@ void AddTableCommands(CLI::App& app) {
         auto* cmd = app.add_subcommand("builtin", "Write the built-in Wubi-86 GB-6763 table (GBK) to standard output");
         auto fo = std::make_shared<FormatOptions>();
         AddFormatOptions(cmd, *fo, false, true, "plain");
-        cmd->callback([fo] {
+        cmd->callback([cmd, fo] {
+            CommandFiles files;
+            files.print("the table");
+            WriteSkippedInto(files, cmd, *fo);
+            files.check();
             if (fo->given()) {
                 SourceOptions o;
                 o.builtin = true;

@@ -13,7 +13,7 @@ _zelmora_cli_options()
         builtin) echo "--output-encoding --output-format --bom --unencodable --skipped" ;;
         run | group | classify | fullcodes | shortest | relate) echo "$derive" ;;
         dups) echo "${derive/--entries /}" ;;
-        encode) echo "--encoding --table --table-encoding --table-format --group --merge --output-format --output-encoding --out --unencodable --skipped" ;;
+        encode) echo "--encoding --table --table-encoding --table-format --group --merge --by-weight --output-format --output-encoding --out --unencodable --skipped" ;;
         convert) echo "--encoding --format --output-encoding --output-format --bom --unencodable --skipped --no-stream" ;;
         check) echo "--encoding --format --no-stream --chars --no-phrases" ;;
         stats) echo "--encoding --format --json" ;;

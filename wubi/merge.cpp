@@ -1,6 +1,9 @@
 #include "wubi/merge.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <unordered_map>
 #include <unordered_set>
@@ -277,13 +280,88 @@ private:
     const TableDocument& doc_;
 };
 
+// A weight as the reader orders candidates by it (formats' ReadTable): none reads as 0.
+double WeightValue(const std::optional<std::string>& weight) {
+    return weight ? std::strtod(weight->c_str(), nullptr) : 0.0;
+}
+
+// The greatest whole number below `limit` that is not below 0, if any.
+std::optional<std::string> WholeNumberBelow(double limit) {
+    if (!(limit > 0)) return std::nullopt;
+    const double below = std::ceil(limit) - 1;
+    if (!(below < limit) || below < 0) return std::nullopt;  // too large to step down by one
+    char text[400];
+    std::snprintf(text, sizeof text, "%.0f", below);
+    return std::string(text);
+}
+
+// Whether the table's candidates stand by weights that new lines can carry.
+bool OrderedByWeight(const TableDocument& doc) {
+    if (!doc.layout.byWeight) return false;
+    return doc.format == Format::Ibus || (doc.format == Format::Rime && doc.layout.weightColumn >= 0);
+}
+
+// Lowers the weights of new words that would stand ahead of their code's
+// existing candidates (see MergeIntoTable); `weights` holds the entries'
+// weights and receives the lowered ones.
+std::vector<LoweredWeight> KeepNewWordsBehind(const TableDocument& doc, const MergePlan& plan,
+                                              const std::vector<EncodedEntry>& entries,
+                                              std::vector<std::optional<std::string>>& weights) {
+    struct Lowest {
+        double value = 0;
+        std::string text;  // as written; "0" for no weight
+        bool seen = false;
+    };
+    std::unordered_map<std::string_view, Lowest> lowest;  // the joined codes
+    for (const auto& [line, ks] : plan.after) lowest.try_emplace(entries[ks.front()].code);
+    for (const TableEntry& e : doc.entries) {
+        auto it = lowest.find(e.code);
+        if (it == lowest.end()) continue;
+        const double v = WeightValue(e.weight);
+        if (!it->second.seen || v < it->second.value) it->second = {v, e.weight.value_or("0"), true};
+    }
+    std::vector<std::pair<std::size_t, LoweredWeight>> lowered;  // by entry
+    for (const auto& [line, ks] : plan.after) {
+        std::vector<std::size_t> byWeight = ks;
+        std::stable_sort(byWeight.begin(), byWeight.end(), [&](std::size_t a, std::size_t b) {
+            return WeightValue(entries[a].weight) > WeightValue(entries[b].weight);
+        });
+        Lowest limit = lowest[entries[ks.front()].code];
+        for (std::size_t k : byWeight) {
+            const double v = WeightValue(weights[k]);
+            if (v < limit.value) {
+                limit = {v, weights[k].value_or("0"), true};
+                continue;
+            }
+            std::optional<std::string> below = WholeNumberBelow(limit.value);
+            if (!below && v == limit.value) continue;  // a tie already, and none lower to be had
+            std::string to = below ? *below : limit.text;
+            lowered.push_back({k, {entries[k].code, entries[k].word, weights[k], to}});
+            weights[k] = to;
+            limit = {WeightValue(weights[k]), std::move(to), true};
+        }
+    }
+    std::sort(lowered.begin(), lowered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<LoweredWeight> inOrder;
+    inOrder.reserve(lowered.size());
+    for (auto& [k, l] : lowered) inOrder.push_back(std::move(l));
+    return inOrder;
+}
+
 // Merging into a table of a format with one pair per line (or, for yong, one
 // code per line): unchanged lines stay byte for byte, new pairs are written in
 // the table's own layout.
-std::string MergeIntoDocument(const TableDocument& doc, const std::vector<EncodedEntry>& entries, std::size_t& added) {
+std::string MergeIntoDocument(const TableDocument& doc, const std::vector<EncodedEntry>& entries, MergeOrder order,
+                              std::size_t& added, std::vector<LoweredWeight>& lowered) {
     DocumentLines source(doc);
     MergePlan plan = PlanMerge(source, entries);
     added = plan.added;
+    std::vector<std::optional<std::string>> weights;
+    weights.reserve(entries.size());
+    for (const EncodedEntry& e : entries) weights.push_back(e.weight);
+    if (order == MergeOrder::AfterExisting && OrderedByWeight(doc))
+        lowered = KeepNewWordsBehind(doc, plan, entries, weights);
+    auto tableEntry = [&](std::size_t k) { return TableEntry{entries[k].code, entries[k].word, weights[k], {}}; };
     const bool wordsShareALine = doc.format == Format::Yong;
     std::string_view defaultBreak = "\n";
     for (const auto& l : doc.lines)
@@ -303,10 +381,10 @@ std::string MergeIntoDocument(const TableDocument& doc, const std::vector<Encode
         if (wordsShareALine) {
             std::vector<TableEntry> es;
             es.reserve(ks.size());
-            for (std::size_t k : ks) es.push_back(AsTableEntry(entries[k]));
+            for (std::size_t k : ks) es.push_back(tableEntry(k));
             w.insert(canonical(es));
         } else {
-            for (std::size_t k : ks) w.insert(canonical({AsTableEntry(entries[k])}));
+            for (std::size_t k : ks) w.insert(canonical({tableEntry(k)}));
         }
     };
     std::size_t nc = 0;
@@ -319,7 +397,7 @@ std::string MergeIntoDocument(const TableDocument& doc, const std::vector<Encode
         if (!joining.empty() && wordsShareALine) {
             std::vector<TableEntry> es(doc.entries.begin() + l.firstEntry,
                                        doc.entries.begin() + l.firstEntry + l.entryCount);
-            for (std::size_t k : joining) es.push_back(AsTableEntry(entries[k]));
+            for (std::size_t k : joining) es.push_back(tableEntry(k));
             w.line(canonical(es), lineBreak);
             continue;
         }
@@ -332,12 +410,13 @@ std::string MergeIntoDocument(const TableDocument& doc, const std::vector<Encode
 }  // namespace
 
 MergedTable MergeIntoTable(std::string_view bytes, formats::Encoding encoding, Format format,
-                           const std::vector<EncodedEntry>& entries) {
+                           const std::vector<EncodedEntry>& entries, MergeOrder order) {
     TableDocument doc = formats::ReadTableToMerge(bytes, encoding, format);
     RefuseNulBytes(doc.text, "table");
     MergedTable out;
     std::string text = doc.format == Format::Plain ? MergeIntoGroupLines(doc.text, entries, &out.added)
-                                                   : MergeIntoDocument(doc, entries, out.added);
+                                                   : MergeIntoDocument(doc, entries, order, out.added, out.lowered);
+    out.format = doc.format;
     out.encoding = doc.encoding;
     out.textEncoding = doc.textEncoding();
     out.encodingCloseCall = doc.encodingCloseCall;

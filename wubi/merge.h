@@ -6,6 +6,7 @@
 // table file take this one path.
 #include <cstddef>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,12 +85,32 @@ std::string MergeIntoGroupLines(std::string_view tableText, const std::vector<En
 
 formats::TableEntry AsTableEntry(const EncodedEntry& e);
 
+// Where new words stand among a code's existing candidates when the table's
+// engine orders them by weight (Rime "sort: by_weight", ibus-table's
+// frequencies); every other format shows them in file order, after.
+enum class MergeOrder {
+    // After the existing candidates, as in the other formats: a weight that
+    // would lift a new word ahead of them is lowered.
+    AfterExisting,
+    // Where the given weights put them.
+    ByWeight,
+};
+
+// A new word's weight lowered to keep it after its code's candidates.
+struct LoweredWeight {
+    std::string code, word;
+    std::optional<std::string> from;  // as given; none: no weight, which reads as 0
+    std::string to;
+};
+
 struct MergedTable {
     std::string bytes;  // the file to write
+    formats::Format format = formats::Format::Plain;
     formats::Encoding encoding = formats::Encoding::Gb18030;
     TextEncoding textEncoding = TextEncoding::Gb18030;
-    std::size_t added = 0;           // code-word pairs the table did not have
-    bool encodingCloseCall = false;  // the table's encoding was detected on thin evidence
+    std::size_t added = 0;               // code-word pairs the table did not have
+    bool encodingCloseCall = false;      // the table's encoding was detected on thin evidence
+    std::vector<LoweredWeight> lowered;  // in the order of the entries
 };
 
 // Reads `bytes` as a table (encoding and format given or detected), adds the
@@ -98,7 +119,15 @@ struct MergedTable {
 // byte and new pairs are written in the table's own layout (for yong, a
 // code's line is rewritten with its new words). Fails on a NUL byte, naming
 // its line.
+//
+// In a table ordered by weight, with MergeOrder::AfterExisting, the new
+// words of a code that the table has keep the order their weights give them
+// among themselves, all after the existing candidates: each gets at most the
+// weight of the one before it, and below the lowest weight of the existing
+// candidates; strictly below (a whole number) where one not below 0 is, so
+// that engines breaking ties otherwise still show it after, else the same
+// weight (ties stand in file order, and new words come last in the file).
 MergedTable MergeIntoTable(std::string_view bytes, formats::Encoding encoding, formats::Format format,
-                           const std::vector<EncodedEntry>& entries);
+                           const std::vector<EncodedEntry>& entries, MergeOrder order = MergeOrder::AfterExisting);
 
 }  // namespace zelmora

@@ -128,3 +128,49 @@ TEST(Stats, EmptyTableAndOutputs) {
     const std::string text = analysis::FormatStatsText(s);
     EXPECT_NE(text.find("GB 2312 level 1: 3 of 3755 present, 3752 missing"), std::string::npos) << text;
 }
+
+// Codes of (length - 1) keys a and a last key z: lengths and key positions
+// from 16 on are counted in one last row, however long the codes.
+TEST(Stats, LongCodesAreSummedIntoOneLastRow) {
+    struct Case {
+        std::vector<std::size_t> lengths;
+        std::size_t positionRows;
+        std::size_t summedA, summedZ;  // keys a and z in the last position row
+        std::size_t summedCodes;       // codes in the last length row
+        std::size_t jsonLengthRows;    // elements of entries_by_code_length
+    };
+    const std::vector<Case> cases = {
+        {{15}, 15, 0, 1, 0, 16},  // no summed row: the last is position 15, z alone
+        {{16}, 16, 0, 1, 1, 17},
+        {{17}, 16, 1, 1, 1, 17},
+        {{2000000}, 16, 1999984, 1, 1, 17},
+        {{4, 2000000, 20}, 16, 1999984 + 4, 2, 2, 17},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lengths.back());
+        std::vector<formats::TableEntry> entries;
+        for (std::size_t n : c.lengths) entries.push_back({std::string(n - 1, 'a') + "z", G("工"), {}, {}});
+        const analysis::TableStats s = analysis::ComputeStats(entries);
+        ASSERT_EQ(s.keysAt.size(), c.positionRows);
+        EXPECT_EQ(s.otherKeysAt.size(), c.positionRows);
+        EXPECT_EQ(s.keysAt.back()['a' - 'a'], c.summedA);
+        EXPECT_EQ(s.keysAt.back()['z' - 'a'], c.summedZ);
+        ASSERT_EQ(s.entriesByLength.size(), c.jsonLengthRows);
+        EXPECT_EQ(s.codesByLength.size(), c.jsonLengthRows);
+        const bool summed = c.summedCodes > 0;
+        EXPECT_EQ(summed ? s.codesByLength.back() : 0u, c.summedCodes);
+        // Every key is still counted once.
+        std::size_t keys = 0;
+        for (std::size_t n : c.lengths) keys += n;
+        EXPECT_EQ(s.keysTotal, keys);
+
+        const std::string json = analysis::FormatStatsJson(s), text = analysis::FormatStatsText(s);
+        std::size_t rows = 0;
+        for (std::size_t at = json.find("{\"a\": ", json.find("\"keys_by_position\"")); at != std::string::npos;
+             at = json.find("{\"a\": ", at + 1))
+            ++rows;
+        EXPECT_EQ(rows, c.positionRows) << json;
+        EXPECT_EQ(json.find("\"summed_from\": 16,") != std::string::npos, summed) << json;
+        EXPECT_EQ(text.find("  16+: ") != std::string::npos, summed) << text;
+    }
+}

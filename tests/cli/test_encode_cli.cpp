@@ -283,3 +283,67 @@ TEST_F(EncodeCli, TheCheckHoldsPhrasesAgainstTheTablesOwnRules) {
     CliResult r = cli("check '" + std::string(ZELMORA_FORMATS_DATA) + "/libime_wubi.txt'");
     EXPECT_NE(r.out.find(": phrases: 1 checked by the Wubi-86 rules, 0 with a wrong code"), std::string::npos) << r.out;
 }
+
+namespace {
+
+// The line of `code` in group lines, without its line break.
+std::string GroupLineOf(const std::string& text, const std::string& code) {
+    const std::string lines = "\n" + text;
+    const std::size_t at = lines.find("\n" + code + " ");
+    if (at == std::string::npos) return {};
+    std::string line = lines.substr(at + 1, lines.find('\n', at + 1) - at - 1);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+}  // namespace
+
+// 以以 (nyny) merged into a table of each format whose code nyny holds 似似
+// then 拟拟, with a weight that would put it first and without one: read back,
+// it comes after them; where a weight was lowered, standard error says so.
+TEST_F(EncodeCli, AMergedWordGoesAfterTheExistingCandidatesInEveryFormat) {
+    struct Table {
+        const char* file;
+        std::string text;
+        bool weights;  // candidates stand by weight: a high one is lowered
+    };
+    const std::string rimeHeader = "---\nname: t\nversion: \"1\"\ncolumns:\n  - text\n  - code\n  - weight\n";
+    const std::vector<Table> tables = {
+        {"p.txt", "nywy 以\nnyny 似似 拟拟\n", false},
+        {"r.dict.yaml", rimeHeader + "sort: by_weight\n...\n以\tnywy\t100\n拟拟\tnyny\t7\n似似\tnyny\t50\n", true},
+        {"o.dict.yaml", rimeHeader + "sort: original\n...\n以\tnywy\t100\n似似\tnyny\t5\n拟拟\tnyny\t70\n", false},
+        {"l.txt", "KeyCode=abcdefghijklmnopqrstuvwxy\nLength=4\n[Data]\nnywy 以\nnyny 似似\nnyny 拟拟\n", false},
+        {"f.txt", "键码=abcdefghijklmnopqrstuvwxy\n码长=4\n[数据]\nnywy 以\nnyny 似似\nnyny 拟拟\n", false},
+        {"i.txt",
+         "SCIM_Generic_Table_Phrase_Library_TEXT\nVERSION_1_0\nBEGIN_DEFINITION\nNAME = t\nMAX_KEY_LENGTH = 4\n"
+         "END_DEFINITION\nBEGIN_TABLE\nnywy\t以\t9\nnyny\t拟拟\t3\nnyny\t似似\t8\nEND_TABLE\n",
+         true},
+        {"y.txt", "encode=UTF-8\nname=t\nkey=abcdefghijklmnopqrstuvwxyz\nlen=4\n[DATA]\nnywy 以\nnyny 似似 拟拟\n",
+         false},
+    };
+    for (const Table& t : tables) {
+        for (const char* weight : {"\t999999999", ""}) {
+            SCOPED_TRACE(std::string(t.file) + weight);
+            Spit(at(t.file), t.text);
+            Spit(at("w.txt"), std::string("以以") + weight + "\n");
+            CliResult r = encode(std::string("w.txt --encoding utf-8 --merge ") + t.file + " --out m.txt");
+            ASSERT_EQ(r.status, 0) << r.err;
+            CliResult back = cli("convert m.txt - --output-format plain --output-encoding utf-8");
+            ASSERT_EQ(back.status, 0) << back.err;
+            EXPECT_EQ(GroupLineOf(back.out, "nyny"), "nyny 似似 拟拟 以以") << back.out;
+            const bool lowered = t.weights && *weight;
+            EXPECT_EQ(r.err.find("\"以以\" nyny: ") != std::string::npos, lowered) << r.err;
+            EXPECT_EQ(r.err.find(" 999999999 lowered to ") != std::string::npos, lowered) << r.err;
+        }
+    }
+    // --by-weight: the word list's weight decides.
+    Spit(at("w.txt"), "以以\t999999999\n");
+    for (const char* file : {"r.dict.yaml", "i.txt"}) {
+        SCOPED_TRACE(file);
+        CliResult r = encode(std::string("w.txt --encoding utf-8 --by-weight --merge ") + file + " --out m.txt");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(GroupLineOf(cli("convert m.txt - --output-format plain --output-encoding utf-8").out, "nyny"),
+                  "nyny 以以 似似 拟拟");
+    }
+}

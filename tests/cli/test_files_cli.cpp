@@ -263,3 +263,126 @@ TEST_F(FilesCli, ADeviceOrAPipeIsWrittenInPlaceNotReplaced) {
         }
     }
 }
+
+// Outputs that are an input, or each other, or can't be written: refused
+// before any work, naming both options; no file is written or replaced.
+TEST_F(FilesCli, OutputsThatAreInputsOrEachOtherAreRefusedBeforeAnyWork) {
+    Spit(at("in.txt"), kTable);
+    Spit(at("out.txt"), "old\n");
+    Spit(at("w.txt"), "工\n");
+    fs::create_directories(dir_ / "o");
+    Spit(at("o/全码三码.txt"), kTable);
+    fs::create_symlink("in.txt", dir_ / "link.txt");
+    fs::create_hard_link(dir_ / "in.txt", dir_ / "hard.txt");
+    const std::string skip = " --unencodable skip --skipped ";
+    const struct {
+        std::string args, message;
+    } cases[] = {
+        {"convert in.txt out.txt" + skip + "in.txt", "--skipped would write \"" + at("in.txt") + "\", which IN reads"},
+        {"convert in.txt out.txt" + skip + "link.txt", "--skipped would write \"" + at("link.txt") + "\", which IN"},
+        {"convert in.txt out.txt" + skip + "hard.txt", "--skipped would write \"" + at("hard.txt") + "\", which IN"},
+        {"convert in.txt out.txt" + skip + "out.txt", "OUT and --skipped both write \"" + at("out.txt") + "\""},
+        {"convert in.txt - " + skip + "-", "OUT and --skipped both go to standard output"},
+        {"convert in.txt out.txt" + skip + "missing/s.txt", "Cannot create file \"" + at("missing/s.txt") + "\""},
+        {"expand in.txt" + skip + "-", "the expansion and --skipped both go to standard output"},
+        {"builtin --output-format rime" + skip + "-", "the table and --skipped both go to standard output"},
+        {"encode w.txt" + skip + "w.txt", "--skipped would write \"" + at("w.txt") + "\", which WORDS reads"},
+        {"encode w.txt --out w.txt", "--out would write \"" + at("w.txt") + "\", which WORDS reads"},
+        // Only the table merged into may be rewritten in place.
+        {"encode w.txt --table in.txt --out in.txt", "--out would write \"" + at("in.txt") + "\", which --table reads"},
+        {"run --source o/全码三码.txt --out o", "--out would write \"" + at("o/全码三码.txt") + "\", which --source"},
+        {"run --source in.txt --entries o/全码三码.txt --out o", "which --entries reads"},
+        {"run --source in.txt --out o" + skip + "o/最简一码.txt", "--out and --skipped both write"},
+        {"fullcodes --source in.txt --out o --output-format rime" + skip + "o/三简.dict.yaml",
+         "--out and --skipped both write"},
+    };
+    auto before = Contents(dir_);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        CliResult r = cli(c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+        auto after = Contents(dir_);
+        for (const char* harness : {"stdin", "stdout", "stderr"}) after.erase(harness), before.erase(harness);
+        EXPECT_EQ(Differing(before, after), "");
+        EXPECT_EQ(Contents(dir_ / "o").size(), 1u);
+    }
+    // A table rewritten in place is no conflict.
+    EXPECT_EQ(cli("convert in.txt in.txt --output-encoding utf-8" + skip + "s.txt").status, 0);
+}
+
+// Standard input named twice, or a path that is empty: refused before
+// anything is read, with the options named.
+TEST_F(FilesCli, StandardInputTwiceOrAnEmptyPathIsRefused) {
+    Spit(at("in.txt"), kTable);
+    const struct {
+        std::string args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"diff - -", 2, "OLD and NEW both read standard input, which can be read only once"},
+        {"diff - /dev/stdin", 2, "OLD and NEW both read"},
+        {"run --source - --entries - --out o", 1, "--source and --entries both read standard input"},
+        {"encode --merge -", 1, "WORDS and --merge both read standard input"},
+        {"encode - --table -", 1, "WORDS and --table both read standard input"},
+        {"check - --chars -", 1, "TABLE and --chars both read standard input"},
+        {"stats ''", 1, "TABLE names no file: the path is empty"},
+        {"diff in.txt ''", 2, "NEW names no file"},
+        {"convert '' out.txt", 1, "IN names no file"},
+        {"convert in.txt ''", 1, "OUT names no file"},
+        {"expand ''", 1, "FILE names no file"},
+        {"encode ''", 1, "WORDS names no file"},
+        {"encode --table '' --out out.txt", 1, "--table names no file"},
+        {"run --source in.txt --out ''", 1, "--out names no file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        // A pipe, which /dev/stdin names too and which can be read only once.
+        Spit(at("table"), kTable);
+        CliResult r = cliAfter("cat table |", c.args, ">stdout 2>stderr");
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_FALSE(fs::exists(dir_ / "o"));
+        EXPECT_FALSE(fs::exists(dir_ / "out.txt"));
+    }
+}
+
+// A read-only file among the outputs is refused before anything is written,
+// though its folder would let it be replaced. Root may write anything: as
+// root the program runs as nobody, in a folder anyone may write.
+TEST_F(FilesCli, AReadOnlyOutputFileIsRefusedBeforeAnyWork) {
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(std::system("command -v setpriv >/dev/null"), 0) << "setpriv is missing: install util-linux";
+    }
+    const std::string nobody = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+    Spit(at("in.txt"), kTable);
+    for (const char* name : {"stdin", "stdout", "stderr"}) {
+        Spit(at(name), "");
+        ::chmod(at(name).c_str(), 0666);
+    }
+    ::chmod(dir_.c_str(), 0777);
+    const struct {
+        const char *args, *readOnly, *option;
+    } cases[] = {
+        {"convert in.txt out.txt --output-encoding utf-8", "out.txt", "OUT"},
+        {"convert in.txt out.txt --unencodable skip --skipped s.txt", "s.txt", "--skipped"},
+        {"encode --out out.txt", "out.txt", "--out"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        fs::remove(at("out.txt"));
+        fs::remove(at("s.txt"));
+        Spit(at(c.readOnly), "old\n");
+        ::chmod(at(c.readOnly).c_str(), 0444);
+        CliResult r = cliAfter("", c.args, ">stdout 2>stderr <stdin", nobody);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "zelmora-cli: Cannot write file \"" + at(c.readOnly) + "\" (" + c.option +
+                             "). Permission denied: the file is read-only\n");
+        EXPECT_EQ(Slurp(at(c.readOnly)), "old\n");
+        EXPECT_EQ(fs::exists(at("out.txt")), std::string(c.readOnly) == "out.txt");
+    }
+    ::chmod(dir_.c_str(), 0755);
+}

@@ -597,3 +597,74 @@ TEST(EncodeWordList, ANulByteIsRefusedNamingItsLine) {
     }
     EXPECT_THROW(BuildCharacterTable(table), Failure);
 }
+
+// A table ordered by weight: 甲 and 乙 under "aa" with the weights given, then
+// 丙 and 丁 merged with theirs. What each new word is written with, and the
+// code's candidates as the table reads back.
+TEST(MergeIntoTable, NewWordsStayAfterTheCandidatesOfATableOrderedByWeight) {
+    using W = std::optional<std::string>;
+    struct Case {
+        const char* what;
+        formats::Format format;
+        std::vector<std::string> existing;  // weights of 甲, 乙
+        std::vector<W> added;               // weights of 丙, 丁 (as many as given)
+        MergeOrder order;
+        std::vector<W> written;
+        const char* candidates;
+    };
+    const auto Rime = formats::Format::Rime, Ibus = formats::Format::Ibus;
+    const auto After = MergeOrder::AfterExisting, ByWeight = MergeOrder::ByWeight;
+    const std::vector<Case> cases = {
+        {"a high weight", Rime, {"50", "7"}, {"999999999"}, After, {"6"}, "甲 乙 丙"},
+        {"no weight", Rime, {"50", "7"}, {std::nullopt}, After, {std::nullopt}, "甲 乙 丙"},
+        {"already lower", Rime, {"50", "7"}, {"3"}, After, {"3"}, "甲 乙 丙"},
+        {"below a fraction", Rime, {"0.5", "9"}, {"9"}, After, {"0"}, "乙 甲 丙"},
+        {"a tie at 0", Rime, {"0", "5"}, {"9"}, After, {"0"}, "乙 甲 丙"},
+        {"a tie below 0", Rime, {"-2", "-1"}, {std::nullopt}, After, {"-2"}, "乙 甲 丙"},
+        {"two, by their weights", Rime, {"5", "8"}, {"10", "20"}, After, {"3", "4"}, "乙 甲 丁 丙"},
+        {"kept when asked", Rime, {"50", "7"}, {"999999999"}, ByWeight, {"999999999"}, "丙 甲 乙"},
+        {"a high frequency", Ibus, {"8", "3"}, {"999999999"}, After, {"2"}, "甲 乙 丙"},
+        {"no frequency", Ibus, {"8", "3"}, {std::nullopt}, After, {"0"}, "甲 乙 丙"},
+        {"a tie at frequency 0", Ibus, {"0", "0"}, {"5"}, After, {"0"}, "甲 乙 丙"},
+    };
+    const char* words[] = {"丙", "丁"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string table;
+        if (c.format == Rime) {
+            table =
+                "---\nname: t\nversion: \"1\"\nsort: by_weight\ncolumns:\n  - text\n  - code\n  - weight\n...\n"
+                "甲\taa\t" +
+                c.existing[0] + "\n乙\taa\t" + c.existing[1] + "\n";
+        } else {
+            table =
+                "SCIM_Generic_Table_Phrase_Library_TEXT\nVERSION_1_0\nBEGIN_DEFINITION\nNAME = t\n"
+                "MAX_KEY_LENGTH = 4\nEND_DEFINITION\nBEGIN_TABLE\naa\t甲\t" +
+                c.existing[0] + "\naa\t乙\t" + c.existing[1] + "\nEND_TABLE\n";
+        }
+        std::vector<EncodedEntry> add;
+        for (std::size_t i = 0; i < c.added.size(); ++i) add.push_back({"aa", G(words[i]), c.added[i], i + 1});
+        const MergedTable merged = MergeIntoTable(table, formats::Encoding::Utf8, formats::Format::Auto, add, c.order);
+        const formats::TableDocument back = formats::ReadTable(merged.bytes, formats::Encoding::Utf8);
+        std::string candidates;
+        std::vector<W> written(c.added.size());
+        for (const auto& e : back.entries) {
+            candidates += (candidates.empty() ? "" : " ") + U(e.word);
+            for (std::size_t i = 0; i < c.added.size(); ++i)
+                if (e.word == G(words[i])) written[i] = e.weight;
+        }
+        EXPECT_EQ(candidates, c.candidates);
+        EXPECT_EQ(written, c.written);
+        // Every word whose weight changed is named, with both weights.
+        std::size_t changed = 0;
+        for (std::size_t i = 0; i < c.added.size(); ++i) {
+            if (c.written[i] == c.added[i] || (c.format == Ibus && !c.added[i])) continue;
+            ASSERT_LT(changed, merged.lowered.size());
+            EXPECT_EQ(merged.lowered[changed].word, G(words[i]));
+            EXPECT_EQ(merged.lowered[changed].from, c.added[i]);
+            EXPECT_EQ(W(merged.lowered[changed].to), c.written[i]);
+            ++changed;
+        }
+        EXPECT_EQ(merged.lowered.size(), changed);
+    }
+}
