@@ -107,7 +107,8 @@ private:
     enum Kind { kUtf8, kGb, kLe, kBe, kReadings };
     struct Reading {
         double bits = 0;
-        double headStart = 0;  // what the file's header grants this reading
+        double headStart = 0;        // what the file's header grants this reading
+        std::size_t characters = 0;  // counted in the UTF-16 readings
         std::string carry;
         double score() const { return bits - headStart; }
     };

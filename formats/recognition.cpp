@@ -39,6 +39,9 @@ constexpr double kCloseCall = 12;
 // file is not read.
 constexpr double kSettled = 1 << 16;
 constexpr std::size_t kCheckpoint = 1 << 16;
+// The most bits per character a UTF-16 reading may cost on average: Chinese
+// text costs about 12.
+constexpr double kUtf16Noise = 20;
 // A Rime header's head start for the UTF-8 reading: eight undecodable bytes.
 constexpr double kRimeHeader = 8 * kUndecodable;
 
@@ -337,9 +340,10 @@ void EncodingJudge::utf16(Kind kind, std::string_view bytes, bool last) {
         return static_cast<char16_t>(le ? (a | (b << 8)) : ((a << 8) | b));
     };
     double bits = 0;
-    std::size_t i = 0;
+    std::size_t i = 0, units = 0;
     while (i + 1 < s.size()) {
         const char16_t c = unit(i);
+        ++units;
         if (c >= 0xD800 && c <= 0xDBFF) {
             if (i + 3 >= s.size() && !last) break;
             if (i + 3 < s.size()) {
@@ -361,6 +365,7 @@ void EncodingJudge::utf16(Kind kind, std::string_view bytes, bool last) {
         i = s.size();
     }
     r.bits += bits;
+    r.characters += units;
     r.carry.assign(s.substr(i));
 }
 
@@ -387,13 +392,21 @@ Recognition EncodingJudge::verdict() const {
     Recognition v;
     v.encoding = Encoding::Utf8;
     if (!fed_) return v;
+    // UTF-16 without a mark or zero bytes must read as text, not as noise:
+    // random bytes read as UTF-16 are characters of every block.
+    auto noise = [&](int k) {
+        const Reading& r = readings_[k];
+        return (k == kLe || k == kBe) &&
+               r.bits > kUtf16Noise * static_cast<double>(std::max<std::size_t>(r.characters, 1));
+    };
     int best = kUtf8;
     for (int k = 0; k < kReadings; ++k)
-        if (readings_[k].score() < readings_[best].score()) best = k;
+        if (!noise(k) && readings_[k].score() < readings_[best].score()) best = k;
     // ASCII reads the same in UTF-8 and GB18030: no contest between them.
     double runnerUp = -1;
     for (int k = 0; k < kReadings; ++k) {
-        if (k == best || (!nonAscii_ && (k == kUtf8 || k == kGb) && (best == kUtf8 || best == kGb))) continue;
+        if (k == best || noise(k) || (!nonAscii_ && (k == kUtf8 || k == kGb) && (best == kUtf8 || best == kGb)))
+            continue;
         if (runnerUp < 0 || readings_[k].score() < runnerUp) runnerUp = readings_[k].score();
     }
     v.encoding = kReadingEncodings[best];
