@@ -51,10 +51,19 @@ void Diff(const std::string& oldPath, const std::string& newPath, const FormatOp
         auto progress = std::make_unique<Progress>();
         // Only the entries are kept: the rest of each document goes before
         // the next is read.
+        // A failure names the table: there are two.
+        auto entries = [](const char* which, const std::string& path, const FormatOptions& options) {
+            try {
+                return std::move(Read(path, options).entries);
+            } catch (const Failure& f) {
+                throw Failure(std::string("The ") + which + " table \"" + (path == "-" ? "standard input" : path) +
+                              "\": " + f.what());
+            }
+        };
         progress->step("reading the old table");
-        std::vector<formats::TableEntry> a = std::move(Read(oldPath, oldOptions).entries);
+        std::vector<formats::TableEntry> a = entries("old", oldPath, oldOptions);
         progress->step("reading the new table");
-        std::vector<formats::TableEntry> b = std::move(Read(newPath, newOptions).entries);
+        std::vector<formats::TableEntry> b = entries("new", newPath, newOptions);
         progress->step("comparing");
         d = analysis::CompareTables(a, b);
         progress.reset();

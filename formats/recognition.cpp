@@ -97,9 +97,11 @@ float ClassCost(char32_t c) {
         return c == 0 ? kUndecodable : 24;  // control characters
     }
     if (IsHan(c)) {
-        // Rarer than the rarest character jieba counts, by block.
+        // Rarer than the rarest character jieba counts, by block; but the
+        // characters beyond the BMP come in tables by the thousand, and their
+        // four UTF-8 bytes read as two GBK characters that cost about as much.
         if (c >= 0x4E00 && c <= 0x9FFF) return 26;
-        return c >= 0x3400 && c <= 0x4DBF ? 27 : 28;
+        return c >= 0x3400 && c <= 0x4DBF ? 27 : 25;
     }
     if (IsCommonChinesePunctuation(c)) return 9;
     if ((c >= 0x3000 && c <= 0x303F) || (c >= 0xFF01 && c <= 0xFF5E) || (c >= 0x2010 && c <= 0x2027)) return 14;

@@ -91,6 +91,10 @@ TEST_F(RecognitionCli, AUtf8TableWithABadByteIsUtf8AndTheBadLineIsNamed) {
         EXPECT_NE(r.status, 0) << command;
         EXPECT_NE(r.err.find("Line 601: bytes 0xC0 0xAF"), std::string::npos) << command << ": " << r.err;
     }
+    Spit(at("good.txt"), utf8);
+    CliResult d = cli("diff good.txt t.txt");
+    EXPECT_EQ(d.status, 2);
+    EXPECT_NE(d.err.find("The new table \"t.txt\": Line 601: bytes 0xC0 0xAF"), std::string::npos) << d.err;
     // A short Rime dictionary: its header says UTF-8.
     Spit(at("r.dict.yaml"), "---\nname: r\n...\n工\taaaa\n了\tbbbb\n\xc0\xaf\tcccc\n");
     CliResult r = cli("stats r.dict.yaml");
