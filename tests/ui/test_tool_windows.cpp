@@ -65,6 +65,7 @@ private slots:
     void encodeCodesWordsAndAddsTheChosenOnes();
     void encodeKeepsCharactersGbkLacks();
     void statsOfTheBuiltinTable();
+    void statsLabelTheSummedRowOfLongCodes();
     void diffWithAFileOfAnotherFormat();
     void aFailureShowsAMessageBoxAndTheWindowGoesOn();
     void closingTheProgramDuringWorkWaitsForIt();
@@ -243,6 +244,21 @@ void ToolWindowsTest::statsOfTheBuiltinTable() {
     QCOMPARE(QGuiApplication::clipboard()->text(), figures);
     // The window paints at its size without trouble.
     QVERIFY(!w->grab().isNull());
+}
+
+void ToolWindowsTest::statsLabelTheSummedRowOfLongCodes() {
+    // Codes of 16 keys or more share one row, labelled so.
+    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("a 工\r\n") + QString(20, u'b') + QStringLiteral(" 戈")),
+                  TextEncoding::Gbk);
+    form->findChild<QAction*>("ToolStats")->trigger();
+    auto* w = form->findChild<tools::StatsWindow*>();
+    QVERIFY(w);
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    QVERIFY(Finished(spy));
+    QCOMPARE(w->lengthsChart()->labels().last(), QStringLiteral("16+码"));
+    QCOMPARE(w->positionChoice()->count(), 17);
+    QCOMPARE(w->positionChoice()->itemText(16), QStringLiteral("第16码起"));
+    QVERIFY2(w->figuresText().contains(QStringLiteral("  16+码：1条，1个编码\n")), qPrintable(w->figuresText()));
 }
 
 void ToolWindowsTest::diffWithAFileOfAnotherFormat() {

@@ -17,6 +17,15 @@ namespace zelmora::tools {
 
 namespace {
 
+// Codes of kSummedFrom keys or more share the last row: "16+".
+QString LengthLabel(const analysis::TableStats& s, std::size_t n) {
+    return QString::number(n) + (s.summedRows() && n == analysis::kSummedFrom ? QStringLiteral("+") : QString());
+}
+QString PositionLabel(const analysis::TableStats& s, std::size_t p) {
+    return QStringLiteral("第%1码").arg(p + 1) +
+           (s.summedRows() && p + 1 == analysis::kSummedFrom ? QStringLiteral("起") : QString());
+}
+
 // Bars up to this many candidates, then one for all codes with more.
 constexpr std::size_t kCandidateBars = 8;
 
@@ -119,7 +128,7 @@ void StatsWindow::showStats(std::shared_ptr<analysis::TableStats> stats) {
     labels.clear();
     values.clear();
     for (std::size_t n = 1; n < s.entriesByLength.size(); ++n) {
-        labels << QStringLiteral("%1码").arg(n);
+        labels << LengthLabel(s, n) + QStringLiteral("码");
         values.push_back(s.entriesByLength[n]);
     }
     lengths_->setBars(labels, values);
@@ -128,7 +137,7 @@ void StatsWindow::showStats(std::shared_ptr<analysis::TableStats> stats) {
     position_->blockSignals(true);
     position_->clear();
     position_->addItem(QStringLiteral("所有码位"));
-    for (std::size_t p = 0; p < s.keysAt.size(); ++p) position_->addItem(QStringLiteral("第%1码").arg(p + 1));
+    for (std::size_t p = 0; p < s.keysAt.size(); ++p) position_->addItem(PositionLabel(s, p));
     position_->setCurrentIndex(chosen >= 0 && chosen < position_->count() ? chosen : 0);
     position_->blockSignals(false);
     showKeys();
@@ -141,8 +150,9 @@ void StatsWindow::showKeys() {
     if (p <= 0 || static_cast<std::size_t>(p) > stats_->keysAt.size())
         heat_->setCounts(QStringLiteral("各键在编码中出现的次数（所有码位）"), stats_->keys);
     else
-        heat_->setCounts(QStringLiteral("各键在编码第%1码的次数").arg(p),
-                         stats_->keysAt[static_cast<std::size_t>(p - 1)]);
+        heat_->setCounts(
+            QStringLiteral("各键在编码%1的次数").arg(PositionLabel(*stats_, static_cast<std::size_t>(p - 1))),
+            stats_->keysAt[static_cast<std::size_t>(p - 1)]);
 }
 
 QString StatsWindow::figuresText() const {
@@ -172,7 +182,10 @@ QString StatsWindow::figuresText() const {
     t += QStringLiteral("码长：\n");
     for (std::size_t n = 0; n < s.entriesByLength.size(); ++n)
         if (s.entriesByLength[n])
-            t += QStringLiteral("  %1码：%2条，%3个编码\n").arg(n).arg(s.entriesByLength[n]).arg(s.codesByLength[n]);
+            t += QStringLiteral("  %1码：%2条，%3个编码\n")
+                     .arg(LengthLabel(s, n))
+                     .arg(s.entriesByLength[n])
+                     .arg(s.codesByLength[n]);
     t += QStringLiteral("键位（共%1次）：\n").arg(s.keysTotal);
     for (int k = 0; k < 26; ++k)
         t += QStringLiteral("  %1：%2（%3）")
@@ -182,7 +195,7 @@ QString StatsWindow::figuresText() const {
              [&] {
                  QString at;
                  for (std::size_t p = 0; p < s.keysAt.size(); ++p)
-                     at += QStringLiteral(" 第%1码%2").arg(p + 1).arg(s.keysAt[p][static_cast<std::size_t>(k)]);
+                     at += u' ' + PositionLabel(s, p) + QString::number(s.keysAt[p][static_cast<std::size_t>(k)]);
                  return at;
              }() +
              u'\n';
