@@ -56,11 +56,18 @@ std::optional<Format> FormatShownBy(std::string_view raw) {
     // lines are its comments and decide nothing.
     if (t[0] == ';') return StartsWith(t, ";fcitx") ? std::optional<Format>(Format::Fcitx4) : std::nullopt;
     if (t == "SCIM_Generic_Table_Phrase_Library_TEXT" || t == "VERSION_1_0") return Format::Ibus;
-    if (t == "---" || (raw.size() == t.size() && IsYamlKey(t))) return Format::Rime;
+    // A YAML document's start (it may carry a comment or the document
+    // itself), a directive before it, or a top-level key.
+    if (IsYamlDocumentStart(t) || StartsWith(t, "%YAML ") || (raw.size() == t.size() && IsYamlKey(t)))
+        return Format::Rime;
     if (t == "BEGIN_DEFINITION" || t == "BEGIN_TABLE" || StartsWith(t, "SCM_VERSION")) return Format::Ibus;
     if (std::optional<Format> f = LibimeHeaderShown(t)) return f;
     if (IsYongSetting(t) || EqualsIgnoringCase(t, "[DATA]")) return Format::Yong;
     return Format::Plain;
+}
+
+bool IsYamlDocumentStart(std::string_view line) {
+    return StartsWith(line, "---") && (line.size() == 3 || IsSpaceOrTab(line[3]));
 }
 
 Detection Detect(const TableDocument& doc) {

@@ -77,6 +77,8 @@ struct TableLayout {
     std::string specialPrefixes;
     // Phrase rules and keys the header gives.
     EngineSettings engine;
+    // The table's name in its header (Rime's "name"), GB18030; empty when none.
+    std::string name;
 };
 
 // A table file read into entries in the file's candidate order.

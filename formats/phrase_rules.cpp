@@ -1,8 +1,10 @@
 // Phrase rules in the syntaxes of libime and fcitx4, ibus-table and Rime.
-#include "core/text.h"
-#include "formats/phrase_rules.h"
+#include <yaml-cpp/yaml.h>
 
+#include "core/text.h"
 #include "formats/lines.h"
+#include "formats/phrase_rules.h"
+#include "formats/phrase_rules_internal.h"
 
 namespace zelmora::formats {
 
@@ -108,10 +110,14 @@ bool ParseRimeFormula(std::string_view formula, PhraseRule& rule) {
     return true;
 }
 
-std::string_view Unquoted(std::string_view v) {
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-        return v.substr(1, v.size() - 2);
-    return v;
+// A rule's length as a Rime header writes it: a whole number of at most
+// three digits, or -1.
+int RimeLength(const YAML::Node& node) {
+    if (!node.IsScalar()) return -1;
+    const std::string& v = node.Scalar();
+    std::size_t i = 0;
+    const int n = ParseSmall(v, i);
+    return i == v.size() ? n : -1;
 }
 
 // Calls `each` with every line of `text` (a break is LF, CR or CR LF).
@@ -139,21 +145,21 @@ const std::vector<PhraseRule>& WubiPhraseRules() {
     return rules;
 }
 
-void RimeRuleReader::line(std::string_view text, std::vector<PhraseRule>& rules) {
-    std::string_view t = TrimWhiteSpace(text);
-    if (StartsWith(t, "- ")) t = TrimWhiteSpace(t.substr(2));
-    auto number = [](std::string_view v) {
-        std::size_t i = 0;
-        while (i < v.size() && (v[i] == '[' || v[i] == ' ')) ++i;
-        return ParseSmall(v, i);
-    };
-    if (StartsWith(t, "length_equal:")) {
-        pending_ = PhraseRule{false, number(TrimWhiteSpace(t.substr(13))), {}};
-    } else if (StartsWith(t, "length_in_range:")) {
-        pending_ = PhraseRule{true, number(TrimWhiteSpace(t.substr(16))), {}};
-    } else if (StartsWith(t, "formula:") && pending_.length > 0) {
-        if (ParseRimeFormula(Unquoted(TrimWhiteSpace(t.substr(8))), pending_)) rules.push_back(pending_);
-        pending_ = PhraseRule{};
+void AppendRimeRules(const YAML::Node& list, std::vector<PhraseRule>& rules) {
+    if (!list.IsSequence()) return;
+    for (const YAML::Node& item : list) {
+        if (!item.IsMap()) continue;
+        const YAML::Node equal = item["length_equal"], range = item["length_in_range"], formula = item["formula"];
+        PhraseRule rule;
+        if (equal) {
+            rule.length = RimeLength(equal);
+        } else if (range) {
+            // [4, 10]: four characters and more (no engine but Rime has an upper bound).
+            rule.atLeast = true;
+            rule.length = RimeLength(range.IsSequence() && range.size() > 0 ? range[0] : range);
+        }
+        if (rule.length < 1 || !formula || !formula.IsScalar()) continue;
+        if (ParseRimeFormula(formula.Scalar(), rule)) rules.push_back(std::move(rule));
     }
 }
 
@@ -169,11 +175,13 @@ bool ParseRules(RuleSyntax syntax, std::string_view text, std::vector<PhraseRule
         case RuleSyntax::Ibus:
             ParseIbusRules(text, rules);
             break;
-        case RuleSyntax::Rime: {
-            RimeRuleReader reader;
-            ForEachLine(text, [&](std::string_view line) { reader.line(line, rules); });
+        case RuleSyntax::Rime:
+            try {
+                AppendRimeRules(YAML::Load(std::string(text)), rules);
+            } catch (const YAML::Exception&) {
+                // no YAML, no rules
+            }
             break;
-        }
     }
     return rules.size() > before;
 }

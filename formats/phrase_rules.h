@@ -42,8 +42,9 @@ enum class RuleSyntax {
 };
 
 // Appends to `rules` the rules `text` gives in that syntax and tells whether
-// it gave any. libime and Rime lines that are no rule are passed over; an
-// ibus line with anything that is no rule gives none. Both engines' ways of
+// it gave any. libime lines and Rime list items that are no rule are passed
+// over (Rime's text is read as YAML: text that is none gives none); an ibus
+// line with anything that is no rule gives none. Both engines' ways of
 // counting characters from the last ("n1", "p-1") are read in either syntax.
 // Rime keys counted from the last (z, y, …), which no other engine can say,
 // make that rule none.
@@ -53,16 +54,5 @@ bool ParseRules(RuleSyntax syntax, std::string_view text, std::vector<PhraseRule
 // each ("\n" after every one), ibus one line without its break, Rime the
 // items of the "rules:" list indented as a header's "encoder:" block holds them.
 std::string WriteRules(RuleSyntax syntax, const std::vector<PhraseRule>& rules);
-
-// Rime's rules as a header is read line by line: fed the lines of the
-// "encoder:" block in order, it gives each rule once its formula is read.
-class RimeRuleReader {
-public:
-    // Appends the rule this line completes to `rules`, if any.
-    void line(std::string_view text, std::vector<PhraseRule>& rules);
-
-private:
-    PhraseRule pending_;  // the rule whose formula is to come (length 0: none)
-};
 
 }  // namespace zelmora::formats

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "formats/document.h"
-#include "formats/phrase_rules.h"
 
 namespace zelmora::formats {
 
@@ -22,6 +21,8 @@ inline constexpr std::size_t kDetectionLines = 400;
 std::optional<Format> FormatShownBy(std::string_view line);
 // The format the first lines of bytes in an ASCII-compatible encoding show.
 Format FormatShownByBytes(std::string_view bytes);
+// Whether a line starts a YAML document: "---" alone or before a blank.
+bool IsYamlDocumentStart(std::string_view line);
 // Fails when the given format is not the one the header shows (line: 1-based).
 void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_view text);
 
@@ -50,7 +51,6 @@ private:
     // Each format's reading, in its own file (plain.cpp, rime.cpp, …).
     TableLine::Kind readPlain(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
     TableLine::Kind readRime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
-    void readRimeHeaderLine(std::string_view text);
     void finishRime() const;
     TableLine::Kind readLibime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
     void readEngineSetting(std::string_view text);
@@ -68,10 +68,10 @@ private:
         enum class Phase : std::uint8_t { Header, Data } phase = Phase::Header;
         std::size_t start = SIZE_MAX;  // the first "---" line
         bool comments = true;          // whether '#' lines are comments
-        bool collectingColumns = false;
-        std::vector<std::string> columns;  // named so far
-        bool inEncoder = false;            // within the "encoder:" block
-        RimeRuleReader rules;              // of the encoder block
+        // The header's lines so far, each ended by "\n", parsed as YAML
+        // when its end line comes; dropped once longer than a header can be.
+        std::string header;
+        bool headerTooLong = false;
     };
     struct LibimeState {
         // Settings, then [Rule], [Data] and [Phrase] (or their Chinese names).

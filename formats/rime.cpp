@@ -1,16 +1,21 @@
-// Rime dictionaries: a YAML header ended by "...", whose columns say where
-// text, code, weight and stem stand on the tab-separated data lines.
+// Rime dictionaries: a YAML header ended by "...", read with yaml-cpp as
+// librime reads it, whose columns say where text, code, weight and stem
+// stand on the tab-separated data lines.
+#include <yaml-cpp/yaml.h>
+
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "core/text.h"
 #include "core/failure.h"
+#include "core/text.h"
 #include "formats/document.h"
 #include "formats/lines.h"
 #include "formats/phrase_rules.h"
+#include "formats/phrase_rules_internal.h"
 #include "formats/reading.h"
 #include "formats/writing_internal.h"
 
@@ -42,31 +47,87 @@ std::string YamlQuoted(std::string_view s) {
     return out + "\"";
 }
 
+// The longest header read. A header is a few lines; "..." this far into a
+// file ends no header, and holding all before it would hold a table whole.
+constexpr std::size_t kMaxRimeHeader = std::size_t(16) << 20;
+
+[[noreturn]] void HeaderFailure(const YAML::Mark& mark, std::size_t endLine, const std::string& what) {
+    // yaml-cpp counts lines from 0, from the first line of the file.
+    const std::size_t line = mark.is_null() ? endLine : static_cast<std::size_t>(mark.line);
+    throw Failure("Line " + std::to_string(line + 1) + ": the Rime header" + what);
+}
+
+// A setting that is one value: its text ("" for none given, as "sort:").
+std::string SingleValue(const YAML::Node& node, const char* key, std::size_t endLine) {
+    if (node.IsNull()) return {};
+    if (!node.IsScalar()) HeaderFailure(node.Mark(), endLine, std::string("'s \"") + key + "\" is no single value");
+    return node.Scalar();
+}
+
+// What librime takes from a header that decides how the data lines read:
+// the name, the columns, the sort and the encoder's phrase rules. `header`
+// holds the file's lines up to its end line `endLine` (0-based), GB18030.
+void ReadRimeHeader(std::string_view header, std::size_t endLine, TableLayout& layout) {
+    YAML::Node yaml;
+    try {
+        // yaml-cpp reads UTF-8; like librime it takes the first document.
+        yaml = YAML::Load(Utf8Of(header));
+    } catch (const YAML::Exception& e) {
+        HeaderFailure(e.mark, endLine, " is not valid YAML: " + e.msg);
+    }
+    if (yaml.IsNull()) return;  // "---" and "..." alone say nothing
+    if (!yaml.IsMap()) HeaderFailure(yaml.Mark(), endLine, " is no mapping of settings (\"name: ...\")");
+    const YAML::Node& settings = yaml;
+    if (const YAML::Node name = settings["name"]) layout.name = Gb(SingleValue(name, "name", endLine));
+    // Rime sorts by weight unless told "sort: original".
+    if (const YAML::Node sort = settings["sort"]) layout.byWeight = SingleValue(sort, "sort", endLine) == "by_weight";
+    // Without "columns", librime's: text, code, weight. A name that is
+    // there twice is the first.
+    const YAML::Node columns = settings["columns"];
+    if (columns && !columns.IsNull()) {
+        if (!columns.IsSequence()) HeaderFailure(columns.Mark(), endLine, "'s \"columns\" is no list");
+        layout.textColumn = layout.codeColumn = layout.weightColumn = layout.stemColumn = -1;
+        const int count = static_cast<int>(std::min<std::size_t>(columns.size(), INT_MAX));
+        for (int c = 0; c < count; ++c) {
+            const YAML::Node column = columns[static_cast<std::size_t>(c)];
+            if (!column.IsScalar()) continue;
+            const std::string& name = column.Scalar();
+            for (auto [label, at] : {std::pair{"text", &layout.textColumn}, std::pair{"code", &layout.codeColumn},
+                                     std::pair{"weight", &layout.weightColumn}, std::pair{"stem", &layout.stemColumn}})
+                if (name == label && *at < 0) *at = c;
+        }
+        layout.columnCount = count;
+    }
+    const YAML::Node encoder = settings["encoder"];
+    if (encoder && encoder.IsMap()) AppendRimeRules(encoder["rules"], layout.engine.rules);
+}
 }  // namespace
 
 // Rime: a YAML header ended by "...", then data lines.
 TableLine::Kind LineReader::readRime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
     if (rime_.phase == RimeState::Phase::Header) {
+        // The header ends where librime ends it, at the first line that is
+        // "..." with nothing after it but blanks; what follows is no YAML.
         std::string_view t = text;
         while (!t.empty() && IsSpaceOrTab(t.back())) t.remove_suffix(1);
-        if (t == "---" && rime_.start == SIZE_MAX) rime_.start = index_;
+        if (IsYamlDocumentStart(t) && rime_.start == SIZE_MAX) rime_.start = index_;
+        if (!rime_.headerTooLong) {
+            rime_.header.append(text);
+            rime_.header += '\n';
+            if (rime_.header.size() > kMaxRimeHeader) {
+                rime_.headerTooLong = true;
+                std::string().swap(rime_.header);
+            }
+        }
         if (t == "...") {
             rime_.phase = RimeState::Phase::Data;
-            if (!rime_.columns.empty()) {
-                TableLayout& L = layout_;
-                L.textColumn = L.codeColumn = L.weightColumn = L.stemColumn = -1;
-                for (std::size_t k = 0; k < rime_.columns.size(); ++k) {
-                    int c = static_cast<int>(k);
-                    if (rime_.columns[k] == "text") L.textColumn = c;
-                    if (rime_.columns[k] == "code") L.codeColumn = c;
-                    if (rime_.columns[k] == "weight") L.weightColumn = c;
-                    if (rime_.columns[k] == "stem") L.stemColumn = c;
-                }
-                L.columnCount = static_cast<int>(rime_.columns.size());
-            }
-            return Kind::Header;
+            if (rime_.headerTooLong)
+                throw Failure("Line " + std::to_string(index_ + 1) +
+                              ": the Rime header that ends here is longer than " +
+                              std::to_string(kMaxRimeHeader >> 20) + " MiB, more than a dictionary's header holds");
+            ReadRimeHeader(rime_.header, index_, layout_);
+            std::string().swap(rime_.header);
         }
-        readRimeHeaderLine(text);
         return Kind::Header;
     }
     if (TrimWhiteSpace(text).empty()) return Kind::Blank;
@@ -80,57 +141,6 @@ TableLine::Kind LineReader::readRime(std::string_view text, std::vector<TableEnt
         if (e.weight && !IsNumber(*e.weight)) problem = "weight \"" + Utf8Shown(*e.weight) + "\" is not a number";
     }
     return kind;
-}
-
-// The settings of the YAML header that decide how lines read: "sort" and
-// "columns" at the top level, the columns either as a flow list or as the
-// item lines that follow.
-void LineReader::readRimeHeaderLine(std::string_view t) {
-    if (rime_.collectingColumns) {
-        std::string_view ti = TrimWhiteSpace(t);
-        if (ti.empty() || ti[0] == '#') {
-            // neither an item nor the end of the list
-        } else if (t.empty() || !IsSpaceOrTab(t[0]) || ti[0] != '-') {
-            rime_.collectingColumns = false;
-        } else {
-            std::string_view name = TrimWhiteSpace(ti.substr(1));
-            std::size_t hash = name.find(" #");
-            if (hash != std::string_view::npos) name = TrimWhiteSpace(name.substr(0, hash));
-            rime_.columns.emplace_back(name);
-        }
-    }
-    auto value = [&](std::string_view key) -> std::optional<std::string_view> {
-        if (!StartsWith(t, key)) return std::nullopt;
-        std::string_view v = t.substr(key.size());
-        std::size_t hash = v.find(" #");
-        if (hash != std::string_view::npos) v = v.substr(0, hash);
-        v = TrimWhiteSpace(v);
-        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-            v = v.substr(1, v.size() - 2);
-        return v;
-    };
-    // The encoder's rules.
-    if (!t.empty() && !IsSpaceOrTab(t[0])) rime_.inEncoder = StartsWith(t, "encoder:");
-    if (rime_.inEncoder) rime_.rules.line(t, layout_.engine.rules);
-    if (auto v = value("sort:")) {
-        layout_.byWeight = *v == "by_weight";
-    } else if (auto c = value("columns:")) {
-        rime_.columns.clear();
-        rime_.collectingColumns = false;
-        if (!c->empty() && c->front() == '[') {
-            std::string_view list =
-                c->substr(1, c->find(']') == std::string_view::npos ? c->size() - 1 : c->find(']') - 1);
-            std::size_t pos = 0;
-            while (pos <= list.size()) {
-                std::size_t comma = list.find(',', pos);
-                if (comma == std::string_view::npos) comma = list.size();
-                rime_.columns.emplace_back(TrimWhiteSpace(list.substr(pos, comma - pos)));
-                pos = comma + 1;
-            }
-        } else {
-            rime_.collectingColumns = true;
-        }
-    }
 }
 
 void LineReader::finishRime() const {

@@ -109,6 +109,11 @@ std::vector<Input> Inputs() {
     in.push_back({"plain, a quoted word ending in a lone lead byte", "a \"x y\x81\r\nb 戈\r\n"});
     in.push_back({"Rime, a code with a Chinese character", "---\nname: x\n...\n工\t工a\n戈\tb\n"});
     in.push_back({"header only after blank and comment lines", "\n# one\n\n# two\n---\n...\n工\ta\n"});
+    in.push_back({"Rime, quoted columns", "---\ncolumns:\n  - \"code\"\n  - 'text'\n...\na\t工\nb\t戈\n"});
+    in.push_back({"Rime, items not indented", "---\ncolumns:\n- code\n- text\n...\na\t工\nb\t戈\n"});
+    in.push_back({"Rime, a comment after the start", "--- # wubi\ncolumns: [code, text]\n...\na\t工\nb\t戈\n"});
+    in.push_back({"Rime, header no valid YAML", "---\nname: t\ncolumns: [code, text\n...\na\t工\n"});
+    in.push_back({"Rime, PyYAML's flow style", Slurp("pyyaml_flow.dict.yaml")});
     return in;
 }
 
@@ -733,7 +738,8 @@ TEST(FormatsStream, AnEnormousLineIsConvertedAPartAtATimeWhereTheFormatAllows) {
 
 TEST(ReadEntriesStream, EachLinesEntriesInFileOrderAsTheWholeReadHasThem) {
     for (const char* name : {"plain_wubi_gbk.txt", "rime_wubi.dict.yaml", "rime_extb.dict.yaml", "libime_wubi.txt",
-                             "fcitx4_wubi.txt", "ibus_wubi.txt", "yong_wubi.txt", "plain_suspicious.txt"}) {
+                             "fcitx4_wubi.txt", "ibus_wubi.txt", "yong_wubi.txt", "plain_suspicious.txt",
+                             "pyyaml_block.dict.yaml", "pyyaml_flow.dict.yaml", "pyyaml_escaped.dict.yaml"}) {
         const std::string bytes = Slurp(name);
         const TableDocument doc = ReadTable(bytes);
         std::vector<std::pair<std::size_t, std::vector<TableEntry>>> expected;

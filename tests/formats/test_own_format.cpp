@@ -43,6 +43,11 @@ TEST(OwnFormat, LinesComeBackAsReadButForTheEncodingLineAndLinesThatLoseWords) {
         std::string out;  // UTF-8 of what is written
     };
     const std::string yong = "name=x\n[DATA]\na  工 戈\n#c\n";
+    // Valid YAML in forms a header seldom takes: comments, quoted keys, a
+    // flow list, block scalars, blanks at line ends and a CR LF.
+    const std::string unusual =
+        "--- # wubi  \n\"name\": '词库'  # quoted\ncolumns: [text,\r\n  code]\nnote: |\n  kept\n\n   as is\n"
+        "folded: >-\n  one\n  two\n'sort': \"original\"\t\n...  \n";
     // 𠀀 (CJK Extension B) is no GBK character: its words are left out.
     const std::vector<Case> cases = {
         {"yong UTF-8 into GB18030: its encode line goes", "encode=UTF-8\n" + yong, Encoding::Gb18030, yong},
@@ -57,6 +62,8 @@ TEST(OwnFormat, LinesComeBackAsReadButForTheEncodingLineAndLinesThatLoseWords) {
         {"Rime: a line whose word goes", "---\nname: x\nsort: original\n...\n𠀀\ta\n工\ta\t\n", Encoding::Gbk,
          "---\nname: x\nsort: original\n...\n工\ta\t\n"},
         {"ibus", "BEGIN_TABLE\na\t𠀀\t2\na\t工\t1\nEND_TABLE\n", Encoding::Gbk, "BEGIN_TABLE\na\t工\t1\nEND_TABLE\n"},
+        {"Rime: an unusual header stays as it was written", "# 词库\r\n" + unusual + "𠀀\ta\n工\ta\n", Encoding::Gbk,
+         "# 词库\r\n" + unusual + "工\ta\n"},
     };
     for (const auto& c : cases) {
         const TableDocument doc = ReadTable(c.in);

@@ -167,7 +167,7 @@ class Control(unittest.TestCase):
 
     def test_depends_names_the_runtime_libraries(self):
         depends = " ".join(sorted(self.depends()))
-        wanted = [r"\blibicu\d+\b", r"\blibdivsufsort\d\b"]
+        wanted = [r"\blibicu\d+\b", r"\blibdivsufsort\d\b", r"\blibyaml-cpp0\.\d+\b"]
         if ARGS.window:
             wanted += [r"\blibqt6widgets6\b", r"\blibqt6gui6\b", r"\blibqt6core6\b", r"\blibjpeg62-turbo\b"]
         for pattern in wanted:
