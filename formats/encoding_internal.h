@@ -107,8 +107,9 @@ private:
     enum Kind { kUtf8, kGb, kLe, kBe, kReadings };
     struct Reading {
         double bits = 0;
-        double headStart = 0;        // what the file's header grants this reading
-        std::size_t characters = 0;  // counted in the UTF-16 readings
+        double headStart = 0;         // what the file's header grants this reading
+        std::size_t characters = 0;   // counted in the UTF-16 readings
+        std::size_t undecodable = 0;  // counted in the UTF-8 reading
         std::string carry;
         double score() const { return bits - headStart; }
     };

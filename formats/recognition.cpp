@@ -182,18 +182,21 @@ const CostTable& Costs() {
                 if (U_SUCCESS(status) && n == 1) t.gbPairs[lead << 8 | trail] = t.bmp[Gb2022Swap(u[0])];
             }
         }
-        // GB 2312 carries the Greek and Russian alphabets, pinyin's letters
-        // and Latin-1's signs, and tables list them; their UTF-8 bytes are
-        // GBK characters too (С is 小). Such a character costs what those
-        // bytes cost read as GBK: it is no evidence either way.
-        for (char32_t c = 0x80; c < 0x800; ++c) {
+        // What GB 2312 carries (the Greek and Russian alphabets, pinyin's
+        // letters, Latin-1's signs), Latin letters and IPA: tables list them,
+        // and tables of romanisations and of IPA are made of them. Their
+        // UTF-8 bytes are GBK characters too (С is 小, ɕ is 蓵): such a
+        // character costs what those bytes cost read as GBK, no evidence
+        // either way, so that a run of them is a close call, never a guess.
+        for (char32_t c = 0xA0; c < 0x800; ++c) {
             const UChar u = static_cast<UChar>(c);
             char gb[8];
             status = U_ZERO_ERROR;
             ucnv_resetFromUnicode(cnv.get());
             const int32_t n = ucnv_fromUChars(cnv.get(), gb, sizeof gb, &u, 1, &status);
             const auto lead = static_cast<unsigned char>(gb[0]), trail = static_cast<unsigned char>(gb[1]);
-            if (U_SUCCESS(status) && n == 2 && lead >= 0xA1 && lead <= 0xA9 && trail >= 0xA1)
+            const bool gb2312 = U_SUCCESS(status) && n == 2 && lead >= 0xA1 && lead <= 0xA9 && trail >= 0xA1;
+            if (gb2312 || (c >= 0xC0 && c <= 0x17F) || (c >= 0x250 && c <= 0x36F))
                 t.bmp[c] = t.gbPairs[(0xC0 | c >> 6) << 8 | (0x80 | (c & 0x3F))];
         }
         return t;
@@ -284,6 +287,7 @@ void EncodingJudge::utf8(std::string_view bytes, bool last) {
         const Utf8Check c = WalkUtf8(s, i, last, [&](char32_t cp) { bits += CostOf(t, cp); });
         if (c == Utf8Check::Valid) break;
         bits += kUndecodable;
+        ++r.undecodable;
         ++i;
     }
     r.bits += bits;
@@ -401,6 +405,9 @@ Recognition EncodingJudge::verdict() const {
         return (k == kLe || k == kBe) &&
                r.bits > kUtf16Noise * static_cast<double>(std::max<std::size_t>(r.characters, 1));
     };
+    // A Rime dictionary that is valid UTF-8 is UTF-8: the engine reads
+    // nothing else (IPA letters read as GBK would be common characters).
+    if (readings_[kUtf8].headStart > 0 && readings_[kUtf8].undecodable == 0) return v;
     int best = kUtf8;
     for (int k = 0; k < kReadings; ++k)
         if (!noise(k) && readings_[k].score() < readings_[best].score()) best = k;
