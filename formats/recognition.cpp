@@ -129,16 +129,15 @@ float ClassCost(char32_t c) {
         case U_FORMAT_CHAR:
         case U_PRIVATE_USE_CHAR:
             return 28;
-        case U_NON_SPACING_MARK:
+        case U_NON_SPACING_MARK:  // marks and letters of other scripts
         case U_ENCLOSING_MARK:
         case U_COMBINING_SPACING_MARK:
-            return 26;
         case U_UPPERCASE_LETTER:
         case U_LOWERCASE_LETTER:
         case U_TITLECASE_LETTER:
         case U_MODIFIER_LETTER:
         case U_OTHER_LETTER:
-            return 26;  // letters of other scripts
+            return 26;
         default:
             return 20;  // numbers, symbols, punctuation, spaces
     }
