@@ -88,17 +88,17 @@ formats::TableDocument LoadSource(const SourceOptions& o, std::string_view bytes
 
 // RunAndWrite for tables in any encoding and format: the derivations run on
 // GB18030 group lines, and every result is converted before anything is written.
-void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const std::vector<Derivation>& which,
-                        bool writeEntries) {
+void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const std::optional<std::string>& entryBytes,
+                        const std::vector<Derivation>& which, bool writeEntries) {
     auto progress = std::make_unique<Progress>();
     progress->step("reading");
     formats::TableDocument doc = LoadSource(o, bytes);
     std::string source = formats::ToGroupLines(doc);
     std::optional<std::string> entries;
-    if (!o.entries.empty()) {
+    if (entryBytes) {
         formats::Encoding e =
             o.formats.encoding.empty() ? formats::Encoding::Auto : formats::ParseEncoding(o.formats.encoding);
-        entries = formats::DecodeText(ReadInput(o.entries), e).text;
+        entries = formats::DecodeText(*entryBytes, e).text;
     }
     PipelineResult r =
         RunDerivations(source, entries, which, doc.textEncoding(), [&](const char* s) { progress->step(s); });
@@ -153,12 +153,12 @@ void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, b
     CheckFiles(o, which, writeEntries);
     RequireSource(o);
     std::string source = ReadSource(o);
-    // Tables of other formats and encodings are recognised as convert does;
-    // a plain GBK table runs on its own bytes.
-    if (o.formats.given() || !formats::ReadsAsPlainGbk(source))
-        return RunAndWriteFormats(o, source, which, writeEntries);
     std::optional<std::string> entries;
     if (!o.entries.empty()) entries = ReadInput(o.entries);
+    // Tables of other formats and encodings are recognised as convert does;
+    // a plain GBK table (with plain GBK entries) runs on its own bytes.
+    if (o.formats.given() || !formats::ReadsAsPlainGbk(source) || (entries && !formats::ReadsAsPlainGbk(*entries)))
+        return RunAndWriteFormats(o, source, entries, which, writeEntries);
     auto progress = std::make_unique<Progress>();
     // Without format options the table is GBK, as the window reads it.
     PipelineResult r =

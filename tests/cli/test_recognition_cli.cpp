@@ -49,6 +49,13 @@ TEST_F(RecognitionCli, UnicodeWithoutAByteOrderMarkIsReadAlikeByEveryCommand) {
                       Slurp(f.path()))
                 << name << ": " << f.path().filename();
         }
+        // A GBK table with its entries in another encoding.
+        CliResult mixed = cli("run --source gbk.txt --out mixed-" + std::string(name) + " --entries " + file);
+        ASSERT_EQ(mixed.status, 0) << name << ": " << mixed.err;
+        EXPECT_EQ(mixed.out, gbk.out) << name;
+        for (const auto& f : fs::directory_iterator(at("gbk")))
+            EXPECT_EQ(Slurp(at("mixed-" + std::string(name)) + "/" + f.path().filename().string()), Slurp(f.path()))
+                << name << ": " << f.path().filename();
         CliResult e = cli("expand " + file + " --output-encoding gbk");
         ASSERT_EQ(e.status, 0) << name << ": " << e.err;
         EXPECT_EQ(e.out, expanded) << name;
