@@ -172,16 +172,22 @@ Output EntryOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entr
     if (o.group)
         throw Failure("--group writes plain group lines; it can't be combined with --output-format " + o.outputFormat);
     std::vector<TableEntry> sorted;
+    std::vector<std::size_t> lines;  // of the word list, for a word the format can't hold
     sorted.reserve(entries.size());
-    for (std::uint32_t i : ExpansionOrder(entries, sortEncoding)) sorted.push_back(AsTableEntry(entries[i]));
+    lines.reserve(entries.size());
+    for (std::uint32_t i : ExpansionOrder(entries, sortEncoding)) {
+        sorted.push_back(AsTableEntry(entries[i]));
+        lines.push_back(entries[i].line);
+    }
     formats::WriteOptions w;
     w.format = format;
+    w.inputName = o.words == "-" ? "standard input" : o.words;
     // Engine formats are UTF-8 whatever the word list was.
     formats::ChooseOutputEncoding(w, EncodingOption(o.outputEncoding), false, list.encoding, list.hadBom);
     out.encoding = w.encoding;
     w.textEncoding = out.textEncoding;
     w.name = formats::TableName(o.out.empty() ? o.words : o.out);
-    out.bytes = formats::WriteEntries(sorted, w);
+    out.bytes = formats::WriteEntries(sorted, w, lines);
     return out;
 }
 

@@ -149,6 +149,10 @@ void CheckEntries(std::size_t line, const TableEntry* entries, std::size_t count
             if (e.code.size() > 4) report(line, "code \"" + Utf8Shown(e.code) + "\" is longer than four letters");
             lastCode = e.code;
         }
+        // Only libime escapes one; every other format's line would end there.
+        if (HasAny(e.word, "\r\n"))
+            report(line, "word \"" + Utf8Shown(e.word) +
+                             "\" holds a line break, which no plain, Rime, fcitx4, ibus-table or yong table can hold");
         key.assign(e.code).append(1, '\x01').append(e.word);
         auto [it, added] = seen.try_emplace(key, line);
         if (!added)
@@ -193,7 +197,7 @@ void PlainLineCheck::part(std::size_t index, std::string_view text, const TableE
     // The plain line written back, piece by piece: as CanonicalLine writes it.
     if (refused_.empty()) {
         try {
-            if (first && count > 0) AppendPlainToken(again_, entries[0].code, "The code", true);
+            if (first && count > 0) AppendPlainCode(again_, entries[0].code);
             for (std::size_t k = 0; k < count; ++k) {
                 again_ += ' ';
                 AppendPlainToken(again_, entries[k].word, "The word", k + 1 < count || !last);

@@ -77,15 +77,15 @@ Detection Detect(const TableDocument& doc) {
     return {};
 }
 
-void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_view text) {
-    if (shown == Format::Plain || shown == given) return;
+std::string ShownFormatNote(Format given, Format shown, std::size_t line, std::string_view text) {
+    if (shown == Format::Plain || shown == given) return {};
     // libime and fcitx4 read each other's keywords, as their engines do.
     const bool libimeLike =
         (shown == Format::Libime || shown == Format::Fcitx4) && (given == Format::Libime || given == Format::Fcitx4);
-    if (libimeLike) return;
-    throw Failure("Line " + std::to_string(line) + " (\"" + Utf8Shown(TrimWhiteSpace(text)) +
-                  "\") belongs to the header of " + WithArticle(FormatName(shown)) + " table, not of " +
-                  WithArticle(FormatName(given)) + " table; give --format " + OptionName(shown) + " or --format auto");
+    if (libimeLike) return {};
+    return " (line " + std::to_string(line) + ", \"" + Utf8Shown(TrimWhiteSpace(text)) +
+           "\", looks like the header of " + WithArticle(FormatName(shown)) + " table: --format " + OptionName(shown) +
+           " or --format auto reads it so)";
 }
 
 Format FormatShownByBytes(std::string_view bytes) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "core/failure.h"
 #include "core/limits.h"
@@ -40,12 +41,12 @@ std::vector<TableLine> CutLines(std::string_view text) {
 
 class Reader {
 public:
-    explicit Reader(TableDocument& doc) : doc_(doc) {}
+    Reader(TableDocument& doc, std::string shownNote) : doc_(doc), shownNote_(std::move(shownNote)) {}
 
     void read() {
         // Most formats hold one entry a line; growing past that is rare.
         doc_.entries.reserve(doc_.lines.size());
-        LineReader reader(doc_.format);
+        LineReader reader(doc_.format, shownNote_);
         std::string problem;
         for (std::size_t i = 0; i < doc_.lines.size(); ++i) {
             TableLine& l = doc_.lines[i];
@@ -130,14 +131,16 @@ private:
     }
 
     TableDocument& doc_;
+    std::string shownNote_;
     std::vector<TableEntry> parsed_;
 };
 
-// The entries with each code's together, codes in the order they first
-// appear and each code's entries in their order; empty when they already stand
-// so. An engine ranks a code's candidates as one list (ibus by the frequencies
-// written per run), so a code's lines that stand apart must become one run.
-std::vector<TableEntry> GroupedByCode(const std::vector<TableEntry>& entries) {
+// The order that brings each code's entries together, codes in the order
+// they first appear and each code's entries in their order; empty when they
+// already stand so. An engine ranks a code's candidates as one list (ibus by
+// the frequencies written per run), so a code's lines that stand apart must
+// become one run.
+std::vector<std::uint32_t> OrderGroupedByCode(const std::vector<TableEntry>& entries) {
     // Runs whose codes ascend (by bytes, or by length and then bytes) stand
     // together without a look-up per run.
     bool byBytes = true, byLength = true;
@@ -161,38 +164,48 @@ std::vector<TableEntry> GroupedByCode(const std::vector<TableEntry>& entries) {
         if (added) groups.emplace_back();
         groups[it->second].push_back(static_cast<std::uint32_t>(i));
     }
-    std::vector<TableEntry> grouped;
-    grouped.reserve(entries.size());
-    for (const auto& g : groups)
-        for (std::uint32_t i : g) grouped.push_back(entries[i]);
-    return grouped;
+    std::vector<std::uint32_t> order;
+    order.reserve(entries.size());
+    for (const auto& g : groups) order.insert(order.end(), g.begin(), g.end());
+    return order;
 }
 
-// The whole file, GB18030, before the encoding.
-std::string FreshText(const std::vector<TableEntry>& given, const WriteOptions& o) {
+// The whole file, GB18030, before the encoding; `givenLines` as WriteEntries takes them.
+std::string FreshText(const std::vector<TableEntry>& given, const WriteOptions& o,
+                      const std::vector<std::size_t>& givenLines) {
     std::vector<TableEntry> grouped;
-    if (o.format != Format::Plain) grouped = GroupedByCode(given);
+    std::vector<std::size_t> groupedLines;
+    if (o.format != Format::Plain) {
+        const std::vector<std::uint32_t> order = OrderGroupedByCode(given);
+        grouped.reserve(order.size());
+        for (std::uint32_t i : order) grouped.push_back(given[i]);
+        if (!givenLines.empty() && !order.empty()) {
+            groupedLines.reserve(order.size());
+            for (std::uint32_t i : order) groupedLines.push_back(givenLines[i]);
+        }
+    }
     const std::vector<TableEntry>& entries = grouped.empty() ? given : grouped;
+    const std::vector<std::size_t>& lines = groupedLines.empty() ? givenLines : groupedLines;
     HeaderFacts facts;
     if (o.format != Format::Plain)
         for (const auto& e : entries) facts.add(e);
     TableLayout layout;
     std::string out = FreshHeader(facts, o, layout);
-    std::size_t line = static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
     out.reserve(entries.size() * 24 + out.size());
     for (std::size_t i = 0; i < entries.size();) {
         std::size_t j = i + 1;
         while (j < entries.size() && entries[j].code == entries[i].code) ++j;
-        AppendFreshRun(out, &entries[i], j - i, o, layout, line);
+        AppendFreshRun(out, &entries[i], j - i, o, layout, lines.empty() ? nullptr : &lines[i]);
         i = j;
     }
     out += FreshFooter(o.format);
     return out;
 }
 
-// Decoded, cut into lines, format recognised (or the given one checked): what
+// Decoded, cut into lines, format recognised (or the given one taken, with
+// a note for its reader's failure when the first lines show another): what
 // reading a table and reading a merge target share.
-TableDocument OpenDocument(std::string_view bytes, Encoding encoding, Format format) {
+TableDocument OpenDocument(std::string_view bytes, Encoding encoding, Format format, std::string& shownNote) {
     TableDocument doc;
     DecodedText d = DecodeText(bytes, encoding);
     doc.text = std::move(d.text);
@@ -204,7 +217,7 @@ TableDocument OpenDocument(std::string_view bytes, Encoding encoding, Format for
     if (format == Format::Auto)
         format = found.format;
     else if (found.format != Format::Plain)
-        CheckGivenFormat(format, found.format, found.line + 1, doc.lineText(found.line));
+        shownNote = ShownFormatNote(format, found.format, found.line + 1, doc.lineText(found.line));
     doc.format = format;
     return doc;
 }
@@ -212,18 +225,20 @@ TableDocument OpenDocument(std::string_view bytes, Encoding encoding, Format for
 }  // namespace
 
 TableDocument ReadTable(std::string_view bytes, Encoding encoding, Format format) {
-    TableDocument doc = OpenDocument(bytes, encoding, format);
-    Reader(doc).read();
+    std::string note;
+    TableDocument doc = OpenDocument(bytes, encoding, format, note);
+    Reader(doc, std::move(note)).read();
     return doc;
 }
 
 TableDocument ReadTableToMerge(std::string_view bytes, Encoding encoding, Format format) {
-    TableDocument doc = OpenDocument(bytes, encoding, format);
+    std::string note;
+    TableDocument doc = OpenDocument(bytes, encoding, format, note);
     if (doc.format == Format::Plain) {
         std::vector<TableLine>().swap(doc.lines);
         return doc;
     }
-    Reader(doc).read();
+    Reader(doc, std::move(note)).read();
     return doc;
 }
 
@@ -245,9 +260,13 @@ std::string ToGroupLines(const TableDocument& doc) {
     return out;
 }
 
-std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options) {
+std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options,
+                         const std::vector<std::size_t>& inputLines) {
     if (options.format == Format::Auto) throw Failure("No output format given");
-    return EncodeText(FreshText(entries, options), options.encoding, options.bom, options.textEncoding);
+    if (!inputLines.empty() && inputLines.size() != entries.size())
+        throw Failure("Input lines given for " + std::to_string(inputLines.size()) + " of " +
+                      std::to_string(entries.size()) + " entries");
+    return EncodeText(FreshText(entries, options, inputLines), options.encoding, options.bom, options.textEncoding);
 }
 
 std::string WriteEntries(const std::vector<TableEntry>& entries, Format format, Encoding encoding, bool bom) {
@@ -280,12 +299,19 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
         CarryEngineSettings(o, doc.layout);
         if (droppedLines)
             for (const auto& l : doc.lines) *droppedLines += l.kind == Kind::Extra;
-        if (removed.empty()) return WriteEntries(doc.entries, o);
+        // Each entry's line, for a refusal's message.
+        std::vector<std::size_t> lines(doc.entries.size(), 0);
+        for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+            const TableLine& l = doc.lines[i];
+            if (l.kind == Kind::Entry) std::fill_n(lines.begin() + l.firstEntry, l.entryCount, i + 1);
+        }
+        if (removed.empty()) return WriteEntries(doc.entries, o, lines);
         std::vector<TableEntry> kept;
+        std::vector<std::size_t> keptLines;
         kept.reserve(doc.entries.size());
         for (std::size_t k = 0; k < doc.entries.size(); ++k)
-            if (!removed[k]) kept.push_back(doc.entries[k]);
-        return WriteEntries(kept, o);
+            if (!removed[k]) kept.push_back(doc.entries[k]), keptLines.push_back(lines[k]);
+        return WriteEntries(kept, o, keptLines);
     }
     std::string out;
     out.reserve(doc.text.size() + 64);
@@ -303,17 +329,21 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
             std::vector<TableEntry> kept;
             for (std::size_t k = l.firstEntry; k < l.firstEntry + l.entryCount; ++k)
                 if (!removed[k]) kept.push_back(doc.entries[k]);
-            rewrite.appendRewritten(out, doc.layout, kept.data(), kept.size(), lineBreak);
+            try {
+                rewrite.appendRewritten(out, doc.layout, kept.data(), kept.size(), lineBreak);
+            } catch (const RefusedEntry& f) {
+                throw Failure(InputLineWhere(o, i + 1) + f.what());
+            }
             continue;
         }
         if (l.kind == Kind::Entry) {
             ParseEntryLine(doc.format, doc.layout, text, parsed);
             const TableEntry* now = doc.entries.data() + l.firstEntry;
-            if (!std::equal(parsed.begin(), parsed.end(), now, now + l.entryCount)) {
+            if (!std::equal(parsed.begin(), parsed.end(), now, now + l.entryCount) || rewrite.rewrites(l.kind, text)) {
                 try {
                     rewrite.appendRewritten(out, doc.layout, now, l.entryCount, lineBreak);
-                } catch (const Failure& f) {
-                    throw Failure("Line " + std::to_string(i + 1) + ": " + f.what());
+                } catch (const RefusedEntry& f) {
+                    throw Failure(InputLineWhere(o, i + 1) + f.what());
                 }
                 continue;
             }

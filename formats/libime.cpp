@@ -168,7 +168,10 @@ std::string LibimeLine(Format format, const TableLayout& layout, const TableEntr
     std::string_view w = e.word;
     bool edgeBlank = w.empty() || TrimWhiteSpace(w).size() != w.size();
     if (format == Format::Libime) {
-        if (edgeBlank || HasAny(w, " \t\r\n\v\f") || w.front() == '"')
+        // libime's escapes give a line feed, not a carriage return; written
+        // as it is, a carriage return would end the line.
+        if (HasAny(w, "\r")) CannotWrite("The word", w, "holds a carriage return", format);
+        if (edgeBlank || HasAny(w, " \t\n\v\f") || w.front() == '"')
             out += Escape(w);
         else
             out += w;

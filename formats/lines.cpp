@@ -44,7 +44,14 @@ std::string MessageText(std::string_view gb18030) {
     return std::string(gb18030);
 }
 
-std::string Utf8Shown(std::string_view gb18030) { return Utf8Of(AbbreviatedText(gb18030)); }
+std::string Utf8Shown(std::string_view gb18030) {
+    std::string shown = Utf8Of(AbbreviatedText(gb18030));
+    if (shown.find_first_of("\r\n") == std::string::npos) return shown;
+    // A message is one line.
+    std::string out;
+    for (char c : shown) c == '\r' ? out += "\\r" : c == '\n' ? out += "\\n" : out += c;
+    return out;
+}
 
 bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 

@@ -10,7 +10,8 @@ namespace zelmora::formats {
 // GB18030 bytes of a UTF-8 literal (keywords such as "[数据]"), and back.
 std::string Gb(std::string_view utf8);
 std::string Utf8Of(std::string_view gb18030);
-// Utf8Of for a message: a long text cut to its first 100 characters, "…" and its length.
+// Utf8Of for a message: a long text cut to its first 100 characters, "…" and
+// its length; CR and LF shown as \r and \n.
 std::string Utf8Shown(std::string_view gb18030);
 
 bool IsSpaceOrTab(char c);

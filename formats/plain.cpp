@@ -1,5 +1,6 @@
 // Plain tables: group lines "code word word …", tokens quoted as the text
 // rules read them, no header.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ bool ParsePlainLine(std::string_view line, std::vector<TableEntry>& out) {
 }
 
 void AppendPlainToken(std::string& out, std::string_view token, const char* what, bool followed) {
+    // The reader cuts lines at every CR and LF, inside quotes too.
+    if (HasAny(token, "\r\n")) CannotWrite(what, token, "holds a line break", Format::Plain);
     const std::size_t at = out.size();
     AppendToken(out, token);
     if (!EndsInLoneLeadByte(token)) return;
@@ -50,12 +53,38 @@ void AppendPlainToken(std::string& out, std::string_view token, const char* what
     if (followed) CannotWrite(what, token, "ends in a lone lead byte and has a word after it", Format::Plain);
 }
 
+void AppendPlainCode(std::string& out, std::string_view code) {
+    const std::size_t at = out.size();
+    AppendPlainToken(out, code, "The code", true);
+    if (out[at] == '"') return;
+    // Recognition goes by how a line begins, and a blank always follows the
+    // code: any word after it shows the same.
+    thread_local std::string probe;
+    probe.assign(out, at).append(" x");
+    const std::optional<Format> shown = FormatShownBy(probe);
+    if (!shown || *shown == Format::Plain) return;
+    if (EndsInLoneLeadByte(code))
+        CannotWrite("The code", code, "needs quotes and ends in a lone lead byte", Format::Plain);
+    out.resize(at);
+    out += '"';
+    for (std::size_t i = 0, w = 0; i < code.size(); i += w) {
+        w = CharWidth(code, i);
+        if (code[i] == '"') out += '"';
+        out.append(code, i, w);
+    }
+    out += '"';
+}
+
 std::string PlainLine(const TableEntry* entries, std::size_t count) {
     std::string out;
-    AppendPlainToken(out, entries[0].code, "The code", true);
+    AppendPlainCode(out, entries[0].code);
     for (std::size_t i = 0; i < count; ++i) {
         out += ' ';
-        AppendPlainToken(out, entries[i].word, "The word", i + 1 < count);
+        try {
+            AppendPlainToken(out, entries[i].word, "The word", i + 1 < count);
+        } catch (const RefusedEntry& f) {
+            throw RefusedEntry(f.what(), i);
+        }
     }
     return out;
 }

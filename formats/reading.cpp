@@ -1,6 +1,7 @@
 // Reading a table line by line: each line goes to its format's reader
 // (plain.cpp, rime.cpp, libime.cpp, ibus.cpp, yong.cpp).
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/text.h"
@@ -35,7 +36,7 @@ const char* MalformedMessage(Format format) {
 
 }  // namespace
 
-LineReader::LineReader(Format format) : format_(format) {
+LineReader::LineReader(Format format, std::string shownNote) : format_(format), shownNote_(std::move(shownNote)) {
     // fcitx4's prompt and phrase keys have defaults; libime's have none.
     if (format == Format::Fcitx4) layout_.specialPrefixes = "&^";
     // Rime sorts by weight unless told "sort: original"; ibus-table shows
@@ -78,22 +79,27 @@ TableLine::Kind LineReader::data(std::string_view text, std::vector<TableEntry>&
 }
 
 void LineReader::finish() {
-    switch (format_) {
-        case Format::Rime:
-            finishRime();
-            break;
-        case Format::Libime:
-        case Format::Fcitx4:
-            finishLibime();
-            break;
-        case Format::Ibus:
-            finishIbus();
-            break;
-        case Format::Yong:
-            finishYong();
-            break;
-        default:
-            break;
+    try {
+        switch (format_) {
+            case Format::Rime:
+                finishRime();
+                break;
+            case Format::Libime:
+            case Format::Fcitx4:
+                finishLibime();
+                break;
+            case Format::Ibus:
+                finishIbus();
+                break;
+            case Format::Yong:
+                finishYong();
+                break;
+            default:
+                break;
+        }
+    } catch (const Failure& f) {
+        if (shownNote_.empty()) throw;
+        throw Failure(f.what() + shownNote_);
     }
 }
 

@@ -23,8 +23,11 @@ std::optional<Format> FormatShownBy(std::string_view line);
 Format FormatShownByBytes(std::string_view bytes);
 // Whether a line starts a YAML document: "---" alone or before a blank.
 bool IsYamlDocumentStart(std::string_view line);
-// Fails when the given format is not the one the header shows (line: 1-based).
-void CheckGivenFormat(Format given, Format shown, std::size_t line, std::string_view text);
+// A given format is read as given, whatever the first lines show. When it
+// fails, this note tells which line (1-based) showed another format and how
+// to read the table as that; empty when the line shows the given format or
+// plain.
+std::string ShownFormatNote(Format given, Format shown, std::size_t line, std::string_view text);
 
 // The entries a line of a data section gives, as the reader reads them;
 // false when the line is no code-word line of that format.
@@ -34,7 +37,8 @@ bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view l
 // line is, the entries of data lines, and the layout the header gives.
 class LineReader {
 public:
-    explicit LineReader(Format format);
+    // `shownNote` (ShownFormatNote) goes with a failure of finish().
+    explicit LineReader(Format format, std::string shownNote = {});
     // The kind of the next line. Fills `entries` for an Entry line and sets
     // `problem` (UTF-8) to what is wrong with the line, empty when nothing.
     TableLine::Kind read(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
@@ -91,6 +95,7 @@ private:
     };
 
     Format format_;
+    std::string shownNote_;
     TableLayout layout_;
     std::size_t index_ = 0;  // of the line being read, 0-based
     RimeState rime_;

@@ -254,10 +254,11 @@ private:
         decided_ = true;
         Format shown = shownAt ? *FormatShownBy(early_[*shownAt].first) : Format::Plain;
         Format format = given_ == Format::Auto ? shown : given_;
+        std::string note;
         if (given_ != Format::Auto && shownAt)
-            failures_.attempt(kDetect, [&] { CheckGivenFormat(given_, shown, *shownAt + 1, early_[*shownAt].first); });
+            note = ShownFormatNote(given_, shown, *shownAt + 1, early_[*shownAt].first);
         if (failures_.allows(kDetect)) {
-            reader_.emplace(format);
+            reader_.emplace(format, std::move(note));
             consumer_.start(format, *reader_);
             for (std::size_t i = 0; i < early_.size() && !stopped_; ++i) read(i + 1, early_[i].first, early_[i].second);
         }
@@ -449,12 +450,15 @@ public:
             return true;
         }
         if (same_) {
-            if (lacks_ && l.first && !l.last && l.kind == Kind::Entry) {
-                // A plain line read in parts loses words only when its text
-                // holds a character the encoding lacks (each is in a token).
-                TableEntry whole;
-                whole.word.assign(l.text);
-                partedRewrite_ = FindUnencodable(whole, found_);
+            if (l.first && !l.last && l.kind == Kind::Entry) {
+                partedRewrite_ = rewrite_->rewrites(l.kind, l.text);
+                if (!partedRewrite_ && lacks_) {
+                    // A plain line read in parts loses words only when its text
+                    // holds a character the encoding lacks (each is in a token).
+                    TableEntry whole;
+                    whole.word.assign(l.text);
+                    partedRewrite_ = FindUnencodable(whole, found_);
+                }
             }
             if (partedRewrite_ && !(l.first && l.last) && l.kind == Kind::Entry) {
                 // Such a line is written back part by part as CanonicalLine
@@ -462,12 +466,15 @@ public:
                 if (l.last) partedRewrite_ = false;
                 failures_.attempt(kCanonical, [&] {
                     chunk_.clear();
-                    if (l.first && !l.entries->empty())
-                        AppendPlainToken(chunk_, l.entries->front().code, "The code", true);
-                    for (std::size_t k = 0; k < l.entries->size(); ++k) {
-                        chunk_ += ' ';
-                        AppendPlainToken(chunk_, (*l.entries)[k].word, "The word",
-                                         k + 1 < l.entries->size() || !l.last);
+                    try {
+                        if (l.first && !l.entries->empty()) AppendPlainCode(chunk_, l.entries->front().code);
+                        for (std::size_t k = 0; k < l.entries->size(); ++k) {
+                            chunk_ += ' ';
+                            AppendPlainToken(chunk_, (*l.entries)[k].word, "The word",
+                                             k + 1 < l.entries->size() || !l.last);
+                        }
+                    } catch (const RefusedEntry& f) {
+                        throw Failure(InputLineWhere(out_, l.number) + f.what());
                     }
                     emit(chunk_);
                     if (l.last) emit(l.lineBreak);
@@ -476,11 +483,15 @@ public:
             }
             if (!l.first) return true;  // the text went with the first part
             if (rewrite_->drops(l.kind, l.text)) return true;
-            if (lessened) {
+            if (lessened || rewrite_->rewrites(l.kind, l.text)) {
                 failures_.attempt(kCanonical, [&] {
                     chunk_.clear();
-                    rewrite_->appendRewritten(chunk_, reader_->layout(), l.entries->data(), l.entries->size(),
-                                              l.lineBreak);
+                    try {
+                        rewrite_->appendRewritten(chunk_, reader_->layout(), l.entries->data(), l.entries->size(),
+                                                  l.lineBreak);
+                    } catch (const RefusedEntry& f) {
+                        throw Failure(InputLineWhere(out_, l.number) + f.what());
+                    }
                     if (!chunk_.empty()) emit(chunk_);
                 });
                 return true;
@@ -500,6 +511,7 @@ public:
                     if (!run_.empty() || code != pieceCode_) flushRun(true);
                     run_.swap(entries);
                     entries.clear();
+                    runLines_.assign(run_.size(), l.number);
                     if (run_.size() >= settings_.partEntries && writesRunInPieces()) flushRun(false);
                     return true;
                 }
@@ -508,6 +520,7 @@ public:
                 if ((!run_.empty() && e.code != run_.back().code) || (run_.empty() && e.code != pieceCode_))
                     flushRun(true);
                 run_.push_back(std::move(e));
+                runLines_.push_back(l.number);
             }
             // A run whose lines depend on its entries alone may be written as it comes.
             if (run_.size() >= settings_.partEntries && writesRunInPieces()) flushRun(false);
@@ -551,9 +564,7 @@ private:
             return;
         }
         layout_ = TableLayout();
-        std::string header = FreshHeader(facts_, out_, layout_);
-        line_ = static_cast<std::size_t>(std::count(header.begin(), header.end(), '\n'));
-        emit(header);
+        emit(FreshHeader(facts_, out_, layout_));
     }
 
     void emit(std::string_view text) {
@@ -596,8 +607,13 @@ private:
             std::stable_sort(candidates_.begin(), candidates_.end(),
                              [&](std::uint32_t x, std::uint32_t y) { return weights_[x] > weights_[y]; });
             sorted_.clear();
-            for (std::uint32_t i : candidates_) sorted_.push_back(std::move(run_[i]));
+            sortedLines_.clear();
+            for (std::uint32_t i : candidates_) {
+                sorted_.push_back(std::move(run_[i]));
+                sortedLines_.push_back(runLines_[i]);
+            }
             run_.swap(sorted_);
+            runLines_.swap(sortedLines_);
         }
         entriesAtOnce_ = std::max(entriesAtOnce_, run_.size());
         const bool continues = continuesRun();
@@ -613,27 +629,35 @@ private:
             chunk_.clear();
             if (grouped() && (continues || !runEnds)) {
                 // A part of one line: the code only before the first part.
-                if (!continues) ++line_;
                 try {
                     // Whether a word follows a part's last one is known with the next part.
-                    if (continues && !openWord_.empty()) AppendPlainToken(chunk_, openWord_, "The word", true);
+                    if (continues && !openWord_.empty()) {
+                        try {
+                            AppendPlainToken(chunk_, openWord_, "The word", true);
+                        } catch (const RefusedEntry& f) {
+                            throw Failure(InputLineWhere(out_, openWordLine_) + f.what());
+                        }
+                    }
                     chunk_ = continues ? CanonicalLineTail(out_.format, layout_, run_.data(), run_.size())
                                        : CanonicalLine(out_.format, layout_, run_.data(), run_.size());
-                } catch (const Failure& f) {
-                    throw Failure("Line " + std::to_string(line_) + ": " + f.what());
+                } catch (const RefusedEntry& f) {
+                    throw Failure(InputLineWhere(out_, runLines_[f.entry()]) + f.what());
                 }
                 const std::string& last = run_.back().word;
                 openWord_.assign(out_.format == Format::Plain && EndsInLoneLeadByte(last) ? last : std::string());
+                openWordLine_ = runLines_.back();
                 if (runEnds) chunk_ += FreshLineBreak(out_.format);
                 lineOpen_ = !runEnds;
             } else {
                 openWord_.clear();
-                AppendFreshRun(chunk_, run_.data(), run_.size(), out_, layout_, line_, numbered ? runLeft_ : 0);
+                AppendFreshRun(chunk_, run_.data(), run_.size(), out_, layout_, runLines_.data(),
+                               numbered ? runLeft_ : 0);
             }
             emit(chunk_);
         });
         runLeft_ = runLeft_ >= run_.size() ? runLeft_ - run_.size() : 0;
         run_.clear();
+        runLines_.clear();
     }
 
     ByteSink& sink_;
@@ -652,8 +676,9 @@ private:
     RunOrder order_;
     std::optional<StreamEncoder> encoder_;
     TableLayout layout_;
-    std::size_t line_ = 0, dropped_ = 0;
+    std::size_t dropped_ = 0;
     std::vector<TableEntry> run_, sorted_;
+    std::vector<std::size_t> runLines_, sortedLines_;  // the input line of each entry of run_
     // ibus output: each run's entry count and whether any has a weight, from
     // the survey; the run being written and its entries not yet written.
     bool countRuns_ = false, lineOpen_ = false;
@@ -664,7 +689,8 @@ private:
     std::vector<double> weights_;
     std::vector<std::uint32_t> candidates_;
     std::string chunk_;
-    std::string openWord_;  // plain: the last word of the part written last, when it ends in a lone lead byte
+    std::string openWord_;          // plain: the last word of the part written last, when it ends in a lone lead byte
+    std::size_t openWordLine_ = 0;  // its input line
 };
 
 // Hands each data line's entries on.

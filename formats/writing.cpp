@@ -3,6 +3,7 @@
 // whole-file and streamed writing share.
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "formats/encoding_internal.h"
 #include "formats/lines.h"
 #include "formats/phrase_rules.h"
+#include "formats/reading.h"
 #include "formats/writing.h"
 #include "formats/writing_internal.h"
 
@@ -19,9 +21,17 @@ namespace zelmora::formats {
 
 bool HasAny(std::string_view s, std::string_view bytes) { return s.find_first_of(bytes) != std::string_view::npos; }
 
-[[noreturn]] void CannotWrite(std::string_view what, std::string_view text, const char* why, Format format) {
-    throw Failure(std::string(what) + " \"" + Utf8Shown(text) + "\" " + why + ", which a " + FormatName(format) +
-                  " table can't hold");
+[[noreturn]] void CannotWrite(std::string_view what, std::string_view text, const char* why, Format format,
+                              std::size_t entry) {
+    throw RefusedEntry(std::string(what) + " \"" + Utf8Shown(text) + "\" " + why + ", which a " + FormatName(format) +
+                           " table can't hold",
+                       entry);
+}
+
+std::string InputLineWhere(const WriteOptions& o, std::size_t line) {
+    if (line == 0) return {};
+    return (o.inputName.empty() ? std::string("Line ") : "\"" + o.inputName + "\", line ") + std::to_string(line) +
+           ": ";
 }
 
 const std::vector<PhraseRule>& FreshRules(const WriteOptions& o) {
@@ -73,14 +83,13 @@ std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLa
 }
 
 void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
-                    const TableLayout& layout, std::size_t& line, std::size_t unweightedLeft) {
+                    const TableLayout& layout, const std::size_t* inputLines, std::size_t unweightedLeft) {
     const bool grouped = o.format == Format::Plain || o.format == Format::Yong;
     const std::string_view nl = FreshLineBreak(o.format);
     thread_local std::vector<std::string> frequencies;
     if (o.format == Format::Ibus) IbusFrequencies(run, count, unweightedLeft, frequencies);
     for (std::size_t i = 0; i < count;) {
         std::size_t j = grouped ? count : i + 1;
-        ++line;
         try {
             if (o.format == Format::Ibus && run[i].weight != frequencies[i]) {
                 TableEntry one = run[i];
@@ -89,8 +98,8 @@ void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, 
             } else {
                 out += CanonicalLine(o.format, layout, run + i, j - i);
             }
-        } catch (const Failure& f) {
-            throw Failure("Line " + std::to_string(line) + ": " + f.what());
+        } catch (const RefusedEntry& f) {
+            throw Failure(InputLineWhere(o, inputLines ? inputLines[i + f.entry()] : 0) + f.what());
         }
         out += nl;
         i = j;
@@ -127,7 +136,7 @@ std::string CanonicalLineTail(Format format, const TableLayout& layout, const Ta
     std::size_t codeLength = entries[0].code.size();  // yong writes the code as it is
     if (format == Format::Plain) {
         std::string token;
-        AppendToken(token, entries[0].code);
+        AppendPlainCode(token, entries[0].code);
         codeLength = token.size();
     }
     return line.substr(codeLength);
@@ -142,6 +151,12 @@ std::string_view OwnFormatRewrite::opening() const { return yongRecoded_ && into
 
 bool OwnFormatRewrite::drops(TableLine::Kind kind, std::string_view text) const {
     return yongRecoded_ && kind == TableLine::Kind::Header && StartsWith(TrimWhiteSpace(text), "encode=");
+}
+
+bool OwnFormatRewrite::rewrites(TableLine::Kind kind, std::string_view text) const {
+    if (format_ != Format::Plain || kind != TableLine::Kind::Entry) return false;
+    const std::optional<Format> shown = FormatShownBy(text);
+    return shown && *shown != Format::Plain;
 }
 
 void OwnFormatRewrite::appendRewritten(std::string& out, const TableLayout& layout, const TableEntry* entries,

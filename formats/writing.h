@@ -44,9 +44,12 @@ struct WriteOptions {
 
 // Writes entries as a file of the given format and encoding (a fresh header
 // where the format needs one). Fails, writing nothing, when a character can't
-// be held by the encoding, naming the line.
+// be held by the encoding, naming the line, or when the format can't hold a
+// code or word: naming `inputLines[k]` (1-based, 0: unknown), the input line
+// of entries[k], when given.
 std::string WriteEntries(const std::vector<TableEntry>& entries, Format format, Encoding encoding, bool bom = false);
-std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options);
+std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options,
+                         const std::vector<std::size_t>& inputLines = {});
 
 // Whether the format is an input engine's own (Rime, libime, fcitx4, ibus):
 // those engines read UTF-8 only.
@@ -63,7 +66,8 @@ void ChooseOutputEncoding(WriteOptions& w, Encoding asked, bool bomAsked, Encodi
 // unchanged comes back byte for byte and every other line is written afresh;
 // in another format the entries are written in candidate order under a fresh
 // header (lines that have no equivalent there, such as pinyin lines, are left
-// out: `droppedLines` counts them).
+// out: `droppedLines` counts them). A code or word the format can't hold
+// fails, naming its line in the document (and `options.inputName`).
 std::string WriteTable(const TableDocument& doc, const WriteOptions& options, std::size_t* droppedLines = nullptr);
 
 // Derived text (GB18030 group lines, or lines of one word) without the words

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/failure.h"
 #include "formats/document.h"
 #include "formats/phrase_rules.h"
 #include "formats/writing.h"
@@ -35,13 +36,14 @@ private:
 
 // The fresh header of the format (GB18030), and the layout of its data lines.
 std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout);
-// The data lines of entries that share a code, in candidate order. `line`
-// counts the lines written so far, for the message of a failure.
+// The data lines of entries that share a code, in candidate order. A refusal
+// names the input line of the entry refused: `inputLines[k]` is run[k]'s
+// (1-based; none given, or 0: unknown, and the message names no line).
 // `unweightedLeft`, for ibus: the run is a piece of a longer run without
 // weights, of which this many entries (this piece's included) are unwritten;
 // 0 when the run is whole.
 void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
-                    const TableLayout& layout, std::size_t& line, std::size_t unweightedLeft = 0);
+                    const TableLayout& layout, const std::size_t* inputLines, std::size_t unweightedLeft = 0);
 // The line break AppendFreshRun ends lines with.
 std::string_view FreshLineBreak(Format format);
 // For plain and yong, whose line holds a code's words: what CanonicalLine
@@ -57,13 +59,36 @@ const std::vector<PhraseRule>& FreshRules(const WriteOptions& o);
 
 // Whether s holds any of the bytes.
 bool HasAny(std::string_view s, std::string_view bytes);
-// The failure for a code, word or value (`what`) that a line of the format can't hold, and why.
-[[noreturn]] void CannotWrite(std::string_view what, std::string_view text, const char* why, Format format);
+
+// A line writer's refusal of one of the entries it was given: `entry()` is
+// its index among them, so that the message can name the entry's input line.
+class RefusedEntry : public Failure {
+public:
+    RefusedEntry(const std::string& message, std::size_t entry) : Failure(message), entry_(entry) {}
+    std::size_t entry() const { return entry_; }
+
+private:
+    std::size_t entry_;
+};
+// The failure for a code, word or value (`what`) of the entry `entry` that a
+// line of the format can't hold, and why.
+[[noreturn]] void CannotWrite(std::string_view what, std::string_view text, const char* why, Format format,
+                              std::size_t entry = 0);
+// How a message names input line `line` (1-based) of `o.inputName`:
+// `"name", line 3: `, or `Line 3: ` without a name; nothing for line 0.
+std::string InputLineWhere(const WriteOptions& o, std::size_t line);
+
 // A code or word (`what`: "The code", "The word") as a token of a plain line,
-// as AppendToken writes it. Fails when it ends in a lone lead byte and is
-// quoted or `followed` by another token: that byte would take the closing
-// quote or the blank after it into its character.
+// as AppendToken writes it. Fails when it holds a line break (the line would
+// end there), or ends in a lone lead byte and is quoted or `followed` by
+// another token: that byte would take the closing quote or the blank after it
+// into its character.
 void AppendPlainToken(std::string& out, std::string_view token, const char* what, bool followed);
+// The code as the first token of a plain line: AppendPlainToken, quoted even
+// where it needs no quotes when the line would otherwise look like a header
+// line of another format ("ab:", "name=x", "KeyCode=x"): recognition takes
+// the first line that shows a format, and the plain reader unquotes codes.
+void AppendPlainCode(std::string& out, std::string_view code);
 
 // ---- Each format's own, for the above ----
 
@@ -95,7 +120,10 @@ void IbusFrequencies(const TableEntry* run, std::size_t count, std::size_t unwei
 //   into UTF-8, a new one comes first;
 // - a data line whose entries are no longer those its text gives (words the
 //   encoding lacks left out, entries changed): written afresh from them, or
-//   gone when none is left.
+//   gone when none is left;
+// - a plain line that looks like a header line of another format (read so
+//   because the format was given): written afresh, its code quoted, so that
+//   the table is recognised as plain.
 class OwnFormatRewrite {
 public:
     OwnFormatRewrite(Format format, Encoding from, Encoding to);
@@ -103,6 +131,8 @@ public:
     std::string_view opening() const;
     // Whether the line goes.
     bool drops(TableLine::Kind kind, std::string_view text) const;
+    // Whether the line, its entries unchanged, is written afresh.
+    bool rewrites(TableLine::Kind kind, std::string_view text) const;
     // The data line written afresh from its entries now, with its line break;
     // nothing when no entry is left. Fails as CanonicalLine does.
     void appendRewritten(std::string& out, const TableLayout& layout, const TableEntry* entries, std::size_t count,

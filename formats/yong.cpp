@@ -66,7 +66,7 @@ std::string YongLine(const TableEntry* entries, std::size_t count) {
     std::string out = e.code;
     for (std::size_t i = 0; i < count; ++i) {
         const std::string& w = entries[i].word;
-        if (w.empty() || HasAny(w, " \t\r\n")) CannotWrite("The word", w, "is empty or holds white space", format);
+        if (w.empty() || HasAny(w, " \t\r\n")) CannotWrite("The word", w, "is empty or holds white space", format, i);
         out += ' ';
         out += w;
     }

@@ -70,7 +70,7 @@ TEST_F(FormatsCli, APlainTableHoldsEachWordOfARimeTableAsOneToken) {
          "---\nname: t\nversion: \"1\"\nsort: original\n...\n\xD6\xD0\x81\tabcd\n\xB9\xFA\tabcd\n");
     CliResult r = cli("convert lone.dict.yaml lone.txt --encoding gb18030 --format rime --output-format plain");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Line 1: The word"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"lone.dict.yaml\", line 6: The word"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("ends in a lone lead byte and has a word after it"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(at("lone.txt")));
 }

@@ -301,16 +301,23 @@ TEST(FormatsRead, TruncatedFilesAndWrongFormatsFailClearly) {
     m = MessageOf([&] { ReadTable(yong.substr(0, yong.find("[DATA]"))); });
     EXPECT_NE(m.find("[DATA]"), std::string::npos) << m;
 
-    // The header of another format, given with the wrong --format.
+    // The header of another format, given with the wrong --format: read as
+    // given, and the failure of that reading names the line that shows the
+    // other format.
     m = MessageOf([&] { ReadTable(rime, Encoding::Auto, Format::Libime); });
     EXPECT_NE(m.find("--format rime"), std::string::npos) << m;
-    m = MessageOf([&] { ReadTable(libime, Encoding::Auto, Format::Plain); });
-    EXPECT_NE(m.find("--format libime"), std::string::npos) << m;
     m = MessageOf([&] { ReadTable(Slurp("ibus_wubi.txt"), Encoding::Auto, Format::Yong); });
+    EXPECT_NE(m.find("No [DATA] line"), std::string::npos) << m;
     EXPECT_NE(m.find("--format ibus"), std::string::npos) << m;
-    EXPECT_NE(m.find("header of an ibus-table table, not of a yong table"), std::string::npos) << m;
+    EXPECT_NE(m.find("looks like the header of an ibus-table table"), std::string::npos) << m;
     m = MessageOf([&] { ReadTable(rime, Encoding::Auto, Format::Ibus); });
-    EXPECT_NE(m.find("header of a Rime table, not of an ibus-table table"), std::string::npos) << m;
+    EXPECT_NE(m.find("No BEGIN_TABLE line"), std::string::npos) << m;
+    EXPECT_NE(m.find("(line 7, \"---\", looks like the header of a Rime table"), std::string::npos) << m;
+    // Plain reads any lines: the header's are lines without words.
+    const TableDocument asPlain = ReadTable(libime, Encoding::Auto, Format::Plain);
+    EXPECT_EQ(asPlain.format, Format::Plain);
+    ASSERT_FALSE(asPlain.problems.empty());
+    EXPECT_EQ(asPlain.problems[0].message, "a code without words");
     m = MessageOf([&] { ReadTable(GbkTable(), Encoding::Gbk, Format::Rime); });
     EXPECT_NE(m.find("No Rime header"), std::string::npos) << m;
     // libime and fcitx4 read each other's keywords, as their engines do.
