@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "cli/command_files.h"
@@ -241,7 +242,7 @@ void RunEncode(const EncodeOptions& o, const CommandFiles& files) {
     Output out =
         o.merge.empty() ? EntryOutput(o, r.entries, list, sortEncoding, report.skipped) : MergeOutput(o, r.entries);
     if (o.out.empty())
-        WriteStdout(out.bytes);
+        WriteStdoutEndingLine(std::move(out.bytes), out.encoding, out.textEncoding);
     else
         WriteFileSafely(o.out, out.bytes);
     Report(r);

@@ -135,6 +135,22 @@ void WriteSkippedInto(CommandFiles& files, const CLI::App* cmd, const FormatOpti
     files.write(cmd->get_option("--skipped"), o.skippedFile);
 }
 
+void WriteStdoutEndingLine(std::string bytes, Encoding encoding, TextEncoding textEncoding) {
+    if (!bytes.empty() && bytes != formats::EncodeText({}, encoding, true, textEncoding)) {  // text, not just a mark
+        const std::string lf = formats::EncodeText("\n", encoding, false, textEncoding);
+        const std::string cr = formats::EncodeText("\r", encoding, false, textEncoding);
+        auto endsWith = [&](const std::string& end) {
+            return bytes.size() >= end.size() && bytes.compare(bytes.size() - end.size(), end.size(), end) == 0;
+        };
+        if (!endsWith(lf) && !endsWith(cr)) {
+            const std::string crlf = cr + lf;
+            const bool lfOnly = bytes.find(lf) != std::string::npos && bytes.find(crlf) == std::string::npos;
+            bytes += lfOnly ? lf : crlf;
+        }
+    }
+    WriteStdout(bytes);
+}
+
 void NoteEncodingGuess(bool closeCall, Encoding chosen) {
     if (!closeCall) return;
     std::fprintf(stderr,

@@ -204,11 +204,13 @@ void AddTableCommands(CLI::App& app) {
                 std::string entries = ExpandToEntryLines(formats::ToGroupLines(doc), doc.textEncoding());
                 OutputSettings out = ResolveOutput(*fo, doc, formats::Format::Plain);
                 out.write.inputName = *builtin ? "built-in table" : *file == "-" ? "standard input" : *file;
-                WriteStdout(ResultWriter(out, doc).encode(entries, kEntriesHint).bytes);
+                WriteStdoutEndingLine(ResultWriter(out, doc).encode(entries, kEntriesHint).bytes, out.write.encoding,
+                                      out.write.textEncoding);
                 ReportSkipped(*fo);
                 return;
             }
-            WriteStdout(ExpandToEntryLines(text, TextEncoding::Gbk));
+            WriteStdoutEndingLine(ExpandToEntryLines(text, TextEncoding::Gbk), formats::Encoding::Gbk,
+                                  TextEncoding::Gbk);
         });
     }
     // builtin

@@ -71,7 +71,8 @@ TEST_F(CliTest, ErrorsGoToStderrAndWriteNothing) {
 
 TEST_F(CliTest, ExpandIsByteExactFromFileAndStdin) {
     std::string table = G("aa 式\r\na 工 戈\nab\r\rb,子,\"x y\"\r\n") + "\x81";
-    std::string expected = zelmora::ExpandToEntryLines(table, zelmora::TextEncoding::Gbk);
+    // The expansion as the window has it, and a break after its last line.
+    std::string expected = zelmora::ExpandToEntryLines(table, zelmora::TextEncoding::Gbk) + "\r\n";
     Spit(dir_ / "t.txt", table);
     EXPECT_EQ(cli("expand '" + (dir_ / "t.txt").string() + "'").out, expected);
     EXPECT_EQ(cli("expand", table).out, expected);
@@ -80,7 +81,43 @@ TEST_F(CliTest, ExpandIsByteExactFromFileAndStdin) {
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "");
     EXPECT_EQ(cli("expand --builtin").out,
-              zelmora::ExpandToEntryLines(zelmora::OpenBuiltinTable().readAll(), zelmora::TextEncoding::Gbk));
+              zelmora::ExpandToEntryLines(zelmora::OpenBuiltinTable().readAll(), zelmora::TextEncoding::Gbk) + "\r\n");
+}
+
+TEST_F(CliTest, ExpandAndEncodePrintLinesThatEndWithABreak) {
+    // Runs appended to one file stay lines apart: each output ends with one
+    // line break, in its encoding and of its lines' kind; no text, no break.
+    Spit(dir_ / "t.txt", G("aaww 工人\r\nkhlg 中国"));
+    const std::string crlf = "\r\n", utf16 = std::string("\r\0\n\0", 4);
+    const struct {
+        const char* args;
+        std::string input, lineBreak;
+    } cases[] = {
+        {"expand t.txt", "", crlf},
+        {"expand", G("khlg 中国"), crlf},
+        {"expand t.txt --output-encoding utf-16le", "", utf16},
+        {"expand t.txt --output-format rime", "", "\n"},
+        {"expand", "", ""},
+        {"encode", G("中国\n工人\n"), crlf},
+        {"encode --group", G("中国\n"), crlf},
+        {"encode --output-encoding utf-16le", G("中国\n"), utf16},
+        {"encode --output-format libime", G("中国\n"), "\n"},
+        {"encode --merge t.txt", G("中国人\n"), crlf},
+        {"encode", "", ""},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = cli(c.args, c.input);
+        ASSERT_EQ(r.status, 0) << c.args << ": " << r.err;
+        const std::string& out = r.out;
+        if (c.lineBreak.empty()) {
+            EXPECT_EQ(out, "") << c.args;
+            continue;
+        }
+        ASSERT_GT(out.size(), 2 * c.lineBreak.size()) << c.args;
+        EXPECT_EQ(out.substr(out.size() - c.lineBreak.size()), c.lineBreak) << c.args << ": " << out;
+        const std::string before = out.substr(0, out.size() - c.lineBreak.size());
+        EXPECT_NE(before.substr(before.size() - c.lineBreak.size()), c.lineBreak) << c.args << ": " << out;
+    }
 }
 
 TEST_F(CliTest, BuiltinWritesTheTableBytes) {

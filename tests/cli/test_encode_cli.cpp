@@ -34,18 +34,18 @@ TEST_F(EncodeCli, WordListFromStandardInputAndFile) {
     CliResult r = encode("", words);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(U(r.out), "khk 中\r\nkhlg 中国\r\nxiip 经济学家\r\nytsm 计算机");
+    EXPECT_EQ(U(r.out), "khk 中\r\nkhlg 中国\r\nxiip 经济学家\r\nytsm 计算机\r\n");
 
     Spit(dir_ / "words.txt", words + G("中华人民共和国\n"));
     r = encode("words.txt --group");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(U(r.out), "khk 中\r\nkhlg 中国\r\nkwwl 中华人民共和国\r\nxiip 经济学家\r\nytsm 计算机");
+    EXPECT_EQ(U(r.out), "khk 中\r\nkhlg 中国\r\nkwwl 中华人民共和国\r\nxiip 经济学家\r\nytsm 计算机\r\n");
 }
 
 TEST_F(EncodeCli, LeftOutWordsAreReportedAndTheRestWritten) {
     CliResult r = encode("-", G("中国\nA股\n\n学家\n中国，\n"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(U(r.out), "ippe 学家\r\nkhlg 中国");
+    EXPECT_EQ(U(r.out), "ippe 学家\r\nkhlg 中国\r\n");
     EXPECT_NE(r.err.find("line 2: 'A' has no code in the table"), std::string::npos) << U(r.err);
     // Messages are UTF-8 whatever the output encoding (GBK here).
     EXPECT_NE(r.err.find("line 5: '，' has no code in the table; \"中国，\" left out"), std::string::npos) << r.err;
@@ -55,7 +55,7 @@ TEST_F(EncodeCli, UserTableWithTwoFullCodes) {
     Spit(dir_ / "t.txt", G("abcd 甲\r\nfgcd 甲\r\nxyzw 乙\r\nab 甲乙\r\n"));
     CliResult r = encode("--table t.txt --group", G("甲乙\n甲\n"));
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(U(r.out), "abcd 甲\r\nabxy 甲乙\r\nfgcd 甲\r\nfgxy 甲乙");
+    EXPECT_EQ(U(r.out), "abcd 甲\r\nabxy 甲乙\r\nfgcd 甲\r\nfgxy 甲乙\r\n");
 }
 
 TEST_F(EncodeCli, MergeIntoATableFile) {
@@ -83,7 +83,7 @@ TEST_F(EncodeCli, Utf8WordListWithWeightsIntoRime) {
     const std::string words = "中国\t100\r\n中\r\nA股\t3\r\n计算机\t7\r\n";
     CliResult r = encode("", words);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "khk 中\r\nkhlg 中国\r\nytsm 计算机");
+    EXPECT_EQ(r.out, "khk 中\r\nkhlg 中国\r\nytsm 计算机\r\n");
     EXPECT_NE(r.err.find("line 3: 'A' has no code in the table; \"A股\" left out"), std::string::npos) << r.err;
 
     r = encode("--output-format rime --out new.dict.yaml", words);
@@ -107,7 +107,7 @@ TEST_F(EncodeCli, RimeTableAsCharacterTableAndMergeTarget) {
     // Two full codes for 甲 in a Rime table: two codes for each word with 甲.
     CliResult r = encode("--table t.dict.yaml", "甲乙\t2\n乙甲\n");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "abxy 甲乙\r\nfgxy 甲乙\r\nxyab 乙甲\r\nxyfg 乙甲");
+    EXPECT_EQ(r.out, "abxy 甲乙\r\nfgxy 甲乙\r\nxyab 乙甲\r\nxyfg 乙甲\r\n");
 
     // Merged into the same table: lines kept byte for byte, 甲乙 under abxy not
     // added twice, the new pairs after their code's candidates or at the end.
@@ -119,12 +119,16 @@ TEST_F(EncodeCli, RimeTableAsCharacterTableAndMergeTarget) {
 }
 
 TEST_F(EncodeCli, MergeKeepsAGbkTablesBytes) {
-    // A GBK table read through format detection comes back with only the new line.
+    // A GBK table read through format detection comes back with only the new
+    // line (and, on standard output, a break after its last).
     const std::string table = G("a 工\r\nkhlg 国中\r\nytsm 计算机");
     Spit(dir_ / "t.txt", table);
     CliResult r = encode("--merge t.txt", G("中国人\n"));
     EXPECT_EQ(r.status, 0) << U(r.err);
-    EXPECT_EQ(U(r.out), "a 工\r\nkhlg 国中\r\nklww 中国人\r\nytsm 计算机");
+    EXPECT_EQ(U(r.out), "a 工\r\nkhlg 国中\r\nklww 中国人\r\nytsm 计算机\r\n");
+    r = encode("--merge t.txt --out merged.txt", G("中国人\n"));
+    EXPECT_EQ(r.status, 0) << U(r.err);
+    EXPECT_EQ(U(Slurp(dir_ / "merged.txt")), "a 工\r\nkhlg 国中\r\nklww 中国人\r\nytsm 计算机");
 }
 
 TEST_F(EncodeCli, WordsTheOutputEncodingLacksFailOrAreLeftOutByTheirListLines) {
@@ -186,7 +190,7 @@ TEST_F(EncodeCli, AHugeUncodedWordIsCutInTheMessage) {
     for (int i = 0; i < 200000; ++i) word += G("中");
     CliResult r = encode("", word + "A\n" + G("中国\n"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(U(r.out), "khlg 中国");
+    EXPECT_EQ(U(r.out), "khlg 中国\r\n");
     EXPECT_LT(r.err.size(), 500u) << r.err.size();
     std::string shown;
     for (int i = 0; i < 100; ++i) shown += "中";
@@ -243,7 +247,7 @@ TEST_F(EncodeCli, ATablesOwnPhraseRulesCodeItsNewWords) {
         CliResult r =
             encode(std::string("--table ") + t.file, "中国\n中国人\n中国人民\n人民\n中国人民中\n中国人民国\n");
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, "khlw 中国人\r\nklgy 中国\r\nklwi 中国人民国\r\nwnav 人民");
+        EXPECT_EQ(r.out, "khlw 中国人\r\nklgy 中国\r\nklwi 中国人民国\r\nwnav 人民\r\n");
         EXPECT_NE(r.err.find("line 3: no phrase rule is for words of 4 characters; \"中国人民\" left out"),
                   std::string::npos)
             << r.err;
