@@ -188,7 +188,7 @@ Output EntryOutput(const EncodeOptions& o, const std::vector<EncodedEntry>& entr
     out.encoding = w.encoding;
     w.textEncoding = out.textEncoding;
     w.name = formats::TableName(o.out.empty() ? o.words : o.out);
-    out.bytes = formats::WriteEntries(sorted, w, lines);
+    out.bytes = formats::WriteEntries(sorted, w, [&](const TableEntry&, std::size_t k) { return lines[k]; });
     return out;
 }
 

@@ -187,13 +187,11 @@ ResultWriter::File ResultWriter::encode(std::string_view rawText, const std::str
                 if (out_.write.format == Format::Rime) e.stem = it->second->stem;
             }
         }
-        // A code or word the format can't hold is named by its source line.
-        std::vector<std::size_t> sourceLines;
-        sourceLines.reserve(entries.size());
-        for (const auto& e : entries) sourceLines.push_back(lineOf(e.code, e.word));
         WriteOptions w = out_.write;
         w.name = name;
-        return {WriteEntries(entries, w, sourceLines), out_.extension};
+        // A code or word the format can't hold is named by its source line.
+        return {WriteEntries(entries, w, [&](const TableEntry& e, std::size_t) { return lineOf(e.code, e.word); }),
+                out_.extension};
     } catch (const Failure& f) {
         throw Failure(name + out_.extension + ": " + f.what() + "; nothing was written");
     }

@@ -2,6 +2,7 @@
 // and entries back.
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -170,22 +171,22 @@ std::vector<std::uint32_t> OrderGroupedByCode(const std::vector<TableEntry>& ent
     return order;
 }
 
-// The whole file, GB18030, before the encoding; `givenLines` as WriteEntries takes them.
-std::string FreshText(const std::vector<TableEntry>& given, const WriteOptions& o,
-                      const std::vector<std::size_t>& givenLines) {
+// The whole file, GB18030, before the encoding.
+std::string FreshText(const std::vector<TableEntry>& given, const WriteOptions& o, const InputLineOf& inputLineOf) {
+    std::vector<std::uint32_t> order;
     std::vector<TableEntry> grouped;
-    std::vector<std::size_t> groupedLines;
     if (o.format != Format::Plain) {
-        const std::vector<std::uint32_t> order = OrderGroupedByCode(given);
+        order = OrderGroupedByCode(given);
         grouped.reserve(order.size());
         for (std::uint32_t i : order) grouped.push_back(given[i]);
-        if (!givenLines.empty() && !order.empty()) {
-            groupedLines.reserve(order.size());
-            for (std::uint32_t i : order) groupedLines.push_back(givenLines[i]);
-        }
     }
     const std::vector<TableEntry>& entries = grouped.empty() ? given : grouped;
-    const std::vector<std::size_t>& lines = groupedLines.empty() ? givenLines : groupedLines;
+    std::function<std::size_t(std::size_t)> lineAt;
+    if (inputLineOf)
+        lineAt = [&](std::size_t at) {
+            const std::size_t k = order.empty() ? at : order[at];
+            return inputLineOf(given[k], k);
+        };
     HeaderFacts facts;
     if (o.format != Format::Plain)
         for (const auto& e : entries) facts.add(e);
@@ -195,7 +196,7 @@ std::string FreshText(const std::vector<TableEntry>& given, const WriteOptions& 
     for (std::size_t i = 0; i < entries.size();) {
         std::size_t j = i + 1;
         while (j < entries.size() && entries[j].code == entries[i].code) ++j;
-        AppendFreshRun(out, &entries[i], j - i, o, layout, lines.empty() ? nullptr : &lines[i]);
+        AppendFreshRun(out, &entries[i], j - i, o, layout, lineAt, i);
         i = j;
     }
     out += FreshFooter(o.format);
@@ -261,12 +262,9 @@ std::string ToGroupLines(const TableDocument& doc) {
 }
 
 std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options,
-                         const std::vector<std::size_t>& inputLines) {
+                         const InputLineOf& inputLineOf) {
     if (options.format == Format::Auto) throw Failure("No output format given");
-    if (!inputLines.empty() && inputLines.size() != entries.size())
-        throw Failure("Input lines given for " + std::to_string(inputLines.size()) + " of " +
-                      std::to_string(entries.size()) + " entries");
-    return EncodeText(FreshText(entries, options, inputLines), options.encoding, options.bom, options.textEncoding);
+    return EncodeText(FreshText(entries, options, inputLineOf), options.encoding, options.bom, options.textEncoding);
 }
 
 std::string WriteEntries(const std::vector<TableEntry>& entries, Format format, Encoding encoding, bool bom) {
@@ -299,19 +297,25 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
         CarryEngineSettings(o, doc.layout);
         if (droppedLines)
             for (const auto& l : doc.lines) *droppedLines += l.kind == Kind::Extra;
-        // Each entry's line, for a refusal's message.
-        std::vector<std::size_t> lines(doc.entries.size(), 0);
-        for (std::size_t i = 0; i < doc.lines.size(); ++i) {
-            const TableLine& l = doc.lines[i];
-            if (l.kind == Kind::Entry) std::fill_n(lines.begin() + l.firstEntry, l.entryCount, i + 1);
-        }
-        if (removed.empty()) return WriteEntries(doc.entries, o, lines);
+        // Each entry's line, for a refusal's message: found when one is refused.
+        std::vector<std::size_t> lines;
+        std::vector<std::uint32_t> keptIndex;  // of each entry kept, in doc.entries
+        const InputLineOf lineOf = [&](const TableEntry&, std::size_t k) {
+            if (lines.empty()) {
+                lines.assign(doc.entries.size(), 0);
+                for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+                    const TableLine& l = doc.lines[i];
+                    if (l.kind == Kind::Entry) std::fill_n(lines.begin() + l.firstEntry, l.entryCount, i + 1);
+                }
+            }
+            return lines[keptIndex.empty() ? k : keptIndex[k]];
+        };
+        if (removed.empty()) return WriteEntries(doc.entries, o, lineOf);
         std::vector<TableEntry> kept;
-        std::vector<std::size_t> keptLines;
         kept.reserve(doc.entries.size());
         for (std::size_t k = 0; k < doc.entries.size(); ++k)
-            if (!removed[k]) kept.push_back(doc.entries[k]), keptLines.push_back(lines[k]);
-        return WriteEntries(kept, o, keptLines);
+            if (!removed[k]) kept.push_back(doc.entries[k]), keptIndex.push_back(static_cast<std::uint32_t>(k));
+        return WriteEntries(kept, o, lineOf);
     }
     std::string out;
     out.reserve(doc.text.size() + 64);

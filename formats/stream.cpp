@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -650,8 +651,7 @@ private:
                 lineOpen_ = !runEnds;
             } else {
                 openWord_.clear();
-                AppendFreshRun(chunk_, run_.data(), run_.size(), out_, layout_, runLines_.data(),
-                               numbered ? runLeft_ : 0);
+                AppendFreshRun(chunk_, run_.data(), run_.size(), out_, layout_, lineAt_, 0, numbered ? runLeft_ : 0);
             }
             emit(chunk_);
         });
@@ -679,6 +679,7 @@ private:
     std::size_t dropped_ = 0;
     std::vector<TableEntry> run_, sorted_;
     std::vector<std::size_t> runLines_, sortedLines_;  // the input line of each entry of run_
+    const std::function<std::size_t(std::size_t)> lineAt_ = [this](std::size_t k) { return runLines_[k]; };
     // ibus output: each run's entry count and whether any has a weight, from
     // the survey; the run being written and its entries not yet written.
     bool countRuns_ = false, lineOpen_ = false;

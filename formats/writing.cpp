@@ -83,7 +83,8 @@ std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLa
 }
 
 void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
-                    const TableLayout& layout, const std::size_t* inputLines, std::size_t unweightedLeft) {
+                    const TableLayout& layout, const std::function<std::size_t(std::size_t)>& lineAt, std::size_t at,
+                    std::size_t unweightedLeft) {
     const bool grouped = o.format == Format::Plain || o.format == Format::Yong;
     const std::string_view nl = FreshLineBreak(o.format);
     thread_local std::vector<std::string> frequencies;
@@ -99,7 +100,7 @@ void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, 
                 out += CanonicalLine(o.format, layout, run + i, j - i);
             }
         } catch (const RefusedEntry& f) {
-            throw Failure(InputLineWhere(o, inputLines ? inputLines[i + f.entry()] : 0) + f.what());
+            throw Failure(InputLineWhere(o, lineAt ? lineAt(at + i + f.entry()) : 0) + f.what());
         }
         out += nl;
         i = j;

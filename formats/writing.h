@@ -42,14 +42,17 @@ struct WriteOptions {
     std::string inputName;  // the input file in messages, UTF-8
 };
 
+// The input line (1-based; 0: unknown) of `entry`, entries[index] of those
+// given to WriteEntries; asked only for the message of a refusal.
+using InputLineOf = std::function<std::size_t(const TableEntry& entry, std::size_t index)>;
+
 // Writes entries as a file of the given format and encoding (a fresh header
 // where the format needs one). Fails, writing nothing, when a character can't
 // be held by the encoding, naming the line, or when the format can't hold a
-// code or word: naming `inputLines[k]` (1-based, 0: unknown), the input line
-// of entries[k], when given.
+// code or word, naming its input line when `inputLineOf` is given.
 std::string WriteEntries(const std::vector<TableEntry>& entries, Format format, Encoding encoding, bool bom = false);
 std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options,
-                         const std::vector<std::size_t>& inputLines = {});
+                         const InputLineOf& inputLineOf = {});
 
 // Whether the format is an input engine's own (Rime, libime, fcitx4, ibus):
 // those engines read UTF-8 only.

@@ -3,6 +3,7 @@
 // streamed conversion share, so that both write every line the same way:
 // fresh headers and runs, and the words an output encoding lacks.
 #include <cstddef>
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -37,13 +38,14 @@ private:
 // The fresh header of the format (GB18030), and the layout of its data lines.
 std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout);
 // The data lines of entries that share a code, in candidate order. A refusal
-// names the input line of the entry refused: `inputLines[k]` is run[k]'s
-// (1-based; none given, or 0: unknown, and the message names no line).
+// names the input line of the entry refused: `lineAt(at + k)` is run[k]'s
+// (1-based; `lineAt` empty, or 0: unknown, and the message names no line).
 // `unweightedLeft`, for ibus: the run is a piece of a longer run without
 // weights, of which this many entries (this piece's included) are unwritten;
 // 0 when the run is whole.
 void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
-                    const TableLayout& layout, const std::size_t* inputLines, std::size_t unweightedLeft = 0);
+                    const TableLayout& layout, const std::function<std::size_t(std::size_t)>& lineAt, std::size_t at,
+                    std::size_t unweightedLeft = 0);
 // The line break AppendFreshRun ends lines with.
 std::string_view FreshLineBreak(Format format);
 // For plain and yong, whose line holds a code's words: what CanonicalLine

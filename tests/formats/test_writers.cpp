@@ -107,7 +107,8 @@ TEST(Writers, NoWriterPutsALineBreakInsideACodeOrWord) {
             const std::vector<TableEntry> entries = {{"a", Gb("工"), {}, {}}, c.entry, {"abcd", Gb("戈"), {}, {}}};
             std::string bytes;
             try {
-                bytes = WriteEntries(entries, Into(f), {3, 7, 9});
+                const std::size_t lines[] = {3, 7, 9};
+                bytes = WriteEntries(entries, Into(f), [&](const TableEntry&, std::size_t k) { return lines[k]; });
             } catch (const Failure& x) {
                 const std::string m = x.what();
                 EXPECT_EQ(m.rfind("\"t.txt\", line 7: The ", 0), 0u) << what << ": " << m;
