@@ -391,15 +391,20 @@ std::string DropUnencodableWords(std::string_view text, const WriteOptions& o,
     return out;
 }
 
-std::vector<TableEntry> EntriesFromGroupLines(std::string_view text, std::size_t* skipped) {
+std::vector<TableEntry> EntriesFromGroupLines(std::string_view text, std::size_t* skipped,
+                                              std::vector<std::size_t>* lineOf) {
     std::vector<TableEntry> entries;
     if (skipped) *skipped = 0;
+    if (lineOf) lineOf->clear();
     TableLayout layout;
     std::vector<TableEntry> parsed;
+    std::size_t number = 0;
     for (const TableLine& l : CutLines(text)) {
+        ++number;
         std::string_view line = text.substr(l.offset, l.length);
         if (ParseEntryLine(Format::Plain, layout, line, parsed)) {
             for (auto& e : parsed) entries.push_back(std::move(e));
+            if (lineOf) lineOf->resize(entries.size(), number);
         } else if (skipped && !TrimText(line).empty()) {
             ++*skipped;
         }

@@ -131,6 +131,8 @@ std::string ToGroupLines(const TableDocument& doc);
 // Group lines (plain table text, GB18030) read as entries: token 0 of each
 // line is the code, the other tokens its words. Lines without a word are
 // skipped; `skipped` counts them.
-std::vector<TableEntry> EntriesFromGroupLines(std::string_view text, std::size_t* skipped = nullptr);
+// `lineOf`, when given, gets the line (1-based) of each entry.
+std::vector<TableEntry> EntriesFromGroupLines(std::string_view text, std::size_t* skipped = nullptr,
+                                              std::vector<std::size_t>* lineOf = nullptr);
 
 }  // namespace zelmora::formats

@@ -30,7 +30,8 @@ ResultFile EncodeResult(const PaneText& text, const std::string& hint, const Ope
     try {
         std::size_t skipped = 0;
         std::vector<formats::TableEntry> entries;
-        if (w.format != Format::Plain) entries = formats::EntriesFromGroupLines(text.bytes, &skipped);
+        std::vector<std::size_t> lineOf;  // a refusal names the pane's line
+        if (w.format != Format::Plain) entries = formats::EntriesFromGroupLines(text.bytes, &skipped, &lineOf);
         if (w.format == Format::Plain || skipped)  // plain, or a list of words rather than a code table
             return {hint + ".txt", formats::EncodeText(text.bytes, w.encoding, w.bom, w.textEncoding)};
         // The source's weights (and Rime's stems) go along with the same pairs.
@@ -42,7 +43,9 @@ ResultFile EncodeResult(const PaneText& text, const std::string& hint, const Ope
                 if (w.format == Format::Rime) e.stem = extra->stem;
             }
         }
-        return {hint + extension, formats::WriteEntries(entries, w)};
+        return {hint + extension, formats::WriteEntries(entries, w, [&](const formats::TableEntry&, std::size_t k) {
+                    return k < lineOf.size() ? lineOf[k] : 0;
+                })};
     } catch (const Failure& f) {
         throw Failure(hint + extension + ": " + f.what() + "; nothing was written");
     }

@@ -15,7 +15,9 @@
 
 #include "formats/document.h"
 #include "formats/encoding.h"
+#include "core/failure.h"
 #include "ui/desktop.h"
+#include "ui/format_export.h"
 #include "window_support.h"
 
 using namespace zelmora;
@@ -68,6 +70,7 @@ private slots:
     void utf16Tables();
     void plainGbkAsTheOldItemLoadsIt();
     void filesThatAreNoTable();
+    void aResultTheFormatCannotHoldNamesItsPaneLine();
     void droppedFileOpens();
     void sameAsTheCommandLine_data();
     void sameAsTheCommandLine();
@@ -228,6 +231,22 @@ void FormatMenuTest::plainGbkAsTheOldItemLoadsIt() {
     QCOMPARE(form->RichEdit1->toPlainText(), old.toPlainText());
     QCOMPARE(form->sourceTable().encoding, formats::Encoding::Gbk);
     QVERIFY(form->RichEdit1->toolTip().endsWith(QStringLiteral("纯文本码表，GBK")));
+}
+
+void FormatMenuTest::aResultTheFormatCannotHoldNamesItsPaneLine() {
+    // A Rime line that begins with "#" is a comment: the word can't be written.
+    OpenedTable source;
+    source.format = formats::Format::Rime;
+    source.encoding = formats::Encoding::Utf8;
+    const PaneText text{"aaaa \xB9\xA4\r\nbbbb \xC1\xCB\r\ncccc #x", TextEncoding::Gbk};  // 工, 了
+    QString message;
+    try {
+        EncodeResult(text, "全码", source);
+    } catch (const Failure& f) {
+        message = QString::fromUtf8(f.what());
+    }
+    QVERIFY2(message.startsWith(QStringLiteral("全码.dict.yaml: Line 3")), qPrintable(message));
+    QVERIFY2(message.endsWith(QStringLiteral("nothing was written")), qPrintable(message));
 }
 
 void FormatMenuTest::filesThatAreNoTable() {
