@@ -82,6 +82,13 @@ TEST_F(RecognitionCli, AMergeRefusesAGuessedEncodingAndWritesNothing) {
     EXPECT_EQ(Slurp(at("t.txt")), table);
     r = cli("encode w.txt --encoding gbk --merge t.txt --out t.txt");
     ASSERT_EQ(r.status, 0) << r.err;
+    // The same of the table merged into.
+    Spit(at("small.txt"), testutil::G("ixxx 小\r\n"));
+    Spit(at("new.txt"), "亲人\n");
+    r = cli("encode new.txt --merge small.txt --out small.txt");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("give --table-encoding (nothing was written)"), std::string::npos) << r.err;
+    EXPECT_EQ(Slurp(at("small.txt")), testutil::G("ixxx 小\r\n"));
     // Without a merge the guess is only noted.
     r = cli("encode w.txt");
     EXPECT_NE(r.err.find("nearly as likely"), std::string::npos) << r.err;
