@@ -146,7 +146,8 @@ const std::vector<PhraseRule>& WubiPhraseRules() {
 }
 
 void AppendRimeRules(const YAML::Node& list, std::vector<PhraseRule>& rules) {
-    if (!list.IsSequence()) return;
+    // A key that is not there is a node yaml-cpp throws on when asked its type.
+    if (!list || !list.IsSequence()) return;
     for (const YAML::Node& item : list) {
         if (!item.IsMap()) continue;
         const YAML::Node equal = item["length_equal"], range = item["length_in_range"], formula = item["formula"];

@@ -99,7 +99,9 @@ void ReadRimeHeader(std::string_view header, std::size_t endLine, TableLayout& l
         layout.columnCount = count;
     }
     const YAML::Node encoder = settings["encoder"];
-    if (encoder && encoder.IsMap()) AppendRimeRules(encoder["rules"], layout.engine.rules);
+    if (encoder && encoder.IsMap()) {
+        if (const YAML::Node rules = encoder["rules"]) AppendRimeRules(rules, layout.engine.rules);
+    }
 }
 }  // namespace
 
@@ -125,7 +127,12 @@ TableLine::Kind LineReader::readRime(std::string_view text, std::vector<TableEnt
                 throw Failure("Line " + std::to_string(index_ + 1) +
                               ": the Rime header that ends here is longer than " +
                               std::to_string(kMaxRimeHeader >> 20) + " MiB, more than a dictionary's header holds");
-            ReadRimeHeader(rime_.header, index_, layout_);
+            try {
+                ReadRimeHeader(rime_.header, index_, layout_);
+            } catch (const YAML::Exception& e) {
+                // Whatever else yaml-cpp refuses in a header it has parsed.
+                HeaderFailure(e.mark, index_, " can't be read: " + e.msg);
+            }
             std::string().swap(rime_.header);
         }
         return Kind::Header;

@@ -70,6 +70,8 @@ special_targets = {
     # A first code beginning with U+FEFF after the mark, written into plain
     # UTF-8, where it would read back as the mark.
     'bom_char_first_code_into_plain': (12, b'\xef\xbb\xbf\xef\xbb\xbfa \xe5\xb7\xa5\nb \xe6\x88\x88\n'),
+    # A Rime encoder without rules: yaml-cpp threw when asked the type of the missing key.
+    'rime_encoder_without_rules': (1, b'---\ncolumns:\n- code\n- text\nencoder:\n  exclude_patterns:\n  - ^z.*$\n  r\xfdkes:\n  - formula: AaAbBaBb\n    length_equal: 2\n...\na\t\xe5\xb7\xa5\n'),
 }
 
 def write(target, name, content):

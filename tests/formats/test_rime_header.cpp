@@ -85,6 +85,10 @@ TEST(RimeHeader, AnyValidWayOfWritingTheHeaderReadsTheSame) {
         {"rules in flow style",
          "---\nname: t\ncolumns: [code, text]\nencoder: {rules: [{length_equal: 2, formula: \"AaAbBaBb\"}]}\n...\n",
          two},
+        // Found by fuzzing: asked for its type, the missing key threw.
+        {"an encoder without rules",
+         "---\nname: t\ncolumns: [code, text]\nencoder:\n  exclude_patterns: [x]\n...\n",
+         {}},
     };
     for (const auto& c : cases) {
         TableDocument doc;
