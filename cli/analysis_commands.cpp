@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/format_options.h"
 #include "cli/progress.h"
+#include "cli/typing_commands.h"
 #include "core/failure.h"
 #include "formats/files.h"
 #include "formats/table_stream.h"
@@ -45,16 +46,19 @@ void Stats(const std::string& path, const FormatOptions& o, bool json) {
 }
 
 void Diff(const std::string& oldPath, const std::string& newPath, const FormatOptions& oldOptions,
-          const FormatOptions& newOptions, bool tsv, bool quiet) {
+          const FormatOptions& newOptions, bool tsv, bool quiet, const TypingImpact& impact) {
     analysis::TableDiff d;
     try {
         auto progress = std::make_unique<Progress>();
         // Only the entries are kept: the rest of each document goes before
         // the next is read.
         // A failure names the table: there are two.
-        auto entries = [](const char* which, const std::string& path, const FormatOptions& options) {
+        TextEncoding encodings[2] = {TextEncoding::Gbk, TextEncoding::Gbk};
+        auto entries = [&encodings](const char* which, const std::string& path, const FormatOptions& options) {
             try {
-                return std::move(Read(path, options).entries);
+                formats::TableDocument doc = Read(path, options);
+                encodings[which[0] == 'n'] = doc.textEncoding();
+                return std::move(doc.entries);
             } catch (const Failure& f) {
                 throw Failure(std::string("The ") + which + " table \"" + (path == "-" ? "standard input" : path) +
                               "\": " + f.what());
@@ -66,8 +70,13 @@ void Diff(const std::string& oldPath, const std::string& newPath, const FormatOp
         std::vector<formats::TableEntry> b = entries("new", newPath, newOptions);
         progress->step("comparing");
         d = analysis::CompareTables(a, b);
+        std::string typed;
+        if (impact.wanted()) {
+            progress->step("typing");
+            typed = TypingImpactReport(impact, a, encodings[0], b, encodings[1], tsv);
+        }
         progress.reset();
-        if (!quiet) WriteStdout(tsv ? analysis::FormatDiffTsv(d) : analysis::FormatDiffText(d));
+        if (!quiet) WriteStdout((tsv ? analysis::FormatDiffTsv(d) : analysis::FormatDiffText(d)) + (typed.empty() ? "" : (tsv ? "" : "\n") + typed));
     } catch (const Failure& f) {
         throw FailureStatus{f.what(), 2};
     }
@@ -113,6 +122,7 @@ void AddAnalysisCommands(CLI::App& app) {
         auto newOptions = std::make_shared<FormatOptions>();
         auto tsv = std::make_shared<bool>(false);
         auto quiet = std::make_shared<bool>(false);
+        auto impact = std::make_shared<TypingImpact>();
         auto* oldOption = cmd->add_option("OLD", *oldPath, "The old table; - for standard input")->required();
         auto* newOption = cmd->add_option("NEW", *newPath, "The new table; - for standard input")->required();
         cmd->add_option("--old-encoding", oldOptions->encoding, "Encoding of OLD (default: auto)");
@@ -123,6 +133,7 @@ void AddAnalysisCommands(CLI::App& app) {
                       "One tab-separated line a difference: added/removed CODE WORD, moved WORD OLD NEW, "
                       "reordered CODE OLD-WORDS NEW-WORDS");
         cmd->add_flag("-q,--quiet", *quiet, "Print nothing; only the exit status tells");
+        AddTypingImpactOptions(cmd, *impact);
         cmd->footer(
             "Entries are code-word pairs in candidate order (Rime \"sort: by_weight\": by weight). A word that left "
             "one code and came to another is one \"moved\" line, not a removal and an addition. A code is reordered "
@@ -131,13 +142,16 @@ void AddAnalysisCommands(CLI::App& app) {
             CommandFiles files;
             files.read(oldOption, *oldPath);
             files.read(newOption, *newPath);
+            for (const std::string& text : impact->texts) files.read(cmd->get_option("--text"), text);
+            if (!impact->freq.empty() && impact->freq != "jieba" && impact->freq != "essay")
+                files.read(cmd->get_option("--freq"), impact->freq);
             if (!*quiet) files.print("the differences");
             try {
                 files.check();
             } catch (const Failure& f) {
                 throw FailureStatus{f.what(), 2};
             }
-            Diff(*oldPath, *newPath, *oldOptions, *newOptions, *tsv, *quiet);
+            Diff(*oldPath, *newPath, *oldOptions, *newOptions, *tsv, *quiet, *impact);
         });
     }
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/typing_commands.h"
 #include "core/failure.h"
 #include "formats/files.h"
 #include "zelmora/version.h"
@@ -21,6 +22,7 @@ int Run(int argc, char** argv) {
     zelmora::cli::AddEncodeCommand(app);
     zelmora::cli::AddFormatCommands(app);
     zelmora::cli::AddAnalysisCommands(app);
+    zelmora::cli::AddTypingCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -408,7 +408,7 @@ void Typist::keyed(const Keyed& k) {
     press(k.key);
 }
 
-void Typist::run(std::u32string_view text) {
+void Typist::run(std::u32string_view text, bool punctuationNext) {
     const std::size_t n = text.size();
     if (segmentation_ == Segmentation::Greedy) {
         for (std::size_t i = 0; i < n;) {
@@ -440,7 +440,9 @@ void Typist::run(std::u32string_view text) {
             const Stroke* s = table_.strokeAt(node);
             if (!s) continue;
             const Best& rest = best_[j + 1];
-            const std::uint64_t keys = s->keys() + rest.keys, count = 1 + rest.commits;
+            // The last word's space is saved when punctuation is typed next.
+            const std::uint64_t saved = j + 1 == n && punctuationNext && s->owesSpace() ? 1 : 0;
+            const std::uint64_t keys = s->keys() - saved + rest.keys, count = 1 + rest.commits;
             if (keys < b.keys || (keys == b.keys && count <= b.commits)) b = {keys, count, j + 1 - i, s};
         }
     }
@@ -448,10 +450,22 @@ void Typist::run(std::u32string_view text) {
         commit(*best_[i].stroke, best_[i].length, text.substr(i, best_[i].length));
 }
 
-void Typist::type(std::u32string_view text) {
+bool Typist::punctuationNext(std::u32string_view text, std::size_t i, char32_t next) const {
+    for (; i < text.size(); ++i) {
+        if (IsBlank(text[i])) continue;
+        const Keyed k = KeyedAt(text, i);
+        if (k.keys > 0) return k.punctuation;
+        if (const TypingTable::Node node = table_.child(0, text[i]); node >= 0 && table_.strokeAt(node)) return false;
+    }
+    return next != 0 && KeyedAt(std::u32string_view(&next, 1), 0).punctuation;
+}
+
+void Typist::type(std::u32string_view text, char32_t next) {
     std::size_t start = 0, i = 0;
     auto flush = [&] {
-        if (i > start) run(text.substr(start, i - start));
+        if (i > start)
+            run(text.substr(start, i - start),
+                segmentation_ == Segmentation::Optimal && punctuationNext(text, i, next));
     };
     Figures& f = part_.figures;
     while (i < text.size()) {

@@ -161,7 +161,10 @@ class Typist {
 public:
     Typist(const TypingTable& table, Segmentation segmentation);
     // More of the same text (a word may not go on from one call to the next).
-    void type(std::u32string_view text);
+    // `next`: the character right after `text` when it is known to be a
+    // keyed one (0: the end, or not known), which tells the optimal
+    // segmentation whether punctuation saves the last word's space.
+    void type(std::u32string_view text, char32_t next = 0);
     // A text of its own, typed `weight` times (a word of a frequency list):
     // what is owed at its end is typed, and no pair runs into the next.
     void typeAlone(std::u32string_view text, std::uint64_t weight);
@@ -174,7 +177,8 @@ public:
     std::vector<std::uint64_t>* entryUse = nullptr;
 
 private:
-    void run(std::u32string_view run);
+    void run(std::u32string_view run, bool punctuationNext);
+    bool punctuationNext(std::u32string_view text, std::size_t i, char32_t next) const;
     void commit(const Stroke& s, std::size_t length, std::u32string_view word);
     void keyed(const Keyed& k);
     void press(char key);
