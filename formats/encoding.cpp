@@ -21,22 +21,6 @@ namespace zelmora::formats {
 
 namespace {
 
-struct ConverterCloser {
-    void operator()(UConverter* c) const { ucnv_close(c); }
-};
-using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
-
-ConverterPtr OpenStrict(const char* name) {
-    UErrorCode status = U_ZERO_ERROR;
-    ConverterPtr cnv(ucnv_open(name, &status));
-    if (U_FAILURE(status)) throw Failure(std::string("Cannot open converter \"") + name + "\": " + u_errorName(status));
-    status = U_ZERO_ERROR;
-    ucnv_setToUCallBack(cnv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-    status = U_ZERO_ERROR;
-    ucnv_setFromUCallBack(cnv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-    return cnv;
-}
-
 // 1-based number of the line that holds byte `offset`.
 std::size_t LineAt(std::string_view text, std::size_t offset) {
     std::size_t line = 1;
@@ -96,6 +80,23 @@ constexpr char16_t kGb2022Pairs[18][2] = {
 };
 
 }  // namespace
+
+void ConverterCloser::operator()(UConverter* c) const { ucnv_close(c); }
+
+ConverterPtr OpenStrict(const char* name) {
+    UErrorCode status = U_ZERO_ERROR;
+    ConverterPtr cnv(ucnv_open(name, &status));
+    if (U_FAILURE(status)) throw Failure(std::string("Cannot open converter \"") + name + "\": " + u_errorName(status));
+    status = U_ZERO_ERROR;
+    ucnv_setToUCallBack(cnv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    status = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(cnv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    return cnv;
+}
+
+const char* GbConverterName(TextEncoding textEncoding) {
+    return textEncoding == TextEncoding::Gbk ? "windows-936" : "gb18030";
+}
 
 char16_t Gb2022Swap(char16_t c) {
     // All 36 code points lie in two narrow ranges: most units leave at once.
@@ -160,12 +161,7 @@ void CountLine(char32_t c, std::size_t& line, bool& cr) {
 
 [[noreturn]] void FailInput(std::string_view bytes, std::size_t offset, std::size_t lineNumber, bool truncated,
                             const char* encoding) {
-    std::size_t end = std::min(bytes.size(), offset + 4);
-    if (truncated)
-        throw Failure("Line " + std::to_string(lineNumber) + ": the file ends inside a " + encoding + " character (" +
-                      Hex(bytes.substr(offset)) + "); is the file truncated?");
-    throw Failure("Line " + std::to_string(lineNumber) + ": bytes " + Hex(bytes.substr(offset, end - offset)) +
-                  " are not valid " + encoding + " (if the file is in another encoding, name it)");
+    FailUndecodable(bytes, offset, lineNumber, truncated, encoding, {});
 }
 
 // Converts in pieces of at most `piece` code units (a surrogate pair is never
@@ -266,8 +262,7 @@ std::u16string ToUnicode(std::string_view text, TextEncoding textEncoding, Encod
                          std::size_t piece = kConversionPiece) {
     std::u16string u;
     if (text.empty()) return u;
-    const char* from = textEncoding == TextEncoding::Gbk ? "windows-936" : "gb18030";
-    ConverterPtr cnv = OpenStrict(from);
+    ConverterPtr cnv = OpenStrict(GbConverterName(textEncoding));
     UErrorCode status = U_ZERO_ERROR;
     for (std::size_t at = 0; at < text.size() && U_SUCCESS(status);) {
         std::size_t end = text.size();
@@ -326,7 +321,8 @@ bool GbkHolds(std::string_view ch) {
     if (ch.size() != 2) return false;
     static const std::vector<bool> same = [] {
         std::vector<bool> t(65536, false);
-        ConverterPtr gb = OpenStrict("gb18030"), cp = OpenStrict("windows-936");
+        ConverterPtr gb = OpenStrict(GbConverterName(TextEncoding::Gb18030)),
+                     cp = OpenStrict(GbConverterName(TextEncoding::Gbk));
         for (int lead = 0x81; lead <= 0xFE; ++lead)
             for (int trail = 0x40; trail <= 0xFE; ++trail) {
                 if (trail == 0x7F) continue;
@@ -375,6 +371,18 @@ std::string GbkFromGb18030(std::string_view text, std::size_t firstLine, bool ke
 }
 
 }  // namespace
+
+void FailUndecodable(std::string_view bytes, std::size_t offset, std::size_t line, bool truncated, const char* encoding,
+                     std::string_view file) {
+    const std::string where =
+        file.empty() ? "Line " + std::to_string(line) : "\"" + std::string(file) + "\", line " + std::to_string(line);
+    const std::size_t end = std::min(bytes.size(), offset + 4);
+    if (truncated)
+        throw Failure(where + ": the file ends inside a " + encoding + " character (" + Hex(bytes.substr(offset)) +
+                      "); is the file truncated?");
+    throw Failure(where + ": bytes " + Hex(bytes.substr(offset, end - offset)) + " are not valid " + encoding +
+                  " (if the file is in another encoding, name it)");
+}
 
 std::string Hex(std::string_view bytes) {
     std::string out;
@@ -500,7 +508,7 @@ void DecodeCodePoints(std::string_view text, TextEncoding textEncoding, std::vec
     ConverterPtr& cnv = textEncoding == TextEncoding::Gbk ? cp : gb;
     if (!cnv) {
         UErrorCode status = U_ZERO_ERROR;
-        cnv.reset(ucnv_open(textEncoding == TextEncoding::Gbk ? "windows-936" : "gb18030", &status));
+        cnv.reset(ucnv_open(GbConverterName(textEncoding), &status));
         if (U_FAILURE(status)) throw Failure("Cannot open a GB18030 converter");
         status = U_ZERO_ERROR;
         ucnv_setToUCallBack(cnv.get(), UCNV_TO_U_CALLBACK_SKIP, nullptr, nullptr, nullptr, &status);

@@ -2,8 +2,11 @@
 // Internal to formats/ (and its tests): the parts of decoding and encoding
 // that the whole-file and the streamed paths share, so that both read every
 // byte the same way, and the block-by-block decoder and encoder.
+#include <unicode/ucnv_err.h>
+
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,8 +16,25 @@
 
 namespace zelmora::formats {
 
+class ByteSource;
+
 // Bytes as "0xAB 0xCD", for messages about undecodable text.
 std::string Hex(std::string_view bytes);
+// The failure for the bytes at `offset`, on `line` of `file` (unnamed: "Line
+// N"): no character in `encoding`, or, `truncated`, the file ends inside one.
+[[noreturn]] void FailUndecodable(std::string_view bytes, std::size_t offset, std::size_t line, bool truncated,
+                                  const char* encoding, std::string_view file);
+
+// ICU converters, which fail (stop) on bytes that are no character.
+struct ConverterCloser {
+    void operator()(UConverter* c) const;
+};
+using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+ConverterPtr OpenStrict(const char* name);
+// The converter every reader of GBK or GB18030 bytes takes: code page 936
+// for GBK, "gb18030" for GB18030, whose BMP code points then go through
+// Gb2022Swap (GBK keeps the moved characters' private-use code points).
+const char* GbConverterName(TextEncoding textEncoding);
 
 // The code points of GB18030 (or, with Gbk, GBK) text; bytes that are no
 // character are passed over.
@@ -126,6 +146,13 @@ private:
 
 // The whole-file recognition: a byte-order mark, the head, or the judge.
 Recognition RecognizeEncoding(std::string_view bytes);
+// The same verdict for the bytes of a source read block by block: the head,
+// or else the judge fed blocks of `blockSize` until settled (a pass of its
+// own; `onJudging` is told as it begins). With an encoding given, only
+// whether the bytes begin with its byte-order mark. Leaves the source
+// anywhere: rewind it before reading.
+Recognition RecognizeSource(ByteSource& in, Encoding encoding, std::size_t blockSize,
+                            const std::function<void()>& onJudging = {});
 
 // ---- Encodings, block by block ----
 

@@ -17,6 +17,7 @@
 #include "core/failure.h"
 #include "formats/encoding_internal.h"
 #include "formats/reading.h"
+#include "formats/table_stream.h"
 
 namespace zelmora::formats {
 
@@ -434,6 +435,52 @@ Recognition RecognizeEncoding(std::string_view bytes) {
     EncodingJudge judge(bytes.substr(0, kUtf16Evidence));
     judge.feed(bytes, true);
     return judge.verdict();
+}
+
+namespace {
+
+std::size_t ReadFully(ByteSource& in, char* buffer, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const std::size_t n = in.read(buffer + got, size - got);
+        if (n == 0) break;
+        got += n;
+    }
+    return got;
+}
+
+}  // namespace
+
+Recognition RecognizeSource(ByteSource& in, Encoding encoding, std::size_t blockSize,
+                            const std::function<void()>& onJudging) {
+    Recognition r;
+    in.rewind();
+    char head[4];
+    const std::string_view h(head, ReadFully(in, head, sizeof head));
+    if (encoding == Encoding::Auto) {
+        in.rewind();
+        std::string start(kUtf16Evidence, '\0');
+        start.resize(ReadFully(in, start.data(), start.size()));
+        if (std::optional<Encoding> byHead = EncodingShownByHead(start)) {
+            encoding = *byHead;
+        } else {
+            if (onJudging) onJudging();
+            in.rewind();
+            EncodingJudge judge(start);
+            std::vector<char> block(std::max<std::size_t>(blockSize, 1));
+            while (!judge.settled()) {
+                const std::size_t n = in.read(block.data(), block.size());
+                judge.feed(std::string_view(block.data(), n), n == 0);
+                if (n == 0) break;
+            }
+            r = judge.verdict();
+            encoding = r.encoding;
+        }
+    }
+    r.encoding = encoding;
+    // GBK has no byte-order mark: its bytes are taken as they are.
+    r.hadBom = EncodingByBom(h) == encoding;
+    return r;
 }
 
 }  // namespace zelmora::formats

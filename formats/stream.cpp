@@ -81,53 +81,15 @@ struct Opening {
     std::size_t skip = 0;
 };
 
-std::size_t ReadFully(ByteSource& in, char* buffer, std::size_t size) {
-    std::size_t got = 0;
-    while (got < size) {
-        std::size_t n = in.read(buffer + got, size - got);
-        if (n == 0) break;
-        got += n;
-    }
-    return got;
-}
-
-// As DecodeText decides: the head of the file (a byte-order mark, the zero
-// bytes of UTF-16), or else the judge fed the file block by block until its
-// verdict is settled (a pass of its own).
+// How DecodeText reads the same bytes (RecognizeSource); the mark is skipped.
 Opening Open(ByteSource& in, Encoding encoding, const StreamSettings& settings) {
-    in.rewind();
-    char head[4];
-    const std::string_view h(head, ReadFully(in, head, sizeof head));
-    bool closeCall = false;
-    if (encoding == Encoding::Auto) {
-        in.rewind();
-        std::string start(kUtf16Evidence, '\0');
-        start.resize(ReadFully(in, start.data(), start.size()));
-        if (std::optional<Encoding> byHead = EncodingShownByHead(start)) {
-            encoding = *byHead;
-        } else {
-            Announce(settings, "checking the encoding");
-            in.rewind();
-            EncodingJudge judge(start);
-            std::vector<char> block(std::max<std::size_t>(settings.blockSize, 1));
-            while (!judge.settled()) {
-                const std::size_t n = in.read(block.data(), block.size());
-                judge.feed(std::string_view(block.data(), n), n == 0);
-                if (n == 0) break;
-            }
-            const Recognition r = judge.verdict();
-            encoding = r.encoding;
-            closeCall = r.closeCall;
-        }
-    }
+    const Recognition r =
+        RecognizeSource(in, encoding, settings.blockSize, [&] { Announce(settings, "checking the encoding"); });
     Opening o;
-    o.closeCall = closeCall;
-    o.encoding = encoding;
-    // GBK has no byte-order mark: its bytes are taken as they are.
-    if (EncodingByBom(h) == encoding) {
-        o.hadBom = true;
-        o.skip = BomLength(encoding);
-    }
+    o.encoding = r.encoding;
+    o.hadBom = r.hadBom;
+    o.closeCall = r.closeCall;
+    o.skip = r.hadBom ? BomLength(r.encoding) : 0;
     return o;
 }
 
