@@ -76,7 +76,9 @@ void Diff(const std::string& oldPath, const std::string& newPath, const FormatOp
             typed = TypingImpactReport(impact, a, encodings[0], b, encodings[1], tsv);
         }
         progress.reset();
-        if (!quiet) WriteStdout((tsv ? analysis::FormatDiffTsv(d) : analysis::FormatDiffText(d)) + (typed.empty() ? "" : (tsv ? "" : "\n") + typed));
+        if (!quiet)
+            WriteStdout((tsv ? analysis::FormatDiffTsv(d) : analysis::FormatDiffText(d)) +
+                        (typed.empty() ? "" : (tsv ? "" : "\n") + typed));
     } catch (const Failure& f) {
         throw FailureStatus{f.what(), 2};
     }

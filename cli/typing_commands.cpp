@@ -54,7 +54,7 @@ std::string Utf8Of(std::u32string_view text) {
 // A figure set of each table on one input.
 struct Section {
     std::string input;
-    std::vector<typing::Figures> figures;             // per table
+    std::vector<typing::Figures> figures;              // per table
     std::vector<typing::CharacterFigures> characters;  // per table, with --chars
 };
 
@@ -92,7 +92,8 @@ std::string Report(const std::vector<Section>& sections, const std::vector<std::
             bool header = true;
             while (at < rows.size()) {
                 const std::size_t end = rows.find('\n', at);
-                if (!(header && !out.empty())) out += (header ? "input" : s.input) + "\t" + rows.substr(at, end - at) + "\n";
+                if (!(header && !out.empty()))
+                    out += (header ? "input" : s.input) + "\t" + rows.substr(at, end - at) + "\n";
                 header = false;
                 at = end + 1;
             }
@@ -124,9 +125,9 @@ formats::Encoding EncodingOption(const std::string& name) {
 std::unique_ptr<typing::TypingTable> LoadTypingTable(const std::string& path, const FormatOptions& o,
                                                      const typing::TypingOptions& typingOptions) {
     try {
-        formats::TableDocument doc = formats::ReadTable(
-            ReadInput(path), EncodingOption(o.encoding),
-            o.format.empty() ? formats::Format::Auto : formats::ParseFormat(o.format));
+        formats::TableDocument doc =
+            formats::ReadTable(ReadInput(path), EncodingOption(o.encoding),
+                               o.format.empty() ? formats::Format::Auto : formats::ParseFormat(o.format));
         if (doc.entries.empty()) throw Failure("the table has no entries");
         return std::make_unique<typing::TypingTable>(doc.entries, doc.textEncoding(), typingOptions);
     } catch (const Failure& f) {
@@ -237,9 +238,10 @@ void AddTypingCommands(CLI::App& app) {
         "How a table types: texts typed through it (keys per character, selections, words, keys by finger and hand) "
         "and word frequencies typed once per count; with --against, a second table on the same input beside it");
     auto s = std::make_shared<ScoreSettings>();
-    auto* table = cmd->add_option("TABLE", s->tablePath, "The table (any format and encoding); - for standard input")
-                      ->required();
-    auto* texts = cmd->add_option("TEXT", s->texts, "Texts to type (any encoding; each gets its figures, then a total)");
+    auto* table =
+        cmd->add_option("TABLE", s->tablePath, "The table (any format and encoding); - for standard input")->required();
+    auto* texts =
+        cmd->add_option("TEXT", s->texts, "Texts to type (any encoding; each gets its figures, then a total)");
     AddFormatOptions(cmd, s->table, true, false, "");
     cmd->add_option("--text-encoding", s->textEncoding, "Encoding of the texts (default: auto, as for tables)");
     auto* freq = cmd->add_option(
@@ -310,7 +312,8 @@ std::string TypingImpactReport(const TypingImpact& impact, const std::vector<for
                                TextEncoding oldEncoding, const std::vector<formats::TableEntry>& newEntries,
                                TextEncoding newEncoding, bool tsv) {
     const typing::TypingOptions typingOptions;
-    const typing::TypingTable before(oldEntries, oldEncoding, typingOptions), after(newEntries, newEncoding, typingOptions);
+    const typing::TypingTable before(oldEntries, oldEncoding, typingOptions),
+        after(newEntries, newEncoding, typingOptions);
     ScoreSettings settings;
     settings.optimal = impact.optimal;
     const typing::ScoreOptions options = Options(settings);

@@ -23,7 +23,7 @@ Hand HandOf(Finger finger) {
 
 const char* FingerName(Finger finger) {
     static constexpr const char* kNames[kFingers] = {
-        "left pinky",  "left ring",    "left middle",  "left index", "right index",
+        "left pinky",   "left ring",  "left middle", "left index", "right index",
         "right middle", "right ring", "right pinky", "thumb",
     };
     return kNames[static_cast<std::size_t>(finger)];

@@ -95,8 +95,8 @@ Table Match(const std::vector<std::string>& titles, const std::vector<std::vecto
         std::vector<std::string> cells;
         std::vector<double> values;
         for (const auto& column : columns) {
-            const auto it = std::find_if(column.begin(), column.end(),
-                                         [&](const FigureRow& r) { return r.key == row->key; });
+            const auto it =
+                std::find_if(column.begin(), column.end(), [&](const FigureRow& r) { return r.key == row->key; });
             FigureRow r = it == column.end() ? *row : *it;
             if (it == column.end()) r.value = 0;
             values.push_back(r.value);
@@ -158,7 +158,8 @@ std::vector<FigureRow> FigureRows(const Figures& f) {
         Mean("keys_per_character", "keys per character (字均码长)", f.keysPerCharacter()),
         Mean("keys_per_typed_character", "keys per character, everything typed", f.keysPerTypedCharacter()),
         Count("selections", "selections (commits past the first candidate)", f.selectionCommits),
-        Ratio("selections.share_of_commits", "  share of commits", f.commits ? double(f.selectionCommits) / double(f.commits) : 0),
+        Ratio("selections.share_of_commits", "  share of commits",
+              f.commits ? double(f.selectionCommits) / double(f.commits) : 0),
         Ratio("selection_rate", "selection rate (选重率, per character)", f.selectionRate()),
         Count("words", "words (commits of two or more characters)", f.wordCommits),
         Ratio("word_rate", "word rate (打词率, Han characters in words)", f.wordRate()),
@@ -216,7 +217,8 @@ std::string RowsText(const std::vector<std::string>& titles, const std::vector<s
     std::size_t labelWidth = 0;
     for (const FigureRow* row : t.rows) labelWidth = std::max(labelWidth, Width(row->label));
     std::vector<std::size_t> widths(t.titles.size(), 0);
-    for (std::size_t c = 0; c < t.titles.size(); ++c) widths[c] = Width(t.titles[c]);
+    if (columns.size() > 1)  // titles are printed over several columns only
+        for (std::size_t c = 0; c < t.titles.size(); ++c) widths[c] = Width(t.titles[c]);
     for (const auto& cells : t.cells)
         for (std::size_t c = 0; c < cells.size(); ++c) widths[c] = std::max(widths[c], Width(cells[c]));
     std::string out;
@@ -270,12 +272,13 @@ std::string RowsJson(const std::vector<std::string>& titles, const std::vector<s
 
 std::string MissingText(const Figures& f, std::size_t limit) {
     std::string out;
-    for (auto [characters, title] : {std::pair{&f.missingCharacters, "missing Han characters"},
-                                     {&f.unkeyedCharacters, "unkeyed characters"}}) {
+    for (auto [characters, title] :
+         {std::pair{&f.missingCharacters, "missing Han characters"}, {&f.unkeyedCharacters, "unkeyed characters"}}) {
         if (characters->empty()) continue;
         std::vector<std::pair<std::uint64_t, char32_t>> byCount;
         for (const auto& [c, n] : *characters) byCount.emplace_back(n, c);
-        std::stable_sort(byCount.begin(), byCount.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        std::stable_sort(byCount.begin(), byCount.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
         out += std::string(title) + " (" + std::to_string(byCount.size()) + ", by count):";
         for (std::size_t i = 0; i < byCount.size() && i < limit; ++i) {
             char code[16];

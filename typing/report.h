@@ -13,7 +13,7 @@ struct FigureRow {
     std::string key;    // for JSON and TSV: "keys_per_character", "code_length.4", "key.a" ...
     std::string label;  // for text: "keys per character (字均码长)" ...
     double value = 0;
-    bool ratio = false;  // a share or rate (printed as a percentage) rather than a count
+    bool ratio = false;    // a share or rate (printed as a percentage) rather than a count
     bool average = false;  // a mean (printed with three decimals)
 };
 // Every figure, in a fixed order: counts, keys, rates, then the

@@ -193,7 +193,9 @@ std::string FrequencyListPath(const std::string& nameOrPath) {
         std::vector<const char*> paths;
     };
     static const Known kKnown[] = {
-        {"jieba", "python3-jieba", {"/usr/lib/python3/dist-packages/jieba/dict.txt", "/usr/share/python3-jieba/dict.txt"}},
+        {"jieba",
+         "python3-jieba",
+         {"/usr/lib/python3/dist-packages/jieba/dict.txt", "/usr/share/python3-jieba/dict.txt"}},
         {"essay", "rime-essay", {"/usr/share/rime-data/essay.txt"}},
     };
     for (const Known& k : kKnown) {
@@ -299,7 +301,8 @@ std::vector<char32_t> CharacterSet(const std::string& name, const FrequencyList&
                 seen[word[0]] = true;
                 singles.emplace_back(count, word[0]);
             }
-        std::stable_sort(singles.begin(), singles.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        std::stable_sort(singles.begin(), singles.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
         for (std::size_t i = 0; i < singles.size() && i < n; ++i) set.push_back(singles[i].second);
         return set;
     }
@@ -319,8 +322,8 @@ CharacterFigures ScoreCharacters(const TypingTable& table, const FrequencyList& 
         if (word.size() != 1) continue;
         const Stroke& s = table.strokeOf(e);
         auto [it, added] = full.try_emplace(word[0], &s);
-        if (!added && (s.letters > it->second->letters ||
-                       (s.letters == it->second->letters && s.keys() < it->second->keys())))
+        if (!added &&
+            (s.letters > it->second->letters || (s.letters == it->second->letters && s.keys() < it->second->keys())))
             it->second = &s;
     }
     for (char32_t c : CharacterSet(setName, list)) {
@@ -342,7 +345,8 @@ CharacterFigures ScoreCharacters(const TypingTable& table, const FrequencyList& 
         if (cheapest->position >= 2) f.shortSelections += weight;
         if (longest->second->position >= 2) f.fullSelections += weight;
     }
-    std::stable_sort(f.missing.begin(), f.missing.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::stable_sort(f.missing.begin(), f.missing.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
     return f;
 }
 

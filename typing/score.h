@@ -63,9 +63,9 @@ Figures ScoreFrequencies(const TypingTable& table, const FrequencyList& list, Se
 // code, its cheapest entry there) and with short codes (its cheapest entry).
 struct CharacterFigures {
     std::string set;
-    std::uint64_t characters = 0, present = 0;      // in the set; the table has
-    std::uint64_t weight = 0, missingWeight = 0;    // counts of the set's characters; of those the table lacks
-    std::uint64_t fullKeys = 0, shortKeys = 0;      // weighted, over the present characters
+    std::uint64_t characters = 0, present = 0;    // in the set; the table has
+    std::uint64_t weight = 0, missingWeight = 0;  // counts of the set's characters; of those the table lacks
+    std::uint64_t fullKeys = 0, shortKeys = 0;    // weighted, over the present characters
     std::uint64_t fullSelections = 0, shortSelections = 0;
     std::vector<std::pair<char32_t, std::uint64_t>> missing;  // by weight, highest first
     double fullKeysPerCharacter() const;
@@ -84,7 +84,8 @@ struct WordChange {
     std::u32string word;
     std::uint64_t times = 0, oldKeys = 0, newKeys = 0;
     std::int64_t impact() const {
-        return static_cast<std::int64_t>(times) * (static_cast<std::int64_t>(newKeys) - static_cast<std::int64_t>(oldKeys));
+        return static_cast<std::int64_t>(times) *
+               (static_cast<std::int64_t>(newKeys) - static_cast<std::int64_t>(oldKeys));
     }
 };
 // From each table's entry use (Trace::entryUse) on the same input; the

@@ -160,7 +160,8 @@ TEST(Typing, KeysGoToFingersAndHandsAndMakePairs) {
 TEST(Typing, PartsTypedApartOnThreadsAddUpToOneGo) {
     const TypingTable t = TableOf("a 工\nb 戈\nbb 式\nab 工戈\nabcd 工戈式\ncc 丙\ncc 戈式\nd 丁\n");
     std::mt19937 rng(7);
-    const std::vector<std::string> pieces = {"工", "戈", "式", "丙", "丁", "，", "。", " ", "\n", "x", "丑", "……", "！"};
+    const std::vector<std::string> pieces = {"工", "戈", "式", "丙", "丁", "，", "。",
+                                             " ",  "\n", "x",  "丑", "……", "！"};
     for (int round = 0; round < 200; ++round) {
         std::string text;
         for (int k = 0; k < 40; ++k) text += pieces[rng() % pieces.size()];
@@ -176,7 +177,9 @@ TEST(Typing, PartsTypedApartOnThreadsAddUpToOneGo) {
             std::vector<Commit> commits, together;
             whole.commits = &together;
             Trace trace;
-            trace.onCommits = [&](const std::vector<Commit>& part) { commits.insert(commits.end(), part.begin(), part.end()); };
+            trace.onCommits = [&](const std::vector<Commit>& part) {
+                commits.insert(commits.end(), part.begin(), part.end());
+            };
             const Figures parted = ScoreString(t, u, o, trace);
             EXPECT_TRUE(parted == whole.figures()) << text << " in parts of " << o.partCharacters;
             EXPECT_EQ(parted.allKeys(), whole.figures().allKeys()) << text;
@@ -220,7 +223,7 @@ TEST(Typing, AWordListIsTypedOncePerCount) {
     EXPECT_DOUBLE_EQ(f.keysPerCharacter(), 42.0 / 21.0);
     EXPECT_DOUBLE_EQ(f.selectionRate(), 5.0 / 21.0);
     EXPECT_DOUBLE_EQ(f.wordRate(), 6.0 / 21.0);
-    EXPECT_EQ(f.keyUse[' '], 10u);  // 工's; 式 is chosen by ";"
+    EXPECT_EQ(f.keyUse[' '], 10u);    // 工's; 式 is chosen by ";"
     EXPECT_EQ(f.pairs, 3u * 3 + 5u);  // a-b-c-d and a-;, none from one word into the next
 
     // Read from a file's lines: jieba's tags ignored, a bad line named.
