@@ -162,6 +162,9 @@ void Score(const ScoreSettings& s) {
     for (const std::string& path : s.texts) {
         progress->step("typing " + Shown(path));
         Section section{Shown(path), {}, {}};
+        // Opened once: standard input can be read only once, and each table
+        // types the text from its start.
+        InputFile input(path);
         for (std::size_t t = 0; t < tables.size(); ++t) {
             std::vector<std::uint64_t> use;
             typing::Trace trace;
@@ -179,7 +182,7 @@ void Score(const ScoreSettings& s) {
                         split->write(lines);
                     };
             }
-            InputFile input(path);
+            input.rewind();
             try {
                 section.figures.push_back(
                     typing::ScoreText(*tables[t], input, EncodingOption(s.textEncoding), Shown(path), options, trace));
@@ -324,11 +327,12 @@ std::string TypingImpactReport(const TypingImpact& impact, const std::vector<for
     };
     for (const std::string& path : impact.texts) {
         Section section{Shown(path), {}, {}};
+        InputFile input(path);  // once, as for score
         for (auto [table, use] : {std::pair{&before, &beforeUse}, {&after, &afterUse}}) {
             std::vector<std::uint64_t> used;
             typing::Trace trace;
             trace.entryUse = &used;
-            InputFile input(path);
+            input.rewind();
             try {
                 section.figures.push_back(
                     typing::ScoreText(*table, input, formats::Encoding::Auto, Shown(path), options, trace));
