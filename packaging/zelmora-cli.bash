@@ -2,7 +2,7 @@
 # encoding and format options, and files (folders for --out where results go).
 # Needs nothing from the bash-completion package, so it also works sourced alone.
 
-_zelmora_cli_commands="expand builtin run group classify dups fullcodes shortest relate encode convert check stats diff"
+_zelmora_cli_commands="expand builtin run group classify dups fullcodes shortest relate encode convert check stats diff score"
 
 # The options of each command, as `zelmora-cli COMMAND --help` lists them.
 _zelmora_cli_options()
@@ -17,12 +17,14 @@ _zelmora_cli_options()
         convert) echo "--encoding --format --output-encoding --output-format --bom --unencodable --skipped --no-stream" ;;
         check) echo "--encoding --format --no-stream --chars --no-phrases" ;;
         stats) echo "--encoding --format --json" ;;
-        diff) echo "--old-encoding --old-format --new-encoding --new-format --tsv --quiet" ;;
+        diff) echo "--old-encoding --old-format --new-encoding --new-format --tsv --quiet --text --freq --optimal" ;;
+        score) echo "--encoding --format --text-encoding --freq --chars --optimal --auto-commit --select-keys --page-size --json --tsv --split --entries --against --against-encoding --against-format" ;;
     esac
 }
 
 # What follows an option that takes a value: "values WORDS", "file", "dir",
-# or nothing for a flag.
+# "values-or-file WORDS", "none" (a number or keys: nothing to offer), or
+# nothing for a flag.
 _zelmora_cli_value()
 {
     local command=$1 option=$2
@@ -34,7 +36,11 @@ _zelmora_cli_value()
         --encoding | --*-encoding) echo "values auto gbk gb18030 utf-8 utf-16le utf-16be" ;;
         --format | --*-format) echo "values auto plain rime libime fcitx4 ibus yong" ;;
         --unencodable) echo "values error skip" ;;
-        --source | --entries | --table | --merge | --skipped | --chars) echo "file" ;;
+        # score's --chars names a character set; check's a table.
+        --chars) if [[ $command == score ]]; then echo "values gb2312 gb2312-1 top:"; else echo "file"; fi ;;
+        --freq) echo "values-or-file jieba essay" ;;
+        --source | --entries | --table | --merge | --skipped | --text | --split | --against) echo "file" ;;
+        --auto-commit | --select-keys | --page-size) echo "none" ;;
         --out) if [[ $command == encode ]]; then echo "file"; else echo "dir"; fi ;;
     esac
 }
@@ -92,6 +98,10 @@ _zelmora_cli()
     if [[ -n $value && -n $(_zelmora_cli_options "$command" | tr ' ' '\n' | grep -Fx -- "$prev") ]]; then
         case $value in
             values\ *) COMPREPLY=($(compgen -P "$prefix" -W "${value#values }" -- "$cur")) ;;
+            values-or-file\ *)
+                COMPREPLY=($(compgen -P "$prefix" -W "${value#values-or-file }" -- "$cur"))
+                _zelmora_cli_files -f "$cur"
+                ;;
             file) _zelmora_cli_files -f "$cur" ;;
             dir) _zelmora_cli_files -d "$cur" ;;
         esac
@@ -113,7 +123,7 @@ _zelmora_cli()
     fi
 
     case $command in
-        expand | encode | convert | check) _zelmora_cli_files -f "$cur" ;;
+        expand | encode | convert | check | stats | diff | score) _zelmora_cli_files -f "$cur" ;;
         *) COMPREPLY=($(compgen -W "$(_zelmora_cli_options "$command")" -- "$cur")) ;;
     esac
     return 0

@@ -132,10 +132,21 @@ class Files(unittest.TestCase):
     def test_files_for_tables(self):
         everything = ["results", "table one.txt", "wubi86.dict.yaml"]
         for words in (("check", ""), ("convert", "a.txt", ""), ("run", "--source", ""),
-                      ("encode", "--merge", ""), ("encode", "--out", "")):
+                      ("encode", "--merge", ""), ("encode", "--out", ""), ("stats", ""), ("diff", "a.txt", ""),
+                      ("diff", "a", "b", "--text", ""), ("score", ""), ("score", "t", "--against", ""),
+                      ("score", "t", "--split", ""), ("check", "--chars", "")):
             with self.subTest(words=words):
                 self.assertEqual(sorted(complete("zelmora-cli", *words, cwd=self.dir.name)), everything)
         self.assertEqual(complete("zelmora-cli", "expand", "wu", cwd=self.dir.name), ["wubi86.dict.yaml"])
+
+    def test_named_values_beside_files_or_instead(self):
+        files = ["results", "table one.txt", "wubi86.dict.yaml"]
+        for words, expected in ((("score", "t", "--freq", ""), ["essay", "jieba", *files]),
+                                (("diff", "a", "b", "--freq", "j"), ["jieba"]),
+                                (("score", "t", "--chars", ""), ["gb2312", "gb2312-1", "top:"]),
+                                (("score", "t", "--page-size", ""), [])):
+            with self.subTest(words=words):
+                self.assertEqual(sorted(complete("zelmora-cli", *words, cwd=self.dir.name)), expected)
 
     def test_folders_for_results(self):
         for command in ("run", "group", "dups", "relate"):
