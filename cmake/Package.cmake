@@ -20,8 +20,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/PackageTools.cmake)
 # The window looks for a Chinese font and opens a folder window after an
-# export; neither is a library it links.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-zenhei | fonts-noto-cjk, xdg-utils")
+# export; `zelmora-cli score --freq jieba|essay` reads those packages' word
+# lists (and names the package when one is missing). None is a library the
+# programs link.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-zenhei | fonts-noto-cjk, xdg-utils, python3-jieba, rime-essay")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The long description; CPack puts the summary above it and indents it as
@@ -36,7 +38,7 @@ relation of short and full codes.
 
 zelmora-cli runs the same derivations without a window, converts tables
 between the formats of Rime, libime, fcitx4, ibus-table and Yong in GBK,
-GB18030, UTF-8 or UTF-16, checks tables, and codes new words by the
-Wubi-86 rules.")
+GB18030, UTF-8 or UTF-16, checks tables, codes new words by the Wubi-86
+rules, and scores how a table types texts and word-frequency lists.")
 
 include(CPack)
