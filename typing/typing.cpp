@@ -185,6 +185,7 @@ Keyed KeyedAt(std::u32string_view text, std::size_t i) {
         k.punctuation = !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
         return k;
     }
+    if (c < 0xB7 || (c >= 0x3012 && c < 0xFF01)) return k;  // Han and most else: none of the marks below
     // Chinese punctuation by the key that types it.
     struct Mark {
         char32_t c;
