@@ -170,7 +170,7 @@ void Score(const ScoreSettings& s) {
             std::vector<std::uint64_t> use;
             typing::Trace trace;
             if (t == 0) {
-                trace.entryUse = &use;
+                if (!s.entriesPath.empty()) trace.entryUse = &use;
                 if (split)
                     trace.onCommits = [&](const std::vector<typing::Commit>& commits) {
                         std::string lines;
@@ -207,7 +207,7 @@ void Score(const ScoreSettings& s) {
             progress->step("typing the word list");
             std::vector<std::uint64_t> use;
             typing::Trace trace;
-            if (t == 0) trace.entryUse = &use;
+            if (t == 0 && !s.entriesPath.empty()) trace.entryUse = &use;
             section.figures.push_back(typing::ScoreFrequencies(*tables[t], list, options.segmentation, trace));
             for (std::size_t i = 0; i < use.size(); ++i) entryUse[i] += use[i];
             if (!s.chars.empty()) section.characters.push_back(typing::ScoreCharacters(*tables[t], list, s.chars));

@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const Failure&) {
         return 0;
     }
-    const std::u32string text = Decode(in.second);
+    const std::string_view bytes = in.second.value_or(std::string_view());
+    const std::u32string text = Decode(bytes);
     const unsigned knob = text.empty() ? 0 : static_cast<unsigned>(text[0]);
     typing::TypingOptions options;
     options.autoCommit = knob % 5;
@@ -65,9 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         o.partCharacters = 1 + knob % 7;
         o.threads = 1 + knob % 3;
         const typing::Figures parted = typing::ScoreString(table, text, o);
-        if (!(parted == whole.figures())) fuzz::Fail("parts typed apart differ from one go", in.second);
+        if (!(parted == whole.figures())) fuzz::Fail("parts typed apart differ from one go", bytes);
         keys[s == typing::Segmentation::Optimal] = whole.figures().tableKeys();
     }
-    if (keys[1] > keys[0]) fuzz::Fail("the optimal segmentation needs more keys than the greedy one", in.second);
+    if (keys[1] > keys[0]) fuzz::Fail("the optimal segmentation needs more keys than the greedy one", bytes);
     return 0;
 }
