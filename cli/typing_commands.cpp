@@ -1,9 +1,11 @@
 // score: how a table types texts and word frequencies; and the typing part of diff.
 #include "cli/typing_commands.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/command_files.h"
@@ -24,6 +26,7 @@ struct ScoreSettings {
     std::string tablePath, againstPath, freq, chars, textEncoding, splitPath, entriesPath;
     std::vector<std::string> texts;
     bool optimal = false, json = false, tsv = false;
+    unsigned threads = 0;  // 0: one per core
     typing::TypingOptions typing;
 };
 
@@ -138,6 +141,7 @@ std::unique_ptr<typing::TypingTable> LoadTypingTable(const std::string& path, co
 typing::ScoreOptions Options(const ScoreSettings& s) {
     typing::ScoreOptions o;
     o.segmentation = s.optimal ? typing::Segmentation::Optimal : typing::Segmentation::Greedy;
+    o.threads = s.threads ? s.threads : std::max(1u, std::thread::hardware_concurrency());
     return o;
 }
 
@@ -169,7 +173,7 @@ void Score(const ScoreSettings& s) {
             std::vector<std::uint64_t> use;
             typing::Trace trace;
             if (t == 0) {
-                trace.entryUse = &use;
+                if (!s.entriesPath.empty()) trace.entryUse = &use;
                 if (split)
                     trace.onCommits = [&](const std::vector<typing::Commit>& commits) {
                         std::string lines;
@@ -206,7 +210,7 @@ void Score(const ScoreSettings& s) {
             progress->step("typing the word list");
             std::vector<std::uint64_t> use;
             typing::Trace trace;
-            if (t == 0) trace.entryUse = &use;
+            if (t == 0 && !s.entriesPath.empty()) trace.entryUse = &use;
             section.figures.push_back(typing::ScoreFrequencies(*tables[t], list, options.segmentation, trace));
             for (std::size_t i = 0; i < use.size(); ++i) entryUse[i] += use[i];
             if (!s.chars.empty()) section.characters.push_back(typing::ScoreCharacters(*tables[t], list, s.chars));
@@ -262,6 +266,8 @@ void AddTypingCommands(CLI::App& app) {
     cmd->add_option("--select-keys", s->typing.selectKeys,
                     "The keys choosing the 2nd, 3rd ... candidate of a page (default ;'4567890)");
     cmd->add_option("--page-size", s->typing.pageSize, "Candidates on a page (default 5)");
+    cmd->add_option("--threads", s->threads, "Threads typing a text's parts (default: one per core)")
+        ->check(CLI::Range(1u, 256u));
     cmd->add_flag("--json", s->json, "The figures as JSON");
     cmd->add_flag("--tsv", s->tsv, "The figures as tab-separated lines: input, figure, value per table");
     auto* split = cmd->add_option("--split", s->splitPath,

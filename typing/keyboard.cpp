@@ -6,14 +6,20 @@
 namespace zelmora::typing {
 
 std::size_t FingerIndexOf(char key) {
-    static constexpr std::array<std::string_view, 8> kKeys = {
-        "`1qaz", "2wsx", "3edc", "45rtfgvb", "67yuhjnm", "8ik,", "9ol.", "0-=p[]\\;'/",
-    };
-    if (key == ' ') return static_cast<std::size_t>(Finger::Thumb);
-    if (key == 0) return kFingers;
-    for (std::size_t f = 0; f < kKeys.size(); ++f)
-        if (kKeys[f].find(key) != std::string_view::npos) return f;
-    return kFingers;
+    // Built once: every key press asks.
+    static const std::array<std::uint8_t, 128> kFingerOf = [] {
+        static constexpr std::array<std::string_view, 8> kKeys = {
+            "`1qaz", "2wsx", "3edc", "45rtfgvb", "67yuhjnm", "8ik,", "9ol.", "0-=p[]\\;'/",
+        };
+        std::array<std::uint8_t, 128> fingerOf{};
+        fingerOf.fill(static_cast<std::uint8_t>(kFingers));
+        for (std::size_t f = 0; f < kKeys.size(); ++f)
+            for (char k : kKeys[f]) fingerOf[static_cast<unsigned char>(k)] = static_cast<std::uint8_t>(f);
+        fingerOf[' '] = static_cast<std::uint8_t>(Finger::Thumb);
+        return fingerOf;
+    }();
+    const auto k = static_cast<unsigned char>(key);
+    return k < 128 ? kFingerOf[k] : kFingers;
 }
 
 Hand HandOf(Finger finger) {

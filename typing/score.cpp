@@ -182,7 +182,8 @@ Figures ScoreText(const TypingTable& table, formats::ByteSource& text, formats::
         typer.add(block);
     }
     Figures figures = typer.finish();
-    if (NothingTyped(figures)) throw Failure(name + ": no text to type (the file is empty or holds only blanks)");
+    if (NothingTyped(figures))
+        throw Failure("\"" + name + "\": no text to type (the file is empty or holds only blanks)");
     return figures;
 }
 

@@ -102,17 +102,35 @@ TypingTable::TypingTable(const std::vector<formats::TableEntry>& entries, TextEn
         if (a.letters != b.letters) return a.letters < b.letters;
         return a.entry < b.entry;
     };
+    // Every word as code points: one conversion for the lot, word by word
+    // only when some word holds bytes that are no character.
+    std::string joined;
+    for (const formats::TableEntry& e : entries_) (joined += e.word) += '\n';
+    try {
+        const std::u32string all = Utf32Of(joined, textEncoding);
+        std::size_t at = 0;
+        for (std::u32string& word : words_) {
+            const std::size_t end = all.find(U'\n', at);
+            word.assign(all, at, end - at);
+            at = end + 1;
+        }
+    } catch (const Failure&) {
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            try {
+                words_[i] = Utf32Of(entries_[i].word, textEncoding);
+            } catch (const Failure&) {
+                words_[i].clear();  // nothing a text can hold
+            }
+        }
+    }
+    candidates.reserve(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const formats::TableEntry& e = entries_[i];
         const std::uint32_t position = ++candidates[e.code];
         Stroke s = StrokeOf(e.code.size(), position, options);
         s.entry = static_cast<std::uint32_t>(i);
+        if (e.code.size() <= s.code.size()) std::copy(e.code.begin(), e.code.end(), s.code.begin());
         strokes_[i] = s;
-        try {
-            words_[i] = Utf32Of(e.word, textEncoding);
-        } catch (const Failure&) {
-            continue;  // bytes that are no character: nothing a text can hold
-        }
         if (words_[i].empty()) continue;
         Node node = 0;
         for (char32_t c : words_[i]) node = addChild(node, c);
@@ -185,6 +203,7 @@ Keyed KeyedAt(std::u32string_view text, std::size_t i) {
         k.punctuation = !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
         return k;
     }
+    if (c < 0xB7 || (c >= 0x3012 && c < 0xFF01)) return k;  // Han and most else: none of the marks below
     // Chinese punctuation by the key that types it.
     struct Mark {
         char32_t c;
@@ -354,7 +373,10 @@ void Typist::commit(const Stroke& s, std::size_t length, std::u32string_view wor
     f.letters += s.letters * w_;
     f.selections += s.selections * w_;
     f.pageDowns += s.pageDowns * w_;
-    for (char key : table_.codeOf(s.entry)) press(key);
+    if (s.letters <= s.code.size())
+        for (std::uint32_t k = 0; k < s.letters; ++k) press(s.code[k]);
+    else
+        for (char key : table_.codeOf(s.entry)) press(key);
     for (std::uint32_t k = 0; k < s.pageDowns; ++k) press('=');
     if (s.selections) press(s.selectKey);
     if (s.owesSpace()) {
@@ -470,6 +492,12 @@ void Typist::type(std::u32string_view text, char32_t next) {
     Figures& f = part_.figures;
     while (i < text.size()) {
         const char32_t c = text[i];
+        if (c >= 0x3400 && c <= 0x9FFF) {  // Han, the bulk of a text: neither blank nor keyed
+            if (const TypingTable::Node node = table_.child(0, c); node >= 0 && table_.strokeAt(node)) {
+                ++i;
+                continue;
+            }
+        }
         if (IsBlank(c)) {
             flush();
             start = ++i;

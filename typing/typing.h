@@ -29,6 +29,9 @@ struct Stroke {
     std::uint32_t position = 1;  // among the candidates of its code, 1-based
     std::uint32_t entry = 0;     // the entry's index in table order
     char selectKey = 0;          // the selection key pressed, if any
+    // The code's keys, held here for a code of up to 8 (the typist presses
+    // them for every commit; a longer one is read from the table).
+    std::array<char, 8> code{};
     std::uint32_t keys() const { return letters + spaces + selections + pageDowns; }
     // A first candidate committed by the space, which punctuation typed next saves.
     bool owesSpace() const { return position == 1 && spaces == 1; }

@@ -56,25 +56,14 @@ Read ReadText(std::string_view bytes, Encoding encoding, std::size_t most = 1 <<
     return r;
 }
 
-const char* IcuName(Encoding e) {
-    switch (e) {
-        case Encoding::Gbk:
-            return "windows-936";
-        case Encoding::Gb18030:
-            return "gb18030";
-        case Encoding::Utf16le:
-            return "UTF-16LE";
-        case Encoding::Utf16be:
-            return "UTF-16BE";
-        default:
-            return "UTF-8";
-    }
-}
+// By Encoding: ICU's name, the byte-order mark.
+const char* const kIcuNames[] = {"", "windows-936", "gb18030", "UTF-8", "UTF-16LE", "UTF-16BE"};
+const char* const kMarks[] = {"", "", "\x84\x31\x95\x33", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
 
 std::string Bytes(const std::u32string& text, Encoding e, bool bom) {
     const std::string_view utf32(reinterpret_cast<const char*>(text.data()), text.size() * 4);
-    const std::string marks[] = {"", "", "\x84\x31\x95\x33", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
-    return (bom ? marks[static_cast<int>(e)] : "") + testutil::Convert(IcuName(e), "UTF-32LE", utf32);
+    const auto k = static_cast<int>(e);
+    return (bom ? kMarks[k] : "") + testutil::Convert(kIcuNames[k], "UTF-32LE", utf32);
 }
 
 // Prose with CR LF, CR and LF lines, and (but for GBK) characters beyond the BMP.
