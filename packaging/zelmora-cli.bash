@@ -18,7 +18,7 @@ _zelmora_cli_options()
         check) echo "--encoding --format --no-stream --chars --no-phrases" ;;
         stats) echo "--encoding --format --json" ;;
         diff) echo "--old-encoding --old-format --new-encoding --new-format --tsv --quiet --text --freq --optimal" ;;
-        score) echo "--encoding --format --text-encoding --freq --chars --optimal --auto-commit --select-keys --page-size --json --tsv --split --entries --against --against-encoding --against-format" ;;
+        score) echo "--encoding --format --text-encoding --freq --chars --optimal --auto-commit --select-keys --page-size --threads --json --tsv --split --entries --against --against-encoding --against-format" ;;
     esac
 }
 
@@ -40,7 +40,7 @@ _zelmora_cli_value()
         --chars) if [[ $command == score ]]; then echo "values gb2312 gb2312-1 top:"; else echo "file"; fi ;;
         --freq) echo "values-or-file jieba essay" ;;
         --source | --entries | --table | --merge | --skipped | --text | --split | --against) echo "file" ;;
-        --auto-commit | --select-keys | --page-size) echo "none" ;;
+        --auto-commit | --select-keys | --page-size | --threads) echo "none" ;;
         --out) if [[ $command == encode ]]; then echo "file"; else echo "dir"; fi ;;
     esac
 }
