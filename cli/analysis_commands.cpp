@@ -78,7 +78,7 @@ void Diff(const std::string& oldPath, const std::string& newPath, const FormatOp
         progress.reset();
         if (!quiet)
             WriteStdout((tsv ? analysis::FormatDiffTsv(d) : analysis::FormatDiffText(d)) +
-                        (typed.empty() ? "" : (tsv ? "" : "\n") + typed));
+                        (typed.empty() ? "" : "\n" + typed));
     } catch (const Failure& f) {
         throw FailureStatus{f.what(), 2};
     }

@@ -262,10 +262,11 @@ void AddTypingCommands(CLI::App& app) {
     cmd->add_flag("--optimal", s->optimal,
                   "Segment each run of text into the words needing fewest keys (default: the longest word first)");
     cmd->add_option("--auto-commit", s->typing.autoCommit,
-                    "A first candidate commits itself at this many letters, no space typed (default 4; 0: never)");
+                    "A first candidate commits itself at this many letters, no space typed (default 4; 0: never)")
+        ->check(CLI::Range(0, 64));
     cmd->add_option("--select-keys", s->typing.selectKeys,
                     "The keys choosing the 2nd, 3rd ... candidate of a page (default ;'4567890)");
-    cmd->add_option("--page-size", s->typing.pageSize, "Candidates on a page (default 5)");
+    cmd->add_option("--page-size", s->typing.pageSize, "Candidates on a page (default 5)")->check(CLI::Range(1, 100));
     cmd->add_option("--threads", s->threads, "Threads typing a text's parts (default: one per core)")
         ->check(CLI::Range(1u, 256u));
     cmd->add_flag("--json", s->json, "The figures as JSON");

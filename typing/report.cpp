@@ -85,10 +85,21 @@ struct Table {
 Table Match(const std::vector<std::string>& titles, const std::vector<std::vector<FigureRow>>& columns) {
     Table t;
     t.titles = titles;
-    std::map<std::string, std::size_t> index;
-    for (const auto& column : columns)
-        for (const FigureRow& row : column)
-            if (index.try_emplace(row.key, t.rows.size()).second) t.rows.push_back(&row);
+    // A row only a later column has goes after the row before it there, so
+    // that a distribution's values stay together and in order.
+    for (const auto& column : columns) {
+        std::size_t after = 0;  // where the next new row goes
+        for (const FigureRow& row : column) {
+            const auto it =
+                std::find_if(t.rows.begin(), t.rows.end(), [&](const FigureRow* r) { return r->key == row.key; });
+            if (it != t.rows.end()) {
+                after = static_cast<std::size_t>(it - t.rows.begin()) + 1;
+                continue;
+            }
+            t.rows.insert(t.rows.begin() + static_cast<std::ptrdiff_t>(after), &row);
+            ++after;
+        }
+    }
     const bool difference = columns.size() == 2;
     if (difference) t.titles.push_back("difference");
     for (const FigureRow* row : t.rows) {
@@ -250,7 +261,16 @@ std::string RowsTsv(const std::vector<std::string>& titles, const std::vector<st
             v.value = it == column.end() ? 0 : it->value;
             out += "\t" + JsonNumber(v);
         }
-        if (columns.size() == 2) out += "\t" + t.cells[r].back();
+        if (columns.size() == 2) {
+            FigureRow d = *t.rows[r];
+            const auto value = [&](const std::vector<FigureRow>& column) {
+                const auto it =
+                    std::find_if(column.begin(), column.end(), [&](const FigureRow& row) { return row.key == d.key; });
+                return it == column.end() ? 0.0 : it->value;
+            };
+            d.value = value(columns[1]) - value(columns[0]);
+            out += "\t" + JsonNumber(d);
+        }
         out += "\n";
     }
     return out;
@@ -299,9 +319,10 @@ std::string ChangesText(const std::vector<WordChange>& changes, std::size_t limi
         std::string word;
         for (char32_t ch : c.word) word += Utf8Of(ch);
         char buffer[128];
-        std::snprintf(buffer, sizeof buffer, "  %+lld keys: typed %llu times, %llu keys -> %llu  ",
+        std::snprintf(buffer, sizeof buffer, "  %+lld keys: typed %llu time%s, %llu keys -> %llu  ",
                       static_cast<long long>(c.impact()), static_cast<unsigned long long>(c.times),
-                      static_cast<unsigned long long>(c.oldKeys), static_cast<unsigned long long>(c.newKeys));
+                      c.times == 1 ? "" : "s", static_cast<unsigned long long>(c.oldKeys),
+                      static_cast<unsigned long long>(c.newKeys));
         out += buffer + word + "\n";
     };
     std::size_t dearer = 0, cheaper = 0;
