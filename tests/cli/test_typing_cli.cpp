@@ -227,7 +227,7 @@ TEST_F(TypingCli, DiffTellsWhatAChangeDoesToTyping) {
         EXPECT_NE(r.out.find("words typed dearer (1), most keys lost first:\n"
                              "  +3 keys: typed 3 times, 4 keys -> 5  节\n"
                              "words typed cheaper (1), most keys saved first:\n"
-                             "  -1 keys: typed 1 times, 5 keys -> 4  芭\n"),
+                             "  -1 keys: typed 1 time, 5 keys -> 4  芭\n"),
                   std::string::npos)
             << input << r.out;
     }
