@@ -1,7 +1,10 @@
 // Opens the tool windows on a table and saves what the screen shows, for
 // looking at the statistics (charts, heat map) under a real X server:
-//   xvfb-run -a -s "-screen 0 1280x1024x24" zelmora_tools_screenshot OUT_DIR [TABLE]
-// Without TABLE, the built-in table; TABLE is read as GBK text, as "打开..." reads it.
+//   xvfb-run -a -s "-screen 0 1600x1200x24" zelmora_tools_screenshot OUT_DIR [TABLE [TEXT [SECOND]]]
+// Without TABLE (or with "-"), the built-in table; TABLE is read as GBK text,
+// as "打开..." reads it. The typing evaluation types TEXT (without it, jieba's
+// word list), alone and then beside SECOND (a table file of any format) when
+// given; it is photographed at 1400x1000 and at 1100x760.
 #include <QApplication>
 #include <QComboBox>
 #include <QPlainTextEdit>
@@ -11,12 +14,14 @@
 #include <QTest>
 
 #include <cstdio>
+#include <string_view>
 
 #include "ui/form.h"
 #include "ui/tools/check_window.h"
 #include "ui/tools/encode_window.h"
 #include "ui/tools/stats_window.h"
 #include "ui/tools/tools_menu.h"
+#include "ui/tools/typing_window.h"
 
 namespace {
 
@@ -46,14 +51,14 @@ bool Save(QWidget& w, const QString& path) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUT_DIR [TABLE]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUT_DIR [TABLE [TEXT [SECOND]]]\n", argv[0]);
         return 2;
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
     QApplication::setFont(zelmora::WindowFont());
     zelmora::TForm1 form;
     form.show();
-    if (argc > 2)
+    if (argc > 2 && std::string_view(argv[2]) != "-")
         zelmora::LoadPaneFromFile(*form.RichEdit1, QString::fromLocal8Bit(argv[2]));
     else
         form.N86GB67631->trigger();
@@ -98,5 +103,28 @@ int main(int argc, char* argv[]) {
                 static_cast<long long>(timer.elapsed()), static_cast<long long>(longest),
                 zelmora::CountPaneLines(*form.RichEdit1));
     ok = Save(*encode, dir + "/encode.png") && ok;
+
+    auto* typing = zelmora::tools::TypingWindowOf(&form);
+    typing->show();
+    if (argc > 3)
+        typing->addTextFiles({QString::fromLocal8Bit(argv[3])});
+    else
+        typing->setFrequencyList(QStringLiteral("jieba"));
+    QSignalSpy typed(typing, &zelmora::tools::ToolWindow::workFinished);
+    for (int round = 0; round < (argc > 4 ? 2 : 1); ++round) {
+        if (round == 1) typing->setSecondTable(QString::fromLocal8Bit(argv[4]));
+        typed.clear();
+        timer.restart();
+        typing->evaluate();
+        longest = LongestWait(typed, timer);
+        std::printf("typing%s: %lld ms, longest wait %lld ms; %s\n", round ? " beside a second table" : "",
+                    static_cast<long long>(timer.elapsed()), static_cast<long long>(longest),
+                    qPrintable(typing->statusText()));
+        const QString name = dir + (round ? "/typing-compare" : "/typing");
+        typing->resize(1400, 1000);
+        ok = Save(*typing, name + ".png") && ok;
+        typing->resize(1100, 760);
+        ok = Save(*typing, name + "-small.png") && ok;
+    }
     return ok ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 // The tool windows of the menu "工具", driven offscreen: the check, coding new
-// words, the statistics and the comparison, on the source table in RichEdit1.
+// words, the statistics and the comparison, on the source table in RichEdit1
+// (the typing evaluation has a test of its own).
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -58,7 +59,7 @@ private slots:
     void init();
     void cleanup();
 
-    void menuComesLastWithItsFourWindows();
+    void menuComesLastWithItsFiveWindows();
     void aSourceInGb18030IsReadAsGb18030();
     void checkListsFindingsAndJumpsToTheLine();
     void lineSelectionAcrossThePanesBlocks();
@@ -87,14 +88,14 @@ void ToolWindowsTest::init() {
 
 void ToolWindowsTest::cleanup() { form.reset(); }
 
-void ToolWindowsTest::menuComesLastWithItsFourWindows() {
+void ToolWindowsTest::menuComesLastWithItsFiveWindows() {
     const QList<QAction*> bar = form->menuBar()->actions();
     QVERIFY(bar.size() >= 2);
     QCOMPARE(bar.first()->text(), QStringLiteral("原码表"));
     QCOMPARE(bar.last()->text(), QStringLiteral("工具"));
     QStringList items;
     for (QAction* a : bar.last()->menu()->actions()) items << a->text();
-    QCOMPARE(items, (QStringList{"检查码表", "编码新词", "码表统计", "比较码表"}));
+    QCOMPARE(items, (QStringList{"检查码表", "编码新词", "码表统计", "比较码表", "码表评测"}));
     // The table's own menu keeps its items.
     QCOMPARE(form->N1->actions().size(), 10);
     // Each window once: asked again, the same one.

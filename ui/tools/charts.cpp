@@ -20,10 +20,28 @@ BarChart::BarChart(const QString& title, const QString& unit, QWidget* parent)
     setMinimumSize(300, 200);
 }
 
-void BarChart::setBars(const QStringList& labels, const std::vector<std::size_t>& values) {
+void BarChart::setBars(const QStringList& labels, const std::vector<std::size_t>& values,
+                       const std::vector<std::size_t>& second, const QStringList& legend) {
     labels_ = labels;
     values_ = values;
+    second_ = second;
+    legend_ = legend;
     update();
+}
+
+void BarChart::setShares(bool shares) {
+    shares_ = shares;
+    update();
+}
+
+// A count too wide for its bar is written in 万 or 亿.
+QString BarChart::valueText(std::size_t value, std::size_t total, int room) const {
+    if (shares_) return Share(value, total);
+    const QString full = QString::number(value);
+    if (QFontMetrics(font()).horizontalAdvance(full) <= room || value < 10000) return full;
+    const bool yi = value >= 100000000;
+    const double scaled = static_cast<double>(value) / (yi ? 1e8 : 1e4);
+    return QString::number(scaled, 'f', scaled < 10 ? 1 : 0) + (yi ? QStringLiteral("亿") : QStringLiteral("万"));
 }
 
 void BarChart::paintEvent(QPaintEvent*) {
@@ -43,23 +61,53 @@ void BarChart::paintEvent(QPaintEvent*) {
     const int top0 = line + 8 + line + 2;
     const QRect plot(40, top0, width() - 50, height() - top0 - 2 * line - 8);
     p.drawText(QRect(6, 4, 200, line + 2), Qt::AlignLeft, unit_);
+    const QColor colours[2] = {QColor(70, 110, 190), QColor(220, 130, 50)};
+    const bool two = !second_.empty();
+    if (two && legend_.size() == 2) {
+        // The legend on the unit's line, at the right: a swatch and a name per table.
+        int x = width() - 6;
+        for (int s = 1; s >= 0; --s) {
+            const int w = fm.horizontalAdvance(legend_[s]);
+            x -= w;
+            p.setPen(palette().text().color());
+            p.drawText(QRect(x, line + 6, w, line), Qt::AlignLeft, legend_[s]);
+            x -= line * 3 / 4 + 4;
+            p.fillRect(QRect(x, line + 6 + line / 4, line * 3 / 4, line / 2), colours[s]);
+            x -= 12;
+        }
+    }
     if (values_.empty() || plot.width() <= 0 || plot.height() <= 0) return;
-    const std::size_t top = std::max<std::size_t>(1, *std::max_element(values_.begin(), values_.end()));
+    std::size_t top = std::max<std::size_t>(1, *std::max_element(values_.begin(), values_.end()));
+    if (two) top = std::max(top, *std::max_element(second_.begin(), second_.end()));
+    std::size_t totals[2] = {0, 0};
+    for (std::size_t v : values_) totals[0] += v;
+    for (std::size_t v : second_) totals[1] += v;
+    p.setPen(palette().text().color());
     p.drawLine(plot.bottomLeft(), plot.bottomRight());
     p.drawLine(plot.bottomLeft(), plot.topLeft());
-    const int n = static_cast<int>(values_.size());
+    const int n = static_cast<int>(std::max(values_.size(), second_.size()));
     const double slot = static_cast<double>(plot.width()) / n;
-    const int bar = std::max(4, static_cast<int>(slot * 0.6));
+    const int series = two ? 2 : 1;
+    const int bar = std::max(4, static_cast<int>(slot * 0.6 / series));
+    QFont small = font();
+    if (two) small.setPointSizeF(font().pointSizeF() * 0.85);
     for (int i = 0; i < n; ++i) {
-        const int h =
-            static_cast<int>(static_cast<double>(plot.height()) *
-                             static_cast<double>(values_[static_cast<std::size_t>(i)]) / static_cast<double>(top));
-        const int x = plot.left() + static_cast<int>(slot * i + (slot - bar) / 2);
-        const QRect r(x, plot.bottom() - h, bar, h);
-        p.fillRect(r, QColor(70, 110, 190));
-        p.setPen(palette().text().color());
-        p.drawText(QRect(x - 30, r.top() - line - 1, bar + 60, line), Qt::AlignHCenter | Qt::AlignBottom,
-                   QString::number(values_[static_cast<std::size_t>(i)]));
+        const int x0 = plot.left() + static_cast<int>(slot * i + (slot - bar * series) / 2);
+        for (int s = 0; s < series; ++s) {
+            const std::vector<std::size_t>& v = s == 0 ? values_ : second_;
+            const std::size_t value = static_cast<std::size_t>(i) < v.size() ? v[static_cast<std::size_t>(i)] : 0;
+            const int h = static_cast<int>(static_cast<double>(plot.height()) * static_cast<double>(value) /
+                                           static_cast<double>(top));
+            const int x = x0 + s * bar;
+            const QRect r(x, plot.bottom() - h, bar, h);
+            p.fillRect(r, colours[s]);
+            p.setPen(palette().text().color());
+            p.setFont(small);
+            const int room = static_cast<int>(slot) / series + 8;
+            p.drawText(QRect(x + bar / 2 - room / 2 - 30, r.top() - line - 1, room + 60, line),
+                       Qt::AlignHCenter | Qt::AlignBottom, valueText(value, totals[s], room));
+        }
+        p.setFont(font());
         p.drawText(QRect(plot.left() + static_cast<int>(slot * i), plot.bottom() + 3, static_cast<int>(slot), line),
                    Qt::AlignHCenter, i < labels_.size() ? labels_[i] : QString());
     }

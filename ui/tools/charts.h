@@ -1,6 +1,6 @@
 #pragma once
-// Pictures of a table's figures: a bar chart, and key usage as a heat map on
-// the Wubi-86 keyboard.
+// Pictures of a table's figures: a bar chart (of one table, or two side by
+// side), and key usage as a heat map on the Wubi-86 keyboard.
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -15,18 +15,27 @@ class BarChart : public QWidget {
 
 public:
     BarChart(const QString& title, const QString& unit, QWidget* parent = nullptr);
-    // One bar a label; each bar is labelled with its value.
-    void setBars(const QStringList& labels, const std::vector<std::size_t>& values);
+    // One bar a label; each bar is labelled with its value. With `second`, a
+    // second table's bar beside each in another colour, `legend` naming both.
+    void setBars(const QStringList& labels, const std::vector<std::size_t>& values,
+                 const std::vector<std::size_t>& second = {}, const QStringList& legend = {});
+    // Each bar labelled with its share of its table's bars rather than its count.
+    void setShares(bool shares);
     const QStringList& labels() const { return labels_; }
+    const std::vector<std::size_t>& values() const { return values_; }
+    const std::vector<std::size_t>& secondValues() const { return second_; }
     QSize sizeHint() const override { return {360, 220}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QString valueText(std::size_t value, std::size_t total, int room) const;
+
     QString title_, unit_;
-    QStringList labels_;
-    std::vector<std::size_t> values_;
+    QStringList labels_, legend_;
+    std::vector<std::size_t> values_, second_;
+    bool shares_ = false;
 };
 
 // The 25 keys a-y in their rows as on the keyboard (and z, the wildcard, in
@@ -38,6 +47,8 @@ class KeyboardHeatMap : public QWidget {
 public:
     explicit KeyboardHeatMap(QWidget* parent = nullptr);
     void setCounts(const QString& title, const std::array<std::size_t, 26>& counts);
+    const std::array<std::size_t, 26>& counts() const { return counts_; }
+    const QString& title() const { return title_; }
     QSize sizeHint() const override { return {620, 270}; }
     QSize minimumSizeHint() const override { return {560, 250}; }
 

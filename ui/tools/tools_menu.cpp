@@ -8,6 +8,7 @@
 #include "ui/tools/diff_window.h"
 #include "ui/tools/encode_window.h"
 #include "ui/tools/stats_window.h"
+#include "ui/tools/typing_window.h"
 
 namespace zelmora::tools {
 
@@ -31,6 +32,7 @@ CheckWindow* CheckWindowOf(TForm1* form) { return WindowOf<CheckWindow>(form); }
 EncodeWindow* EncodeWindowOf(TForm1* form) { return WindowOf<EncodeWindow>(form); }
 StatsWindow* StatsWindowOf(TForm1* form) { return WindowOf<StatsWindow>(form); }
 DiffWindow* DiffWindowOf(TForm1* form) { return WindowOf<DiffWindow>(form); }
+TypingWindow* TypingWindowOf(TForm1* form) { return WindowOf<TypingWindow>(form); }
 
 QMenu* AddToolsMenu(TForm1* form) {
     QMenu* menu = form->menuBar()->addMenu(QStringLiteral("工具"));
@@ -43,7 +45,7 @@ QMenu* AddToolsMenu(TForm1* form) {
         QObject::connect(a, &QAction::triggered, form, [form, open] { open(form); });
     };
     // The check and the statistics run at once on the table as it is; the
-    // others wait for words or a file.
+    // others wait for words, a file or the texts to type.
     item("ToolCheck", QStringLiteral("检查码表"), [](TForm1* f) {
         CheckWindow* w = CheckWindowOf(f);
         Present(w);
@@ -60,6 +62,7 @@ QMenu* AddToolsMenu(TForm1* form) {
         Present(w);
         w->chooseFile();
     });
+    item("ToolTyping", QStringLiteral("码表评测"), [](TForm1* f) { Present(TypingWindowOf(f)); });
     return menu;
 }
 

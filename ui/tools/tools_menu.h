@@ -1,6 +1,7 @@
 #pragma once
 // The menu "工具" with the tool windows, each made on first use and shown
-// again after: "检查码表", "编码新词", "码表统计", "比较码表".
+// again after: "检查码表", "编码新词", "码表统计", "比较码表",
+// "码表评测".
 class QMenu;
 
 namespace zelmora {
@@ -13,6 +14,7 @@ class CheckWindow;
 class EncodeWindow;
 class StatsWindow;
 class DiffWindow;
+class TypingWindow;
 
 // Adds the menu at the end of the form's menu bar. The windows are children
 // of the form.
@@ -23,6 +25,7 @@ CheckWindow* CheckWindowOf(TForm1* form);
 EncodeWindow* EncodeWindowOf(TForm1* form);
 StatsWindow* StatsWindowOf(TForm1* form);
 DiffWindow* DiffWindowOf(TForm1* form);
+TypingWindow* TypingWindowOf(TForm1* form);
 
 }  // namespace tools
 }  // namespace zelmora
