@@ -37,15 +37,19 @@ std::string Gbk(const QString& s) {
 
 std::string Utf8(const QString& s) { return s.toStdString(); }
 
+// The figures table's row with key `key`, or -1.
+int RowIndex(const QTableWidget& table, const QString& key) {
+    for (int r = 0; r < table.rowCount(); ++r)
+        if (table.item(r, 0)->data(Qt::UserRole).toString() == key) return r;
+    return -1;
+}
+
 // The figures table's cells of the row with key `key`, or nothing.
 QStringList RowOf(const QTableWidget& table, const QString& key) {
-    for (int r = 0; r < table.rowCount(); ++r) {
-        if (table.item(r, 0)->data(Qt::UserRole).toString() != key) continue;
-        QStringList cells;
+    QStringList cells;
+    if (const int r = RowIndex(table, key); r >= 0)
         for (int c = 1; c < table.columnCount(); ++c) cells << table.item(r, c)->text();
-        return cells;
-    }
-    return {};
+    return cells;
 }
 
 // "工戈" is one entry of four letters, committed by its last.
@@ -146,9 +150,15 @@ void TypingWindowTest::aSecondTableSideBySideWithTheDifference() {
     QVERIFY(run(w));
     QVERIFY2(w->result() && w->result()->hasSecond, qPrintable(w->statusText()));
     QCOMPARE(w->figuresTable()->columnCount(), 4);
-    QCOMPARE(w->figuresTable()->horizontalHeaderItem(2)->text(), QStringLiteral("second.dict.yaml"));
+    QCOMPARE(w->figuresTable()->horizontalHeaderItem(2)->toolTip(), QStringLiteral("second.dict.yaml"));
     QCOMPARE(w->figuresTable()->horizontalHeaderItem(3)->text(), QStringLiteral("差值"));
     QCOMPARE(RowOf(*w->figuresTable(), "keys_per_character"), (QStringList{"2.000", "2.750", "+0.750"}));
+    // A count one table lacks is none of it there; each such row stays beside
+    // the row it follows in its own table.
+    QCOMPARE(RowOf(*w->figuresTable(), "code_length.2"), (QStringList{"—", "4", "+4"}));
+    QCOMPARE(RowOf(*w->figuresTable(), "code_length.4"), (QStringList{"2", "—", "-2"}));
+    QCOMPARE(RowOf(*w->figuresTable(), "key.space"), (QStringList{"—", "3", "+3"}));
+    QCOMPARE(RowIndex(*w->figuresTable(), "code_length.2") + 1, RowIndex(*w->figuresTable(), "code_length.4"));
     // Both tables' bars, the second's with its three spaces on the thumbs.
     QCOMPARE(w->handsChart()->values(), (std::vector<std::size_t>{8, 1, 0}));
     QCOMPARE(w->handsChart()->secondValues(), (std::vector<std::size_t>{8, 1, 3}));
@@ -217,11 +227,12 @@ void TypingWindowTest::failuresShowInTheStatusAndTheWindowGoesOn() {
         QString table, text, list, second, selectKeys, expected;
     };
     const std::vector<Case> cases = {
-        {kTable, binary, "", "", ";", "binary.txt"},                            // bytes that are no text
-        {kTable, "", dir.filePath("no-list.txt"), "", ";", "no-list.txt"},      // no such frequency list
-        {kTable, text, "", dir.filePath("no-table.txt"), ";", "no-table.txt"},  // no such second table
-        {kTable, text, "", "", "", ""},                                         // too few selection keys
-        {"", text, "", "", ";", QStringLiteral("原码表是空的")},                // nothing in the source pane
+        {kTable, binary, "", "", ";", "binary.txt"},                                          // bytes that are no text
+        {kTable, "", dir.filePath("no-list.txt"), "", ";", "no-list.txt"},                    // no such frequency list
+        {kTable, text, "", dir.filePath("no-table.txt"), ";", QStringLiteral("对比码表：")},  // no such second table
+        {kTable, text, "", binary, ";", QStringLiteral("对比码表“")},  // a second table that is no table
+        {kTable, text, "", "", "", "selection keys"},                  // too few selection keys
+        {"", text, "", "", ";", QStringLiteral("原码表是空的")},       // nothing in the source pane
     };
     for (const Case& c : cases) {
         init();

@@ -58,11 +58,12 @@ void BarChart::paintEvent(QPaintEvent*) {
     p.setFont(font());
     // The unit on the title's row, at the left; a free line above the
     // tallest bar for its value.
-    const int top0 = line + 8 + line + 2;
+    // Two tables: two more lines, below the legend, for a value lifted over its neighbour's.
+    const bool two = !second_.empty();
+    const int top0 = line + 8 + line + 2 + (two ? 2 * line : 0);
     const QRect plot(40, top0, width() - 50, height() - top0 - 2 * line - 8);
     p.drawText(QRect(6, 4, 200, line + 2), Qt::AlignLeft, unit_);
     const QColor colours[2] = {QColor(70, 110, 190), QColor(220, 130, 50)};
-    const bool two = !second_.empty();
     if (two && legend_.size() == 2) {
         // The legend on the unit's line, at the right: a swatch and a name per table.
         int x = width() - 6;
@@ -91,21 +92,41 @@ void BarChart::paintEvent(QPaintEvent*) {
     const int bar = std::max(4, static_cast<int>(slot * 0.6 / series));
     QFont small = font();
     if (two) small.setPointSizeF(font().pointSizeF() * 0.85);
+    const int room = static_cast<int>(slot) / series + 8;
+    // Two tables' values stack over their pair of bars; when one is wider
+    // than the pair, the bars go unlabelled rather than overprinted.
+    bool labelled = true;
+    if (two)
+        for (int s = 0; s < series && labelled; ++s)
+            for (std::size_t v : s == 0 ? values_ : second_)
+                if (QFontMetrics(small).horizontalAdvance(valueText(v, totals[s], room)) > slot - 4) {
+                    labelled = false;
+                    break;
+                }
+    // The bars first, then their values: a value wider than its bar may
+    // reach over the neighbouring bar.
+    auto barOf = [&](int i, int s) {
+        const std::vector<std::size_t>& v = s == 0 ? values_ : second_;
+        const std::size_t value = static_cast<std::size_t>(i) < v.size() ? v[static_cast<std::size_t>(i)] : 0;
+        const int h = static_cast<int>(static_cast<double>(plot.height()) * static_cast<double>(value) /
+                                       static_cast<double>(top));
+        const int x = plot.left() + static_cast<int>(slot * i + (slot - bar * series) / 2) + s * bar;
+        return std::pair{QRect(x, plot.bottom() - h, bar, h), value};
+    };
+    for (int i = 0; i < n; ++i)
+        for (int s = 0; s < series; ++s) p.fillRect(barOf(i, s).first, colours[s]);
+    p.setPen(palette().text().color());
     for (int i = 0; i < n; ++i) {
-        const int x0 = plot.left() + static_cast<int>(slot * i + (slot - bar * series) / 2);
-        for (int s = 0; s < series; ++s) {
-            const std::vector<std::size_t>& v = s == 0 ? values_ : second_;
-            const std::size_t value = static_cast<std::size_t>(i) < v.size() ? v[static_cast<std::size_t>(i)] : 0;
-            const int h = static_cast<int>(static_cast<double>(plot.height()) * static_cast<double>(value) /
-                                           static_cast<double>(top));
-            const int x = x0 + s * bar;
-            const QRect r(x, plot.bottom() - h, bar, h);
-            p.fillRect(r, colours[s]);
-            p.setPen(palette().text().color());
-            p.setFont(small);
-            const int room = static_cast<int>(slot) / series + 8;
-            p.drawText(QRect(x + bar / 2 - room / 2 - 30, r.top() - line - 1, room + 60, line),
-                       Qt::AlignHCenter | Qt::AlignBottom, valueText(value, totals[s], room));
+        p.setFont(small);
+        QRect before;  // the first table's value, which the second's must not cover
+        for (int s = 0; s < series && labelled; ++s) {
+            const auto [r, value] = barOf(i, s);
+            const QString text = valueText(value, totals[s], room);
+            const int w = QFontMetrics(small).horizontalAdvance(text) + 2;
+            QRect at(r.center().x() - w / 2, r.top() - line - 1, w, line);
+            if (s == 1 && at.intersects(before)) at.moveBottom(before.top() - 1);
+            p.drawText(at, Qt::AlignHCenter | Qt::AlignBottom, text);
+            before = at;
         }
         p.setFont(font());
         p.drawText(QRect(plot.left() + static_cast<int>(slot * i), plot.bottom() + 3, static_cast<int>(slot), line),

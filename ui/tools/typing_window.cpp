@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <thread>
@@ -46,6 +47,8 @@ constexpr std::size_t kDistributionBars = 10;
 // selection and punctuation keys, the digits, and z (the wildcard, which the
 // heat map shows without a count).
 constexpr std::string_view kOtherKeys = " ;',./[]\\-=`1234567890z";
+// Bars for the other keys besides the space: the most pressed, the last for the rest.
+constexpr std::size_t kOtherKeyBars = 8;
 
 QString FromUtf32(char32_t c) { return QString::fromUcs4(&c, 1); }
 
@@ -102,35 +105,104 @@ QString CharactersText(const QString& title, const std::map<char32_t, std::uint6
 
 std::string FileName(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
+// The window speaks Chinese: each figure's name by its key, a numbered one
+// ("code_length.4") by its stem; a figure it doesn't know keeps the report's label.
+QString LabelOf(const typing::FigureRow& row) {
+    static const std::map<std::string, const char*> kNames = {
+        {"characters.table", "经码表输入的字"},
+        {"characters.han", "  其中汉字"},
+        {"characters.missing", "码表缺的汉字（缺字）"},
+        {"characters.unkeyed", "无从输入的其他字符（无键字）"},
+        {"characters.keyed_punctuation", "按键直接输入的标点"},
+        {"characters.keyed_other", "按键直接输入的字母和数字"},
+        {"commits", "上屏次数"},
+        {"keys.all", "按键总数（全部输入）"},
+        {"keys.table", "经码表输入的按键"},
+        {"keys.letters", "  编码字母"},
+        {"keys.spaces", "  空格"},
+        {"keys.selection", "  选择键"},
+        {"keys.page_down", "  翻页键"},
+        {"keys.keyed", "直接输入字符的按键（含 Shift）"},
+        {"spaces_saved", "标点省下的空格"},
+        {"keys_per_character", "字均码长"},
+        {"keys_per_typed_character", "字均按键（全部输入）"},
+        {"selections", "选重次数（非首选上屏）"},
+        {"selections.share_of_commits", "  占上屏次数"},
+        {"selection_rate", "选重率（按字）"},
+        {"words", "打词次数（两字以上）"},
+        {"word_rate", "打词率（词中汉字占比）"},
+        {"words.first_candidate", "  其中首选词"},
+        {"word_rate.first_candidate", "  首选词中汉字占比"},
+        {"hand_alternation", "左右手交替（相邻两键）"},
+        {"same_finger", "同指连击（相邻两键）"},
+        {"same_key", "同键连击（相邻两键）"},
+        {"key.space", "空格键"},
+        {"key.left_shift", "左 Shift"},
+        {"key.right_shift", "右 Shift"},
+        {"finger.left_pinky", "左手小指"},
+        {"finger.left_ring", "左手无名指"},
+        {"finger.left_middle", "左手中指"},
+        {"finger.left_index", "左手食指"},
+        {"finger.right_index", "右手食指"},
+        {"finger.right_middle", "右手中指"},
+        {"finger.right_ring", "右手无名指"},
+        {"finger.right_pinky", "右手小指"},
+        {"finger.thumb", "拇指"},
+        {"hand.left", "左手"},
+        {"hand.right", "右手"},
+        {"hand.thumbs", "拇指（空格）"},
+    };
+    if (auto it = kNames.find(row.key); it != kNames.end()) return QString::fromUtf8(it->second);
+    const std::size_t dot = row.key.find('.');
+    const QString stem = QString::fromStdString(row.key.substr(0, dot));
+    const QString rest = dot == std::string::npos ? QString() : QString::fromStdString(row.key.substr(dot + 1));
+    if (stem == QStringLiteral("code_length")) return QStringLiteral("%1 码上屏").arg(rest);
+    if (stem == QStringLiteral("word_length")) return QStringLiteral("%1 字上屏").arg(rest);
+    if (stem == QStringLiteral("position")) return QStringLiteral("第 %1 候选上屏").arg(rest);
+    if (stem == QStringLiteral("key") && rest.size() == 1) return QStringLiteral("%1 键").arg(rest.toUpper());
+    return QString::fromStdString(row.label);
+}
+
 }  // namespace
 
 std::vector<MatchedRow> MatchRows(const std::vector<typing::FigureRow>& first,
                                   const std::vector<typing::FigureRow>& second) {
+    // FigureRows gives every figure in a fixed order, leaving out the counts
+    // of a distribution or a key that are zero: the rows of figures with all
+    // of those counts give the order that both tables' rows keep.
+    typing::Figures all;
+    std::size_t lengths[3] = {0, 0, 0};
+    for (const auto* rows : {&first, &second})
+        for (const typing::FigureRow& r : *rows) {
+            const std::size_t dot = r.key.find('.');
+            const std::string stem = r.key.substr(0, dot);
+            const int d = stem == "code_length" ? 0 : stem == "word_length" ? 1 : stem == "position" ? 2 : -1;
+            if (d >= 0)
+                lengths[d] = std::max(lengths[d], static_cast<std::size_t>(std::atoll(r.key.c_str() + dot + 1)) + 1);
+        }
+    all.byCodeLength.assign(lengths[0], 1);
+    all.byWordLength.assign(lengths[1], 1);
+    all.byPosition.assign(lengths[2], 1);
+    all.keyUse.fill(1);
+    all.leftShifts = all.rightShifts = 1;
+    std::unordered_map<std::string, std::size_t> rank;
+    for (const typing::FigureRow& r : typing::FigureRows(all)) rank.emplace(r.key, rank.size());
+
     std::vector<MatchedRow> rows;
     std::unordered_map<std::string, std::size_t> at;
-    for (const typing::FigureRow& r : first) {
-        at.emplace(r.key, rows.size());
-        rows.push_back({r.key, QString::fromStdString(r.label), &r, nullptr});
-    }
-    // A row of the second alone goes after the row it follows there.
-    std::size_t after = 0;
-    bool any = false;
-    for (const typing::FigureRow& r : second) {
-        if (auto it = at.find(r.key); it != at.end()) {
-            rows[it->second].second = &r;
-            after = it->second;
-            any = true;
-            continue;
+    for (const auto* rowsOf : {&first, &second})
+        for (const typing::FigureRow& r : *rowsOf) {
+            auto [it, fresh] = at.try_emplace(r.key, rows.size());
+            if (fresh) rows.push_back({r.key, LabelOf(r), nullptr, nullptr});
+            (rowsOf == &first ? rows[it->second].first : rows[it->second].second) = &r;
         }
-        const std::size_t place = any ? after + 1 : 0;
-        rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(place),
-                    {r.key, QString::fromStdString(r.label), nullptr, &r});
-        for (auto& [key, index] : at)
-            if (index >= place) ++index;
-        at.emplace(r.key, place);
-        after = place;
-        any = true;
-    }
+    // A figure the order doesn't know (none should be) goes last.
+    auto rankOf = [&](const MatchedRow& m) {
+        const auto it = rank.find(m.key);
+        return it == rank.end() ? rank.size() : it->second;
+    };
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&](const MatchedRow& x, const MatchedRow& y) { return rankOf(x) < rankOf(y); });
     return rows;
 }
 
@@ -154,7 +226,7 @@ QString DifferenceText(const typing::FigureRow& first, const typing::FigureRow& 
     QString n = QString::number(std::fabs(d), 'f', decimals);
     if (d > 0) n.prepend(u'+');
     if (d < 0) n.prepend(u'-');
-    return first.ratio ? n + u'%' : n;
+    return first.ratio ? n + QStringLiteral(" pp") : n;  // percentage points
 }
 
 TypingWindow::TypingWindow(TForm1* form) : ToolWindow(form, QStringLiteral("码表评测")) {
@@ -170,7 +242,8 @@ TypingWindow::TypingWindow(TForm1* form) : ToolWindow(form, QStringLiteral("码�
     files_ = new QListWidget(this);
     files_->setObjectName("TypingTextFiles");
     files_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    files_->setMinimumHeight(70);
+    files_->setMinimumHeight(50);
+    files_->setMaximumHeight(72);
     addFiles_ = new QPushButton(QStringLiteral("添加..."), this);
     removeFiles_ = new QPushButton(QStringLiteral("移除"), this);
     lists_ = new QComboBox(this);
@@ -203,11 +276,16 @@ TypingWindow::TypingWindow(TForm1* form) : ToolWindow(form, QStringLiteral("码�
     selectKeys_ = new QLineEdit(QStringLiteral(";'4567890"), this);
     selectKeys_->setMaxLength(20);
     auto* options = new QGroupBox(QStringLiteral("选项"), this);
-    auto* optionsLayout = new QFormLayout(options);
-    optionsLayout->addRow(optimal_);
-    optionsLayout->addRow(QStringLiteral("首选自动上屏码长："), autoCommit_);
-    optionsLayout->addRow(QStringLiteral("每页候选数："), pageSize_);
-    optionsLayout->addRow(QStringLiteral("第二位起的选择键："), selectKeys_);
+    auto* optionsLayout = new QGridLayout(options);
+    optionsLayout->addWidget(optimal_, 0, 0, 1, 4);
+    optionsLayout->addWidget(new QLabel(QStringLiteral("首选自动上屏码长："), this), 1, 0);
+    optionsLayout->addWidget(autoCommit_, 1, 1);
+    optionsLayout->addWidget(new QLabel(QStringLiteral("每页候选："), this), 1, 2);
+    optionsLayout->addWidget(pageSize_, 1, 3);
+    optionsLayout->addWidget(new QLabel(QStringLiteral("第二位起的选择键："), this), 2, 0);
+    optionsLayout->addWidget(selectKeys_, 2, 1, 1, 3);
+    optionsLayout->setColumnStretch(1, 1);
+    optionsLayout->setColumnStretch(3, 1);
 
     // The second table.
     second_ = new QLabel(QStringLiteral("（无）"), this);
@@ -241,7 +319,7 @@ TypingWindow::TypingWindow(TForm1* form) : ToolWindow(form, QStringLiteral("码�
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
     table_->setWordWrap(false);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->horizontalHeader()->setStretchLastSection(false);
     missing_ = new QPlainTextEdit(this);
     missing_->setObjectName("TypingMissing");
@@ -257,16 +335,15 @@ TypingWindow::TypingWindow(TForm1* form) : ToolWindow(form, QStringLiteral("码�
     tabs_->setTabEnabled(2, false);
 
     auto* left = new QVBoxLayout;
-    left->addWidget(input, 1);
+    left->addWidget(input);
     left->addWidget(options);
     left->addWidget(second);
     left->addLayout(buttons);
-    left->addWidget(tabs_, 3);
+    left->addWidget(tabs_, 1);
     auto* leftPanel = new QWidget(this);
     leftPanel->setLayout(left);
     left->setContentsMargins(0, 0, 0, 0);
-    leftPanel->setMinimumWidth(400);
-    leftPanel->setMaximumWidth(500);
+    leftPanel->setFixedWidth(470);
 
     // The pictures.
     lengths_ = new BarChart(QStringLiteral("按码长的上屏次数"), QStringLiteral("次"), this);
@@ -288,38 +365,31 @@ TypingWindow::TypingWindow(TForm1* form) : ToolWindow(form, QStringLiteral("码�
     hands_->setObjectName("TypingHandsChart");
     hands_->setShares(true);
 
-    auto* row1 = new QHBoxLayout;
-    row1->addWidget(lengths_, 1);
-    row1->addWidget(positions_, 1);
-    auto* heatColumn = new QVBoxLayout;
+    auto* heatBox = new QWidget(this);
+    auto* heatColumn = new QVBoxLayout(heatBox);
+    heatColumn->setContentsMargins(0, 0, 0, 0);
     auto* heatHead = new QHBoxLayout;
     heatHead->addWidget(new QLabel(QStringLiteral("键位热图（A–Z）："), this));
     heatHead->addWidget(heatChoice_);
     heatHead->addStretch();
     heatColumn->addLayout(heatHead);
     heatColumn->addWidget(heat_, 1);
-    auto* row2 = new QHBoxLayout;
-    row2->addLayout(heatColumn, 3);
-    row2->addWidget(otherKeys_, 2);
-    auto* row3 = new QHBoxLayout;
-    row3->addWidget(fingers_, 2);
-    row3->addWidget(hands_, 1);
+    heatBox_ = heatBox;
+    for (BarChart* chart : {lengths_, positions_, otherKeys_, fingers_, hands_}) chart->setMinimumWidth(240);
     auto* pictures = new QWidget(this);
-    auto* picturesLayout = new QVBoxLayout(pictures);
-    picturesLayout->setContentsMargins(0, 0, 0, 0);
-    picturesLayout->addLayout(row1, 1);
-    picturesLayout->addLayout(row2, 1);
-    picturesLayout->addLayout(row3, 1);
-    // A smaller window scrolls the pictures rather than squeeze them.
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidget(pictures);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    pictures->setMinimumSize(880, 720);
+    grid_ = new QGridLayout(pictures);
+    grid_->setContentsMargins(0, 0, 0, 0);
+    for (int c = 0; c < 6; ++c) grid_->setColumnStretch(c, 1);
+    placePictures(true);
+    // What doesn't fit scrolls, rather than squeeze the pictures.
+    scroll_ = new QScrollArea(this);
+    scroll_->setWidget(pictures);
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
 
     auto* body = new QHBoxLayout;
     body->addWidget(leftPanel, 0);
-    body->addWidget(scroll, 1);
+    body->addWidget(scroll_, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(status_);
     layout->addWidget(progress_);
@@ -339,6 +409,35 @@ TypingWindow::TypingWindow(TForm1* form) : ToolWindow(form, QStringLiteral("码�
     connect(evaluate_, &QPushButton::clicked, this, &TypingWindow::evaluate);
     connect(copy_, &QPushButton::clicked, this, [this] { CopyText(reportText()); });
     connect(heatChoice_, &QComboBox::currentIndexChanged, this, [this] { showKeys(); });
+}
+
+void TypingWindow::placePictures(bool wide) {
+    for (QWidget* w : std::initializer_list<QWidget*>{lengths_, positions_, heatBox_, otherKeys_, fingers_, hands_})
+        grid_->removeWidget(w);
+    // Six columns: halves and thirds of the width.
+    grid_->addWidget(lengths_, 0, 0, 1, 3);
+    grid_->addWidget(positions_, 0, 3, 1, 3);
+    if (wide) {
+        grid_->addWidget(heatBox_, 1, 0, 1, 4);
+        grid_->addWidget(otherKeys_, 1, 4, 1, 2);
+        grid_->addWidget(fingers_, 2, 0, 1, 4);
+        grid_->addWidget(hands_, 2, 4, 1, 2);
+    } else {
+        // The keyboard on a row of its own, then the rest below.
+        grid_->addWidget(heatBox_, 1, 0, 1, 6);
+        grid_->addWidget(otherKeys_, 2, 0, 1, 3);
+        grid_->addWidget(hands_, 2, 3, 1, 3);
+        grid_->addWidget(fingers_, 3, 0, 1, 6);
+    }
+    for (int r = 0; r < 4; ++r) grid_->setRowStretch(r, r < (wide ? 3 : 4) ? 1 : 0);
+    wide_ = wide;
+}
+
+void TypingWindow::resizeEvent(QResizeEvent* event) {
+    ToolWindow::resizeEvent(event);
+    // The keyboard and a chart beside it need about 810 pixels.
+    const bool wide = width() - 470 - 40 >= 810;
+    if (wide != wide_) placePictures(wide);
 }
 
 void TypingWindow::setWorking(bool working) {
@@ -440,9 +539,15 @@ void TypingWindow::evaluate() {
                 std::unique_ptr<typing::TypingTable> other;
                 if (!secondPath.isEmpty()) {
                     const std::string name = secondPath.toStdString();
+                    std::string file;
+                    try {
+                        file = ReadInput(FileName(secondPath));  // its failure names the file
+                    } catch (const Failure& f) {
+                        throw Failure(std::string("对比码表：") + f.what());
+                    }
                     formats::TableDocument doc;
                     try {
-                        doc = formats::ReadTable(ReadInput(FileName(secondPath)));
+                        doc = formats::ReadTable(file);
                     } catch (const Failure& f) {
                         throw Failure("对比码表“" + name + "”：" + f.what());
                     }
@@ -528,10 +633,13 @@ void TypingWindow::showFigures() {
         r.hasSecond ? typing::FigureRows(r.secondFigures) : std::vector<typing::FigureRow>{};
     const std::vector<MatchedRow> rows = MatchRows(first, second);
     QStringList headers{QStringLiteral("指标"), QStringLiteral("原码表")};
-    if (r.hasSecond) headers << r.secondName << QStringLiteral("差值");
+    if (r.hasSecond) headers << QStringLiteral("对比码表") << QStringLiteral("差值");
     table_->clear();
     table_->setColumnCount(static_cast<int>(headers.size()));
     table_->setHorizontalHeaderLabels(headers);
+    if (r.hasSecond) table_->horizontalHeaderItem(2)->setToolTip(r.secondName);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     table_->setRowCount(static_cast<int>(rows.size()));
     auto number = [](const QString& text) {
         auto* item = new QTableWidgetItem(text);
@@ -559,7 +667,6 @@ void TypingWindow::showFigures() {
             difference = m.first ? DifferenceText(*m.first, zero) : DifferenceText(zero, *m.second);
         table_->setItem(row, 3, number(difference));
     }
-    table_->resizeColumnsToContents();
 }
 
 void TypingWindow::showCharts() {
@@ -575,22 +682,40 @@ void TypingWindow::showCharts() {
                             [](std::size_t n) { return QStringLiteral("第%1").arg(n); });
     positions_->setBars(bars.labels, bars.first, bars.second, legend);
 
-    // The other keys that were pressed (the space always), and shift by the
-    // hand that holds it.
-    QStringList labels;
-    std::vector<std::size_t> first, second;
-    auto bar = [&](const QString& label, std::uint64_t x, std::uint64_t y, bool always) {
-        if (!always && !x && !y) return;
-        labels << label;
-        first.push_back(x);
-        if (b) second.push_back(y);
+    // The space, then the other keys most pressed (shift by the hand that
+    // holds it), the rest in one bar.
+    QStringList labels{KeyLabel(' ')};
+    std::vector<std::size_t> first{a.keyUse[' ']}, second;
+    if (b) second.push_back(b->keyUse[' ']);
+    struct Key {
+        QString label;
+        std::uint64_t a = 0, b = 0;
     };
-    for (const char key : kOtherKeys) {
+    std::vector<Key> keys;
+    for (const char key : kOtherKeys.substr(1)) {
         const auto k = static_cast<std::size_t>(key);
-        bar(KeyLabel(key), a.keyUse[k], b ? b->keyUse[k] : 0, key == ' ');
+        keys.push_back({KeyLabel(key), a.keyUse[k], b ? b->keyUse[k] : 0});
     }
-    bar(QStringLiteral("左⇧"), a.leftShifts, b ? b->leftShifts : 0, false);
-    bar(QStringLiteral("右⇧"), a.rightShifts, b ? b->rightShifts : 0, false);
+    keys.push_back({QStringLiteral("左⇧"), a.leftShifts, b ? b->leftShifts : 0});
+    keys.push_back({QStringLiteral("右⇧"), a.rightShifts, b ? b->rightShifts : 0});
+    std::erase_if(keys, [](const Key& k) { return k.a + k.b == 0; });
+    std::stable_sort(keys.begin(), keys.end(), [](const Key& x, const Key& y) { return x.a + x.b > y.a + y.b; });
+    Key rest{QStringLiteral("其余")};
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (i + 1 >= kOtherKeyBars && keys.size() > kOtherKeyBars) {
+            rest.a += keys[i].a;
+            rest.b += keys[i].b;
+            continue;
+        }
+        labels << keys[i].label;
+        first.push_back(keys[i].a);
+        if (b) second.push_back(keys[i].b);
+    }
+    if (keys.size() > kOtherKeyBars) {
+        labels << rest.label;
+        first.push_back(rest.a);
+        if (b) second.push_back(rest.b);
+    }
     otherKeys_->setBars(labels, first, second, legend);
 
     static const char* const kFingerLabels[typing::kFingers] = {"左小", "左无名", "左中", "左食", "右食",

@@ -15,12 +15,14 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QSpinBox;
 class QTabWidget;
 class QTableWidget;
@@ -42,8 +44,8 @@ struct TypingResult {
     std::vector<typing::WordChange> changes;
 };
 
-// The rows of two tables' figures matched by key, in the first's order with
-// the second's own rows placed after the row they follow there.
+// The rows of two tables' figures matched by key, in the order FigureRows
+// gives them (a distribution's rows by their number, whichever table has them).
 struct MatchedRow {
     std::string key;
     QString label;
@@ -53,7 +55,7 @@ struct MatchedRow {
 std::vector<MatchedRow> MatchRows(const std::vector<typing::FigureRow>& first,
                                   const std::vector<typing::FigureRow>& second);
 // A figure as the window shows it: a count, a mean (three decimals) or a share
-// (a percentage); a difference with its sign.
+// (a percentage); a difference with its sign (of shares, in percentage points).
 QString FigureText(const typing::FigureRow& row);
 QString DifferenceText(const typing::FigureRow& first, const typing::FigureRow& second);
 
@@ -93,8 +95,11 @@ public:
 
 protected:
     void setWorking(bool working) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The pictures in three rows when the window is wide, else in four.
+    void placePictures(bool wide);
     void chooseTextFiles();
     void chooseFrequencyFile();
     void chooseSecondTable();
@@ -123,6 +128,10 @@ private:
     BarChart *lengths_, *positions_, *otherKeys_, *fingers_, *hands_;
     KeyboardHeatMap* heat_;
     QComboBox* heatChoice_;
+    QWidget* heatBox_;
+    QGridLayout* grid_;
+    QScrollArea* scroll_;
+    bool wide_ = true;
 };
 
 }  // namespace zelmora::tools
