@@ -13,6 +13,15 @@ QString Share(std::size_t part, std::size_t whole) {
                  : QStringLiteral("0%");
 }
 
+// A count too wide for `room` pixels is written in 万 or 亿.
+QString CountText(std::size_t value, const QFontMetrics& fm, int room) {
+    const QString full = QString::number(value);
+    if (fm.horizontalAdvance(full) <= room || value < 10000) return full;
+    const bool yi = value >= 100000000;
+    const double scaled = static_cast<double>(value) / (yi ? 1e8 : 1e4);
+    return QString::number(scaled, 'f', scaled < 10 ? 1 : 0) + (yi ? QStringLiteral("亿") : QStringLiteral("万"));
+}
+
 }  // namespace
 
 BarChart::BarChart(const QString& title, const QString& unit, QWidget* parent)
@@ -34,14 +43,8 @@ void BarChart::setShares(bool shares) {
     update();
 }
 
-// A count too wide for its bar is written in 万 or 亿.
 QString BarChart::valueText(std::size_t value, std::size_t total, int room) const {
-    if (shares_) return Share(value, total);
-    const QString full = QString::number(value);
-    if (QFontMetrics(font()).horizontalAdvance(full) <= room || value < 10000) return full;
-    const bool yi = value >= 100000000;
-    const double scaled = static_cast<double>(value) / (yi ? 1e8 : 1e4);
-    return QString::number(scaled, 'f', scaled < 10 ? 1 : 0) + (yi ? QStringLiteral("亿") : QStringLiteral("万"));
+    return shares_ ? Share(value, total) : CountText(value, QFontMetrics(font()), room);
 }
 
 void BarChart::paintEvent(QPaintEvent*) {
@@ -203,7 +206,7 @@ void KeyboardHeatMap::paintEvent(QPaintEvent*) {
                 p.drawText(box.adjusted(4, 2, -4, 0), Qt::AlignRight | Qt::AlignTop, KeyName(*c));
                 p.setFont(small);
                 p.drawText(box.adjusted(2, 0, -2, -2), Qt::AlignHCenter | Qt::AlignBottom,
-                           QString::number(n) + u'\n' + Share(n, total));
+                           CountText(n, QFontMetrics(small), key - 4) + u'\n' + Share(n, total));
             } else {
                 p.setFont(small);
                 p.drawText(box.adjusted(2, 0, -2, -2), Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("万能键"));
