@@ -32,28 +32,6 @@ struct ScoreSettings {
 
 std::string Shown(const std::string& path) { return path == "-" ? "standard input" : path; }
 
-std::string Utf8Of(std::u32string_view text) {
-    std::string s;
-    for (char32_t c : text) {
-        if (c < 0x80) {
-            s += static_cast<char>(c);
-        } else if (c < 0x800) {
-            s += static_cast<char>(0xC0 | (c >> 6));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            s += static_cast<char>(0xE0 | (c >> 12));
-            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            s += static_cast<char>(0xF0 | (c >> 18));
-            s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return s;
-}
-
 // A figure set of each table on one input.
 struct Section {
     std::string input;
@@ -111,7 +89,7 @@ std::string Report(const std::vector<Section>& sections, const std::vector<std::
                        s.characters[t].set + " the table lacks (" + std::to_string(s.characters[t].missing.size()) +
                        ", by weight):";
                 for (std::size_t i = 0; i < s.characters[t].missing.size() && i < 40; ++i)
-                    out += " " + Utf8Of(std::u32string(1, s.characters[t].missing[i].first));
+                    out += " " + typing::Utf8Of(std::u32string(1, s.characters[t].missing[i].first));
                 out += "\n";
             }
         }
@@ -179,7 +157,7 @@ void Score(const ScoreSettings& s) {
                         std::string lines;
                         for (const typing::Commit& c : commits) {
                             const typing::Stroke& stroke = tables[0]->strokeOf(c.entry);
-                            lines += Utf8Of(tables[0]->wordOf(c.entry)) + "\t" +
+                            lines += typing::Utf8Of(tables[0]->wordOf(c.entry)) + "\t" +
                                      formats::MessageText(std::string(tables[0]->codeOf(c.entry))) + "\t" +
                                      std::to_string(stroke.position) + "\n";
                         }
@@ -221,8 +199,8 @@ void Score(const ScoreSettings& s) {
         entries.emplace(s.entriesPath);
         std::string lines;
         for (std::uint32_t e = 0; e < tables[0]->size(); ++e) {
-            lines += formats::MessageText(std::string(tables[0]->codeOf(e))) + "\t" + Utf8Of(tables[0]->wordOf(e)) +
-                     "\t" + std::to_string(entryUse[e]) + "\n";
+            lines += formats::MessageText(std::string(tables[0]->codeOf(e))) + "\t" +
+                     typing::Utf8Of(tables[0]->wordOf(e)) + "\t" + std::to_string(entryUse[e]) + "\n";
             if (lines.size() > (1 << 16)) {
                 entries->write(lines);
                 lines.clear();

@@ -10,26 +10,6 @@ namespace zelmora::typing {
 
 namespace {
 
-std::string Utf8Of(char32_t c) {
-    std::string s;
-    if (c < 0x80) {
-        s += static_cast<char>(c);
-    } else if (c < 0x800) {
-        s += static_cast<char>(0xC0 | (c >> 6));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        s += static_cast<char>(0xE0 | (c >> 12));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        s += static_cast<char>(0xF0 | (c >> 18));
-        s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return s;
-}
-
 FigureRow Count(std::string key, std::string label, std::uint64_t n) {
     return {std::move(key), std::move(label), static_cast<double>(n), false, false};
 }
@@ -304,7 +284,7 @@ std::string MissingText(const Figures& f, std::size_t limit) {
             char code[16];
             std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(byCount[i].second));
             const bool visible = byCount[i].second >= 0x20 && !(byCount[i].second >= 0x7F && byCount[i].second < 0xA0);
-            out += " " + (visible ? Utf8Of(byCount[i].second) : std::string()) + "(" + code + ")×" +
+            out += " " + (visible ? Utf8Of(std::u32string(1, byCount[i].second)) : std::string()) + "(" + code + ")×" +
                    std::to_string(byCount[i].first);
         }
         if (byCount.size() > limit) out += " …";
@@ -317,7 +297,7 @@ std::string ChangesText(const std::vector<WordChange>& changes, std::size_t limi
     std::string out;
     auto line = [&out](const WordChange& c) {
         std::string word;
-        for (char32_t ch : c.word) word += Utf8Of(ch);
+        word = Utf8Of(c.word);
         char buffer[128];
         std::snprintf(buffer, sizeof buffer, "  %+lld keys: typed %llu time%s, %llu keys -> %llu  ",
                       static_cast<long long>(c.impact()), static_cast<unsigned long long>(c.times),

@@ -134,32 +134,6 @@ private:
 
 bool NothingTyped(const Figures& f) { return f.typedCharacters() + f.missing + f.unkeyed == 0; }
 
-std::string Utf8Of(char32_t c) {
-    std::string s;
-    if (c < 0x80) {
-        s += static_cast<char>(c);
-    } else if (c < 0x800) {
-        s += static_cast<char>(0xC0 | (c >> 6));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        s += static_cast<char>(0xE0 | (c >> 12));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        s += static_cast<char>(0xF0 | (c >> 18));
-        s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return s;
-}
-
-std::string Utf8Of(std::u32string_view text) {
-    std::string s;
-    for (char32_t c : text) s += Utf8Of(c);
-    return s;
-}
-
 bool IsListBlank(char32_t c) { return c == ' ' || c == '\t' || c == 0x3000; }
 
 }  // namespace

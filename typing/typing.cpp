@@ -537,6 +537,29 @@ void Typist::typeAlone(std::u32string_view text, std::uint64_t weight) {
 
 void Typist::finish() { payOwedSpace(); }
 
+std::string Utf8Of(std::u32string_view text) {
+    std::string s;
+    s.reserve(text.size() * 3);
+    for (const char32_t c : text) {
+        if (c < 0x80) {
+            s += static_cast<char>(c);
+        } else if (c < 0x800) {
+            s += static_cast<char>(0xC0 | (c >> 6));
+            s += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            s += static_cast<char>(0xE0 | (c >> 12));
+            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            s += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            s += static_cast<char>(0xF0 | (c >> 18));
+            s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            s += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return s;
+}
+
 std::u32string Utf32Of(std::string_view text, TextEncoding textEncoding) {
     return FromUtf8(formats::EncodeText(text, formats::Encoding::Utf8, false, textEncoding));
 }

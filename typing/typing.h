@@ -203,5 +203,7 @@ private:
 
 // Text as UTF-32, from text held as GB18030 (or GBK) bytes.
 std::u32string Utf32Of(std::string_view text, TextEncoding textEncoding);
+// Code points as UTF-8, for reports.
+std::string Utf8Of(std::u32string_view text);
 
 }  // namespace zelmora::typing
