@@ -62,7 +62,12 @@ std::string Report(const std::vector<Section>& sections, const std::vector<std::
                 if (c == '"' || c == '\\') name += '\\';
                 name += c;
             }
-            out += std::string(i ? ",\n" : "\n") + "{\"input\": \"" + name + "\", \"tables\": " + figures + "}";
+            out += i ? ",\n" : "\n";
+            out += "{\"input\": \"";
+            out += name;
+            out += "\", \"tables\": ";
+            out += figures;
+            out += "}";
         }
         return out + "\n]\n";
     }

@@ -15,7 +15,7 @@ QString Share(std::size_t part, std::size_t whole) {
 
 // A count too wide for `room` pixels is written in 万 or 亿.
 QString CountText(std::size_t value, const QFontMetrics& fm, int room) {
-    const QString full = QString::number(value);
+    QString full = QString::number(value);
     if (fm.horizontalAdvance(full) <= room || value < 10000) return full;
     const bool yi = value >= 100000000;
     const double scaled = static_cast<double>(value) / (yi ? 1e8 : 1e4);

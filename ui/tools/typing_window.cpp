@@ -693,7 +693,7 @@ void TypingWindow::showCharts() {
     };
     std::vector<Key> keys;
     for (const char key : kOtherKeys.substr(1)) {
-        const auto k = static_cast<std::size_t>(key);
+        const auto k = static_cast<unsigned char>(key);
         keys.push_back({KeyLabel(key), a.keyUse[k], b ? b->keyUse[k] : 0});
     }
     keys.push_back({QStringLiteral("左⇧"), a.leftShifts, b ? b->leftShifts : 0});
