@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -651,6 +653,14 @@ QFileDialog* TForm1::makeFileDialog(const char* name, QFileDialog::AcceptMode mo
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     dialog->setAcceptMode(mode);
     dialog->setSizeGripEnabled(true);
+    // Enter on a typed path closes the dialog from inside its completer's
+    // popup. The completer hides the popup only once its line edit has lost
+    // focus, which never happens while the popup holds the keyboard: left
+    // open over the window, it would take every click and keep tooltips away.
+    connect(dialog, &QDialog::finished, dialog, [dialog] {
+        for (QCompleter* completer : dialog->findChildren<QCompleter*>())
+            if (QAbstractItemView* popup = completer->popup(); popup && popup->isVisible()) popup->hide();
+    });
     return dialog;
 }
 
