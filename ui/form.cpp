@@ -228,6 +228,8 @@ TForm1::TForm1(QWidget* parent)
         FindBar1->watch(pane);
         // A file dropped on a pane is opened as a table, not pasted as its address.
         pane->viewport()->installEventFilter(this);
+        // The Menu key's context menu comes to the pane, not its viewport.
+        pane->installEventFilter(this);
     }
     // Elsewhere on the window too: what the children don't take comes here.
     setAcceptDrops(true);
@@ -544,10 +546,17 @@ QMenu* TForm1::makePaneContextMenu(Pane* pane, const QPoint& at) {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ContextMenu) {
-        auto* pane = watched->parent() ? qobject_cast<Pane*>(watched->parent()) : nullptr;
-        if (pane && pane->viewport() == watched && !pane->hint().isEmpty()) {
+        // A right click reaches the pane's viewport; the Menu key, the pane
+        // itself (the widget with focus), at its text cursor.
+        auto* pane = qobject_cast<Pane*>(watched);
+        if (!pane && watched->parent()) {
+            pane = qobject_cast<Pane*>(watched->parent());
+            if (pane && pane->viewport() != watched) pane = nullptr;
+        }
+        if (pane && !pane->hint().isEmpty()) {
             auto* e = static_cast<QContextMenuEvent*>(event);
-            std::unique_ptr<QMenu> menu(makePaneContextMenu(pane, e->pos()));
+            const QPoint at = watched == pane ? pane->viewport()->mapFrom(pane, e->pos()) : e->pos();
+            std::unique_ptr<QMenu> menu(makePaneContextMenu(pane, at));
             menu->exec(e->globalPos());
             return true;
         }

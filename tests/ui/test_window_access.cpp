@@ -8,6 +8,7 @@
 #include <QCompleter>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -27,6 +28,7 @@ private slots:
     void cleanup();
 
     void enterInTheOpenDialogLeavesNoPopup();
+    void menuKeyOpensThePanesOwnMenu();
 
 private:
     std::unique_ptr<TForm1> form;
@@ -71,6 +73,53 @@ void WindowAccessTest::enterInTheOpenDialogLeavesNoPopup() {
     QCOMPARE(QApplication::activePopupWidget(), nullptr);
     for (QWidget* w : QApplication::topLevelWidgets())
         QVERIFY2(!w->isVisible() || w == form.get(), w->metaObject()->className());
+}
+
+namespace {
+
+// The texts of the popup menu that `open` brings up, closed again at once.
+QStringList PopupItems(const std::function<void()>& open) {
+    QStringList items;
+    QTimer::singleShot(200, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* a : menu->actions())
+                if (!a->isSeparator()) items << a->text().section(u'\t', 0, 0);
+            menu->close();
+        }
+    });
+    open();
+    QTest::qWait(300);
+    return items;
+}
+
+}  // namespace
+
+void WindowAccessTest::menuKeyOpensThePanesOwnMenu() {
+    WritePaneText(*form->RichEdit2, "aa x\r\nbb y");
+    form->activateWindow();
+    form->RichEdit2->setFocus();
+    QTRY_VERIFY(form->RichEdit2->hasFocus());
+    const QPoint inside = form->RichEdit2->viewport()->rect().center();
+    const QStringList byMouse = PopupItems([&] {
+        QContextMenuEvent e(QContextMenuEvent::Mouse, inside, form->RichEdit2->viewport()->mapToGlobal(inside));
+        QApplication::sendEvent(form->RichEdit2->viewport(), &e);
+    });
+    // The Menu key: the platform sends the window a context menu event of
+    // the keyboard, which goes to the widget with focus.
+    auto menuKey = [&] {
+        QContextMenuEvent e(QContextMenuEvent::Keyboard, QPoint(5, 5), form->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(form->windowHandle(), &e);
+    };
+    const QStringList byKey = PopupItems(menuKey);
+    for (const char* item : {"查找...", "转到行...", "另存为..."})
+        QVERIFY2(byKey.contains(QString::fromUtf8(item)), qPrintable(byKey.join(u'|')));
+    QCOMPARE(byKey, byMouse);
+    // The help pane has no such items: the editor's own menu only.
+    form->RichEdit20->setFocus();
+    QTRY_VERIFY(form->RichEdit20->hasFocus());
+    const QStringList help = PopupItems(menuKey);
+    QVERIFY(!help.isEmpty());
+    QVERIFY(!help.contains(QStringLiteral("查找...")));
 }
 
 QTEST_MAIN(WindowAccessTest)
