@@ -17,8 +17,10 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
 #include <QWindow>
@@ -99,6 +101,18 @@ const char* const kHelpLines[] = {
     "可先利用内置码表测试下。待处理码表也应当类似于内置码表格式。",
     "举例：",
     "·欲简码的全码在重码时置后，可选“简码全码”标签提取。",
+};
+
+// Alt pressed and released alone puts the menu bar in keyboard mode, as on
+// the desktops users know, whatever the style says: Fusion has it, but
+// styles that follow a desktop's own look may leave it off.
+class AltKeyMenuBarStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override {
+        if (hint == QStyle::SH_MenuBar_AltKeyNavigation) return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
 };
 
 QString Utf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
@@ -244,8 +258,10 @@ TForm1::TForm1(QWidget* parent)
 
     // Start size and placement: the outer size, centred on the desktop.
     setMaximumWidth(kOuterWidth - kAssumedFrame.left() - kAssumedFrame.right());
-    menuBar()->setFixedHeight(MenuHeightFor(kAssumedFrame));
-    resize(kOuterWidth - kAssumedFrame.left() - kAssumedFrame.right(), MenuHeightFor(kAssumedFrame) + kClientHeight);
+    resize(kOuterWidth - kAssumedFrame.left() - kAssumedFrame.right(), kClientHeight);
+    fitMenuBar();
+    // A font or style that changes the menus' height later is met the same way.
+    menuBar()->installEventFilter(this);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect desk = screen->geometry();
         move(desk.x() + (desk.width() - kOuterWidth) / 2, desk.y() + (desk.height() - kOuterHeight) / 2);
@@ -270,6 +286,18 @@ QAction* TForm1::addItem(QMenu* menu, const char* name, const QString& caption, 
 
 void TForm1::createMenu() {
     menuBar()->setFont(font());
+    auto* style = new AltKeyMenuBarStyle;
+    style->setParent(menuBar());
+    menuBar()->setStyle(style);
+    // F10 opens the first menu (or the one the menu bar is on), for the
+    // arrow keys. A key of the window, not of any menu item: the items keep
+    // no shortcuts.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    menuKey->setObjectName("MenuBarKey");
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        QAction* active = menuBar()->activeAction();
+        menuBar()->setActiveAction(active ? active : N1->menuAction());
+    });
     N1 = menuBar()->addMenu(QStringLiteral("原码表"));
     N1->setObjectName("N1");
     N1->menuAction()->setObjectName("N1");
@@ -545,6 +573,11 @@ QMenu* TForm1::makePaneContextMenu(Pane* pane, const QPoint& at) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == menuBar()) {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+            QTimer::singleShot(0, this, &TForm1::fitMenuBar);  // once the bar has taken the change
+        return QMainWindow::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::ContextMenu) {
         // A right click reaches the pane's viewport; the Menu key, the pane
         // itself (the widget with focus), at its text cursor.
@@ -627,12 +660,25 @@ void TForm1::fitToFrame() {
                        std::max(0, kBorder - frame.bottom()));
     const int width = kOuterWidth - frame.left() - frame.right();
     setMaximumWidth(width);
-    menuBar()->setFixedHeight(MenuHeightFor(frame));
-    resize(width, MenuHeightFor(frame) + kClientHeight + std::max(0, kBorder - frame.bottom()));
+    resize(width, height());
+    fitMenuBar();
     if (const QScreen* screen = this->screen()) {
         const QRect desk = screen->geometry();
         move(desk.x() + (desk.width() - kOuterWidth) / 2, desk.y() + (desk.height() - kOuterHeight) / 2);
     }
+}
+
+void TForm1::fitMenuBar() {
+    // What the outer height leaves for the menu bar, unless its menus need
+    // more (a font taller than the window's designed one): then the window
+    // grows rather than hide them behind the overflow button. The client
+    // area below keeps its height either way.
+    const QMargins frame = fittedFrame_.isNull() ? kAssumedFrame : fittedFrame_;
+    QMenuBar* bar = menuBar();
+    const int height = std::max(MenuHeightFor(frame), bar->heightForWidth(bar->width()));
+    bar->setFixedHeight(height);
+    const QMargins margins = contentsMargins();
+    resize(width(), margins.top() + height + kClientHeight + margins.bottom());
 }
 
 void TForm1::guarded(const std::function<void()>& handler) {

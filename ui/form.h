@@ -189,6 +189,7 @@ private:
     // A pane's text as the bytes of a file in the source table's encoding.
     std::string EncodePaneForSource(const Pane& pane) const;
     void fitToFrame();
+    void fitMenuBar();
 
     QString applicationDirectory_;
     MessageBoxRunner messageBoxRunner_;

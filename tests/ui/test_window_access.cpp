@@ -9,7 +9,11 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QFontDatabase>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QTest>
 #include <QTimer>
 
@@ -29,6 +33,10 @@ private slots:
 
     void enterInTheOpenDialogLeavesNoPopup();
     void menuKeyOpensThePanesOwnMenu();
+    void menuBarByKeyboard_data();
+    void menuBarByKeyboard();
+    void menusStayInTheBar_data();
+    void menusStayInTheBar();
 
 private:
     std::unique_ptr<TForm1> form;
@@ -120,6 +128,87 @@ void WindowAccessTest::menuKeyOpensThePanesOwnMenu() {
     const QStringList help = PopupItems(menuKey);
     QVERIFY(!help.isEmpty());
     QVERIFY(!help.contains(QStringLiteral("查找...")));
+}
+
+void WindowAccessTest::menuBarByKeyboard_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("opensMenu");  // F10 opens the first menu; Alt only enters the bar
+    QTest::newRow("F10") << QStringLiteral("F10") << true;
+    QTest::newRow("Alt alone") << QStringLiteral("Alt") << false;
+}
+
+void WindowAccessTest::menuBarByKeyboard() {
+    QFETCH(QString, key);
+    QFETCH(bool, opensMenu);
+    form->activateWindow();
+    form->RichEdit1->setFocus();
+    QTRY_VERIFY(form->RichEdit1->hasFocus());
+    QWindow* window = form->windowHandle();
+    if (key == "F10") {
+        QTest::keyClick(window, Qt::Key_F10);
+    } else {
+        QTest::keyPress(window, Qt::Key_Alt, Qt::AltModifier);
+        QTest::keyRelease(window, Qt::Key_Alt, Qt::NoModifier);
+    }
+    QMenuBar* bar = form->menuBar();
+    QTRY_COMPARE(bar->activeAction(), form->N1->menuAction());
+    QCOMPARE(form->N1->isVisible(), opensMenu);
+    // The arrow keys go along the bar, to the menu beside.
+    QWidget* keys = opensMenu ? static_cast<QWidget*>(form->N1) : bar;
+    QTest::keyClick(keys, Qt::Key_Right);
+    QTRY_COMPARE(bar->activeAction(), form->FormatMenu->menuAction());
+    if (!opensMenu) QTest::keyClick(bar, Qt::Key_Down);
+    QTRY_VERIFY(form->FormatMenu->isVisible());
+    // Opened by a key, on its first item; Down passes over the disabled export.
+    QTRY_COMPARE(form->FormatMenu->activeAction(), form->OpenAnyFormatItem);
+    QTest::keyClick(form->FormatMenu, Qt::Key_Down);
+    QCOMPARE(form->FormatMenu->activeAction(), form->SavePaneItem);
+    QTest::keyClick(form->FormatMenu, Qt::Key_Escape);
+    QTest::keyClick(bar, Qt::Key_Escape);
+    QTRY_VERIFY(!form->FormatMenu->isVisible());
+    // The items themselves still have no shortcuts.
+    for (QAction* a : form->N1->actions()) QVERIFY(a->shortcut().isEmpty());
+}
+
+void WindowAccessTest::menusStayInTheBar_data() {
+    QTest::addColumn<QString>("family");  // empty: the window's own font
+    QTest::addColumn<int>("pixels");
+    QTest::newRow("window font") << QString() << 12;
+    QTest::newRow("Noto Sans CJK 12px") << QStringLiteral("Noto Sans CJK SC") << 12;
+    QTest::newRow("Noto Sans CJK 16px") << QStringLiteral("Noto Sans CJK SC") << 16;
+    QTest::newRow("Noto Sans CJK 24px") << QStringLiteral("Noto Sans CJK SC") << 24;
+}
+
+void WindowAccessTest::menusStayInTheBar() {
+    QFETCH(QString, family);
+    QFETCH(int, pixels);
+    // Where the window manager frames the window, after it has.
+    QTest::qWait(400);
+    if (!family.isEmpty()) {
+        if (!QFontDatabase::families().contains(family))
+            QFAIL("the font Noto Sans CJK is missing: install the package fonts-noto-cjk (scripts/install-deps)");
+        // The window in that font, as where it is the one Chinese font installed.
+        QFont font(family);
+        font.setPixelSize(pixels);
+        form->setFont(font);
+        form->menuBar()->setFont(font);
+        for (QMenu* menu : form->menuBar()->findChildren<QMenu*>()) menu->setFont(font);
+    }
+    QMenuBar* bar = form->menuBar();
+    const QList<QAction*> menus = bar->actions();
+    QVERIFY(menus.size() >= 3);  // 原码表, 格式, 工具
+    QTRY_VERIFY2(bar->rect().contains(bar->actionGeometry(menus.last())), qPrintable(family));
+    for (QAction* menu : menus) {
+        const QRect at = bar->actionGeometry(menu);
+        QVERIFY2(!at.isEmpty() && bar->rect().contains(at), qPrintable(menu->text()));
+        QCOMPARE(bar->actionAt(at.center()), menu);
+    }
+    auto* overflow = bar->findChild<QToolButton*>("qt_menubar_ext_button");
+    QVERIFY(!overflow || !overflow->isVisible());
+    // The pages keep their size below it.
+    QTRY_COMPARE(form->PageControl1->height(), 364);
+    QCOMPARE(form->centralWidget()->height(), 364 + 97);
+    QCOMPARE(form->TabSheet1->size(), QSize(418, 337));
 }
 
 QTEST_MAIN(WindowAccessTest)
