@@ -17,17 +17,21 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QHBoxLayout>
+#include <QProgressBar>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 #include <QWindow>
 
 #include <malloc.h>
 
 #include <algorithm>
+#include <exception>
 #include <optional>
 #include <span>
 #include <utility>
@@ -196,6 +200,14 @@ std::vector<std::pair<int, const char*>> ExportedPanes() {
     return panes;
 }
 
+// A pane's text as the bytes of a file in the source table's encoding. A GBK
+// source keeps today's bytes; a pane with characters outside GBK is written
+// as GB18030, which holds them.
+std::string EncodeForSource(const PaneText& text, const OpenedTable& source) {
+    if (source.encoding == formats::Encoding::Gbk || source.encoding == formats::Encoding::Gb18030) return text.bytes;
+    return formats::EncodeText(text.bytes, source.encoding, source.hadBom, text.encoding);
+}
+
 }  // namespace
 
 QFont WindowFont() {
@@ -270,7 +282,15 @@ TForm1::TForm1(QWidget* parent)
     FormCreate(this);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The format thread's work can't be called off: the window waits for it,
+    // so that no file is left half made and nothing it reads goes first.
+    if (formatThread_) {
+        formatThread_->disconnect(this);
+        formatThread_->wait();
+        delete formatThread_;
+    }
+}
 
 QAction* TForm1::addItem(const char* name, const QString& caption, Handler handler) {
     return addItem(N1, name, caption, handler);
@@ -329,9 +349,29 @@ void TForm1::createFormatMenu() {
     SavePaneItem = addItem(FormatMenu, "SavePaneItem", QStringLiteral("另存当前窗格..."), &TForm1::SavePaneItemClick);
     // Enabled as the menu opens: no handler of the first tab is involved.
     connect(FormatMenu, &QMenu::aboutToShow, this, [this] {
-        ExportInFormatItem->setEnabled(!RichEdit1->isTextEmpty());
-        SavePaneItem->setEnabled(focusedPane() != nullptr);
+        OpenAnyFormatItem->setEnabled(!formatBusy());
+        ExportInFormatItem->setEnabled(!formatBusy() && !RichEdit1->isTextEmpty());
+        SavePaneItem->setEnabled(!formatBusy() && focusedPane() != nullptr);
     });
+
+    // While the menu's work runs: what it does and a busy bar, at the right
+    // of the menu bar, where no component of the window stands.
+    FormatBusyIndicator = new QWidget(menuBar());
+    FormatBusyIndicator->setObjectName("FormatBusyIndicator");
+    auto* row = new QHBoxLayout(FormatBusyIndicator);
+    row->setContentsMargins(0, 0, 6, 0);
+    row->setSpacing(4);
+    FormatBusyLabel = new QLabel(FormatBusyIndicator);
+    FormatBusyLabel->setObjectName("FormatBusyLabel");
+    FormatBusyBar = new QProgressBar(FormatBusyIndicator);
+    FormatBusyBar->setObjectName("FormatBusyBar");
+    FormatBusyBar->setRange(0, 0);  // the work has no steps to count
+    FormatBusyBar->setTextVisible(false);
+    FormatBusyBar->setFixedSize(48, 8);
+    row->addWidget(FormatBusyLabel);
+    row->addWidget(FormatBusyBar);
+    menuBar()->setCornerWidget(FormatBusyIndicator, Qt::TopRightCorner);
+    FormatBusyIndicator->hide();
 }
 
 Pane* TForm1::addPane(int number, const QString& hint) {
@@ -569,6 +609,7 @@ QMenu* TForm1::makePaneContextMenu(Pane* pane, const QPoint& at) {
         guarded([this] { SavePaneItemClick(SavePaneItem); });
     });
     save->setObjectName("PaneSaveItem");
+    save->setEnabled(!formatBusy());
     return menu;
 }
 
@@ -601,6 +642,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             auto* drop = static_cast<QDropEvent*>(event);
             const QString file = DroppedFile(drop->mimeData());
             if (file.isEmpty()) break;
+            // Refused, not pasted as text, while a table is read or written.
+            if (formatBusy()) return true;
             drop->acceptProposedAction();
             if (event->type() == QEvent::Drop) OpenTableFile(file);
             return true;
@@ -809,13 +852,12 @@ void TForm1::N8Click(QObject*) {
         if (pane->isTextEmpty()) continue;
         SavePaneToFile(*pane, QString::fromUtf8(hint) + QStringLiteral(".txt"));
     }
-    showExportFolder();
+    showExportFolder(QDir::currentPath());
 }
 
-void TForm1::showExportFolder() {
+void TForm1::showExportFolder(const QString& folder) {
     // The files went to the current directory: show that folder, or, where no
     // file manager can, say where they are.
-    const QString folder = QDir::currentPath();
     if (desktopOpener_(QUrl::fromLocalFile(folder))) return;
     showNotice(QMessageBox::Information,
                QStringLiteral("结果文件已写入文件夹：\n%1").arg(QDir::toNativeSeparators(folder)));
@@ -829,6 +871,7 @@ void TForm1::forgetSourceFormat() {
 }
 
 void TForm1::OpenAnyFormatItemClick(QObject*) {
+    if (formatBusy()) return;
     if (!OpenAnyDialog) {
         OpenAnyDialog = makeFileDialog("OpenAnyDialog", QFileDialog::AcceptOpen);
         OpenAnyDialog->setFileMode(QFileDialog::ExistingFile);
@@ -844,23 +887,70 @@ void TForm1::OpenAnyFormatItemClick(QObject*) {
     loadTable(chosen.first());
 }
 
-void TForm1::OpenTableFile(const QString& path) {
-    guarded([&] { loadTable(path); });
-}
+void TForm1::OpenTableFile(const QString& path) { loadTable(path); }
 
 void TForm1::loadTable(const QString& path) {
-    OpenedTable table = ReadTableFile(path);
-    LoadPaneFromText(*RichEdit1, std::move(table.text.bytes), table.text.encoding);
-    table.text = {};
-    source_ = std::move(table);
-    // What was recognised, under the pane's hint in its tooltip.
-    RichEdit1->setToolTip(RichEdit1->hint() + QStringLiteral("\n") + QFileInfo(path).fileName() + QStringLiteral("：") +
-                          DescribeTable(source_.format, source_.encoding, source_.hadBom));
+    // Read and recognised on the format thread; only the text's placing in
+    // the pane is left to this one.
+    runFormatWork(QStringLiteral("正在读取码表..."), [this, path]() -> std::function<void()> {
+        auto table = std::make_shared<OpenedTable>(ReadTableFile(path));
+        return [this, path, table] {
+            LoadPaneFromText(*RichEdit1, std::move(table->text.bytes), table->text.encoding);
+            table->text = {};
+            source_ = std::move(*table);
+            // What was recognised, under the pane's hint in its tooltip.
+            RichEdit1->setToolTip(RichEdit1->hint() + QStringLiteral("\n") + QFileInfo(path).fileName() +
+                                  QStringLiteral("：") +
+                                  DescribeTable(source_.format, source_.encoding, source_.hadBom));
+        };
+    });
+}
+
+void TForm1::runFormatWork(const QString& busyText, std::function<std::function<void()>()> work) {
+    if (formatThread_) return;
+    // The outcome travels from the thread in here: what to show, or the failure.
+    struct Outcome {
+        std::function<void()> show;
+        std::exception_ptr failure;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    formatThread_ = QThread::create([work = std::move(work), outcome] {
+        try {
+            outcome->show = work();
+        } catch (...) {
+            outcome->failure = std::current_exception();
+        }
+    });
+    formatThread_->setObjectName("FormatWork");
+    connect(formatThread_, &QThread::finished, this, [this, outcome] {
+        formatThread_->deleteLater();
+        formatThread_ = nullptr;
+        setFormatBusy(QString());
+        guarded([&] {
+            if (outcome->failure) std::rethrow_exception(outcome->failure);
+            if (outcome->show) outcome->show();
+        });
+        emit formatWorkFinished();
+    });
+    setFormatBusy(busyText);
+    formatThread_->start();
+}
+
+void TForm1::setFormatBusy(const QString& busyText) {
+    const bool busy = !busyText.isEmpty();
+    for (QAction* item : {OpenAnyFormatItem, ExportInFormatItem, SavePaneItem}) item->setEnabled(!busy);
+    FormatBusyLabel->setText(busyText);
+    FormatBusyIndicator->setVisible(busy);
+    // The window answers meanwhile: the pointer says busy, not wait.
+    if (busy)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
 }
 
 void TForm1::SavePaneItemClick(QObject*) {
     Pane* pane = focusedPane();
-    if (!pane) return;
+    if (!pane || formatBusy()) return;
     if (!SavePaneDialog) {
         SavePaneDialog = makeFileDialog("SavePaneDialog", QFileDialog::AcceptSave);
         SavePaneDialog->setNameFilters({QStringLiteral("文本文件 (*.txt)"), QStringLiteral("所有文件 (*)")});
@@ -870,43 +960,45 @@ void TForm1::SavePaneItemClick(QObject*) {
     if (runFileDialog(SavePaneDialog) != QDialog::Accepted) return;
     const QStringList chosen = SavePaneDialog->selectedFiles();
     if (chosen.isEmpty()) return;
-    WriteFileSafely(QFile::encodeName(chosen.first()).toStdString(), EncodePaneForSource(*pane));
-}
-
-std::string TForm1::EncodePaneForSource(const Pane& pane) const {
-    const PaneText text = ReadPaneTextAs(pane);
-    const formats::Encoding target = source_.encoding;
-    // A GBK source keeps today's bytes; a pane with characters outside GBK
-    // is written as GB18030, which holds them.
-    if (target == formats::Encoding::Gbk || target == formats::Encoding::Gb18030) return text.bytes;
-    return formats::EncodeText(text.bytes, target, source_.hadBom, text.encoding);
+    // The pane's text taken now; encoded and written on the format thread.
+    runFormatWork(QStringLiteral("正在保存..."),
+                  [target = QFile::encodeName(chosen.first()).toStdString(), text = ReadPaneTextAs(*pane),
+                   source = source_]() -> std::function<void()> {
+                      WriteFileSafely(target, EncodeForSource(text, source));
+                      return {};
+                  });
 }
 
 void TForm1::ExportInFormatItemClick(QObject*) {
-    // Every file made before any is written: a result the encoding can't hold
-    // stops the export with nothing written.
+    if (formatBusy()) return;
+    // The panes' texts taken now; every file made on the format thread
+    // before any is written: a result the encoding can't hold stops the
+    // export with nothing written.
     std::vector<NamedText> texts;
     for (const auto& [number, hint] : ExportedPanes()) {
         const Pane* pane = paneNumbered(number);
         if (pane->isTextEmpty()) continue;
         texts.push_back({ReadPaneTextAs(*pane), hint});
     }
-    Hourglass busy(this);
-    {
-        std::vector<ResultFile> files = EncodeResults(texts, source_);
-        texts.clear();
-        // Replaced all or none, as `zelmora-cli run` replaces its results.
-        std::vector<std::pair<std::string, std::string>> named;
-        named.reserve(files.size());
-        for (ResultFile& f : files) named.emplace_back(std::move(f.name), std::move(f.bytes));
-        files.clear();
-        formats::WriteResultFiles(QFile::encodeName(QDir::currentPath()).toStdString(), named);
-    }
-    // The second thread's allocations are freed into an arena of their own,
-    // which keeps them resident; a million-entry table leaves tens of
-    // megabytes there otherwise.
-    ::malloc_trim(0);
-    showExportFolder();
+    const QString folder = QDir::currentPath();
+    runFormatWork(QStringLiteral("正在导出..."),
+                  [this, texts = std::move(texts), source = source_, folder]() mutable -> std::function<void()> {
+                      {
+                          std::vector<ResultFile> files = EncodeResults(texts, source);
+                          texts.clear();
+                          // Replaced all or none, as `zelmora-cli run` replaces its results.
+                          std::vector<std::pair<std::string, std::string>> named;
+                          named.reserve(files.size());
+                          for (ResultFile& f : files) named.emplace_back(std::move(f.name), std::move(f.bytes));
+                          files.clear();
+                          formats::WriteResultFiles(QFile::encodeName(folder).toStdString(), named);
+                      }
+                      // Threads' allocations are freed into arenas of their own,
+                      // which keep them resident; a million-entry table leaves
+                      // tens of megabytes there otherwise.
+                      ::malloc_trim(0);
+                      return [this, folder] { showExportFolder(folder); };
+                  });
 }
 
 // ------------------------------------------------------------- derivations

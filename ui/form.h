@@ -27,7 +27,9 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QPushButton;
+class QThread;
 class QTabWidget;
 
 namespace zelmora {
@@ -148,6 +150,20 @@ public:
     // unless RichEdit1 was loaded through "打开任意格式码表...".
     const OpenedTable& sourceTable() const { return source_; }
 
+    // The "格式" menu's work (a table read, the results encoded and written,
+    // a pane saved) runs on a thread of its own, the window answering and
+    // repainting meanwhile. Busy from the command until its results are
+    // shown; the menu's items (and dropped files) are refused until then.
+    bool formatBusy() const { return formatThread_ != nullptr; }
+    // What shows it: a line at the right of the menu bar, with a busy bar.
+    QWidget* FormatBusyIndicator = nullptr;
+    QLabel* FormatBusyLabel = nullptr;
+    QProgressBar* FormatBusyBar = nullptr;
+
+signals:
+    // The "格式" menu's work has ended and its outcome is shown.
+    void formatWorkFinished();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -184,10 +200,13 @@ private:
     void loadTable(const QString& path);
     void forgetSourceFormat();
     // Shows the folder the files were written to, or says where it is.
-    void showExportFolder();
+    void showExportFolder(const QString& folder);
+    // Runs `work` on the format thread; what it returns then runs here, on
+    // the user-interface thread. A failure of either is shown as any
+    // handler's. Nothing happens while other such work is under way.
+    void runFormatWork(const QString& busyText, std::function<std::function<void()>()> work);
+    void setFormatBusy(const QString& busyText);
     Pane* focusedPane() const;
-    // A pane's text as the bytes of a file in the source table's encoding.
-    std::string EncodePaneForSource(const Pane& pane) const;
     void fitToFrame();
     void fitMenuBar();
 
@@ -204,6 +223,7 @@ private:
     QPointer<Pane> lastFocusedPane_;
     QObject* releaseAfterDoubleClick_ = nullptr;
     QMargins fittedFrame_;
+    QThread* formatThread_ = nullptr;
     bool shown_ = false;
 };
 

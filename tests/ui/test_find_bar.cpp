@@ -242,6 +242,7 @@ void FindBarTest::thePanesContextMenu() {
     });
     form->RichEdit1->setFocus();
     items[items.size() - 1]->trigger();
+    QVERIFY(WaitForFormatWork(*form));
     QCOMPARE(ReadFile(target), std::string("aa 1\r\nbb 2\r\ncc 3"));
 }
 

@@ -7,9 +7,12 @@
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -78,6 +81,7 @@ private slots:
     void exportInTheSourceEncoding();
     void otherItemsForgetTheFormat();
     void savingOnePaneInTheSourceEncoding();
+    void exportRunsBesideTheWindow();
 
 private:
     QString file(const QString& name, const std::string& bytes) {
@@ -170,6 +174,7 @@ void FormatMenuTest::openDialogOffersEveryKind() {
     });
     WritePaneText(*form->RichEdit1, "keep");
     form->OpenAnyFormatItem->trigger();
+    QVERIFY(WaitForFormatWork(*form));
     QCOMPARE(ReadPaneText(*form->RichEdit1), std::string("keep"));
     QVERIFY(!native);
     QCOMPARE(mode, QFileDialog::ExistingFile);
@@ -185,6 +190,7 @@ void FormatMenuTest::openDialogOffersEveryKind() {
 void FormatMenuTest::rimeTableInCandidateOrder() {
     chooseInDialog(file("small.dict.yaml", kRime));
     form->OpenAnyFormatItem->trigger();
+    QVERIFY(WaitForFormatWork(*form));
     QVERIFY(boxes.empty());
     QCOMPARE(form->RichEdit1->toPlainText(), QString::fromUtf8("aaa 工 式\nbbbb \xF0\xA0\x80\x80\nag 戈"));
     QCOMPARE(PaneTextEncoding(*form->RichEdit1), TextEncoding::Gb18030);
@@ -207,6 +213,7 @@ void FormatMenuTest::utf16Tables() {
     for (bool bom : {true, false}) {
         chooseInDialog(file(bom ? "bom16.txt" : "plain16.txt", Utf16le(text, bom)));
         form->OpenAnyFormatItem->trigger();
+        QVERIFY(WaitForFormatWork(*form));
         QVERIFY2(boxes.empty(), boxes.empty() ? "" : qPrintable(boxes[0].text));
         QCOMPARE(form->RichEdit1->toPlainText(), QString::fromUtf8("aaaa 工 式\nbbbb \xF0\x9F\x98\x80\n"));
         QCOMPARE(form->Label1->text(), QStringLiteral("2行"));
@@ -225,6 +232,7 @@ void FormatMenuTest::plainGbkAsTheOldItemLoadsIt() {
     LoadPaneFromFile(old, path);
     chooseInDialog(path);
     form->OpenAnyFormatItem->trigger();
+    QVERIFY(WaitForFormatWork(*form));
     QVERIFY(boxes.empty());
     QCOMPARE(ReadPaneText(*form->RichEdit1), ReadPaneText(old));
     QCOMPARE(PaneTextEncoding(*form->RichEdit1), TextEncoding::Gbk);
@@ -264,6 +272,7 @@ void FormatMenuTest::filesThatAreNoTable() {
     for (const Case& c : cases) {
         boxes.clear();
         form->OpenTableFile(c.path);
+        QVERIFY(WaitForFormatWork(*form));
         QCOMPARE(boxes.size(), std::size_t{1});
         QVERIFY2(boxes[0].text.contains(QString::fromUtf8(c.says)), qPrintable(boxes[0].text));
         QVERIFY(boxes[0].text.contains(QDir::toNativeSeparators(QFileInfo(c.path).absoluteFilePath())));
@@ -275,6 +284,7 @@ void FormatMenuTest::filesThatAreNoTable() {
     // A file that isn't there: the failure of "打开...".
     boxes.clear();
     form->OpenTableFile(dir.filePath("missing.txt"));
+    QVERIFY(WaitForFormatWork(*form));
     QCOMPARE(boxes.size(), std::size_t{1});
     QVERIFY(boxes[0].text.startsWith(QStringLiteral("Cannot open file")));
     QCOMPARE(ReadPaneText(*form->RichEdit1), std::string("aa x"));
@@ -290,6 +300,7 @@ void FormatMenuTest::droppedFileOpens() {
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
+    QVERIFY(WaitForFormatWork(*form));
     QVERIFY(boxes.empty());
     // Into the source pane, whichever pane it was dropped on.
     QCOMPARE(form->RichEdit1->toPlainText(), QString::fromUtf8("aaa 工 式\nbbbb \xF0\xA0\x80\x80\nag 戈"));
@@ -301,6 +312,7 @@ void FormatMenuTest::droppedFileOpens() {
     QVERIFY(onWindow.isAccepted());
     QDropEvent dropOnWindow(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(form.get(), &dropOnWindow);
+    QVERIFY(WaitForFormatWork(*form));
     QCOMPARE(form->Label1->text(), QStringLiteral("3行"));
     // Dropped text is still text.
     QMimeData words;
@@ -339,8 +351,10 @@ void FormatMenuTest::sameAsTheCommandLine() {
     if (how == "menu") {
         chooseInDialog(path);
         form->OpenAnyFormatItem->trigger();
+        QVERIFY(WaitForFormatWork(*form));
     } else if (how == "argument") {
         form->OpenTableFile(path);  // what the program does with its argument
+        QVERIFY(WaitForFormatWork(*form));
     } else {
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(path)});
@@ -348,6 +362,7 @@ void FormatMenuTest::sameAsTheCommandLine() {
         QApplication::sendEvent(form->RichEdit1->viewport(), &enter);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(form->RichEdit1->viewport(), &drop);
+        QVERIFY(WaitForFormatWork(*form));
     }
     QVERIFY(boxes.empty());
     RunEveryDerivation(*form);
@@ -397,8 +412,10 @@ void FormatMenuTest::exportInTheRimeFormatAsTheCommandLine() {
     QTemporaryDir out, ref;
     QDir::setCurrent(out.path());
     form->OpenTableFile(kDebianRime);
+    QVERIFY(WaitForFormatWork(*form));
     RunEveryDerivation(*form);
     form->ExportInFormatItem->trigger();
+    QVERIFY(WaitForFormatWork(*form));
     QVERIFY2(boxes.empty(), boxes.empty() ? "" : qPrintable(boxes[0].text));
     QCOMPARE(opened.size(), std::size_t{1});
 
@@ -432,8 +449,10 @@ void FormatMenuTest::exportInTheSourceEncoding() {
     QDir::setCurrent(out.path());
     // UTF-8 plain: UTF-8 text files, every character kept.
     form->OpenTableFile(file("plain8.txt", "aaaa \xF0\x9F\x98\x80 \xE5\xB7\xA5\nbbbb \xE5\xBC\x8F\n"));
+    QVERIFY(WaitForFormatWork(*form));
     form->N21->trigger();
     form->ExportInFormatItem->trigger();
+    QVERIFY(WaitForFormatWork(*form));
     QVERIFY(boxes.empty());
     const QString entries = QString::fromStdString(ReadFile(QDir(out.path()).filePath("一字一行.txt")));
     QCOMPARE(entries, form->RichEdit2->toPlainText().replace(u'\n', "\r\n"));
@@ -446,6 +465,7 @@ void FormatMenuTest::exportInTheSourceEncoding() {
     form->N86GB67631->trigger();
     form->N21->trigger();
     form->ExportInFormatItem->trigger();
+    QVERIFY(WaitForFormatWork(*form));
     QVERIFY(boxes.empty());
     for (const char* name : {"原码表", "一字一行", "重码一行"}) {
         const QString hint = QString::fromUtf8(name);
@@ -454,11 +474,13 @@ void FormatMenuTest::exportInTheSourceEncoding() {
     }
     WritePaneText(*form->RichEdit24, "aa \x95\x32\x82\x36", TextEncoding::Gb18030);
     form->ExportInFormatItem->trigger();
+    QVERIFY(WaitForFormatWork(*form));
     QCOMPARE(ReadFile(QDir(out.path()).filePath("简码字的全码重码时置后.txt")), std::string("aa \x95\x32\x82\x36"));
 }
 
 void FormatMenuTest::otherItemsForgetTheFormat() {
     form->OpenTableFile(file("again.dict.yaml", kRime));
+    QVERIFY(WaitForFormatWork(*form));
     QCOMPARE(form->sourceTable().format, formats::Format::Rime);
     form->N86GB67631->trigger();
     QCOMPARE(form->sourceTable().format, formats::Format::Plain);
@@ -468,6 +490,7 @@ void FormatMenuTest::otherItemsForgetTheFormat() {
 
 void FormatMenuTest::savingOnePaneInTheSourceEncoding() {
     form->OpenTableFile(file("save.dict.yaml", kRime));
+    QVERIFY(WaitForFormatWork(*form));
     form->N21->trigger();
     form->RichEdit19->setFocus();
     QTRY_VERIFY(form->RichEdit19->hasFocus());
@@ -475,10 +498,71 @@ void FormatMenuTest::savingOnePaneInTheSourceEncoding() {
     WriteFile(target, "old content that is longer than the new one, all of it");
     chooseInDialog(target);
     form->SavePaneItem->trigger();
+    QVERIFY(WaitForFormatWork(*form));
     QVERIFY(boxes.empty());
     // UTF-8 as the source, whole, nothing of the old file left.
     QCOMPARE(QString::fromStdString(ReadFile(target)), form->RichEdit19->toPlainText().replace(u'\n', "\r\n"));
     QVERIFY(!QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).filter("groups.txt.").size());
+}
+
+void FormatMenuTest::exportRunsBesideTheWindow() {
+    if (!QFile::exists(kDebianRime))
+        QFAIL("Debian's Rime Wubi table is missing: install the package rime-data-wubi (scripts/install-deps)");
+    QTemporaryDir out;
+    QDir::setCurrent(out.path());
+    form->OpenTableFile(kDebianRime);
+    QVERIFY(WaitForFormatWork(*form));
+    RunEveryDerivation(*form);
+    const QString lines = form->Label1->text();
+    const QString other = file("other.txt", "zz x\r\n");
+
+    // The window's loop goes on while the export works: a timer's ticks
+    // come with no long gap between them.
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    int ticks = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    connect(&ticker, &QTimer::timeout, [&] {
+        if (ticks++) longestGap = std::max(longestGap, sinceTick.elapsed());
+        sinceTick.restart();
+    });
+    ticker.start();
+    form->ExportInFormatItem->trigger();
+    QVERIFY(form->formatBusy());
+    QVERIFY(form->FormatBusyIndicator->isVisible());
+    QCOMPARE(form->FormatBusyLabel->text(), QStringLiteral("正在导出..."));
+    QCOMPARE(form->cursor().shape(), Qt::BusyCursor);
+    // No second command of the menu meanwhile: its items are off, and a
+    // second export, an opened or a dropped table are refused.
+    emit form->FormatMenu->aboutToShow();
+    for (QAction* item : form->FormatMenu->actions()) QVERIFY2(!item->isEnabled(), qPrintable(item->text()));
+    form->ExportInFormatItemClick(form->ExportInFormatItem);
+    form->OpenTableFile(other);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(other)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form->RichEdit1->viewport(), &enter);
+    QVERIFY(!enter.isAccepted());
+    // The window's own commands keep working beside it.
+    form->N4->trigger();
+    QCOMPARE(form->Label2->text(), QStringLiteral("136753行"));
+
+    QSignalSpy finished(form.get(), &TForm1::formatWorkFinished);
+    QVERIFY(finished.wait(120000));
+    ticker.stop();
+    QVERIFY2(ticks > 10, qPrintable(QString::number(ticks)));
+    QVERIFY2(longestGap < 500, qPrintable(QStringLiteral("the window stood still %1 ms").arg(longestGap)));
+    QVERIFY2(boxes.empty(), boxes.empty() ? "" : qPrintable(boxes[0].text));
+    QCOMPARE(opened.size(), std::size_t{1});
+    QVERIFY(QFile::exists(QDir(out.path()).filePath("一字一行.dict.yaml")));
+    QCOMPARE(form->Label1->text(), lines);  // the table refused stayed out
+    QVERIFY(!form->formatBusy());
+    QVERIFY(!form->FormatBusyIndicator->isVisible());
+    QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+    emit form->FormatMenu->aboutToShow();
+    QVERIFY(form->OpenAnyFormatItem->isEnabled());
+    QVERIFY(form->ExportInFormatItem->isEnabled());
 }
 
 QTEST_MAIN(FormatMenuTest)

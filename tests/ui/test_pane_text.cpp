@@ -280,6 +280,7 @@ void PaneTextTest::savingOnePaneKeepsThem() {
         return int(QDialog::Accepted);
     });
     form->SavePaneItem->trigger();
+    QVERIFY(WaitForFormatWork(*form));
     QVERIFY(boxes.empty());
     // The source is no file of another encoding: the pane's bytes, GB18030.
     QCOMPARE(ReadFile(target), "aaaa " + kExtB + " " + kEmoji);

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 
 #include <map>
 #include <string>
@@ -34,6 +35,12 @@ inline void WriteFile(const QString& path, const std::string& bytes) {
 }
 
 inline Pane* PaneOf(const TForm1& form, int n) { return form.findChild<Pane*>(QStringLiteral("RichEdit%1").arg(n)); }
+
+// Until the "格式" menu's work (run on a thread of its own) has ended and
+// its outcome is shown; false if it takes longer than `ms`.
+inline bool WaitForFormatWork(const TForm1& form, int ms = 120000) {
+    return QTest::qWaitFor([&] { return !form.formatBusy(); }, ms);
+}
 
 // Every derivation, in the order of the tabs, from the menu and the buttons.
 inline void RunEveryDerivation(TForm1& form) {
