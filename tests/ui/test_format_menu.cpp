@@ -517,7 +517,8 @@ void FormatMenuTest::exportRunsBesideTheWindow() {
     const QString other = file("other.txt", "zz x\r\n");
 
     // The window's loop goes on while the export works: a timer's ticks
-    // come with no long gap between them.
+    // come with no long gap between them (the export alone takes seconds;
+    // the bound leaves room for a loaded machine).
     QElapsedTimer sinceTick;
     qint64 longestGap = 0;
     int ticks = 0;
@@ -552,7 +553,7 @@ void FormatMenuTest::exportRunsBesideTheWindow() {
     QVERIFY(finished.wait(120000));
     ticker.stop();
     QVERIFY2(ticks > 10, qPrintable(QString::number(ticks)));
-    QVERIFY2(longestGap < 500, qPrintable(QStringLiteral("the window stood still %1 ms").arg(longestGap)));
+    QVERIFY2(longestGap < 1000, qPrintable(QStringLiteral("the window stood still %1 ms").arg(longestGap)));
     QVERIFY2(boxes.empty(), boxes.empty() ? "" : qPrintable(boxes[0].text));
     QCOMPARE(opened.size(), std::size_t{1});
     QVERIFY(QFile::exists(QDir(out.path()).filePath("一字一行.dict.yaml")));
