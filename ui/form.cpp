@@ -53,6 +53,7 @@
 #include "ui/desktop.h"
 #include "ui/dock.h"
 #include "ui/find_bar.h"
+#include "ui/status_line.h"
 #include "formats/convert.h"
 #include "ui/format_export.h"
 #include "ui/user_message.h"
@@ -409,7 +410,7 @@ QFrame* TForm1::addStrip(QWidget* tab, const char* name, int height) {
 }
 
 QLabel* TForm1::addStatusLine(QFrame* strip, const char* name, int left, int top) {
-    auto* label = new QLabel(strip);
+    auto* label = new StatusLine(strip);
     label->setObjectName(name);
     label->move(left, top);
     label->adjustSize();
@@ -482,6 +483,10 @@ void TForm1::createTabs() {
     Label1 = addStatusLine(Panel1, "Label1", 8, 8);
     Label2 = addStatusLine(Panel1, "Label2", 146, 8);
     Label9 = addStatusLine(Panel1, "Label9", 283, 8);
+    // Each status line has the room up to what stands right of it.
+    auto roomUntil = [](QLabel* label, QWidget* next) { static_cast<StatusLine*>(label)->setRoomUntil(next); };
+    roomUntil(Label1, Label2);
+    roomUntil(Label2, Label9);
     page->dock(addPane(kSourcePane, QString::fromUtf8(kSourceCaption)), DockHost::Side::Left, 139);
     panes(page, Derivation::Expand, {139});
     panes(page, Derivation::Group, {139});
@@ -494,6 +499,7 @@ void TForm1::createTabs() {
     Panel3 = addStrip(page, "Panel3", 45);
     Label4 = addStatusLine(Panel3, "Label4", 8, 16);
     Button4 = addExtractButton(Panel3, "Button4", 320, &TForm1::Button4Click);
+    roomUntil(Label4, Button4);
     panes(page, Derivation::Classify, {105});
 
     // 3 "全码"
@@ -501,6 +507,7 @@ void TForm1::createTabs() {
     Panel5 = addStrip(page, "Panel5", 45);
     Label7 = addStatusLine(Panel5, "Label7", 8, 16);
     Button7 = addExtractButton(Panel5, "Button7", 320, &TForm1::Button7Click);
+    roomUntil(Label7, Button7);
     panes(page, Derivation::FullCodes, {105});
 
     // 4 "出简不出全"
@@ -508,6 +515,7 @@ void TForm1::createTabs() {
     Panel4 = addStrip(page, "Panel4", 45);
     Label5 = addStatusLine(Panel4, "Label5", 8, 16);
     Button5 = addExtractButton(Panel4, "Button5", 320, &TForm1::Button5Click);
+    roomUntil(Label5, Button5);
     panes(page, Derivation::Shortest, {83});
 
     // 5 "重码"
@@ -515,6 +523,7 @@ void TForm1::createTabs() {
     Panel2 = addStrip(page, "Panel2", 41);
     Label3 = addStatusLine(Panel2, "Label3", 8, 16);
     Button3 = addExtractButton(Panel2, "Button3", 336, &TForm1::Button3Click);
+    roomUntil(Label3, Button3);
     panes(page, Derivation::Duplicates, {209});
 
     // 6 "简码全码": four panes that don't fill the width.
@@ -522,6 +531,7 @@ void TForm1::createTabs() {
     Panel6 = addStrip(page, "Panel6", 41);
     Label10 = addStatusLine(Panel6, "Label10", 8, 16);
     Button1 = addExtractButton(Panel6, "Button1", 336, &TForm1::Button1Click);
+    roomUntil(Label10, Button1);
     panes(page, Derivation::Relation, {94, 94, 37, 144});
 
     // 7 "关于"

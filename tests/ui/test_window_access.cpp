@@ -13,12 +13,16 @@
 #include <QFontDatabase>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTest>
 #include <QTimer>
 
 #include <memory>
 
+#include "ui/status_line.h"
 #include "window_support.h"
 
 using namespace zelmora;
@@ -28,6 +32,7 @@ class WindowAccessTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -37,11 +42,17 @@ private slots:
     void menuBarByKeyboard();
     void menusStayInTheBar_data();
     void menusStayInTheBar();
+    void statusLinesReadableWhateverTheCounts();
 
 private:
     std::unique_ptr<TForm1> form;
     std::vector<Box> boxes;
 };
+
+void WindowAccessTest::initTestCase() {
+    // As the program starts: dialogs, menus and tooltips in the window's font.
+    QApplication::setFont(WindowFont());
+}
 
 void WindowAccessTest::init() {
     boxes.clear();
@@ -209,6 +220,67 @@ void WindowAccessTest::menusStayInTheBar() {
     QTRY_COMPARE(form->PageControl1->height(), 364);
     QCOMPARE(form->centralWidget()->height(), 364 + 97);
     QCOMPARE(form->TabSheet1->size(), QSize(418, 337));
+}
+
+void WindowAccessTest::statusLinesReadableWhateverTheCounts() {
+    form->N86GB67631->trigger();
+    RunEveryDerivation(*form);
+    // What stands right of each status line, and where the line starts.
+    struct Line {
+        QLabel* label;
+        QWidget* next;  // none: the strip's edge
+        QPoint at;
+    };
+    const std::vector<Line> lines = {
+        {form->Label1, form->Label2, {8, 8}},   {form->Label2, form->Label9, {146, 8}},
+        {form->Label9, nullptr, {283, 8}},      {form->Label4, form->Button4, {8, 16}},
+        {form->Label7, form->Button7, {8, 16}}, {form->Label5, form->Button5, {8, 16}},
+        {form->Label3, form->Button3, {8, 16}}, {form->Label10, form->Button1, {8, 16}},
+    };
+    const std::map<QWidget*, QRect> buttons = {{form->Button4, {320, 9, 75, 25}},
+                                               {form->Button7, {320, 9, 75, 25}},
+                                               {form->Button5, {320, 9, 75, 25}},
+                                               {form->Button3, {336, 9, 75, 25}},
+                                               {form->Button1, {336, 9, 75, 25}}};
+    int smaller = 0;
+    for (const Line& line : lines) {
+        auto* status = qobject_cast<StatusLine*>(line.label);
+        QVERIFY2(status, qPrintable(line.label->objectName()));
+        const QString now = line.label->text();
+        QVERIFY2(!now.isEmpty(), qPrintable(line.label->objectName()));
+        // A short status in the window's own font, whole.
+        line.label->setText(QStringLiteral("1行"));
+        line.label->adjustSize();
+        QCOMPARE(status->look().font, line.label->font());
+        QCOMPARE(status->look().text, QStringLiteral("1行"));
+        // A table of 5,000,000 entries: every count seven digits; and the wait text.
+        QString huge = now;
+        huge.replace(QRegularExpression("[0-9]+"), QStringLiteral("5000000"));
+        for (const QString& text : {huge, QStringLiteral("请稍等...")}) {
+            const QString name = line.label->objectName() + ": " + text;
+            line.label->setText(text);
+            line.label->adjustSize();
+            QCOMPARE(line.label->pos(), line.at);
+            const int end = line.next ? line.next->x() : line.label->parentWidget()->contentsRect().right() + 1;
+            QVERIFY2(line.label->geometry().right() < end, qPrintable(name));
+            const StatusLine::Look look = status->look();
+            QVERIFY2(line.label->x() + QFontMetrics(look.font).horizontalAdvance(look.text) <= end, qPrintable(name));
+            QVERIFY2(QFontInfo(look.font).pixelSize() >= StatusLine::kSmallestPixels, qPrintable(name));
+            if (look.whole) {
+                QCOMPARE(look.text, text);
+            } else {
+                // Cut short: the whole text as the tooltip.
+                QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), line.label->mapToGlobal(QPoint(2, 2)));
+                QApplication::sendEvent(line.label, &help);
+                QTRY_COMPARE(QToolTip::text(), text);
+                QToolTip::hideText();
+            }
+            if (look.font != line.label->font()) ++smaller;
+            QCOMPARE(line.label->text(), text);  // what the window reports stays whole
+        }
+        if (line.next && buttons.count(line.next)) QCOMPARE(line.next->geometry(), buttons.at(line.next));
+    }
+    QVERIFY(smaller > 0);  // the long ones did need it
 }
 
 QTEST_MAIN(WindowAccessTest)
