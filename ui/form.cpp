@@ -701,6 +701,12 @@ void TForm1::showEvent(QShowEvent* event) {
     // size to the frame once it is known.
     QTimer::singleShot(0, this, &TForm1::fitToFrame);
     QTimer::singleShot(300, this, &TForm1::fitToFrame);
+    // Without a window manager nothing gives the new window the keyboard: no
+    // key of the window (F10, Alt, the Menu key, the find bar's) would
+    // reach it. It asks for it itself when no window of the program has it.
+    QTimer::singleShot(0, this, [this] {
+        if (!QApplication::activeWindow()) activateWindow();
+    });
 }
 
 void TForm1::fitToFrame() {
