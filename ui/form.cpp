@@ -108,14 +108,14 @@ const char* const kHelpLines[] = {
     "·欲简码的全码在重码时置后，可选“简码全码”标签提取。",
 };
 
-// Alt pressed and released alone puts the menu bar in keyboard mode, as on
-// the desktops users know, whatever the style says: Fusion has it, but
-// styles that follow a desktop's own look may leave it off.
+// The menu bar's own Alt handling left off: it depends on the style and,
+// on X11, on how the platform reports the Alt key's own press, and misses
+// there. The window opens the bar on Alt alone itself (eventFilter).
 class AltKeyMenuBarStyle : public QProxyStyle {
 public:
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returned) const override {
-        if (hint == QStyle::SH_MenuBar_AltKeyNavigation) return 1;
+        if (hint == QStyle::SH_MenuBar_AltKeyNavigation) return 0;
         return QProxyStyle::styleHint(hint, option, widget, returned);
     }
 };
@@ -315,10 +315,7 @@ void TForm1::createMenu() {
     // no shortcuts.
     auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
     menuKey->setObjectName("MenuBarKey");
-    connect(menuKey, &QShortcut::activated, this, [this] {
-        QAction* active = menuBar()->activeAction();
-        menuBar()->setActiveAction(active ? active : N1->menuAction());
-    });
+    connect(menuKey, &QShortcut::activated, this, &TForm1::openMenuBar);
     N1 = menuBar()->addMenu(QStringLiteral("原码表"));
     N1->setObjectName("N1");
     N1->menuAction()->setObjectName("N1");
@@ -624,6 +621,31 @@ QMenu* TForm1::makePaneContextMenu(Pane* pane, const QPoint& at) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // Alt pressed and released with no other key or click between opens the
+    // menu bar, as F10 does. Seen on the panes and on the window, where the
+    // other widgets' keys arrive.
+    switch (event->type()) {
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (!key->isAutoRepeat()) altAlone_ = key->key() == Qt::Key_Alt;
+            break;
+        }
+        case QEvent::KeyRelease: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Alt && altAlone_ && !key->isAutoRepeat()) {
+                altAlone_ = false;
+                openMenuBar();
+                return true;
+            }
+            break;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::FocusOut:
+            altAlone_ = false;
+            break;
+        default:
+            break;
+    }
     if (watched == menuBar()) {
         if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
             QTimer::singleShot(0, this, &TForm1::fitMenuBar);  // once the bar has taken the change
@@ -725,6 +747,11 @@ void TForm1::fitToFrame() {
         const QRect desk = screen->geometry();
         move(desk.x() + (desk.width() - kOuterWidth) / 2, desk.y() + (desk.height() - kOuterHeight) / 2);
     }
+}
+
+void TForm1::openMenuBar() {
+    QAction* active = menuBar()->activeAction();
+    menuBar()->setActiveAction(active ? active : N1->menuAction());
 }
 
 void TForm1::fitMenuBar() {

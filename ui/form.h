@@ -209,6 +209,8 @@ private:
     Pane* focusedPane() const;
     void fitToFrame();
     void fitMenuBar();
+    // F10 and Alt alone: the menu the bar is on, else the first, opened.
+    void openMenuBar();
 
     QString applicationDirectory_;
     MessageBoxRunner messageBoxRunner_;
@@ -224,6 +226,7 @@ private:
     QObject* releaseAfterDoubleClick_ = nullptr;
     QMargins fittedFrame_;
     QThread* formatThread_ = nullptr;
+    bool altAlone_ = false;  // Alt is down, and nothing else came since
     bool shown_ = false;
 };
 
