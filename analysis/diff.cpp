@@ -46,7 +46,8 @@ TableDiff CompareTables(const std::vector<formats::TableEntry>& a, const std::ve
         samePairs = a[i].code == b[i].code && a[i].word == b[i].word;
     if (samePairs) {
         for (std::size_t i = 0; i < a.size(); ++i)
-            if (WeightChanged(a[i], b[i])) d.reweighted.push_back({a[i].code, a[i].word, *a[i].weight, *b[i].weight});
+            if (WeightChanged(a[i], b[i]))
+                d.reweighted.push_back({a[i].code, a[i].word, *a[i].weight, *b[i].weight, i, i});
         d.identical = d.reweighted.empty();
         return d;
     }
@@ -100,25 +101,26 @@ TableDiff CompareTables(const std::vector<formats::TableEntry>& a, const std::ve
             const std::uint32_t i = leftHead[w];
             leftHead[w] = leftNext[i];
             moved[i] = true;
-            d.moved.push_back({b[j].word, a[i].code, b[j].code});
+            d.moved.push_back({b[j].word, a[i].code, b[j].code, i, j});
         } else {
-            d.added.push_back({b[j].code, b[j].word});
+            d.added.push_back({b[j].code, b[j].word, j});
         }
     }
     for (std::uint32_t i = 0; i < a.size(); ++i)
-        if (partnerOfOld[i] == kNone && !moved[i]) d.removed.push_back({a[i].code, a[i].word});
+        if (partnerOfOld[i] == kNone && !moved[i]) d.removed.push_back({a[i].code, a[i].word, i});
 
     // A code is reordered when the candidates both tables hold don't keep
     // their order: walking the old entries of a code, their partners in the
     // new table must come later and later.
     StringIndex codes(a.size() / 2);
-    std::vector<std::uint32_t> lastPartner;
+    std::vector<std::uint32_t> lastPartner, firstOld;
     std::vector<bool> reordered;
     std::vector<std::uint32_t> order;  // reordered codes, by first old entry
     for (std::uint32_t i = 0; i < a.size(); ++i) {
         const std::uint32_t c = codes.intern(a[i].code);
         if (c == lastPartner.size()) {
             lastPartner.push_back(kNone);
+            firstOld.push_back(i);
             reordered.push_back(false);
         }
         const std::uint32_t j = partnerOfOld[i];
@@ -133,7 +135,7 @@ TableDiff CompareTables(const std::vector<formats::TableEntry>& a, const std::ve
         std::vector<std::uint32_t> slot(codes.size(), kNone);
         for (std::uint32_t c : order) {
             slot[c] = static_cast<std::uint32_t>(d.reordered.size());
-            d.reordered.push_back({std::string(codes.key(c)), {}, {}});
+            d.reordered.push_back({std::string(codes.key(c)), {}, {}, firstOld[c]});
         }
         // Keys of `codes` view into the old entries: look the new codes up by value.
         for (const auto& e : a)
@@ -164,7 +166,7 @@ TableDiff CompareTables(const std::vector<formats::TableEntry>& a, const std::ve
         const std::uint32_t i = partnerOfNew[j];
         if (i == kNone || !WeightChanged(a[i], b[j])) continue;
         if (!order.empty() && rankOld[i] != rankNew[j]) continue;
-        d.reweighted.push_back({b[j].code, b[j].word, *a[i].weight, *b[j].weight});
+        d.reweighted.push_back({b[j].code, b[j].word, *a[i].weight, *b[j].weight, i, j});
     }
     return d;
 }

@@ -12,18 +12,24 @@
 namespace zelmora::analysis {
 
 struct TableDiff {
+    // Entries are also named by their index in the entries compared, so that
+    // a caller can find their lines.
     struct Pair {
         std::string code, word;
+        std::size_t entry = 0;  // in the table that holds it: the new one for added, the old one for removed
     };
     struct Move {
         std::string word, oldCode, newCode;
+        std::size_t oldEntry = 0, newEntry = 0;
     };
     struct Reorder {
         std::string code;
         std::vector<std::string> oldWords, newWords;  // the code's candidates in each table
+        std::size_t oldEntry = 0;                     // the code's first entry in the old table
     };
     struct Reweight {
         std::string code, word, oldWeight, newWeight;  // weights as written in each file
+        std::size_t oldEntry = 0, newEntry = 0;
     };
     // Pairs only the new table has, in its order; pairs only the old one has,
     // in its order. A word that left one code and came to another is a move

@@ -18,6 +18,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
 
 #include <memory>
 
@@ -68,6 +69,7 @@ private slots:
     void statsOfTheBuiltinTable();
     void statsLabelTheSummedRowOfLongCodes();
     void diffWithAFileOfAnotherFormat();
+    void diffJumpsToTheEntryOnADoubleClick();
     void aFailureShowsAMessageBoxAndTheWindowGoesOn();
     void closingTheProgramDuringWorkWaitsForIt();
 
@@ -287,9 +289,56 @@ void ToolWindowsTest::diffWithAFileOfAnotherFormat() {
     QCOMPARE(w->listText(2), QStringLiteral("式 aa -> aaa\n"));
     QCOMPARE(w->listText(3), QStringLiteral("a: 工 戈 -> 戈 工\n"));
     QCOMPARE(w->lists()->tabText(2), QStringLiteral("移动（1）"));
-    QCOMPARE(w->lists()->count(), 4);
+    QCOMPARE(w->lists()->tabText(4), QStringLiteral("权重（0）"));
+    QCOMPARE(w->lists()->count(), 5);
     auto* view = qobject_cast<QListView*>(w->lists()->widget(0));
     QCOMPARE(view->model()->index(0, 0).data().toString(), QStringLiteral("ab 苗"));
+}
+
+void ToolWindowsTest::diffJumpsToTheEntryOnADoubleClick() {
+    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("b 了\r\na 工 戈\r\naa 式\r\nab 节 芭")));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("new.txt");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("a 戈 工\naaa 式\nab 节 苗\nb 了\n").toUtf8());
+    }
+    auto* w = tools::DiffWindowOf(form.get());
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->compareWith(path);
+    QVERIFY(spy.wait(30000));
+    struct Case {
+        int list;
+        QString selected;  // the line selected in RichEdit1; empty: none, the status says why
+    };
+    const Case cases[] = {
+        {1, QStringLiteral("ab 节 芭")},  // removed
+        {2, QStringLiteral("aa 式")},     // moved: the line it left
+        {3, QStringLiteral("a 工 戈")},   // reordered: the code's line
+        {0, QString()},                   // added: only in the other table
+    };
+    for (const Case& c : cases) {
+        form->PageControl1->setCurrentIndex(1);
+        QTextCursor none = form->RichEdit1->textCursor();
+        none.clearSelection();
+        form->RichEdit1->setTextCursor(none);
+        w->lists()->setCurrentIndex(c.list);
+        auto* view = qobject_cast<QListView*>(w->lists()->widget(c.list));
+        const QPoint at = view->visualRect(view->model()->index(0, 0)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(form->RichEdit1->textCursor().selectedText(), c.selected);
+        if (c.selected.isEmpty()) {
+            QVERIFY2(w->statusText().endsWith(QStringLiteral("“ab 苗”只在所选文件中，原码表中没有。")),
+                     qPrintable(w->statusText()));
+            QVERIFY(w->statusText().startsWith(QStringLiteral("原码表 6 条")));
+        } else {
+            QCOMPARE(form->PageControl1->currentWidget(), form->TabSheet1);
+        }
+    }
 }
 
 void ToolWindowsTest::aFailureShowsAMessageBoxAndTheWindowGoesOn() {
