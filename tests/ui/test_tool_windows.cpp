@@ -68,6 +68,7 @@ private slots:
     void encodeKeepsCharactersGbkLacks();
     void statsOfTheBuiltinTable();
     void statsLabelTheSummedRowOfLongCodes();
+    void statsHeatMapCountsEveryKeyAsTheTextDoes();
     void diffWithAFileOfAnotherFormat();
     void diffJumpsToTheEntryOnADoubleClick();
     void aFailureShowsAMessageBoxAndTheWindowGoesOn();
@@ -262,6 +263,37 @@ void ToolWindowsTest::statsLabelTheSummedRowOfLongCodes() {
     QCOMPARE(w->positionChoice()->count(), 17);
     QCOMPARE(w->positionChoice()->itemText(16), QStringLiteral("第16码起"));
     QVERIFY2(w->figuresText().contains(QStringLiteral("  16+码：1条，1个编码\n")), qPrintable(w->figuresText()));
+}
+
+void ToolWindowsTest::statsHeatMapCountsEveryKeyAsTheTextDoes() {
+    // z codes (z is no Wubi-86 key, yet a table may use it) and a code with a
+    // key outside a-z: the map's total is the text's, in all positions and at each.
+    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("a 工\r\nzz 乙\r\nzab 丁\r\na1 一")));
+    form->findChild<QAction*>("ToolStats")->trigger();
+    auto* w = form->findChild<tools::StatsWindow*>();
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    QVERIFY(Finished(spy));
+    auto* heat = w->findChild<tools::KeyboardHeatMap*>("KeyHeatMap");
+    QVERIFY(heat);
+    struct Case {
+        int position;  // 0: all positions
+        std::size_t z, total;
+        QString totalText;
+    };
+    const Case cases[] = {
+        {0, 3, 8, QStringLiteral("每键注键名字、次数与占比（共 8 次，其中其他键 1 次）")},
+        {1, 2, 4, QStringLiteral("每键注键名字、次数与占比（共 4 次）")},
+        {2, 1, 3, QStringLiteral("每键注键名字、次数与占比（共 3 次，其中其他键 1 次）")},
+    };
+    for (const Case& c : cases) {
+        w->positionChoice()->setCurrentIndex(c.position);
+        QCOMPARE(heat->counts()[25], c.z);
+        QCOMPARE(heat->total(), c.total);
+        QCOMPARE(heat->totalText(), c.totalText);
+    }
+    QVERIFY2(w->figuresText().contains(QStringLiteral("键位（共8次）：\n")), qPrintable(w->figuresText()));
+    QVERIFY2(w->figuresText().contains(QStringLiteral("  z：3（37.50%）")), qPrintable(w->figuresText()));
+    QVERIFY(!heat->grab().isNull());
 }
 
 void ToolWindowsTest::diffWithAFileOfAnotherFormat() {
