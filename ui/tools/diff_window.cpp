@@ -78,15 +78,6 @@ std::optional<std::size_t> OldEntry(const analysis::TableDiff& d, int kind, std:
     }
 }
 
-// The line (from 1) of each entry of a table read from group lines.
-std::vector<std::uint32_t> LinesOfEntries(const formats::TableDocument& doc) {
-    std::vector<std::uint32_t> lines(doc.entries.size(), 0);
-    for (std::size_t i = 0; i < doc.lines.size(); ++i)
-        for (std::uint32_t k = 0; k < doc.lines[i].entryCount; ++k)
-            lines[doc.lines[i].firstEntry + k] = static_cast<std::uint32_t>(i + 1);
-    return lines;
-}
-
 }  // namespace
 
 DiffWindow::DiffWindow(TForm1* form) : ToolWindow(form, QStringLiteral("比较码表")) {

@@ -39,6 +39,14 @@ QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen) {
     return {QPoint(x, y), size};
 }
 
+std::vector<std::uint32_t> LinesOfEntries(const formats::TableDocument& doc) {
+    std::vector<std::uint32_t> lines(doc.entries.size(), 0);
+    for (std::size_t i = 0; i < doc.lines.size(); ++i)
+        for (std::uint32_t k = 0; k < doc.lines[i].entryCount; ++k)
+            lines[doc.lines[i].firstEntry + k] = static_cast<std::uint32_t>(i + 1);
+    return lines;
+}
+
 ToolWindow::ToolWindow(TForm1* form, const QString& title) : QWidget(form, Qt::Window), form_(form) {
     setWindowTitle(title);
     setFont(WindowFont());

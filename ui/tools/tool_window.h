@@ -7,10 +7,13 @@
 #include <QSize>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "formats/document.h"
 #include "formats/encoding.h"
 
 class QLabel;
@@ -33,6 +36,9 @@ QString FromGb(std::string_view bytes);
 // Its top is the main window's, lowered or raised to stay on the screen; a
 // window larger than the screen is cut to it.
 QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen);
+
+// The line (from 1) of each entry of a document; 0 for none.
+std::vector<std::uint32_t> LinesOfEntries(const formats::TableDocument& doc);
 
 class ToolWindow : public QWidget {
     Q_OBJECT
