@@ -1,5 +1,7 @@
 #include "analysis/diff.h"
 
+#include <algorithm>
+
 #include "analysis/string_index.h"
 #include "core/failure.h"
 
@@ -19,6 +21,12 @@ std::string ReportText(const std::string& gb18030) {
     }
 }
 
+// Weights differ only where both entries hold one: a format without weights
+// (plain, libime, yong) changes none.
+bool WeightChanged(const formats::TableEntry& a, const formats::TableEntry& b) {
+    return a.weight && b.weight && *a.weight != *b.weight;
+}
+
 void AppendWords(std::string& out, const std::vector<std::string>& words) {
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (i) out += ' ';
@@ -33,9 +41,17 @@ TableDiff CompareTables(const std::vector<formats::TableEntry>& a, const std::ve
     d.oldEntries = a.size();
     d.newEntries = b.size();
     d.identical = a.size() == b.size();
-    for (std::size_t i = 0; d.identical && i < a.size(); ++i)
-        d.identical = a[i].code == b[i].code && a[i].word == b[i].word;
-    if (d.identical) return d;
+    bool samePairs = d.identical;
+    for (std::size_t i = 0; samePairs && i < a.size(); ++i)
+        samePairs = a[i].code == b[i].code && a[i].word == b[i].word;
+    if (samePairs) {
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (WeightChanged(a[i], b[i]))
+                d.reweighted.push_back({a[i].code, a[i].word, *a[i].weight, *b[i].weight, i, i});
+        d.identical = d.reweighted.empty();
+        return d;
+    }
+    d.identical = false;
 
     // The old pairs; a pair met again chains to its earlier entries.
     StringIndex pairs(a.size());
@@ -51,12 +67,13 @@ TableDiff CompareTables(const std::vector<formats::TableEntry>& a, const std::ve
         }
     }
     // Each new entry takes the earliest old entry of its pair not yet taken.
-    std::vector<std::uint32_t> partnerOfOld(a.size(), kNone);
+    std::vector<std::uint32_t> partnerOfOld(a.size(), kNone), partnerOfNew(b.size(), kNone);
     std::vector<bool> matchedNew(b.size(), false);
     for (std::uint32_t j = 0; j < b.size(); ++j) {
         const std::uint32_t p = pairs.find(b[j].code, b[j].word);
         if (p == kNone || head[p] == kNone) continue;
         partnerOfOld[head[p]] = j;
+        partnerOfNew[j] = head[p];
         head[p] = next[head[p]];
         matchedNew[j] = true;
     }
@@ -84,25 +101,26 @@ TableDiff CompareTables(const std::vector<formats::TableEntry>& a, const std::ve
             const std::uint32_t i = leftHead[w];
             leftHead[w] = leftNext[i];
             moved[i] = true;
-            d.moved.push_back({b[j].word, a[i].code, b[j].code});
+            d.moved.push_back({b[j].word, a[i].code, b[j].code, i, j});
         } else {
-            d.added.push_back({b[j].code, b[j].word});
+            d.added.push_back({b[j].code, b[j].word, j});
         }
     }
     for (std::uint32_t i = 0; i < a.size(); ++i)
-        if (partnerOfOld[i] == kNone && !moved[i]) d.removed.push_back({a[i].code, a[i].word});
+        if (partnerOfOld[i] == kNone && !moved[i]) d.removed.push_back({a[i].code, a[i].word, i});
 
     // A code is reordered when the candidates both tables hold don't keep
     // their order: walking the old entries of a code, their partners in the
     // new table must come later and later.
     StringIndex codes(a.size() / 2);
-    std::vector<std::uint32_t> lastPartner;
+    std::vector<std::uint32_t> lastPartner, firstOld;
     std::vector<bool> reordered;
     std::vector<std::uint32_t> order;  // reordered codes, by first old entry
     for (std::uint32_t i = 0; i < a.size(); ++i) {
         const std::uint32_t c = codes.intern(a[i].code);
         if (c == lastPartner.size()) {
             lastPartner.push_back(kNone);
+            firstOld.push_back(i);
             reordered.push_back(false);
         }
         const std::uint32_t j = partnerOfOld[i];
@@ -117,7 +135,7 @@ TableDiff CompareTables(const std::vector<formats::TableEntry>& a, const std::ve
         std::vector<std::uint32_t> slot(codes.size(), kNone);
         for (std::uint32_t c : order) {
             slot[c] = static_cast<std::uint32_t>(d.reordered.size());
-            d.reordered.push_back({std::string(codes.key(c)), {}, {}});
+            d.reordered.push_back({std::string(codes.key(c)), {}, {}, firstOld[c]});
         }
         // Keys of `codes` view into the old entries: look the new codes up by value.
         for (const auto& e : a)
@@ -127,6 +145,29 @@ TableDiff CompareTables(const std::vector<formats::TableEntry>& a, const std::ve
             if (c != kNone && slot[c] != kNone) d.reordered[slot[c]].newWords.push_back(e.word);
         }
     }
+
+    // A weight change is an entry's own only where the entry kept its place
+    // among its code's common candidates; one that moved is in a reordering.
+    // In a code not reordered every common candidate keeps its place.
+    std::vector<std::uint32_t> rankOld, rankNew;
+    if (!order.empty()) {
+        rankOld.assign(a.size(), 0);
+        rankNew.assign(b.size(), 0);
+        std::vector<std::uint32_t> seen(codes.size(), 0);
+        for (std::uint32_t i = 0; i < a.size(); ++i)
+            if (const std::uint32_t c = codes.find(a[i].code); reordered[c] && partnerOfOld[i] != kNone)
+                rankOld[i] = seen[c]++;
+        std::fill(seen.begin(), seen.end(), 0);
+        for (std::uint32_t j = 0; j < b.size(); ++j)
+            if (partnerOfNew[j] != kNone)
+                if (const std::uint32_t c = codes.find(b[j].code); reordered[c]) rankNew[j] = seen[c]++;
+    }
+    for (std::uint32_t j = 0; j < b.size(); ++j) {
+        const std::uint32_t i = partnerOfNew[j];
+        if (i == kNone || !WeightChanged(a[i], b[j])) continue;
+        if (!order.empty() && rankOld[i] != rankNew[j]) continue;
+        d.reweighted.push_back({b[j].code, b[j].word, *a[i].weight, *b[j].weight, i, j});
+    }
     return d;
 }
 
@@ -134,6 +175,9 @@ std::string DiffSummary(const TableDiff& d) {
     std::string s = "old " + std::to_string(d.oldEntries) + " entries, new " + std::to_string(d.newEntries) + ": " +
                     std::to_string(d.added.size()) + " added, " + std::to_string(d.removed.size()) + " removed, " +
                     std::to_string(d.moved.size()) + " moved, " + std::to_string(d.reordered.size()) + " reordered";
+    // Named only when some weight changed: summaries of tables without
+    // weight changes read as they always have.
+    if (!d.reweighted.empty()) s += ", " + std::to_string(d.reweighted.size()) + " reweighted";
     if (d.identical)
         s += "; identical";
     else if (d.sameEntries())
@@ -165,6 +209,11 @@ std::string FormatDiffText(const TableDiff& d) {
             t += "\n";
         }
     }
+    if (!d.reweighted.empty()) {
+        t += "reweighted (" + std::to_string(d.reweighted.size()) + "):\n";
+        for (const auto& w : d.reweighted)
+            t += "~w " + w.code + " " + w.word + " " + w.oldWeight + " -> " + w.newWeight + "\n";
+    }
     t += DiffSummary(d) + "\n";
     return ReportText(t);
 }
@@ -181,6 +230,8 @@ std::string FormatDiffTsv(const TableDiff& d) {
         AppendWords(t, r.newWords);
         t += "\n";
     }
+    for (const auto& w : d.reweighted)
+        t += "weight\t" + w.code + "\t" + w.word + "\t" + w.oldWeight + "\t" + w.newWeight + "\n";
     return ReportText(t);
 }
 

@@ -116,8 +116,9 @@ void AddAnalysisCommands(CLI::App& app) {
         auto* cmd = app.add_subcommand(
             "diff",
             "Compare two tables (any formats and encodings, each recognised on its own): entries added and removed, "
-            "words moved to another code, codes whose candidates changed order; exit status 0 when the tables hold "
-            "the same entries in the same order, 1 when they differ, 2 on trouble");
+            "words moved to another code, codes whose candidates changed order, entries whose weight alone changed; exit "
+            "status 0 when the tables hold the same entries in the same order with the same weights, 1 when they "
+            "differ (weights alone too), 2 on trouble");
         auto oldPath = std::make_shared<std::string>();
         auto newPath = std::make_shared<std::string>();
         auto oldOptions = std::make_shared<FormatOptions>();
@@ -133,13 +134,15 @@ void AddAnalysisCommands(CLI::App& app) {
         cmd->add_option("--new-format", newOptions->format, "Format of NEW (default: auto)");
         cmd->add_flag("--tsv", *tsv,
                       "One tab-separated line a difference: added/removed CODE WORD, moved WORD OLD NEW, "
-                      "reordered CODE OLD-WORDS NEW-WORDS");
+                      "reordered CODE OLD-WORDS NEW-WORDS, weight CODE WORD OLD NEW");
         cmd->add_flag("-q,--quiet", *quiet, "Print nothing; only the exit status tells");
         AddTypingImpactOptions(cmd, *impact);
         cmd->footer(
             "Entries are code-word pairs in candidate order (Rime \"sort: by_weight\": by weight). A word that left "
             "one code and came to another is one \"moved\" line, not a removal and an addition. A code is reordered "
-            "when the candidates both tables give it stand in another order. Output is UTF-8.");
+            "when the candidates both tables give it stand in another order. An entry is reweighted (\"~w\") when its "
+            "weight (Rime's weight column, ibus-table's frequency, as written) differs where both tables give one and "
+            "it kept its place among its code's common candidates. Output is UTF-8.");
         cmd->callback([=] {
             CommandFiles files;
             files.read(oldOption, *oldPath);

@@ -48,6 +48,21 @@ TEST(Diff, OneOfEachKindGivesExactlyThose) {
               "added\tab\t苗\nremoved\tab\t芭\nmoved\t式\taa\taaa\nreordered\ta\t工 戈\t戈 工\n");
 }
 
+TEST(Diff, EachDifferenceNamesItsEntries) {
+    // Indexes into the entries compared: the window finds the lines by them.
+    analysis::TableDiff d =
+        Compare({"b 了", "a 工 戈", "aa 式", "ab 节 芭"}, {"a 戈 工", "aaa 式", "ab 苗 节", "b 了"});
+    ASSERT_EQ(d.added.size(), 1u);
+    EXPECT_EQ(d.added[0].entry, 3u);  // in the new table
+    ASSERT_EQ(d.removed.size(), 1u);
+    EXPECT_EQ(d.removed[0].entry, 5u);
+    ASSERT_EQ(d.moved.size(), 1u);
+    EXPECT_EQ(d.moved[0].oldEntry, 3u);
+    EXPECT_EQ(d.moved[0].newEntry, 2u);
+    ASSERT_EQ(d.reordered.size(), 1u);
+    EXPECT_EQ(d.reordered[0].oldEntry, 1u);  // the code's first entry
+}
+
 TEST(Diff, OrderOnlyAmongCommonCandidatesAndCodeOrderAlone) {
     // A candidate added in front is no reordering of the others.
     analysis::TableDiff d = Compare({"a 工 戈"}, {"a 式 工 戈"});
@@ -114,4 +129,106 @@ TEST(Diff, EveryFormatOnBothSidesOfTheSameTable) {
             }
         }
     }
+}
+
+namespace {
+
+// Entries "code word weight" (a weight of "-": none), words in UTF-8.
+std::vector<formats::TableEntry> Weighted(std::initializer_list<std::string_view> lines) {
+    std::vector<formats::TableEntry> out;
+    for (std::string_view l : lines) {
+        std::vector<std::string> f;
+        for (std::size_t at = 0; at <= l.size();) {
+            const std::size_t end = std::min(l.find(' ', at), l.size());
+            f.emplace_back(l.substr(at, end - at));
+            at = end + 1;
+        }
+        formats::TableEntry e{f[0], G(f[1]), {}, {}};
+        if (f[2] != "-") e.weight = f[2];
+        out.push_back(std::move(e));
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Diff, WeightChangesAreAKindOfTheirOwn) {
+    struct Case {
+        const char* what;
+        std::vector<formats::TableEntry> oldTable, newTable;
+        std::vector<std::string> reweighted;  // "code word old new oldEntry newEntry", words in UTF-8
+        std::size_t added, reordered;
+        bool identical;
+    };
+    const Case cases[] = {
+        {"the same pairs, one weight changed",
+         Weighted({"a 工 10", "a 戈 5", "b 了 3"}),
+         Weighted({"a 工 10", "a 戈 7", "b 了 3"}),
+         {"a 戈 5 7 1 1"},
+         0,
+         0,
+         false},
+        {"a weight missing on one side is no change",
+         Weighted({"a 工 10", "a 戈 5"}),
+         Weighted({"a 工 -", "a 戈 -"}),
+         {},
+         0,
+         0,
+         true},
+        {"weights as written: 1 and 1.0 differ",
+         Weighted({"a 工 1"}),
+         Weighted({"a 工 1.0"}),
+         {"a 工 1 1.0 0 0"},
+         0,
+         0,
+         false},
+        {"beside an added entry",
+         Weighted({"a 工 10", "b 了 3"}),
+         Weighted({"a 式 20", "a 工 12", "b 了 3"}),
+         {"a 工 10 12 0 1"},
+         1,
+         0,
+         false},
+        {"a candidate that changed place is a reordering, not a weight change",
+         Weighted({"a 工 10", "a 戈 5", "a 式 1"}),
+         Weighted({"a 戈 20", "a 工 10", "a 式 2"}),
+         {"a 式 1 2 2 2"},
+         0,
+         1,
+         false},
+        {"in the new table's order",
+         Weighted({"b 了 3", "a 工 10", "c 人 1"}),
+         Weighted({"a 工 11", "b 了 4", "d 大 1"}),
+         {"a 工 10 11 1 0", "b 了 3 4 0 1"},
+         1,
+         0,
+         false},
+    };
+    for (const Case& c : cases) {
+        const analysis::TableDiff d = analysis::CompareTables(c.oldTable, c.newTable);
+        std::vector<std::string> got;
+        for (const auto& w : d.reweighted)
+            got.push_back(w.code + " " + w.word + " " + w.oldWeight + " " + w.newWeight + " " +
+                          std::to_string(w.oldEntry) + " " + std::to_string(w.newEntry));
+        std::vector<std::string> want;
+        for (const std::string& w : c.reweighted) want.push_back(G(w));
+        EXPECT_EQ(got, want) << c.what;
+        EXPECT_EQ(d.added.size(), c.added) << c.what;
+        EXPECT_EQ(d.reordered.size(), c.reordered) << c.what;
+        EXPECT_EQ(d.identical, c.identical) << c.what;
+        EXPECT_EQ(d.sameEntries(), c.identical) << c.what;
+    }
+}
+
+TEST(Diff, WeightChangesInTheTextTsvAndSummary) {
+    const analysis::TableDiff d =
+        analysis::CompareTables(Weighted({"a 工 10", "a 戈 5"}), Weighted({"a 工 10", "a 戈 7"}));
+    EXPECT_EQ(analysis::DiffSummary(d), "old 2 entries, new 2: 0 added, 0 removed, 0 moved, 0 reordered, 1 reweighted");
+    EXPECT_EQ(analysis::FormatDiffText(d),
+              "reweighted (1):\n~w a 戈 5 -> 7\n"
+              "old 2 entries, new 2: 0 added, 0 removed, 0 moved, 0 reordered, 1 reweighted\n");
+    EXPECT_EQ(analysis::FormatDiffTsv(d), "weight\ta\t戈\t5\t7\n");
+    // Without weight changes the summary names none.
+    EXPECT_EQ(analysis::DiffSummary(analysis::CompareTables(Weighted({"a 工 1"}), Weighted({"a 工 1"}))),
+              "old 1 entries, new 1: 0 added, 0 removed, 0 moved, 0 reordered; identical");
 }

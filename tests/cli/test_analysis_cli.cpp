@@ -90,6 +90,35 @@ TEST_F(AnalysisCli, DiffExitStatusTellsSameDifferentAndTrouble) {
     EXPECT_EQ(r.status, 2);
 }
 
+TEST_F(AnalysisCli, DiffOfWeightsAloneDiffersWithExitStatusOne) {
+    const std::string head = "---\nname: t\nversion: \"1\"\nsort: original\n...\n";
+    Spit(at("old.dict.yaml"), head + "工\ta\t10\n戈\ta\t5\n");
+    Spit(at("new.dict.yaml"), head + "工\ta\t10\n戈\ta\t8\n");
+    Spit(at("plain.txt"), G("a 工 戈\r\n"));
+    struct Run {
+        std::string args;
+        int status;
+        std::string out;  // empty: not compared
+    };
+    const Run runs[] = {
+        {"diff old.dict.yaml new.dict.yaml", 1,
+         "reweighted (1):\n~w a 戈 5 -> 8\nold 2 entries, new 2: 0 added, 0 removed, 0 moved, 0 reordered, 1 "
+         "reweighted\n"},
+        {"diff old.dict.yaml new.dict.yaml --tsv", 1, "weight\ta\t戈\t5\t8\n"},
+        {"diff old.dict.yaml new.dict.yaml -q", 1, ""},
+        // A plain table has no weights to differ in.
+        {"diff old.dict.yaml plain.txt", 0, ""},
+        {"diff old.dict.yaml old.dict.yaml", 0, ""},
+    };
+    for (const Run& run : runs) {
+        CliResult r = cli(run.args);
+        EXPECT_EQ(r.status, run.status) << run.args << "\n" << r.out << r.err;
+        if (!run.out.empty()) {
+            EXPECT_EQ(r.out, run.out) << run.args;
+        }
+    }
+}
+
 TEST_F(AnalysisCli, DiffOfEveryFormatAndEncodingAgainstEveryOther) {
     // The plain sample converted into each format and encoding; every pair of them
     // holds the same entries in the same order, whichever side each stands on.

@@ -18,6 +18,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
 
 #include <memory>
 
@@ -25,6 +26,7 @@
 #include "resources/resources.h"
 #include "ui/form.h"
 #include "ui/tools/charts.h"
+#include "ui/tools/check_findings.h"
 #include "ui/tools/check_window.h"
 #include "ui/tools/diff_window.h"
 #include "ui/tools/encode_window.h"
@@ -62,12 +64,17 @@ private slots:
     void menuComesLastWithItsFiveWindows();
     void aSourceInGb18030IsReadAsGb18030();
     void checkListsFindingsAndJumpsToTheLine();
+    void checkWordsItsFindingsInChinese();
+    void checkWordsTheCheckMessagesItMeetsRarely();
+    void checkListsThePhrasesItCouldNotCheck();
     void lineSelectionAcrossThePanesBlocks();
     void encodeCodesWordsAndAddsTheChosenOnes();
     void encodeKeepsCharactersGbkLacks();
     void statsOfTheBuiltinTable();
     void statsLabelTheSummedRowOfLongCodes();
+    void statsHeatMapCountsEveryKeyAsTheTextDoes();
     void diffWithAFileOfAnotherFormat();
+    void diffJumpsToTheEntryOnADoubleClick();
     void aFailureShowsAMessageBoxAndTheWindowGoesOn();
     void closingTheProgramDuringWorkWaitsForIt();
 
@@ -112,7 +119,7 @@ void ToolWindowsTest::aSourceInGb18030IsReadAsGb18030() {
     auto* w = form->findChild<tools::CheckWindow*>();
     QSignalSpy spy(w, &tools::ToolWindow::workFinished);
     QVERIFY(Finished(spy));
-    QVERIFY2(w->findings().empty(), w->findings().empty() ? "" : w->findings()[0].message.c_str());
+    QVERIFY2(w->findings().empty(), w->findings().empty() ? "" : qPrintable(w->findings()[0].text));
     // Words added by the encoder keep the table in its encoding.
     QCOMPARE(PaneTextEncoding(*form->RichEdit1), TextEncoding::Gb18030);
 }
@@ -132,7 +139,7 @@ void ToolWindowsTest::checkListsFindingsAndJumpsToTheLine() {
     QCOMPARE(w->findings()[0].line, std::size_t{4});
     QCOMPARE(w->findings()[1].line, std::size_t{5});
     const QString row = w->list()->model()->index(0, 0).data().toString();
-    QVERIFY2(row.startsWith(QStringLiteral("第4行：phrase \"工作\" has code \"abwt\"")), qPrintable(row));
+    QCOMPARE(row, QStringLiteral("第4行：词组“工作”编码为“abwt”，按五笔86规则应为“aawt”"));
     // A double click selects the line in RichEdit1.
     QVERIFY(QTest::qWaitForWindowExposed(w));
     QTest::mouseClick(w->list()->viewport(), Qt::LeftButton, {},
@@ -150,6 +157,93 @@ void ToolWindowsTest::checkListsFindingsAndJumpsToTheLine() {
     QVERIFY(w->findings().empty());
     QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
     QVERIFY(!w->busy());
+}
+
+void ToolWindowsTest::checkWordsItsFindingsInChinese() {
+    // A finding of each kind the table check gives a table of group lines,
+    // as the window shows them.
+    std::string table;
+    for (const QString& l : {QStringLiteral("a 工"), QString(), QStringLiteral("ab"), QStringLiteral("a1 工"),
+                             QStringLiteral("abcde 工"), QStringLiteral("a 工"), QStringLiteral("b  工")})
+        table += Gbk(l) + "\r\n";
+    table += "c \xAA\xA1\r\n";  // U+E000, private use
+    table += "d \xFD\x9C\r\n";  // U+F92C, a compatibility ideograph
+    table += "e \x80\r\n";
+    table += Gbk(QStringLiteral("kwww 中华人民"));
+    WritePaneText(*form->RichEdit1, table);
+    auto* w = tools::CheckWindowOf(form.get());
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->check();
+    QVERIFY(spy.wait(30000));
+    QStringList rows;
+    for (int i = 0; i < w->list()->model()->rowCount(); ++i) rows << w->list()->model()->index(i, 0).data().toString();
+    const QStringList want = {
+        QStringLiteral("第2行：空行"),
+        QStringLiteral("第3行：只有编码，没有词"),
+        QStringLiteral("第4行：编码“a1”含 a-z 以外的字符"),
+        QStringLiteral("第5行：编码“abcde”长于四码"),
+        QStringLiteral("第6行：编码“a”下的词“工”重复（首见于第1行）"),
+        QStringLiteral("第7行：不能原样写回：会写成“b 工”"),
+        QStringLiteral("第8行：私用区字符 U+E000：不是标准字符"),
+        QStringLiteral("第9行：CJK 兼容汉字 \"\uF92C\" U+F92C（对应统一汉字 \"\u90CE\" U+90CE）"),
+        QStringLiteral("第10行：字节 0x80 不是 GBK 字符"),
+        QStringLiteral("第11行：词组“中华人民”编码为“kwww”，按五笔86规则应为“kwwn”"),
+    };
+    QCOMPARE(rows, want);
+    QCOMPARE(w->lists()->tabText(0), QStringLiteral("可疑之处（10）"));
+}
+
+void ToolWindowsTest::checkWordsTheCheckMessagesItMeetsRarely() {
+    // Messages a table of group lines seldom or never brings about, and one
+    // the window doesn't know, which stays as the check words it.
+    const std::pair<const char*, QString> cases[] = {
+        {"replacement character U+FFFD: text damaged by a conversion",
+         QStringLiteral("替换字符 U+FFFD：文字在转换中已损坏")},
+        {"replacement character U+FFFD (3 times): text damaged by a conversion",
+         QStringLiteral("替换字符 U+FFFD（3 处）：文字在转换中已损坏")},
+        {"word \"a\\nb\" holds a line break, which no plain, Rime, fcitx4, ibus-table or yong table can hold",
+         QStringLiteral("词“a\\nb”含换行，除 libime 外的码表都容不下")},
+        {"does not round-trip: The word \"x\" ends in a lone lead byte and has a word after it, which a plain table "
+         "can't hold",
+         QStringLiteral("不能原样写回：词“x”以半个字符结尾，后面还有词，纯文本码表容不下")},
+        {"does not round-trip: The code \"x\" needs quotes and ends in a lone lead byte, which a plain table can't "
+         "hold",
+         QStringLiteral("不能原样写回：编码“x”须加引号，又以半个字符结尾，纯文本码表容不下")},
+        {"does not round-trip: something new", QStringLiteral("不能原样写回：something new")},
+        {"a finding of another kind", QStringLiteral("a finding of another kind")},
+    };
+    for (const auto& [english, chinese] : cases) QCOMPARE(tools::ChineseFinding(english), chinese);
+}
+
+void ToolWindowsTest::checkListsThePhrasesItCouldNotCheck() {
+    // U+20001 has no full code, in the table or the built-in one: the
+    // phrases holding it are listed with that reason, not only counted.
+    const std::string u20000 = "\x95\x32\x82\x36", u20001 = "\x95\x32\x82\x37", gong = Gbk(QStringLiteral("工"));
+    WritePaneText(*form->RichEdit1,
+                  "aaaa " + u20000 + "\r\nbbbb " + gong + "\r\naabb " + u20000 + gong + "\r\ncccc " + u20001 + gong +
+                      "\r\ndddd " + gong + u20001,
+                  TextEncoding::Gb18030);
+    form->findChild<QAction*>("ToolCheck")->trigger();
+    auto* w = form->findChild<tools::CheckWindow*>();
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    QVERIFY(Finished(spy));
+    QVERIFY(w->findings().empty());
+    QCOMPARE(w->statusText(),
+             QStringLiteral("共 5 条，可疑之处 0 处。词组 3 个，编码不合五笔86规则 0 个，无法核对 2 个。"));
+    QCOMPARE(w->lists()->tabText(1), QStringLiteral("无法核对的词组（2）"));
+    QAbstractItemModel* rows = w->uncheckedList()->model();
+    QCOMPARE(rows->rowCount(), 2);
+    QCOMPARE(rows->index(0, 0).data().toString(),
+             QStringLiteral("第4行：词组“\U00020001工”（编码 cccc）无法核对：“\U00020001”无全码"));
+    QCOMPARE(rows->index(1, 0).data().toString(),
+             QStringLiteral("第5行：词组“工\U00020001”（编码 dddd）无法核对：“\U00020001”无全码"));
+    // A double click selects the phrase's line.
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    w->lists()->setCurrentIndex(1);
+    const QPoint at = w->uncheckedList()->visualRect(rows->index(1, 0)).center();
+    QTest::mouseClick(w->uncheckedList()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(w->uncheckedList()->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(form->RichEdit1->textCursor().selectedText(), QStringLiteral("dddd 工\U00020001"));
 }
 
 void ToolWindowsTest::lineSelectionAcrossThePanesBlocks() {
@@ -262,6 +356,37 @@ void ToolWindowsTest::statsLabelTheSummedRowOfLongCodes() {
     QVERIFY2(w->figuresText().contains(QStringLiteral("  16+码：1条，1个编码\n")), qPrintable(w->figuresText()));
 }
 
+void ToolWindowsTest::statsHeatMapCountsEveryKeyAsTheTextDoes() {
+    // z codes (z is no Wubi-86 key, yet a table may use it) and a code with a
+    // key outside a-z: the map's total is the text's, in all positions and at each.
+    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("a 工\r\nzz 乙\r\nzab 丁\r\na1 一")));
+    form->findChild<QAction*>("ToolStats")->trigger();
+    auto* w = form->findChild<tools::StatsWindow*>();
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    QVERIFY(Finished(spy));
+    auto* heat = w->findChild<tools::KeyboardHeatMap*>("KeyHeatMap");
+    QVERIFY(heat);
+    struct Case {
+        int position;  // 0: all positions
+        std::size_t z, total;
+        QString totalText;
+    };
+    const Case cases[] = {
+        {0, 3, 8, QStringLiteral("每键注键名字、次数与占比（共 8 次，其中其他键 1 次）")},
+        {1, 2, 4, QStringLiteral("每键注键名字、次数与占比（共 4 次）")},
+        {2, 1, 3, QStringLiteral("每键注键名字、次数与占比（共 3 次，其中其他键 1 次）")},
+    };
+    for (const Case& c : cases) {
+        w->positionChoice()->setCurrentIndex(c.position);
+        QCOMPARE(heat->counts()[25], c.z);
+        QCOMPARE(heat->total(), c.total);
+        QCOMPARE(heat->totalText(), c.totalText);
+    }
+    QVERIFY2(w->figuresText().contains(QStringLiteral("键位（共8次）：\n")), qPrintable(w->figuresText()));
+    QVERIFY2(w->figuresText().contains(QStringLiteral("  z：3（37.50%）")), qPrintable(w->figuresText()));
+    QVERIFY(!heat->grab().isNull());
+}
+
 void ToolWindowsTest::diffWithAFileOfAnotherFormat() {
     WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("a 工 戈\r\naa 式\r\nab 节 芭")));
     QTemporaryDir dir;
@@ -287,9 +412,56 @@ void ToolWindowsTest::diffWithAFileOfAnotherFormat() {
     QCOMPARE(w->listText(2), QStringLiteral("式 aa -> aaa\n"));
     QCOMPARE(w->listText(3), QStringLiteral("a: 工 戈 -> 戈 工\n"));
     QCOMPARE(w->lists()->tabText(2), QStringLiteral("移动（1）"));
-    QCOMPARE(w->lists()->count(), 4);
+    QCOMPARE(w->lists()->tabText(4), QStringLiteral("权重（0）"));
+    QCOMPARE(w->lists()->count(), 5);
     auto* view = qobject_cast<QListView*>(w->lists()->widget(0));
     QCOMPARE(view->model()->index(0, 0).data().toString(), QStringLiteral("ab 苗"));
+}
+
+void ToolWindowsTest::diffJumpsToTheEntryOnADoubleClick() {
+    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("b 了\r\na 工 戈\r\naa 式\r\nab 节 芭")));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("new.txt");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("a 戈 工\naaa 式\nab 节 苗\nb 了\n").toUtf8());
+    }
+    auto* w = tools::DiffWindowOf(form.get());
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->compareWith(path);
+    QVERIFY(spy.wait(30000));
+    struct Case {
+        int list;
+        QString selected;  // the line selected in RichEdit1; empty: none, the status says why
+    };
+    const Case cases[] = {
+        {1, QStringLiteral("ab 节 芭")},  // removed
+        {2, QStringLiteral("aa 式")},     // moved: the line it left
+        {3, QStringLiteral("a 工 戈")},   // reordered: the code's line
+        {0, QString()},                   // added: only in the other table
+    };
+    for (const Case& c : cases) {
+        form->PageControl1->setCurrentIndex(1);
+        QTextCursor none = form->RichEdit1->textCursor();
+        none.clearSelection();
+        form->RichEdit1->setTextCursor(none);
+        w->lists()->setCurrentIndex(c.list);
+        auto* view = qobject_cast<QListView*>(w->lists()->widget(c.list));
+        const QPoint at = view->visualRect(view->model()->index(0, 0)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(form->RichEdit1->textCursor().selectedText(), c.selected);
+        if (c.selected.isEmpty()) {
+            QVERIFY2(w->statusText().endsWith(QStringLiteral("“ab 苗”只在所选文件中，原码表中没有。")),
+                     qPrintable(w->statusText()));
+            QVERIFY(w->statusText().startsWith(QStringLiteral("原码表 6 条")));
+        } else {
+            QCOMPARE(form->PageControl1->currentWidget(), form->TabSheet1);
+        }
+    }
 }
 
 void ToolWindowsTest::aFailureShowsAMessageBoxAndTheWindowGoesOn() {

@@ -139,10 +139,23 @@ void BarChart::paintEvent(QPaintEvent*) {
 
 KeyboardHeatMap::KeyboardHeatMap(QWidget* parent) : QWidget(parent) { setMinimumSize(minimumSizeHint()); }
 
-void KeyboardHeatMap::setCounts(const QString& title, const std::array<std::size_t, 26>& counts) {
+void KeyboardHeatMap::setCounts(const QString& title, const std::array<std::size_t, 26>& counts, std::size_t others) {
     title_ = title;
     counts_ = counts;
+    others_ = others;
     update();
+}
+
+std::size_t KeyboardHeatMap::total() const {
+    std::size_t total = others_;
+    for (std::size_t n : counts_) total += n;
+    return total;
+}
+
+QString KeyboardHeatMap::totalText() const {
+    QString text = QStringLiteral("每键注键名字、次数与占比（共 %1 次").arg(total());
+    if (others_) text += QStringLiteral("，其中其他键 %1 次").arg(others_);
+    return text + QStringLiteral("）");
 }
 
 QString KeyboardHeatMap::KeyName(char c) {
@@ -164,12 +177,11 @@ void KeyboardHeatMap::paintEvent(QPaintEvent*) {
     p.setPen(palette().windowText().color());
     p.drawText(QRect(0, 2, width(), line + 2), Qt::AlignHCenter, title_);
 
-    // Colours span the least and the most used of the 25 keys, so that
+    // Colours span the least and the most used of the 26 keys, so that
     // shares that differ by a few points still look different.
-    std::size_t total = 0, top = 0, least = static_cast<std::size_t>(-1);
-    for (int k = 0; k < 25; ++k) {
-        const std::size_t n = counts_[static_cast<std::size_t>(k)];
-        total += n;
+    const std::size_t total = this->total();
+    std::size_t top = 0, least = static_cast<std::size_t>(-1);
+    for (std::size_t n : counts_) {
         top = std::max(top, n);
         least = std::min(least, n);
     }
@@ -192,25 +204,17 @@ void KeyboardHeatMap::paintEvent(QPaintEvent*) {
         int x = left0 + offsets2[r] * key / 2;
         for (const char* c = rows[r]; *c; ++c) {
             const QRect box(x, y, key, key);
-            const bool wubi = *c != 'z';
             const std::size_t n = counts_[static_cast<std::size_t>(*c - 'a')];
-            const QColor fill = wubi ? colour(heat(n)) : QColor(225, 225, 225);
             p.setPen(QPen(QColor(90, 90, 90), 1));
-            p.setBrush(fill);
+            p.setBrush(colour(heat(n)));
             p.drawRoundedRect(box, 5, 5);
-            const QColor ink = wubi && heat(n) > 0.6 ? Qt::white : Qt::black;
-            p.setPen(ink);
+            p.setPen(heat(n) > 0.6 ? Qt::white : Qt::black);
             p.setFont(big);
             p.drawText(box.adjusted(4, 2, -4, 0), Qt::AlignLeft | Qt::AlignTop, QString(QChar(*c)).toUpper());
-            if (wubi) {
-                p.drawText(box.adjusted(4, 2, -4, 0), Qt::AlignRight | Qt::AlignTop, KeyName(*c));
-                p.setFont(small);
-                p.drawText(box.adjusted(2, 0, -2, -2), Qt::AlignHCenter | Qt::AlignBottom,
-                           CountText(n, QFontMetrics(small), key - 4) + u'\n' + Share(n, total));
-            } else {
-                p.setFont(small);
-                p.drawText(box.adjusted(2, 0, -2, -2), Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("万能键"));
-            }
+            p.drawText(box.adjusted(4, 2, -4, 0), Qt::AlignRight | Qt::AlignTop, KeyName(*c));
+            p.setFont(small);
+            p.drawText(box.adjusted(2, 0, -2, -2), Qt::AlignHCenter | Qt::AlignBottom,
+                       CountText(n, QFontMetrics(small), key - 4) + u'\n' + Share(n, total));
             x += key + gap;
         }
         y += key + gap;
@@ -229,8 +233,7 @@ void KeyboardHeatMap::paintEvent(QPaintEvent*) {
     }
     p.setPen(palette().windowText().color());
     p.drawText(QRect(x + barWidth + 6, y + 2, width(), line), Qt::AlignLeft | Qt::AlignVCenter, many);
-    p.drawText(QRect(0, y + line + 6, width(), line + 2), Qt::AlignHCenter,
-               QStringLiteral("每键注键名字、次数与占比（共 %1 次）").arg(total));
+    p.drawText(QRect(0, y + line + 6, width(), line + 2), Qt::AlignHCenter, totalText());
 }
 
 }  // namespace zelmora::tools

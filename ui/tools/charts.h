@@ -38,17 +38,24 @@ private:
     bool shares_ = false;
 };
 
-// The 25 keys a-y in their rows as on the keyboard (and z, the wildcard, in
-// grey), each with its zone and position, its key-name character, and the
-// count and share of its uses, coloured from pale to deep by share.
+// The 26 keys a-z in their rows as on the keyboard, each with its key-name
+// character (none for z), and the count and share of its uses, coloured from
+// pale to deep by share. z is counted like every other key: a table's z codes
+// are keys pressed like any others.
 class KeyboardHeatMap : public QWidget {
     Q_OBJECT
 
 public:
     explicit KeyboardHeatMap(QWidget* parent = nullptr);
-    void setCounts(const QString& title, const std::array<std::size_t, 26>& counts);
+    // `others`: uses of keys outside a-z, which have no place on the map but
+    // count in the total that the shares are of.
+    void setCounts(const QString& title, const std::array<std::size_t, 26>& counts, std::size_t others = 0);
     const std::array<std::size_t, 26>& counts() const { return counts_; }
     const QString& title() const { return title_; }
+    // All uses, a-z and the others: what the shares are of.
+    std::size_t total() const;
+    // The line under the map, with the total.
+    QString totalText() const;
     QSize sizeHint() const override { return {620, 270}; }
     QSize minimumSizeHint() const override { return {560, 250}; }
 
@@ -61,6 +68,7 @@ protected:
 private:
     QString title_;
     std::array<std::size_t, 26> counts_{};
+    std::size_t others_ = 0;
 };
 
 }  // namespace zelmora::tools

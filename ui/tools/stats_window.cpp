@@ -148,11 +148,11 @@ void StatsWindow::showKeys() {
     if (!stats_) return;
     const int p = position_->currentIndex();
     if (p <= 0 || static_cast<std::size_t>(p) > stats_->keysAt.size())
-        heat_->setCounts(QStringLiteral("各键在编码中出现的次数（所有码位）"), stats_->keys);
+        heat_->setCounts(QStringLiteral("各键在编码中出现的次数（所有码位）"), stats_->keys, stats_->otherKeys);
     else
         heat_->setCounts(
             QStringLiteral("各键在编码%1的次数").arg(PositionLabel(*stats_, static_cast<std::size_t>(p - 1))),
-            stats_->keysAt[static_cast<std::size_t>(p - 1)]);
+            stats_->keysAt[static_cast<std::size_t>(p - 1)], stats_->otherKeysAt[static_cast<std::size_t>(p - 1)]);
 }
 
 QString StatsWindow::figuresText() const {

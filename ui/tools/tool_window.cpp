@@ -5,8 +5,10 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScreen>
 #include <QThread>
 
+#include <algorithm>
 #include <memory>
 
 #include "core/failure.h"
@@ -20,6 +22,31 @@ QString FromGb(std::string_view bytes) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
+QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen) {
+    size = size.boundedTo(screen.size());
+    const int roomRight = screen.right() - main.right();
+    const int roomLeft = main.left() - screen.left();
+    int x;
+    if (size.width() <= roomRight)
+        x = main.right() + 1;
+    else if (size.width() <= roomLeft)
+        x = main.left() - size.width();
+    else if (roomRight >= roomLeft)
+        x = screen.right() + 1 - size.width();
+    else
+        x = screen.left();
+    const int y = std::clamp(main.top(), screen.top(), screen.bottom() + 1 - size.height());
+    return {QPoint(x, y), size};
+}
+
+std::vector<std::uint32_t> LinesOfEntries(const formats::TableDocument& doc) {
+    std::vector<std::uint32_t> lines(doc.entries.size(), 0);
+    for (std::size_t i = 0; i < doc.lines.size(); ++i)
+        for (std::uint32_t k = 0; k < doc.lines[i].entryCount; ++k)
+            lines[doc.lines[i].firstEntry + k] = static_cast<std::uint32_t>(i + 1);
+    return lines;
+}
+
 ToolWindow::ToolWindow(TForm1* form, const QString& title) : QWidget(form, Qt::Window), form_(form) {
     setWindowTitle(title);
     setFont(WindowFont());
@@ -31,6 +58,22 @@ ToolWindow::ToolWindow(TForm1* form, const QString& title) : QWidget(form, Qt::W
     progress_->setTextVisible(false);
     progress_->setMaximumHeight(12);
     progress_->hide();
+}
+
+void ToolWindow::present() {
+    if (!placed_) {
+        placed_ = true;
+        if (const QScreen* screen = form_->screen()) {
+            // A window not shown yet has no frame: it will get one like the main window's.
+            const QSize frame = form_->frameGeometry().size() - form_->size();
+            const QRect at = PlaceBeside(form_->frameGeometry(), size() + frame, screen->availableGeometry());
+            resize(at.size() - frame);
+            move(at.topLeft());
+        }
+    }
+    show();
+    raise();
+    activateWindow();
 }
 
 QString ToolWindow::statusText() const { return status_->text(); }

@@ -3,12 +3,17 @@
 // done off the user-interface thread with a wait cursor and a busy bar, lists
 // whose lines are made only when shown, and copying to the clipboard.
 #include <QAbstractListModel>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "formats/document.h"
 #include "formats/encoding.h"
 
 class QLabel;
@@ -24,12 +29,27 @@ namespace tools {
 // GB18030 (or GBK) bytes as text for the screen.
 QString FromGb(std::string_view bytes);
 
+// Where a window whose frame is `size` goes beside the main window's frame
+// `main`, within `screen` (its available geometry): to the right when it fits
+// there, else to the left when it fits there, else against the screen's edge
+// on the side with more room, covering as little of the main window as fits.
+// Its top is the main window's, lowered or raised to stay on the screen; a
+// window larger than the screen is cut to it.
+QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen);
+
+// The line (from 1) of each entry of a document; 0 for none.
+std::vector<std::uint32_t> LinesOfEntries(const formats::TableDocument& doc);
+
 class ToolWindow : public QWidget {
     Q_OBJECT
 
 public:
     ToolWindow(TForm1* form, const QString& title);
     ~ToolWindow() override;
+
+    // Shows the window and brings it to the front; the first time, beside
+    // the main window (PlaceBeside) on the main window's screen.
+    void present();
 
     bool busy() const { return busy_; }
     // The line under the results: counts, what was left out.
@@ -62,6 +82,7 @@ protected:
     QProgressBar* progress_ = nullptr;
 
 private:
+    bool placed_ = false;
     bool busy_ = false;
     QThread* thread_ = nullptr;  // the work under way
 };

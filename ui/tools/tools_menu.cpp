@@ -20,11 +20,7 @@ Window* WindowOf(TForm1* form) {
     return new Window(form);
 }
 
-void Present(QWidget* w) {
-    w->show();
-    w->raise();
-    w->activateWindow();
-}
+void Present(ToolWindow* w) { w->present(); }
 
 }  // namespace
 

@@ -44,8 +44,8 @@ namespace {
 constexpr std::size_t kDistributionBars = 10;
 
 // The keys besides a-y, in the order their bars are drawn: the space, the
-// selection and punctuation keys, the digits, and z (the wildcard, which the
-// heat map shows without a count).
+// selection and punctuation keys, the digits, and z (which the heat map shows
+// too, among the letters).
 constexpr std::string_view kOtherKeys = " ;',./[]\\-=`1234567890z";
 // Bars for the other keys besides the space: the most pressed, the last for the rest.
 constexpr std::size_t kOtherKeyBars = 8;
