@@ -132,7 +132,8 @@ enum : std::uint8_t { kUnknown = 0, kTable = 1, kIcu = 2 };
 struct Unit {
     std::atomic<std::uint8_t> state{kUnknown};
     std::uint8_t count = 0;
-    bool starter = false;  // begins one of the collator's contractions
+    // The rest of each of the collator's contractions that begin with it.
+    const std::vector<std::u16string>* contractions = nullptr;
     char16_t code = 0;
     Ce ces[kMaxCes];
 };
@@ -253,12 +254,13 @@ public:
         thread_local std::string secondaries;
         units.clear();
         bool starter = false;
+        out.reserve(out.size() + 3 * text.size() + 8);
         for (std::size_t i = 0, width = 0; i < text.size(); i += width) {
             std::uint32_t index = 0;
             if (!UnitAt(text, i, index, width)) return false;
             const Unit& u = unit(index);
             if (u.state.load(std::memory_order_acquire) != kTable) return false;
-            starter |= u.starter;
+            starter |= u.contractions != nullptr;
             units.push_back(&u);
         }
         if (starter && holdsContraction(units)) return false;
@@ -282,8 +284,8 @@ private:
 
     bool holdsContraction(const std::vector<const Unit*>& units) const {
         for (std::size_t k = 0; k < units.size(); ++k) {
-            if (!units[k]->starter) continue;
-            for (const std::u16string& rest : contractions_.at(units[k]->code)) {
+            if (!units[k]->contractions) continue;
+            for (const std::u16string& rest : *units[k]->contractions) {
                 if (k + rest.size() >= units.size()) continue;
                 std::size_t j = 0;
                 while (j < rest.size() && units[k + 1 + j]->code == rest[j]) ++j;
@@ -325,7 +327,7 @@ private:
         const char16_t c = decoded[0];
         if (c == 0xFFFD || (n == 2 && c == 0x1A) || U16_IS_SURROGATE(c) || u_getCombiningClass(c) != 0) return false;
         u.code = c;
-        u.starter = contractions_.count(c) > 0;
+        if (const auto found = contractions_.find(c); found != contractions_.end()) u.contractions = &found->second;
 
         // The CEs, each as ICU's element iterator gives it: a first half and,
         // for primaries or secondaries of more bytes, a continuation.
@@ -550,13 +552,42 @@ SortKeys MakeSortKeys(const std::vector<std::string_view>& texts, TextEncoding e
     return MakeKeys(texts, encoding);
 }
 
+namespace {
+
+// The sort itself, for slots and their three-way compare: lines that are
+// already in strictly ascending order come out as they are, whatever the sort
+// procedure, so it is skipped (the usual case for entry lines that come from
+// the expansion); otherwise the partition sort. Fills `order`, and `ranks`
+// when given: the dense rank of each slot's index among equal-comparing ones.
+template <typename SlotT, typename Cmp>
+void OrderSlots(std::vector<SlotT>& slots, Cmp&& cmp, std::vector<std::uint32_t>& order,
+                std::vector<std::uint32_t>* ranks) {
+    const std::size_t n = slots.size();
+    bool ascending = true;
+    for (std::size_t i = 1; i < n && ascending; ++i) ascending = cmp(slots[i - 1], slots[i]) < 0;
+    if (!ascending) PartitionSortSlots(slots, cmp);
+    order.resize(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = slots[i].index;
+    if (!ranks) return;
+    ranks->assign(n, 0);
+    std::uint32_t r = 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        if (cmp(slots[i - 1], slots[i]) < 0) ++r;
+        (*ranks)[slots[i].index] = r;
+    }
+}
+
 template <typename Texts>
-std::vector<std::uint32_t> SortedOrderOf(const Texts& texts, TextEncoding encoding) {
+std::vector<std::uint32_t> SortedOrderOf(const Texts& texts, TextEncoding encoding,
+                                         std::vector<std::uint32_t>* ranks = nullptr) {
     const std::size_t n = texts.size();
     CheckLimit(n, "lines to sort", kMaxUint32);
     std::vector<std::uint32_t> order(n);
     for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(i);
-    if (n < 2) return order;
+    if (n < 2) {
+        if (ranks) ranks->assign(n, 0);
+        return order;
+    }
     const SortKeys keys = MakeKeys(texts, encoding);
     std::vector<Slot> slots(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -574,21 +605,38 @@ std::vector<std::uint32_t> SortedOrderOf(const Texts& texts, TextEncoding encodi
             ka.substr(std::min<std::size_t>(16, ka.size())).compare(kb.substr(std::min<std::size_t>(16, kb.size())));
         return c < 0 ? -1 : (c > 0 ? 1 : 0);
     };
-    // Lines that are already in strictly ascending order come out as they
-    // are, whatever the sort procedure: skip it (the usual case for entry
-    // lines that come from the expansion).
-    bool ascending = true;
-    for (std::size_t i = 1; i < n && ascending; ++i) ascending = cmp(slots[i - 1], slots[i]) < 0;
-    if (!ascending) PartitionSortSlots(slots, cmp);
-    for (std::size_t i = 0; i < n; ++i) order[i] = slots[i].index;
+    OrderSlots(slots, cmp, order, ranks);
     return order;
 }
+
+struct RankSlot {
+    std::uint32_t rank, index;
+};
+
+}  // namespace
 
 std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts, TextEncoding encoding) {
     return SortedOrderOf(texts, encoding);
 }
 std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding encoding) {
     return SortedOrderOf(texts, encoding);
+}
+std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts, TextEncoding encoding,
+                                       std::vector<std::uint32_t>& ranks) {
+    return SortedOrderOf(texts, encoding, &ranks);
+}
+
+std::vector<std::uint32_t> SortedOrderOfRanks(const std::vector<std::uint32_t>& ranks) {
+    const std::size_t n = ranks.size();
+    CheckLimit(n, "lines to sort", kMaxUint32);
+    std::vector<RankSlot> slots(n);
+    for (std::size_t i = 0; i < n; ++i) slots[i] = {ranks[i], static_cast<std::uint32_t>(i)};
+    auto cmp = [](const RankSlot& a, const RankSlot& b) -> int {
+        return a.rank < b.rank ? -1 : (a.rank > b.rank ? 1 : 0);
+    };
+    std::vector<std::uint32_t> order;
+    OrderSlots(slots, cmp, order, nullptr);
+    return order;
 }
 
 void SortLines(std::vector<std::string>& lines, TextEncoding encoding) {

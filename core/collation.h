@@ -55,6 +55,14 @@ struct TextArena {
 // k. Indexes are 32 bits: more than kMaxUint32 texts fail.
 std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts, TextEncoding encoding);
 std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding encoding);
+// The same, with each text's dense rank in that order (0 for the first;
+// texts that compare equal share a rank): what SortedOrderOfRanks needs.
+std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts, TextEncoding encoding,
+                                       std::vector<std::uint32_t>& ranks);
+// The order SortedOrder gives texts whose ranks these are, by the same steps
+// on the same comparison results, without a key: for subsets of lines ranked
+// once.
+std::vector<std::uint32_t> SortedOrderOfRanks(const std::vector<std::uint32_t>& ranks);
 
 // The partition sort, step for step, ordering by CompareLines.
 void SortLines(LineList& list, TextEncoding encoding);

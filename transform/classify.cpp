@@ -17,8 +17,9 @@ LengthClasses SplitByCodeLength(std::string_view text) {
     return c;
 }
 
-ClassifyResult ClassifyByCodeLength(std::string_view text) {
-    LengthClasses c = SplitByCodeLength(text);
+ClassifyResult ClassifyByCodeLength(std::string_view text) { return ClassifyByCodeLength(SplitByCodeLength(text)); }
+
+ClassifyResult ClassifyByCodeLength(const LengthClasses& c) {
     ClassifyResult r;
     for (int n = 0; n < 4; ++n) {
         r.counts[n] = c.lines[n].size();

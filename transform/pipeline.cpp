@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "transform/classify.h"
 #include "transform/duplicates.h"
+#include "transform/entry_table.h"
 #include "transform/expand.h"
 #include "transform/full_codes.h"
 #include "transform/group.h"
@@ -56,6 +57,9 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
         entries = ExpandToEntryLines(source, encoding);
     }
     r.outputs.emplace_back(ResultsOf(Derivation::Expand)[0].hint, entries);
+    // What the derivations of the entries share is worked out once, by
+    // whichever asks first.
+    EntryTable table(entries, encoding);
     r.statusLines.emplace_back(expandCaption, LineCountStatus(CountPaneLines(entries)));
 
     // The derivations only read the two texts, so they run side by side (two
@@ -91,19 +95,19 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
                 add(d, 2, GroupStatus, [&] { return GroupEqualCodes(entries); });
                 break;
             case Derivation::Classify:
-                add(d, 1, ClassifyStatus, [&] { return ClassifyByCodeLength(entries); });
+                add(d, 1, ClassifyStatus, [&] { return ClassifyByCodeLength(table.classes()); });
                 break;
             case Derivation::FullCodes:
-                add(d, 4, FullCodesStatus, [&] { return ExtractFullCodes(entries, encoding); });
+                add(d, 4, FullCodesStatus, [&] { return ExtractFullCodes(table); });
                 break;
             case Derivation::Shortest:
-                add(d, 5, ShortestCodesStatus, [&] { return ExtractShortestCodes(entries, encoding); });
+                add(d, 5, ShortestCodesStatus, [&] { return ExtractShortestCodes(table); });
                 break;
             case Derivation::Duplicates:
                 add(d, 1, DuplicatesStatus, [&] { return ExtractDuplicateCodes(source, encoding); });
                 break;
             case Derivation::Relation:
-                add(d, 6, RelationStatus, [&] { return RelateShortAndFullCodes(entries, source, encoding); });
+                add(d, 6, RelationStatus, [&] { return RelateShortAndFullCodes(table, source); });
                 break;
         }
     }

@@ -4,6 +4,7 @@
 #include "core/collation.h"
 #include "core/text.h"
 #include "transform/classify.h"
+#include "transform/entry_table.h"
 #include "transform/status.h"
 
 namespace zelmora {
@@ -50,28 +51,30 @@ void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relo
 }
 
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding) {
-    LengthClasses c = SplitByCodeLength(entryText);
-    const std::string& p1 = c.pools[0];
-    const PoolIndex pool12(p1 + c.pools[1]);
-    const PoolIndex pool123(p1 + c.pools[1] + c.pools[2]);
-    const PoolIndex pool4(c.pools[3]);
+    EntryTable table(entryText, encoding);
+    return RelateShortAndFullCodes(table, sourceText);
+}
+
+RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourceText) {
+    const TextEncoding encoding = table.encoding();
+    const LengthClasses& c = table.classes();
     const auto& class3 = c.lines[2];
     const auto& class4 = c.lines[3];
+    using Pools = EntryTable::Pools;
+    const std::vector<char>& inPool4 = table.inPool(3, Pools::P4);
+    const std::vector<char>& inPool12 = table.inPool(3, Pools::P12);
+    const std::vector<char>& inPool123 = table.inPool(4, Pools::P123);
 
     // A line without a word (fewer than two tokens) can't be the full code of
     // a word: its word would be missing below.
     auto hasWord = [](std::string_view line) { return CountTokens(line, 2) >= 2; };
 
     std::vector<std::string_view> fullCodes;
-    std::vector<char> inPool4(class3.size(), 0);
-    for (std::size_t i = class3.size(); i-- > 0;) {
-        std::string_view tail = WordTail(class3[i]);
-        inPool4[i] = pool4.contains(tail) ? 1 : 0;
-        if (!inPool4[i] && pool12.contains(tail) && hasWord(class3[i])) fullCodes.push_back(class3[i]);
-    }
+    for (std::size_t i = class3.size(); i-- > 0;)
+        if (!inPool4[i] && inPool12[i] && hasWord(class3[i])) fullCodes.push_back(class3[i]);
     for (std::size_t i = class4.size(); i-- > 0;)
-        if (pool123.contains(WordTail(class4[i])) && hasWord(class4[i])) fullCodes.push_back(class4[i]);
-    const std::vector<std::uint32_t> fullOrder = SortedOrder(fullCodes, encoding);
+        if (inPool123[i] && hasWord(class4[i])) fullCodes.push_back(class4[i]);
+    const std::vector<std::uint32_t> fullOrder = table.sortedOrder(fullCodes);
 
     std::vector<std::string_view> shortCodes;
     shortCodes.reserve(c.lines[0].size() + c.lines[1].size() + class3.size());
@@ -98,7 +101,7 @@ RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_v
     r.fullCodesCount = fullCodes.size();
     r.wordsCount = words.size();
     r.reorderedCount = source.count();
-    r.shortCodesText = JoinTrimmed(shortCodes, SortedOrder(shortCodes, encoding));
+    r.shortCodesText = JoinTrimmed(shortCodes, table.sortedOrder(shortCodes));
     r.fullCodesText = JoinTrimmed(fullCodes, fullOrder);
     r.wordsText = JoinTrimmed(words);
     r.reorderedText = JoinTrimmed(source.lines());

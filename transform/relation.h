@@ -10,6 +10,8 @@
 
 namespace zelmora {
 
+class EntryTable;
+
 struct RelationResult {
     std::string shortCodesText;  // all short codes, sorted
     std::string fullCodesText;   // full codes of short-coded words, sorted
@@ -36,6 +38,8 @@ private:
 void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relocations = nullptr);
 
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding);
+// The same on an entry table shared with other derivations.
+RelationResult RelateShortAndFullCodes(EntryTable& entries, std::string_view sourceText);
 
 // "行数:全部简码%d 简码全码%d 简码字%d 置后%d" (UTF-8)
 std::string RelationStatus(const RelationResult& r);
