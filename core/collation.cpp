@@ -626,6 +626,11 @@ std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& text
     return SortedOrderOf(texts, encoding, &ranks);
 }
 
+std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding encoding,
+                                       std::vector<std::uint32_t>& ranks) {
+    return SortedOrderOf(texts, encoding, &ranks);
+}
+
 std::vector<std::uint32_t> SortedOrderOfRanks(const std::vector<std::uint32_t>& ranks) {
     const std::size_t n = ranks.size();
     CheckLimit(n, "lines to sort", kMaxUint32);

@@ -59,6 +59,8 @@ std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding enco
 // texts that compare equal share a rank): what SortedOrderOfRanks needs.
 std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts, TextEncoding encoding,
                                        std::vector<std::uint32_t>& ranks);
+std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding encoding,
+                                       std::vector<std::uint32_t>& ranks);
 // The order SortedOrder gives texts whose ranks these are, by the same steps
 // on the same comparison results, without a key: for subsets of lines ranked
 // once.

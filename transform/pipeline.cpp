@@ -50,16 +50,19 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
 
     const char* const expandCaption = CaptionOf(Derivation::Expand);
     std::string entries;
+    Expansion expansion;
     if (entriesIn) {
         entries = NormalizeLineBreaks(*entriesIn);
     } else {
         tell(expandCaption);
-        entries = ExpandToEntryLines(source, encoding);
+        expansion = ExpandWithRanks(source, encoding);
+        entries = std::move(expansion.text);
     }
     r.outputs.emplace_back(ResultsOf(Derivation::Expand)[0].hint, entries);
     // What the derivations of the entries share is worked out once, by
     // whichever asks first.
     EntryTable table(entries, encoding);
+    if (expansion.ranked) table.setRanks(std::move(expansion.ranks));
     r.statusLines.emplace_back(expandCaption, LineCountStatus(CountPaneLines(entries)));
 
     // The derivations only read the two texts, so they run side by side (two
