@@ -417,17 +417,6 @@ WeightTable& WeightsFor(TextEncoding encoding) {
 
 }  // namespace weights
 
-// The key of `text` appended to `out`: from the weight table where it can,
-// else from ICU.
-void AppendSortKey(std::string_view text, TextEncoding encoding, std::string& out) {
-    if (weights::WeightsFor(encoding).appendKey(text, out)) return;
-    thread_local std::u16string u;
-    DecodeInto(text, encoding, u);
-    const std::size_t at = out.size();
-    out.resize(at + u.size() * 4 + 16);
-    IcuSortKeyInto(u, out, at);
-}
-
 }  // namespace
 
 std::u16string ToUtf16(std::string_view text, TextEncoding encoding) {
@@ -457,6 +446,15 @@ int CompareLines(std::string_view a, std::string_view b, TextEncoding encoding) 
         ucol_strcoll(Services().collator, reinterpret_cast<const UChar*>(ua.data()), static_cast<int32_t>(ua.size()),
                      reinterpret_cast<const UChar*>(ub.data()), static_cast<int32_t>(ub.size()));
     return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
+}
+
+void AppendSortKey(std::string_view text, TextEncoding encoding, std::string& out) {
+    if (weights::WeightsFor(encoding).appendKey(text, out)) return;
+    thread_local std::u16string u;
+    DecodeInto(text, encoding, u);
+    const std::size_t at = out.size();
+    out.resize(at + u.size() * 4 + 16);
+    IcuSortKeyInto(u, out, at);
 }
 
 bool TableSortKey(std::string_view text, TextEncoding encoding, std::string& out) {

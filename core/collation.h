@@ -21,6 +21,8 @@ int CompareLines(std::string_view a, std::string_view b, TextEncoding encoding);
 // The collation sort key of a text: comparing keys bytewise gives the same
 // answers as CompareLines, at a fraction of the cost.
 std::string SortKey(std::string_view text, TextEncoding encoding);
+// The same key appended to `out`.
+void AppendSortKey(std::string_view text, TextEncoding encoding, std::string& out);
 
 // Sort keys of many texts, packed into one buffer (offsets[i]..offsets[i+1]).
 struct SortKeys {

@@ -2,6 +2,7 @@
 
 #include "core/code_table.h"
 #include "core/collation.h"
+#include "core/limits.h"
 #include "core/text.h"
 #include "transform/classify.h"
 #include "transform/entry_table.h"
@@ -9,15 +10,34 @@
 
 namespace zelmora {
 
-WordSet::WordSet(const std::vector<std::string>& words, TextEncoding encoding) : encoding_(encoding) {
-    keys_.reserve(words.size() * 2);
-    SortKeys keys = MakeSortKeys(words, encoding);
-    for (std::size_t i = 0; i < words.size(); ++i) keys_.emplace(keys.at(i));
+WordSet::WordSet(const std::vector<std::string>& words, TextEncoding encoding)
+    : keys_(MakeSortKeys(words, encoding)), encoding_(encoding) {
+    CheckLimit(words.size(), "short-coded words", kMaxUint32 - 1);
+    std::size_t size = 16;
+    while (size < words.size() * 2) size <<= 1;
+    slots_.assign(size, 0);
+    mask_ = size - 1;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string_view key = keys_.at(i);
+        for (std::size_t s = std::hash<std::string_view>{}(key)&mask_;; s = (s + 1) & mask_) {
+            if (slots_[s] == 0) {
+                slots_[s] = static_cast<std::uint32_t>(i + 1);
+                break;
+            }
+            if (keys_.at(slots_[s] - 1) == key) break;  // a word equal to one already in
+        }
+    }
 }
 
 bool WordSet::contains(std::string_view word) const {
-    if (keys_.empty()) return false;
-    return keys_.count(SortKey(word, encoding_)) > 0;
+    if (keys_.offsets.size() < 2) return false;
+    thread_local std::string key;
+    key.clear();
+    AppendSortKey(word, encoding_, key);
+    for (std::size_t s = std::hash<std::string_view>{}(key)&mask_;; s = (s + 1) & mask_) {
+        if (slots_[s] == 0) return false;
+        if (keys_.at(slots_[s] - 1) == key) return true;
+    }
 }
 
 // Each pass looks at position k and then steps past k. Positions before k

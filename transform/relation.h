@@ -1,10 +1,11 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
+#include "core/collation.h"
 #include "core/line_list.h"
 #include "core/text_encoding.h"
 
@@ -21,14 +22,17 @@ struct RelationResult {
 };
 
 // Whole-word, case-insensitive lookup of the short-coded words (FindLine >= 0),
-// answered by a hash of collation sort keys.
+// answered by a hash of collation sort keys: the keys in one buffer, the hash
+// open-addressed over their indexes.
 class WordSet {
 public:
     WordSet(const std::vector<std::string>& words, TextEncoding encoding);
     bool contains(std::string_view word) const;
 
 private:
-    std::unordered_set<std::string> keys_;
+    SortKeys keys_;
+    std::vector<std::uint32_t> slots_;  // index + 1 of a key; 0 for none
+    std::size_t mask_ = 0;
     TextEncoding encoding_;
 };
 
