@@ -159,9 +159,8 @@ inline bool UnitAt(std::string_view text, std::size_t i, std::uint32_t& unit, st
 // secondaries, non-ignorable), CE by CE.
 class KeyWriter {
 public:
-    KeyWriter(std::string& out, std::string& secondaries) : out_(out), secondaries_(secondaries) {
-        secondaries_.clear();
-    }
+    // Room for kKeyBytesPerCe bytes a CE, and 2 more, at both.
+    KeyWriter(char* primaries, char* secondaries) : out_(primaries), secondaries_(secondaries), s_(secondaries) {}
     void add(const Ce& ce) {
         if (const std::uint32_t p = ce.primary) {
             const std::uint32_t lead = p >> 24;
@@ -169,19 +168,19 @@ public:
                 if (previous_ != 0) {
                     // Ends the run of a compressed lead byte, below or above.
                     if (p < previous_) {
-                        if (lead > 0x02) out_ += '\x03';
+                        if (lead > 0x02) *out_++ = '\x03';
                     } else {
-                        out_ += '\xFF';
+                        *out_++ = '\xFF';
                     }
                 }
-                out_ += static_cast<char>(lead);
+                *out_++ = static_cast<char>(lead);
                 previous_ = ce.compressible ? p : 0;
             }
             if (const auto b2 = static_cast<char>(p >> 16)) {
-                out_ += b2;
+                *out_++ = b2;
                 if (const auto b3 = static_cast<char>(p >> 8)) {
-                    out_ += b3;
-                    if (const auto b4 = static_cast<char>(p)) out_ += b4;
+                    *out_++ = b3;
+                    if (const auto b4 = static_cast<char>(p)) *out_++ = b4;
                 }
             }
         }
@@ -192,13 +191,17 @@ public:
             return;
         }
         flushCommons(s < kCommonSecondary);
-        secondaries_ += static_cast<char>(s >> 8);
-        if (s & 0xFF) secondaries_ += static_cast<char>(s & 0xFF);
+        *s_++ = static_cast<char>(s >> 8);
+        if (s & 0xFF) *s_++ = static_cast<char>(s & 0xFF);
     }
-    void finish() {
+    // The level separator and the secondaries after the primaries; the end
+    // of the key.
+    char* finish() {
         flushCommons(true);  // the end sorts below any weight
-        out_ += '\x01';
-        out_ += secondaries_;
+        *out_++ = '\x01';
+        const auto n = static_cast<std::size_t>(s_ - secondaries_);
+        std::memcpy(out_, secondaries_, n);
+        return out_ + n;
     }
 
 private:
@@ -206,14 +209,20 @@ private:
         if (commons_ == 0) return;
         int n = commons_ - 1;
         commons_ = 0;
-        for (; n >= 0x21; n -= 0x21) secondaries_ += '\x25';
-        secondaries_ += static_cast<char>(belowCommon ? 0x05 + n : 0x45 - n);
+        for (; n >= 0x21; n -= 0x21) *s_++ = '\x25';
+        *s_++ = static_cast<char>(belowCommon ? 0x05 + n : 0x45 - n);
     }
-    std::string& out_;
-    std::string& secondaries_;
+    char* out_;
+    char* const secondaries_;
+    char* s_;
     std::uint32_t previous_ = 0;  // the last compressible primary; 0 after any other
     int commons_ = 0;
 };
+
+// Bytes a CE may write: a compression terminator and four primary bytes at
+// most; the secondaries, two and a count byte, are written apart. The
+// primaries' buffer takes the secondaries at the end too.
+constexpr std::size_t kKeyBytesPerCe = 9;
 
 class WeightTable {
 public:
@@ -251,23 +260,29 @@ public:
     bool appendKey(std::string_view text, std::string& out) {
         if (!usable_) return false;
         thread_local std::vector<const Unit*> units;
-        thread_local std::string secondaries;
+        thread_local std::vector<char> primaries, secondaries;
         units.clear();
         bool starter = false;
-        out.reserve(out.size() + 3 * text.size() + 8);
+        std::size_t ces = 0;
         for (std::size_t i = 0, width = 0; i < text.size(); i += width) {
             std::uint32_t index = 0;
             if (!UnitAt(text, i, index, width)) return false;
             const Unit& u = unit(index);
             if (u.state.load(std::memory_order_acquire) != kTable) return false;
             starter |= u.contractions != nullptr;
+            ces += u.count;
             units.push_back(&u);
         }
         if (starter && holdsContraction(units)) return false;
-        KeyWriter w(out, secondaries);
+        const std::size_t room = kKeyBytesPerCe * ces + 2;
+        if (primaries.size() < room) {
+            primaries.resize(2 * room);
+            secondaries.resize(2 * room);
+        }
+        KeyWriter w(primaries.data(), secondaries.data());
         for (const Unit* u : units)
             for (int k = 0; k < u->count; ++k) w.add(u->ces[k]);
-        w.finish();
+        out.append(primaries.data(), static_cast<std::size_t>(w.finish() - primaries.data()));
         return true;
     }
 
@@ -302,11 +317,12 @@ private:
     }
 
     static std::string WrittenKey(const Ce* ces, int count, int times) {
-        std::string key, secondaries;
-        KeyWriter w(key, secondaries);
+        const std::size_t room = kKeyBytesPerCe * static_cast<std::size_t>(count * times) + 2;
+        std::string key(room, '\0'), secondaries(room, '\0');
+        KeyWriter w(key.data(), secondaries.data());
         for (int t = 0; t < times; ++t)
             for (int k = 0; k < count; ++k) w.add(ces[k]);
-        w.finish();
+        key.resize(static_cast<std::size_t>(w.finish() - key.data()));
         return key;
     }
 
