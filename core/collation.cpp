@@ -565,6 +565,7 @@ SortKeys MakeSortKeys(const std::vector<std::string>& texts, TextEncoding encodi
 SortKeys MakeSortKeys(const std::vector<std::string_view>& texts, TextEncoding encoding) {
     return MakeKeys(texts, encoding);
 }
+SortKeys MakeSortKeys(const TextArena& texts, TextEncoding encoding) { return MakeKeys(texts, encoding); }
 
 namespace {
 

@@ -34,6 +34,8 @@ struct SortKeys {
 };
 SortKeys MakeSortKeys(const std::vector<std::string>& texts, TextEncoding encoding);
 SortKeys MakeSortKeys(const std::vector<std::string_view>& texts, TextEncoding encoding);
+struct TextArena;
+SortKeys MakeSortKeys(const TextArena& texts, TextEncoding encoding);
 
 // Many short texts in one buffer: text i is bytes[begin[i], begin[i+1]).
 // Far smaller than a vector of strings for a million entry lines. Offsets are

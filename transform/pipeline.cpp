@@ -26,6 +26,13 @@ namespace {
 // Expansion and grouping give one text each.
 std::vector<std::string*> ResultTexts(std::string& text) { return {&text}; }
 
+// Whether every line break is CR LF already, as a pane load makes them.
+bool HasPaneLineBreaks(std::string_view text) {
+    for (std::size_t i = text.find_first_of("\r\n"); i != std::string_view::npos; i = text.find_first_of("\r\n", i + 2))
+        if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n') return false;
+    return true;
+}
+
 std::string GroupStatus(const std::string& grouped) { return LineCountStatus(CountPaneLines(grouped)); }
 
 // The duplicates' count as the pane would show it.
@@ -45,7 +52,11 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
         if (step) step(name);
     };
     PipelineResult r;
-    const std::string source = NormalizeLineBreaks(sourceIn);
+    // A copy only where a line break changes.
+    const bool asLoaded = HasPaneLineBreaks(sourceIn);
+    std::string normalized;
+    if (!asLoaded) normalized = NormalizeLineBreaks(sourceIn);
+    const std::string_view source = asLoaded ? sourceIn : std::string_view(normalized);
     r.statusLines.emplace_back(kSourceCaption, LineCountStatus(CountPaneLines(source)));
 
     const char* const expandCaption = CaptionOf(Derivation::Expand);
@@ -58,7 +69,9 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
         expansion = ExpandWithRanks(source, encoding);
         entries = std::move(expansion.text);
     }
-    r.outputs.emplace_back(ResultsOf(Derivation::Expand)[0].hint, entries);
+    // The expansion's text goes into its output when the others are done
+    // reading it.
+    r.outputs.emplace_back(ResultsOf(Derivation::Expand)[0].hint, std::string());
     // What the derivations of the entries share is worked out once, by
     // whichever asks first.
     EntryTable table(entries, encoding);
@@ -137,6 +150,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     std::thread second(worker);
     worker();
     second.join();
+    r.outputs[0].second = std::move(entries);
     for (std::size_t i = 0; i < results.size(); ++i) {
         if (failures[i]) std::rethrow_exception(failures[i]);
         for (auto& o : results[i].first) r.outputs.push_back(std::move(o));

@@ -11,13 +11,19 @@
 namespace zelmora {
 
 WordSet::WordSet(const std::vector<std::string>& words, TextEncoding encoding)
-    : keys_(MakeSortKeys(words, encoding)), encoding_(encoding) {
-    CheckLimit(words.size(), "short-coded words", kMaxUint32 - 1);
+    : WordSet(MakeSortKeys(words, encoding), words.size(), encoding) {}
+
+WordSet::WordSet(const TextArena& words, TextEncoding encoding)
+    : WordSet(MakeSortKeys(words, encoding), words.size(), encoding) {}
+
+WordSet::WordSet(SortKeys keys, std::size_t count, TextEncoding encoding)
+    : keys_(std::move(keys)), encoding_(encoding) {
+    CheckLimit(count, "short-coded words", kMaxUint32 - 1);
     std::size_t size = 16;
-    while (size < words.size() * 2) size <<= 1;
+    while (size < count * 2) size <<= 1;
     slots_.assign(size, 0);
     mask_ = size - 1;
-    for (std::size_t i = 0; i < words.size(); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         const std::string_view key = keys_.at(i);
         for (std::size_t s = std::hash<std::string_view>{}(key)&mask_;; s = (s + 1) & mask_) {
             if (slots_[s] == 0) {
@@ -103,28 +109,42 @@ RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourc
     for (std::size_t i = 0; i < class3.size(); ++i)
         if (inPool4[i]) shortCodes.push_back(class3[i]);
 
-    std::vector<std::string> words;
-    words.reserve(fullCodes.size());
-    for (std::uint32_t i : fullOrder) words.push_back(SplitTokens(fullCodes[i]).at(1));
-
-    const WordSet wordSet(words, encoding);
-    LineList source = SplitLines(sourceText);
-    for (auto& line : source.lines()) {
-        LineList tokens = SplitBySpace(line);
-        if (tokens.count() == 2) continue;
-        if (tokens.count() >= 3) ReorderCandidates(tokens, wordSet);
-        line = JoinBySpace(tokens);
+    // The words, token 1 of each full code in order, in one buffer.
+    TextArena words;
+    std::string word;
+    for (std::uint32_t i : fullOrder) {
+        NthToken(fullCodes[i], 1, word);
+        words.bytes += word;
+        words.endText();
     }
 
     RelationResult r;
     r.shortCodesCount = shortCodes.size();
     r.fullCodesCount = fullCodes.size();
     r.wordsCount = words.size();
-    r.reorderedCount = source.count();
     r.shortCodesText = JoinTrimmed(shortCodes, table.sortedOrder(shortCodes));
     r.fullCodesText = JoinTrimmed(fullCodes, fullOrder);
-    r.wordsText = JoinTrimmed(words);
-    r.reorderedText = JoinTrimmed(source.lines());
+    r.wordsText.reserve(words.bytes.size() + 2 * words.size());
+    for (std::size_t i = 0; i < words.size(); ++i) r.wordsText.append(words[i]).append("\r\n");
+    TrimInPlace(r.wordsText);
+
+    // The source table line by line, each written as it is done: a line of
+    // two tokens as it was, any other rejoined (reordered from three tokens on).
+    const WordSet wordSet(words, encoding);
+    std::string& out = r.reorderedText;
+    out.reserve(sourceText.size() + sourceText.size() / 8);
+    ForEachLine(sourceText, [&](std::string_view line) {
+        ++r.reorderedCount;
+        LineList tokens = SplitBySpace(line);
+        if (tokens.count() == 2) {
+            out.append(line);
+        } else {
+            if (tokens.count() >= 3) ReorderCandidates(tokens, wordSet);
+            out += JoinBySpace(tokens);
+        }
+        out += "\r\n";
+    });
+    TrimInPlace(out);
     return r;
 }
 

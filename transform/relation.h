@@ -27,9 +27,11 @@ struct RelationResult {
 class WordSet {
 public:
     WordSet(const std::vector<std::string>& words, TextEncoding encoding);
+    WordSet(const TextArena& words, TextEncoding encoding);
     bool contains(std::string_view word) const;
 
 private:
+    WordSet(SortKeys keys, std::size_t count, TextEncoding encoding);
     SortKeys keys_;
     std::vector<std::uint32_t> slots_;  // index + 1 of a key; 0 for none
     std::size_t mask_ = 0;
