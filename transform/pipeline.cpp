@@ -44,12 +44,17 @@ std::string DuplicatesStatus(const DuplicateCodesResult& d) {
 
 PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std::string>& entriesIn,
                               const std::vector<Derivation>& which, TextEncoding encoding,
-                              const std::function<void(const char*)>& step) {
+                              const std::function<void(const char*)>& step, const OutputCallback& onOutput) {
     auto wants = [&](Derivation d) { return std::find(which.begin(), which.end(), d) != which.end(); };
     std::mutex stepMutex;
     auto tell = [&](const char* name) {
         std::lock_guard<std::mutex> lock(stepMutex);
         if (step) step(name);
+    };
+    std::mutex outputMutex;
+    auto handOver = [&](std::pair<std::string, std::string>& output) {
+        std::lock_guard<std::mutex> lock(outputMutex);
+        if (onOutput) onOutput(output.first, output.second);
     };
     PipelineResult r;
     // A copy only where a line break changes.
@@ -89,7 +94,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     // out), then its texts under their hints.
     auto add = [&](Derivation d, int relativeCost, auto status, auto derive) {
         cost.push_back(relativeCost);
-        tasks.push_back([&tell, d, derive, status] {
+        tasks.push_back([&tell, &handOver, d, derive, status] {
             const char* const caption = CaptionOf(d);
             tell(caption);
             auto result = derive();
@@ -97,7 +102,10 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
             p.second.emplace_back(caption, status(result));
             const std::span<const ResultInfo> infos = ResultsOf(d);
             const std::vector<std::string*> texts = ResultTexts(result);
-            for (std::size_t i = 0; i < infos.size(); ++i) p.first.emplace_back(infos[i].hint, std::move(*texts[i]));
+            for (std::size_t i = 0; i < infos.size(); ++i) {
+                p.first.emplace_back(infos[i].hint, std::move(*texts[i]));
+                handOver(p.first.back());
+            }
             return p;
         });
     };
@@ -156,6 +164,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
         for (auto& o : results[i].first) r.outputs.push_back(std::move(o));
         for (auto& st : results[i].second) r.statusLines.push_back(std::move(st));
     }
+    handOver(r.outputs[0]);
     return r;
 }
 
