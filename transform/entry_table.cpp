@@ -45,30 +45,21 @@ const std::vector<char>& EntryTable::inPool(int cls, Pools pools) {
 }
 
 void EntryTable::setRanks(std::vector<std::uint32_t> ranks) {
-    std::call_once(ranked_, [&] {
+    std::call_once(rankOnce_, [&] {
         CheckLimit(text_.size(), "bytes of the one-word-per-line table", kMaxUint32);
         ForEachLine(text_, [&](std::string_view line) {
             lineStarts_.push_back(static_cast<std::uint32_t>(line.data() - text_.data()));
         });
         if (ranks.size() != lineStarts_.size()) throw Failure("Entry ranks do not match the lines of the table");
         ranks_ = std::move(ranks);
-    });
-}
-
-void EntryTable::rankLines() {
-    std::call_once(ranked_, [&] {
-        CheckLimit(text_.size(), "bytes of the one-word-per-line table", kMaxUint32);
-        std::vector<std::string_view> lines;
-        ForEachLine(text_, [&](std::string_view line) {
-            lineStarts_.push_back(static_cast<std::uint32_t>(line.data() - text_.data()));
-            lines.push_back(line);
-        });
-        SortedOrder(lines, encoding_, ranks_);
+        ranked_.store(true, std::memory_order_release);
     });
 }
 
 std::vector<std::uint32_t> EntryTable::sortedOrder(const std::vector<std::string_view>& lines) {
-    rankLines();
+    // Without the expansion's ranks, keying every line to sort some of them
+    // would cost more than keying those.
+    if (!ranked_.load(std::memory_order_acquire)) return SortedOrder(lines, encoding_);
     std::vector<std::uint32_t> ranks(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const auto offset = static_cast<std::uint32_t>(lines[i].data() - text_.data());
