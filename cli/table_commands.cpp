@@ -1,4 +1,5 @@
 // Subcommands on code tables: expand, builtin, run and one per derivation.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -160,16 +161,27 @@ void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, b
     if (o.formats.given() || !formats::ReadsAsPlainGbk(source) || (entries && !formats::ReadsAsPlainGbk(*entries)))
         return RunAndWriteFormats(o, source, entries, which, writeEntries);
     auto progress = std::make_unique<Progress>();
+    // The files in the order the pipeline lists its outputs: the expansion's,
+    // then each derivation's in the window's order.
+    std::vector<std::string> names;
+    if (writeEntries) names.push_back(std::string(kEntriesHint) + ".txt");
+    for (const DerivationInfo& info : kDerivations)
+        if (info.derivation != Derivation::Expand &&
+            std::find(which.begin(), which.end(), info.derivation) != which.end())
+            for (const ResultInfo& result : ResultsOf(info.derivation))
+                names.push_back(std::string(result.hint) + ".txt");
+    // Each result is written as soon as it is done, and its text dropped.
+    formats::ResultFolder folder(o.out, std::move(names));
+    auto write = [&](const std::string& hint, std::string& text) {
+        if (hint == kEntriesHint && !writeEntries) return;
+        folder.add(hint + ".txt", text);
+        std::string().swap(text);
+    };
     // Without format options the table is GBK, as the window reads it.
-    PipelineResult r =
-        RunDerivations(source, entries, which, TextEncoding::Gbk, [&](const char* s) { progress->step(s); });
+    PipelineResult r = RunDerivations(
+        source, entries, which, TextEncoding::Gbk, [&](const char* s) { progress->step(s); }, write);
     progress->step("writing");
-    std::vector<std::pair<std::string, std::string>> files;
-    for (auto& [hint, text] : r.outputs) {
-        if (hint == kEntriesHint && !writeEntries) continue;
-        files.emplace_back(hint + ".txt", std::move(text));
-    }
-    formats::WriteResultFiles(o.out, files);
+    folder.commit();
     progress.reset();
     PrintStatusLines(r, writeEntries);
 }

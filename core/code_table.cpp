@@ -76,8 +76,10 @@ PoolIndex::PoolIndex(std::string_view pool) {
     };
     std::size_t prefixes = 0;
     forEachPrefix([&](std::uint64_t, std::size_t, std::size_t, std::size_t, bool) { ++prefixes; });
+    // At most two thirds full (fewer where prefixes repeat): half the memory
+    // of a half-full table, and probes still short.
     std::size_t size = 16;
-    while (size < prefixes * 2) size <<= 1;
+    while (2 * size < 3 * prefixes) size <<= 1;
     slots_.assign(size, Slot{});
     mask_ = size - 1;
     // A prefix is its one-character-shorter prefix plus its last character,

@@ -1,13 +1,22 @@
 #include "core/collation.h"
 
+#include "core/collation_internal.h"
+
+#include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucol.h>
+#include <unicode/ucoleitr.h>
+#include <unicode/uset.h>
+#include <unicode/utf16.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <thread>
+#include <unordered_map>
 
 #include "core/failure.h"
 #include "core/text.h"
@@ -79,7 +88,7 @@ void DecodeInto(std::string_view text, TextEncoding encoding, std::u16string& ou
     out.resize(static_cast<std::size_t>(n));
 }
 
-void SortKeyInto(const std::u16string& u, std::string& out, std::size_t at) {
+void IcuSortKeyInto(const std::u16string& u, std::string& out, std::size_t at) {
     UCollator* coll = Services().collator;
     const std::size_t room = std::min(out.size() - at, kMaxInt32);
     int32_t need = ucol_getSortKey(coll, reinterpret_cast<const UChar*>(u.data()), static_cast<int32_t>(u.size()),
@@ -92,6 +101,337 @@ void SortKeyInto(const std::u16string& u, std::string& out, std::size_t at) {
     // Drop the terminating zero: keys then compare as plain byte strings.
     out.resize(at + static_cast<std::size_t>(need > 0 ? need - 1 : 0));
 }
+
+// Sort keys from a weight table. ICU writes a key from the text's collation
+// elements (CEs), one after another: the primary weights (lead bytes
+// reordered; a run of primaries that share a "compressible" lead byte writes
+// it once), a level separator, then the secondary weights (a run of common
+// ones counted into one byte). For text of ASCII and double-byte characters
+// the CEs of each character are taken from ICU once, checked against ICU's
+// own key of the character, and keys are then written by the same rules
+// without converting the text or walking ICU's data. Whatever the table can't
+// vouch for (a character whose key it could not reproduce, one of a
+// combining class, a contraction such as 藏文 present in the text, bytes that
+// are no character) leaves the whole text to ICU.
+namespace weights {
+
+constexpr int kMaxCes = 4;
+constexpr std::uint32_t kAsciiUnits = 128;
+constexpr std::uint32_t kTrails = 0xFF - 0x40;  // trail bytes 0x40..0xFE
+constexpr std::uint32_t kUnits = kAsciiUnits + (0xFE - 0x81 + 1) * kTrails;
+constexpr std::uint16_t kCommonSecondary = 0x0500;
+
+struct Ce {
+    std::uint32_t primary = 0;  // reordered, as keys hold it; 0 for none
+    std::uint16_t secondary = 0;
+    bool compressible = false;
+};
+
+enum : std::uint8_t { kUnknown = 0, kTable = 1, kIcu = 2 };
+
+struct Unit {
+    std::atomic<std::uint8_t> state{kUnknown};
+    std::uint8_t count = 0;
+    // The rest of each of the collator's contractions that begin with it.
+    const std::vector<std::u16string>* contractions = nullptr;
+    char16_t code = 0;
+    Ce ces[kMaxCes];
+};
+
+// The unit at text[i]: an ASCII byte other than NUL, or a lead byte and a
+// trail byte 0x40..0xFE (the double-byte characters of both encodings).
+inline bool UnitAt(std::string_view text, std::size_t i, std::uint32_t& unit, std::size_t& width) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+        unit = b;
+        width = 1;
+        return b != 0;
+    }
+    if (!IsLeadByte(b) || i + 1 >= text.size()) return false;
+    const auto t = static_cast<unsigned char>(text[i + 1]);
+    if (t < 0x40 || t == 0x7F || t == 0xFF) return false;
+    unit = kAsciiUnits + (b - 0x81u) * kTrails + (t - 0x40u);
+    width = 2;
+    return true;
+}
+
+// ICU's rules for a key at secondary strength (no case level, no backward
+// secondaries, non-ignorable), CE by CE.
+class KeyWriter {
+public:
+    // Room for kKeyBytesPerCe bytes a CE, and 2 more, at both.
+    KeyWriter(char* primaries, char* secondaries) : out_(primaries), secondaries_(secondaries), s_(secondaries) {}
+    void add(const Ce& ce) {
+        if (const std::uint32_t p = ce.primary) {
+            const std::uint32_t lead = p >> 24;
+            if (!ce.compressible || lead != (previous_ >> 24)) {
+                if (previous_ != 0) {
+                    // Ends the run of a compressed lead byte, below or above.
+                    if (p < previous_) {
+                        if (lead > 0x02) *out_++ = '\x03';
+                    } else {
+                        *out_++ = '\xFF';
+                    }
+                }
+                *out_++ = static_cast<char>(lead);
+                previous_ = ce.compressible ? p : 0;
+            }
+            if (const auto b2 = static_cast<char>(p >> 16)) {
+                *out_++ = b2;
+                if (const auto b3 = static_cast<char>(p >> 8)) {
+                    *out_++ = b3;
+                    if (const auto b4 = static_cast<char>(p)) *out_++ = b4;
+                }
+            }
+        }
+        const std::uint16_t s = ce.secondary;
+        if (s == 0) return;
+        if (s == kCommonSecondary) {
+            ++commons_;
+            return;
+        }
+        flushCommons(s < kCommonSecondary);
+        *s_++ = static_cast<char>(s >> 8);
+        if (s & 0xFF) *s_++ = static_cast<char>(s & 0xFF);
+    }
+    // The level separator and the secondaries after the primaries; the end
+    // of the key.
+    char* finish() {
+        flushCommons(true);  // the end sorts below any weight
+        *out_++ = '\x01';
+        const auto n = static_cast<std::size_t>(s_ - secondaries_);
+        std::memcpy(out_, secondaries_, n);
+        return out_ + n;
+    }
+
+private:
+    void flushCommons(bool belowCommon) {
+        if (commons_ == 0) return;
+        int n = commons_ - 1;
+        commons_ = 0;
+        for (; n >= 0x21; n -= 0x21) *s_++ = '\x25';
+        *s_++ = static_cast<char>(belowCommon ? 0x05 + n : 0x45 - n);
+    }
+    char* out_;
+    char* const secondaries_;
+    char* s_;
+    std::uint32_t previous_ = 0;  // the last compressible primary; 0 after any other
+    int commons_ = 0;
+};
+
+// Bytes a CE may write: a compression terminator and four primary bytes at
+// most; the secondaries, two and a count byte, are written apart. The
+// primaries' buffer takes the secondaries at the end too.
+constexpr std::size_t kKeyBytesPerCe = 9;
+
+class WeightTable {
+public:
+    explicit WeightTable(TextEncoding encoding) : encoding_(encoding), units_(new Unit[kUnits]) {
+        UCollator* coll = Services().collator;
+        UErrorCode status = U_ZERO_ERROR;
+        usable_ = ucol_getStrength(coll) == UCOL_SECONDARY &&
+                  ucol_getAttribute(coll, UCOL_FRENCH_COLLATION, &status) == UCOL_OFF &&
+                  ucol_getAttribute(coll, UCOL_ALTERNATE_HANDLING, &status) == UCOL_NON_IGNORABLE &&
+                  ucol_getAttribute(coll, UCOL_CASE_LEVEL, &status) == UCOL_OFF &&
+                  ucol_getAttribute(coll, UCOL_NORMALIZATION_MODE, &status) == UCOL_OFF &&
+                  ucol_getAttribute(coll, UCOL_NUMERIC_COLLATION, &status) == UCOL_OFF && U_SUCCESS(status);
+        // Contractions and prefix contexts, by their first character.
+        USet* contractions = uset_openEmpty();
+        ucol_getContractionsAndExpansions(coll, contractions, nullptr, true, &status);
+        if (U_FAILURE(status)) usable_ = false;
+        const int32_t items = uset_getItemCount(contractions);
+        for (int32_t i = 0; i < items && usable_; ++i) {
+            UChar32 start = 0, end = 0;
+            char16_t s[64];
+            status = U_ZERO_ERROR;
+            const int32_t length =
+                uset_getItem(contractions, i, &start, &end, reinterpret_cast<UChar*>(s), 64, &status);
+            if (U_FAILURE(status) || length == 1) {
+                usable_ = false;
+            } else if (length > 1) {
+                contractions_[s[0]].emplace_back(s + 1, static_cast<std::size_t>(length - 1));
+            }
+        }
+        uset_close(contractions);
+    }
+
+    // Appends the key of `text` to `out` and returns true, or returns false
+    // with `out` unchanged when ICU has to write it.
+    bool appendKey(std::string_view text, std::string& out) {
+        if (!usable_) return false;
+        thread_local std::vector<const Unit*> units;
+        thread_local std::vector<char> primaries, secondaries;
+        units.clear();
+        bool starter = false;
+        std::size_t ces = 0;
+        for (std::size_t i = 0, width = 0; i < text.size(); i += width) {
+            std::uint32_t index = 0;
+            if (!UnitAt(text, i, index, width)) return false;
+            const Unit& u = unit(index);
+            if (u.state.load(std::memory_order_acquire) != kTable) return false;
+            starter |= u.contractions != nullptr;
+            ces += u.count;
+            units.push_back(&u);
+        }
+        if (starter && holdsContraction(units)) return false;
+        const std::size_t room = kKeyBytesPerCe * ces + 2;
+        if (primaries.size() < room) {
+            primaries.resize(2 * room);
+            secondaries.resize(2 * room);
+        }
+        KeyWriter w(primaries.data(), secondaries.data());
+        for (const Unit* u : units)
+            for (int k = 0; k < u->count; ++k) w.add(u->ces[k]);
+        out.append(primaries.data(), static_cast<std::size_t>(w.finish() - primaries.data()));
+        return true;
+    }
+
+private:
+    const Unit& unit(std::uint32_t index) {
+        Unit& u = units_[index];
+        if (u.state.load(std::memory_order_acquire) == kUnknown) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (u.state.load(std::memory_order_relaxed) == kUnknown)
+                u.state.store(derive(index, u) ? kTable : kIcu, std::memory_order_release);
+        }
+        return u;
+    }
+
+    bool holdsContraction(const std::vector<const Unit*>& units) const {
+        for (std::size_t k = 0; k < units.size(); ++k) {
+            if (!units[k]->contractions) continue;
+            for (const std::u16string& rest : *units[k]->contractions) {
+                if (k + rest.size() >= units.size()) continue;
+                std::size_t j = 0;
+                while (j < rest.size() && units[k + 1 + j]->code == rest[j]) ++j;
+                if (j == rest.size()) return true;
+            }
+        }
+        return false;
+    }
+
+    static std::string IcuKeyOf(const std::u16string& u) {
+        std::string key(u.size() * 4 + 16, '\0');
+        IcuSortKeyInto(u, key, 0);
+        return key;
+    }
+
+    static std::string WrittenKey(const Ce* ces, int count, int times) {
+        const std::size_t room = kKeyBytesPerCe * static_cast<std::size_t>(count * times) + 2;
+        std::string key(room, '\0'), secondaries(room, '\0');
+        KeyWriter w(key.data(), secondaries.data());
+        for (int t = 0; t < times; ++t)
+            for (int k = 0; k < count; ++k) w.add(ces[k]);
+        key.resize(static_cast<std::size_t>(w.finish() - key.data()));
+        return key;
+    }
+
+    // The unit's character and CEs, from ICU (under the mutex).
+    bool derive(std::uint32_t index, Unit& u) {
+        char bytes[2];
+        std::size_t n = 1;
+        if (index < kAsciiUnits) {
+            bytes[0] = static_cast<char>(index);
+        } else {
+            bytes[0] = static_cast<char>(0x81 + (index - kAsciiUnits) / kTrails);
+            bytes[1] = static_cast<char>(0x40 + (index - kAsciiUnits) % kTrails);
+            n = 2;
+        }
+        std::u16string decoded;
+        DecodeInto(std::string_view(bytes, n), encoding_, decoded);
+        if (decoded.size() != 1) return false;
+        const char16_t c = decoded[0];
+        if (c == 0xFFFD || (n == 2 && c == 0x1A) || U16_IS_SURROGATE(c) || u_getCombiningClass(c) != 0) return false;
+        u.code = c;
+        if (const auto found = contractions_.find(c); found != contractions_.end()) u.contractions = &found->second;
+
+        // The CEs, each as ICU's element iterator gives it: a first half and,
+        // for primaries or secondaries of more bytes, a continuation.
+        UErrorCode status = U_ZERO_ERROR;
+        UCollationElements* elements =
+            ucol_openElements(Services().collator, reinterpret_cast<const UChar*>(&c), 1, &status);
+        if (U_FAILURE(status)) return false;
+        std::uint32_t primaries[kMaxCes + 1];
+        int count = 0;
+        bool fits = true;
+        for (int32_t e; (e = ucol_next(elements, &status)) != UCOL_NULLORDER && U_SUCCESS(status);) {
+            const auto half = static_cast<std::uint32_t>(e);
+            if ((half & 0xC0) == 0xC0 && count > 0) {  // continuation
+                primaries[count - 1] |= half >> 16;
+                u.ces[count - 1].secondary =
+                    static_cast<std::uint16_t>(u.ces[count - 1].secondary | ((half >> 8) & 0xFF));
+                continue;
+            }
+            if (count == kMaxCes) {
+                fits = false;
+                break;
+            }
+            primaries[count] = half & 0xFFFF0000u;
+            u.ces[count].secondary = static_cast<std::uint16_t>(half & 0xFF00);
+            ++count;
+        }
+        ucol_closeElements(elements);
+        if (!fits || U_FAILURE(status)) return false;
+        u.count = static_cast<std::uint8_t>(count);
+
+        const std::u16string one(1, c);
+        for (int k = 0; k < count; ++k) {
+            const std::uint32_t p = primaries[k];
+            if (p == 0) continue;
+            Lead& lead = leads_[p >> 24];
+            if (!lead.known && !(count == 1 && learnLead(lead, c, u.ces[0].secondary, p))) return false;
+            u.ces[k].primary = (static_cast<std::uint32_t>(lead.reordered) << 24) | (p & 0xFFFFFFu);
+            u.ces[k].compressible = lead.compressible;
+        }
+        // Reordering may split a lead byte; whatever it did, the key must be ICU's.
+        return WrittenKey(u.ces, count, 1) == IcuKeyOf(one);
+    }
+
+    struct Lead {
+        bool known = false;
+        std::uint8_t reordered = 0;
+        bool compressible = false;
+    };
+
+    // A lead byte's place after reordering and whether ICU compresses it,
+    // from ICU's keys of a character of one CE, once and twice.
+    bool learnLead(Lead& lead, char16_t c, std::uint16_t secondary, std::uint32_t p) {
+        const std::string once = IcuKeyOf(std::u16string(1, c));
+        if (once.empty()) return false;
+        Ce ce;
+        ce.primary = (static_cast<std::uint32_t>(static_cast<unsigned char>(once[0])) << 24) | (p & 0xFFFFFFu);
+        ce.secondary = secondary;
+        const std::string twice = IcuKeyOf(std::u16string(2, c));
+        for (bool compressible : {false, true}) {
+            ce.compressible = compressible;
+            if (WrittenKey(&ce, 1, 2) == twice) {
+                lead.known = true;
+                lead.reordered = static_cast<std::uint8_t>(once[0]);
+                lead.compressible = compressible;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    TextEncoding encoding_;
+    std::unique_ptr<Unit[]> units_;
+    std::mutex mutex_;
+    bool usable_ = false;
+    Lead leads_[256];
+    std::unordered_map<char16_t, std::vector<std::u16string>> contractions_;
+};
+
+WeightTable& WeightsFor(TextEncoding encoding) {
+    if (encoding == TextEncoding::Gb18030) {
+        static WeightTable gb18030(TextEncoding::Gb18030);
+        return gb18030;
+    }
+    static WeightTable gbk(TextEncoding::Gbk);
+    return gbk;
+}
+
+}  // namespace weights
 
 }  // namespace
 
@@ -124,10 +464,29 @@ int CompareLines(std::string_view a, std::string_view b, TextEncoding encoding) 
     return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
 }
 
-std::string SortKey(std::string_view text, TextEncoding encoding) {
+void AppendSortKey(std::string_view text, TextEncoding encoding, std::string& out) {
+    if (weights::WeightsFor(encoding).appendKey(text, out)) return;
+    thread_local std::u16string u;
+    DecodeInto(text, encoding, u);
+    const std::size_t at = out.size();
+    out.resize(at + u.size() * 4 + 16);
+    IcuSortKeyInto(u, out, at);
+}
+
+bool TableSortKey(std::string_view text, TextEncoding encoding, std::string& out) {
+    return weights::WeightsFor(encoding).appendKey(text, out);
+}
+
+std::string IcuSortKey(std::string_view text, TextEncoding encoding) {
     std::u16string u = ToUtf16(text, encoding);
     std::string key(u.size() * 4 + 16, '\0');
-    SortKeyInto(u, key, 0);
+    IcuSortKeyInto(u, key, 0);
+    return key;
+}
+
+std::string SortKey(std::string_view text, TextEncoding encoding) {
+    std::string key;
+    AppendSortKey(text, encoding, key);
     return key;
 }
 
@@ -136,15 +495,11 @@ namespace {
 // Keys for texts[begin, end) into one arena.
 template <typename Texts>
 void AppendSortKeys(const Texts& texts, TextEncoding encoding, std::size_t begin, std::size_t end, SortKeys& keys) {
-    std::u16string u;
     std::size_t guess = 0;
     for (std::size_t i = begin; i < end; ++i) guess += texts[i].size() * 3 + 8;
     keys.bytes.reserve(keys.bytes.size() + guess);
     for (std::size_t i = begin; i < end; ++i) {
-        DecodeInto(texts[i], encoding, u);
-        std::size_t at = keys.bytes.size();
-        keys.bytes.resize(at + u.size() * 4 + 16);
-        SortKeyInto(u, keys.bytes, at);
+        AppendSortKey(texts[i], encoding, keys.bytes);
         keys.offsets.push_back(keys.bytes.size());
     }
 }
@@ -210,14 +565,44 @@ SortKeys MakeSortKeys(const std::vector<std::string>& texts, TextEncoding encodi
 SortKeys MakeSortKeys(const std::vector<std::string_view>& texts, TextEncoding encoding) {
     return MakeKeys(texts, encoding);
 }
+SortKeys MakeSortKeys(const TextArena& texts, TextEncoding encoding) { return MakeKeys(texts, encoding); }
+
+namespace {
+
+// The sort itself, for slots and their three-way compare: lines that are
+// already in strictly ascending order come out as they are, whatever the sort
+// procedure, so it is skipped (the usual case for entry lines that come from
+// the expansion); otherwise the partition sort. Fills `order`, and `ranks`
+// when given: the dense rank of each slot's index among equal-comparing ones.
+template <typename SlotT, typename Cmp>
+void OrderSlots(std::vector<SlotT>& slots, Cmp&& cmp, std::vector<std::uint32_t>& order,
+                std::vector<std::uint32_t>* ranks) {
+    const std::size_t n = slots.size();
+    bool ascending = true;
+    for (std::size_t i = 1; i < n && ascending; ++i) ascending = cmp(slots[i - 1], slots[i]) < 0;
+    if (!ascending) PartitionSortSlots(slots, cmp);
+    order.resize(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = slots[i].index;
+    if (!ranks) return;
+    ranks->assign(n, 0);
+    std::uint32_t r = 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        if (cmp(slots[i - 1], slots[i]) < 0) ++r;
+        (*ranks)[slots[i].index] = r;
+    }
+}
 
 template <typename Texts>
-std::vector<std::uint32_t> SortedOrderOf(const Texts& texts, TextEncoding encoding) {
+std::vector<std::uint32_t> SortedOrderOf(const Texts& texts, TextEncoding encoding,
+                                         std::vector<std::uint32_t>* ranks = nullptr) {
     const std::size_t n = texts.size();
     CheckLimit(n, "lines to sort", kMaxUint32);
     std::vector<std::uint32_t> order(n);
     for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(i);
-    if (n < 2) return order;
+    if (n < 2) {
+        if (ranks) ranks->assign(n, 0);
+        return order;
+    }
     const SortKeys keys = MakeKeys(texts, encoding);
     std::vector<Slot> slots(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -235,21 +620,43 @@ std::vector<std::uint32_t> SortedOrderOf(const Texts& texts, TextEncoding encodi
             ka.substr(std::min<std::size_t>(16, ka.size())).compare(kb.substr(std::min<std::size_t>(16, kb.size())));
         return c < 0 ? -1 : (c > 0 ? 1 : 0);
     };
-    // Lines that are already in strictly ascending order come out as they
-    // are, whatever the sort procedure: skip it (the usual case for entry
-    // lines that come from the expansion).
-    bool ascending = true;
-    for (std::size_t i = 1; i < n && ascending; ++i) ascending = cmp(slots[i - 1], slots[i]) < 0;
-    if (!ascending) PartitionSortSlots(slots, cmp);
-    for (std::size_t i = 0; i < n; ++i) order[i] = slots[i].index;
+    OrderSlots(slots, cmp, order, ranks);
     return order;
 }
+
+struct RankSlot {
+    std::uint32_t rank, index;
+};
+
+}  // namespace
 
 std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts, TextEncoding encoding) {
     return SortedOrderOf(texts, encoding);
 }
 std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding encoding) {
     return SortedOrderOf(texts, encoding);
+}
+std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts, TextEncoding encoding,
+                                       std::vector<std::uint32_t>& ranks) {
+    return SortedOrderOf(texts, encoding, &ranks);
+}
+
+std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding encoding,
+                                       std::vector<std::uint32_t>& ranks) {
+    return SortedOrderOf(texts, encoding, &ranks);
+}
+
+std::vector<std::uint32_t> SortedOrderOfRanks(const std::vector<std::uint32_t>& ranks) {
+    const std::size_t n = ranks.size();
+    CheckLimit(n, "lines to sort", kMaxUint32);
+    std::vector<RankSlot> slots(n);
+    for (std::size_t i = 0; i < n; ++i) slots[i] = {ranks[i], static_cast<std::uint32_t>(i)};
+    auto cmp = [](const RankSlot& a, const RankSlot& b) -> int {
+        return a.rank < b.rank ? -1 : (a.rank > b.rank ? 1 : 0);
+    };
+    std::vector<std::uint32_t> order;
+    OrderSlots(slots, cmp, order, nullptr);
+    return order;
 }
 
 void SortLines(std::vector<std::string>& lines, TextEncoding encoding) {

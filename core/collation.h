@@ -21,6 +21,8 @@ int CompareLines(std::string_view a, std::string_view b, TextEncoding encoding);
 // The collation sort key of a text: comparing keys bytewise gives the same
 // answers as CompareLines, at a fraction of the cost.
 std::string SortKey(std::string_view text, TextEncoding encoding);
+// The same key appended to `out`.
+void AppendSortKey(std::string_view text, TextEncoding encoding, std::string& out);
 
 // Sort keys of many texts, packed into one buffer (offsets[i]..offsets[i+1]).
 struct SortKeys {
@@ -32,6 +34,8 @@ struct SortKeys {
 };
 SortKeys MakeSortKeys(const std::vector<std::string>& texts, TextEncoding encoding);
 SortKeys MakeSortKeys(const std::vector<std::string_view>& texts, TextEncoding encoding);
+struct TextArena;
+SortKeys MakeSortKeys(const TextArena& texts, TextEncoding encoding);
 
 // Many short texts in one buffer: text i is bytes[begin[i], begin[i+1]).
 // Far smaller than a vector of strings for a million entry lines. Offsets are
@@ -55,6 +59,16 @@ struct TextArena {
 // k. Indexes are 32 bits: more than kMaxUint32 texts fail.
 std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts, TextEncoding encoding);
 std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding encoding);
+// The same, with each text's dense rank in that order (0 for the first;
+// texts that compare equal share a rank): what SortedOrderOfRanks needs.
+std::vector<std::uint32_t> SortedOrder(const std::vector<std::string_view>& texts, TextEncoding encoding,
+                                       std::vector<std::uint32_t>& ranks);
+std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding encoding,
+                                       std::vector<std::uint32_t>& ranks);
+// The order SortedOrder gives texts whose ranks these are, by the same steps
+// on the same comparison results, without a key: for subsets of lines ranked
+// once.
+std::vector<std::uint32_t> SortedOrderOfRanks(const std::vector<std::uint32_t>& ranks);
 
 // The partition sort, step for step, ordering by CompareLines.
 void SortLines(LineList& list, TextEncoding encoding);

@@ -199,6 +199,18 @@ bool FirstToken(std::string_view line, std::string& token) {
     return found;
 }
 
+bool NthToken(std::string_view line, std::size_t n, std::string& token) {
+    bool found = false;
+    std::size_t k = 0;
+    Tokenize(line, ',', [&](std::string&& t) {
+        if (k++ < n) return true;
+        token = std::move(t);
+        found = true;
+        return false;
+    });
+    return found;
+}
+
 std::size_t CountTokens(std::string_view line, std::size_t limit) {
     std::size_t count = 0;
     if (limit == 0) return 0;

@@ -91,6 +91,9 @@ LineList SplitBySpace(std::string_view line);
 void ForEachToken(std::string_view line, const std::function<void(std::string&&)>& emit);
 // Token 0 of SplitTokens without building the rest; false when the line has no token.
 bool FirstToken(std::string_view line, std::string& token);
+// Token n of SplitTokens (0 for the first) without building the rest; false
+// when the line has no such token.
+bool NthToken(std::string_view line, std::size_t n, std::string& token);
 // Number of tokens SplitTokens gives, counting no further than `limit`.
 std::size_t CountTokens(std::string_view line, std::size_t limit);
 

@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 #include <vector>
 
 #include "core/failure.h"
@@ -288,46 +290,13 @@ CheckFileResult CheckFile(const std::string& path, const TableOptions& o, bool w
     return r;
 }
 
-namespace {
-
-// Writes every file to a temporary name first; replaces any only when all
-// were written. A rename that fails part-way says which files are new.
-void ReplaceAll(const std::vector<std::pair<std::string, std::string>>& files, const std::string& dir,
-                const std::string& shownDir, std::vector<int>* slots) {
-    std::vector<std::unique_ptr<OutputFile>> staged;
-    staged.reserve(files.size());
-    for (const auto& [name, bytes] : files) {
-        SafeWriteOptions options;
-        options.shownAs = shownDir;
-        options.shownAs.append(1, '/').append(name);
-        std::string path = dir;
-        path.append(1, '/').append(name);
-        staged.push_back(std::make_unique<OutputFile>(path, options));
-        staged.back()->write(bytes);
-        staged.back()->finish();
-    }
-    std::string replaced;
-    for (std::size_t i = 0; i < staged.size(); ++i) {
-        // Inside a temporary folder the files written must go with it on a signal.
-        if (slots) slots->push_back(RegisterTemporary(dir + "/" + files[i].first, false));
-        try {
-            staged[i]->commit();
-        } catch (const Failure& f) {
-            if (replaced.empty() || slots) throw Failure(std::string(f.what()) + "; no result file was replaced");
-            throw Failure(std::string(f.what()) + "; new: " + replaced + "; the other result files are as they were");
-        }
-        replaced += (replaced.empty() ? "" : ", ") + files[i].first;
-    }
-}
-
-}  // namespace
-
-void WriteResultFiles(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& files) {
+ResultFolder::ResultFolder(const std::string& folder, std::vector<std::string> names)
+    : folder_(folder), dir_(folder), names_(std::move(names)) {
+    staged_.resize(names_.size());
     struct stat st {};
     if (::stat(folder.c_str(), &st) == 0) {
         if (!S_ISDIR(st.st_mode))
             throw Failure("Cannot create folder \"" + FullPath(folder) + "\". " + std::strerror(ENOTDIR));
-        ReplaceAll(files, folder, folder, nullptr);
         return;
     }
     // A new folder is filled under a temporary name beside its place and
@@ -336,30 +305,73 @@ void WriteResultFiles(const std::string& folder, const std::vector<std::pair<std
     if (target.filename().empty()) target = target.parent_path();
     std::filesystem::path parent = target.parent_path();
     if (!parent.empty()) EnsureDirectory(parent.string());
-    std::string temporary;
     for (int attempt = 0;; ++attempt) {
-        temporary = (parent / ("." + target.filename().string() + "." + std::to_string(::getpid()) + "-" +
-                               std::to_string(attempt)))
-                        .string();
-        if (::mkdir(temporary.c_str(), 0777) == 0) break;
+        temporary_ = (parent / ("." + target.filename().string() + "." + std::to_string(::getpid()) + "-" +
+                                std::to_string(attempt)))
+                         .string();
+        if (::mkdir(temporary_.c_str(), 0777) == 0) break;
         if (errno != EEXIST || attempt > 100)
             throw Failure("Cannot create folder \"" + FullPath(folder) + "\". " + std::strerror(errno));
     }
-    std::vector<int> slots{RegisterTemporary(temporary, true)};
-    auto forget = [&] {
-        for (int s : slots) ForgetTemporary(s);
-    };
-    try {
-        ReplaceAll(files, temporary, folder, &slots);
-        if (::rename(temporary.c_str(), folder.c_str()) != 0)
-            throw Failure("Cannot create folder \"" + FullPath(folder) + "\". " + std::strerror(errno));
-    } catch (...) {
+    dir_ = temporary_;
+    slots_.push_back(RegisterTemporary(temporary_, true));
+}
+
+ResultFolder::~ResultFolder() {
+    if (committed_) return;
+    staged_.clear();  // their temporary files go
+    if (!temporary_.empty()) {
         std::error_code ec;
-        std::filesystem::remove_all(temporary, ec);
-        forget();
-        throw;
+        std::filesystem::remove_all(temporary_, ec);
     }
-    forget();
+    for (int s : slots_) ForgetTemporary(s);
+}
+
+void ResultFolder::add(const std::string& name, std::string_view bytes) {
+    const auto at = static_cast<std::size_t>(std::find(names_.begin(), names_.end(), name) - names_.begin());
+    if (at == names_.size() || staged_[at]) throw std::logic_error("result file added twice or not named: " + name);
+    SafeWriteOptions options;
+    options.shownAs = folder_;
+    options.shownAs.append(1, '/').append(name);
+    std::string path = dir_;
+    path.append(1, '/').append(name);
+    auto file = std::make_unique<OutputFile>(path, options);
+    file->write(bytes);
+    file->finish();
+    staged_[at] = std::move(file);
+}
+
+// Replaces any file only when all were written. A rename that fails part-way
+// says which files are new.
+void ResultFolder::commit() {
+    for (std::size_t i = 0; i < names_.size(); ++i)
+        if (!staged_[i]) throw std::logic_error("result file never added: " + names_[i]);
+    const bool inTemporary = !temporary_.empty();
+    std::string replaced;
+    for (std::size_t i = 0; i < staged_.size(); ++i) {
+        // Inside a temporary folder the files written must go with it on a signal.
+        if (inTemporary) slots_.push_back(RegisterTemporary(dir_ + "/" + names_[i], false));
+        try {
+            staged_[i]->commit();
+        } catch (const Failure& f) {
+            if (replaced.empty() || inTemporary) throw Failure(std::string(f.what()) + "; no result file was replaced");
+            throw Failure(std::string(f.what()) + "; new: " + replaced + "; the other result files are as they were");
+        }
+        replaced += (replaced.empty() ? "" : ", ") + names_[i];
+    }
+    if (inTemporary && ::rename(temporary_.c_str(), folder_.c_str()) != 0)
+        throw Failure("Cannot create folder \"" + FullPath(folder_) + "\". " + std::strerror(errno));
+    committed_ = true;
+    for (int s : slots_) ForgetTemporary(s);
+}
+
+void WriteResultFiles(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& files) {
+    std::vector<std::string> names;
+    names.reserve(files.size());
+    for (const auto& f : files) names.push_back(f.first);
+    ResultFolder out(folder, std::move(names));
+    for (const auto& [name, bytes] : files) out.add(name, bytes);
+    out.commit();
 }
 
 }  // namespace zelmora::formats

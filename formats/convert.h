@@ -15,6 +15,7 @@
 #include "formats/checking.h"
 #include "formats/document.h"
 #include "formats/encoding.h"
+#include "formats/files.h"
 #include "formats/writing.h"
 
 namespace zelmora::formats {
@@ -138,5 +139,28 @@ CheckFileResult CheckFile(const std::string& path, const TableOptions& o, bool w
 
 // Writes each (file name, bytes) into `folder`, created when missing.
 void WriteResultFiles(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& files);
+
+// WriteResultFiles for files that come one by one: each is written to its
+// temporary file when added (its text may be dropped then), and commit()
+// replaces them all, in the order of `names`, once every one was added. A new
+// folder is filled under a temporary name and renamed whole. Dropped without
+// commit(), the folder is as it was.
+class ResultFolder {
+public:
+    ResultFolder(const std::string& folder, std::vector<std::string> names);
+    ~ResultFolder();
+    ResultFolder(const ResultFolder&) = delete;
+    ResultFolder& operator=(const ResultFolder&) = delete;
+    // `name` is one of the names, added once.
+    void add(const std::string& name, std::string_view bytes);
+    void commit();
+
+private:
+    std::string folder_, dir_, temporary_;  // temporary_: the new folder's temporary name, if any
+    std::vector<std::string> names_;
+    std::vector<std::unique_ptr<OutputFile>> staged_;  // by position in names_
+    std::vector<int> slots_;
+    bool committed_ = false;
+};
 
 }  // namespace zelmora::formats

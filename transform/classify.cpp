@@ -8,6 +8,18 @@ namespace zelmora {
 
 LengthClasses SplitByCodeLength(std::string_view text) {
     LengthClasses c;
+    // Counted first, so that each vector and pool is allocated once, at its size.
+    std::array<std::size_t, 4> lines{}, bytes{};
+    ForEachLine(text, [&](std::string_view line) {
+        int n = CodeLength(line);
+        if (n < 1 || n > 4) return;
+        ++lines[n - 1];
+        bytes[n - 1] += WordTail(line).size();
+    });
+    for (int n = 0; n < 4; ++n) {
+        c.lines[n].reserve(lines[n]);
+        c.pools[n].reserve(bytes[n]);
+    }
     ForEachLine(text, [&](std::string_view line) {
         int n = CodeLength(line);
         if (n < 1 || n > 4) return;
@@ -17,8 +29,9 @@ LengthClasses SplitByCodeLength(std::string_view text) {
     return c;
 }
 
-ClassifyResult ClassifyByCodeLength(std::string_view text) {
-    LengthClasses c = SplitByCodeLength(text);
+ClassifyResult ClassifyByCodeLength(std::string_view text) { return ClassifyByCodeLength(SplitByCodeLength(text)); }
+
+ClassifyResult ClassifyByCodeLength(const LengthClasses& c) {
     ClassifyResult r;
     for (int n = 0; n < 4; ++n) {
         r.counts[n] = c.lines[n].size();

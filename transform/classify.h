@@ -22,6 +22,7 @@ struct ClassifyResult {
 };
 
 ClassifyResult ClassifyByCodeLength(std::string_view text);
+ClassifyResult ClassifyByCodeLength(const LengthClasses& classes);
 
 // "行数:一码%d 二码%d 三码%d 四码%d" (UTF-8)
 std::string ClassifyStatus(const ClassifyResult& r);

@@ -6,6 +6,10 @@
 namespace zelmora {
 
 std::string ExpandToEntryLines(std::string_view text, TextEncoding encoding) {
+    return ExpandWithRanks(text, encoding).text;
+}
+
+Expansion ExpandWithRanks(std::string_view text, TextEncoding encoding) {
     // Entry lines go into one buffer: a million of them as separate strings
     // would take several times the table's size.
     TextArena entries;
@@ -22,7 +26,8 @@ std::string ExpandToEntryLines(std::string_view text, TextEncoding encoding) {
             entries.endText();
         }
     });
-    std::vector<std::uint32_t> order = SortedOrder(entries, encoding);
+    std::vector<std::uint32_t> ranks;
+    std::vector<std::uint32_t> order = SortedOrder(entries, encoding, ranks);
 
     // JoinLines then TrimText, written straight into the result.
     std::string out;
@@ -32,7 +37,23 @@ std::string ExpandToEntryLines(std::string_view text, TextEncoding encoding) {
         out += "\r\n";
     }
     TrimInPlace(out);
-    return out;
+
+    // The lines of the text are the sorted entries unless trimming took
+    // blanks off the first or last of them.
+    Expansion e;
+    std::size_t k = 0;
+    bool same = true;
+    ForEachLine(out, [&](std::string_view line) {
+        same = same && k < order.size() && line == entries[order[k]];
+        ++k;
+    });
+    if (same && k == order.size()) {
+        e.ranks.resize(order.size());
+        for (std::size_t i = 0; i < order.size(); ++i) e.ranks[i] = ranks[order[i]];
+        e.ranked = true;
+    }
+    e.text = std::move(out);
+    return e;
 }
 
 }  // namespace zelmora

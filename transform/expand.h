@@ -1,5 +1,7 @@
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "core/text_encoding.h"
@@ -8,5 +10,16 @@ namespace zelmora {
 
 // Source table (group lines) to the sorted one-word-per-line table.
 std::string ExpandToEntryLines(std::string_view text, TextEncoding encoding);
+
+// The expansion with the collation rank of each of its lines, for the
+// derivations that read it (EntryTable::setRanks); `ranked` is false, and the
+// ranks empty, where its lines are not the sorted entries one for one (an
+// entry trimmed away at either end of the text).
+struct Expansion {
+    std::string text;
+    std::vector<std::uint32_t> ranks;
+    bool ranked = false;
+};
+Expansion ExpandWithRanks(std::string_view text, TextEncoding encoding);
 
 }  // namespace zelmora

@@ -6,25 +6,26 @@
 #include "core/collation.h"
 #include "core/text.h"
 #include "transform/classify.h"
+#include "transform/entry_table.h"
 #include "transform/status.h"
 
 namespace zelmora {
 
 FullCodesResult ExtractFullCodes(std::string_view text, TextEncoding encoding) {
-    LengthClasses c = SplitByCodeLength(text);
+    EntryTable table(text, encoding);
+    return ExtractFullCodes(table);
+}
+
+FullCodesResult ExtractFullCodes(EntryTable& table) {
+    const LengthClasses& c = table.classes();
     const auto& class3 = c.lines[2];
     const auto& class4 = c.lines[3];
-    const PoolIndex pool4(c.pools[3]);
+    const std::vector<char>& isShort = table.inPool(3, EntryTable::Pools::P4);
 
     // Walked from the last line to the first: short codes come out reversed.
     std::vector<std::string_view> shortCodes, full3;
-    std::vector<char> isShort(class3.size(), 0);
-    for (std::size_t i = class3.size(); i-- > 0;) {
-        if (pool4.contains(WordTail(class3[i]))) {
-            isShort[i] = 1;
-            shortCodes.push_back(class3[i]);
-        }
-    }
+    for (std::size_t i = class3.size(); i-- > 0;)
+        if (isShort[i]) shortCodes.push_back(class3[i]);
     for (std::size_t i = 0; i < class3.size(); ++i)
         if (!isShort[i]) full3.push_back(class3[i]);
 
@@ -40,8 +41,8 @@ FullCodesResult ExtractFullCodes(std::string_view text, TextEncoding encoding) {
     r.shortCount = shortCodes.size();
     r.threeText = JoinTrimmed(full3);
     r.fourText = JoinTrimmed(class4);
-    r.allText = JoinTrimmed(all, SortedOrder(all, encoding));
-    r.shortText = JoinTrimmed(shortCodes, SortedOrder(shortCodes, encoding));
+    r.allText = JoinTrimmed(all, table.sortedOrder(all));
+    r.shortText = JoinTrimmed(shortCodes, table.sortedOrder(shortCodes));
     return r;
 }
 

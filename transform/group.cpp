@@ -6,27 +6,33 @@
 namespace zelmora {
 
 std::string GroupEqualCodes(std::string_view text) {
-    LineList lines = SplitLines(text);
-    std::vector<std::string> out;
+    // The group lines are written straight into the result, each followed by
+    // CR LF, and the whole trimmed at the end: JoinTrimmed of them, without a
+    // string per line.
+    std::string out;
+    out.reserve(text.size());
+    std::size_t lastStart = 0;  // where the last group line begins in `out`
     std::string previousCode, code;
     bool havePrevious = false;
-    for (const auto& line : lines) {
-        if (!FirstToken(line, code)) continue;  // blank line
+    ForEachLine(text, [&](std::string_view line) {
+        if (!FirstToken(line, code)) return;  // blank line
         if (havePrevious && code == previousCode) {
-            // Same as rebuilding the whole text: the last output line loses its
-            // trailing blanks and gains this line's word tail.
-            std::string& last = out.back();
-            std::size_t e = last.size();
-            while (e > 0 && IsBlank(static_cast<unsigned char>(last[e - 1]))) --e;
-            last.resize(e);
-            last.append(WordTail(line));
+            // Same as rebuilding the whole text: the last group line loses its
+            // trailing blanks (and break) and gains this line's word tail.
+            std::size_t e = out.size();
+            while (e > lastStart && IsBlank(static_cast<unsigned char>(out[e - 1]))) --e;
+            out.resize(e);
+            out.append(WordTail(line));
         } else {
-            out.push_back(line);
+            lastStart = out.size();
+            out.append(line);
         }
+        out += "\r\n";
         previousCode.swap(code);
         havePrevious = true;
-    }
-    return JoinTrimmed(out);
+    });
+    TrimInPlace(out);
+    return out;
 }
 
 }  // namespace zelmora

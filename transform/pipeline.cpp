@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "transform/classify.h"
 #include "transform/duplicates.h"
+#include "transform/entry_table.h"
 #include "transform/expand.h"
 #include "transform/full_codes.h"
 #include "transform/group.h"
@@ -25,6 +26,13 @@ namespace {
 // Expansion and grouping give one text each.
 std::vector<std::string*> ResultTexts(std::string& text) { return {&text}; }
 
+// Whether every line break is CR LF already, as a pane load makes them.
+bool HasPaneLineBreaks(std::string_view text) {
+    for (std::size_t i = text.find_first_of("\r\n"); i != std::string_view::npos; i = text.find_first_of("\r\n", i + 2))
+        if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n') return false;
+    return true;
+}
+
 std::string GroupStatus(const std::string& grouped) { return LineCountStatus(CountPaneLines(grouped)); }
 
 // The duplicates' count as the pane would show it.
@@ -36,26 +44,43 @@ std::string DuplicatesStatus(const DuplicateCodesResult& d) {
 
 PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std::string>& entriesIn,
                               const std::vector<Derivation>& which, TextEncoding encoding,
-                              const std::function<void(const char*)>& step) {
+                              const std::function<void(const char*)>& step, const OutputCallback& onOutput) {
     auto wants = [&](Derivation d) { return std::find(which.begin(), which.end(), d) != which.end(); };
     std::mutex stepMutex;
     auto tell = [&](const char* name) {
         std::lock_guard<std::mutex> lock(stepMutex);
         if (step) step(name);
     };
+    std::mutex outputMutex;
+    auto handOver = [&](std::pair<std::string, std::string>& output) {
+        std::lock_guard<std::mutex> lock(outputMutex);
+        if (onOutput) onOutput(output.first, output.second);
+    };
     PipelineResult r;
-    const std::string source = NormalizeLineBreaks(sourceIn);
+    // A copy only where a line break changes.
+    const bool asLoaded = HasPaneLineBreaks(sourceIn);
+    std::string normalized;
+    if (!asLoaded) normalized = NormalizeLineBreaks(sourceIn);
+    const std::string_view source = asLoaded ? sourceIn : std::string_view(normalized);
     r.statusLines.emplace_back(kSourceCaption, LineCountStatus(CountPaneLines(source)));
 
     const char* const expandCaption = CaptionOf(Derivation::Expand);
     std::string entries;
+    Expansion expansion;
     if (entriesIn) {
         entries = NormalizeLineBreaks(*entriesIn);
     } else {
         tell(expandCaption);
-        entries = ExpandToEntryLines(source, encoding);
+        expansion = ExpandWithRanks(source, encoding);
+        entries = std::move(expansion.text);
     }
-    r.outputs.emplace_back(ResultsOf(Derivation::Expand)[0].hint, entries);
+    // The expansion's text goes into its output when the others are done
+    // reading it.
+    r.outputs.emplace_back(ResultsOf(Derivation::Expand)[0].hint, std::string());
+    // What the derivations of the entries share is worked out once, by
+    // whichever asks first.
+    EntryTable table(entries, encoding);
+    if (expansion.ranked) table.setRanks(std::move(expansion.ranks));
     r.statusLines.emplace_back(expandCaption, LineCountStatus(CountPaneLines(entries)));
 
     // The derivations only read the two texts, so they run side by side (two
@@ -69,7 +94,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     // out), then its texts under their hints.
     auto add = [&](Derivation d, int relativeCost, auto status, auto derive) {
         cost.push_back(relativeCost);
-        tasks.push_back([&tell, d, derive, status] {
+        tasks.push_back([&tell, &handOver, d, derive, status] {
             const char* const caption = CaptionOf(d);
             tell(caption);
             auto result = derive();
@@ -77,7 +102,10 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
             p.second.emplace_back(caption, status(result));
             const std::span<const ResultInfo> infos = ResultsOf(d);
             const std::vector<std::string*> texts = ResultTexts(result);
-            for (std::size_t i = 0; i < infos.size(); ++i) p.first.emplace_back(infos[i].hint, std::move(*texts[i]));
+            for (std::size_t i = 0; i < infos.size(); ++i) {
+                p.first.emplace_back(infos[i].hint, std::move(*texts[i]));
+                handOver(p.first.back());
+            }
             return p;
         });
     };
@@ -91,19 +119,19 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
                 add(d, 2, GroupStatus, [&] { return GroupEqualCodes(entries); });
                 break;
             case Derivation::Classify:
-                add(d, 1, ClassifyStatus, [&] { return ClassifyByCodeLength(entries); });
+                add(d, 1, ClassifyStatus, [&] { return ClassifyByCodeLength(table.classes()); });
                 break;
             case Derivation::FullCodes:
-                add(d, 4, FullCodesStatus, [&] { return ExtractFullCodes(entries, encoding); });
+                add(d, 4, FullCodesStatus, [&] { return ExtractFullCodes(table); });
                 break;
             case Derivation::Shortest:
-                add(d, 5, ShortestCodesStatus, [&] { return ExtractShortestCodes(entries, encoding); });
+                add(d, 5, ShortestCodesStatus, [&] { return ExtractShortestCodes(table); });
                 break;
             case Derivation::Duplicates:
                 add(d, 1, DuplicatesStatus, [&] { return ExtractDuplicateCodes(source, encoding); });
                 break;
             case Derivation::Relation:
-                add(d, 6, RelationStatus, [&] { return RelateShortAndFullCodes(entries, source, encoding); });
+                add(d, 6, RelationStatus, [&] { return RelateShortAndFullCodes(table, source); });
                 break;
         }
     }
@@ -130,11 +158,13 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     std::thread second(worker);
     worker();
     second.join();
+    r.outputs[0].second = std::move(entries);
     for (std::size_t i = 0; i < results.size(); ++i) {
         if (failures[i]) std::rethrow_exception(failures[i]);
         for (auto& o : results[i].first) r.outputs.push_back(std::move(o));
         for (auto& st : results[i].second) r.statusLines.push_back(std::move(st));
     }
+    handOver(r.outputs[0]);
     return r;
 }
 

@@ -29,9 +29,13 @@ PipelineResult RunPipeline(std::string_view source, const std::optional<std::str
                            const std::function<void(const char*)>& step = {});
 
 // The derivation subcommands: which derivations to run (the expansion is
-// always among the outputs: the others read it).
+// always among the outputs: the others read it). `onOutput`, when given, is
+// handed each output (hint, text) as soon as it is done, one at a time, from
+// whichever thread did it: it may take the text away (to write it while the
+// rest are worked out), and the result keeps whatever it leaves.
+using OutputCallback = std::function<void(const std::string& hint, std::string& text)>;
 PipelineResult RunDerivations(std::string_view source, const std::optional<std::string>& entries,
                               const std::vector<Derivation>& which, TextEncoding encoding,
-                              const std::function<void(const char*)>& step = {});
+                              const std::function<void(const char*)>& step = {}, const OutputCallback& onOutput = {});
 
 }  // namespace zelmora

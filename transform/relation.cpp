@@ -2,21 +2,48 @@
 
 #include "core/code_table.h"
 #include "core/collation.h"
+#include "core/limits.h"
 #include "core/text.h"
 #include "transform/classify.h"
+#include "transform/entry_table.h"
 #include "transform/status.h"
 
 namespace zelmora {
 
-WordSet::WordSet(const std::vector<std::string>& words, TextEncoding encoding) : encoding_(encoding) {
-    keys_.reserve(words.size() * 2);
-    SortKeys keys = MakeSortKeys(words, encoding);
-    for (std::size_t i = 0; i < words.size(); ++i) keys_.emplace(keys.at(i));
+WordSet::WordSet(const std::vector<std::string>& words, TextEncoding encoding)
+    : WordSet(MakeSortKeys(words, encoding), words.size(), encoding) {}
+
+WordSet::WordSet(const TextArena& words, TextEncoding encoding)
+    : WordSet(MakeSortKeys(words, encoding), words.size(), encoding) {}
+
+WordSet::WordSet(SortKeys keys, std::size_t count, TextEncoding encoding)
+    : keys_(std::move(keys)), encoding_(encoding) {
+    CheckLimit(count, "short-coded words", kMaxUint32 - 1);
+    std::size_t size = 16;
+    while (size < count * 2) size <<= 1;
+    slots_.assign(size, 0);
+    mask_ = size - 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string_view key = keys_.at(i);
+        for (std::size_t s = std::hash<std::string_view>{}(key)&mask_;; s = (s + 1) & mask_) {
+            if (slots_[s] == 0) {
+                slots_[s] = static_cast<std::uint32_t>(i + 1);
+                break;
+            }
+            if (keys_.at(slots_[s] - 1) == key) break;  // a word equal to one already in
+        }
+    }
 }
 
 bool WordSet::contains(std::string_view word) const {
-    if (keys_.empty()) return false;
-    return keys_.count(SortKey(word, encoding_)) > 0;
+    if (keys_.offsets.size() < 2) return false;
+    thread_local std::string key;
+    key.clear();
+    AppendSortKey(word, encoding_, key);
+    for (std::size_t s = std::hash<std::string_view>{}(key)&mask_;; s = (s + 1) & mask_) {
+        if (slots_[s] == 0) return false;
+        if (keys_.at(slots_[s] - 1) == key) return true;
+    }
 }
 
 // Each pass looks at position k and then steps past k. Positions before k
@@ -50,28 +77,30 @@ void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relo
 }
 
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding) {
-    LengthClasses c = SplitByCodeLength(entryText);
-    const std::string& p1 = c.pools[0];
-    const PoolIndex pool12(p1 + c.pools[1]);
-    const PoolIndex pool123(p1 + c.pools[1] + c.pools[2]);
-    const PoolIndex pool4(c.pools[3]);
+    EntryTable table(entryText, encoding);
+    return RelateShortAndFullCodes(table, sourceText);
+}
+
+RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourceText) {
+    const TextEncoding encoding = table.encoding();
+    const LengthClasses& c = table.classes();
     const auto& class3 = c.lines[2];
     const auto& class4 = c.lines[3];
+    using Pools = EntryTable::Pools;
+    const std::vector<char>& inPool4 = table.inPool(3, Pools::P4);
+    const std::vector<char>& inPool12 = table.inPool(3, Pools::P12);
+    const std::vector<char>& inPool123 = table.inPool(4, Pools::P123);
 
     // A line without a word (fewer than two tokens) can't be the full code of
     // a word: its word would be missing below.
     auto hasWord = [](std::string_view line) { return CountTokens(line, 2) >= 2; };
 
     std::vector<std::string_view> fullCodes;
-    std::vector<char> inPool4(class3.size(), 0);
-    for (std::size_t i = class3.size(); i-- > 0;) {
-        std::string_view tail = WordTail(class3[i]);
-        inPool4[i] = pool4.contains(tail) ? 1 : 0;
-        if (!inPool4[i] && pool12.contains(tail) && hasWord(class3[i])) fullCodes.push_back(class3[i]);
-    }
+    for (std::size_t i = class3.size(); i-- > 0;)
+        if (!inPool4[i] && inPool12[i] && hasWord(class3[i])) fullCodes.push_back(class3[i]);
     for (std::size_t i = class4.size(); i-- > 0;)
-        if (pool123.contains(WordTail(class4[i])) && hasWord(class4[i])) fullCodes.push_back(class4[i]);
-    const std::vector<std::uint32_t> fullOrder = SortedOrder(fullCodes, encoding);
+        if (inPool123[i] && hasWord(class4[i])) fullCodes.push_back(class4[i]);
+    const std::vector<std::uint32_t> fullOrder = table.sortedOrder(fullCodes);
 
     std::vector<std::string_view> shortCodes;
     shortCodes.reserve(c.lines[0].size() + c.lines[1].size() + class3.size());
@@ -80,28 +109,42 @@ RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_v
     for (std::size_t i = 0; i < class3.size(); ++i)
         if (inPool4[i]) shortCodes.push_back(class3[i]);
 
-    std::vector<std::string> words;
-    words.reserve(fullCodes.size());
-    for (std::uint32_t i : fullOrder) words.push_back(SplitTokens(fullCodes[i]).at(1));
-
-    const WordSet wordSet(words, encoding);
-    LineList source = SplitLines(sourceText);
-    for (auto& line : source.lines()) {
-        LineList tokens = SplitBySpace(line);
-        if (tokens.count() == 2) continue;
-        if (tokens.count() >= 3) ReorderCandidates(tokens, wordSet);
-        line = JoinBySpace(tokens);
+    // The words, token 1 of each full code in order, in one buffer.
+    TextArena words;
+    std::string word;
+    for (std::uint32_t i : fullOrder) {
+        NthToken(fullCodes[i], 1, word);
+        words.bytes += word;
+        words.endText();
     }
 
     RelationResult r;
     r.shortCodesCount = shortCodes.size();
     r.fullCodesCount = fullCodes.size();
     r.wordsCount = words.size();
-    r.reorderedCount = source.count();
-    r.shortCodesText = JoinTrimmed(shortCodes, SortedOrder(shortCodes, encoding));
+    r.shortCodesText = JoinTrimmed(shortCodes, table.sortedOrder(shortCodes));
     r.fullCodesText = JoinTrimmed(fullCodes, fullOrder);
-    r.wordsText = JoinTrimmed(words);
-    r.reorderedText = JoinTrimmed(source.lines());
+    r.wordsText.reserve(words.bytes.size() + 2 * words.size());
+    for (std::size_t i = 0; i < words.size(); ++i) r.wordsText.append(words[i]).append("\r\n");
+    TrimInPlace(r.wordsText);
+
+    // The source table line by line, each written as it is done: a line of
+    // two tokens as it was, any other rejoined (reordered from three tokens on).
+    const WordSet wordSet(words, encoding);
+    std::string& out = r.reorderedText;
+    out.reserve(sourceText.size() + sourceText.size() / 8);
+    ForEachLine(sourceText, [&](std::string_view line) {
+        ++r.reorderedCount;
+        LineList tokens = SplitBySpace(line);
+        if (tokens.count() == 2) {
+            out.append(line);
+        } else {
+            if (tokens.count() >= 3) ReorderCandidates(tokens, wordSet);
+            out += JoinBySpace(tokens);
+        }
+        out += "\r\n";
+    });
+    TrimInPlace(out);
     return r;
 }
 

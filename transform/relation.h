@@ -1,14 +1,17 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
+#include "core/collation.h"
 #include "core/line_list.h"
 #include "core/text_encoding.h"
 
 namespace zelmora {
+
+class EntryTable;
 
 struct RelationResult {
     std::string shortCodesText;  // all short codes, sorted
@@ -19,14 +22,19 @@ struct RelationResult {
 };
 
 // Whole-word, case-insensitive lookup of the short-coded words (FindLine >= 0),
-// answered by a hash of collation sort keys.
+// answered by a hash of collation sort keys: the keys in one buffer, the hash
+// open-addressed over their indexes.
 class WordSet {
 public:
     WordSet(const std::vector<std::string>& words, TextEncoding encoding);
+    WordSet(const TextArena& words, TextEncoding encoding);
     bool contains(std::string_view word) const;
 
 private:
-    std::unordered_set<std::string> keys_;
+    WordSet(SortKeys keys, std::size_t count, TextEncoding encoding);
+    SortKeys keys_;
+    std::vector<std::uint32_t> slots_;  // index + 1 of a key; 0 for none
+    std::size_t mask_ = 0;
     TextEncoding encoding_;
 };
 
@@ -36,6 +44,8 @@ private:
 void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relocations = nullptr);
 
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding);
+// The same on an entry table shared with other derivations.
+RelationResult RelateShortAndFullCodes(EntryTable& entries, std::string_view sourceText);
 
 // "行数:全部简码%d 简码全码%d 简码字%d 置后%d" (UTF-8)
 std::string RelationStatus(const RelationResult& r);

@@ -4,26 +4,33 @@
 #include "core/collation.h"
 #include "core/text.h"
 #include "transform/classify.h"
+#include "transform/entry_table.h"
 #include "transform/status.h"
 
 namespace zelmora {
 
 ShortestCodesResult ExtractShortestCodes(std::string_view text, TextEncoding encoding) {
-    LengthClasses c = SplitByCodeLength(text);
-    // The searched texts are pool 1, pools 1+2 and pools 1+2+3, all built from
-    // every entry before anything is removed.
-    std::string searched = c.pools[0];
+    EntryTable table(text, encoding);
+    return ExtractShortestCodes(table);
+}
+
+ShortestCodesResult ExtractShortestCodes(EntryTable& table) {
+    const LengthClasses& c = table.classes();
+    // Class n+1 is searched in pool 1, pools 1+2 and pools 1+2+3, all built
+    // from every entry before anything is removed. Asked for largest first:
+    // the relation asks for the same in another order, and each is worked
+    // out once.
+    using Pools = EntryTable::Pools;
+    const std::vector<char>* removed[4] = {nullptr, nullptr, nullptr, nullptr};
+    removed[3] = &table.inPool(4, Pools::P123);
+    removed[1] = &table.inPool(2, Pools::P1);
+    removed[2] = &table.inPool(3, Pools::P12);
     std::array<std::vector<std::string_view>, 4> kept;
     kept[0] = c.lines[0];
     for (int n = 1; n < 4; ++n) {
-        if (n > 1) searched += c.pools[n - 1];
-        const PoolIndex index(searched);
         const auto& cls = c.lines[n];
-        std::vector<char> removed(cls.size(), 0);
-        for (std::size_t i = cls.size(); i-- > 0;)
-            if (index.contains(WordTail(cls[i]))) removed[i] = 1;
         for (std::size_t i = 0; i < cls.size(); ++i)
-            if (!removed[i]) kept[n].push_back(cls[i]);
+            if (!(*removed[n])[i]) kept[n].push_back(cls[i]);
     }
     std::vector<std::string_view> all;
     for (const auto& k : kept) all.insert(all.end(), k.begin(), k.end());
@@ -34,7 +41,7 @@ ShortestCodesResult ExtractShortestCodes(std::string_view text, TextEncoding enc
         r.texts[n] = JoinTrimmed(kept[n]);
     }
     r.allCount = all.size();
-    r.allText = JoinTrimmed(all, SortedOrder(all, encoding));
+    r.allText = JoinTrimmed(all, table.sortedOrder(all));
     return r;
 }
 

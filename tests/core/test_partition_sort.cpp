@@ -4,6 +4,7 @@
 // never timed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <numeric>
@@ -12,8 +13,10 @@
 
 #include "core/collation.h"
 #include "tests/naive/naive.h"
+#include "tests/test_util.h"
 
 using namespace zelmora;
+using testutil::G;
 
 namespace {
 
@@ -216,4 +219,39 @@ TEST(PartitionSort, SortedOrderOfAdversaryLines) {
     naive::SortLines(literal);
     SortLines(fast, TextEncoding::Gbk);
     EXPECT_EQ(fast, literal);
+}
+
+// Lines ranked once, and any subset of them in any arrangement sorted by its
+// ranks: the order SortedOrder gives the subset by its keys, equal lines
+// (differing only in case) placed as the partition sort places them.
+TEST(PartitionSort, SubsetsSortedByRanksAsByKeys) {
+    std::mt19937 rng(7);
+    const std::vector<std::string> pieces = {"a", "A", "b", "B", " ", G("工"), G("式"), "ab", "AB"};
+    for (int round = 0; round < 40; ++round) {
+        std::vector<std::string> lines(100 + rng() % 300);
+        for (std::string& l : lines)
+            for (unsigned n = 1 + rng() % 4; n > 0; --n) l += pieces[rng() % pieces.size()];
+        const std::vector<std::string_view> views(lines.begin(), lines.end());
+        std::vector<std::uint32_t> ranks;
+        const std::vector<std::uint32_t> order = SortedOrder(views, TextEncoding::Gbk, ranks);
+        ASSERT_EQ(order, SortedOrder(views, TextEncoding::Gbk));
+        // Dense: up by one exactly where the sorted lines differ.
+        ASSERT_EQ(ranks[order[0]], 0u);
+        for (std::size_t k = 1; k < order.size(); ++k) {
+            const int c = CompareLines(views[order[k - 1]], views[order[k]], TextEncoding::Gbk);
+            ASSERT_EQ(ranks[order[k]], ranks[order[k - 1]] + (c < 0 ? 1u : 0u)) << k;
+        }
+        std::vector<std::uint32_t> picked;
+        for (std::uint32_t i = 0; i < views.size(); ++i)
+            if (rng() % 3 != 0) picked.push_back(i);
+        std::shuffle(picked.begin(), picked.end(), rng);
+        if (round % 4 == 0) std::sort(picked.begin(), picked.end());  // runs already in order
+        std::vector<std::string_view> subset;
+        std::vector<std::uint32_t> subsetRanks;
+        for (std::uint32_t i : picked) {
+            subset.push_back(views[i]);
+            subsetRanks.push_back(ranks[i]);
+        }
+        ASSERT_EQ(SortedOrderOfRanks(subsetRanks), SortedOrder(subset, TextEncoding::Gbk)) << round;
+    }
 }

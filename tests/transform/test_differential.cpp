@@ -13,6 +13,7 @@
 #include "transform/expand.h"
 #include "transform/full_codes.h"
 #include "transform/group.h"
+#include "transform/pipeline.h"
 #include "transform/relation.h"
 #include "transform/shortest.h"
 
@@ -213,5 +214,36 @@ TEST(Differential, RelationWithManyWordsOnOneLine) {
         naive::Relation nr = naive::Relate(entries, source);
         ASSERT_EQ((std::array<std::string, 4>{r.shortCodesText, r.fullCodesText, r.wordsText, r.reorderedText}),
                   nr.texts);
+    }
+}
+
+// The pipeline shares what its derivations work out (the classes, each pool's
+// answers, the expansion's ranks) across its two threads: its outputs are
+// still the literal steps', whether the expansion's lines are its sorted
+// entries one for one or trimming took the first or last one apart.
+TEST(Differential, PipelineSharingMatchesLiteralSteps) {
+    TableGenerator gen(4242);
+    std::vector<std::string> sources = {
+        "\" a\" x\r\nb y",          // an entry that begins with a blank sorts first and is trimmed
+        "b y\r\nc \"z \"",          // one that ends with blanks sorts last
+        "\"\" \"\"\r\nab x y",      // an entry of one space, trimmed away
+        "aaa x\r\naaaa xy\r\na x",  // short codes found in the pools
+    };
+    for (int i = 0; i < 150; ++i) sources.push_back(gen.table());
+    for (const std::string& source : sources) {
+        const PipelineResult r = RunPipeline(source, std::nullopt, TextEncoding::Gbk);
+        const std::string normalized = NormalizeLineBreaks(source);
+        const std::string entries = naive::Expand(normalized);
+        std::vector<std::string> expected = {entries, naive::Group(entries)};
+        for (const std::string& t : naive::Classify(entries).texts) expected.push_back(t);
+        for (const std::string& t : naive::ExtractFullCodes(entries).texts) expected.push_back(t);
+        for (const std::string& t : naive::ExtractShortest(entries).texts) expected.push_back(t);
+        const naive::Duplicates d = naive::ExtractDuplicates(normalized);
+        expected.push_back(d.dup);
+        expected.push_back(d.uniq);
+        for (const std::string& t : naive::Relate(entries, normalized).texts) expected.push_back(t);
+        std::vector<std::string> got;
+        for (const auto& output : r.outputs) got.push_back(output.second);
+        ASSERT_EQ(got, expected) << testutil::U(source);
     }
 }

@@ -1,0 +1,72 @@
+#include "transform/entry_table.h"
+
+#include <algorithm>
+#include <string>
+
+#include "core/code_table.h"
+#include "core/collation.h"
+#include "core/failure.h"
+#include "core/limits.h"
+#include "core/text.h"
+
+namespace zelmora {
+
+EntryTable::EntryTable(std::string_view text, TextEncoding encoding)
+    : text_(text), encoding_(encoding), classes_(SplitByCodeLength(text)) {}
+
+EntryTable::Membership& EntryTable::membership(int cls, Pools pools) {
+    return memberships_[cls - 1][static_cast<int>(pools)];
+}
+
+const std::vector<char>& EntryTable::inPool(int cls, Pools pools) {
+    Membership& m = membership(cls, pools);
+    std::call_once(m.once, [&] {
+        std::string searched;
+        switch (pools) {
+            case Pools::P1:
+                searched = classes_.pools[0];
+                break;
+            case Pools::P12:
+                searched = classes_.pools[0] + classes_.pools[1];
+                break;
+            case Pools::P123:
+                searched = classes_.pools[0] + classes_.pools[1] + classes_.pools[2];
+                break;
+            case Pools::P4:
+                searched = classes_.pools[3];
+                break;
+        }
+        const PoolIndex index(searched);
+        const auto& lines = classes_.lines[cls - 1];
+        m.in.assign(lines.size(), 0);
+        for (std::size_t i = 0; i < lines.size(); ++i) m.in[i] = index.contains(WordTail(lines[i])) ? 1 : 0;
+    });
+    return m.in;
+}
+
+void EntryTable::setRanks(std::vector<std::uint32_t> ranks) {
+    std::call_once(rankOnce_, [&] {
+        CheckLimit(text_.size(), "bytes of the one-word-per-line table", kMaxUint32);
+        ForEachLine(text_, [&](std::string_view line) {
+            lineStarts_.push_back(static_cast<std::uint32_t>(line.data() - text_.data()));
+        });
+        if (ranks.size() != lineStarts_.size()) throw Failure("Entry ranks do not match the lines of the table");
+        ranks_ = std::move(ranks);
+        ranked_.store(true, std::memory_order_release);
+    });
+}
+
+std::vector<std::uint32_t> EntryTable::sortedOrder(const std::vector<std::string_view>& lines) {
+    // Without the expansion's ranks, keying every line to sort some of them
+    // would cost more than keying those.
+    if (!ranked_.load(std::memory_order_acquire)) return SortedOrder(lines, encoding_);
+    std::vector<std::uint32_t> ranks(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto offset = static_cast<std::uint32_t>(lines[i].data() - text_.data());
+        const auto at = std::lower_bound(lineStarts_.begin(), lineStarts_.end(), offset);
+        ranks[i] = ranks_[static_cast<std::size_t>(at - lineStarts_.begin())];
+    }
+    return SortedOrderOfRanks(ranks);
+}
+
+}  // namespace zelmora
