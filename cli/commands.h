@@ -10,6 +10,7 @@ void AddTableCommands(CLI::App& app);     // expand, builtin, run and one per de
 void AddEncodeCommand(CLI::App& app);     // encode: codes for new words
 void AddFormatCommands(CLI::App& app);    // convert and check: tables in other encodings and formats
 void AddAnalysisCommands(CLI::App& app);  // stats and diff: a table's figures, two tables compared
+void AddTuneCommands(CLI::App& app);      // reorder: candidates by frequency
 
 // Ends the program with `status` once the command has printed its output;
 // nothing more is printed.

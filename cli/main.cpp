@@ -23,6 +23,7 @@ int Run(int argc, char** argv) {
     zelmora::cli::AddFormatCommands(app);
     zelmora::cli::AddAnalysisCommands(app);
     zelmora::cli::AddTypingCommands(app);
+    zelmora::cli::AddTuneCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -33,8 +34,9 @@ int Run(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         const int status = app.exit(e);
-        // diff tells "differ" (1) from "trouble" (2), as diff(1) does.
-        return status != 0 && app.got_subcommand("diff") ? 2 : status;
+        // diff tells "differ" (1) from "trouble" (2), as diff(1) does; reorder
+        // fails with 2 as well.
+        return status != 0 && (app.got_subcommand("diff") || app.got_subcommand("reorder")) ? 2 : status;
     } catch (const zelmora::cli::ExitStatus& e) {
         return e.status;
     } catch (const zelmora::cli::FailureStatus& e) {
