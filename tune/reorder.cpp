@@ -198,20 +198,19 @@ std::vector<std::string> WeightsBetween(double low, double high, std::size_t cou
     return out;
 }
 
-// One code's entries in their new order, each with its weight and line; which
+// One code's entries in their new order, each with its weight; which
 // keep their weights and what the others get (see WriteReordered).
 struct Weighed {
     double weight;
-    std::size_t line;
     std::optional<std::string> text;
 };
 std::vector<std::optional<std::string>> NewWeights(const std::vector<Weighed>& es, bool decimals) {
     const std::size_t n = es.size();
     // Weights new ones may take: Rime's above 0, ibus-table's not below 0.
     const double floor = decimals ? 0.0 : -1.0;
-    auto ahead = [&](std::size_t a, std::size_t b) {  // whether a stands before b under the engine
-        return es[a].weight > es[b].weight || (es[a].weight == es[b].weight && es[a].line < es[b].line);
-    };
+    // Whether a stands before b whatever the engine does with equal weights
+    // (librime and ibus-table each break ties their own way).
+    auto ahead = [&](std::size_t a, std::size_t b) { return es[a].weight > es[b].weight; };
     // Whether a and b (n + 1: before the first; n: after the last) can both
     // keep their weights with the entries between them reweighted.
     const std::size_t start = n + 1, end = n;
@@ -315,8 +314,11 @@ ReorderedTable WriteReordered(const TableDocument& doc, const Reordering& r) {
             }
             if (!moved) continue;
             es.clear();
+            // librime ranks every weight up to 0 alike.
             for (std::uint32_t k : ks)
-                es.push_back({WeightValue(doc.entries[k].weight), lineOf[k], doc.entries[k].weight});
+                es.push_back({doc.format == Format::Rime ? std::max(WeightValue(doc.entries[k].weight), 0.0)
+                                                         : WeightValue(doc.entries[k].weight),
+                              doc.entries[k].weight});
             const std::vector<std::optional<std::string>> ws = NewWeights(es, doc.format == Format::Rime);
             for (std::size_t i = 0; i < ks.size(); ++i) {
                 if (ws[i] == es[i].text) continue;
