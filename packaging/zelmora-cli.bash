@@ -2,7 +2,7 @@
 # encoding and format options, and files (folders for --out where results go).
 # Needs nothing from the bash-completion package, so it also works sourced alone.
 
-_zelmora_cli_commands="expand builtin run group classify dups fullcodes shortest relate encode convert check stats diff score"
+_zelmora_cli_commands="expand builtin run group classify dups fullcodes shortest relate encode convert check stats diff score reorder"
 
 # The options of each command, as `zelmora-cli COMMAND --help` lists them.
 _zelmora_cli_options()
@@ -18,6 +18,7 @@ _zelmora_cli_options()
         check) echo "--encoding --format --no-stream --chars --no-phrases" ;;
         stats) echo "--encoding --format --json" ;;
         diff) echo "--old-encoding --old-format --new-encoding --new-format --tsv --quiet --text --freq --optimal" ;;
+        reorder) echo "--encoding --format --freq --only --keep --out --report --dry-run --text --optimal" ;;
         score) echo "--encoding --format --text-encoding --freq --chars --optimal --auto-commit --select-keys --page-size --threads --json --tsv --split --entries --against --against-encoding --against-format" ;;
     esac
 }
@@ -36,12 +37,13 @@ _zelmora_cli_value()
         --encoding | --*-encoding) echo "values auto gbk gb18030 utf-8 utf-16le utf-16be" ;;
         --format | --*-format) echo "values auto plain rime libime fcitx4 ibus yong" ;;
         --unencodable) echo "values error skip" ;;
+        --only) echo "values singles phrases all" ;;
         # score's --chars names a character set; check's a table.
         --chars) if [[ $command == score ]]; then echo "values gb2312 gb2312-1 top:"; else echo "file"; fi ;;
         --freq) echo "values-or-file jieba essay" ;;
-        --source | --entries | --table | --merge | --skipped | --text | --split | --against) echo "file" ;;
+        --source | --entries | --table | --merge | --skipped | --text | --split | --against | --keep | --report) echo "file" ;;
         --auto-commit | --select-keys | --page-size | --threads) echo "none" ;;
-        --out) if [[ $command == encode ]]; then echo "file"; else echo "dir"; fi ;;
+        --out) if [[ $command == encode || $command == reorder ]]; then echo "file"; else echo "dir"; fi ;;
     esac
 }
 
@@ -123,7 +125,7 @@ _zelmora_cli()
     fi
 
     case $command in
-        expand | encode | convert | check | stats | diff | score) _zelmora_cli_files -f "$cur" ;;
+        expand | encode | convert | check | stats | diff | score | reorder) _zelmora_cli_files -f "$cur" ;;
         *) COMPREPLY=($(compgen -W "$(_zelmora_cli_options "$command")" -- "$cur")) ;;
     esac
     return 0
