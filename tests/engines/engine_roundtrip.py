@@ -14,6 +14,9 @@ For ENGINE (rime, libime, fcitx4 or ibus):
      engine's, and for ibus the candidate order too;
   3. where a query is cheap (librime's C API, ibus-table's Python module), what
      the engine offers for a sample of codes must be the input's order.
+  4. `zelmora-cli reorder` on a table worked by hand (ties, absent words, a
+     pinned line) and on Debian's wubi86 table with jieba's list, in the
+     engine's format: the engine's compiler must show the order proposed.
 A missing engine package fails the test with the package's name.
 """
 import collections
@@ -382,6 +385,7 @@ def main():
                 compare(label + ' (ibus-table module, 200 codes)', collections.OrderedDict((c, expected[c]) for c in codes),
                         ibus_engine_query(work, db, codes), ties)
         shipped(engine, cli, work)
+        reordered(engine, cli, work, rime_query)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     if failures:
@@ -434,6 +438,120 @@ def shipped(engine, cli, work):
         freq = {(c, p): f for c, v in groups.items() for p, f in v}
         compare('ibus shipped table order', words_only(groups), read,
                 lambda code, got: all(freq[(code, a)] >= freq[(code, b)] for a, b in zip(got, got[1:])))
+
+
+# ---- Candidates reordered by frequency, read back by the engine ----
+
+JIEBA = '/usr/lib/python3/dist-packages/jieba/dict.txt'
+
+# Worked by hand: aa's 乙 and 丙 tie in the table (30), 甲 and 丙 in the list
+# (9): 甲 丙 丁, then 乙, which the list lacks. bb's 子 is pinned first; 寅
+# (5) comes before 丑, which the list lacks. cc has one candidate.
+HAND_TABLE = [('aa', '甲', 40), ('aa', '乙', 30), ('aa', '丙', 30), ('aa', '丁', 10),
+              ('bb', '子', 3), ('bb', '丑', 2), ('bb', '寅', 1), ('cc', '工', 7)]
+HAND_LIST = '甲 9\n丙 9\n丁 2\n寅 5\n'
+HAND_PINS = 'bb 子\n'
+HAND_EXPECTED = collections.OrderedDict([('aa', ['甲', '丙', '丁', '乙']), ('bb', ['子', '寅', '丑']), ('cc', ['工'])])
+
+
+def hand_table(engine, path):
+    """The hand-worked table in the engine's own format, with its weights where it has them."""
+    if engine == 'rime':
+        text = '---\nname: hand\nversion: "1"\nsort: by_weight\n...\n' + ''.join(
+            '%s\t%s\t%d\n' % (w, c, f) for c, w, f in HAND_TABLE)
+    elif engine == 'ibus':
+        text = ('SCIM_Generic_Table_Phrase_Library_TEXT\nVERSION_1_0\nBEGIN_DEFINITION\nUUID = hand\n'
+                'SERIAL_NUMBER = 1\nICON = ibus-table.svg\nNAME = hand\nNAME.zh_CN = hand\nLANGUAGES = zh_CN\n'
+                'AUTHOR = zelmora\nSTATUS_PROMPT = T\nVALID_INPUT_CHARS = abcdefghijklmnopqrstuvwxyz\n'
+                'MAX_KEY_LENGTH = 4\nEND_DEFINITION\nBEGIN_TABLE\n' +
+                ''.join('%s\t%s\t%d\n' % (c, w, f) for c, w, f in HAND_TABLE) + 'END_TABLE\n')
+    else:
+        text = ''.join('%s %s\n' % (c, w) for c, w, _ in HAND_TABLE)
+        plain = path + '.plain.txt'
+        with open(plain, 'w', encoding='utf-8') as f:
+            f.write(text)
+        convert(CLI_PATH[0], plain, path, engine)
+        return
+    with open(path, 'w', encoding='utf-8') as f:
+        f.write(text)
+
+
+CLI_PATH = [None]
+
+
+def engine_groups(engine, work, path, codes, rime_query, name):
+    """Each code's candidates as the engine's own compiler gives them back."""
+    if engine == 'rime':
+        _, got = rime_dump(work, name, path, rime_query, list(codes))
+        return got
+    if engine == 'libime':
+        run(['libime_tabledict', path, os.path.join(work, 'r.dict')])
+        return fcitx_data(run(['libime_tabledict', '-d', os.path.join(work, 'r.dict'), '-']).stdout.decode('utf-8'))
+    if engine == 'fcitx4':
+        lines = open(path, encoding='utf-8').read().split('\n')
+        cut = lines.index('[Data]') + 1
+        data = sorted([l for l in lines[cut:] if l], key=lambda l: l.split(' ', 1)[0].encode())
+        sorted_path = os.path.join(work, 'r.sorted.txt')
+        with open(sorted_path, 'w', encoding='utf-8') as f:
+            f.write('\n'.join(lines[:cut] + data) + '\n')
+        run(['txt2mb', sorted_path, os.path.join(work, 'r.mb')])
+        return fcitx_data(run(['mb2txt', os.path.join(work, 'r.mb')]).stdout.decode('utf-8'))
+    db = os.path.join(work, 'r.db')
+    if os.path.exists(db):
+        os.remove(db)
+    env = dict(os.environ, HOME=work, XDG_DATA_HOME=work, XDG_CACHE_HOME=work, XDG_CONFIG_HOME=work)
+    run(['ibus-table-createdb', '-n', db, '-s', path], env=env)
+    return words_only(ibus_order(db)[0])
+
+
+def by_list(groups, counts):
+    """Each code's candidates ordered by the list: highest first, ties and absent words in their order."""
+    return collections.OrderedDict(
+        (c, sorted(ws, key=lambda w: (w not in counts, -counts.get(w, 0)))) for c, ws in groups.items())
+
+
+def reordered(engine, cli, work, rime_query):
+    CLI_PATH[0] = cli
+    ext = '.dict.yaml' if engine == 'rime' else '.txt'
+    # By hand.
+    source, out = os.path.join(work, 'hand' + ext), os.path.join(work, 'hand.new' + ext)
+    hand_table(engine, source)
+    with open(os.path.join(work, 'hand.list'), 'w', encoding='utf-8') as f:
+        f.write(HAND_LIST)
+    with open(os.path.join(work, 'hand.pins'), 'w', encoding='utf-8') as f:
+        f.write(HAND_PINS)
+    run([cli, 'reorder', source, '--freq', os.path.join(work, 'hand.list'), '--keep', os.path.join(work, 'hand.pins'),
+         '--out', out, '--report', os.path.join(work, 'hand.report')])
+    got = engine_groups(engine, work, out, HAND_EXPECTED, rime_query, 'hand')
+    compare('%s reorder, worked by hand' % engine, HAND_EXPECTED, got)
+    # Debian's wubi86 with jieba, in the engine's format.
+    counts = {}
+    with open(JIEBA, encoding='utf-8') as f:
+        for line in f:
+            fields = line.split()
+            if len(fields) >= 2:
+                counts[fields[0]] = counts.get(fields[0], 0) + int(fields[1])
+    if engine == 'rime':
+        source = RIME_DICT
+    else:
+        source = os.path.join(work, 'wubi86' + ext)
+        convert(cli, RIME_DICT, source, engine)
+    # A Rime dictionary converted into Rime stays in file order: its candidate
+    # order is the weights'.
+    before = words_only(rime_groups(RIME_DICT)) if engine == 'rime' else zelmora_entries(cli, source, work)
+    expected = by_list(before, counts)
+    out = os.path.join(work, 'wubi86.new' + ext)
+    t = time.time()
+    run([cli, 'reorder', source, '--freq', 'jieba', '--out', out, '--report', os.path.join(work, 'wubi86.report')])
+    secs = time.time() - t
+    changed = {c for c in expected if expected[c] != before[c]}
+    got = engine_groups(engine, work, out, expected, rime_query, 'wubi86')
+    print('%s reorder of wubi86 by jieba: %d codes change, in %.2f s' % (engine, len(changed), secs))
+    # Codes the reorder left alone may hold equal weights, which each engine
+    # orders its own way; a code it changed must stand exactly.
+    ties = tie_checker(rime_groups(RIME_DICT)) if engine in ('rime', 'ibus') else None
+    compare('%s reorder of wubi86 by jieba' % engine, expected, got,
+            (lambda code, g: code not in changed and ties(code, g)) if ties else None)
 
 
 if __name__ == '__main__':
