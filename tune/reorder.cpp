@@ -89,6 +89,26 @@ Reordering Reorder(const std::vector<TableEntry>& entries, const WordCounts& cou
         groups[it->second].push_back(static_cast<std::uint32_t>(k));
     }
 
+    // Every word as code points, converted in one go (one conversion a word
+    // would cost more than the ordering).
+    std::string joined;
+    for (const TableEntry& e : entries) {
+        joined += e.word;
+        joined += '\n';
+    }
+    const std::u32string all = typing::Utf32Of(joined, options.textEncoding);
+    std::vector<std::u32string_view> words;
+    std::vector<std::u32string> one;
+    words.reserve(n);
+    for (std::size_t from = 0, to; from < all.size() && (to = all.find(U'\n', from)) != std::u32string::npos;
+         from = to + 1)
+        words.push_back(std::u32string_view(all).substr(from, to - from));
+    if (words.size() != n) {
+        // A word with a line break in it (no format writes one): each on its own.
+        for (const TableEntry& e : entries) one.push_back(typing::Utf32Of(e.word, options.textEncoding));
+        words.assign(one.begin(), one.end());
+    }
+
     struct Candidate {
         std::uint32_t entry;
         std::optional<std::uint64_t> count;
@@ -112,11 +132,11 @@ Reordering Reorder(const std::vector<TableEntry>& entries, const WordCounts& cou
             const TableEntry& e = entries[k];
             if (!pinned.empty() && pinned.count(PairKey(code, e.word))) continue;
             if (options.only != Only::All) {
-                const bool single = typing::Utf32Of(e.word, options.textEncoding).size() == 1;
+                const bool single = words[k].size() == 1;
                 if (single != (options.only == Only::Singles)) continue;
             }
             places.push_back(k);
-            sorted.push_back({k, counts.find(e.word, options.textEncoding)});
+            sorted.push_back({k, counts.find(words[k])});
         }
         if (sorted.size() < 2) continue;
         std::stable_sort(sorted.begin(), sorted.end(), [](const Candidate& a, const Candidate& b) {
@@ -137,7 +157,7 @@ Reordering Reorder(const std::vector<TableEntry>& entries, const WordCounts& cou
             const std::uint32_t now = r.order[places0[i]];
             if (now == places0[i]) continue;
             const TableEntry& e = entries[now];
-            r.moves.push_back({code, e.word, placeOf[now], i + 1, counts.find(e.word, options.textEncoding)});
+            r.moves.push_back({code, e.word, placeOf[now], i + 1, counts.find(words[now])});
         }
     }
     for (const Pin& p : options.pins)

@@ -446,12 +446,14 @@ JIEBA = '/usr/lib/python3/dist-packages/jieba/dict.txt'
 
 # Worked by hand: aa's 乙 and 丙 tie in the table (30), 甲 and 丙 in the list
 # (9): 甲 丙 丁, then 乙, which the list lacks. bb's 子 is pinned first; 寅
-# (5) comes before 丑, which the list lacks. cc has one candidate.
+# (5) comes before 丑, which the list lacks. cc has one candidate; dddd's four
+# keys give the libime and fcitx4 headers the key length of Wubi-86's rules.
 HAND_TABLE = [('aa', '甲', 40), ('aa', '乙', 30), ('aa', '丙', 30), ('aa', '丁', 10),
-              ('bb', '子', 3), ('bb', '丑', 2), ('bb', '寅', 1), ('cc', '工', 7)]
+              ('bb', '子', 3), ('bb', '丑', 2), ('bb', '寅', 1), ('cc', '工', 7), ('dddd', '大', 1)]
 HAND_LIST = '甲 9\n丙 9\n丁 2\n寅 5\n'
 HAND_PINS = 'bb 子\n'
-HAND_EXPECTED = collections.OrderedDict([('aa', ['甲', '丙', '丁', '乙']), ('bb', ['子', '寅', '丑']), ('cc', ['工'])])
+HAND_EXPECTED = collections.OrderedDict([('aa', ['甲', '丙', '丁', '乙']), ('bb', ['子', '寅', '丑']), ('cc', ['工']),
+                                         ('dddd', ['大'])])
 
 
 def hand_table(engine, path):
