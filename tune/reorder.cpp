@@ -165,6 +165,23 @@ Reordering Reorder(const std::vector<TableEntry>& entries, const WordCounts& cou
     return r;
 }
 
+Reordering OnlyCodes(const Reordering& r, const std::vector<TableEntry>& entries,
+                     const std::vector<std::string>& codes) {
+    const std::unordered_set<std::string_view> taken(codes.begin(), codes.end());
+    Reordering out = r;
+    std::unordered_set<std::string_view> changed;
+    for (std::size_t p = 0; p < out.order.size(); ++p) {
+        if (!taken.count(entries[p].code)) {
+            out.order[p] = static_cast<std::uint32_t>(p);
+        } else if (out.order[p] != p) {
+            changed.insert(entries[p].code);
+        }
+    }
+    out.codesChanged = changed.size();
+    std::erase_if(out.moves, [&](const CandidateMove& m) { return !taken.count(m.code); });
+    return out;
+}
+
 namespace {
 
 // A weight as the reader orders candidates by it: none reads as 0.

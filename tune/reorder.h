@@ -67,6 +67,11 @@ struct Reordering {
 Reordering Reorder(const std::vector<formats::TableEntry>& entries, const WordCounts& counts,
                    const ReorderOptions& options);
 
+// `r` for the given codes only (those the maintainer took): every other
+// code keeps its order.
+Reordering OnlyCodes(const Reordering& r, const std::vector<formats::TableEntry>& entries,
+                     const std::vector<std::string>& codes);
+
 // A weight a line was given so that the engine shows the new order.
 struct Reweighting {
     std::string code, word;

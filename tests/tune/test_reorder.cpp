@@ -212,3 +212,26 @@ TEST(Reorder, RandomWeightedTablesReadBackInTheOrderProposed) {
         }
     }
 }
+
+TEST(Reorder, OnlyTheCodesTakenChange) {
+    const TableDocument doc = ReadTable("aa 甲 乙\nbb 子 丑\naa 丙\n", Encoding::Utf8, Format::Plain);
+    const Reordering all = Reorder(doc.entries, Counts("丙 3\n乙 2\n丑 1\n"), ReorderOptions());
+    ASSERT_EQ(Groups(all.apply(doc.entries)), "aa:丙 乙 甲|bb:丑 子");
+    struct Case {
+        std::vector<std::string> codes;
+        std::string expected;
+        std::size_t codesChanged, moves;
+    };
+    const std::vector<Case> cases = {
+        {{"aa"}, "aa:丙 乙 甲|bb:子 丑", 1, 2},
+        {{"bb"}, "aa:甲 乙 丙|bb:丑 子", 1, 2},
+        {{}, "aa:甲 乙 丙|bb:子 丑", 0, 0},
+        {{"aa", "bb"}, "aa:丙 乙 甲|bb:丑 子", 2, 4},
+    };
+    for (const Case& c : cases) {
+        const Reordering r = OnlyCodes(all, doc.entries, c.codes);
+        EXPECT_EQ(Groups(r.apply(doc.entries)), c.expected) << c.expected;
+        EXPECT_EQ(r.codesChanged, c.codesChanged) << c.expected;
+        EXPECT_EQ(r.moves.size(), c.moves) << c.expected;
+    }
+}
