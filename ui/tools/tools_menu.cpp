@@ -7,6 +7,7 @@
 #include "ui/tools/check_window.h"
 #include "ui/tools/diff_window.h"
 #include "ui/tools/encode_window.h"
+#include "ui/tools/reorder_window.h"
 #include "ui/tools/stats_window.h"
 #include "ui/tools/typing_window.h"
 
@@ -29,6 +30,7 @@ EncodeWindow* EncodeWindowOf(TForm1* form) { return WindowOf<EncodeWindow>(form)
 StatsWindow* StatsWindowOf(TForm1* form) { return WindowOf<StatsWindow>(form); }
 DiffWindow* DiffWindowOf(TForm1* form) { return WindowOf<DiffWindow>(form); }
 TypingWindow* TypingWindowOf(TForm1* form) { return WindowOf<TypingWindow>(form); }
+ReorderWindow* ReorderWindowOf(TForm1* form) { return WindowOf<ReorderWindow>(form); }
 
 QMenu* AddToolsMenu(TForm1* form) {
     QMenu* menu = form->menuBar()->addMenu(QStringLiteral("工具"));
@@ -59,6 +61,7 @@ QMenu* AddToolsMenu(TForm1* form) {
         w->chooseFile();
     });
     item("ToolTyping", QStringLiteral("码表评测"), [](TForm1* f) { Present(TypingWindowOf(f)); });
+    item("ToolReorder", QStringLiteral("按词频调序"), [](TForm1* f) { Present(ReorderWindowOf(f)); });
     return menu;
 }
 

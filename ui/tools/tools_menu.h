@@ -1,7 +1,7 @@
 #pragma once
 // The menu "工具" with the tool windows, each made on first use and shown
 // again after: "检查码表", "编码新词", "码表统计", "比较码表",
-// "码表评测".
+// "码表评测", "按词频调序".
 class QMenu;
 
 namespace zelmora {
@@ -15,6 +15,7 @@ class EncodeWindow;
 class StatsWindow;
 class DiffWindow;
 class TypingWindow;
+class ReorderWindow;
 
 // Adds the menu at the end of the form's menu bar. The windows are children
 // of the form.
@@ -26,6 +27,7 @@ EncodeWindow* EncodeWindowOf(TForm1* form);
 StatsWindow* StatsWindowOf(TForm1* form);
 DiffWindow* DiffWindowOf(TForm1* form);
 TypingWindow* TypingWindowOf(TForm1* form);
+ReorderWindow* ReorderWindowOf(TForm1* form);
 
 }  // namespace tools
 }  // namespace zelmora

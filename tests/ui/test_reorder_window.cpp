@@ -1,0 +1,126 @@
+// "按词频调序" driven offscreen: the proposal for the source table in RichEdit1,
+// its review (ticks, figures) and the ticked codes applied to the pane.
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "core/gbk.h"
+#include "ui/form.h"
+#include "ui/pane.h"
+#include "ui/tools/proposal_view.h"
+#include "ui/tools/reorder_window.h"
+
+using namespace zelmora;
+
+namespace {
+
+std::string Gbk(const QString& s) {
+    return EncodeGbk(
+        std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())));
+}
+
+bool Finished(QSignalSpy& spy) { return spy.count() > 0 || spy.wait(30000); }
+
+}  // namespace
+
+class ReorderWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { form.reset(); }
+
+    void proposesByTheListAndAppliesOnlyTheTickedCodes();
+    void aTableChangedSinceTheProposalIsNotOverwritten();
+    void theReviewTicksOneAllOrNone();
+
+private:
+    std::unique_ptr<TForm1> form;
+    QStringList boxes;
+    QTemporaryDir dir;
+    QString list;
+};
+
+void ReorderWindowTest::init() {
+    boxes.clear();
+    form = std::make_unique<TForm1>();
+    form->setMessageBoxRunner([this](QMessageBox& box) { boxes << box.text(); });
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    // 戈 before 工 under aa (式 absent, after them); 子 before 了 under bb.
+    list = dir.filePath("list.txt");
+    QFile f(list);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("戈 30\n工 10\n子 5\n").toUtf8());
+    f.close();
+    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("aa 工 式 戈\r\nbb 了 子\r\ncc 不\r\n")));
+}
+
+void ReorderWindowTest::proposesByTheListAndAppliesOnlyTheTickedCodes() {
+    form->findChild<QAction*>("ToolReorder")->trigger();
+    auto* w = form->findChild<tools::ReorderWindow*>();
+    QVERIFY(w && w->isVisible());
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->setFrequencyList(list);
+    w->propose();
+    QVERIFY(Finished(spy));
+    QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
+    tools::ProposalView* view = w->proposal();
+    QCOMPARE(view->count(), 2);
+    QCOMPARE(view->changes()->item(0)->text(), QStringLiteral("aa: 工 式 戈 -> 戈 工 式"));
+    QCOMPARE(view->changes()->item(1)->text(), QStringLiteral("bb: 了 子 -> 子 了"));
+    // Before and after on the list: 戈 (30) from third place to first.
+    QVERIFY2(view->figuresText().contains(QStringLiteral("selections (commits past the first candidate)")),
+             qPrintable(view->figuresText()));
+    view->setTicked(1, false);
+    spy.clear();
+    w->apply();
+    QVERIFY(Finished(spy));
+    QCOMPARE(QString::fromStdString(ReadPaneText(*form->RichEdit1)),
+             QString::fromStdString(Gbk(QStringLiteral("aa 戈 工 式\r\nbb 了 子\r\ncc 不\r\n"))));
+    QCOMPARE(form->Label1->text(), QStringLiteral("3行"));
+    QCOMPARE(view->count(), 0);
+}
+
+void ReorderWindowTest::aTableChangedSinceTheProposalIsNotOverwritten() {
+    auto* w = form->findChild<tools::ReorderWindow*>();
+    if (!w) {
+        form->findChild<QAction*>("ToolReorder")->trigger();
+        w = form->findChild<tools::ReorderWindow*>();
+    }
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->setFrequencyList(list);
+    w->propose();
+    QVERIFY(Finished(spy));
+    const std::string changed = Gbk(QStringLiteral("aa 工 式 戈\r\nbb 了 子\r\ncc 不\r\ndd 大\r\n"));
+    WritePaneText(*form->RichEdit1, changed);
+    w->apply();
+    QCOMPARE(ReadPaneText(*form->RichEdit1), changed);
+    QVERIFY(w->statusText().contains(QStringLiteral("重新生成建议")));
+}
+
+void ReorderWindowTest::theReviewTicksOneAllOrNone() {
+    tools::ProposalView view;
+    QSignalSpy changed(&view, &tools::ProposalView::tickedChanged);
+    view.setProposal({"a", "b", "c"}, "figures");
+    QCOMPARE(view.tickedCount(), 3);
+    view.setTicked(1, false);
+    QCOMPARE(view.ticked(), (std::vector<bool>{true, false, true}));
+    view.findChild<QPushButton*>("ProposalTickNone")->click();
+    QCOMPARE(view.tickedCount(), 0);
+    view.findChild<QPushButton*>("ProposalTickAll")->click();
+    QCOMPARE(view.ticked(), (std::vector<bool>{true, true, true}));
+    // Once for the proposal, the tick and each button.
+    QCOMPARE(changed.count(), 4);
+    QCOMPARE(view.figuresText(), QStringLiteral("figures"));
+}
+
+QTEST_MAIN(ReorderWindowTest)
+#include "test_reorder_window.moc"
