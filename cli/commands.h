@@ -12,6 +12,9 @@ void AddFormatCommands(CLI::App& app);    // convert and check: tables in other 
 void AddAnalysisCommands(CLI::App& app);  // stats and diff: a table's figures, two tables compared
 void AddTuneCommands(CLI::App& app);      // reorder: candidates by frequency
 
+// shortcodes: short codes by word frequency
+void AddShortCodesCommand(CLI::App& app);
+
 // Ends the program with `status` once the command has printed its output;
 // nothing more is printed.
 struct ExitStatus {

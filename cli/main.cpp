@@ -24,6 +24,7 @@ int Run(int argc, char** argv) {
     zelmora::cli::AddAnalysisCommands(app);
     zelmora::cli::AddTypingCommands(app);
     zelmora::cli::AddTuneCommands(app);
+    zelmora::cli::AddShortCodesCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -35,8 +36,11 @@ int Run(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         const int status = app.exit(e);
         // diff tells "differ" (1) from "trouble" (2), as diff(1) does; reorder
-        // fails with 2 as well.
-        return status != 0 && (app.got_subcommand("diff") || app.got_subcommand("reorder")) ? 2 : status;
+        // and shortcodes fail with 2 as well.
+        return status != 0 &&
+                       (app.got_subcommand("diff") || app.got_subcommand("reorder") || app.got_subcommand("shortcodes"))
+                   ? 2
+                   : status;
     } catch (const zelmora::cli::ExitStatus& e) {
         return e.status;
     } catch (const zelmora::cli::FailureStatus& e) {

@@ -1,0 +1,545 @@
+// Short codes by frequency: the problem, its assignment, the new table.
+#include "tune/shortcodes.h"
+
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "core/failure.h"
+#include "formats/encoding.h"
+#include "formats/writing.h"
+#include "tune/assignment.h"
+#include "wubi/merge.h"
+
+namespace zelmora::tune {
+
+namespace {
+
+bool IsLetterCode(std::string_view code) {
+    if (code.empty()) return false;
+    for (char c : code)
+        if (c < 'a' || c > 'z') return false;
+    return true;
+}
+
+// A code of a chosen level: the entries that stay (fixed) and those a
+// proposal may move, in candidate order, and how many it holds now.
+struct CodeSlots {
+    std::vector<std::uint32_t> fixed, moving;
+    std::size_t count = 0;
+    std::size_t firstColumn = 0, columnCount = 0;
+    bool seen = false;  // has entries in the table
+};
+
+// Slots of one code at positions [first, first + count) that cost `keys` each.
+struct Column {
+    std::string code;
+    std::size_t first = 0, count = 0;
+    std::uint32_t keys = 0;
+};
+
+std::string Shown(const std::string& bytes, TextEncoding encoding) {
+    try {
+        return typing::Utf8Of(typing::Utf32Of(bytes, encoding));
+    } catch (const Failure&) {
+        return bytes;
+    }
+}
+
+}  // namespace
+
+void CheckShortCodeOptions(const ShortCodeOptions& o) {
+    if (o.levels.empty()) throw Failure("No short-code level given: give some of 1, 2 and 3");
+    std::vector<bool> seen(4, false);
+    for (std::size_t level : o.levels) {
+        if (level < 1 || level > 3)
+            throw Failure("Short-code level " + std::to_string(level) + " is not one of 1, 2 and 3");
+        if (seen[level]) throw Failure("Short-code level " + std::to_string(level) + " given twice");
+        seen[level] = true;
+    }
+    typing::CheckOptions(o.typing);
+}
+
+ShortCodeProposal ProposeShortCodes(const std::vector<formats::TableEntry>& entries, TextEncoding textEncoding,
+                                    const typing::FrequencyList& list, const ShortCodeOptions& options) {
+    CheckShortCodeOptions(options);
+    ShortCodeProposal proposal;
+    const typing::TypingTable old(entries, textEncoding, options.typing);
+    std::vector<bool> chosen(4, false);
+    for (std::size_t level : options.levels) chosen[level] = true;
+
+    std::unordered_map<std::u32string, std::uint64_t> weights;  // a word's own first line
+    for (const auto& [word, count] : list.words)
+        if (word.size() == 1 || options.words) weights.try_emplace(word, count);
+    auto eligible = [&](const std::u32string& word) {
+        return (word.size() == 1 && typing::IsHan(word[0])) || (options.words && word.size() >= 2);
+    };
+    std::unordered_set<char32_t> allowed(options.characters.begin(), options.characters.end());
+
+    // Each word's full code: its longest a-z code, the first such entry.
+    std::unordered_map<std::u32string_view, std::uint32_t> full;
+    std::size_t otherCodes = 0;
+    for (std::uint32_t e = 0; e < entries.size(); ++e) {
+        const std::u32string& word = old.wordOf(e);
+        if (word.empty()) continue;
+        if (!IsLetterCode(entries[e].code)) {
+            if (otherCodes++ < 20)
+                proposal.skipped.push_back(
+                    {entries[e].code, entries[e].word, "its code is not all a-z: left as it is"});
+            continue;
+        }
+        auto [it, added] = full.try_emplace(word, e);
+        if (!added && entries[e].code.size() > entries[it->second].code.size()) it->second = e;
+    }
+    if (otherCodes > 20)
+        proposal.skipped.push_back(
+            {"", "", std::to_string(otherCodes - 20) + " more entries whose code is not all a-z"});
+    auto fullCode = [&](const std::u32string& word) -> const std::string* {
+        const auto it = full.find(word);
+        return it == full.end() ? nullptr : &entries[it->second].code;
+    };
+
+    // The codes of the chosen levels, and which of their entries may move.
+    std::unordered_map<std::string, CodeSlots> codes;
+    std::vector<bool> movable(entries.size(), false);
+    for (std::uint32_t e = 0; e < entries.size(); ++e) {
+        const std::string& code = entries[e].code;
+        if (code.size() > 3 || !chosen[code.size()] || !IsLetterCode(code)) continue;
+        CodeSlots& slots = codes[code];
+        slots.seen = true;
+        ++slots.count;
+        const std::u32string& word = old.wordOf(e);
+        const std::string* f = eligible(word) ? fullCode(word) : nullptr;
+        movable[e] = f && f->size() > code.size() && f->compare(0, code.size(), code) == 0;
+        (movable[e] ? slots.moving : slots.fixed).push_back(e);
+    }
+    std::vector<formats::TableEntry> baseEntries;
+    baseEntries.reserve(entries.size());
+    for (std::uint32_t e = 0; e < entries.size(); ++e)
+        if (!movable[e]) baseEntries.push_back(entries[e]);
+    const typing::TypingTable base(baseEntries, textEncoding, options.typing);
+
+    // The words that may take a slot, in table order, and their columns.
+    std::vector<Column> columns;
+    auto columnsOf = [&](const std::string& code) -> CodeSlots& {
+        CodeSlots& slots = codes[code];
+        if (slots.columnCount || slots.firstColumn) return slots;
+        const std::size_t capacity = options.perCode ? *options.perCode : code.size() == 1 ? 1 : slots.count;
+        slots.firstColumn = columns.size();
+        for (std::size_t p = slots.fixed.size() + 1; p <= capacity; ++p) {
+            const std::uint32_t keys = typing::StrokeOf(code.size(), p, options.typing).keys();
+            if (columns.size() > slots.firstColumn && columns.back().keys == keys)
+                ++columns.back().count;
+            else
+                columns.push_back({code, p, 1, keys});
+        }
+        slots.columnCount = columns.size() - slots.firstColumn;
+        if (slots.columnCount == 0) slots.firstColumn = 1;  // looked at: no room
+        return slots;
+    };
+    struct Candidate {
+        std::uint32_t entry;  // its full code's entry
+        std::uint64_t weight;
+        std::uint32_t baseKeys;
+    };
+    std::vector<Candidate> candidates;
+    AssignmentProblem problem;
+    std::size_t onlyShort = 0;
+    std::vector<std::uint32_t> order;  // full codes' entries in table order
+    order.reserve(full.size());
+    for (const auto& [word, e] : full) order.push_back(e);
+    std::sort(order.begin(), order.end());
+    for (std::uint32_t e : order) {
+        const std::u32string& word = old.wordOf(e);
+        if (!eligible(word)) continue;
+        const std::string& code = entries[e].code;
+        if (code.size() == 1) {
+            if (onlyShort++ < 20)
+                proposal.skipped.push_back(
+                    {code, entries[e].word, "no full code: its longest code is one key, left as it is"});
+            continue;
+        }
+        if (word.size() == 1 && !allowed.empty() && !allowed.count(word[0])) continue;
+        const auto w = weights.find(word);
+        if (w == weights.end() || w->second == 0) continue;
+        const typing::Stroke* b = base.find(word);
+        if (!b) continue;
+        std::vector<AssignmentOption> row;
+        for (std::size_t level : options.levels) {
+            if (level >= code.size()) continue;
+            CodeSlots& slots = columnsOf(code.substr(0, level));
+            for (std::size_t c = 0; c < slots.columnCount; ++c) {
+                const Column& column = columns[slots.firstColumn + c];
+                if (column.keys >= b->keys()) continue;
+                row.push_back({static_cast<std::uint32_t>(slots.firstColumn + c),
+                               static_cast<std::int64_t>(w->second) * (b->keys() - column.keys)});
+            }
+        }
+        candidates.push_back({e, w->second, b->keys()});
+        problem.options.push_back(std::move(row));
+    }
+    if (onlyShort > 20)
+        proposal.skipped.push_back(
+            {"", "", std::to_string(onlyShort - 20) + " more words whose longest code is one key"});
+    for (const Column& c : columns) problem.capacities.push_back(static_cast<std::uint32_t>(c.count));
+    proposal.columns = columns.size();
+    for (const Column& c : columns) proposal.slots += c.count;
+    proposal.candidates = candidates.size();
+
+    const Assignment assignment =
+        options.method == ShortCodeMethod::Optimal ? AssignOptimal(problem) : AssignGreedy(problem);
+    proposal.objective = TotalGain(problem, assignment);
+
+    // Each code's new movable candidates: the assigned by column (the kept
+    // first, in their old order, then by weight), then old occupants while
+    // there is room.
+    std::unordered_map<std::string, std::vector<std::size_t>> assigned;  // candidates by code
+    for (std::size_t r = 0; r < assignment.size(); ++r)
+        if (assignment[r] >= 0) assigned[columns[static_cast<std::size_t>(assignment[r])].code].push_back(r);
+    std::vector<std::string> touched;
+    for (const auto& [code, slots] : codes)
+        if (!slots.moving.empty() || assigned.count(code)) touched.push_back(code);
+    std::sort(touched.begin(), touched.end());
+    for (const std::string& code : touched) {
+        const CodeSlots& slots = codes[code];
+        std::unordered_map<std::u32string_view, std::size_t> oldIndex;  // among the moving
+        for (std::size_t i = 0; i < slots.moving.size(); ++i) oldIndex.try_emplace(old.wordOf(slots.moving[i]), i);
+        struct Placed {
+            std::u32string_view word;
+            std::string bytes;
+            std::size_t column;
+            std::size_t oldAt;  // SIZE_MAX: new here
+            std::uint64_t weight;
+        };
+        std::vector<Placed> placed;
+        std::unordered_set<std::u32string_view> in;
+        if (const auto a = assigned.find(code); a != assigned.end())
+            for (std::size_t r : a->second) {
+                const Candidate& c = candidates[r];
+                const std::u32string& word = old.wordOf(c.entry);
+                const auto at = oldIndex.find(word);
+                placed.push_back({word, entries[c.entry].word, static_cast<std::size_t>(assignment[r]),
+                                  at == oldIndex.end() ? SIZE_MAX : at->second, c.weight});
+                in.insert(word);
+            }
+        std::sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
+            if (a.column != b.column) return a.column < b.column;
+            if (a.oldAt != b.oldAt) return a.oldAt < b.oldAt;
+            return a.weight > b.weight;
+        });
+        const std::size_t capacity = options.perCode ? *options.perCode : code.size() == 1 ? 1 : slots.count;
+        for (std::size_t i = 0; i < slots.moving.size(); ++i) {
+            const std::u32string& word = old.wordOf(slots.moving[i]);
+            if (slots.fixed.size() + placed.size() >= capacity) break;
+            if (in.insert(word).second) placed.push_back({word, entries[slots.moving[i]].word, SIZE_MAX, i, 0});
+        }
+        // Removed: what left, and a kept word out of its old order or standing
+        // before a fixed entry (moved within the code: the fixed stand first).
+        std::vector<bool> keeps(slots.moving.size(), false);
+        std::size_t last = 0;
+        bool any = false;
+        std::vector<bool> fresh(placed.size(), true);
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            if (placed[i].oldAt == SIZE_MAX || (any && placed[i].oldAt < last)) continue;
+            if (!slots.fixed.empty() && slots.moving[placed[i].oldAt] < slots.fixed.back()) continue;
+            keeps[placed[i].oldAt] = true;
+            fresh[i] = false;
+            last = placed[i].oldAt;
+            any = true;
+        }
+        auto weightOf = [&](std::u32string_view word) {
+            const auto w = weights.find(std::u32string(word));
+            return w == weights.end() ? std::uint64_t(0) : w->second;
+        };
+        std::size_t oldPosition = 0;
+        std::vector<std::uint32_t> codeEntries(slots.fixed);
+        codeEntries.insert(codeEntries.end(), slots.moving.begin(), slots.moving.end());
+        std::sort(codeEntries.begin(), codeEntries.end());
+        for (std::uint32_t e : codeEntries) {
+            ++oldPosition;
+            if (!movable[e]) continue;
+            const std::size_t i =
+                static_cast<std::size_t>(std::find(slots.moving.begin(), slots.moving.end(), e) - slots.moving.begin());
+            if (keeps[i]) continue;
+            ShortCodeChange change;
+            change.kind = ShortCodeChange::Kind::Removed;
+            change.code = code;
+            change.word = entries[e].word;
+            change.position = oldPosition;
+            change.weight = weightOf(old.wordOf(e));
+            proposal.changes.push_back(std::move(change));
+        }
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            if (!fresh[i]) continue;
+            ShortCodeChange change;
+            change.kind = ShortCodeChange::Kind::Added;
+            change.code = code;
+            change.word = placed[i].bytes;
+            change.position = slots.fixed.size() + i + 1;
+            change.weight = weightOf(placed[i].word);
+            proposal.changes.push_back(std::move(change));
+        }
+    }
+    proposal.entries = ApplyShortCodeChanges(entries, proposal.changes);
+
+    // Keys by the old and the new table, and what the short codes save there.
+    const typing::TypingTable now(proposal.entries, textEncoding, options.typing);
+    for (ShortCodeChange& change : proposal.changes) {
+        const std::u32string word = typing::Utf32Of(change.word, textEncoding);
+        if (const typing::Stroke* s = old.find(word)) change.oldKeys = s->keys();
+        if (const typing::Stroke* s = now.find(word)) change.newKeys = s->keys();
+    }
+    for (const Candidate& c : candidates) {
+        const std::u32string& word = old.wordOf(c.entry);
+        auto saved = [&](const typing::TypingTable& table) {
+            const typing::Stroke* s = table.find(word);
+            return s && s->keys() < c.baseKeys ? static_cast<std::int64_t>(c.weight) * (c.baseKeys - s->keys()) : 0;
+        };
+        proposal.oldSaving += saved(old);
+        proposal.saving += saved(now);
+    }
+    for (ShortCodeSkip& s : proposal.skipped) {
+        s.code = Shown(s.code, textEncoding);
+        s.word = Shown(s.word, textEncoding);
+    }
+    return proposal;
+}
+
+std::vector<formats::TableEntry> ApplyShortCodeChanges(const std::vector<formats::TableEntry>& entries,
+                                                       const std::vector<ShortCodeChange>& changes) {
+    std::vector<std::string> order;
+    std::unordered_map<std::string, std::vector<formats::TableEntry>> byCode;
+    for (const formats::TableEntry& e : entries) {
+        auto [it, added] = byCode.try_emplace(e.code);
+        if (added) order.push_back(e.code);
+        it->second.push_back(e);
+    }
+    for (const ShortCodeChange& c : changes) {
+        if (c.kind != ShortCodeChange::Kind::Removed) continue;
+        const auto it = byCode.find(c.code);
+        if (it == byCode.end()) continue;
+        auto& list = it->second;
+        const auto at =
+            std::find_if(list.begin(), list.end(), [&](const formats::TableEntry& e) { return e.word == c.word; });
+        if (at != list.end()) list.erase(at);
+    }
+    std::vector<const ShortCodeChange*> additions;
+    for (const ShortCodeChange& c : changes)
+        if (c.kind == ShortCodeChange::Kind::Added) additions.push_back(&c);
+    std::stable_sort(additions.begin(), additions.end(),
+                     [](const ShortCodeChange* a, const ShortCodeChange* b) { return a->position < b->position; });
+    for (const ShortCodeChange* c : additions) {
+        auto [it, added] = byCode.try_emplace(c->code);
+        if (added) order.push_back(c->code);
+        auto& list = it->second;
+        const std::size_t at = std::min(c->position ? c->position - 1 : 0, list.size());
+        list.insert(list.begin() + static_cast<std::ptrdiff_t>(at), formats::TableEntry{c->code, c->word, {}, {}});
+    }
+    std::vector<formats::TableEntry> out;
+    out.reserve(entries.size() + additions.size());
+    for (const std::string& code : order)
+        for (formats::TableEntry& e : byCode[code]) out.push_back(std::move(e));
+    return out;
+}
+
+namespace {
+
+using Lists = std::unordered_map<std::string, std::vector<std::string>>;  // code -> words in candidate order
+
+Lists ListsOf(const std::vector<formats::TableEntry>& entries, std::vector<std::string>* order = nullptr) {
+    Lists lists;
+    for (const formats::TableEntry& e : entries) {
+        auto [it, added] = lists.try_emplace(e.code);
+        if (added && order) order->push_back(e.code);
+        it->second.push_back(e.word);
+    }
+    return lists;
+}
+
+bool OrderedByWeight(const formats::TableDocument& doc) {
+    if (!doc.layout.byWeight) return false;
+    return doc.format == formats::Format::Ibus || (doc.format == formats::Format::Rime && doc.layout.weightColumn >= 0);
+}
+
+}  // namespace
+
+std::string WriteWithCandidates(const formats::TableDocument& doc, const std::vector<formats::TableEntry>& entries) {
+    using Kind = formats::TableLine::Kind;
+    std::vector<std::string> wantOrder;
+    const Lists want = ListsOf(entries, &wantOrder);
+    const Lists have = ListsOf(doc.entries);
+    std::unordered_set<std::string> changed;
+    for (const auto& [code, words] : want) {
+        const auto it = have.find(code);
+        if (it == have.end() || it->second != words) changed.insert(code);
+    }
+    for (const auto& [code, words] : have)
+        if (!want.count(code)) changed.insert(code);
+    std::unordered_map<std::string, std::vector<const formats::TableEntry*>> wanted;
+    for (const formats::TableEntry& e : entries)
+        if (changed.count(e.code)) wanted[e.code].push_back(&e);
+
+    // Each changed code's lines, and whether a line of it holds several pairs.
+    std::unordered_map<std::string, std::vector<std::size_t>> linesOf;
+    std::unordered_set<std::string> whole;
+    bool ascending = true, groupLines = false;
+    const std::string* previous = nullptr;
+    std::size_t lastEntryLine = doc.lines.size();
+    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+        const formats::TableLine& l = doc.lines[i];
+        if (l.kind != Kind::Entry || l.entryCount == 0) continue;
+        const std::string& code = doc.entries[l.firstEntry].code;
+        groupLines = groupLines || l.entryCount > 1;
+        if (previous && code < *previous) ascending = false;
+        previous = &code;
+        lastEntryLine = i;
+        if (!changed.count(code)) continue;
+        linesOf[code].push_back(i);
+        if (l.entryCount > 1 || doc.format == formats::Format::Yong) whole.insert(code);
+    }
+
+    const bool byWeight = OrderedByWeight(doc);
+    std::vector<std::vector<formats::TableEntry>> before(doc.lines.size() + 1), after(doc.lines.size() + 1);
+    std::vector<bool> dropped(doc.lines.size(), false);
+    std::vector<std::optional<std::vector<formats::TableEntry>>> rewritten(doc.lines.size());
+    std::vector<std::string> newCodes;
+    for (const std::string& code : changed) {
+        const auto lines = linesOf.find(code);
+        const auto w = wanted.find(code);
+        std::vector<formats::TableEntry> list;
+        if (w != wanted.end())
+            for (const formats::TableEntry* e : w->second) list.push_back(*e);
+        if (lines == linesOf.end()) {
+            if (!list.empty()) newCodes.push_back(code);
+            continue;
+        }
+        const std::vector<std::size_t>& at = lines->second;
+        if (whole.count(code)) {
+            for (std::size_t i : at) dropped[i] = true;
+            if (!list.empty()) {
+                dropped[at.front()] = false;
+                rewritten[at.front()] = std::move(list);
+            }
+            continue;
+        }
+        // A pair a line: the lines of words kept in their order stay, the rest go.
+        std::vector<std::pair<std::string_view, std::size_t>> old;  // word, line
+        for (std::size_t i : at) old.emplace_back(doc.entries[doc.lines[i].firstEntry].word, i);
+        if (byWeight)  // candidate order, as the reader gives it
+            std::stable_sort(old.begin(), old.end(), [&](const auto& a, const auto& b) {
+                return doc.lines[a.second].firstEntry < doc.lines[b.second].firstEntry;
+            });
+        std::vector<bool> used(old.size(), false);
+        std::size_t next = 0;
+        std::optional<std::size_t> anchor;  // the line new entries follow
+        std::optional<std::string> anchorWeight;
+        std::vector<formats::TableEntry> pending;  // new entries before the first kept
+        for (formats::TableEntry& e : list) {
+            std::size_t k = next;
+            while (k < old.size() && old[k].first != e.word) ++k;
+            if (k < old.size()) {
+                used[k] = true;
+                next = k + 1;
+                const std::size_t line = old[k].second;
+                const formats::TableEntry& kept = doc.entries[doc.lines[line].firstEntry];
+                for (formats::TableEntry& p : pending) {
+                    if (byWeight) p.weight = kept.weight;
+                    before[line].push_back(std::move(p));
+                }
+                pending.clear();
+                anchor = line;
+                anchorWeight = kept.weight;
+                continue;
+            }
+            if (anchor) {
+                if (byWeight) e.weight = anchorWeight;
+                after[*anchor].push_back(std::move(e));
+            } else {
+                pending.push_back(std::move(e));
+            }
+        }
+        for (std::size_t k = 0; k < old.size(); ++k)
+            if (!used[k]) dropped[old[k].second] = true;
+        if (!pending.empty()) {  // nothing kept: where the code's first line was, with its weight
+            const std::size_t line = at.front();
+            const formats::TableEntry& first = doc.entries[doc.lines[old.front().second].firstEntry];
+            for (formats::TableEntry& p : pending) {
+                if (byWeight) p.weight = first.weight;
+                before[line].push_back(std::move(p));
+            }
+        }
+    }
+    std::sort(newCodes.begin(), newCodes.end());
+    for (const std::string& code : newCodes) {
+        std::size_t line = lastEntryLine;
+        bool isBefore = false;
+        if (ascending)
+            for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+                const formats::TableLine& l = doc.lines[i];
+                if (l.kind == Kind::Entry && l.entryCount && doc.entries[l.firstEntry].code > code) {
+                    line = i;
+                    isBefore = true;
+                    break;
+                }
+            }
+        auto& into = line == doc.lines.size() ? after.back() : isBefore ? before[line] : after[line];
+        std::vector<formats::TableEntry> list;
+        for (const formats::TableEntry* e : wanted[code]) list.push_back(*e);
+        for (formats::TableEntry& e : list) into.push_back(std::move(e));
+    }
+
+    std::string_view defaultBreak = "\n";
+    for (const formats::TableLine& l : doc.lines)
+        if (l.breakLength) {
+            defaultBreak = std::string_view(doc.text).substr(l.offset + l.length, l.breakLength);
+            break;
+        }
+    const bool shareLines = doc.format == formats::Format::Yong || (doc.format == formats::Format::Plain && groupLines);
+    auto canonical = [&](const std::vector<formats::TableEntry>& es, std::size_t from, std::size_t count) {
+        try {
+            return formats::CanonicalLine(doc.format, doc.layout, es.data() + from, count);
+        } catch (const Failure& f) {
+            throw Failure(std::string("Cannot write the short codes: ") + f.what());
+        }
+    };
+    TableWriter w(defaultBreak);
+    w.reserve(doc.text.size() + 64 * entries.size() / 100);
+    auto insert = [&](const std::vector<formats::TableEntry>& es) {
+        // Runs of one code share a line where the format's lines hold a code each.
+        for (std::size_t i = 0; i < es.size();) {
+            std::size_t j = i + 1;
+            if (shareLines)
+                while (j < es.size() && es[j].code == es[i].code) ++j;
+            w.insert(canonical(es, i, j - i));
+            i = j;
+        }
+    };
+    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+        const formats::TableLine& l = doc.lines[i];
+        insert(before[i]);
+        if (!dropped[i]) {
+            const std::string_view lineBreak = std::string_view(doc.text).substr(l.offset + l.length, l.breakLength);
+            if (rewritten[i])
+                w.line(canonical(*rewritten[i], 0, rewritten[i]->size()), lineBreak);
+            else
+                w.line(doc.lineText(i), lineBreak);
+        }
+        insert(after[i]);
+    }
+    insert(after.back());
+    std::string bytes = formats::EncodeText(w.take(), doc.encoding, doc.hadBom, doc.textEncoding());
+
+    // The table read back must give every code the candidates asked for.
+    const formats::TableDocument back = formats::ReadTable(bytes, doc.encoding, doc.format);
+    const Lists got = ListsOf(back.entries);
+    for (const std::string& code : wantOrder)
+        if (const auto g = got.find(code); g == got.end() || g->second != want.at(code))
+            throw Failure("Cannot write the short codes: the table read back would not give \"" +
+                          Shown(code, doc.textEncoding()) + "\" the candidates proposed");
+    if (got.size() != want.size())
+        throw Failure("Cannot write the short codes: the table read back would hold other codes than proposed");
+    return bytes;
+}
+
+}  // namespace zelmora::tune
