@@ -86,12 +86,14 @@ void ShortCodes(const ShortCodeSettings& s) {
     for (const tune::ShortCodeSkip& skip : p.skipped)
         report += "Skipped: " + (skip.code.empty() ? "" : skip.code + " " + skip.word + ": ") + skip.reason + "\n";
     report += "\n" + analysis::FormatDiffText(analysis::CompareTables(doc.entries, p.entries));
-    const typing::TypingTable before(doc.entries, doc.textEncoding(), options.typing),
-        after(p.entries, doc.textEncoding(), options.typing);
-    const std::string set = s.chars.empty() ? "gb2312" : s.chars;
-    report += "\nSingle characters of " + set + ", weighted by " + s.freq + ":\n" +
-              typing::RowsText({"old", "new"}, {typing::CharacterRows(typing::ScoreCharacters(before, list, set)),
-                                                typing::CharacterRows(typing::ScoreCharacters(after, list, set))});
+    {  // the two typing tables go before the typing report builds its own
+        const typing::TypingTable before(doc.entries, doc.textEncoding(), options.typing),
+            after(p.entries, doc.textEncoding(), options.typing);
+        const std::string set = s.chars.empty() ? "gb2312" : s.chars;
+        report += "\nSingle characters of " + set + ", weighted by " + s.freq + ":\n" +
+                  typing::RowsText({"old", "new"}, {typing::CharacterRows(typing::ScoreCharacters(before, list, set)),
+                                                    typing::CharacterRows(typing::ScoreCharacters(after, list, set))});
+    }
     TypingImpact impact;
     impact.texts = s.texts;
     impact.freq = s.freq;

@@ -2,7 +2,7 @@
 # encoding and format options, and files (folders for --out where results go).
 # Needs nothing from the bash-completion package, so it also works sourced alone.
 
-_zelmora_cli_commands="expand builtin run group classify dups fullcodes shortest relate encode convert check stats diff score reorder"
+_zelmora_cli_commands="expand builtin run group classify dups fullcodes shortest relate encode convert check stats diff score reorder shortcodes"
 
 # The options of each command, as `zelmora-cli COMMAND --help` lists them.
 _zelmora_cli_options()
@@ -20,6 +20,7 @@ _zelmora_cli_options()
         diff) echo "--old-encoding --old-format --new-encoding --new-format --tsv --quiet --text --freq --optimal" ;;
         reorder) echo "--encoding --format --freq --only --keep --out --report --dry-run --text --optimal" ;;
         score) echo "--encoding --format --text-encoding --freq --chars --optimal --auto-commit --select-keys --page-size --threads --json --tsv --split --entries --against --against-encoding --against-format" ;;
+        shortcodes) echo "--encoding --format --freq --levels --per-code --method --words --chars --out --report --dry-run --text" ;;
     esac
 }
 
@@ -38,12 +39,13 @@ _zelmora_cli_value()
         --format | --*-format) echo "values auto plain rime libime fcitx4 ibus yong" ;;
         --unencodable) echo "values error skip" ;;
         --only) echo "values singles phrases all" ;;
-        # score's --chars names a character set; check's a table.
-        --chars) if [[ $command == score ]]; then echo "values gb2312 gb2312-1 top:"; else echo "file"; fi ;;
+        # score's and shortcodes' --chars name a character set; check's a table.
+        --chars) if [[ $command == score || $command == shortcodes ]]; then echo "values gb2312 gb2312-1 top:"; else echo "file"; fi ;;
         --freq) echo "values-or-file jieba essay" ;;
         --source | --entries | --table | --merge | --skipped | --text | --split | --against | --keep | --report) echo "file" ;;
-        --auto-commit | --select-keys | --page-size | --threads) echo "none" ;;
-        --out) if [[ $command == encode || $command == reorder ]]; then echo "file"; else echo "dir"; fi ;;
+        --auto-commit | --select-keys | --page-size | --threads | --levels | --per-code) echo "none" ;;
+        --method) echo "values greedy optimal" ;;
+        --out) if [[ $command == encode || $command == reorder || $command == shortcodes ]]; then echo "file"; else echo "dir"; fi ;;
     esac
 }
 
@@ -125,7 +127,7 @@ _zelmora_cli()
     fi
 
     case $command in
-        expand | encode | convert | check | stats | diff | score | reorder) _zelmora_cli_files -f "$cur" ;;
+        expand | encode | convert | check | stats | diff | score | reorder | shortcodes) _zelmora_cli_files -f "$cur" ;;
         *) COMPREPLY=($(compgen -W "$(_zelmora_cli_options "$command")" -- "$cur")) ;;
     esac
     return 0
