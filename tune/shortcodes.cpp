@@ -471,18 +471,21 @@ std::string WriteWithCandidates(const formats::TableDocument& doc, const std::ve
         }
     }
     std::sort(newCodes.begin(), newCodes.end());
+    std::vector<std::pair<std::string_view, std::size_t>> entryLines;  // code and line, in line order
+    if (ascending)
+        for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+            const formats::TableLine& l = doc.lines[i];
+            if (l.kind == Kind::Entry && l.entryCount) entryLines.emplace_back(doc.entries[l.firstEntry].code, i);
+        }
     for (const std::string& code : newCodes) {
         std::size_t line = lastEntryLine;
         bool isBefore = false;
-        if (ascending)
-            for (std::size_t i = 0; i < doc.lines.size(); ++i) {
-                const formats::TableLine& l = doc.lines[i];
-                if (l.kind == Kind::Entry && l.entryCount && doc.entries[l.firstEntry].code > code) {
-                    line = i;
-                    isBefore = true;
-                    break;
-                }
-            }
+        const auto greater = std::upper_bound(entryLines.begin(), entryLines.end(), std::string_view(code),
+                                              [](std::string_view c, const auto& e) { return c < e.first; });
+        if (greater != entryLines.end()) {
+            line = greater->second;
+            isBefore = true;
+        }
         auto& into = line == doc.lines.size() ? after.back() : isBefore ? before[line] : after[line];
         std::vector<formats::TableEntry> list;
         for (const formats::TableEntry* e : wanted[code]) list.push_back(*e);

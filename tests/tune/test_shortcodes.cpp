@@ -275,3 +275,21 @@ TEST(ShortCodes, CommandWritesNothingOnTroubleAndExitsTwo) {
     EXPECT_EQ(ReadInput(out), "a 乙\nab 甲\naaaa 丙\nabcd 甲\nabzz 丁\nacde 乙\n");
     std::filesystem::remove_all(dir);
 }
+
+TEST(ShortCodes, NewCodesGoInByteOrderOrAfterTheLastEntry) {
+    struct Case {
+        const char* table;
+        const char* written;
+    };
+    const std::vector<Case> cases = {
+        {"\na 丙\naaaa 丙\nabcd 甲\nacde 乙\n", "\na 丙\naaaa 丙\nab 甲\nabcd 甲\nacde 乙\n"},
+        {"a 丙\nacde 乙\nabcd 甲\n\n", "a 丙\nacde 乙\nabcd 甲\nab 甲\n\n"},
+        {"a 丙\naaaa 丙\nabcd 甲\n", "a 丙\naaaa 丙\nab 甲\nabcd 甲\n"},
+    };
+    for (const Case& c : cases) {
+        const auto doc = Plain(c.table);
+        std::vector<formats::TableEntry> entries = doc.entries;
+        entries.push_back({"ab", Gb("甲"), {}, {}});
+        EXPECT_EQ(WriteWithCandidates(doc, entries), c.written) << c.table;
+    }
+}
