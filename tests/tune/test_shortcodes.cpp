@@ -293,3 +293,16 @@ TEST(ShortCodes, NewCodesGoInByteOrderOrAfterTheLastEntry) {
         EXPECT_EQ(WriteWithCandidates(doc, entries), c.written) << c.table;
     }
 }
+
+TEST(ShortCodes, PhrasesTakeShortCodesOnlyWithWords) {
+    // 甲乙 (abce) counts 100, 丁 (abzz) 1: with words the phrase takes "ab".
+    const auto doc = Plain("ab 丁\nabzz 丁\nabce 甲乙\n");
+    for (bool words : {false, true}) {
+        ShortCodeOptions o;
+        o.levels = {2};
+        o.words = words;
+        const ShortCodeProposal p = ProposeShortCodes(doc.entries, doc.textEncoding(), List("甲乙 100\n丁 1\n"), o);
+        EXPECT_EQ(Codes(p.entries)["ab"], std::vector<std::string>{words ? "甲乙" : "丁"});
+        EXPECT_EQ(p.saving, words ? 100 : 1);
+    }
+}
