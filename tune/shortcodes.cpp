@@ -234,52 +234,76 @@ ShortCodeProposal ProposeShortCodes(const std::vector<formats::TableEntry>& entr
             if (slots.fixed.size() + placed.size() >= capacity) break;
             if (in.insert(word).second) placed.push_back({word, entries[slots.moving[i]].word, SIZE_MAX, i, 0});
         }
-        // Removed: what left, and a kept word out of its old order or standing
-        // before a fixed entry (moved within the code: the fixed stand first).
-        std::vector<bool> keeps(slots.moving.size(), false);
-        std::size_t last = 0;
-        bool any = false;
-        std::vector<bool> fresh(placed.size(), true);
-        for (std::size_t i = 0; i < placed.size(); ++i) {
-            if (placed[i].oldAt == SIZE_MAX || (any && placed[i].oldAt < last)) continue;
-            if (!slots.fixed.empty() && slots.moving[placed[i].oldAt] < slots.fixed.back()) continue;
-            keeps[placed[i].oldAt] = true;
-            fresh[i] = false;
-            last = placed[i].oldAt;
-            any = true;
-        }
         auto weightOf = [&](std::u32string_view word) {
             const auto w = weights.find(std::u32string(word));
             return w == weights.end() ? std::uint64_t(0) : w->second;
         };
-        std::size_t oldPosition = 0;
+        // The code's entries in the old candidate order, and the new: the
+        // fixed, then the placed. Positions of equal cost are all one to the
+        // typist, so within each run of them the entries stand as the old
+        // table had them, a new word where an old one left.
+        constexpr std::uint32_t kNew = UINT32_MAX;
+        struct Item {
+            std::string bytes;
+            std::u32string_view word;
+            std::uint32_t entry;  // kNew: not at this code before
+        };
         std::vector<std::uint32_t> codeEntries(slots.fixed);
         codeEntries.insert(codeEntries.end(), slots.moving.begin(), slots.moving.end());
         std::sort(codeEntries.begin(), codeEntries.end());
-        for (std::uint32_t e : codeEntries) {
-            ++oldPosition;
-            if (!movable[e]) continue;
-            const std::size_t i =
-                static_cast<std::size_t>(std::find(slots.moving.begin(), slots.moving.end(), e) - slots.moving.begin());
-            if (keeps[i]) continue;
-            ShortCodeChange change;
-            change.kind = ShortCodeChange::Kind::Removed;
-            change.code = code;
-            change.word = entries[e].word;
-            change.position = oldPosition;
-            change.weight = weightOf(old.wordOf(e));
-            proposal.changes.push_back(std::move(change));
+        std::vector<Item> next;
+        for (std::uint32_t e : slots.fixed) next.push_back({entries[e].word, old.wordOf(e), e});
+        for (const Placed& p : placed)
+            next.push_back({p.bytes, p.word, p.oldAt == SIZE_MAX ? kNew : slots.moving[p.oldAt]});
+        std::vector<const Item*> ordered;
+        for (std::size_t from = 0; from < next.size();) {
+            const std::uint32_t keys = typing::StrokeOf(code.size(), from + 1, options.typing).keys();
+            std::size_t to = from + 1;
+            while (to < next.size() && typing::StrokeOf(code.size(), to + 1, options.typing).keys() == keys) ++to;
+            std::unordered_map<std::uint32_t, const Item*> olds;
+            std::vector<const Item*> news;
+            for (std::size_t k = from; k < to; ++k) {
+                if (next[k].entry == kNew)
+                    news.push_back(&next[k]);
+                else
+                    olds.emplace(next[k].entry, &next[k]);
+            }
+            std::size_t n = 0;
+            for (std::uint32_t e : codeEntries) {
+                if (const auto it = olds.find(e); it != olds.end())
+                    ordered.push_back(it->second);
+                else if (n < news.size())
+                    ordered.push_back(news[n++]);
+            }
+            while (n < news.size()) ordered.push_back(news[n++]);
+            from = to;
         }
-        for (std::size_t i = 0; i < placed.size(); ++i) {
-            if (!fresh[i]) continue;
-            ShortCodeChange change;
-            change.kind = ShortCodeChange::Kind::Added;
-            change.code = code;
-            change.word = placed[i].bytes;
-            change.position = slots.fixed.size() + i + 1;
-            change.weight = weightOf(placed[i].word);
-            proposal.changes.push_back(std::move(change));
+        // Kept: the old entries standing in their old order (the longest
+        // such run found greedily); the others are removed and added.
+        std::unordered_map<std::uint32_t, std::size_t> oldAt;
+        for (std::size_t i = 0; i < codeEntries.size(); ++i) oldAt.emplace(codeEntries[i], i);
+        std::vector<bool> kept(codeEntries.size(), false), fresh(ordered.size(), true);
+        std::size_t last = 0;
+        bool any = false;
+        for (std::size_t i = 0; i < ordered.size(); ++i) {
+            if (ordered[i]->entry == kNew) continue;
+            const std::size_t at = oldAt.at(ordered[i]->entry);
+            if (any && at < last) continue;
+            kept[at] = true;
+            fresh[i] = false;
+            last = at;
+            any = true;
         }
+        for (std::size_t i = 0; i < codeEntries.size(); ++i) {
+            if (kept[i]) continue;
+            const std::uint32_t e = codeEntries[i];
+            proposal.changes.push_back(
+                {ShortCodeChange::Kind::Removed, code, entries[e].word, i + 1, weightOf(old.wordOf(e)), 0, 0});
+        }
+        for (std::size_t i = 0; i < ordered.size(); ++i)
+            if (fresh[i])
+                proposal.changes.push_back(
+                    {ShortCodeChange::Kind::Added, code, ordered[i]->bytes, i + 1, weightOf(ordered[i]->word), 0, 0});
     }
     proposal.entries = ApplyShortCodeChanges(entries, proposal.changes);
 

@@ -20,6 +20,11 @@
 // optimal both maximise that. Slots of a code whose cost is the same (on one
 // page, the first's space costs what a selection key does) form one column.
 // Slots nobody saves anything by keep their old occupants, in their old order.
+// The model counts the fixed entries first; since positions of equal cost
+// are all one to it, within each run of them the new list keeps the old
+// table's order, a new word standing where an old one left (so a fixed entry
+// that stood behind a short code still does). A run crossing a page is no
+// run: a word that only fills a slot may then stand behind the fixed ones.
 #include <cstddef>
 #include <cstdint>
 #include <map>

@@ -306,3 +306,27 @@ TEST(ShortCodes, PhrasesTakeShortCodesOnlyWithWords) {
         EXPECT_EQ(p.saving, words ? 100 : 1);
     }
 }
+
+TEST(ShortCodes, ANewWordTakesTheLeavingWordsPlaceAmongEqualCosts) {
+    // 戊's full code is "ab" itself (it stays); 丁 (abzz, 1) gives "ab" up to
+    // 甲 (abcd, 10). Both places cost 3 keys, so 甲 stands where 丁 stood.
+    struct Case {
+        const char* table;
+        std::vector<std::string> ab;
+        std::size_t position;
+    };
+    const std::vector<Case> cases = {
+        {"ab 丁\nab 戊\nabzz 丁\nabcd 甲\n", {"甲", "戊"}, 1},
+        {"ab 戊\nab 丁\nabzz 丁\nabcd 甲\n", {"戊", "甲"}, 2},
+    };
+    for (const Case& c : cases) {
+        const auto doc = Plain(c.table);
+        ShortCodeOptions o;
+        o.levels = {2};
+        const ShortCodeProposal p = ProposeShortCodes(doc.entries, doc.textEncoding(), List("甲 10\n丁 1\n"), o);
+        EXPECT_EQ(Codes(p.entries)["ab"], c.ab) << c.table;
+        ASSERT_EQ(p.changes.size(), 2u) << c.table;
+        EXPECT_EQ(Utf8(p.changes[0].word) + std::to_string(p.changes[0].position), "丁" + std::to_string(c.position));
+        EXPECT_EQ(Utf8(p.changes[1].word) + std::to_string(p.changes[1].position), "甲" + std::to_string(c.position));
+    }
+}
