@@ -2,6 +2,9 @@
 #include "tune/shortcodes.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -381,6 +384,32 @@ Lists ListsOf(const std::vector<formats::TableEntry>& entries, std::vector<std::
     return lists;
 }
 
+double WeightNumber(const std::optional<std::string>& weight) {
+    return weight ? std::strtod(weight->c_str(), nullptr) : 0.0;
+}
+
+std::string Whole(double value) {
+    char text[400];
+    std::snprintf(text, sizeof text, "%.0f", value);
+    return text;
+}
+
+// Weights for new entries standing, in this order, below the candidate
+// weighing `above` and above the one weighing `below` (either may be
+// missing): whole numbers strictly between, as engines break ties their own
+// way (ibus-table by code point); where there are not enough of them, the
+// weight above (ties stand in file order as the reader reads them).
+void WeighBetween(std::vector<formats::TableEntry>& entries, const std::optional<std::string>& above,
+                  const std::optional<std::string>& below) {
+    const double k = static_cast<double>(entries.size());
+    double hi = above ? std::ceil(WeightNumber(above)) - 1 : std::floor(WeightNumber(below)) + k;
+    const double lo = below ? std::floor(WeightNumber(below)) + 1 : 0;
+    const bool room = hi - lo + 1 >= k && hi < 9e15;
+    const double step = room ? std::floor((hi - lo + 1) / k) : 0;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        entries[i].weight = room ? Whole(hi - static_cast<double>(i) * step) : above.value_or("0");
+}
+
 bool OrderedByWeight(const formats::TableDocument& doc) {
     if (!doc.layout.byWeight) return false;
     return doc.format == formats::Format::Ibus || (doc.format == formats::Format::Rime && doc.layout.weightColumn >= 0);
@@ -456,42 +485,43 @@ std::string WriteWithCandidates(const formats::TableDocument& doc, const std::ve
             });
         std::vector<bool> used(old.size(), false);
         std::size_t next = 0;
-        std::optional<std::size_t> anchor;  // the line new entries follow
-        std::optional<std::string> anchorWeight;
-        std::vector<formats::TableEntry> pending;  // new entries before the first kept
+        // Runs of new entries, each between the kept entries around it (if any).
+        struct Gap {
+            std::optional<std::size_t> afterLine, beforeLine;
+            std::vector<formats::TableEntry> entries;
+        };
+        std::vector<Gap> gaps(1);
         for (formats::TableEntry& e : list) {
             std::size_t k = next;
             while (k < old.size() && old[k].first != e.word) ++k;
-            if (k < old.size()) {
-                used[k] = true;
-                next = k + 1;
-                const std::size_t line = old[k].second;
-                const formats::TableEntry& kept = doc.entries[doc.lines[line].firstEntry];
-                for (formats::TableEntry& p : pending) {
-                    if (byWeight) p.weight = kept.weight;
-                    before[line].push_back(std::move(p));
-                }
-                pending.clear();
-                anchor = line;
-                anchorWeight = kept.weight;
+            if (k == old.size()) {
+                gaps.back().entries.push_back(std::move(e));
                 continue;
             }
-            if (anchor) {
-                if (byWeight) e.weight = anchorWeight;
-                after[*anchor].push_back(std::move(e));
-            } else {
-                pending.push_back(std::move(e));
-            }
+            used[k] = true;
+            next = k + 1;
+            gaps.back().beforeLine = old[k].second;
+            gaps.push_back({old[k].second, std::nullopt, {}});
         }
         for (std::size_t k = 0; k < old.size(); ++k)
             if (!used[k]) dropped[old[k].second] = true;
-        if (!pending.empty()) {  // nothing kept: where the code's first line was, with its weight
-            const std::size_t line = at.front();
-            const formats::TableEntry& first = doc.entries[doc.lines[old.front().second].firstEntry];
-            for (formats::TableEntry& p : pending) {
-                if (byWeight) p.weight = first.weight;
-                before[line].push_back(std::move(p));
+        auto weightAt = [&](std::optional<std::size_t> line) -> std::optional<std::string> {
+            if (!line) return std::nullopt;
+            return doc.entries[doc.lines[*line].firstEntry].weight.value_or("0");
+        };
+        for (Gap& g : gaps) {
+            if (g.entries.empty()) continue;
+            if (byWeight) {
+                // Nothing kept: below where the code's first candidate stood.
+                std::optional<std::string> above = weightAt(g.afterLine), below = weightAt(g.beforeLine);
+                if (!above && !below) {
+                    const auto first = doc.entries[doc.lines[old.front().second].firstEntry].weight;
+                    above = Whole(std::max(WeightNumber(first), static_cast<double>(g.entries.size())) + 1);
+                }
+                WeighBetween(g.entries, above, below);
             }
+            auto& into = g.afterLine ? after[*g.afterLine] : g.beforeLine ? before[*g.beforeLine] : before[at.front()];
+            for (formats::TableEntry& e : g.entries) into.push_back(std::move(e));
         }
     }
     std::sort(newCodes.begin(), newCodes.end());
@@ -513,6 +543,7 @@ std::string WriteWithCandidates(const formats::TableDocument& doc, const std::ve
         auto& into = line == doc.lines.size() ? after.back() : isBefore ? before[line] : after[line];
         std::vector<formats::TableEntry> list;
         for (const formats::TableEntry* e : wanted[code]) list.push_back(*e);
+        if (byWeight) WeighBetween(list, Whole(static_cast<double>(list.size()) + 1), std::nullopt);
         for (formats::TableEntry& e : list) into.push_back(std::move(e));
     }
 

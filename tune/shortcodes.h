@@ -102,8 +102,10 @@ std::vector<formats::TableEntry> ApplyShortCodeChanges(const std::vector<formats
 // rewritten whole; in formats of a pair a line, removed pairs' lines go and
 // new ones go in beside their neighbours, with the weight that shows them in
 // their place where the engine orders by weight (Rime "sort: by_weight",
-// ibus-table): the weight of the candidate before them, or of the one after
-// them when first (ties stand in file order). Codes the table lacks go before
+// ibus-table): whole numbers strictly between their neighbours' weights, as
+// engines break ties their own way (tied with the one before, which the
+// reader takes in file order, only where there are not enough). Codes the
+// table lacks go before
 // the first greater code when the table's codes stand in byte order, else
 // after the last entry. Fails (Failure) when the table read back would not
 // give `entries`' candidates.

@@ -209,7 +209,15 @@ TEST(ShortCodes, WrittenBackInEachFormatWithOnlyChangedCodesRewritten) {
                 for (const auto& w : words) entries.push_back({code, Gb(w), {}, {}});
             std::string written;
             ASSERT_NO_THROW(written = WriteWithCandidates(doc, entries)) << where;
-            auto back = Codes(formats::ReadTable(written, formats::Encoding::Utf8, format).entries);
+            const auto backEntries = formats::ReadTable(written, formats::Encoding::Utf8, format).entries;
+            auto back = Codes(backEntries);
+            // Engines ordering by weight break ties their own way: a changed code's weights never tie.
+            if (format == formats::Format::Rime || format == formats::Format::Ibus)
+                for (std::size_t i = 1; i < backEntries.size(); ++i)
+                    if (backEntries[i].code == backEntries[i - 1].code && want.lists.count(backEntries[i].code)) {
+                        EXPECT_LT(std::stod(*backEntries[i].weight), std::stod(*backEntries[i - 1].weight))
+                            << where << ": " << backEntries[i].code;
+                    }
             for (auto it = lists.begin(); it != lists.end();) it = it->second.empty() ? lists.erase(it) : ++it;
             EXPECT_EQ(back, lists) << where;
             // Lines of codes left alone come back byte for byte, in order.
