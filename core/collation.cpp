@@ -649,6 +649,29 @@ std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding enco
 std::vector<std::uint32_t> SortedOrderOfRanks(const std::vector<std::uint32_t>& ranks) {
     const std::size_t n = ranks.size();
     CheckLimit(n, "lines to sort", kMaxUint32);
+    // Ranks that are all different leave a sort no choice: each line goes to
+    // the place of its rank among them. Placed through a table indexed by
+    // rank, when the ranks are not too sparse for it; a tie (lines that
+    // compare equal, placed as the partition sort places them) falls back.
+    std::uint32_t highest = 0;
+    for (std::uint32_t r : ranks) highest = std::max(highest, r);
+    if (n > 1 && highest / 4 < n) {
+        constexpr std::uint32_t kNone = UINT32_MAX;
+        std::vector<std::uint32_t> byRank(static_cast<std::size_t>(highest) + 1, kNone);
+        bool ties = false;
+        for (std::size_t i = 0; i < n && !ties; ++i) {
+            std::uint32_t& at = byRank[ranks[i]];
+            ties = at != kNone;
+            at = static_cast<std::uint32_t>(i);
+        }
+        if (!ties) {
+            std::vector<std::uint32_t> order;
+            order.reserve(n);
+            for (std::uint32_t i : byRank)
+                if (i != kNone) order.push_back(i);
+            return order;
+        }
+    }
     std::vector<RankSlot> slots(n);
     for (std::size_t i = 0; i < n; ++i) slots[i] = {ranks[i], static_cast<std::uint32_t>(i)};
     auto cmp = [](const RankSlot& a, const RankSlot& b) -> int {

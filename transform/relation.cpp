@@ -21,16 +21,18 @@ WordSet::WordSet(SortKeys keys, std::size_t count, TextEncoding encoding)
     CheckLimit(count, "short-coded words", kMaxUint32 - 1);
     std::size_t size = 16;
     while (size < count * 2) size <<= 1;
-    slots_.assign(size, 0);
+    slots_.assign(size, Slot{});
     mask_ = size - 1;
     for (std::size_t i = 0; i < count; ++i) {
         const std::string_view key = keys_.at(i);
-        for (std::size_t s = std::hash<std::string_view>{}(key)&mask_;; s = (s + 1) & mask_) {
-            if (slots_[s] == 0) {
-                slots_[s] = static_cast<std::uint32_t>(i + 1);
+        const std::size_t h = std::hash<std::string_view>{}(key);
+        const auto tag = static_cast<std::uint32_t>(static_cast<std::uint64_t>(h) >> 32);
+        for (std::size_t s = h & mask_;; s = (s + 1) & mask_) {
+            if (slots_[s].word == 0) {
+                slots_[s] = {static_cast<std::uint32_t>(i + 1), tag};
                 break;
             }
-            if (keys_.at(slots_[s] - 1) == key) break;  // a word equal to one already in
+            if (slots_[s].tag == tag && keys_.at(slots_[s].word - 1) == key) break;  // a word equal to one already in
         }
     }
 }
@@ -40,28 +42,37 @@ bool WordSet::contains(std::string_view word) const {
     thread_local std::string key;
     key.clear();
     AppendSortKey(word, encoding_, key);
-    for (std::size_t s = std::hash<std::string_view>{}(key)&mask_;; s = (s + 1) & mask_) {
-        if (slots_[s] == 0) return false;
-        if (keys_.at(slots_[s] - 1) == key) return true;
+    const std::size_t h = std::hash<std::string_view>{}(key);
+    const auto tag = static_cast<std::uint32_t>(static_cast<std::uint64_t>(h) >> 32);
+    for (std::size_t s = h & mask_;; s = (s + 1) & mask_) {
+        const Slot slot = slots_[s];
+        if (slot.word == 0) return false;
+        // The tag spares reading the key of a word that can't be equal.
+        if (slot.tag == tag && keys_.at(slot.word - 1) == key) return true;
     }
 }
+
+namespace {
 
 // Each pass looks at position k and then steps past k. Positions before k
 // never change again, so the tokens from k on form a queue: a found token
 // leaves its front for its back, and the token that then stands at k is
 // stepped over. One pass is O(1), not a shift of every later token.
-void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relocations) {
-    const std::size_t c = tokens.count();
+template <typename Token>
+void Reorder(std::vector<Token>& tokens, const WordSet& words, std::size_t* relocations) {
+    const std::size_t c = tokens.size();
     if (c < 3) return;
-    std::vector<std::uint32_t> queue;  // positions, front at `head`
+    // Kept from line to line: a table has a million of them.
+    thread_local std::vector<std::uint32_t> queue, order;
+    queue.clear();  // positions, front at `head`
     queue.reserve(2 * c);
     for (std::size_t i = 1; i < c; ++i) queue.push_back(static_cast<std::uint32_t>(i));
     std::size_t head = 0;
-    std::vector<std::uint32_t> order{0};
+    order.assign(1, 0);
     order.reserve(c);
     for (std::size_t pass = 0; pass + 2 < c; ++pass) {
         const std::uint32_t front = queue[head];
-        if (words.contains(tokens.lines()[front])) {
+        if (words.contains(tokens[front])) {
             ++head;
             queue.push_back(front);
             if (relocations) ++*relocations;
@@ -69,11 +80,21 @@ void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relo
         order.push_back(queue[head++]);
     }
     order.insert(order.end(), queue.begin() + static_cast<std::ptrdiff_t>(head), queue.end());
-    std::vector<std::string> reordered;
+    std::vector<Token> reordered;
     reordered.reserve(c);
-    for (std::uint32_t i : order) reordered.push_back(std::move(tokens.lines()[i]));
-    tokens.lines().swap(reordered);
+    for (std::uint32_t i : order) reordered.push_back(std::move(tokens[i]));
+    tokens.swap(reordered);
     if (relocations) *relocations += c;
+}
+
+}  // namespace
+
+void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relocations) {
+    Reorder(tokens.lines(), words, relocations);
+}
+
+void ReorderCandidates(std::vector<std::string_view>& tokens, const WordSet& words, std::size_t* relocations) {
+    Reorder(tokens, words, relocations);
 }
 
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding) {
@@ -133,8 +154,19 @@ RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourc
     const WordSet wordSet(words, encoding);
     std::string& out = r.reorderedText;
     out.reserve(sourceText.size() + sourceText.size() / 8);
+    std::vector<std::string_view> views;
     ForEachLine(sourceText, [&](std::string_view line) {
         ++r.reorderedCount;
+        if (SplitBySpaceInto(line, views)) {
+            if (views.size() == 2) {
+                out.append(line);
+            } else {
+                ReorderCandidates(views, wordSet);
+                AppendJoinedBySpace(out, views);
+            }
+            out += "\r\n";
+            return;
+        }
         LineList tokens = SplitBySpace(line);
         if (tokens.count() == 2) {
             out.append(line);

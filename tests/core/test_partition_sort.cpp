@@ -255,3 +255,42 @@ TEST(PartitionSort, SubsetsSortedByRanksAsByKeys) {
         ASSERT_EQ(SortedOrderOfRanks(subsetRanks), SortedOrder(subset, TextEncoding::Gbk)) << round;
     }
 }
+
+// Ranks that are all different, dense or sparse, give the one order a sort
+// can give; a tie among them (lines equal but for case) is placed as the
+// partition sort places it. Either way, as SortedOrder orders the lines.
+TEST(PartitionSort, SubsetsOfDifferentRanksAndOfTies) {
+    struct Case {
+        const char* name;
+        unsigned keepOneIn;
+        bool tie;
+    };
+    const std::vector<Case> cases = {
+        {"dense", 1, false},       {"a third", 3, false},       {"sparser than the rank table", 40, false},
+        {"dense, a tie", 1, true}, {"sparse, a tie", 40, true},
+    };
+    std::mt19937 rng(5);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 4000; ++i) lines.push_back("k" + std::to_string(i * 7919 % 4001));
+    lines.push_back("K" + lines[1234].substr(1));  // compares equal to lines[1234]
+    const std::vector<std::string_view> views(lines.begin(), lines.end());
+    std::vector<std::uint32_t> ranks;
+    SortedOrder(views, TextEncoding::Gbk, ranks);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::uint32_t> picked;
+        for (std::uint32_t i = 0; i + 1 < views.size(); i += c.keepOneIn) picked.push_back(i);
+        if (c.tie) {
+            picked.push_back(1234);
+            picked.push_back(static_cast<std::uint32_t>(views.size() - 1));
+        }
+        std::shuffle(picked.begin(), picked.end(), rng);
+        std::vector<std::string_view> subset;
+        std::vector<std::uint32_t> subsetRanks;
+        for (std::uint32_t i : picked) {
+            subset.push_back(views[i]);
+            subsetRanks.push_back(ranks[i]);
+        }
+        EXPECT_EQ(SortedOrderOfRanks(subsetRanks), SortedOrder(subset, TextEncoding::Gbk));
+    }
+}
