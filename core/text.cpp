@@ -158,7 +158,7 @@ void Tokenize(std::string_view line, char delimiter, Emit&& emit) {
         skipWhite();
         if (i < n && at(i) == static_cast<unsigned char>(delimiter)) {
             if (i + 1 >= n) {
-                if (!emit(std::string_view())) return;
+                if (!emit(line.substr(i + 1, 0))) return;
             }
             ++i;
             skipWhite();
@@ -318,15 +318,27 @@ void AppendJoinedBySpace(std::string& out, const std::vector<std::string_view>& 
     AppendJoinedBySpace<std::vector<std::string_view>>(out, tokens);
 }
 
-bool SplitBySpaceInto(std::string_view line, std::vector<std::string_view>& tokens) {
+namespace {
+
+bool SplitInto(std::string_view line, char delimiter, std::vector<std::string_view>& tokens) {
     tokens.clear();
     // Without a quote every token is the line's own bytes.
     if (UpToNul(line).find('"') != std::string_view::npos) return false;
-    Tokenize(line, ' ', [&](std::string_view t) {
+    Tokenize(line, delimiter, [&](std::string_view t) {
         tokens.push_back(t);
         return true;
     });
     return true;
+}
+
+}  // namespace
+
+bool SplitTokensInto(std::string_view line, std::vector<std::string_view>& tokens) {
+    return SplitInto(line, ',', tokens);
+}
+
+bool SplitBySpaceInto(std::string_view line, std::vector<std::string_view>& tokens) {
+    return SplitInto(line, ' ', tokens);
 }
 
 void UpperTextInPlace(std::string& text) {

@@ -79,13 +79,16 @@ TEST(Tokenizers, TableOfCases) {
             EXPECT_EQ(first, comma[0]);
         }
         EXPECT_EQ(CountTokens(G(c.line), 100), comma.size());
-        // The space tokens as views into the line, where no quote makes them differ from its bytes.
-        std::vector<std::string_view> views{"stale"};
+        // The same tokens as views into the line, where no quote makes them differ from its bytes.
         const std::string line = G(c.line);
         const bool unquoted = line.find('"') == std::string::npos;
-        EXPECT_EQ(SplitBySpaceInto(line, views), unquoted);
-        EXPECT_EQ(V(views.begin(), views.end()), unquoted ? space : V{});
-        for (std::string_view v : views) EXPECT_TRUE(v.data() >= line.data() && v.end() <= line.data() + line.size());
+        for (const bool bySpace : {false, true}) {
+            std::vector<std::string_view> views{"stale"};
+            EXPECT_EQ(bySpace ? SplitBySpaceInto(line, views) : SplitTokensInto(line, views), unquoted);
+            EXPECT_EQ(V(views.begin(), views.end()), unquoted ? (bySpace ? space : comma) : V{});
+            for (std::string_view v : views)
+                EXPECT_TRUE(v.data() >= line.data() && v.end() <= line.data() + line.size());
+        }
     }
 }
 
