@@ -83,7 +83,9 @@ std::vector<std::uint32_t> EntryTable::sortedOrder(const std::vector<std::string
         last = static_cast<std::size_t>(at - lineStarts_.begin()) - 1;
         ranks[i] = ranks_[last];
     }
-    return SortedOrderOfRanks(ranks);
+    // Lines of one rank that are the same bytes give the same text whichever
+    // comes first.
+    return SortedOrderOfRanks(ranks, [&](std::uint32_t a, std::uint32_t b) { return lines[a] == lines[b]; });
 }
 
 }  // namespace zelmora

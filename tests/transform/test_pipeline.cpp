@@ -97,7 +97,7 @@ TEST(Pipeline, GbkAndGb18030TablesRunAtOnceOnTwoThreads) {
 
 // Lines of a ranked entry table, picked in any order (near and far apart,
 // forwards, backwards, at random, the first and last lines), sorted by the
-// expansion's ranks as SortedOrder sorts them by their keys.
+// expansion's ranks into the lines SortedOrder gives by their keys.
 TEST(EntryTable, AnyLinesSortedByRanksAsByKeys) {
     using namespace zelmora;
     std::string source;
@@ -140,6 +140,10 @@ TEST(EntryTable, AnyLinesSortedByRanksAsByKeys) {
     for (const Pick& pick : picks) {
         SCOPED_TRACE(pick.name);
         const std::vector<std::string_view> picked = pick.lines();
-        EXPECT_EQ(table.sortedOrder(picked), SortedOrder(picked, TextEncoding::Gbk));
+        // Lines that are the same bytes (the table has some twice) may trade places.
+        const std::vector<std::uint32_t> got = table.sortedOrder(picked);
+        const std::vector<std::uint32_t> expected = SortedOrder(picked, TextEncoding::Gbk);
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t k = 0; k < got.size(); ++k) ASSERT_EQ(picked[got[k]], picked[expected[k]]) << k;
     }
 }
