@@ -1,5 +1,8 @@
 #include "transform/relation.h"
 
+#include <exception>
+#include <thread>
+
 #include "core/code_table.h"
 #include "core/collation.h"
 #include "core/limits.h"
@@ -9,6 +12,13 @@
 #include "transform/status.h"
 
 namespace zelmora {
+
+namespace {
+
+// Below this the second thread would cost about what it saves.
+constexpr std::size_t kReorderCutBytes = 1 << 20;
+
+}  // namespace
 
 WordSet::WordSet(const std::vector<std::string>& words, TextEncoding encoding)
     : WordSet(MakeSortKeys(words, encoding), words.size(), encoding) {}
@@ -97,6 +107,67 @@ void ReorderCandidates(std::vector<std::string_view>& tokens, const WordSet& wor
     Reorder(tokens, words, relocations);
 }
 
+void ReorderSourceLines(std::string_view sourceText, const WordSet& words, std::size_t cutBytes, std::string& out,
+                        std::size_t& count) {
+    // Each line written as it is done: a line of two tokens as it was, any
+    // other rejoined (reordered from three tokens on).
+    auto reorderLines = [&words](std::string_view part, std::string& text, std::size_t& lines) {
+        text.reserve(text.size() + part.size() + part.size() / 8);
+        std::vector<std::string_view> views;
+        ForEachLine(part, [&](std::string_view line) {
+            ++lines;
+            if (SplitBySpaceInto(line, views)) {
+                if (views.size() == 2) {
+                    text.append(line);
+                } else {
+                    ReorderCandidates(views, words);
+                    AppendJoinedBySpace(text, views);
+                }
+                text += "\r\n";
+                return;
+            }
+            LineList tokens = SplitBySpace(line);
+            if (tokens.count() == 2) {
+                text.append(line);
+            } else {
+                if (tokens.count() >= 3) ReorderCandidates(tokens, words);
+                text += JoinBySpace(tokens);
+            }
+            text += "\r\n";
+        });
+    };
+    // Lines are done one by one, so a big table is done in two halves at once,
+    // cut after a line feed (where a line always begins): this is the last
+    // work of the pipeline's longest derivation, which would otherwise leave
+    // the other core idle.
+    const std::string_view source = UpToNul(sourceText);
+    const std::size_t cut = source.size() < cutBytes ? std::string_view::npos : source.find('\n', source.size() / 2);
+    if (cut == std::string_view::npos) {
+        reorderLines(source, out, count);
+    } else {
+        std::string secondOut;
+        std::size_t secondCount = 0;
+        std::exception_ptr failure;
+        std::thread second([&] {
+            try {
+                reorderLines(source.substr(cut + 1), secondOut, secondCount);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+        try {
+            reorderLines(source.substr(0, cut + 1), out, count);
+        } catch (...) {
+            second.join();
+            throw;
+        }
+        second.join();
+        if (failure) std::rethrow_exception(failure);
+        out += secondOut;
+        count += secondCount;
+    }
+}
+
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding) {
     EntryTable table(entryText, encoding);
     return RelateShortAndFullCodes(table, sourceText);
@@ -149,34 +220,10 @@ RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourc
     for (std::size_t i = 0; i < words.size(); ++i) r.wordsText.append(words[i]).append("\r\n");
     TrimInPlace(r.wordsText);
 
-    // The source table line by line, each written as it is done: a line of
-    // two tokens as it was, any other rejoined (reordered from three tokens on).
+    // The source table line by line, reordered where the short-coded words say.
     const WordSet wordSet(words, encoding);
-    std::string& out = r.reorderedText;
-    out.reserve(sourceText.size() + sourceText.size() / 8);
-    std::vector<std::string_view> views;
-    ForEachLine(sourceText, [&](std::string_view line) {
-        ++r.reorderedCount;
-        if (SplitBySpaceInto(line, views)) {
-            if (views.size() == 2) {
-                out.append(line);
-            } else {
-                ReorderCandidates(views, wordSet);
-                AppendJoinedBySpace(out, views);
-            }
-            out += "\r\n";
-            return;
-        }
-        LineList tokens = SplitBySpace(line);
-        if (tokens.count() == 2) {
-            out.append(line);
-        } else {
-            if (tokens.count() >= 3) ReorderCandidates(tokens, wordSet);
-            out += JoinBySpace(tokens);
-        }
-        out += "\r\n";
-    });
-    TrimInPlace(out);
+    ReorderSourceLines(sourceText, wordSet, kReorderCutBytes, r.reorderedText, r.reorderedCount);
+    TrimInPlace(r.reorderedText);
     return r;
 }
 

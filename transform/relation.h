@@ -49,6 +49,12 @@ void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relo
 // The same on tokens that are views.
 void ReorderCandidates(std::vector<std::string_view>& tokens, const WordSet& words, std::size_t* relocations = nullptr);
 
+// The source's lines as the relation writes them, each followed by CR LF,
+// appended to `out`, and counted into `count`. A source of at least
+// `cutBytes` bytes is done in two halves on two threads.
+void ReorderSourceLines(std::string_view source, const WordSet& words, std::size_t cutBytes, std::string& out,
+                        std::size_t& count);
+
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding);
 // The same on an entry table shared with other derivations.
 RelationResult RelateShortAndFullCodes(EntryTable& entries, std::string_view sourceText);
