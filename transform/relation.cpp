@@ -112,7 +112,6 @@ void ReorderSourceLines(std::string_view sourceText, const WordSet& words, std::
     // Each line written as it is done: a line of two tokens as it was, any
     // other rejoined (reordered from three tokens on).
     auto reorderLines = [&words](std::string_view part, std::string& text, std::size_t& lines) {
-        text.reserve(text.size() + part.size() + part.size() / 8);
         std::vector<std::string_view> views;
         ForEachLine(part, [&](std::string_view line) {
             ++lines;
@@ -142,10 +141,14 @@ void ReorderSourceLines(std::string_view sourceText, const WordSet& words, std::
     // the other core idle.
     const std::string_view source = UpToNul(sourceText);
     const std::size_t cut = source.size() < cutBytes ? std::string_view::npos : source.find('\n', source.size() / 2);
+    // The whole output's room at once: the second half's text is appended
+    // into it, not into a copy grown to hold both.
+    out.reserve(out.size() + source.size() + source.size() / 8);
     if (cut == std::string_view::npos) {
         reorderLines(source, out, count);
     } else {
         std::string secondOut;
+        secondOut.reserve((source.size() - cut) + (source.size() - cut) / 8);
         std::size_t secondCount = 0;
         std::exception_ptr failure;
         std::thread second([&] {
