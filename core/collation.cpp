@@ -646,9 +646,43 @@ std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding enco
     return SortedOrderOf(texts, encoding, &ranks);
 }
 
-std::vector<std::uint32_t> SortedOrderOfRanks(const std::vector<std::uint32_t>& ranks) {
+std::vector<std::uint32_t> SortedOrderOfRanks(
+    const std::vector<std::uint32_t>& ranks, const std::function<bool(std::uint32_t, std::uint32_t)>& interchangeable) {
     const std::size_t n = ranks.size();
     CheckLimit(n, "lines to sort", kMaxUint32);
+    // Ranks that are all different leave a sort no choice: each line goes to
+    // the place of its rank among them. Placed through a table indexed by
+    // rank, when the ranks are not too sparse for it, lines of one rank
+    // chained; a tie of texts that could be told apart (equal
+    // but for case: placed as the partition sort places them) falls back.
+    std::uint32_t highest = 0;
+    for (std::uint32_t r : ranks) highest = std::max(highest, r);
+    if (n > 1 && highest / 4 < n) {
+        constexpr std::uint32_t kNone = UINT32_MAX;
+        std::vector<std::uint32_t> byRank(static_cast<std::size_t>(highest) + 1, kNone);
+        std::vector<std::uint32_t> next;  // the next line of the same rank, once there is a tie
+        bool placed = true;
+        for (std::size_t i = 0; i < n && placed; ++i) {
+            const auto line = static_cast<std::uint32_t>(i);
+            std::uint32_t& first = byRank[ranks[i]];
+            if (first == kNone) {
+                first = line;
+                continue;
+            }
+            placed = interchangeable && interchangeable(first, line);
+            if (!placed) break;
+            if (next.empty()) next.assign(n, kNone);
+            next[line] = first;  // in front: they are the same bytes
+            first = line;
+        }
+        if (placed) {
+            std::vector<std::uint32_t> order;
+            order.reserve(n);
+            for (std::uint32_t i : byRank)
+                for (; i != kNone; i = next.empty() ? kNone : next[i]) order.push_back(i);
+            return order;
+        }
+    }
     std::vector<RankSlot> slots(n);
     for (std::size_t i = 0; i < n; ++i) slots[i] = {ranks[i], static_cast<std::uint32_t>(i)};
     auto cmp = [](const RankSlot& a, const RankSlot& b) -> int {

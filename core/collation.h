@@ -4,6 +4,7 @@
 // ("windows-936") for GBK, "gb18030" for GB18030. Every function is told the
 // encoding of the texts it is given; any thread may call any of them.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,8 +68,12 @@ std::vector<std::uint32_t> SortedOrder(const TextArena& texts, TextEncoding enco
                                        std::vector<std::uint32_t>& ranks);
 // The order SortedOrder gives texts whose ranks these are, by the same steps
 // on the same comparison results, without a key: for subsets of lines ranked
-// once.
-std::vector<std::uint32_t> SortedOrderOfRanks(const std::vector<std::uint32_t>& ranks);
+// once. `interchangeable(i, j)`, when given, says that texts i and j of a tie
+// are the same bytes, so that either may come first: ties of such texts
+// alone are then no reason to take the partition sort's steps.
+std::vector<std::uint32_t> SortedOrderOfRanks(
+    const std::vector<std::uint32_t>& ranks,
+    const std::function<bool(std::uint32_t, std::uint32_t)>& interchangeable = {});
 
 // The partition sort, step for step, ordering by CompareLines.
 void SortLines(LineList& list, TextEncoding encoding);

@@ -113,7 +113,8 @@ std::string TrimRightText(std::string_view text) {
 namespace {
 
 // Tokenizer shared by SplitTokens and SplitBySpace. Calls emit(token) per token
-// and stops early when emit returns false.
+// and stops early when emit returns false. A token is a view into the line
+// unless it was quoted; either way it lives until emit returns.
 template <typename Emit>
 void Tokenize(std::string_view line, char delimiter, Emit&& emit) {
     line = UpToNul(line);
@@ -125,15 +126,17 @@ void Tokenize(std::string_view line, char delimiter, Emit&& emit) {
         while (i < n && at(i) >= 0x01 && at(i) <= 0x20) ++i;
     };
     skipWhite();
+    std::string quoted;
     while (i < n) {
-        std::string token;
+        std::string_view token;
         if (at(i) == '"') {
+            quoted.clear();
             ++i;
             for (;;) {
                 if (i >= n) break;  // no closing quote: the rest is the token
                 if (at(i) == '"') {
                     if (at(i + 1) == '"') {
-                        token += '"';
+                        quoted += '"';
                         i += 2;
                         continue;
                     }
@@ -141,20 +144,21 @@ void Tokenize(std::string_view line, char delimiter, Emit&& emit) {
                     break;
                 }
                 std::size_t w = width(i);
-                token.append(line.substr(i, w));
+                quoted.append(line.substr(i, w));
                 i += w;
             }
+            token = quoted;
         } else {
             std::size_t start = i;
             while (i < n && at(i) > 0x20 && at(i) != static_cast<unsigned char>(delimiter)) i += width(i);
             if (i > n) i = n;
-            token.assign(line.substr(start, i - start));
+            token = line.substr(start, i - start);
         }
-        if (!emit(std::move(token))) return;
+        if (!emit(token)) return;
         skipWhite();
         if (i < n && at(i) == static_cast<unsigned char>(delimiter)) {
             if (i + 1 >= n) {
-                if (!emit(std::string())) return;
+                if (!emit(line.substr(i + 1, 0))) return;
             }
             ++i;
             skipWhite();
@@ -166,8 +170,8 @@ void Tokenize(std::string_view line, char delimiter, Emit&& emit) {
 
 LineList SplitTokens(std::string_view line) {
     LineList list;
-    Tokenize(line, ',', [&](std::string&& t) {
-        list.append(std::move(t));
+    Tokenize(line, ',', [&](std::string_view t) {
+        list.append(std::string(t));
         return true;
     });
     return list;
@@ -175,24 +179,24 @@ LineList SplitTokens(std::string_view line) {
 
 LineList SplitBySpace(std::string_view line) {
     LineList list;
-    Tokenize(line, ' ', [&](std::string&& t) {
-        list.append(std::move(t));
+    Tokenize(line, ' ', [&](std::string_view t) {
+        list.append(std::string(t));
         return true;
     });
     return list;
 }
 
 void ForEachToken(std::string_view line, const std::function<void(std::string&&)>& emit) {
-    Tokenize(line, ',', [&](std::string&& t) {
-        emit(std::move(t));
+    Tokenize(line, ',', [&](std::string_view t) {
+        emit(std::string(t));
         return true;
     });
 }
 
 bool FirstToken(std::string_view line, std::string& token) {
     bool found = false;
-    Tokenize(line, ',', [&](std::string&& t) {
-        token = std::move(t);
+    Tokenize(line, ',', [&](std::string_view t) {
+        token.assign(t);
         found = true;
         return false;
     });
@@ -202,9 +206,9 @@ bool FirstToken(std::string_view line, std::string& token) {
 bool NthToken(std::string_view line, std::size_t n, std::string& token) {
     bool found = false;
     std::size_t k = 0;
-    Tokenize(line, ',', [&](std::string&& t) {
+    Tokenize(line, ',', [&](std::string_view t) {
         if (k++ < n) return true;
-        token = std::move(t);
+        token.assign(t);
         found = true;
         return false;
     });
@@ -214,7 +218,7 @@ bool NthToken(std::string_view line, std::size_t n, std::string& token) {
 std::size_t CountTokens(std::string_view line, std::size_t limit) {
     std::size_t count = 0;
     if (limit == 0) return 0;
-    Tokenize(line, ',', [&](std::string&&) { return ++count < limit; });
+    Tokenize(line, ',', [&](std::string_view) { return ++count < limit; });
     return count;
 }
 
@@ -264,13 +268,19 @@ std::string QuotedToken(std::string_view word) {
     return t;
 }
 
-std::string JoinBySpace(const LineList& list) {
-    if (list.count() == 1 && list.at(0).empty()) return "\"\"";
-    std::string out;
-    for (const auto& line : list) {
-        // Walk by characters to see whether the line needs quotes.
+namespace {
+
+template <typename Tokens>
+void AppendJoinedBySpace(std::string& out, const Tokens& tokens) {
+    if (tokens.size() == 1 && tokens[0].empty()) {
+        out += "\"\"";
+        return;
+    }
+    const std::size_t start = out.size();
+    for (const auto& token : tokens) {
+        // Walk by characters to see whether the token needs quotes.
         bool quote = false;
-        std::string_view l = UpToNul(line);
+        std::string_view l = UpToNul(token);
         for (std::size_t i = 0; i < l.size();) {
             unsigned char c = static_cast<unsigned char>(l[i]);
             if ((c >= 0x01 && c <= 0x20) || c == '"') {
@@ -289,12 +299,46 @@ std::string JoinBySpace(const LineList& list) {
             }
             out += '"';
         } else {
-            out += line;
+            out += token;
         }
         out += ' ';
     }
-    if (!out.empty()) out.pop_back();
+    if (out.size() > start) out.pop_back();
+}
+
+}  // namespace
+
+std::string JoinBySpace(const LineList& list) {
+    std::string out;
+    AppendJoinedBySpace(out, list.lines());
     return out;
+}
+
+void AppendJoinedBySpace(std::string& out, const std::vector<std::string_view>& tokens) {
+    AppendJoinedBySpace<std::vector<std::string_view>>(out, tokens);
+}
+
+namespace {
+
+bool SplitInto(std::string_view line, char delimiter, std::vector<std::string_view>& tokens) {
+    tokens.clear();
+    // Without a quote every token is the line's own bytes.
+    if (UpToNul(line).find('"') != std::string_view::npos) return false;
+    Tokenize(line, delimiter, [&](std::string_view t) {
+        tokens.push_back(t);
+        return true;
+    });
+    return true;
+}
+
+}  // namespace
+
+bool SplitTokensInto(std::string_view line, std::vector<std::string_view>& tokens) {
+    return SplitInto(line, ',', tokens);
+}
+
+bool SplitBySpaceInto(std::string_view line, std::vector<std::string_view>& tokens) {
+    return SplitInto(line, ' ', tokens);
 }
 
 void UpperTextInPlace(std::string& text) {

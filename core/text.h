@@ -98,6 +98,13 @@ bool NthToken(std::string_view line, std::size_t n, std::string& token);
 std::size_t CountTokens(std::string_view line, std::size_t limit);
 
 std::string JoinBySpace(const LineList& list);
+// JoinBySpace of views, appended to `out`.
+void AppendJoinedBySpace(std::string& out, const std::vector<std::string_view>& tokens);
+// SplitBySpace's and SplitTokens' tokens as views into `line`, without a
+// copy; false, with `tokens` empty, when the line holds a quote (its tokens
+// may then differ from its bytes: use SplitBySpace or SplitTokens).
+bool SplitBySpaceInto(std::string_view line, std::vector<std::string_view>& tokens);
+bool SplitTokensInto(std::string_view line, std::vector<std::string_view>& tokens);
 
 // A text for a message (GBK or GB18030): whole up to `maxChars` characters;
 // longer, its first `maxChars` characters, "…" and its length in characters,

@@ -341,6 +341,117 @@ bool GbkHolds(std::string_view ch) {
     return same[static_cast<unsigned char>(ch[0]) << 8 | static_cast<unsigned char>(ch[1])];
 }
 
+// The code point ICU's converter gives each one- and two-byte character of
+// `textEncoding` decoded alone (index: the byte, or lead << 8 | trail), with
+// GB18030-2022's swaps as ToUnicode makes them; kNoShortCharacter where that
+// is no single code point outside the surrogates (no character, a four-byte
+// start). The converter is stateless, so a text of such characters decodes to
+// theirs one after the other.
+constexpr char32_t kNoShortCharacter = 0xFFFFFFFF;
+
+const std::vector<char32_t>& ShortCharacters(TextEncoding textEncoding) {
+    auto build = [](TextEncoding te) {
+        std::vector<char32_t> t(65536, kNoShortCharacter);
+        ConverterPtr cnv = OpenStrict(GbConverterName(te));
+        auto decode = [&](const char* b, int32_t n) {
+            UChar u[4];
+            UErrorCode e = U_ZERO_ERROR;
+            ucnv_reset(cnv.get());
+            const int32_t got = ucnv_toUChars(cnv.get(), u, 4, b, n, &e);
+            if (U_FAILURE(e) || got != 1 || (u[0] >= 0xD800 && u[0] <= 0xDFFF)) return kNoShortCharacter;
+            return static_cast<char32_t>(te == TextEncoding::Gbk ? u[0] : Gb2022Swap(u[0]));
+        };
+        for (int b = 0; b < 0x80; ++b) {
+            const char c = static_cast<char>(b);
+            t[static_cast<std::size_t>(b)] = decode(&c, 1);
+        }
+        for (int lead = 0x81; lead <= 0xFE; ++lead)
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                const char b[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                t[static_cast<std::size_t>(lead << 8 | trail)] = decode(b, 2);
+            }
+        return t;
+    };
+    // Each built on its first use only: a run needs one.
+    if (textEncoding == TextEncoding::Gbk) {
+        static const std::vector<char32_t> gbk = build(TextEncoding::Gbk);
+        return gbk;
+    }
+    static const std::vector<char32_t> gb18030 = build(TextEncoding::Gb18030);
+    return gb18030;
+}
+
+// UTF-8 of a text straight from the table of one- and two-byte characters,
+// appended to `out`: what ToUnicode and AppendUtf8 give, without ICU's
+// converter for every byte; GB18030's four-byte characters are decoded one by
+// one. False, with `out` as it was, at anything else (bytes that are no
+// character: ToUnicode names their line).
+bool AppendUtf8OfShortCharacters(std::string_view text, TextEncoding textEncoding, std::string& out) {
+    const std::vector<char32_t>& table = ShortCharacters(textEncoding);
+    const std::size_t kept = out.size();
+    ConverterPtr cnv;
+    auto digit = [&](std::size_t k) { return text[k] >= '0' && text[k] <= '9'; };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        char32_t cp = kNoShortCharacter;
+        if (c < 0x80) {
+            cp = table[c];
+            ++i;
+        } else if (i + 1 < text.size()) {
+            cp = table[static_cast<std::size_t>(c) << 8 | static_cast<unsigned char>(text[i + 1])];
+            if (cp != kNoShortCharacter) i += 2;
+        }
+        if (cp != kNoShortCharacter) {
+            AppendUtf8(out, cp);
+            continue;
+        }
+        // A four-byte character: lead, digit, lead, digit.
+        const bool fourBytes = textEncoding == TextEncoding::Gb18030 && i + 3 < text.size() && c >= 0x81 && c <= 0xFE &&
+                               digit(i + 1) && static_cast<unsigned char>(text[i + 2]) >= 0x81 &&
+                               static_cast<unsigned char>(text[i + 2]) <= 0xFE && digit(i + 3);
+        if (fourBytes && c >= 0x90) {
+            // Beyond the BMP GB18030 counts code points in order from 90 30 81 30.
+            const auto b3 = static_cast<unsigned char>(text[i + 2]);
+            const char32_t linear =
+                ((static_cast<char32_t>(c - 0x90) * 10 + static_cast<char32_t>(text[i + 1] - '0')) * 126 +
+                 (b3 - 0x81)) *
+                    10 +
+                static_cast<char32_t>(text[i + 3] - '0');
+            if (linear > 0x10FFFF - 0x10000) {
+                out.resize(kept);
+                return false;
+            }
+            AppendUtf8(out, 0x10000 + linear);
+            i += 4;
+            continue;
+        }
+        UChar u[4];
+        int32_t n = 0;
+        UErrorCode e = U_ZERO_ERROR;
+        if (fourBytes) {
+            if (!cnv) cnv = OpenStrict(GbConverterName(textEncoding));
+            ucnv_reset(cnv.get());
+            n = ucnv_toUChars(cnv.get(), u, 4, text.data() + i, 4, &e);
+        }
+        if (!fourBytes || U_FAILURE(e) || n < 1 || n > 2 || (n == 1 && u[0] >= 0xD800 && u[0] <= 0xDFFF)) {
+            out.resize(kept);
+            return false;
+        }
+        char32_t d = Gb2022Swap(u[0]);
+        if (n == 2) {
+            const char32_t low = Gb2022Swap(u[1]);
+            if (d < 0xD800 || d > 0xDBFF || low < 0xDC00 || low > 0xDFFF) {
+                out.resize(kept);
+                return false;
+            }
+            d = 0x10000 + ((d - 0xD800) << 10) + (low - 0xDC00);
+        }
+        AppendUtf8(out, d);
+        i += 4;
+    }
+    return true;
+}
+
 // Bytes kept from a GBK file are GBK already: only what would read as a
 // four-byte character fails, as always.
 std::string GbkFromGb18030(std::string_view text, std::size_t firstLine, bool keptGbk) {
@@ -586,6 +697,16 @@ bool NeedsMark(std::string_view text, Encoding encoding, TextEncoding textEncodi
 
 }  // namespace
 
+void AppendUtf8ThroughConverter(std::string_view text, TextEncoding textEncoding, std::string& out,
+                                std::size_t firstLine, std::size_t piece) {
+    std::u16string u = ToUnicode(text, textEncoding, Encoding::Utf8, firstLine, piece);
+    for (std::size_t k = 0; k < u.size(); ++k) {
+        char32_t c = u[k];
+        if (c >= 0xD800 && c <= 0xDBFF && k + 1 < u.size()) c = 0x10000 + ((c - 0xD800) << 10) + (u[++k] - 0xDC00);
+        AppendUtf8(out, c);
+    }
+}
+
 std::string EncodeText(std::string_view text, Encoding encoding, bool bom, TextEncoding textEncoding) {
     return EncodeTextFrom(text, encoding, bom || NeedsMark(text, encoding, textEncoding), textEncoding, 1);
 }
@@ -599,16 +720,11 @@ std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, T
         case Encoding::Gb18030:
             return (bom ? std::string("\x84\x31\x95\x33") : std::string()) + std::string(text);
         case Encoding::Utf8: {
-            std::u16string u = ToUnicode(text, textEncoding, encoding, firstLine, piece);
             std::string out;
             out.reserve(text.size() * 3 / 2 + 3);
             if (bom) out += "\xEF\xBB\xBF";
-            for (std::size_t k = 0; k < u.size(); ++k) {
-                char32_t c = u[k];
-                if (c >= 0xD800 && c <= 0xDBFF && k + 1 < u.size())
-                    c = 0x10000 + ((c - 0xD800) << 10) + (u[++k] - 0xDC00);
-                AppendUtf8(out, c);
-            }
+            if (!AppendUtf8OfShortCharacters(text, textEncoding, out))
+                AppendUtf8ThroughConverter(text, textEncoding, out, firstLine, piece);
             return out;
         }
         case Encoding::Utf16le:

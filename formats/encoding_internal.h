@@ -40,6 +40,13 @@ const char* GbConverterName(TextEncoding textEncoding);
 // character are passed over.
 void DecodeCodePoints(std::string_view text, TextEncoding textEncoding, std::vector<char32_t>& out);
 
+// UTF-8 of GB18030 (or GBK) text through ICU's converter, whole pieces at a
+// time, appended to `out`: what EncodeText writes, which takes a table of the
+// characters instead (and this only to name the line of bytes that are no
+// character).
+void AppendUtf8ThroughConverter(std::string_view text, TextEncoding textEncoding, std::string& out,
+                                std::size_t firstLine, std::size_t piece);
+
 // ---- Walking UTF-8 ----
 
 // GB18030-2022 moved 18 characters between the private use area and their

@@ -1,5 +1,7 @@
 #include "transform/classify.h"
 
+#include <cstdint>
+
 #include "core/code_table.h"
 #include "core/text.h"
 #include "transform/status.h"
@@ -8,11 +10,15 @@ namespace zelmora {
 
 LengthClasses SplitByCodeLength(std::string_view text) {
     LengthClasses c;
-    // Counted first, so that each vector and pool is allocated once, at its size.
+    // Counted first, so that each vector and pool is allocated once, at its
+    // size; each line's class is kept from the count, not worked out again.
     std::array<std::size_t, 4> lines{}, bytes{};
+    std::vector<std::uint8_t> classOf;
     ForEachLine(text, [&](std::string_view line) {
         int n = CodeLength(line);
-        if (n < 1 || n > 4) return;
+        if (n < 1 || n > 4) n = 0;
+        classOf.push_back(static_cast<std::uint8_t>(n));
+        if (n == 0) return;
         ++lines[n - 1];
         bytes[n - 1] += WordTail(line).size();
     });
@@ -20,9 +26,10 @@ LengthClasses SplitByCodeLength(std::string_view text) {
         c.lines[n].reserve(lines[n]);
         c.pools[n].reserve(bytes[n]);
     }
+    std::size_t k = 0;
     ForEachLine(text, [&](std::string_view line) {
-        int n = CodeLength(line);
-        if (n < 1 || n > 4) return;
+        const int n = classOf[k++];
+        if (n == 0) return;
         c.pools[n - 1].append(WordTail(line));
         c.lines[n - 1].push_back(line);
     });

@@ -61,12 +61,31 @@ std::vector<std::uint32_t> EntryTable::sortedOrder(const std::vector<std::string
     // would cost more than keying those.
     if (!ranked_.load(std::memory_order_acquire)) return SortedOrder(lines, encoding_);
     std::vector<std::uint32_t> ranks(lines.size());
+    // The lines come mostly in the text's order, forwards or backwards: each
+    // is looked for from where the last was found, in steps that double, so a
+    // near one costs a few probes rather than a search of every line start.
+    const std::size_t count = lineStarts_.size();
+    std::size_t last = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const auto offset = static_cast<std::uint32_t>(lines[i].data() - text_.data());
-        const auto at = std::lower_bound(lineStarts_.begin(), lineStarts_.end(), offset);
-        ranks[i] = ranks_[static_cast<std::size_t>(at - lineStarts_.begin())];
+        std::size_t lo = 0, hi = 0, step = 1;  // the line is in [lo, hi)
+        if (last < count && lineStarts_[last] <= offset) {
+            lo = last;
+            for (; lo + step < count && lineStarts_[lo + step] <= offset; step *= 2) lo += step;
+            hi = std::min(count, lo + step);
+        } else {
+            hi = last;
+            for (; step <= hi && lineStarts_[hi - step] > offset; step *= 2) hi -= step;
+            lo = step <= hi ? hi - step : 0;
+        }
+        const auto at = std::upper_bound(lineStarts_.begin() + static_cast<std::ptrdiff_t>(lo),
+                                         lineStarts_.begin() + static_cast<std::ptrdiff_t>(hi), offset);
+        last = static_cast<std::size_t>(at - lineStarts_.begin()) - 1;
+        ranks[i] = ranks_[last];
     }
-    return SortedOrderOfRanks(ranks);
+    // Lines of one rank that are the same bytes give the same text whichever
+    // comes first.
+    return SortedOrderOfRanks(ranks, [&](std::uint32_t a, std::uint32_t b) { return lines[a] == lines[b]; });
 }
 
 }  // namespace zelmora

@@ -35,7 +35,8 @@ public:
 
     // The order SortedOrder gives these lines (views into the text, each a
     // whole line of it): by their ranks when they were handed over, else by
-    // their keys.
+    // their keys. Lines that are the same bytes may trade places: the lines
+    // in this order are SortedOrder's, whichever of them stands where.
     std::vector<std::uint32_t> sortedOrder(const std::vector<std::string_view>& lines);
 
     // Hands over the ranks of the text's lines when they are known already

@@ -15,16 +15,22 @@ Expansion ExpandWithRanks(std::string_view text, TextEncoding encoding) {
     TextArena entries;
     entries.bytes.reserve(text.size() + text.size() / 4);
     LineList tokens;
-    ForEachLine(text, [&](std::string_view line) {
-        tokens = SplitTokens(line);
-        if (tokens.count() < 2) return;
-        const std::string& code = tokens.lines()[0];
-        for (std::size_t j = 1; j < tokens.count(); ++j) {
+    std::vector<std::string_view> views;
+    auto expand = [&](const auto& lineTokens) {
+        if (lineTokens.size() < 2) return;
+        const std::string_view code = lineTokens[0];
+        for (std::size_t j = 1; j < lineTokens.size(); ++j) {
             entries.bytes += code;
             entries.bytes += ' ';
-            entries.bytes += tokens.lines()[j];
+            entries.bytes += lineTokens[j];
             entries.endText();
         }
+    };
+    ForEachLine(text, [&](std::string_view line) {
+        // Views where the tokens are the line's bytes; copies where quotes change them.
+        if (SplitTokensInto(line, views)) return expand(views);
+        tokens = SplitTokens(line);
+        expand(tokens.lines());
     });
     std::vector<std::uint32_t> ranks;
     std::vector<std::uint32_t> order = SortedOrder(entries, encoding, ranks);

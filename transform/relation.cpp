@@ -1,5 +1,8 @@
 #include "transform/relation.h"
 
+#include <exception>
+#include <thread>
+
 #include "core/code_table.h"
 #include "core/collation.h"
 #include "core/limits.h"
@@ -9,6 +12,13 @@
 #include "transform/status.h"
 
 namespace zelmora {
+
+namespace {
+
+// Below this the second thread would cost about what it saves.
+constexpr std::size_t kReorderCutBytes = 1 << 20;
+
+}  // namespace
 
 WordSet::WordSet(const std::vector<std::string>& words, TextEncoding encoding)
     : WordSet(MakeSortKeys(words, encoding), words.size(), encoding) {}
@@ -21,16 +31,18 @@ WordSet::WordSet(SortKeys keys, std::size_t count, TextEncoding encoding)
     CheckLimit(count, "short-coded words", kMaxUint32 - 1);
     std::size_t size = 16;
     while (size < count * 2) size <<= 1;
-    slots_.assign(size, 0);
+    slots_.assign(size, Slot{});
     mask_ = size - 1;
     for (std::size_t i = 0; i < count; ++i) {
         const std::string_view key = keys_.at(i);
-        for (std::size_t s = std::hash<std::string_view>{}(key)&mask_;; s = (s + 1) & mask_) {
-            if (slots_[s] == 0) {
-                slots_[s] = static_cast<std::uint32_t>(i + 1);
+        const std::size_t h = std::hash<std::string_view>{}(key);
+        const auto tag = static_cast<std::uint32_t>(static_cast<std::uint64_t>(h) >> 32);
+        for (std::size_t s = h & mask_;; s = (s + 1) & mask_) {
+            if (slots_[s].word == 0) {
+                slots_[s] = {static_cast<std::uint32_t>(i + 1), tag};
                 break;
             }
-            if (keys_.at(slots_[s] - 1) == key) break;  // a word equal to one already in
+            if (slots_[s].tag == tag && keys_.at(slots_[s].word - 1) == key) break;  // a word equal to one already in
         }
     }
 }
@@ -40,28 +52,37 @@ bool WordSet::contains(std::string_view word) const {
     thread_local std::string key;
     key.clear();
     AppendSortKey(word, encoding_, key);
-    for (std::size_t s = std::hash<std::string_view>{}(key)&mask_;; s = (s + 1) & mask_) {
-        if (slots_[s] == 0) return false;
-        if (keys_.at(slots_[s] - 1) == key) return true;
+    const std::size_t h = std::hash<std::string_view>{}(key);
+    const auto tag = static_cast<std::uint32_t>(static_cast<std::uint64_t>(h) >> 32);
+    for (std::size_t s = h & mask_;; s = (s + 1) & mask_) {
+        const Slot slot = slots_[s];
+        if (slot.word == 0) return false;
+        // The tag spares reading the key of a word that can't be equal.
+        if (slot.tag == tag && keys_.at(slot.word - 1) == key) return true;
     }
 }
+
+namespace {
 
 // Each pass looks at position k and then steps past k. Positions before k
 // never change again, so the tokens from k on form a queue: a found token
 // leaves its front for its back, and the token that then stands at k is
 // stepped over. One pass is O(1), not a shift of every later token.
-void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relocations) {
-    const std::size_t c = tokens.count();
+template <typename Token>
+void Reorder(std::vector<Token>& tokens, const WordSet& words, std::size_t* relocations) {
+    const std::size_t c = tokens.size();
     if (c < 3) return;
-    std::vector<std::uint32_t> queue;  // positions, front at `head`
+    // Kept from line to line: a table has a million of them.
+    thread_local std::vector<std::uint32_t> queue, order;
+    queue.clear();  // positions, front at `head`
     queue.reserve(2 * c);
     for (std::size_t i = 1; i < c; ++i) queue.push_back(static_cast<std::uint32_t>(i));
     std::size_t head = 0;
-    std::vector<std::uint32_t> order{0};
+    order.assign(1, 0);
     order.reserve(c);
     for (std::size_t pass = 0; pass + 2 < c; ++pass) {
         const std::uint32_t front = queue[head];
-        if (words.contains(tokens.lines()[front])) {
+        if (words.contains(tokens[front])) {
             ++head;
             queue.push_back(front);
             if (relocations) ++*relocations;
@@ -69,11 +90,85 @@ void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relo
         order.push_back(queue[head++]);
     }
     order.insert(order.end(), queue.begin() + static_cast<std::ptrdiff_t>(head), queue.end());
-    std::vector<std::string> reordered;
+    std::vector<Token> reordered;
     reordered.reserve(c);
-    for (std::uint32_t i : order) reordered.push_back(std::move(tokens.lines()[i]));
-    tokens.lines().swap(reordered);
+    for (std::uint32_t i : order) reordered.push_back(std::move(tokens[i]));
+    tokens.swap(reordered);
     if (relocations) *relocations += c;
+}
+
+}  // namespace
+
+void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relocations) {
+    Reorder(tokens.lines(), words, relocations);
+}
+
+void ReorderCandidates(std::vector<std::string_view>& tokens, const WordSet& words, std::size_t* relocations) {
+    Reorder(tokens, words, relocations);
+}
+
+void ReorderSourceLines(std::string_view sourceText, const WordSet& words, std::size_t cutBytes, std::string& out,
+                        std::size_t& count) {
+    // Each line written as it is done: a line of two tokens as it was, any
+    // other rejoined (reordered from three tokens on).
+    auto reorderLines = [&words](std::string_view part, std::string& text, std::size_t& lines) {
+        std::vector<std::string_view> views;
+        ForEachLine(part, [&](std::string_view line) {
+            ++lines;
+            if (SplitBySpaceInto(line, views)) {
+                if (views.size() == 2) {
+                    text.append(line);
+                } else {
+                    ReorderCandidates(views, words);
+                    AppendJoinedBySpace(text, views);
+                }
+                text += "\r\n";
+                return;
+            }
+            LineList tokens = SplitBySpace(line);
+            if (tokens.count() == 2) {
+                text.append(line);
+            } else {
+                if (tokens.count() >= 3) ReorderCandidates(tokens, words);
+                text += JoinBySpace(tokens);
+            }
+            text += "\r\n";
+        });
+    };
+    // Lines are done one by one, so a big table is done in two halves at once,
+    // cut after a line feed (where a line always begins): this is the last
+    // work of the pipeline's longest derivation, which would otherwise leave
+    // the other core idle.
+    const std::string_view source = UpToNul(sourceText);
+    const std::size_t cut = source.size() < cutBytes ? std::string_view::npos : source.find('\n', source.size() / 2);
+    // The whole output's room at once: the second half's text is appended
+    // into it, not into a copy grown to hold both.
+    out.reserve(out.size() + source.size() + source.size() / 8);
+    if (cut == std::string_view::npos) {
+        reorderLines(source, out, count);
+    } else {
+        std::string secondOut;
+        secondOut.reserve((source.size() - cut) + (source.size() - cut) / 8);
+        std::size_t secondCount = 0;
+        std::exception_ptr failure;
+        std::thread second([&] {
+            try {
+                reorderLines(source.substr(cut + 1), secondOut, secondCount);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+        try {
+            reorderLines(source.substr(0, cut + 1), out, count);
+        } catch (...) {
+            second.join();
+            throw;
+        }
+        second.join();
+        if (failure) std::rethrow_exception(failure);
+        out += secondOut;
+        count += secondCount;
+    }
 }
 
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding) {
@@ -128,23 +223,10 @@ RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourc
     for (std::size_t i = 0; i < words.size(); ++i) r.wordsText.append(words[i]).append("\r\n");
     TrimInPlace(r.wordsText);
 
-    // The source table line by line, each written as it is done: a line of
-    // two tokens as it was, any other rejoined (reordered from three tokens on).
+    // The source table line by line, reordered where the short-coded words say.
     const WordSet wordSet(words, encoding);
-    std::string& out = r.reorderedText;
-    out.reserve(sourceText.size() + sourceText.size() / 8);
-    ForEachLine(sourceText, [&](std::string_view line) {
-        ++r.reorderedCount;
-        LineList tokens = SplitBySpace(line);
-        if (tokens.count() == 2) {
-            out.append(line);
-        } else {
-            if (tokens.count() >= 3) ReorderCandidates(tokens, wordSet);
-            out += JoinBySpace(tokens);
-        }
-        out += "\r\n";
-    });
-    TrimInPlace(out);
+    ReorderSourceLines(sourceText, wordSet, kReorderCutBytes, r.reorderedText, r.reorderedCount);
+    TrimInPlace(r.reorderedText);
     return r;
 }
 

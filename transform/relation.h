@@ -33,7 +33,11 @@ public:
 private:
     WordSet(SortKeys keys, std::size_t count, TextEncoding encoding);
     SortKeys keys_;
-    std::vector<std::uint32_t> slots_;  // index + 1 of a key; 0 for none
+    struct Slot {
+        std::uint32_t word = 0;  // index + 1 of a key; 0 for none
+        std::uint32_t tag = 0;   // the high half of the key's hash
+    };
+    std::vector<Slot> slots_;
     std::size_t mask_ = 0;
     TextEncoding encoding_;
 };
@@ -42,6 +46,14 @@ private:
 // short-coded words to the end of the line's tokens. `relocations`, when
 // given, counts every token (or its place) written elsewhere: O(c) in all.
 void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relocations = nullptr);
+// The same on tokens that are views.
+void ReorderCandidates(std::vector<std::string_view>& tokens, const WordSet& words, std::size_t* relocations = nullptr);
+
+// The source's lines as the relation writes them, each followed by CR LF,
+// appended to `out`, and counted into `count`. A source of at least
+// `cutBytes` bytes is done in two halves on two threads.
+void ReorderSourceLines(std::string_view source, const WordSet& words, std::size_t cutBytes, std::string& out,
+                        std::size_t& count);
 
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding);
 // The same on an entry table shared with other derivations.

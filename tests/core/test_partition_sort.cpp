@@ -255,3 +255,59 @@ TEST(PartitionSort, SubsetsSortedByRanksAsByKeys) {
         ASSERT_EQ(SortedOrderOfRanks(subsetRanks), SortedOrder(subset, TextEncoding::Gbk)) << round;
     }
 }
+
+// Ranks that are all different, dense or sparse, give the one order a sort
+// can give; a tie of lines equal but for case is placed as the partition sort
+// places it, a tie of the same bytes anyhow. Either way the lines come in the
+// order SortedOrder gives them, and the same indexes unless two are the same
+// bytes.
+TEST(PartitionSort, SubsetsOfDifferentRanksAndOfTies) {
+    enum class Tie { None, SameBytes, EqualButForCase };
+    struct Case {
+        const char* name;
+        unsigned keepOneIn;
+        Tie tie;
+    };
+    const std::vector<Case> cases = {
+        {"dense", 1, Tie::None},
+        {"a third", 3, Tie::None},
+        {"sparser than the rank table", 40, Tie::None},
+        {"dense, a line twice", 1, Tie::SameBytes},
+        {"a third, a line twice", 3, Tie::SameBytes},
+        {"dense, a tie", 1, Tie::EqualButForCase},
+        {"sparse, a tie", 40, Tie::EqualButForCase},
+    };
+    std::mt19937 rng(5);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 4000; ++i) lines.push_back("k" + std::to_string(i * 7919 % 4001));
+    lines.push_back("K" + lines[1234].substr(1));  // compares equal to lines[1234]
+    const std::vector<std::string_view> views(lines.begin(), lines.end());
+    std::vector<std::uint32_t> ranks;
+    SortedOrder(views, TextEncoding::Gbk, ranks);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::uint32_t> picked;
+        for (std::uint32_t i = 0; i + 1 < views.size(); i += c.keepOneIn) picked.push_back(i);
+        if (c.tie == Tie::SameBytes) picked.push_back(picked[picked.size() / 2]);
+        if (c.tie == Tie::EqualButForCase) picked.push_back(static_cast<std::uint32_t>(views.size() - 1));
+        if (c.tie == Tie::EqualButForCase && c.keepOneIn > 1) picked.push_back(1234);
+        std::shuffle(picked.begin(), picked.end(), rng);
+        std::vector<std::string_view> subset;
+        std::vector<std::uint32_t> subsetRanks;
+        for (std::uint32_t i : picked) {
+            subset.push_back(views[i]);
+            subsetRanks.push_back(ranks[i]);
+        }
+        const std::vector<std::uint32_t> expected = SortedOrder(subset, TextEncoding::Gbk);
+        const std::vector<std::uint32_t> got =
+            SortedOrderOfRanks(subsetRanks, [&](std::uint32_t a, std::uint32_t b) { return subset[a] == subset[b]; });
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t k = 0; k < got.size(); ++k) EXPECT_EQ(subset[got[k]], subset[expected[k]]) << k;
+        if (c.tie != Tie::SameBytes) {
+            EXPECT_EQ(got, expected);
+        }
+        if (c.tie == Tie::None) {
+            EXPECT_EQ(SortedOrderOfRanks(subsetRanks), expected);
+        }
+    }
+}

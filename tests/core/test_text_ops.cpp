@@ -79,6 +79,16 @@ TEST(Tokenizers, TableOfCases) {
             EXPECT_EQ(first, comma[0]);
         }
         EXPECT_EQ(CountTokens(G(c.line), 100), comma.size());
+        // The same tokens as views into the line, where no quote makes them differ from its bytes.
+        const std::string line = G(c.line);
+        const bool unquoted = line.find('"') == std::string::npos;
+        for (const bool bySpace : {false, true}) {
+            std::vector<std::string_view> views{"stale"};
+            EXPECT_EQ(bySpace ? SplitBySpaceInto(line, views) : SplitTokensInto(line, views), unquoted);
+            EXPECT_EQ(V(views.begin(), views.end()), unquoted ? (bySpace ? space : comma) : V{});
+            for (std::string_view v : views)
+                EXPECT_TRUE(v.data() >= line.data() && v.end() <= line.data() + line.size());
+        }
     }
 }
 
@@ -234,6 +244,13 @@ TEST(JoinBySpace, Quoting) {
     // Round trip through the space tokenizer.
     V tokens = {"x y", "q\"q", "plain", ""};
     EXPECT_EQ(Vec(SplitBySpace(JoinBySpace(LineList(tokens)))), (V{"x y", "q\"q", "plain"}));
+    // Views appended to a text: that text, then what JoinBySpace gives.
+    for (const V& list : {V{}, V{""}, V{"a", "b"}, V{"a b"}, V{"a", "", "b"}, V{"a\"b", "c"}, V{"\x81\"x"}, tokens}) {
+        const std::vector<std::string_view> views(list.begin(), list.end());
+        std::string out = "x";
+        AppendJoinedBySpace(out, views);
+        EXPECT_EQ(out, "x" + JoinBySpace(LineList(list)));
+    }
 }
 
 TEST(PositionOf, CharacterBoundaries) {

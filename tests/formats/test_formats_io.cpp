@@ -14,6 +14,7 @@
 #include "formats/checking.h"
 #include "formats/document.h"
 #include "formats/encoding.h"
+#include "formats/encoding_internal.h"
 #include "formats/writing.h"
 #include "tests/test_util.h"
 #include "transform/expand.h"
@@ -426,5 +427,50 @@ TEST(FormatsWrite, EntriesTheTargetWouldReadAsCommentsOrBlanksAreRefused) {
             EXPECT_EQ(back.entries[i].code, doc.entries[i].code) << FormatName(to);
             EXPECT_EQ(back.entries[i].word, doc.entries[i].word) << FormatName(to);
         }
+    }
+}
+
+// Every one- and two-byte code of both encodings, and four-byte ones across
+// their range, written as UTF-8 from the table of short characters as ICU's
+// converter writes them, or refused alike.
+TEST(FormatsEncoding, CharactersWrittenAsUtf8AsTheConverterWritesThem) {
+    auto hex = [](const std::string& code) {
+        std::string h;
+        for (unsigned char c : code) h += "0123456789ABCDEF"[c >> 4], h += "0123456789ABCDEF"[c & 15];
+        return h;
+    };
+    std::vector<std::string> codes;
+    for (int b = 1; b < 0x80; ++b) codes.emplace_back(1, static_cast<char>(b));
+    for (int lead = 0x80; lead <= 0xFF; ++lead)
+        for (int trail = 0x30; trail <= 0xFF; ++trail)
+            codes.push_back(std::string{static_cast<char>(lead), static_cast<char>(trail)});
+    // Four bytes: lead, digit, lead, digit, through the BMP and the planes
+    // beyond it; some no character.
+    for (int b1 = 0x81; b1 <= 0xFE; b1 += 3)
+        for (int b3 = 0x81; b3 <= 0xFE; b3 += 29)
+            codes.push_back(std::string{static_cast<char>(b1), static_cast<char>('0' + b1 % 10), static_cast<char>(b3),
+                                        static_cast<char>('0' + b3 % 10)});
+    for (const zelmora::TextEncoding te : {zelmora::TextEncoding::Gbk, zelmora::TextEncoding::Gb18030}) {
+        std::size_t written = 0;
+        for (const std::string& code : codes) {
+            const std::string text = "a" + code + "\r\n";
+            std::string fast, slow = "\xEF\xBB\xBF";
+            bool fastFails = false, slowFails = false;
+            try {
+                fast = EncodeText(text, Encoding::Utf8, true, te);
+            } catch (const Failure&) {
+                fastFails = true;
+            }
+            try {
+                AppendUtf8ThroughConverter(text, te, slow, 1, kConversionPiece);
+            } catch (const Failure&) {
+                slowFails = true;
+            }
+            ASSERT_EQ(fastFails, slowFails) << hex(code);
+            if (fastFails) continue;
+            ++written;
+            ASSERT_EQ(fast, slow) << hex(code);
+        }
+        EXPECT_GT(written, 20000u);
     }
 }

@@ -251,3 +251,34 @@ TEST(Relation, ReorderingALongLineIsLinear) {
     EXPECT_EQ(tokens.at(1), "w1");
     EXPECT_EQ(tokens.at(2), "w3");
 }
+
+// The source cut in two halves (after the line feed past its middle) is
+// written and counted as it is done in one go, whatever its line breaks.
+TEST(Relation, SourceDoneInTwoHalvesAsInOne) {
+    const WordSet words(std::vector<std::string>{"x", "y"}, TextEncoding::Gbk);
+    struct Case {
+        const char* name;
+        std::string source;
+    };
+    const std::vector<Case> cases = {
+        {"CR LF", "a x y z\r\nb y x\r\nc x y\r\nd z x y\r\n"},
+        {"no break at the end", "a x y z\r\nb y x\r\nc x y\r\nd z x y"},
+        {"LF alone", "a x y z\nb y x\nc x y\nd z x y\n"},
+        {"CR alone: no line feed to cut after", "a x y z\rb y x\rc x y\rd z x y\r"},
+        {"LF then CR: an empty line after the cut", "a x y z\n\rb y x\n\rc x y\n\rd z x y"},
+        {"the only line feed in the first half", "a x\nb x y z y x y x y x y x y x y x y x"},
+        {"a NUL ends the text", std::string("a x y z\r\nb y x\r\n\0c x y\r\nd z x y\r\n", 33)},
+        {"quoted tokens", "a \"x y\" x y\r\nb \"\" y x\r\n\"c d\" x \"y\" z\r\nd x y\r\n"},
+        {"blank lines", "\r\n\r\na x y z\r\n\r\n\r\nb y x\r\n\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string whole = "kept", halves = "kept";
+        std::size_t wholeCount = 1, halvesCount = 1;
+        ReorderSourceLines(c.source, words, std::string::npos, whole, wholeCount);
+        ReorderSourceLines(c.source, words, 0, halves, halvesCount);
+        EXPECT_EQ(halves, whole);
+        EXPECT_EQ(halvesCount, wholeCount);
+        EXPECT_GT(wholeCount, 1u);
+    }
+}

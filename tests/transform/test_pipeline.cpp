@@ -2,10 +2,17 @@
 // and on two tables of different encodings at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <random>
 #include <thread>
 
+#include "core/collation.h"
+#include "core/text.h"
 #include "resources/resources.h"
 #include "tests/test_util.h"
+#include "transform/entry_table.h"
+#include "transform/expand.h"
 #include "transform/pipeline.h"
 
 TEST(Pipeline, StatusLinesOfTheBuiltinTable) {
@@ -86,4 +93,57 @@ TEST(Pipeline, GbkAndGb18030TablesRunAtOnceOnTwoThreads) {
     other.join();
     EXPECT_EQ(gbkSame, kRounds);
     EXPECT_EQ(gb18030Same, kRounds);
+}
+
+// Lines of a ranked entry table, picked in any order (near and far apart,
+// forwards, backwards, at random, the first and last lines), sorted by the
+// expansion's ranks into the lines SortedOrder gives by their keys.
+TEST(EntryTable, AnyLinesSortedByRanksAsByKeys) {
+    using namespace zelmora;
+    std::string source;
+    for (int i = 0; i < 3000; ++i)
+        source += "c" + std::to_string(i % 97) + " w" + std::to_string(i * 7919 % 3001) + (i % 5 ? "" : " W1") + "\r\n";
+    Expansion e = ExpandWithRanks(source, TextEncoding::Gbk);
+    ASSERT_TRUE(e.ranked);
+    const std::string text = e.text;
+    EntryTable table(text, TextEncoding::Gbk);
+    table.setRanks(std::move(e.ranks));
+    std::vector<std::string_view> lines;
+    ForEachLine(text, [&](std::string_view line) { lines.push_back(line); });
+    std::mt19937 rng(11);
+    struct Pick {
+        const char* name;
+        std::function<std::vector<std::string_view>()> lines;
+    };
+    auto every = [&](std::size_t step, bool backwards) {
+        std::vector<std::string_view> picked;
+        for (std::size_t i = 0; i < lines.size(); i += step) picked.push_back(lines[i]);
+        if (backwards) std::reverse(picked.begin(), picked.end());
+        return picked;
+    };
+    const std::vector<Pick> picks = {
+        {"all, forwards", [&] { return every(1, false); }},
+        {"all, backwards", [&] { return every(1, true); }},
+        {"far apart, forwards", [&] { return every(613, false); }},
+        {"far apart, backwards", [&] { return every(613, true); }},
+        {"the last and the first",
+         [&] {
+             return std::vector<std::string_view>{lines.back(), lines.front()};
+         }},
+        {"at random",
+         [&] {
+             std::vector<std::string_view> picked = every(3, false);
+             std::shuffle(picked.begin(), picked.end(), rng);
+             return picked;
+         }},
+    };
+    for (const Pick& pick : picks) {
+        SCOPED_TRACE(pick.name);
+        const std::vector<std::string_view> picked = pick.lines();
+        // Lines that are the same bytes (the table has some twice) may trade places.
+        const std::vector<std::uint32_t> got = table.sortedOrder(picked);
+        const std::vector<std::uint32_t> expected = SortedOrder(picked, TextEncoding::Gbk);
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t k = 0; k < got.size(); ++k) ASSERT_EQ(picked[got[k]], picked[expected[k]]) << k;
+    }
 }
