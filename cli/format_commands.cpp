@@ -12,6 +12,7 @@
 #include "cli/progress.h"
 #include "core/failure.h"
 #include "wubi/phrase_check.h"
+#include "wubi/variant_check.h"
 
 namespace zelmora::cli {
 
@@ -49,6 +50,19 @@ const char* kCheckPhrases =
     "with the table's rules also no rule for the length, or a character without the keys asked of it) are counted "
     "on the summary line, not reported. Checking phrases with the table's own characters reads the table once more "
     "first.";
+
+const char* kCheckVariants =
+    "In a table of Han words (most words hold a Han character), single characters are checked too, each finding "
+    "with its own option to leave it out: a traditional character standing before a simplified one under a code, "
+    "its own simplified form or any other (--no-variants); a traditional character holding a short code of one to "
+    "three keys, the start of its full code, that a simplified character whose full code starts with it and that "
+    "holds no code of that length could take (--no-variant-shortcodes); a code whose words all lack Han characters "
+    "(--no-symbols); a word mixing Han characters with ASCII letters or digits (--no-mixed); a character at a code "
+    "that is neither its full code (its longest) nor the start of it (--no-stray-codes; phrases are the phrase "
+    "check's). Traditional characters and their simplified forms are OpenCC's: a character its "
+    "traditional-to-simplified table converts that is no simplified character itself; a simplified character is one "
+    "of GB 2312's that is not traditional. Under Rime's \"sort: "
+    "by_weight\" and in ibus tables, candidates stand in the order of their weights.";
 
 const char* kCheckStreaming =
     "The table is read in 1 MiB blocks and checked line by line; memory stays flat when the codes come in ascending "
@@ -91,11 +105,14 @@ std::string PhraseSummary(const std::string& path, const std::optional<PhraseCod
     return check ? path + ": " + check->summary() + "\n" : std::string();
 }
 
-void Check(const std::string& path, const FormatOptions& o, const PhraseOptions& p, bool whole) {
+void Check(const std::string& path, const FormatOptions& o, const PhraseOptions& p, const VariantKinds& v, bool whole) {
     auto progress = std::make_unique<Progress>();
     std::optional<PhraseCodeCheck> phrases = PhraseCheck(p);
+    std::optional<VariantCheck> variants;
+    if (v.any()) variants.emplace(v);
+    formats::EntryChecks more({phrases ? &*phrases : nullptr, variants ? &*variants : nullptr});
     formats::CheckFileResult r = formats::CheckFile(
-        path, o, whole, [&](const char* step) { progress->step(step); }, phrases ? &*phrases : nullptr);
+        path, o, whole, [&](const char* step) { progress->step(step); }, &more);
     progress.reset();
     if (r.report->findings() == 0) {
         WriteStdout(r.clean() + PhraseSummary(path, phrases));
@@ -208,7 +225,9 @@ void AddFormatCommands(CLI::App& app) {
             "check",
             "Report what is suspicious in a table: codes outside a-z or longer than four letters, a word twice under one "
             "code, blank or malformed lines, lines that don't round-trip, phrases whose code the table's phrase rules "
-            "(or else the Wubi-86 rules) don't give; exit status 1 when anything is found");
+            "(or else the Wubi-86 rules) don't give, traditional characters before simplified ones or holding their "
+            "short codes, codes of symbols only, words mixing Han and ASCII, characters at stray codes; exit status 1 "
+            "when anything is found");
         auto path = std::make_shared<std::string>();
         auto o = std::make_shared<FormatOptions>();
         auto p = std::make_shared<PhraseOptions>();
@@ -222,14 +241,25 @@ void AddFormatCommands(CLI::App& app) {
             "any format and encoding (default: the checked table itself); the built-in table's for "
             "characters it lacks");
         cmd->add_flag("--no-phrases", p->skip, "Don't check phrase codes against the phrase rules");
-        cmd->footer(std::string(kCheckStreaming) + "\n" + kCheckPhrases);
+        auto v = std::make_shared<VariantKinds>();
+        cmd->add_flag("--no-variants{false}", v->traditionalFirst,
+                      "Don't report traditional characters standing before simplified ones under a code");
+        cmd->add_flag("--no-variant-shortcodes{false}", v->traditionalShortCode,
+                      "Don't report traditional characters holding short codes simplified ones could take");
+        cmd->add_flag("--no-symbols{false}", v->symbolCodes,
+                      "Don't report codes whose words all lack Han characters in a table of Han words");
+        cmd->add_flag("--no-mixed{false}", v->mixedWords,
+                      "Don't report words mixing Han characters with ASCII letters or digits");
+        cmd->add_flag("--no-stray-codes{false}", v->strayCodes,
+                      "Don't report characters at a code that is neither their full code nor the start of it");
+        cmd->footer(std::string(kCheckStreaming) + "\n" + kCheckPhrases + "\n" + kCheckVariants);
         cmd->callback([=] {
             CommandFiles files;
             files.read(table, *path);
             files.read(chars, p->chars);
             files.print("the report");
             files.check();
-            Check(*path, *o, *p, *whole);
+            Check(*path, *o, *p, *v, *whole);
         });
     }
 }
