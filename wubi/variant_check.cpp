@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
+#include <string_view>
+#include <unordered_set>
 
 #include <unicode/uscript.h>
 
@@ -110,9 +112,14 @@ bool FirstLevel(const std::string& code, const std::string& character) {
            CodePoints(character) == std::u32string(1, kFirstLevel[code[0] - 'a']);
 }
 
-// Wubi-86 types with the keys a to y; z stands for any key (and starts
-// lookups by pinyin), so a code beginning with it is no character's own code.
-bool WildCode(const std::string& code) { return !code.empty() && code[0] == 'z'; }
+// Whether a code counts as one of a character's codes: Wubi-86 types with the
+// keys a to y, z standing for any key (and starting lookups by pinyin), so a
+// code beginning with it is no character's own; codes of other characters or
+// longer than four letters are the table check's findings.
+bool CharacterCode(const std::string& code) {
+    return !code.empty() && code.size() <= 4 && code[0] != 'z' &&
+           std::all_of(code.begin(), code.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
 
 }  // namespace
 
@@ -183,11 +190,10 @@ void VariantCheck::survey(const formats::TableEntry& e) {
     if (code.symbolsOnly && code.words.size() < kShown) code.words.push_back(e.word);
     if (!SingleHan(word)) return;
     code.characters.push_back({e.word, WeightOf(e)});
-    if (WildCode(e.code)) return;
+    if (!CharacterCode(e.code)) return;
     auto [it, added] = characters_.try_emplace(e.word);
     if (added) it->second.order = characters_.size();
-    auto& codes = it->second.codes;
-    if (std::find(codes.begin(), codes.end(), e.code) == codes.end()) codes.push_back(e.code);
+    it->second.codes.push_back(e.code);  // each kept once when planning
 }
 
 void VariantCheck::begin() {
@@ -202,6 +208,15 @@ void VariantCheck::header(const formats::TableLayout& layout) {
 
 void VariantCheck::plan(bool byWeight) {
     planned_ = true;
+    // Each character's codes once, in file order.
+    std::unordered_set<std::string_view> met;
+    for (auto& [character, survey] : characters_) {
+        met.clear();
+        auto& codes = survey.codes;
+        codes.erase(
+            std::remove_if(codes.begin(), codes.end(), [&](const std::string& c) { return !met.insert(c).second; }),
+            codes.end());
+    }
     if (kinds_.traditionalFirst)
         for (auto& [code, survey] : codes_) planTraditionalFirst(code, survey, byWeight);
     if (kinds_.traditionalShortCode) planShortCodes();
@@ -228,26 +243,33 @@ void VariantCheck::planTraditionalFirst(const std::string& code, CodeSurvey& sur
     if (byWeight)
         std::stable_sort(list.begin(), list.end(),
                          [](const Candidate& a, const Candidate& b) { return a.weight > b.weight; });
+    const std::size_t n = list.size();
     std::vector<char32_t> chars;
-    chars.reserve(list.size());
+    chars.reserve(n);
     for (const Candidate& c : list) chars.push_back(CodePoints(c.word)[0]);
-    for (std::size_t i = 0; i < list.size(); ++i) {
+    // Where each character stands, and the first simplified one after each place.
+    std::unordered_map<char32_t, std::vector<std::size_t>> places;
+    for (std::size_t i = 0; i < n; ++i) places[chars[i]].push_back(i);
+    std::vector<std::size_t> nextSimplified(n + 1, n);
+    for (std::size_t i = n; i-- > 0;)
+        nextSimplified[i] = !IsTraditional(chars[i]) && Gb2312Han(list[i].word) ? i : nextSimplified[i + 1];
+    for (std::size_t i = 0; i < n; ++i) {
         if (!IsTraditional(chars[i])) continue;
-        if (std::find(chars.begin(), chars.begin() + static_cast<std::ptrdiff_t>(i), chars[i]) !=
-            chars.begin() + static_cast<std::ptrdiff_t>(i))
-            continue;  // a word twice under a code is the table check's
-        const std::vector<char32_t> forms = SimplifiedForms(chars[i]);
-        std::size_t own = list.size(), any = list.size();
-        for (std::size_t j = i + 1; j < list.size(); ++j) {
-            if (own == list.size() && std::find(forms.begin(), forms.end(), chars[j]) != forms.end()) own = j;
-            if (any == list.size() && !IsTraditional(chars[j]) && Gb2312Han(list[j].word)) any = j;
+        if (places[chars[i]].front() != i) continue;  // a word twice under a code is the table check's
+        std::size_t own = n;
+        for (char32_t form : SimplifiedForms(chars[i])) {
+            auto it = places.find(form);
+            if (it == places.end()) continue;
+            auto after = std::upper_bound(it->second.begin(), it->second.end(), i);
+            if (after != it->second.end()) own = std::min(own, *after);
         }
-        if (own == list.size() && any == list.size()) continue;
+        const std::size_t any = nextSimplified[i + 1];
+        if (own == n && any == n) continue;
         VariantFinding f;
         f.kind = VariantFinding::Kind::TraditionalFirst;
         f.code = code;
         f.word = list[i].word;
-        f.ownForm = own < list.size();
+        f.ownForm = own < n;
         f.other = list[f.ownForm ? own : any].word;
         plan_[Key(code, f.word)].push_back(std::move(f));
     }
