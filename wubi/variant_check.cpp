@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include <unicode/uchar.h>
 #include <unicode/uscript.h>
 
 #include "formats/encoding.h"
@@ -50,6 +51,15 @@ std::u32string CodePoints(std::string_view gb18030) {
 }
 
 bool HasHan(const std::u32string& word) { return std::any_of(word.begin(), word.end(), IsHan); }
+
+// Characters the table check reports as damage: replacement characters,
+// private-use and unassigned ones. A code of such words is that finding's.
+bool Damaged(const std::u32string& word) {
+    return std::any_of(word.begin(), word.end(), [](char32_t c) {
+        const auto type = u_charType(static_cast<UChar32>(c));
+        return c == 0xFFFD || type == U_PRIVATE_USE_CHAR || type == U_UNASSIGNED;
+    });
+}
 
 bool AsciiLetterOrDigit(char32_t c) {
     return (c >= U'0' && c <= U'9') || (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
@@ -183,7 +193,7 @@ void VariantCheck::survey(const formats::TableEntry& e) {
     if (han) ++hanWords_;
     CodeSurvey& code = codes_[e.code];
     if (code.wordCount++ == 0) code.firstWord = e.word;
-    if (han && code.symbolsOnly) {
+    if ((han || Damaged(word)) && code.symbolsOnly) {
         code.symbolsOnly = false;
         std::vector<std::string>().swap(code.words);
     }
