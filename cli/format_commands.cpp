@@ -1,5 +1,6 @@
 // Subcommands on table files of any encoding and format: convert and check;
 // and the encoding and format options the other table commands share.
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -120,8 +121,9 @@ void Check(const std::string& path, const FormatOptions& o, const PhraseOptions&
     }
     r.report->print([](const std::string& piece) { WriteStdout(piece); });
     WriteStdout(PhraseSummary(path, phrases));
-    throw Failure(std::to_string(r.report->findings()) + " findings on " + std::to_string(r.report->lines()) +
-                  " lines of \"" + path + "\"");
+    throw FailureStatus{std::to_string(r.report->findings()) + " findings on " + std::to_string(r.report->lines()) +
+                            " lines of \"" + path + "\"",
+                        1};
 }
 
 }  // namespace
@@ -227,7 +229,7 @@ void AddFormatCommands(CLI::App& app) {
             "code, blank or malformed lines, lines that don't round-trip, phrases whose code the table's phrase rules "
             "(or else the Wubi-86 rules) don't give, traditional characters before simplified ones or holding their "
             "short codes, codes of symbols only, words mixing Han and ASCII, characters at stray codes; exit status 1 "
-            "when anything is found");
+            "when anything is found, 2 when the table can't be checked");
         auto path = std::make_shared<std::string>();
         auto o = std::make_shared<FormatOptions>();
         auto p = std::make_shared<PhraseOptions>();
@@ -241,25 +243,37 @@ void AddFormatCommands(CLI::App& app) {
             "any format and encoding (default: the checked table itself); the built-in table's for "
             "characters it lacks");
         cmd->add_flag("--no-phrases", p->skip, "Don't check phrase codes against the phrase rules");
-        auto v = std::make_shared<VariantKinds>();
-        cmd->add_flag("--no-variants{false}", v->traditionalFirst,
-                      "Don't report traditional characters standing before simplified ones under a code");
-        cmd->add_flag("--no-variant-shortcodes{false}", v->traditionalShortCode,
-                      "Don't report traditional characters holding short codes simplified ones could take");
-        cmd->add_flag("--no-symbols{false}", v->symbolCodes,
-                      "Don't report codes whose words all lack Han characters in a table of Han words");
-        cmd->add_flag("--no-mixed{false}", v->mixedWords,
-                      "Don't report words mixing Han characters with ASCII letters or digits");
-        cmd->add_flag("--no-stray-codes{false}", v->strayCodes,
-                      "Don't report characters at a code that is neither their full code nor the start of it");
+        // Each kind of the variant check (VariantKinds' order), left out when its flag is given.
+        auto skip = std::make_shared<std::array<bool, VariantFinding::kKinds>>();
+        const struct {
+            const char* flag;
+            const char* help;
+        } kinds[VariantFinding::kKinds] = {
+            {"--no-variants", "Don't report traditional characters standing before simplified ones under a code"},
+            {"--no-variant-shortcodes",
+             "Don't report traditional characters holding short codes simplified ones could take"},
+            {"--no-symbols", "Don't report codes whose words all lack Han characters in a table of Han words"},
+            {"--no-mixed", "Don't report words mixing Han characters with ASCII letters or digits"},
+            {"--no-stray-codes",
+             "Don't report characters at a code that is neither their full code nor the start of it"},
+        };
+        for (std::size_t k = 0; k < VariantFinding::kKinds; ++k)
+            cmd->add_flag(kinds[k].flag, (*skip)[k], kinds[k].help);
         cmd->footer(std::string(kCheckStreaming) + "\n" + kCheckPhrases + "\n" + kCheckVariants);
         cmd->callback([=] {
-            CommandFiles files;
-            files.read(table, *path);
-            files.read(chars, p->chars);
-            files.print("the report");
-            files.check();
-            Check(*path, *o, *p, *v, *whole);
+            // Findings end with status 1 (Check's own); a table or option that
+            // can't be read with 2, so scripts tell the two apart.
+            try {
+                CommandFiles files;
+                files.read(table, *path);
+                files.read(chars, p->chars);
+                files.print("the report");
+                files.check();
+                const auto& s = *skip;
+                Check(*path, *o, *p, VariantKinds{!s[0], !s[1], !s[2], !s[3], !s[4]}, *whole);
+            } catch (const Failure& f) {
+                throw FailureStatus{f.what(), 2};
+            }
         });
     }
 }

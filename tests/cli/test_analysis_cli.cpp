@@ -43,7 +43,7 @@ TEST_F(AnalysisCli, CheckReportsWrongPhraseCodesWithTheSummaryStreamedOrWhole) {
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out.find("phrase"), std::string::npos) << r.out;
     r = cli("check t.txt --chars missing.txt");
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("missing.txt"), std::string::npos) << r.err;
     // A clean table: nothing suspicious, the summary still there.
     Spit(at("ok.txt"), G("aaaa 工\r\nwthf 作\r\naawt 工作\r\n"));
