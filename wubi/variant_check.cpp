@@ -10,6 +10,7 @@
 #include <unicode/uchar.h>
 #include <unicode/uscript.h>
 
+#include "core/text.h"
 #include "formats/encoding.h"
 
 namespace zelmora {
@@ -372,9 +373,18 @@ void VariantCheck::judge(const formats::TableEntry* entries, std::size_t count, 
             }
         }
         if (!kinds_.mixedWords) continue;
-        // Han characters take bytes above 0x7F in every encoding a table is held in.
-        if (std::all_of(e.word.begin(), e.word.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-            continue;
+        // Only a word with an ASCII character of its own (not a byte of a
+        // double-byte one) and a character of more bytes can mix.
+        bool ascii = false, wide = false;
+        for (std::size_t i = 0; i < e.word.size();) {
+            const std::size_t width = CharWidth(e.word, i);
+            if (width == 1)
+                ascii = ascii || AsciiLetterOrDigit(static_cast<unsigned char>(e.word[i]));
+            else
+                wide = true;
+            i += width;
+        }
+        if (!ascii || !wide) continue;
         const std::u32string word = CodePoints(e.word);
         if (HasHan(word) && std::any_of(word.begin(), word.end(), AsciiLetterOrDigit)) {
             VariantFinding f;
