@@ -53,12 +53,11 @@ const char* kCheckPhrases =
     "first.";
 
 const char* kCheckVariants =
-    "In a table of Han words (most words hold a Han character), single characters are checked too, each finding "
-    "with its own option to leave it out: a traditional character standing before a simplified one under a code, "
+    "Characters and symbols are checked too, each finding with its own option to leave it out: a traditional character standing before a simplified one under a code, "
     "its own simplified form or any other (--no-variants); a traditional character holding a short code of one to "
     "three keys, the start of its full code, that a simplified character whose full code starts with it and that "
-    "holds no code of that length could take (--no-variant-shortcodes); a code whose words all lack Han characters "
-    "(--no-symbols); a word mixing Han characters with ASCII letters or digits (--no-mixed); a character at a code "
+    "holds no code of that length could take (--no-variant-shortcodes); in a table of Han words (most words hold a Han character), a "
+    "code whose words are all symbols, with neither Han characters nor ASCII letters and digits (--no-symbols); a word mixing Han characters with ASCII letters or digits (--no-mixed); a character at a code "
     "that is neither its full code (its longest) nor the start of it (--no-stray-codes; phrases are the phrase "
     "check's). Traditional characters and their simplified forms are OpenCC's: a character its "
     "traditional-to-simplified table converts that is no simplified character itself; a simplified character is one "
@@ -252,7 +251,7 @@ void AddFormatCommands(CLI::App& app) {
             {"--no-variants", "Don't report traditional characters standing before simplified ones under a code"},
             {"--no-variant-shortcodes",
              "Don't report traditional characters holding short codes simplified ones could take"},
-            {"--no-symbols", "Don't report codes whose words all lack Han characters in a table of Han words"},
+            {"--no-symbols", "Don't report codes of symbols only in a table of Han words"},
             {"--no-mixed", "Don't report words mixing Han characters with ASCII letters or digits"},
             {"--no-stray-codes",
              "Don't report characters at a code that is neither their full code nor the start of it"},

@@ -53,6 +53,8 @@ std::u32string CodePoints(std::string_view gb18030) {
 
 bool HasHan(const std::u32string& word) { return std::any_of(word.begin(), word.end(), IsHan); }
 
+bool AsciiLetterOrDigit(char32_t c);
+
 // Characters the table check reports as damage: replacement characters,
 // private-use and unassigned ones. A code of such words is that finding's.
 bool Damaged(const std::u32string& word) {
@@ -163,8 +165,7 @@ std::string VariantFindingMessage(const VariantFinding& f) {
                    QuotedList(f.others, ", ") +
                    (f.count > f.others.size() ? " (" + std::to_string(f.count) + " in all)" : "");
         case K::SymbolCode:
-            return "code " + code +
-                   " holds only words without Han characters in a table of Han words: " + QuotedList(f.others, ", ") +
+            return "code " + code + " holds only symbols in a table of Han words: " + QuotedList(f.others, ", ") +
                    (f.count > f.others.size() ? " (" + std::to_string(f.count) + " in all)" : "");
         case K::MixedWord:
             return "word " + word + " under code " + code + " mixes Han characters with ASCII letters or digits";
@@ -194,7 +195,9 @@ void VariantCheck::survey(const formats::TableEntry& e) {
     if (han) ++hanWords_;
     CodeSurvey& code = codes_[e.code];
     if (code.wordCount++ == 0) code.firstWord = e.word;
-    if ((han || Damaged(word)) && code.symbolsOnly) {
+    // Words of ASCII letters or digits (an English word, a name) are words, not symbols.
+    const bool symbols = !han && !Damaged(word) && std::none_of(word.begin(), word.end(), AsciiLetterOrDigit);
+    if (!symbols && code.symbolsOnly) {
         code.symbolsOnly = false;
         std::vector<std::string>().swap(code.words);
     }

@@ -1,8 +1,8 @@
 #pragma once
 // Checks of which characters a Han table codes and how: traditional
 // characters standing before simplified ones under a code, or holding a short
-// code a simplified character could take; codes of nothing but words without
-// Han characters in a table of Han words; words mixing Han characters with
+// code a simplified character could take; codes of nothing but symbols (words
+// without Han characters or ASCII letters and digits) in a table of Han words; words mixing Han characters with
 // ASCII letters or digits; a character at a code that is neither its full code
 // nor the start of it. Runs inside the table check, beside the phrase-code
 // check, which judges the codes of phrases: this one judges single characters.
@@ -33,7 +33,7 @@ bool IsHan(char32_t c);
 struct VariantKinds {
     bool traditionalFirst = true;      // a traditional character before a simplified one under a code
     bool traditionalShortCode = true;  // a traditional character holding a short code a simplified one could take
-    bool symbolCodes = true;           // codes whose words have no Han character, in a table of Han words
+    bool symbolCodes = true;           // codes of symbols only (no Han, no ASCII letter or digit), in a Han table
     bool mixedWords = true;            // words mixing Han characters with ASCII letters or digits
     bool strayCodes = true;            // a character at a code neither its full code nor the start of it
     bool any() const { return traditionalFirst || traditionalShortCode || symbolCodes || mixedWords || strayCodes; }

@@ -61,7 +61,7 @@ TEST_F(AnalysisCli, CheckLeavesOutEachKindOfVariantFindingItsOptionNames) {
         {"--no-variants",
          "v.txt:2: traditional \"筆\" stands before the simplified character \"律\" under code \"tvfh\""},
         {"--no-variant-shortcodes", "v.txt:1: traditional \"筆\" holds short code \"tv\""},
-        {"--no-symbols", "v.txt:6: code \"zzy\" holds only words without Han characters"},
+        {"--no-symbols", "v.txt:6: code \"zzy\" holds only symbols"},
         {"--no-mixed", "v.txt:7: word \"T恤\" under code \"ttnt\" mixes Han characters with ASCII letters or digits"},
         {"--no-stray-codes", "v.txt:5: character \"工\" has code \"bcd\", neither its full code \"aaaa\""},
     };

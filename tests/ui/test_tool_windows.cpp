@@ -233,7 +233,7 @@ void ToolWindowsTest::checkWordsTheVariantFindingsInChinese() {
         QStringLiteral("第2行：编码“tvfh”下繁体字“筆”排在简体字“律”之前"),
         QStringLiteral("第5行：单字“工”的编码“bcd”既非其全码“aaaa”，也非全码的开头"),
         QStringLiteral("第6行：编码“utem”下繁体字“顔”排在其简体“颜”之前"),
-        QStringLiteral("第7行：汉字码表中编码“zzy”下全是不含汉字的词：“①”、“②”"),
+        QStringLiteral("第7行：汉字码表中编码“zzy”下全是符号：“①”、“②”"),
         QStringLiteral("第8行：编码“ttnt”下的词“T恤”混有汉字与 ASCII 字母或数字"),
         QStringLiteral("第10行：词组“作工”编码为“bb”，按五笔86规则应为“wtaa”"),
     };

@@ -170,7 +170,7 @@ QString VariantFindingText(const VariantFinding& f) {
             return QStringLiteral("繁体字“%1”占用简码“%2”，全码以此开头的简体字可用：%3%4")
                 .arg(word, code, QuotedList(f.others, QStringLiteral("、")), InAll(f));
         case K::SymbolCode:
-            return QStringLiteral("汉字码表中编码“%1”下全是不含汉字的词：%2%3")
+            return QStringLiteral("汉字码表中编码“%1”下全是符号：%2%3")
                 .arg(code, QuotedList(f.others, QStringLiteral("、")), InAll(f));
         case K::MixedWord:
             return QStringLiteral("编码“%1”下的词“%2”混有汉字与 ASCII 字母或数字").arg(code, word);
