@@ -1,5 +1,6 @@
 // Subcommands on table files of any encoding and format: convert and check;
 // and the encoding and format options the other table commands share.
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "cli/progress.h"
 #include "core/failure.h"
 #include "wubi/phrase_check.h"
+#include "wubi/variant_check.h"
 
 namespace zelmora::cli {
 
@@ -49,6 +51,18 @@ const char* kCheckPhrases =
     "with the table's rules also no rule for the length, or a character without the keys asked of it) are counted "
     "on the summary line, not reported. Checking phrases with the table's own characters reads the table once more "
     "first.";
+
+const char* kCheckVariants =
+    "Characters and symbols are checked too, each finding with its own option to leave it out: a traditional character standing before a simplified one under a code, "
+    "its own simplified form or any other (--no-variants); a traditional character holding a short code of one to "
+    "three keys, the start of its full code, that a simplified character whose full code starts with it and that "
+    "holds no code of that length could take (--no-variant-shortcodes); in a table of Han words (most words hold a Han character), a "
+    "code whose words are all symbols, with neither Han characters nor ASCII letters and digits (--no-symbols); a word mixing Han characters with ASCII letters or digits (--no-mixed); a character at a code "
+    "that is neither its full code (its longest) nor the start of it (--no-stray-codes; phrases are the phrase "
+    "check's). Traditional characters and their simplified forms are OpenCC's: a character its "
+    "traditional-to-simplified table converts that is no simplified character itself; a simplified character is one "
+    "of GB 2312's that is not traditional. Under Rime's \"sort: "
+    "by_weight\" and in ibus tables, candidates stand in the order of their weights.";
 
 const char* kCheckStreaming =
     "The table is read in 1 MiB blocks and checked line by line; memory stays flat when the codes come in ascending "
@@ -91,11 +105,14 @@ std::string PhraseSummary(const std::string& path, const std::optional<PhraseCod
     return check ? path + ": " + check->summary() + "\n" : std::string();
 }
 
-void Check(const std::string& path, const FormatOptions& o, const PhraseOptions& p, bool whole) {
+void Check(const std::string& path, const FormatOptions& o, const PhraseOptions& p, const VariantKinds& v, bool whole) {
     auto progress = std::make_unique<Progress>();
     std::optional<PhraseCodeCheck> phrases = PhraseCheck(p);
+    std::optional<VariantCheck> variants;
+    if (v.any()) variants.emplace(v);
+    formats::EntryChecks more({phrases ? &*phrases : nullptr, variants ? &*variants : nullptr});
     formats::CheckFileResult r = formats::CheckFile(
-        path, o, whole, [&](const char* step) { progress->step(step); }, phrases ? &*phrases : nullptr);
+        path, o, whole, [&](const char* step) { progress->step(step); }, &more);
     progress.reset();
     if (r.report->findings() == 0) {
         WriteStdout(r.clean() + PhraseSummary(path, phrases));
@@ -103,8 +120,9 @@ void Check(const std::string& path, const FormatOptions& o, const PhraseOptions&
     }
     r.report->print([](const std::string& piece) { WriteStdout(piece); });
     WriteStdout(PhraseSummary(path, phrases));
-    throw Failure(std::to_string(r.report->findings()) + " findings on " + std::to_string(r.report->lines()) +
-                  " lines of \"" + path + "\"");
+    throw FailureStatus{std::to_string(r.report->findings()) + " findings on " + std::to_string(r.report->lines()) +
+                            " lines of \"" + path + "\"",
+                        1};
 }
 
 }  // namespace
@@ -208,7 +226,9 @@ void AddFormatCommands(CLI::App& app) {
             "check",
             "Report what is suspicious in a table: codes outside a-z or longer than four letters, a word twice under one "
             "code, blank or malformed lines, lines that don't round-trip, phrases whose code the table's phrase rules "
-            "(or else the Wubi-86 rules) don't give; exit status 1 when anything is found");
+            "(or else the Wubi-86 rules) don't give, traditional characters before simplified ones or holding their "
+            "short codes, codes of symbols only, words mixing Han and ASCII, characters at stray codes; exit status 1 "
+            "when anything is found, 2 when the table can't be checked");
         auto path = std::make_shared<std::string>();
         auto o = std::make_shared<FormatOptions>();
         auto p = std::make_shared<PhraseOptions>();
@@ -222,14 +242,37 @@ void AddFormatCommands(CLI::App& app) {
             "any format and encoding (default: the checked table itself); the built-in table's for "
             "characters it lacks");
         cmd->add_flag("--no-phrases", p->skip, "Don't check phrase codes against the phrase rules");
-        cmd->footer(std::string(kCheckStreaming) + "\n" + kCheckPhrases);
+        // Each kind of the variant check (VariantKinds' order), left out when its flag is given.
+        auto skip = std::make_shared<std::array<bool, VariantFinding::kKinds>>();
+        const struct {
+            const char* flag;
+            const char* help;
+        } kinds[VariantFinding::kKinds] = {
+            {"--no-variants", "Don't report traditional characters standing before simplified ones under a code"},
+            {"--no-variant-shortcodes",
+             "Don't report traditional characters holding short codes simplified ones could take"},
+            {"--no-symbols", "Don't report codes of symbols only in a table of Han words"},
+            {"--no-mixed", "Don't report words mixing Han characters with ASCII letters or digits"},
+            {"--no-stray-codes",
+             "Don't report characters at a code that is neither their full code nor the start of it"},
+        };
+        for (std::size_t k = 0; k < VariantFinding::kKinds; ++k)
+            cmd->add_flag(kinds[k].flag, (*skip)[k], kinds[k].help);
+        cmd->footer(std::string(kCheckStreaming) + "\n" + kCheckPhrases + "\n" + kCheckVariants);
         cmd->callback([=] {
-            CommandFiles files;
-            files.read(table, *path);
-            files.read(chars, p->chars);
-            files.print("the report");
-            files.check();
-            Check(*path, *o, *p, *whole);
+            // Findings end with status 1 (Check's own); a table or option that
+            // can't be read with 2, so scripts tell the two apart.
+            try {
+                CommandFiles files;
+                files.read(table, *path);
+                files.read(chars, p->chars);
+                files.print("the report");
+                files.check();
+                const auto& s = *skip;
+                Check(*path, *o, *p, VariantKinds{!s[0], !s[1], !s[2], !s[3], !s[4]}, *whole);
+            } catch (const Failure& f) {
+                throw FailureStatus{f.what(), 2};
+            }
         });
     }
 }

@@ -1,6 +1,7 @@
 // What is suspicious in a table, line by line.
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <unordered_map>
 
 #include <unicode/unorm2.h>
@@ -213,6 +214,31 @@ void PlainLineCheck::part(std::size_t index, std::string_view text, const TableE
             report(line, "does not round-trip: would be written back as \"" + Utf8Shown(again_) + "\"");
         std::string().swap(again_);
     }
+}
+
+EntryChecks::EntryChecks(std::vector<EntryCheck*> checks) : checks_(std::move(checks)) {
+    checks_.erase(std::remove(checks_.begin(), checks_.end(), nullptr), checks_.end());
+}
+
+bool EntryChecks::surveys() const {
+    return std::any_of(checks_.begin(), checks_.end(), [](const EntryCheck* c) { return c->surveys(); });
+}
+
+void EntryChecks::survey(const TableEntry& entry) {
+    for (EntryCheck* c : checks_)
+        if (c->surveys()) c->survey(entry);
+}
+
+void EntryChecks::begin() {
+    for (EntryCheck* c : checks_) c->begin();
+}
+
+void EntryChecks::header(const TableLayout& layout) {
+    for (EntryCheck* c : checks_) c->header(layout);
+}
+
+void EntryChecks::check(const TableEntry* entries, std::size_t count, std::vector<std::string>& findings) {
+    for (EntryCheck* c : checks_) c->check(entries, count, findings);
 }
 
 std::vector<TableProblem> CheckTable(const TableDocument& doc, EntryCheck* more) {

@@ -29,6 +29,20 @@ public:
     virtual void check(const TableEntry* entries, std::size_t count, std::vector<std::string>& findings) = 0;
 };
 
+// Several checks run as one, each in turn, in the order given; none is owned.
+class EntryChecks final : public EntryCheck {
+public:
+    explicit EntryChecks(std::vector<EntryCheck*> checks);
+    bool surveys() const override;
+    void survey(const TableEntry& entry) override;
+    void begin() override;
+    void header(const TableLayout& layout) override;
+    void check(const TableEntry* entries, std::size_t count, std::vector<std::string>& findings) override;
+
+private:
+    std::vector<EntryCheck*> checks_;
+};
+
 // What is suspicious in a table: codes with characters outside a-z, codes
 // longer than four letters, the same word twice under one code, blank or
 // malformed lines, lines that would not be written back as they are, bytes

@@ -15,7 +15,7 @@ _zelmora_cli_options()
         dups) echo "${derive/--entries /}" ;;
         encode) echo "--encoding --table --table-encoding --table-format --group --merge --by-weight --output-format --output-encoding --out --unencodable --skipped" ;;
         convert) echo "--encoding --format --output-encoding --output-format --bom --unencodable --skipped --no-stream" ;;
-        check) echo "--encoding --format --no-stream --chars --no-phrases" ;;
+        check) echo "--encoding --format --no-stream --chars --no-phrases --no-variants --no-variant-shortcodes --no-symbols --no-mixed --no-stray-codes" ;;
         stats) echo "--encoding --format --json" ;;
         diff) echo "--old-encoding --old-format --new-encoding --new-format --tsv --quiet --text --freq --optimal" ;;
         reorder) echo "--encoding --format --freq --only --keep --out --report --dry-run --text --optimal" ;;

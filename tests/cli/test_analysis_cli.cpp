@@ -29,7 +29,9 @@ TEST_F(AnalysisCli, CheckReportsWrongPhraseCodesWithTheSummaryStreamedOrWhole) {
         EXPECT_NE(r.out.find("t.txt: phrases: 5 checked by the Wubi-86 rules, 2 with a wrong code, 1 not codable"),
                   std::string::npos)
             << r.out;
-        EXPECT_NE(r.err.find("2 findings on 2 lines"), std::string::npos) << r.err;
+        // The uncodable phrase mixes Han with a letter: the variant check's finding.
+        EXPECT_NE(r.out.find("t.txt:7: word \"A股\" under code \"ab\" mixes"), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find("3 findings on 3 lines"), std::string::npos) << r.err;
     }
     // --chars: 作 coded otherwise there makes line 3 wrong and line 5's a short code of nothing.
     Spit(at("chars.txt"), G("wxyy 作\r\n"));
@@ -37,17 +39,46 @@ TEST_F(AnalysisCli, CheckReportsWrongPhraseCodesWithTheSummaryStreamedOrWhole) {
     EXPECT_NE(r.out.find("t.txt:3: phrase \"工作\" has code \"aawt\"; the Wubi-86 rules give \"aawx\""),
               std::string::npos)
         << r.out;
-    r = cli("check t.txt --no-phrases");
+    r = cli("check t.txt --no-phrases --no-mixed");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out.find("phrase"), std::string::npos) << r.out;
     r = cli("check t.txt --chars missing.txt");
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("missing.txt"), std::string::npos) << r.err;
     // A clean table: nothing suspicious, the summary still there.
     Spit(at("ok.txt"), G("aaaa 工\r\nwthf 作\r\naawt 工作\r\n"));
     r = cli("check ok.txt");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("phrases: 1 checked by the Wubi-86 rules, 0 with a wrong code"), std::string::npos) << r.out;
+}
+
+TEST_F(AnalysisCli, CheckLeavesOutEachKindOfVariantFindingItsOptionNames) {
+    Spit(at("v.txt"), G("tv 筆\r\ntvfh 筆 律\r\ntvfa 律\r\naaaa 工\r\nbcd 工\r\nzzy ①\r\nttnt T恤\r\n"));
+    const struct {
+        const char* option;
+        const char* finding;
+    } kinds[] = {
+        {"--no-variants",
+         "v.txt:2: traditional \"筆\" stands before the simplified character \"律\" under code \"tvfh\""},
+        {"--no-variant-shortcodes", "v.txt:1: traditional \"筆\" holds short code \"tv\""},
+        {"--no-symbols", "v.txt:6: code \"zzy\" holds only symbols"},
+        {"--no-mixed", "v.txt:7: word \"T恤\" under code \"ttnt\" mixes Han characters with ASCII letters or digits"},
+        {"--no-stray-codes", "v.txt:5: character \"工\" has code \"bcd\", neither its full code \"aaaa\""},
+    };
+    std::string all;
+    for (const auto& k : kinds) {
+        CliResult with = cli("check v.txt --no-phrases");
+        CliResult without = cli(std::string("check v.txt --no-phrases ") + k.option);
+        EXPECT_EQ(with.status, 1) << k.option;
+        EXPECT_NE(with.out.find(k.finding), std::string::npos) << k.option << "\n" << with.out;
+        EXPECT_EQ(without.status, 1) << k.option << "\n" << without.out;  // the other kinds still found
+        EXPECT_EQ(without.out.find(k.finding), std::string::npos) << k.option << "\n" << without.out;
+        EXPECT_NE(without.err.find("4 findings on 4 lines"), std::string::npos) << k.option << "\n" << without.err;
+        all += std::string(" ") + k.option;
+    }
+    CliResult none = cli("check v.txt --no-phrases" + all);
+    EXPECT_EQ(none.status, 0) << none.out;
+    EXPECT_NE(none.out.find("nothing suspicious"), std::string::npos) << none.out;
 }
 
 TEST_F(AnalysisCli, StatsAsTextAndJson) {

@@ -66,6 +66,7 @@ private slots:
     void checkListsFindingsAndJumpsToTheLine();
     void checkWordsItsFindingsInChinese();
     void checkWordsTheCheckMessagesItMeetsRarely();
+    void checkWordsTheVariantFindingsInChinese();
     void checkListsThePhrasesItCouldNotCheck();
     void lineSelectionAcrossThePanesBlocks();
     void encodeCodesWordsAndAddsTheChosenOnes();
@@ -135,9 +136,10 @@ void ToolWindowsTest::checkListsFindingsAndJumpsToTheLine() {
     QSignalSpy spy(w, &tools::ToolWindow::workFinished);
     QVERIFY(Finished(spy));
     QVERIFY(w->isVisible());
-    QCOMPARE(w->findings().size(), std::size_t{2});
+    QCOMPARE(w->findings().size(), std::size_t{3});
     QCOMPARE(w->findings()[0].line, std::size_t{4});
     QCOMPARE(w->findings()[1].line, std::size_t{5});
+    QCOMPARE(w->findings()[2].line, std::size_t{6});  // "A股" mixes Han and ASCII
     const QString row = w->list()->model()->index(0, 0).data().toString();
     QCOMPARE(row, QStringLiteral("第4行：词组“工作”编码为“abwt”，按五笔86规则应为“aawt”"));
     // A double click selects the line in RichEdit1.
@@ -213,6 +215,29 @@ void ToolWindowsTest::checkWordsTheCheckMessagesItMeetsRarely() {
         {"a finding of another kind", QStringLiteral("a finding of another kind")},
     };
     for (const auto& [english, chinese] : cases) QCOMPARE(tools::ChineseFinding(english), chinese);
+}
+
+void ToolWindowsTest::checkWordsTheVariantFindingsInChinese() {
+    // A finding of each kind of the variant check on the line of its entry, in
+    // line order with the phrase check's.
+    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("tv 筆\r\ntvfh 筆 律\r\ntvfa 律\r\naaaa 工\r\nbcd 工\r\n"
+                                                       "utem 顔 颜\r\nzzy ① ②\r\nttnt T恤\r\nwthf 作\r\nbb 作工")));
+    auto* w = tools::CheckWindowOf(form.get());
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->check();
+    QVERIFY(spy.wait(30000));
+    QStringList rows;
+    for (int i = 0; i < w->list()->model()->rowCount(); ++i) rows << w->list()->model()->index(i, 0).data().toString();
+    const QStringList want = {
+        QStringLiteral("第1行：繁体字“筆”占用简码“tv”，全码以此开头的简体字可用：“律”"),
+        QStringLiteral("第2行：编码“tvfh”下繁体字“筆”排在简体字“律”之前"),
+        QStringLiteral("第5行：单字“工”的编码“bcd”既非其全码“aaaa”，也非全码的开头"),
+        QStringLiteral("第6行：编码“utem”下繁体字“顔”排在其简体“颜”之前"),
+        QStringLiteral("第7行：汉字码表中编码“zzy”下全是符号：“①”、“②”"),
+        QStringLiteral("第8行：编码“ttnt”下的词“T恤”混有汉字与 ASCII 字母或数字"),
+        QStringLiteral("第10行：词组“作工”编码为“bb”，按五笔86规则应为“wtaa”"),
+    };
+    QCOMPARE(rows, want);
 }
 
 void ToolWindowsTest::checkListsThePhrasesItCouldNotCheck() {

@@ -128,6 +128,59 @@ void PhraseFindings::check(const formats::TableEntry* entries, std::size_t count
     }
 }
 
+void VariantFindings::begin() {
+    check_.begin();
+    found_.clear();
+}
+
+void VariantFindings::check(const formats::TableEntry* entries, std::size_t count, std::vector<std::string>&) {
+    thread_local std::vector<VariantFinding> judged;
+    judged.clear();
+    check_.judge(entries, count, judged);
+    std::size_t k = 0;
+    for (VariantFinding& f : judged) {
+        // Findings come in entry order: each on the first entry of its code and word from the last one's on.
+        while (k + 1 < count && !(entries[k].code == f.code && entries[k].word == f.word)) ++k;
+        found_.push_back({static_cast<std::size_t>(entries + k - base_), std::move(f)});
+    }
+}
+
+namespace {
+
+QString QuotedList(const std::vector<std::string>& items, const QString& separator) {
+    QStringList quoted;
+    for (const std::string& s : items) quoted << QStringLiteral("“%1”").arg(FromGb(s));
+    return quoted.join(separator);
+}
+
+QString InAll(const VariantFinding& f) {
+    return f.count > f.others.size() ? QStringLiteral("（共 %1 个）").arg(f.count) : QString();
+}
+
+}  // namespace
+
+QString VariantFindingText(const VariantFinding& f) {
+    using K = VariantFinding::Kind;
+    const QString code = FromGb(f.code), word = FromGb(f.word);
+    switch (f.kind) {
+        case K::TraditionalFirst:
+            return QStringLiteral("编码“%1”下繁体字“%2”排在%3“%4”之前")
+                .arg(code, word, f.ownForm ? QStringLiteral("其简体") : QStringLiteral("简体字"), FromGb(f.other));
+        case K::TraditionalShortCode:
+            return QStringLiteral("繁体字“%1”占用简码“%2”，全码以此开头的简体字可用：%3%4")
+                .arg(word, code, QuotedList(f.others, QStringLiteral("、")), InAll(f));
+        case K::SymbolCode:
+            return QStringLiteral("汉字码表中编码“%1”下全是符号：%2%3")
+                .arg(code, QuotedList(f.others, QStringLiteral("、")), InAll(f));
+        case K::MixedWord:
+            return QStringLiteral("编码“%1”下的词“%2”混有汉字与 ASCII 字母或数字").arg(code, word);
+        case K::StrayCode:
+            return QStringLiteral("单字“%1”的编码“%2”既非其全码%3，也非全码的开头")
+                .arg(word, code, QuotedList(f.others, QStringLiteral("或")));
+    }
+    return {};
+}
+
 QString WrongPhraseText(const formats::TableEntry& entry, const PhraseCodeCheck::Verdict& verdict, bool wubiRules) {
     QStringList expected;
     for (const std::string& c : verdict.expected) expected << QStringLiteral("“%1”").arg(FromGb(c));

@@ -13,6 +13,7 @@
 #include "formats/checking.h"
 #include "formats/document.h"
 #include "wubi/phrase_check.h"
+#include "wubi/variant_check.h"
 
 namespace zelmora::tools {
 
@@ -51,6 +52,36 @@ private:
     std::size_t phrases_ = 0;
     std::vector<Judged> wrong_, unchecked_;
 };
+
+// The variant check, keeping each finding with its entry's index (into the
+// entries checked); the window words them from their fields.
+class VariantFindings final : public formats::EntryCheck {
+public:
+    struct Found {
+        std::size_t entry;
+        VariantFinding finding;
+    };
+
+    // `base`: the first of the entries checked (the document's).
+    VariantFindings(VariantKinds kinds, const formats::TableEntry* base) : check_(kinds), base_(base) {}
+
+    bool surveys() const override { return check_.surveys(); }
+    void survey(const formats::TableEntry& entry) override { check_.survey(entry); }
+    void begin() override;
+    void header(const formats::TableLayout& layout) override { check_.header(layout); }
+    // Records; the findings are worded by the window.
+    void check(const formats::TableEntry* entries, std::size_t count, std::vector<std::string>& findings) override;
+
+    const std::vector<Found>& found() const { return found_; }
+
+private:
+    VariantCheck check_;
+    const formats::TableEntry* base_;
+    std::vector<Found> found_;
+};
+
+// 编码“utem”下繁体字“顔”排在其简体“颜”之前
+QString VariantFindingText(const VariantFinding& finding);
 
 // 词组“中国”编码为“khlx”，按五笔86规则应为“khlg”
 QString WrongPhraseText(const formats::TableEntry& entry, const PhraseCodeCheck::Verdict& verdict, bool wubiRules);

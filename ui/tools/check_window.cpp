@@ -8,12 +8,14 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 
 #include "formats/checking.h"
 #include "ui/form.h"
 #include "ui/tools/check_findings.h"
 #include "wubi/phrase_check.h"
+#include "wubi/variant_check.h"
 
 namespace zelmora::tools {
 
@@ -79,21 +81,31 @@ void CheckWindow::check() {
         // The source pane holds group lines, GBK or GB18030.
         formats::TableDocument doc = formats::ReadTable(bytes, encoding, formats::Format::Plain);
         PhraseFindings phrases(MakePhraseCodeCheck(nullptr), doc.entries.data());
-        const std::vector<formats::TableProblem> found = formats::CheckTable(doc, &phrases);
+        VariantFindings variants(VariantKinds{}, doc.entries.data());
+        formats::EntryChecks more({&phrases, &variants});
+        const std::vector<formats::TableProblem> found = formats::CheckTable(doc, &more);
         const std::vector<std::uint32_t> lines = LinesOfEntries(doc);
         auto out = std::make_shared<Outcome>();
-        // The table check's findings and the wrong phrase codes, in line
-        // order; on one line the table check's first, as the command line
-        // gives them.
-        out->findings.reserve(found.size() + phrases.wrong().size());
-        std::size_t k = 0;
-        for (const auto& w : phrases.wrong()) {
-            const std::size_t line = lines[w.entry];
-            for (; k < found.size() && found[k].line <= line; ++k)
-                out->findings.push_back({found[k].line, ChineseFinding(found[k].message)});
-            out->findings.push_back({line, WrongPhraseText(doc.entries[w.entry], w.verdict, phrases.wubiRules())});
-        }
-        for (; k < found.size(); ++k) out->findings.push_back({found[k].line, ChineseFinding(found[k].message)});
+        // The table check's findings, the wrong phrase codes and the variant
+        // check's, in line order; on one line in that order, as the command
+        // line gives them.
+        struct Placed {
+            std::size_t line;
+            int source;
+            QString text;
+        };
+        std::vector<Placed> placed;
+        placed.reserve(found.size() + phrases.wrong().size() + variants.found().size());
+        for (const auto& f : found) placed.push_back({f.line, 0, ChineseFinding(f.message)});
+        for (const auto& w : phrases.wrong())
+            placed.push_back(
+                {lines[w.entry], 1, WrongPhraseText(doc.entries[w.entry], w.verdict, phrases.wubiRules())});
+        for (const auto& v : variants.found()) placed.push_back({lines[v.entry], 2, VariantFindingText(v.finding)});
+        std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
+            return a.line != b.line ? a.line < b.line : a.source < b.source;
+        });
+        out->findings.reserve(placed.size());
+        for (auto& p : placed) out->findings.push_back({p.line, std::move(p.text)});
         for (const auto& u : phrases.unchecked())
             out->unchecked.push_back({lines[u.entry], UncheckedPhraseText(doc.entries[u.entry], u.verdict)});
         out->summary = QStringLiteral("共 %1 条，可疑之处 %2 处。词组 %3 个，编码不合%4 %5 个，无法核对 %6 个。")

@@ -1,7 +1,8 @@
 #pragma once
-// "检查码表": the table check and the phrase-code check of the source table,
-// in Chinese: the findings in one list, the phrases that could not be checked
-// (with why) in another; a double click selects the line in RichEdit1.
+// "检查码表": the table check, the phrase-code check and the variant check of
+// the source table, in Chinese: the findings in one list, the phrases that
+// could not be checked (with why) in another; a double click selects the line
+// in RichEdit1.
 #include <QString>
 #include <cstddef>
 #include <vector>
