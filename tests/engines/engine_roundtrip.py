@@ -386,6 +386,8 @@ def main():
                         ibus_engine_query(work, db, codes), ties)
         shipped(engine, cli, work)
         reordered(engine, cli, work, rime_query)
+        if engine == 'libime':
+            short_coded(cli, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     if failures:
@@ -555,6 +557,17 @@ def reordered(engine, cli, work, rime_query):
     ties = tie_checker(rime_groups(RIME_DICT)) if engine in ('rime', 'ibus') else None
     compare('%s reorder of wubi86 by jieba' % engine, expected, got,
             (lambda code, g: code not in changed and ties(code, g)) if ties else None)
+
+
+def short_coded(cli, work):
+    """A table of codes under 4 keys, converted to libime, compiles: its header holds only rules that fit."""
+    CLI_PATH[0] = cli
+    source, out = os.path.join(work, 'short.txt'), os.path.join(work, 'short.libime.txt')
+    with open(source, 'w', encoding='utf-8') as f:
+        f.write('a 工\nab 式 戈\nabc 节\n')
+    convert(cli, source, out, 'libime')
+    expected = collections.OrderedDict([('a', ['工']), ('ab', ['式', '戈']), ('abc', ['节'])])
+    compare('libime table of short codes', expected, engine_groups('libime', work, out, expected, None, 'short'))
 
 
 if __name__ == '__main__':
