@@ -20,7 +20,8 @@ namespace zelmora::cli {
 namespace {
 
 struct ReorderSettings {
-    std::string table, freq, only = "all", keep, out, report;
+    std::string table, freq, only = "all", by = "use", keep, out, report;
+    typing::TypingOptions typing;
     std::vector<std::string> texts;
     bool dryRun = false, optimal = false;
     FormatOptions format;
@@ -38,7 +39,7 @@ std::string FirstFew(const std::vector<T>& items, Fn&& shown) {
 
 std::string Summary(const tune::Reordering& r, const tune::ReorderedTable& written, std::size_t pins,
                     const ReorderSettings& s) {
-    std::string out = "reorder by " + s.freq + " (" + s.only + "): " + std::to_string(r.codesChanged) +
+    std::string out = "reorder by " + s.freq + " (" + s.only + ", by " + s.by + "): " + std::to_string(r.codesChanged) +
                       " codes reordered, " + std::to_string(r.moves.size()) + " candidates moved, " +
                       std::to_string(written.linesChanged) + " lines changed";
     if (!written.reweighted.empty()) out += " (" + std::to_string(written.reweighted.size()) + " new weights)";
@@ -72,6 +73,8 @@ void RunReorder(const ReorderSettings& s) {
     const tune::WordCounts counts(list);
     tune::ReorderOptions options;
     options.only = tune::ParseOnly(s.only);
+    options.by = tune::ParseBy(s.by);
+    options.typing = s.typing;
     options.textEncoding = doc.textEncoding();
     if (!s.keep.empty()) options.pins = tune::ReadPins(ReadInput(s.keep), s.keep);
 
@@ -93,6 +96,7 @@ void RunReorder(const ReorderSettings& s) {
     impact.texts = s.texts;
     impact.freq = s.freq;
     impact.optimal = s.optimal;
+    impact.typing = s.typing;
     progress->step("typing");
     report +=
         "\n" + TypingImpactReport(impact, doc.entries, doc.textEncoding(), after.entries, after.textEncoding(), false);
@@ -121,6 +125,16 @@ void AddTuneCommands(CLI::App& app) {
             ->required();
     cmd->add_option("--only", s->only, "Which candidates are ordered: singles, phrases or all (the default)")
         ->check(CLI::IsMember({"singles", "phrases", "all"}));
+    cmd->add_option("--by", s->by,
+                    "use (the default): a count counts only where coming first makes the word cheaper to type than "
+                    "its cheapest entry elsewhere; count: raw counts")
+        ->check(CLI::IsMember({"use", "count"}));
+    cmd->add_option("--auto-commit", s->typing.autoCommit,
+                    "A first candidate commits itself at this many letters, no space typed (default 4; 0: never)")
+        ->check(CLI::Range(0, 64));
+    cmd->add_option("--select-keys", s->typing.selectKeys,
+                    "The keys choosing the 2nd, 3rd ... candidate of a page (default ;'4567890)");
+    cmd->add_option("--page-size", s->typing.pageSize, "Candidates on a page (default 5)")->check(CLI::Range(1, 100));
     auto* keep = cmd->add_option("--keep", s->keep, "`code word` lines whose candidates keep their places");
     auto* out = cmd->add_option("--out", s->out, "The reordered table; may be TABLE itself");
     auto* report = cmd->add_option("--report", s->report, "Write the report to this file instead of standard output");
@@ -130,7 +144,11 @@ void AddTuneCommands(CLI::App& app) {
     out->excludes(dryRun);
     dryRun->excludes(out);
     cmd->footer(
-        "Within each code the candidates --only selects are ordered by their count in the list; equal counts keep "
+        "Within each code the candidates --only selects are ordered by their count in the list, highest first. By "
+        "use, a word's count counts at a code only if typing it there as the first candidate would take strictly "
+        "fewer keys than its cheapest entry at another code of the table (keys as score counts them, with "
+        "--auto-commit, --page-size and --select-keys); otherwise it is ordered as a word the list lacks: a word "
+        "its short code types as cheaply gains nothing from coming first. By count, raw counts. Equal counts keep "
         "their order, and words the list lacks follow those it has, in their order; the other candidates keep "
         "their places. A pinned candidate (--keep) keeps its place, and the ordered ones fill the places left. Codes "
         "holding anything but a-z are left as they are and listed. Engines that show candidates in file order "
@@ -141,6 +159,7 @@ void AddTuneCommands(CLI::App& app) {
     cmd->callback([=] {
         if (s->out.empty() && !s->dryRun) throw FailureStatus{"reorder: give --out NEW, or --dry-run", 2};
         try {
+            typing::CheckOptions(s->typing);
             CommandFiles files;
             files.read(table, s->table);
             if (s->freq != "jieba" && s->freq != "essay") files.read(freq, s->freq);

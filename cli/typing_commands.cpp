@@ -304,9 +304,8 @@ void AddTypingImpactOptions(CLI::App* cmd, TypingImpact& impact) {
 std::string TypingImpactReport(const TypingImpact& impact, const std::vector<formats::TableEntry>& oldEntries,
                                TextEncoding oldEncoding, const std::vector<formats::TableEntry>& newEntries,
                                TextEncoding newEncoding, bool tsv) {
-    const typing::TypingOptions typingOptions;
-    const typing::TypingTable before(oldEntries, oldEncoding, typingOptions),
-        after(newEntries, newEncoding, typingOptions);
+    const typing::TypingTable before(oldEntries, oldEncoding, impact.typing),
+        after(newEntries, newEncoding, impact.typing);
     ScoreSettings settings;
     settings.optimal = impact.optimal;
     const typing::ScoreOptions options = Options(settings);

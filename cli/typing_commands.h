@@ -7,6 +7,7 @@
 
 #include "core/text_encoding.h"
 #include "formats/document.h"
+#include "typing/typing.h"
 
 namespace zelmora::cli {
 
@@ -17,6 +18,7 @@ struct TypingImpact {
     std::vector<std::string> texts;
     std::string freq;
     bool optimal = false;
+    typing::TypingOptions typing;  // how both tables are typed
     bool wanted() const { return !texts.empty() || !freq.empty(); }
 };
 void AddTypingImpactOptions(CLI::App* cmd, TypingImpact& impact);

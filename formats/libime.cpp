@@ -192,8 +192,21 @@ std::string LibimeFreshHeader(const HeaderFacts& facts, const WriteOptions& o, T
     if (!o.engine.promptKey.empty()) keys += "Prompt=" + o.engine.promptKey + "\n";
     if (!o.engine.phraseKey.empty()) keys += "ConstructPhrase=" + o.engine.phraseKey + "\n";
     const std::vector<PhraseRule>& rules = FreshRules(o);
-    if (o.format == Format::Libime)
-        return head + keys + "[Rule]\n" + WriteRules(RuleSyntax::Libime, rules) + "[Data]\n";
+    if (o.format == Format::Libime) {
+        // libime refuses the whole table over one rule that reaches past
+        // Length (its phrase length, its count of keys, a character or key
+        // number): a table of short codes keeps only the rules that fit, and
+        // no [Rule] section when none does.
+        std::vector<PhraseRule> fitting;
+        const auto fits = [&](int n) { return static_cast<std::size_t>(n < 0 ? -n : n) <= maxLength; };
+        for (const PhraseRule& rule : rules)
+            if (fits(rule.length) && rule.keys.size() <= maxLength &&
+                std::all_of(rule.keys.begin(), rule.keys.end(),
+                            [&](const PhraseRule::Key& k) { return fits(k.character) && fits(k.key); }))
+                fitting.push_back(rule);
+        if (fitting.empty()) return head + keys + "[Data]\n";
+        return head + keys + "[Rule]\n" + WriteRules(RuleSyntax::Libime, fitting) + "[Data]\n";
+    }
     // fcitx4: a fresh header sets no prompt or phrase key: fcitx4's defaults
     // hold, and a code beginning with one of them can't be written.
     layout.specialPrefixes = "&^";

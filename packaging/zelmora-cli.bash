@@ -18,7 +18,7 @@ _zelmora_cli_options()
         check) echo "--encoding --format --no-stream --chars --no-phrases --no-variants --no-variant-shortcodes --no-symbols --no-mixed --no-stray-codes" ;;
         stats) echo "--encoding --format --json" ;;
         diff) echo "--old-encoding --old-format --new-encoding --new-format --tsv --quiet --text --freq --optimal" ;;
-        reorder) echo "--encoding --format --freq --only --keep --out --report --dry-run --text --optimal" ;;
+        reorder) echo "--encoding --format --freq --only --by --auto-commit --select-keys --page-size --keep --out --report --dry-run --text --optimal" ;;
         score) echo "--encoding --format --text-encoding --freq --chars --optimal --auto-commit --select-keys --page-size --threads --json --tsv --split --entries --against --against-encoding --against-format" ;;
         shortcodes) echo "--encoding --format --freq --levels --per-code --method --words --chars --out --report --dry-run --text" ;;
     esac
@@ -39,6 +39,7 @@ _zelmora_cli_value()
         --format | --*-format) echo "values auto plain rime libime fcitx4 ibus yong" ;;
         --unencodable) echo "values error skip" ;;
         --only) echo "values singles phrases all" ;;
+        --by) echo "values use count" ;;
         # score's and shortcodes' --chars name a character set; check's a table.
         --chars) if [[ $command == score || $command == shortcodes ]]; then echo "values gb2312 gb2312-1 top:"; else echo "file"; fi ;;
         --freq) echo "values-or-file jieba essay" ;;

@@ -29,6 +29,12 @@ Only ParseOnly(std::string_view name) {
     throw Failure("Unknown selection \"" + std::string(name) + "\" (singles, phrases or all)");
 }
 
+By ParseBy(std::string_view name) {
+    if (name == "use") return By::Use;
+    if (name == "count") return By::Count;
+    throw Failure("Unknown ordering \"" + std::string(name) + "\" (use or count)");
+}
+
 std::vector<Pin> ReadPins(std::string_view bytes, const std::string& name) {
     const formats::DecodedText decoded = formats::DecodeText(bytes, formats::Encoding::Auto);
     RefuseNulBytes(decoded.text, name.c_str());
@@ -109,6 +115,43 @@ Reordering Reorder(const std::vector<TableEntry>& entries, const WordCounts& cou
         words.assign(one.begin(), one.end());
     }
 
+    // By use: each word's two cheapest entries at different codes, as the
+    // table stands, so that "its cheapest entry elsewhere" is one look-up.
+    struct Cheapest {
+        std::uint32_t cost = std::numeric_limits<std::uint32_t>::max(), second = cost;
+        std::string_view code;
+    };
+    std::unordered_map<std::u32string_view, Cheapest> cheapest;
+    if (options.by == By::Use) {
+        typing::CheckOptions(options.typing);
+        cheapest.reserve(n);
+        for (const auto& places0 : groups)
+            for (std::size_t i = 0; i < places0.size(); ++i) {
+                const std::uint32_t k = places0[i];
+                const std::uint32_t cost = typing::StrokeOf(entries[k].code.size(), i + 1, options.typing).keys();
+                Cheapest& c = cheapest[words[k]];
+                if (c.code == entries[k].code) {
+                    c.cost = std::min(c.cost, cost);
+                } else if (cost < c.cost) {
+                    c.second = c.cost;
+                    c.cost = cost;
+                    c.code = entries[k].code;
+                } else {
+                    c.second = std::min(c.second, cost);
+                }
+            }
+    }
+    // The count a candidate is ordered by at `code`, or none.
+    auto countAt = [&](std::uint32_t k, std::string_view code) -> std::optional<std::uint64_t> {
+        std::optional<std::uint64_t> count = counts.find(words[k]);
+        if (!count || options.by == By::Count) return count;
+        const Cheapest& c = cheapest.at(words[k]);
+        const std::uint32_t elsewhere = c.code == code ? c.second : c.cost;
+        const std::uint32_t first = typing::StrokeOf(code.size(), 1, options.typing).keys();
+        if (first < elsewhere) return count;
+        return std::nullopt;
+    };
+
     struct Candidate {
         std::uint32_t entry;
         std::optional<std::uint64_t> count;
@@ -136,7 +179,7 @@ Reordering Reorder(const std::vector<TableEntry>& entries, const WordCounts& cou
                 if (single != (options.only == Only::Singles)) continue;
             }
             places.push_back(k);
-            sorted.push_back({k, counts.find(words[k])});
+            sorted.push_back({k, countAt(k, code)});
         }
         if (sorted.size() < 2) continue;
         std::stable_sort(sorted.begin(), sorted.end(), [](const Candidate& a, const Candidate& b) {

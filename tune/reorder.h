@@ -12,6 +12,7 @@
 #include "core/text_encoding.h"
 #include "formats/document.h"
 #include "tune/frequency.h"
+#include "typing/typing.h"
 
 namespace zelmora::tune {
 
@@ -19,6 +20,16 @@ namespace zelmora::tune {
 enum class Only { Singles, Phrases, All };
 // "singles", "phrases" or "all"; fails on others.
 Only ParseOnly(std::string_view name);
+
+// What a word's count orders by. Use: the count counts only where typing the
+// word there as the first candidate would be strictly cheaper than its
+// cheapest entry at any other code of the table as it stands; elsewhere it
+// is ordered as a word the list lacks (a word typed as cheaply by its short
+// code gains nothing from coming first, and the word it pushes aside pays a
+// selection). Count: raw counts, everywhere.
+enum class By { Use, Count };
+// "use" or "count"; fails on others.
+By ParseBy(std::string_view name);
 
 // A candidate whose place the maintainer fixes: `code word`, GB18030 bytes.
 struct Pin {
@@ -33,6 +44,9 @@ std::vector<Pin> ReadPins(std::string_view bytes, const std::string& name);
 struct ReorderOptions {
     Only only = Only::All;
     std::vector<Pin> pins;
+    By by = By::Use;
+    // The cost model By::Use weighs entries by.
+    typing::TypingOptions typing;
     // How the entries' bytes are read (the document's textEncoding()).
     TextEncoding textEncoding = TextEncoding::Gb18030;
 };
@@ -59,7 +73,7 @@ struct Reordering {
 
 // Within each code (entries in candidate order, a code's entries need not be
 // together), the candidates `only` selects are ordered by their count in
-// `counts`, highest first; equal counts keep their order, and words the list
+// `counts` (as options.by says it counts), highest first; equal counts keep their order, and words the list
 // lacks follow those it has, in their order. The other candidates keep their
 // places. A pinned candidate keeps its place too: the ordered candidates fill
 // the places left, as if the pinned ones were not there. Codes holding

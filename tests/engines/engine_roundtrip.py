@@ -386,6 +386,8 @@ def main():
                         ibus_engine_query(work, db, codes), ties)
         shipped(engine, cli, work)
         reordered(engine, cli, work, rime_query)
+        if engine == 'libime':
+            short_coded(cli, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     if failures:
@@ -544,7 +546,8 @@ def reordered(engine, cli, work, rime_query):
     expected = by_list(before, counts)
     out = os.path.join(work, 'wubi86.new' + ext)
     t = time.time()
-    run([cli, 'reorder', source, '--freq', 'jieba', '--out', out, '--report', os.path.join(work, 'wubi86.report')])
+    # --by count: the literal order by the list, which by_list works out.
+    run([cli, 'reorder', source, '--freq', 'jieba', '--by', 'count', '--out', out, '--report', os.path.join(work, 'wubi86.report')])
     secs = time.time() - t
     changed = {c for c in expected if expected[c] != before[c]}
     got = engine_groups(engine, work, out, expected, rime_query, 'wubi86')
@@ -554,6 +557,17 @@ def reordered(engine, cli, work, rime_query):
     ties = tie_checker(rime_groups(RIME_DICT)) if engine in ('rime', 'ibus') else None
     compare('%s reorder of wubi86 by jieba' % engine, expected, got,
             (lambda code, g: code not in changed and ties(code, g)) if ties else None)
+
+
+def short_coded(cli, work):
+    """A table of codes under 4 keys, converted to libime, compiles: its header holds only rules that fit."""
+    CLI_PATH[0] = cli
+    source, out = os.path.join(work, 'short.txt'), os.path.join(work, 'short.libime.txt')
+    with open(source, 'w', encoding='utf-8') as f:
+        f.write('a 工\nab 式 戈\nabc 节\n')
+    convert(cli, source, out, 'libime')
+    expected = collections.OrderedDict([('a', ['工']), ('ab', ['式', '戈']), ('abc', ['节'])])
+    compare('libime table of short codes', expected, engine_groups('libime', work, out, expected, None, 'short'))
 
 
 if __name__ == '__main__':

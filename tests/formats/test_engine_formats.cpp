@@ -228,6 +228,35 @@ TEST(EngineFormats, ACodesLinesStandingApartGiveOneCandidateList) {
     }
 }
 
+// libime refuses a table whose rules reach past its Length: a fresh header
+// keeps only the rules that fit the longest code.
+TEST(EngineFormats, LibimeRulesFitTheLongestCode) {
+    struct Case {
+        const char* what;
+        std::string longestCode, ownRules, header;
+    };
+    const std::vector<Case> cases = {
+        {"Wubi-86's rules need 4 keys", "abcd", "",
+         "Length=4\n[Rule]\ne2=p11+p12+p21+p22\ne3=p11+p21+p31+p32\na4=p11+p21+p31+n11\n[Data]\n"},
+        {"none of them fits 3 keys", "abc", "", "Length=3\n[Data]\n"},
+        {"nor 2", "ab", "", "Length=2\n[Data]\n"},
+        {"a table's own short rules fit, a rule for 4 characters doesn't", "abc",
+         "e2=p11+p21\ne3=p11+p21+p31\na4=p11+p21+p31\n", "Length=3\n[Rule]\ne2=p11+p21\ne3=p11+p21+p31\n[Data]\n"},
+        {"a key number past the length doesn't fit", "ab", "e2=p11+p23\ne2=p11+n21\n",
+         "Length=2\n[Rule]\ne2=p11+n21\n[Data]\n"},
+    };
+    for (const Case& c : cases) {
+        WriteOptions o;
+        o.format = Format::Libime;
+        o.encoding = Encoding::Utf8;
+        if (!c.ownRules.empty())
+            o.engine =
+                ReadTable("KeyCode=abc\nLength=5\n[Rule]\n" + c.ownRules + "[Data]\na \xe5\xb7\xa5\n").layout.engine;
+        const std::string out = WriteEntries({{"a", Gb("工"), {}, {}}, {c.longestCode, Gb("五"), {}, {}}}, o);
+        EXPECT_NE(out.find("\n" + c.header), std::string::npos) << c.what << "\n" << out;
+    }
+}
+
 TEST(EngineFormats, EveryEngineFileCarriesPhraseRules) {
     const std::vector<TableEntry> entries = {{"a", Gb("工"), {}, {}}, {"zzzz", Gb("五"), {}, {}}};
     auto write = [&](Format f, const EngineSettings& engine = {}) {

@@ -81,6 +81,44 @@ TEST(Reorder, CandidatesFollowTheirCountsAroundTiesAbsentWordsAndPins) {
     }
 }
 
+// By use, a count counts at a code only where coming first there is strictly
+// cheaper than the word's cheapest entry at another code (keys: letters, the
+// space below the auto-commit length, page-down and selection keys).
+TEST(Reorder, ByUseCountsOnlyWhereComingFirstSavesKeys) {
+    struct Case {
+        const char* what;
+        std::string table, list;
+        std::size_t autoCommit;
+        std::string byUse, byCount;
+    };
+    const std::vector<Case> cases = {
+        {"遣's short code types it in 4 keys, as khgp first would: 遗 stays first", "khg 遣\nkhgp 遗 遣\n",
+         "遣 1787\n遗 1158\n", 4, "khg:遣|khgp:遗 遣", "khg:遣|khgp:遣 遗"},
+        {"工 costs 2 keys at a, less than aaaa first: 式 stays first", "a 工\naaaa 式 工\n", "工 9\n式 1\n", 4,
+         "a:工|aaaa:式 工", "a:工|aaaa:工 式"},
+        {"甲's only other entry is on abc's second page (5 keys): first at abcd (4) counts, and at abc (4 against "
+         "abcd's second place, 5)",
+         "abc 子 丑 寅 卯 辰 甲\nabcd 乙 甲\n", "甲 9\n乙 1\n", 4, "abc:甲 子 丑 寅 卯 辰|abcd:甲 乙",
+         "abc:甲 子 丑 寅 卯 辰|abcd:甲 乙"},
+        {"no auto-commit: abcd first takes 5 keys, no fewer than abc's second page",
+         "abc 子 丑 寅 卯 辰 甲\nabcd 乙 甲\n", "甲 9\n乙 1\n", 0, "abc:甲 子 丑 寅 卯 辰|abcd:乙 甲",
+         "abc:甲 子 丑 寅 卯 辰|abcd:甲 乙"},
+        {"words that don't count follow those that do, in their order", "a 工\nb 式\nabcd 工 式 乙\n",
+         "工 9\n式 8\n乙 1\n", 4, "a:工|b:式|abcd:乙 工 式", "a:工|b:式|abcd:工 式 乙"},
+    };
+    for (const Case& c : cases) {
+        const TableDocument doc = ReadTable(c.table, Encoding::Utf8, Format::Plain);
+        for (const By by : {By::Use, By::Count}) {
+            ReorderOptions o;
+            o.by = by;
+            o.typing.autoCommit = c.autoCommit;
+            o.textEncoding = doc.textEncoding();
+            const Reordering r = Reorder(doc.entries, Counts(c.list), o);
+            EXPECT_EQ(Groups(r.apply(doc.entries)), by == By::Use ? c.byUse : c.byCount) << c.what;
+        }
+    }
+}
+
 TEST(Reorder, ListsEachMoveAndWhatItCouldNotUse) {
     const TableDocument doc = ReadTable("aa 甲 乙 丙\nb1 子 丑\n", Encoding::Utf8, Format::Plain);
     ReorderOptions o;
@@ -109,6 +147,7 @@ TEST(Reorder, RefusesPinsAndSelectionsItCannotRead) {
         {[] { Pins("aa 甲\naa\n"); }, "pins, line 2"},
         {[] { Pins("aa 甲 乙\n"); }, "is not a code and one word"},
         {[] { ParseOnly("most"); }, "Unknown selection \"most\""},
+        {[] { ParseBy("weight"); }, "Unknown ordering \"weight\""},
     };
     for (const Case& c : cases) {
         std::string message;

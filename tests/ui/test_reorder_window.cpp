@@ -28,6 +28,16 @@ std::string Gbk(const QString& s) {
 
 bool Finished(QSignalSpy& spy) { return spy.count() > 0 || spy.wait(30000); }
 
+// The old and new values of a row of the figures, as printed.
+QStringList OldAndNew(const QString& figures, const QString& label) {
+    for (const QString& line : figures.split('\n'))
+        if (line.startsWith(label)) {
+            const QStringList fields = line.mid(label.size()).split(' ', Qt::SkipEmptyParts);
+            return fields.mid(0, 2);
+        }
+    return {};
+}
+
 }  // namespace
 
 class ReorderWindowTest : public QObject {
@@ -40,6 +50,8 @@ private slots:
     void proposesByTheListAndAppliesOnlyTheTickedCodes();
     void aTableChangedSinceTheProposalIsNotOverwritten();
     void theReviewTicksOneAllOrNone();
+    void theFiguresFollowTheTicks();
+    void theOrderIsByTypedUseOrByCount();
 
 private:
     std::unique_ptr<TForm1> form;
@@ -120,6 +132,58 @@ void ReorderWindowTest::theReviewTicksOneAllOrNone() {
     // Once for the proposal, the tick and each button.
     QCOMPARE(changed.count(), 4);
     QCOMPARE(view.figuresText(), QStringLiteral("figures"));
+}
+
+void ReorderWindowTest::theFiguresFollowTheTicks() {
+    form->findChild<QAction*>("ToolReorder")->trigger();
+    auto* w = form->findChild<tools::ReorderWindow*>();
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->setFrequencyList(list);
+    w->propose();
+    QVERIFY(Finished(spy));
+    tools::ProposalView* view = w->proposal();
+    QCOMPARE(view->count(), 2);  // aa (戈 30 to first), bb (子 5 to first)
+    // Selections before: 戈 30 (third) and 子 5 (second); 工 10 second once aa is taken.
+    const QString selections = QStringLiteral("selections (commits past the first candidate)");
+    struct Case {
+        bool aa, bb;
+        QString after;
+    };
+    const std::vector<Case> cases = {
+        {true, true, "10"}, {false, true, "30"}, {true, false, "15"}, {false, false, "35"}};
+    for (const Case& c : cases) {
+        spy.clear();
+        view->setTicked(0, c.aa);
+        view->setTicked(1, c.bb);
+        // Two ticks, one recount once they settle (unless they changed nothing).
+        if (view->figuresText().isEmpty() || OldAndNew(view->figuresText(), selections).value(1) != c.after)
+            QVERIFY(Finished(spy));
+        QCOMPARE(OldAndNew(view->figuresText(), selections), (QStringList{"35", c.after}));
+    }
+}
+
+void ReorderWindowTest::theOrderIsByTypedUseOrByCount() {
+    // 遣 outcounts 遗, but its short code khg types it in 4 keys, as khgp first would.
+    const QString counts = dir.filePath("counts.txt");
+    QFile f(counts);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("遣 1787\n遗 1158\n").toUtf8());
+    f.close();
+    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("khg 遣\r\nkhgp 遗 遣\r\n")));
+    form->findChild<QAction*>("ToolReorder")->trigger();
+    auto* w = form->findChild<tools::ReorderWindow*>();
+    w->setFrequencyList(counts);
+    const std::vector<std::pair<QString, QStringList>> cases = {{"use", {}},
+                                                                {"count", {QStringLiteral("khgp: 遗 遣 -> 遣 遗")}}};
+    for (const auto& [by, rows] : cases) {
+        QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+        w->setBy(by);
+        w->propose();
+        QVERIFY(Finished(spy));
+        QStringList got;
+        for (int i = 0; i < w->proposal()->count(); ++i) got << w->proposal()->changes()->item(i)->text();
+        QCOMPARE(got, rows);
+    }
 }
 
 QTEST_MAIN(ReorderWindowTest)

@@ -40,7 +40,7 @@ ProposalView::ProposalView(QWidget* parent) : QWidget(parent) {
     auto* right = new QWidget(this);
     auto* rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
-    rightLayout->addWidget(new QLabel(QStringLiteral("评测（改动前、全部采纳后）："), right));
+    rightLayout->addWidget(new QLabel(QStringLiteral("评测（改动前、采纳所勾选的改动后）："), right));
     rightLayout->addWidget(figures_, 1);
     auto* split = new QSplitter(this);
     split->addWidget(left);
@@ -92,5 +92,7 @@ void ProposalView::setAllTicked(bool on) {
 }
 
 QString ProposalView::figuresText() const { return figures_->toPlainText(); }
+
+void ProposalView::setFigures(const QString& figures) { figures_->setPlainText(figures); }
 
 }  // namespace zelmora::tools

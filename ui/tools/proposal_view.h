@@ -2,7 +2,7 @@
 // The review of a proposed change to the source table, for the tools that
 // propose one ("按词频调序", and others to come): the changes as the
 // comparison window lists them, one a line, each ticked or not, beside the
-// typing figures before and after.
+// typing figures before and after taking the ticked ones.
 #include <QStringList>
 #include <QWidget>
 #include <vector>
@@ -29,6 +29,8 @@ public:
     void setTicked(int row, bool on);
     void setAllTicked(bool on);
     QString figuresText() const;
+    // New figures for the same changes (those of the changes now ticked).
+    void setFigures(const QString& figures);
     QListWidget* changes() const { return list_; }
 
 signals:
