@@ -14,6 +14,7 @@
 #include "formats/encoding.h"
 #include "formats/writing.h"
 #include "typing/typing.h"
+#include "wubi/variant_check.h"
 
 namespace zelmora::tune {
 
@@ -141,6 +142,7 @@ Reordering Reorder(const std::vector<TableEntry>& entries, const WordCounts& cou
                 }
             }
     }
+    bool holdsSimplified = false;  // of the code being ordered: a Han character not traditional
     // The count a candidate is ordered by at `code`, or none.
     auto countAt = [&](std::uint32_t k, std::string_view code) -> std::optional<std::uint64_t> {
         std::optional<std::uint64_t> count = counts.find(words[k]);
@@ -148,8 +150,11 @@ Reordering Reorder(const std::vector<TableEntry>& entries, const WordCounts& cou
         const Cheapest& c = cheapest.at(words[k]);
         const std::uint32_t elsewhere = c.code == code ? c.second : c.cost;
         const std::uint32_t first = typing::StrokeOf(code.size(), 1, options.typing).keys();
-        if (first < elsewhere) return count;
-        return std::nullopt;
+        if (first >= elsewhere) return std::nullopt;
+        // A traditional character never overtakes a simplified one by use
+        // alone: its simplified form is typed by a short code, not unused.
+        if (words[k].size() == 1 && IsTraditional(words[k][0]) && holdsSimplified) return std::nullopt;
+        return count;
     };
 
     struct Candidate {
@@ -168,6 +173,10 @@ Reordering Reorder(const std::vector<TableEntry>& entries, const WordCounts& cou
             r.oddCodes.push_back(code);
             continue;
         }
+        holdsSimplified = false;
+        if (options.by == By::Use)
+            for (std::uint32_t k : places0)
+                if (words[k].size() == 1 && IsHan(words[k][0]) && !IsTraditional(words[k][0])) holdsSimplified = true;
         // The places this code's ordered candidates hold.
         sorted.clear();
         places.clear();

@@ -26,7 +26,9 @@ Only ParseOnly(std::string_view name);
 // cheapest entry at any other code of the table as it stands; elsewhere it
 // is ordered as a word the list lacks (a word typed as cheaply by its short
 // code gains nothing from coming first, and the word it pushes aside pays a
-// selection). Count: raw counts, everywhere.
+// selection); nor does a traditional character's under a code that holds a
+// simplified one, which by use alone would overtake the simplified character
+// its short code types (員 before 员). Count: raw counts, everywhere.
 enum class By { Use, Count };
 // "use" or "count"; fails on others.
 By ParseBy(std::string_view name);

@@ -103,6 +103,10 @@ TEST(Reorder, ByUseCountsOnlyWhereComingFirstSavesKeys) {
         {"no auto-commit: abcd first takes 5 keys, no fewer than abc's second page",
          "abc 子 丑 寅 卯 辰 甲\nabcd 乙 甲\n", "甲 9\n乙 1\n", 0, "abc:甲 子 丑 寅 卯 辰|abcd:乙 甲",
          "abc:甲 子 丑 寅 卯 辰|abcd:甲 乙"},
+        {"員 counts where 员 is typed by its short code, but never overtakes it by use", "kmu 员 員\nkm 员\n",
+         "员 5000\n員 5\n", 4, "kmu:员 員|km:员", "kmu:员 員|km:员"},
+        {"with no simplified character under the code, a traditional one orders by use", "kmu 貝 員\n", "員 9\n貝 5\n",
+         4, "kmu:員 貝", "kmu:員 貝"},
         {"words that don't count follow those that do, in their order", "a 工\nb 式\nabcd 工 式 乙\n",
          "工 9\n式 8\n乙 1\n", 4, "a:工|b:式|abcd:乙 工 式", "a:工|b:式|abcd:工 式 乙"},
     };
