@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
                     tune::ProposeShortCodes(doc.entries, doc.textEncoding(), list, options);
                 const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
                 std::printf("%-7s %-8s %7.3f s  %zu slots, %zu candidates, %zu changes, saving %lld -> %lld\n", set,
-                            method == tune::ShortCodeMethod::Greedy ? "greedy" : "optimal", took.count(), p.slots,
+                            method == tune::ShortCodeMethod::Greedy ? "greedy" : "optimal", took.count(), p.slotCount,
                             p.candidates, p.changes.size(), static_cast<long long>(p.oldSaving),
                             static_cast<long long>(p.saving));
             }

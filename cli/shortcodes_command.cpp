@@ -78,7 +78,7 @@ void ShortCodes(const ShortCodeSettings& s) {
     for (const tune::ShortCodeChange& c : p.changes) added += c.kind == tune::ShortCodeChange::Kind::Added;
     std::string report = "Short codes (" + s.method + ", levels";
     for (std::size_t i = 0; i < s.levels.size(); ++i) report += (i ? "," : " ") + std::to_string(s.levels[i]);
-    report += "): " + std::to_string(p.slots) + " slots, " + std::to_string(p.candidates) + " candidate words\n";
+    report += "): " + std::to_string(p.slotCount) + " slots, " + std::to_string(p.candidates) + " candidate words\n";
     report += "Weighted keys saved by short codes: old " + std::to_string(p.oldSaving) + ", new " +
               std::to_string(p.saving) + "\n";
     report +=

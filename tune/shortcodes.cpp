@@ -187,7 +187,7 @@ ShortCodeProposal ProposeShortCodes(const std::vector<formats::TableEntry>& entr
             {"", "", std::to_string(onlyShort - 20) + " more words whose longest code is one key"});
     for (const Column& c : columns) problem.capacities.push_back(static_cast<std::uint32_t>(c.count));
     proposal.columns = columns.size();
-    for (const Column& c : columns) proposal.slots += c.count;
+    for (const Column& c : columns) proposal.slotCount += c.count;
     proposal.candidates = candidates.size();
 
     const Assignment assignment =

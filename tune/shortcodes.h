@@ -80,7 +80,7 @@ struct ShortCodeProposal {
     // in the old table (its short codes as they stand) and in the proposal.
     std::int64_t oldSaving = 0, saving = 0;
     std::int64_t objective = 0;  // the assignment's own total, which `saving` measures on the new table
-    std::size_t columns = 0, slots = 0, candidates = 0;  // of the problem solved
+    std::size_t columns = 0, slotCount = 0, candidates = 0;  // of the problem solved (not "slots": a Qt keyword)
     std::vector<ShortCodeSkip> skipped;
 };
 

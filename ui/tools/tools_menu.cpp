@@ -8,6 +8,7 @@
 #include "ui/tools/diff_window.h"
 #include "ui/tools/encode_window.h"
 #include "ui/tools/reorder_window.h"
+#include "ui/tools/shortcode_window.h"
 #include "ui/tools/stats_window.h"
 #include "ui/tools/typing_window.h"
 
@@ -31,6 +32,7 @@ StatsWindow* StatsWindowOf(TForm1* form) { return WindowOf<StatsWindow>(form); }
 DiffWindow* DiffWindowOf(TForm1* form) { return WindowOf<DiffWindow>(form); }
 TypingWindow* TypingWindowOf(TForm1* form) { return WindowOf<TypingWindow>(form); }
 ReorderWindow* ReorderWindowOf(TForm1* form) { return WindowOf<ReorderWindow>(form); }
+ShortCodeWindow* ShortCodeWindowOf(TForm1* form) { return WindowOf<ShortCodeWindow>(form); }
 
 QMenu* AddToolsMenu(TForm1* form) {
     QMenu* menu = form->menuBar()->addMenu(QStringLiteral("工具"));
@@ -62,6 +64,7 @@ QMenu* AddToolsMenu(TForm1* form) {
     });
     item("ToolTyping", QStringLiteral("码表评测"), [](TForm1* f) { Present(TypingWindowOf(f)); });
     item("ToolReorder", QStringLiteral("按词频调序"), [](TForm1* f) { Present(ReorderWindowOf(f)); });
+    item("ToolShortCodes", QStringLiteral("简码优化"), [](TForm1* f) { Present(ShortCodeWindowOf(f)); });
     return menu;
 }
 

@@ -1,0 +1,117 @@
+// "简码优化" driven offscreen: the short codes proposed for the source table in
+// RichEdit1 by a frequency file, their review (ticks, figures) and the ticked
+// changes applied to the pane.
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "core/gbk.h"
+#include "ui/form.h"
+#include "ui/pane.h"
+#include "ui/tools/proposal_view.h"
+#include "ui/tools/shortcode_window.h"
+
+using namespace zelmora;
+
+namespace {
+
+std::string Gbk(const QString& s) {
+    return EncodeGbk(
+        std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())));
+}
+
+bool Finished(QSignalSpy& spy) { return spy.count() > 0 || spy.wait(30000); }
+
+}  // namespace
+
+class ShortCodeWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { form.reset(); }
+
+    void proposesByTheListAndAppliesOnlyTheTickedChanges();
+    void aTableChangedSinceTheProposalIsNotOverwritten();
+
+private:
+    tools::ShortCodeWindow* openWindow();
+    std::unique_ptr<TForm1> form;
+    QStringList boxes;
+    QTemporaryDir dir;
+    QString list;
+};
+
+void ShortCodeWindowTest::init() {
+    boxes.clear();
+    form = std::make_unique<TForm1>();
+    form->setMessageBoxRunner([this](QMessageBox& box) { boxes << box.text(); });
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    // Level 1 only: 工 (100) outweighs 式 (1) at a; 子 (50) takes the empty b,
+    // which 了 (10) would take were 子 not there.
+    list = dir.filePath("list.txt");
+    QFile f(list);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("工 100\n子 50\n了 10\n式 1\n").toUtf8());
+    f.close();
+    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("a 式\r\naaaa 工\r\naadk 式\r\nbbbb 子\r\nbnhg 了\r\n")));
+}
+
+tools::ShortCodeWindow* ShortCodeWindowTest::openWindow() {
+    form->findChild<QAction*>("ToolShortCodes")->trigger();
+    auto* w = form->findChild<tools::ShortCodeWindow*>();
+    if (w) {
+        w->setFrequencyList(list);
+        w->setLevels({1});
+    }
+    return w;
+}
+
+void ShortCodeWindowTest::proposesByTheListAndAppliesOnlyTheTickedChanges() {
+    tools::ShortCodeWindow* w = openWindow();
+    QVERIFY(w && w->isVisible());
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->propose();
+    QVERIFY(Finished(spy));
+    QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
+    tools::ProposalView* view = w->proposal();
+    QStringList rows;
+    for (int i = 0; i < view->count(); ++i) rows << view->changes()->item(i)->text();
+    QCOMPARE(rows.size(), 3);
+    QVERIFY2(rows[0].startsWith(QStringLiteral("- a 式")), qPrintable(rows.join('\n')));
+    QVERIFY2(rows[1].startsWith(QStringLiteral("+ a 工")), qPrintable(rows.join('\n')));
+    QVERIFY2(rows[2].startsWith(QStringLiteral("+ b 子")), qPrintable(rows.join('\n')));
+    QVERIFY2(view->figuresText().contains(QStringLiteral("selection")), qPrintable(view->figuresText()));
+    view->setTicked(2, false);
+    spy.clear();
+    w->apply();
+    QVERIFY(Finished(spy));
+    QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
+    QCOMPARE(QString::fromStdString(ReadPaneText(*form->RichEdit1)),
+             QString::fromStdString(Gbk(QStringLiteral("a 工\r\naaaa 工\r\naadk 式\r\nbbbb 子\r\nbnhg 了\r\n"))));
+    QCOMPARE(form->Label1->text(), QStringLiteral("5行"));
+    QCOMPARE(view->count(), 0);
+}
+
+void ShortCodeWindowTest::aTableChangedSinceTheProposalIsNotOverwritten() {
+    tools::ShortCodeWindow* w = openWindow();
+    QVERIFY(w);
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->propose();
+    QVERIFY(Finished(spy));
+    const std::string changed = Gbk(QStringLiteral("a 式\r\naaaa 工\r\naadk 式\r\nbbbb 子\r\n"));
+    WritePaneText(*form->RichEdit1, changed);
+    w->apply();
+    QCOMPARE(ReadPaneText(*form->RichEdit1), changed);
+    QVERIFY(w->statusText().contains(QStringLiteral("重新生成建议")));
+}
+
+QTEST_MAIN(ShortCodeWindowTest)
+#include "test_shortcode_window.moc"
