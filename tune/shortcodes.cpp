@@ -30,12 +30,14 @@ bool IsLetterCode(std::string_view code) {
 // proposal may move, in candidate order, and how many it holds now.
 struct CodeSlots {
     std::vector<std::uint32_t> fixed, moving;
+    std::vector<std::size_t> fixedAt;  // each fixed entry's position (from 1), which it keeps
     std::size_t count = 0;
     std::size_t firstColumn = 0, columnCount = 0;
     bool seen = false;  // has entries in the table
 };
 
-// Slots of one code at positions [first, first + count) that cost `keys` each.
+// `count` slots of one code that cost `keys` each, the first at position
+// `first`; the fixed entries' positions among them are no slots.
 struct Column {
     std::string code;
     std::size_t first = 0, count = 0;
@@ -116,6 +118,7 @@ ShortCodeProposal ProposeShortCodes(const std::vector<formats::TableEntry>& entr
         const std::string* f = eligible(word) ? fullCode(word) : nullptr;
         movable[e] = f && f->size() > code.size() && f->compare(0, code.size(), code) == 0;
         (movable[e] ? slots.moving : slots.fixed).push_back(e);
+        if (!movable[e]) slots.fixedAt.push_back(slots.count);
     }
     std::vector<formats::TableEntry> baseEntries;
     baseEntries.reserve(entries.size());
@@ -130,7 +133,16 @@ ShortCodeProposal ProposeShortCodes(const std::vector<formats::TableEntry>& entr
         if (slots.columnCount || slots.firstColumn) return slots;
         const std::size_t capacity = options.perCode ? *options.perCode : code.size() == 1 ? 1 : slots.count;
         slots.firstColumn = columns.size();
-        for (std::size_t p = slots.fixed.size() + 1; p <= capacity; ++p) {
+        // The slots: the first positions the fixed entries leave, as many as
+        // the capacity has room for beside them.
+        const std::size_t room = capacity > slots.fixed.size() ? capacity - slots.fixed.size() : 0;
+        std::size_t f = 0;
+        for (std::size_t p = 1, n = 0; n < room; ++p) {
+            if (f < slots.fixedAt.size() && slots.fixedAt[f] == p) {
+                ++f;
+                continue;
+            }
+            ++n;
             const std::uint32_t keys = typing::StrokeOf(code.size(), p, options.typing).keys();
             if (columns.size() > slots.firstColumn && columns.back().keys == keys)
                 ++columns.back().count;
@@ -242,7 +254,8 @@ ShortCodeProposal ProposeShortCodes(const std::vector<formats::TableEntry>& entr
             return w == weights.end() ? std::uint64_t(0) : w->second;
         };
         // The code's entries in the old candidate order, and the new: the
-        // fixed, then the placed. Positions of equal cost are all one to the
+        // fixed at their old positions (or sooner, when fewer stand before
+        // them), the placed in the positions between. Positions of equal cost are all one to the
         // typist, so within each run of them the entries stand as the old
         // table had them, a new word where an old one left.
         constexpr std::uint32_t kNew = UINT32_MAX;
@@ -255,9 +268,15 @@ ShortCodeProposal ProposeShortCodes(const std::vector<formats::TableEntry>& entr
         codeEntries.insert(codeEntries.end(), slots.moving.begin(), slots.moving.end());
         std::sort(codeEntries.begin(), codeEntries.end());
         std::vector<Item> next;
-        for (std::uint32_t e : slots.fixed) next.push_back({entries[e].word, old.wordOf(e), e});
-        for (const Placed& p : placed)
-            next.push_back({p.bytes, p.word, p.oldAt == SIZE_MAX ? kNew : slots.moving[p.oldAt]});
+        for (std::size_t f = 0, q = 0; f < slots.fixed.size() || q < placed.size();) {
+            if (f < slots.fixed.size() && (slots.fixedAt[f] <= next.size() + 1 || q == placed.size())) {
+                const std::uint32_t e = slots.fixed[f++];
+                next.push_back({entries[e].word, old.wordOf(e), e});
+            } else {
+                const Placed& p = placed[q++];
+                next.push_back({p.bytes, p.word, p.oldAt == SIZE_MAX ? kNew : slots.moving[p.oldAt]});
+            }
+        }
         std::vector<const Item*> ordered;
         for (std::size_t from = 0; from < next.size();) {
             const std::uint32_t keys = typing::StrokeOf(code.size(), from + 1, options.typing).keys();

@@ -5,9 +5,10 @@
 // only when that full code is longer than L. Each code of a chosen level
 // holds at most N candidates; the table's entries there that stand for no
 // such word (the full code of a character of 2 or 3 keys, a phrase without
-// `words`, a symbol, a code that is no prefix of its word's full code) stay,
-// first, in their order, and the slots after them go to the words that save
-// the most.
+// `words`, a symbol, a code that is no prefix of its word's full code) stay
+// at their own positions (or sooner, when fewer stand before them); the
+// slots are the positions they leave, as many as the capacity has beside
+// them, and go to the words that save the most.
 //
 // What is maximised: the words' frequency-weighted keys saved, by the typing
 // evaluation's cost of an entry (typing::StrokeOf: letters, the space or a
@@ -20,11 +21,9 @@
 // optimal both maximise that. Slots of a code whose cost is the same (on one
 // page, the first's space costs what a selection key does) form one column.
 // Slots nobody saves anything by keep their old occupants, in their old order.
-// The model counts the fixed entries first; since positions of equal cost
-// are all one to it, within each run of them the new list keeps the old
-// table's order, a new word standing where an old one left (so a fixed entry
-// that stood behind a short code still does). A run crossing a page is no
-// run: a word that only fills a slot may then stand behind the fixed ones.
+// Since positions of equal cost are all one to the model, within each run
+// of them the new list keeps the old table's order, a new word standing
+// where an old one left.
 #include <cstddef>
 #include <cstdint>
 #include <map>

@@ -338,3 +338,33 @@ TEST(ShortCodes, ANewWordTakesTheLeavingWordsPlaceAmongEqualCosts) {
         EXPECT_EQ(Utf8(p.changes[1].word) + std::to_string(p.changes[1].position), "甲" + std::to_string(c.position));
     }
 }
+
+TEST(ShortCodes, FixedEntriesKeepTheirPositionsAndSlotsAreThePlacesLeft) {
+    // Pages of two. 戊 and 己 have "ab" as their full code and stay where
+    // they stand; the one slot is the first place, whose 3 keys save 甲
+    // (abcd, 10) one. Counted behind them it would be on page 2 at 4 keys,
+    // saving nothing, and the word there would be pushed behind them.
+    struct Case {
+        const char* table;
+        std::vector<std::string> ab;
+        std::vector<std::string> changes;  // kind, word, position
+    };
+    const std::vector<Case> cases = {
+        {"ab 甲\nab 戊\nab 己\nabcd 甲\n", {"甲", "戊", "己"}, {}},
+        {"ab 丁\nab 戊\nab 己\nabzz 丁\nabcd 甲\n", {"甲", "戊", "己"}, {"-丁1", "+甲1"}},
+    };
+    for (const Case& c : cases) {
+        const auto doc = Plain(c.table);
+        ShortCodeOptions o;
+        o.levels = {2};
+        o.typing.pageSize = 2;
+        const ShortCodeProposal p = ProposeShortCodes(doc.entries, doc.textEncoding(), List("甲 10\n丁 1\n"), o);
+        EXPECT_EQ(Codes(p.entries)["ab"], c.ab) << c.table;
+        std::vector<std::string> changes;
+        for (const ShortCodeChange& ch : p.changes)
+            changes.push_back((ch.kind == ShortCodeChange::Kind::Added ? "+" : "-") + Utf8(ch.word) +
+                              std::to_string(ch.position));
+        EXPECT_EQ(changes, c.changes) << c.table;
+        EXPECT_EQ(p.saving, 10) << c.table;
+    }
+}
