@@ -117,7 +117,11 @@ void AddShortCodesCommand(CLI::App& app) {
     auto s = std::make_shared<ShortCodeSettings>();
     auto* table = cmd->add_option("TABLE", s->tablePath, "The table; - for standard input")->required();
     AddFormatOptions(cmd, s->table, true, false, "");
-    auto* freq = cmd->add_option("--freq", s->freq, "The word-frequency list: jieba, essay or a file")->required();
+    auto* freq =
+        cmd->add_option(
+               "--freq", s->freq,
+               "The word-frequency list: jieba, essay or a file (a word listed twice counts the sum of its lines)")
+            ->required();
     cmd->add_option("--levels", s->levels, "The short-code levels to hand out (default 1,2,3)")->delimiter(',');
     auto* perCode = cmd->add_option("--per-code", s->perCode,
                                     "Candidates per short code (default: 1 at level 1, and at levels 2 and 3 as many "

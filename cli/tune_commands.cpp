@@ -120,9 +120,10 @@ void AddTuneCommands(CLI::App& app) {
     auto* table =
         cmd->add_option("TABLE", s->table, "The table (any format and encoding); - for standard input")->required();
     AddFormatOptions(cmd, s->format, true, false, "");
-    auto* freq =
-        cmd->add_option("--freq", s->freq, "The word-frequency list: jieba, essay or a file of `word count` lines")
-            ->required();
+    auto* freq = cmd->add_option("--freq", s->freq,
+                                 "The word-frequency list: jieba, essay or a file of `word count` lines (a word "
+                                 "listed twice counts the sum of its lines)")
+                     ->required();
     cmd->add_option("--only", s->only, "Which candidates are ordered: singles, phrases or all (the default)")
         ->check(CLI::IsMember({"singles", "phrases", "all"}));
     cmd->add_option("--by", s->by,

@@ -74,9 +74,16 @@ ShortCodeProposal ProposeShortCodes(const std::vector<formats::TableEntry>& entr
     std::vector<bool> chosen(4, false);
     for (std::size_t level : options.levels) chosen[level] = true;
 
-    std::unordered_map<std::u32string, std::uint64_t> weights;  // a word's own first line
+    // A word listed twice counts the sum of its lines, as WordCounts reads a
+    // list for reorder; only the words that may take a slot are kept.
+    std::unordered_map<std::u32string, std::uint64_t> weights;
     for (const auto& [word, count] : list.words)
-        if (word.size() == 1 || options.words) weights.try_emplace(word, count);
+        if (word.size() == 1 || options.words) weights[word] += count;
+    auto weightOf = [&](std::u32string_view word) -> std::optional<std::uint64_t> {
+        const auto w = weights.find(std::u32string(word));
+        if (w == weights.end()) return std::nullopt;
+        return w->second;
+    };
     auto eligible = [&](const std::u32string& word) {
         return (word.size() == 1 && typing::IsHan(word[0])) || (options.words && word.size() >= 2);
     };
@@ -176,8 +183,8 @@ ShortCodeProposal ProposeShortCodes(const std::vector<formats::TableEntry>& entr
             continue;
         }
         if (word.size() == 1 && !allowed.empty() && !allowed.count(word[0])) continue;
-        const auto w = weights.find(word);
-        if (w == weights.end() || w->second == 0) continue;
+        const std::optional<std::uint64_t> w = weightOf(word);
+        if (!w || *w == 0) continue;
         const typing::Stroke* b = base.find(word);
         if (!b) continue;
         std::vector<AssignmentOption> row;
@@ -188,10 +195,10 @@ ShortCodeProposal ProposeShortCodes(const std::vector<formats::TableEntry>& entr
                 const Column& column = columns[slots.firstColumn + c];
                 if (column.keys >= b->keys()) continue;
                 row.push_back({static_cast<std::uint32_t>(slots.firstColumn + c),
-                               static_cast<std::int64_t>(w->second) * (b->keys() - column.keys)});
+                               static_cast<std::int64_t>(*w) * (b->keys() - column.keys)});
             }
         }
-        candidates.push_back({e, w->second, b->keys()});
+        candidates.push_back({e, *w, b->keys()});
         problem.options.push_back(std::move(row));
     }
     if (onlyShort > 20)
@@ -249,10 +256,6 @@ ShortCodeProposal ProposeShortCodes(const std::vector<formats::TableEntry>& entr
             if (slots.fixed.size() + placed.size() >= capacity) break;
             if (in.insert(word).second) placed.push_back({word, entries[slots.moving[i]].word, SIZE_MAX, i, 0});
         }
-        auto weightOf = [&](std::u32string_view word) {
-            const auto w = weights.find(std::u32string(word));
-            return w == weights.end() ? std::uint64_t(0) : w->second;
-        };
         // The code's entries in the old candidate order, and the new: the
         // fixed at their old positions (or sooner, when fewer stand before
         // them), the placed in the positions between. Positions of equal cost are all one to the
@@ -319,13 +322,13 @@ ShortCodeProposal ProposeShortCodes(const std::vector<formats::TableEntry>& entr
         for (std::size_t i = 0; i < codeEntries.size(); ++i) {
             if (kept[i]) continue;
             const std::uint32_t e = codeEntries[i];
-            proposal.changes.push_back(
-                {ShortCodeChange::Kind::Removed, code, entries[e].word, i + 1, weightOf(old.wordOf(e)), 0, 0});
+            proposal.changes.push_back({ShortCodeChange::Kind::Removed, code, entries[e].word, i + 1,
+                                        weightOf(old.wordOf(e)).value_or(0), 0, 0});
         }
         for (std::size_t i = 0; i < ordered.size(); ++i)
             if (fresh[i])
-                proposal.changes.push_back(
-                    {ShortCodeChange::Kind::Added, code, ordered[i]->bytes, i + 1, weightOf(ordered[i]->word), 0, 0});
+                proposal.changes.push_back({ShortCodeChange::Kind::Added, code, ordered[i]->bytes, i + 1,
+                                            weightOf(ordered[i]->word).value_or(0), 0, 0});
     }
     proposal.entries = ApplyShortCodeChanges(entries, proposal.changes);
 

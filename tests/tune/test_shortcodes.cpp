@@ -20,6 +20,8 @@
 #include "formats/writing.h"
 #include "tests/test_util.h"
 #include "tune/assignment.h"
+#include "tune/frequency.h"
+#include "tune/reorder.h"
 #include "tune/shortcodes.h"
 #include "typing/score.h"
 
@@ -367,4 +369,19 @@ TEST(ShortCodes, FixedEntriesKeepTheirPositionsAndSlotsAreThePlacesLeft) {
         EXPECT_EQ(changes, c.changes) << c.table;
         EXPECT_EQ(p.saving, 10) << c.table;
     }
+}
+
+TEST(ShortCodes, AWordListedTwiceCountsBothLinesAsReorderCountsIt) {
+    // 甲 3 + 4 = 7 outweighs 乙 5; by its first line alone (3) it would not.
+    const auto doc = Plain("a 乙\na 甲\naaaa 乙\nabcd 甲\n");
+    const typing::FrequencyList list = List("甲 3\n乙 5\n甲 4\n");
+    ShortCodeOptions o;
+    o.levels = {1};
+    const ShortCodeProposal p = ProposeShortCodes(doc.entries, doc.textEncoding(), list, o);
+    EXPECT_EQ(Codes(p.entries)["a"], std::vector<std::string>{"甲"});
+    EXPECT_EQ(p.saving, 7 * 2);
+    ReorderOptions r;
+    r.textEncoding = doc.textEncoding();
+    EXPECT_EQ(Codes(Reorder(doc.entries, WordCounts(list), r).apply(doc.entries))["a"],
+              (std::vector<std::string>{"甲", "乙"}));
 }
