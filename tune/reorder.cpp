@@ -13,6 +13,7 @@
 #include "core/text.h"
 #include "formats/encoding.h"
 #include "formats/writing.h"
+#include "tune/weights.h"
 #include "typing/typing.h"
 #include "wubi/variant_check.h"
 
@@ -235,17 +236,6 @@ Reordering OnlyCodes(const Reordering& r, const std::vector<TableEntry>& entries
 }
 
 namespace {
-
-// A weight as the reader orders candidates by it: none reads as 0.
-double WeightValue(const std::optional<std::string>& weight) {
-    return weight ? std::strtod(weight->c_str(), nullptr) : 0.0;
-}
-
-std::string WholeNumber(double v) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.0f", v);
-    return text;
-}
 
 // `count` weights strictly between `low` and `high` (high may be infinite),
 // highest first: whole numbers where there is room, else decimals when

@@ -13,6 +13,7 @@
 #include "formats/encoding.h"
 #include "formats/writing.h"
 #include "tune/assignment.h"
+#include "tune/weights.h"
 #include "wubi/merge.h"
 
 namespace zelmora::tune {
@@ -406,16 +407,6 @@ Lists ListsOf(const std::vector<formats::TableEntry>& entries, std::vector<std::
     return lists;
 }
 
-double WeightNumber(const std::optional<std::string>& weight) {
-    return weight ? std::strtod(weight->c_str(), nullptr) : 0.0;
-}
-
-std::string Whole(double value) {
-    char text[400];
-    std::snprintf(text, sizeof text, "%.0f", value);
-    return text;
-}
-
 // Weights for new entries standing, in this order, below the candidate
 // weighing `above` and above the one weighing `below` (either may be
 // missing): whole numbers strictly between, as engines break ties their own
@@ -424,12 +415,12 @@ std::string Whole(double value) {
 void WeighBetween(std::vector<formats::TableEntry>& entries, const std::optional<std::string>& above,
                   const std::optional<std::string>& below) {
     const double k = static_cast<double>(entries.size());
-    double hi = above ? std::ceil(WeightNumber(above)) - 1 : std::floor(WeightNumber(below)) + k;
-    const double lo = below ? std::floor(WeightNumber(below)) + 1 : 0;
+    double hi = above ? std::ceil(WeightValue(above)) - 1 : std::floor(WeightValue(below)) + k;
+    const double lo = below ? std::floor(WeightValue(below)) + 1 : 0;
     const bool room = hi - lo + 1 >= k && hi < 9e15;
     const double step = room ? std::floor((hi - lo + 1) / k) : 0;
     for (std::size_t i = 0; i < entries.size(); ++i)
-        entries[i].weight = room ? Whole(hi - static_cast<double>(i) * step) : above.value_or("0");
+        entries[i].weight = room ? WholeNumber(hi - static_cast<double>(i) * step) : above.value_or("0");
 }
 
 bool OrderedByWeight(const formats::TableDocument& doc) {
@@ -538,7 +529,7 @@ std::string WriteWithCandidates(const formats::TableDocument& doc, const std::ve
                 std::optional<std::string> above = weightAt(g.afterLine), below = weightAt(g.beforeLine);
                 if (!above && !below) {
                     const auto first = doc.entries[doc.lines[old.front().second].firstEntry].weight;
-                    above = Whole(std::max(WeightNumber(first), static_cast<double>(g.entries.size())) + 1);
+                    above = WholeNumber(std::max(WeightValue(first), static_cast<double>(g.entries.size())) + 1);
                 }
                 WeighBetween(g.entries, above, below);
             }
@@ -565,7 +556,7 @@ std::string WriteWithCandidates(const formats::TableDocument& doc, const std::ve
         auto& into = line == doc.lines.size() ? after.back() : isBefore ? before[line] : after[line];
         std::vector<formats::TableEntry> list;
         for (const formats::TableEntry* e : wanted[code]) list.push_back(*e);
-        if (byWeight) WeighBetween(list, Whole(static_cast<double>(list.size()) + 1), std::nullopt);
+        if (byWeight) WeighBetween(list, WholeNumber(static_cast<double>(list.size()) + 1), std::nullopt);
         for (formats::TableEntry& e : list) into.push_back(std::move(e));
     }
 
