@@ -39,6 +39,7 @@ private slots:
 
     void proposesByTheListAndAppliesOnlyTheTickedChanges();
     void aTableChangedSinceTheProposalIsNotOverwritten();
+    void theAfterFiguresFollowTheTicks();
 
 private:
     tools::ShortCodeWindow* openWindow();
@@ -111,6 +112,28 @@ void ShortCodeWindowTest::aTableChangedSinceTheProposalIsNotOverwritten() {
     w->apply();
     QCOMPARE(ReadPaneText(*form->RichEdit1), changed);
     QVERIFY(w->statusText().contains(QStringLiteral("重新生成建议")));
+}
+
+void ShortCodeWindowTest::theAfterFiguresFollowTheTicks() {
+    tools::ShortCodeWindow* w = openWindow();
+    QVERIFY(w);
+    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
+    w->propose();
+    QVERIFY(Finished(spy));
+    tools::ProposalView* view = w->proposal();
+    const QString all = view->figuresText();
+    // None ticked: the "after" column is the table as it is, whatever the proposal.
+    view->setAllTicked(false);
+    spy.clear();
+    w->refigure();
+    QVERIFY(Finished(spy));
+    const QString none = view->figuresText();
+    QVERIFY2(none != all, qPrintable(none));
+    view->setAllTicked(true);
+    spy.clear();
+    w->refigure();
+    QVERIFY(Finished(spy));
+    QCOMPARE(view->figuresText(), all);
 }
 
 QTEST_MAIN(ShortCodeWindowTest)

@@ -10,9 +10,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <initializer_list>
+#include <tuple>
+#include <utility>
 
 #include "core/failure.h"
 #include "typing/report.h"
@@ -36,21 +39,22 @@ QString ChangeLine(const tune::ShortCodeChange& c) {
         .arg(c.newKeys);
 }
 
-// Both tables' figures, side by side with the difference: GB 2312's single
-// characters weighted by the list (keys per character by full codes and with
-// short codes, the selection rate), then the list typed word by word.
-std::string Figures(const formats::TableDocument& before, const std::vector<formats::TableEntry>& after,
-                    const typing::FrequencyList& list) {
-    const typing::TypingOptions options;
-    const typing::TypingTable a(before.entries, before.textEncoding(), options),
-        b(after, before.textEncoding(), options);
-    const std::string characters =
-        typing::RowsText({"old", "new"}, {typing::CharacterRows(typing::ScoreCharacters(a, list, "gb2312")),
-                                          typing::CharacterRows(typing::ScoreCharacters(b, list, "gb2312"))});
-    const typing::Figures fa = typing::ScoreFrequencies(a, list, typing::Segmentation::Greedy),
-                          fb = typing::ScoreFrequencies(b, list, typing::Segmentation::Greedy);
-    return "GB 2312 单字（按词频加权）:\n" + characters + "\n词频表逐词输入:\n" +
-           typing::RowsText({"old", "new"}, {typing::FigureRows(fa), typing::FigureRows(fb)});
+// A table's figures: GB 2312's single characters weighted by the list (keys
+// per character by full codes and with short codes, the selection rate), and
+// the list typed word by word.
+std::pair<std::vector<typing::FigureRow>, std::vector<typing::FigureRow>> FiguresOf(
+    const std::vector<formats::TableEntry>& entries, TextEncoding textEncoding, const typing::FrequencyList& list) {
+    const typing::TypingTable table(entries, textEncoding, typing::TypingOptions{});
+    return {typing::CharacterRows(typing::ScoreCharacters(table, list, "gb2312")),
+            typing::FigureRows(typing::ScoreFrequencies(table, list, typing::Segmentation::Greedy))};
+}
+
+// The figures before and after, side by side with the difference.
+QString FiguresText(const std::vector<typing::FigureRow>& characters, const std::vector<typing::FigureRow>& typed,
+                    const std::pair<std::vector<typing::FigureRow>, std::vector<typing::FigureRow>>& after) {
+    return QString::fromStdString("GB 2312 单字（按词频加权）:\n" +
+                                  typing::RowsText({"old", "new"}, {characters, after.first}) + "\n词频表逐词输入:\n" +
+                                  typing::RowsText({"old", "new"}, {typed, after.second}));
 }
 
 }  // namespace
@@ -85,6 +89,9 @@ ShortCodeWindow::ShortCodeWindow(TForm1* form) : ToolWindow(form, QStringLiteral
     apply_->setObjectName("ShortCodeApply");
     apply_->setEnabled(false);
     view_ = new ProposalView(this);
+    refigureTimer_ = new QTimer(this);
+    refigureTimer_->setSingleShot(true);
+    refigureTimer_->setInterval(300);
 
     auto* listRow = new QHBoxLayout;
     listRow->addWidget(new QLabel(QStringLiteral("词频表："), this));
@@ -118,8 +125,15 @@ ShortCodeWindow::ShortCodeWindow(TForm1* form) : ToolWindow(form, QStringLiteral
     });
     connect(propose_, &QPushButton::clicked, this, &ShortCodeWindow::propose);
     connect(apply_, &QPushButton::clicked, this, &ShortCodeWindow::apply);
-    connect(view_, &ProposalView::tickedChanged, this,
-            [this] { apply_->setEnabled(!busy() && proposal_ && view_->tickedCount() > 0); });
+    connect(view_, &ProposalView::tickedChanged, this, [this] {
+        apply_->setEnabled(!busy() && proposal_ && view_->tickedCount() > 0);
+        // Ticks come in runs (a click each, 全选): the figures follow once they settle.
+        if (proposal_) refigureTimer_->start();
+    });
+    connect(refigureTimer_, &QTimer::timeout, this, &ShortCodeWindow::refigure);
+    connect(this, &ToolWindow::workFinished, this, [this] {
+        if (figuresStale_ && proposal_) refigureTimer_->start();
+    });
 }
 
 void ShortCodeWindow::setWorking(bool working) {
@@ -181,21 +195,51 @@ void ShortCodeWindow::propose() {
     if (perCode_->value() > 0) options.perCode = static_cast<std::size_t>(perCode_->value());
     options.method = static_cast<tune::ShortCodeMethod>(method_->currentData().toInt());
     options.words = words_->isChecked();
+    refigureTimer_->stop();
+    figuresStale_ = false;
     runWork(QStringLiteral("正在分配简码……"), [this, p, listName, options]() -> std::function<void()> {
         p->doc = formats::ReadTable(p->bytes, p->encoding, formats::Format::Plain);
         if (p->doc.entries.empty()) throw Failure("原码表没有词条。");
-        const typing::FrequencyList words = typing::LoadFrequencyList(listName);
-        p->proposal = tune::ProposeShortCodes(p->doc.entries, p->doc.textEncoding(), words, options);
+        p->list = typing::LoadFrequencyList(listName);
+        p->proposal = tune::ProposeShortCodes(p->doc.entries, p->doc.textEncoding(), p->list, options);
         QStringList rows;
         for (const tune::ShortCodeChange& c : p->proposal.changes) rows << ChangeLine(c);
-        const QString figures = QString::fromStdString(Figures(p->doc, p->proposal.entries, words));
+        std::tie(p->characters, p->typed) = FiguresOf(p->doc.entries, p->doc.textEncoding(), p->list);
+        const QString figures =
+            FiguresText(p->characters, p->typed, FiguresOf(p->proposal.entries, p->doc.textEncoding(), p->list));
         return [this, p, rows, figures] { show(p, rows, figures); };
+    });
+}
+
+void ShortCodeWindow::refigure() {
+    if (!proposal_) return;
+    if (busy()) {
+        figuresStale_ = true;
+        return;
+    }
+    figuresStale_ = false;
+    std::vector<tune::ShortCodeChange> taken;
+    const std::vector<bool> ticked = view_->ticked();
+    for (std::size_t i = 0; i < ticked.size(); ++i)
+        if (ticked[i]) taken.push_back(proposal_->proposal.changes[i]);
+    auto p = proposal_;
+    runWork(QStringLiteral("正在重新评测所勾选的改动……"), [this, p, taken]() -> std::function<void()> {
+        const QString figures =
+            FiguresText(p->characters, p->typed,
+                        FiguresOf(tune::ApplyShortCodeChanges(p->doc.entries, taken), p->doc.textEncoding(), p->list));
+        return [this, p, figures] {
+            // A proposal made or applied meanwhile has figures of its own.
+            if (proposal_ == p) view_->setFigures(figures);
+        };
     });
 }
 
 void ShortCodeWindow::show(std::shared_ptr<Proposal> p, const QStringList& rows, const QString& figures) {
     proposal_ = std::move(p);
     view_->setProposal(rows, figures);
+    // The figures given are those of every change, all ticked now.
+    refigureTimer_->stop();
+    figuresStale_ = false;
     std::size_t added = 0;
     for (const tune::ShortCodeChange& c : proposal_->proposal.changes)
         added += c.kind == tune::ShortCodeChange::Kind::Added;
@@ -216,6 +260,8 @@ void ShortCodeWindow::apply() {
         setStatus(QStringLiteral("原码表在生成建议后改过了，请重新生成建议。"));
         return;
     }
+    refigureTimer_->stop();
+    figuresStale_ = false;
     std::vector<tune::ShortCodeChange> taken;
     const std::vector<bool> ticked = view_->ticked();
     for (std::size_t i = 0; i < ticked.size(); ++i)

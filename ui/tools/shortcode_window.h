@@ -1,8 +1,8 @@
 #pragma once
 // "简码优化": the source table's 1-, 2- and 3-key short codes handed out by a
 // word-frequency list (jieba, essay or a file), proposed change by change
-// with the figures before and after; the changes ticked are applied to
-// RichEdit1.
+// with the figures before and after taking the ticked ones; the changes
+// ticked are applied to RichEdit1.
 #include <QString>
 #include <memory>
 #include <string>
@@ -10,12 +10,15 @@
 
 #include "formats/document.h"
 #include "tune/shortcodes.h"
+#include "typing/report.h"
+#include "typing/score.h"
 #include "ui/tools/tool_window.h"
 
 class QCheckBox;
 class QComboBox;
 class QPushButton;
 class QSpinBox;
+class QTimer;
 
 namespace zelmora::tools {
 
@@ -39,6 +42,9 @@ public:
     void propose();
     // Applies the ticked changes to RichEdit1.
     void apply();
+    // The "after" figures worked out again for the changes ticked now (the
+    // window does so itself a moment after the ticks change).
+    void refigure();
     ProposalView* proposal() const { return view_; }
 
 protected:
@@ -50,6 +56,9 @@ private:
         formats::Encoding encoding = formats::Encoding::Gbk;
         formats::TableDocument doc;
         tune::ShortCodeProposal proposal;  // its changes one a row of the view
+        typing::FrequencyList list;
+        // The figures of the table as it was: single characters, the list typed.
+        std::vector<typing::FigureRow> characters, typed;
     };
     void chooseFile();
     void show(std::shared_ptr<Proposal> p, const QStringList& rows, const QString& figures);
@@ -60,6 +69,8 @@ private:
     QCheckBox* words_;
     QSpinBox* perCode_;
     QPushButton *propose_, *apply_;
+    QTimer* refigureTimer_;
+    bool figuresStale_ = false;  // ticks changed while other work ran
     ProposalView* view_;
 };
 
