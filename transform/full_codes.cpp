@@ -37,7 +37,7 @@ FullCodesResult ExtractFullCodes(EntryTable& table) {
     std::vector<std::string_view> all;
     all.reserve(full3.size() + class4.size());
     all.insert(all.end(), full3.begin(), full3.end());
-    all.insert(all.end(), class4.begin(), class4.end());
+    class4.appendTo(all);
 
     FullCodesResult r;
     r.threeCount = full3.size();

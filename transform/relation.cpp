@@ -208,8 +208,8 @@ WordSet RelateCodes(EntryTable& table, RelationResult& r) {
 
     std::vector<std::string_view> shortCodes;
     shortCodes.reserve(c.lines[0].size() + c.lines[1].size() + class3.size());
-    shortCodes.insert(shortCodes.end(), c.lines[0].begin(), c.lines[0].end());
-    shortCodes.insert(shortCodes.end(), c.lines[1].begin(), c.lines[1].end());
+    c.lines[0].appendTo(shortCodes);
+    c.lines[1].appendTo(shortCodes);
     for (std::size_t i = 0; i < class3.size(); ++i)
         if (inPool4[i]) shortCodes.push_back(class3[i]);
 

@@ -30,7 +30,7 @@ ShortestCodesResult ExtractShortestCodes(EntryTable& table) {
     // Each list taken at its size: grown by doubling, it would take up to
     // twice its room, left behind with the process.
     std::array<std::vector<std::string_view>, 4> kept;
-    kept[0] = c.lines[0];
+    c.lines[0].appendTo(kept[0]);
     std::size_t allCount = kept[0].size();
     for (int n = 1; n < 4; ++n) {
         const auto& cls = c.lines[n];
