@@ -92,6 +92,9 @@ std::string JoinTrimmed(const std::vector<std::string_view>& lines) {
 std::string JoinTrimmed(const std::vector<std::string>& lines) {
     return JoinTrimmedOf(lines, lines.size(), [&](std::size_t i) { return std::string_view(lines[i]); });
 }
+std::string JoinTrimmed(const TextLines& lines) {
+    return JoinTrimmedOf(lines, lines.size(), [&](std::size_t i) { return lines[i]; });
+}
 std::string JoinTrimmed(const std::vector<std::string_view>& lines, const std::vector<std::uint32_t>& order) {
     return JoinTrimmedOf(lines, order.size(), [&](std::size_t i) { return lines[order[i]]; });
 }

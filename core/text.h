@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/line_list.h"
+#include "core/text_lines.h"
 
 namespace zelmora {
 
@@ -80,6 +81,7 @@ void TrimInPlace(std::string& text);
 // taken in that order.
 std::string JoinTrimmed(const std::vector<std::string_view>& lines);
 std::string JoinTrimmed(const std::vector<std::string>& lines);
+std::string JoinTrimmed(const TextLines& lines);
 std::string JoinTrimmed(const std::vector<std::string_view>& lines, const std::vector<std::uint32_t>& order);
 std::string TrimRightText(std::string_view text);
 

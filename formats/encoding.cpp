@@ -42,21 +42,26 @@ std::string CodePoint(char32_t cp) {
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
+    // One append of the character's bytes: byte by byte, each would check
+    // the room and end the string again.
+    char b[4];
+    std::size_t n = 0;
     if (cp < 0x80) {
-        out += static_cast<char>(cp);
+        b[n++] = static_cast<char>(cp);
     } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        b[n++] = static_cast<char>(0xC0 | (cp >> 6));
+        b[n++] = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        b[n++] = static_cast<char>(0xE0 | (cp >> 12));
+        b[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        b[n++] = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        b[n++] = static_cast<char>(0xF0 | (cp >> 18));
+        b[n++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        b[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        b[n++] = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    out.append(b, n);
 }
 
 void AppendUtf16(std::u16string& out, char32_t cp) {
@@ -395,6 +400,16 @@ bool AppendUtf8OfShortCharacters(std::string_view text, TextEncoding textEncodin
         const auto c = static_cast<unsigned char>(text[i]);
         char32_t cp = kNoShortCharacter;
         if (c < 0x80) {
+            // A run of bytes that are their own characters goes in at once.
+            std::size_t e = i;
+            while (e < text.size() && static_cast<unsigned char>(text[e]) < 0x80 &&
+                   table[static_cast<unsigned char>(text[e])] == static_cast<unsigned char>(text[e]))
+                ++e;
+            if (e > i) {
+                out.append(text.data() + i, e - i);
+                i = e;
+                continue;
+            }
             cp = table[c];
             ++i;
         } else if (i + 1 < text.size()) {

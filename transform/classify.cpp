@@ -23,6 +23,7 @@ LengthClasses SplitByCodeLength(std::string_view text) {
         bytes[n - 1] += WordTail(line).size();
     });
     for (int n = 0; n < 4; ++n) {
+        c.lines[n] = TextLines(text);
         c.lines[n].reserve(lines[n]);
         c.pools[n].reserve(bytes[n]);
     }

@@ -5,13 +5,15 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text_lines.h"
+
 namespace zelmora {
 
 // Entry lines of code lengths 1..4 in input order, with their tail pools.
 // The lines are views into the text that was split: it must outlive them.
 struct LengthClasses {
-    std::array<std::vector<std::string_view>, 4> lines;  // lines[n-1]: class n
-    std::array<std::string, 4> pools;                    // pools[n-1]: pool n
+    std::array<TextLines, 4> lines;    // lines[n-1]: class n
+    std::array<std::string, 4> pools;  // pools[n-1]: pool n
 };
 
 LengthClasses SplitByCodeLength(std::string_view text);

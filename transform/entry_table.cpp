@@ -47,6 +47,7 @@ const std::vector<char>& EntryTable::inPool(int cls, Pools pools) {
 void EntryTable::setRanks(std::vector<std::uint32_t> ranks) {
     std::call_once(rankOnce_, [&] {
         CheckLimit(text_.size(), "bytes of the one-word-per-line table", kMaxUint32);
+        lineStarts_.reserve(ranks.size());
         ForEachLine(text_, [&](std::string_view line) {
             lineStarts_.push_back(static_cast<std::uint32_t>(line.data() - text_.data()));
         });

@@ -23,7 +23,12 @@ FullCodesResult ExtractFullCodes(EntryTable& table) {
     const std::vector<char>& isShort = table.inPool(3, EntryTable::Pools::P4);
 
     // Walked from the last line to the first: short codes come out reversed.
+    // Each list taken at its size: grown by doubling, it would take up to
+    // twice its room, left behind with the process.
+    const auto shortCount = static_cast<std::size_t>(std::count(isShort.begin(), isShort.end(), 1));
     std::vector<std::string_view> shortCodes, full3;
+    shortCodes.reserve(shortCount);
+    full3.reserve(class3.size() - shortCount);
     for (std::size_t i = class3.size(); i-- > 0;)
         if (isShort[i]) shortCodes.push_back(class3[i]);
     for (std::size_t i = 0; i < class3.size(); ++i)
@@ -32,7 +37,7 @@ FullCodesResult ExtractFullCodes(EntryTable& table) {
     std::vector<std::string_view> all;
     all.reserve(full3.size() + class4.size());
     all.insert(all.end(), full3.begin(), full3.end());
-    all.insert(all.end(), class4.begin(), class4.end());
+    class4.appendTo(all);
 
     FullCodesResult r;
     r.threeCount = full3.size();

@@ -29,8 +29,10 @@ WordSet::WordSet(const TextArena& words, TextEncoding encoding)
 WordSet::WordSet(SortKeys keys, std::size_t count, TextEncoding encoding)
     : keys_(std::move(keys)), encoding_(encoding) {
     CheckLimit(count, "short-coded words", kMaxUint32 - 1);
+    // At most two thirds full: a miss still ends within a few slots, in less
+    // room than at half full.
     std::size_t size = 16;
-    while (size < count * 2) size <<= 1;
+    while (size < count + count / 2) size <<= 1;
     slots_.assign(size, Slot{});
     mask_ = size - 1;
     for (std::size_t i = 0; i < count; ++i) {
@@ -171,12 +173,11 @@ void ReorderSourceLines(std::string_view sourceText, const WordSet& words, std::
     }
 }
 
-RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding) {
-    EntryTable table(entryText, encoding);
-    return RelateShortAndFullCodes(table, sourceText);
-}
+namespace {
 
-RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourceText) {
+// The short codes, the full codes of short-coded words and those words, into
+// `r`; the words as the set the reorder looks them up in.
+WordSet RelateCodes(EntryTable& table, RelationResult& r) {
     const TextEncoding encoding = table.encoding();
     const LengthClasses& c = table.classes();
     const auto& class3 = c.lines[2];
@@ -190,17 +191,25 @@ RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourc
     // a word: its word would be missing below.
     auto hasWord = [](std::string_view line) { return CountTokens(line, 2) >= 2; };
 
+    // Counted first: grown by doubling, the list would take up to twice its
+    // room, and the room left behind would stay with the process.
+    auto forEachFullCode = [&](auto&& f) {
+        for (std::size_t i = class3.size(); i-- > 0;)
+            if (!inPool4[i] && inPool12[i] && hasWord(class3[i])) f(class3[i]);
+        for (std::size_t i = class4.size(); i-- > 0;)
+            if (inPool123[i] && hasWord(class4[i])) f(class4[i]);
+    };
+    std::size_t fullCount = 0;
+    forEachFullCode([&](std::string_view) { ++fullCount; });
     std::vector<std::string_view> fullCodes;
-    for (std::size_t i = class3.size(); i-- > 0;)
-        if (!inPool4[i] && inPool12[i] && hasWord(class3[i])) fullCodes.push_back(class3[i]);
-    for (std::size_t i = class4.size(); i-- > 0;)
-        if (inPool123[i] && hasWord(class4[i])) fullCodes.push_back(class4[i]);
+    fullCodes.reserve(fullCount);
+    forEachFullCode([&](std::string_view line) { fullCodes.push_back(line); });
     const std::vector<std::uint32_t> fullOrder = table.sortedOrder(fullCodes);
 
     std::vector<std::string_view> shortCodes;
     shortCodes.reserve(c.lines[0].size() + c.lines[1].size() + class3.size());
-    shortCodes.insert(shortCodes.end(), c.lines[0].begin(), c.lines[0].end());
-    shortCodes.insert(shortCodes.end(), c.lines[1].begin(), c.lines[1].end());
+    c.lines[0].appendTo(shortCodes);
+    c.lines[1].appendTo(shortCodes);
     for (std::size_t i = 0; i < class3.size(); ++i)
         if (inPool4[i]) shortCodes.push_back(class3[i]);
 
@@ -213,7 +222,6 @@ RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourc
         words.endText();
     }
 
-    RelationResult r;
     r.shortCodesCount = shortCodes.size();
     r.fullCodesCount = fullCodes.size();
     r.wordsCount = words.size();
@@ -222,9 +230,21 @@ RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourc
     r.wordsText.reserve(words.bytes.size() + 2 * words.size());
     for (std::size_t i = 0; i < words.size(); ++i) r.wordsText.append(words[i]).append("\r\n");
     TrimInPlace(r.wordsText);
+    return WordSet(words, encoding);
+}
 
-    // The source table line by line, reordered where the short-coded words say.
-    const WordSet wordSet(words, encoding);
+}  // namespace
+
+RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding) {
+    EntryTable table(entryText, encoding);
+    return RelateShortAndFullCodes(table, sourceText);
+}
+
+RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourceText) {
+    RelationResult r;
+    // The lists of lines and the words' text are dropped before the reorder,
+    // the relation's longest step: only the word set is needed there.
+    const WordSet wordSet = RelateCodes(table, r);
     ReorderSourceLines(sourceText, wordSet, kReorderCutBytes, r.reorderedText, r.reorderedCount);
     TrimInPlace(r.reorderedText);
     return r;

@@ -1,5 +1,7 @@
 #include "transform/shortest.h"
 
+#include <algorithm>
+
 #include "core/code_table.h"
 #include "core/collation.h"
 #include "core/text.h"
@@ -25,14 +27,21 @@ ShortestCodesResult ExtractShortestCodes(EntryTable& table) {
     removed[3] = &table.inPool(4, Pools::P123);
     removed[1] = &table.inPool(2, Pools::P1);
     removed[2] = &table.inPool(3, Pools::P12);
+    // Each list taken at its size: grown by doubling, it would take up to
+    // twice its room, left behind with the process.
     std::array<std::vector<std::string_view>, 4> kept;
-    kept[0] = c.lines[0];
+    c.lines[0].appendTo(kept[0]);
+    std::size_t allCount = kept[0].size();
     for (int n = 1; n < 4; ++n) {
         const auto& cls = c.lines[n];
+        const std::vector<char>& out = *removed[n];
+        kept[n].reserve(cls.size() - static_cast<std::size_t>(std::count(out.begin(), out.end(), 1)));
         for (std::size_t i = 0; i < cls.size(); ++i)
-            if (!(*removed[n])[i]) kept[n].push_back(cls[i]);
+            if (!out[i]) kept[n].push_back(cls[i]);
+        allCount += kept[n].size();
     }
     std::vector<std::string_view> all;
+    all.reserve(allCount);
     for (const auto& k : kept) all.insert(all.end(), k.begin(), k.end());
 
     ShortestCodesResult r;

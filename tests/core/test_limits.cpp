@@ -11,6 +11,7 @@
 #include "core/failure.h"
 #include "core/gbk.h"
 #include "core/limits.h"
+#include "core/text_lines.h"
 
 using namespace zelmora;
 
@@ -77,6 +78,18 @@ TEST(Limits, TextArenaStopsBeforeAnOffsetWouldWrap) {
     empty.maxBytes = 0;
     EXPECT_NO_THROW(empty.endText());
     EXPECT_EQ(empty.size(), 1u);
+}
+
+TEST(Limits, TextLinesReachTheLastByteOfTheLongestTextAndRefuseALongerOne) {
+    ZeroPages zeros(kMaxUint32 + std::size_t{1});
+    ASSERT_NE(zeros.data(), nullptr) << "cannot map " << kMaxUint32 + 1 << " bytes of address space";
+    TextLines lines(std::string_view(zeros.data(), kMaxUint32));
+    const std::string_view last(zeros.data() + kMaxUint32 - 3, 3);
+    lines.push_back(last);
+    EXPECT_EQ(lines[0].data(), last.data());
+    EXPECT_EQ(lines[0].size(), last.size());
+    EXPECT_EQ(MessageOf([&] { TextLines longer(std::string_view(zeros.data(), kMaxUint32 + 1)); }),
+              "Table too large: 4294967296 bytes of the one-word-per-line table (limit 4294967295)");
 }
 
 TEST(Limits, TextsBeyondIcuLengthsFailInsteadOfComingOutEmpty) {

@@ -38,6 +38,33 @@ TEST(JoinAndTrim, Edges) {
     EXPECT_EQ(TrimRightText(" \t"), "");
 }
 
+TEST(TextLines, ReadBackAsTheViewsTakenAndJoinAsThem) {
+    const std::string text = "a 工\r\n\r\nbb  \r\nccc";
+    std::vector<std::string_view> lines;  // views into the text, the last at its end
+    ForEachLine(text, [&](std::string_view line) { lines.push_back(line); });
+    ASSERT_EQ(lines.size(), 4u);
+    struct Case {
+        std::vector<std::size_t> taken;  // indexes into `lines`, in the order taken
+    };
+    for (const Case& c : {Case{{}}, Case{{0}}, Case{{3, 1, 0}}, Case{{0, 1, 2, 3}}, Case{{2, 2}}}) {
+        TextLines list(text);
+        std::vector<std::string_view> views{"before"};  // appendTo keeps what is there
+        for (std::size_t i : c.taken) {
+            list.push_back(lines[i]);
+            views.push_back(lines[i]);
+        }
+        ASSERT_EQ(list.size(), c.taken.size());
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            EXPECT_EQ(list[i].data(), views[i + 1].data());
+            EXPECT_EQ(list[i].size(), views[i + 1].size());
+        }
+        std::vector<std::string_view> appended{"before"};
+        list.appendTo(appended);
+        EXPECT_EQ(appended, views);
+        EXPECT_EQ(JoinTrimmed(list), JoinTrimmed(std::vector<std::string_view>(views.begin() + 1, views.end())));
+    }
+}
+
 struct TokenCase {
     const char* line;
     V comma;
