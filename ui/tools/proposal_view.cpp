@@ -45,6 +45,9 @@ ProposalView::ProposalView(QWidget* parent) : QWidget(parent) {
     auto* split = new QSplitter(this);
     split->addWidget(left);
     split->addWidget(right);
+    // The figures' rows are long labels and three columns: they take the wider share.
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(split);

@@ -84,7 +84,7 @@ ReorderWindow::ReorderWindow(TForm1* form) : ToolWindow(form, QStringLiteral("æŒ
     layout->addWidget(progress_);
     layout->addWidget(status_);
     layout->addWidget(view_, 1);
-    resize(820, 520);
+    resize(1040, 600);
 
     connect(lists_, &QComboBox::activated, this, [this](int index) {
         if (index == lists_->count() - 1) chooseFile();

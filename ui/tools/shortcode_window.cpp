@@ -118,7 +118,7 @@ ShortCodeWindow::ShortCodeWindow(TForm1* form) : ToolWindow(form, QStringLiteral
     layout->addWidget(progress_);
     layout->addWidget(status_);
     layout->addWidget(view_, 1);
-    resize(860, 560);
+    resize(1040, 600);
 
     connect(lists_, &QComboBox::activated, this, [this](int index) {
         if (index == lists_->count() - 1) chooseFile();
