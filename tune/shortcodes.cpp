@@ -491,6 +491,7 @@ std::string WriteWithCandidates(const formats::TableDocument& doc, const std::ve
         }
         // A pair a line: the lines of words kept in their order stay, the rest go.
         std::vector<std::pair<std::string_view, std::size_t>> old;  // word, line
+        old.reserve(at.size());
         for (std::size_t i : at) old.emplace_back(doc.entries[doc.lines[i].firstEntry].word, i);
         if (byWeight)  // candidate order, as the reader gives it
             std::stable_sort(old.begin(), old.end(), [&](const auto& a, const auto& b) {

@@ -93,7 +93,7 @@ const std::vector<Wording>& Wordings() {
 }  // namespace
 
 QString ChineseFinding(std::string_view message) {
-    const QString english = Utf8(message);
+    QString english = Utf8(message);
     for (const Wording& w : Wordings())
         if (const QRegularExpressionMatch m = w.english.match(english); m.hasMatch()) return w.chinese(m);
     return english;
