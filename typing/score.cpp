@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "core/failure.h"
+#include "core/text.h"
 #include "formats/files.h"
 #include "formats/text_stream.h"
 
@@ -185,6 +186,11 @@ std::string FrequencyListPath(const std::string& nameOrPath) {
 
 FrequencyList ReadFrequencyList(std::string_view bytes, const std::string& name) {
     const formats::DecodedText decoded = formats::DecodeText(bytes, formats::Encoding::Auto);
+    try {
+        RefuseNulBytes(decoded.text, "word list");
+    } catch (const Failure& f) {
+        throw Failure(name + ": " + f.what());
+    }
     const std::u32string text = Utf32Of(decoded.text, formats::TextEncodingOf(decoded.encoding));
     FrequencyList list;
     list.name = name;

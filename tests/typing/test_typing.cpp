@@ -230,12 +230,19 @@ TEST(Typing, AWordListIsTypedOncePerCount) {
     const FrequencyList read = ReadFrequencyList("工 10 n\n# note\n\n工戈\t3\n", "w.txt");
     ASSERT_EQ(read.words.size(), 2u);
     EXPECT_EQ(read.words[1].second, 3u);
-    for (const char* bad : {"工 10\n戈\n", "工 10\n戈 x\n", "工 10\n戈 -3\n"}) {
+    using namespace std::string_literals;
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"工 10\n戈\n", "w.txt: line 2: expected a word and its count"},
+        {"工 10\n戈 x\n", "w.txt: line 2: expected a word and its count"},
+        {"工 10\n戈 -3\n", "w.txt: line 2: expected a word and its count"},
+        {"工 10\n戈 3\0\n"s, "w.txt: Line 2 of the word list holds a NUL byte"},
+    };
+    for (const auto& [text, message] : bad) {
         try {
-            ReadFrequencyList(bad, "w.txt");
-            ADD_FAILURE() << bad;
+            ReadFrequencyList(text, "w.txt");
+            ADD_FAILURE() << text;
         } catch (const zelmora::Failure& e) {
-            EXPECT_NE(std::string(e.what()).find("w.txt: line 2:"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
         }
     }
 }
