@@ -467,9 +467,11 @@ Recognition RecognizeSource(ByteSource& in, Encoding encoding, std::size_t block
             if (onJudging) onJudging();
             in.rewind();
             EncodingJudge judge(start);
-            std::vector<char> block(std::max<std::size_t>(blockSize, 1));
+            // The judge is fed whole checkpoints, however small the stream's
+            // blocks, so that it sees the bytes as the whole-file reading does.
+            std::vector<char> block(std::max(blockSize, kUtf16Evidence));
             while (!judge.settled()) {
-                const std::size_t n = in.read(block.data(), block.size());
+                const std::size_t n = ReadFully(in, block.data(), block.size());
                 judge.feed(std::string_view(block.data(), n), n == 0);
                 if (n == 0) break;
             }

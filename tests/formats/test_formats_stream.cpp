@@ -908,3 +908,16 @@ TEST(FormatsIntoPlain, AwkwardWordsReadBackAsTheyWereOrTheLineIsRefused) {
     EXPECT_EQ(refused, 4 * 3u + 4u);
     EXPECT_EQ(same, 6u * std::size(words) * 2 - refused);
 }
+
+TEST(FormatsStream, TinyBlocksReachTheEncodingTheWholeFileReaches) {
+    // A GBK line, then runs of bytes no encoding reads cleanly: read in blocks
+    // of a byte or two, the judge once took UTF-16BE where the whole file is
+    // GB18030, so the two reads failed for different reasons.
+    const std::string bytes = "ggpx \xD2\xBB\xD0\xA9\r\n" + std::string(20, '\xDB') + "END_DEFINITION\n\xDB" + "E" +
+                              std::string(62, '\x80') + "ND_TABLE\n" + std::string(21, '\xDB') + "X" +
+                              std::string(9, '\xDB');
+    const std::string whole = Describe(Whole(bytes, Encoding::Auto, Format::Ibus, Target{Format::Rime}));
+    for (std::size_t block : {1u, 2u, 3u, 13u})
+        EXPECT_EQ(Describe(Streamed(bytes, Encoding::Auto, Format::Ibus, Target{Format::Rime}, block, 64)), whole)
+            << block;
+}
