@@ -522,17 +522,8 @@ SortKeys MakeKeys(const Texts& texts, TextEncoding encoding) {
     SortKeys second;
     second.offsets.reserve(n - mid + 1);
     second.offsets.push_back(0);
-    std::exception_ptr failure;
-    std::thread worker([&] {
-        try {
-            AppendSortKeys(texts, encoding, mid, n, second);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    AppendSortKeys(texts, encoding, 0, mid, keys);
-    worker.join();
-    if (failure) std::rethrow_exception(failure);
+    SideBySide([&] { AppendSortKeys(texts, encoding, 0, mid, keys); },
+               [&] { AppendSortKeys(texts, encoding, mid, n, second); });
     const std::size_t base = keys.bytes.size();
     keys.bytes += second.bytes;
     for (std::size_t i = 1; i < second.offsets.size(); ++i) keys.offsets.push_back(base + second.offsets[i]);
@@ -580,7 +571,7 @@ void OrderSlots(std::vector<SlotT>& slots, Cmp&& cmp, std::vector<std::uint32_t>
     const std::size_t n = slots.size();
     bool ascending = true;
     for (std::size_t i = 1; i < n && ascending; ++i) ascending = cmp(slots[i - 1], slots[i]) < 0;
-    if (!ascending) PartitionSortSlots(slots, cmp);
+    if (!ascending) PartitionSortSlotsOnTwoThreads(slots, cmp);
     order.resize(n);
     for (std::size_t i = 0; i < n; ++i) order[i] = slots[i].index;
     if (!ranks) return;

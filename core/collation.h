@@ -3,6 +3,8 @@
 // secondary strength over text decoded from its encoding: code page 936
 // ("windows-936") for GBK, "gb18030" for GB18030. Every function is told the
 // encoding of the texts it is given; any thread may call any of them.
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -12,6 +14,7 @@
 #include "core/limits.h"
 #include "core/line_list.h"
 #include "core/partition_sort.h"
+#include "core/side_by_side.h"
 #include "core/text_encoding.h"
 
 namespace zelmora {
@@ -97,21 +100,21 @@ long long DoubleByteCharCount(std::string_view text, TextEncoding encoding);
 // still being split past `depthLimit` partitions (by default 2·log2 n + 16)
 // is finished by an exact replay of the same steps in O(m log² m), so no
 // order of the items makes the sort quadratic.
+namespace partition_sort {
+
+// Sorts items[L..R] as PartitionSortSlots does a range reached after `depth`
+// partitions.
 template <typename Item, typename Compare>
-void PartitionSortSlots(std::vector<Item>& items, Compare&& cmp, PartitionSortWork* work = nullptr,
-                        int depthLimit = -1) {
-    if (items.size() < 2) return;
-    PartitionSortWork ownWork;
-    PartitionSortWork& done = work ? *work : ownWork;
-    if (depthLimit < 0) depthLimit = partition_sort::DepthLimit(items.size());
-    auto sortRange = [&](auto& self, long long L, long long R, int depth) -> void {
-        while (L < R) {
-            if (depth >= depthLimit) {
-                partition_sort::Replay(items, L, R, cmp, done);
+void SortRange(std::vector<Item>& items, long long L, long long R, int depth, int depthLimit, Compare& cmp,
+               PartitionSortWork& done) {
+    auto sortRange = [&](auto& self, long long l, long long r, int d) -> void {
+        while (l < r) {
+            if (d >= depthLimit) {
+                Replay(items, l, r, cmp, done);
                 return;
             }
-            ++depth;
-            long long I = L, J = R, P = (L + R) >> 1;
+            ++d;
+            long long I = l, J = r, P = (l + r) >> 1;
             do {
                 while (cmp(items[I], items[P]) < 0) ++I;
                 while (cmp(items[J], items[P]) > 0) --J;
@@ -125,16 +128,83 @@ void PartitionSortSlots(std::vector<Item>& items, Compare&& cmp, PartitionSortWo
                     --J;
                 }
             } while (I <= J);
-            if (J - L < R - I) {
-                if (L < J) self(self, L, J, depth);
-                L = I;
+            if (J - l < r - I) {
+                if (l < J) self(self, l, J, d);
+                l = I;
             } else {
-                if (I < R) self(self, I, R, depth);
-                R = J;
+                if (I < r) self(self, I, r, d);
+                r = J;
             }
         }
     };
-    sortRange(sortRange, 0, static_cast<long long>(items.size()) - 1, 0);
+    sortRange(sortRange, L, R, depth);
+}
+
+}  // namespace partition_sort
+
+template <typename Item, typename Compare>
+void PartitionSortSlots(std::vector<Item>& items, Compare&& cmp, PartitionSortWork* work = nullptr,
+                        int depthLimit = -1) {
+    if (items.size() < 2) return;
+    PartitionSortWork ownWork;
+    PartitionSortWork& done = work ? *work : ownWork;
+    if (depthLimit < 0) depthLimit = partition_sort::DepthLimit(items.size());
+    partition_sort::SortRange(items, 0, static_cast<long long>(items.size()) - 1, 0, depthLimit, cmp, done);
+}
+
+// The same arrangement, on two threads for a large array: the first
+// partitions are made here until the biggest part left is an eighth of the
+// items (or a few dozen parts), then the parts, which are disjoint, are
+// sorted on two threads, biggest first. `cmp` must be safe to call from two
+// threads at once. Fewer than `alone` items are sorted on this thread only.
+template <typename Item, typename Compare>
+void PartitionSortSlotsOnTwoThreads(std::vector<Item>& items, Compare&& cmp, PartitionSortWork* work = nullptr,
+                                    std::size_t alone = 1 << 16) {
+    if (items.size() < std::max<std::size_t>(alone, 2)) return PartitionSortSlots(items, cmp, work);
+    const int depthLimit = partition_sort::DepthLimit(items.size());
+    struct Range {
+        long long L, R;
+        int depth;
+    };
+    auto sizeOf = [](const Range& r) { return r.R - r.L + 1; };
+    auto smaller = [&](const Range& a, const Range& b) { return sizeOf(a) < sizeOf(b); };
+    std::vector<Range> ranges{{0, static_cast<long long>(items.size()) - 1, 0}};
+    const long long enough = static_cast<long long>(items.size() / 8);
+    while (ranges.size() < 48) {
+        auto biggest = std::max_element(ranges.begin(), ranges.end(), smaller);
+        if (sizeOf(*biggest) <= enough || biggest->depth >= depthLimit) break;
+        Range r = *biggest;
+        ranges.erase(biggest);
+        // One partition, the same steps as SortRange's.
+        long long I = r.L, J = r.R, P = (r.L + r.R) >> 1;
+        do {
+            while (cmp(items[I], items[P]) < 0) ++I;
+            while (cmp(items[J], items[P]) > 0) --J;
+            if (I <= J) {
+                std::swap(items[I], items[J]);
+                if (P == I)
+                    P = J;
+                else if (P == J)
+                    P = I;
+                ++I;
+                --J;
+            }
+        } while (I <= J);
+        if (r.L < J) ranges.push_back({r.L, J, r.depth + 1});
+        if (I < r.R) ranges.push_back({I, r.R, r.depth + 1});
+    }
+    std::sort(ranges.begin(), ranges.end(), [&](const Range& a, const Range& b) { return smaller(b, a); });
+    std::atomic<std::size_t> next{0};
+    PartitionSortWork firstWork, secondWork;
+    auto sortRanges = [&](PartitionSortWork& done) {
+        for (std::size_t k; (k = next++) < ranges.size();)
+            partition_sort::SortRange(items, ranges[k].L, ranges[k].R, ranges[k].depth, depthLimit, cmp, done);
+    };
+    SideBySide([&] { sortRanges(firstWork); }, [&] { sortRanges(secondWork); });
+    if (work) {
+        work->treeSteps += firstWork.treeSteps + secondWork.treeSteps;
+        work->replays += firstWork.replays + secondWork.replays;
+    }
 }
 
 }  // namespace zelmora

@@ -399,21 +399,22 @@ std::string NormalizeLineBreaks(std::string_view text) {
     return out;
 }
 
+std::size_t LineStartAfter(std::string_view text, std::size_t from) {
+    const std::size_t lf = text.find('\n', from);
+    return lf == std::string_view::npos ? lf : lf + 1;
+}
+
 std::size_t CountPaneLines(std::string_view text) {
     if (text.empty()) return 0;
-    std::size_t breaks = 0;
+    // A break is a LF, or a CR not followed by a LF: counted without a branch,
+    // which the compiler makes a vector loop of. A break that ends the text
+    // starts no line, so the last byte is left out.
     const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        if (text[i] == '\r') {
-            ++breaks;
-            if (i + 1 < n && text[i + 1] == '\n') ++i;
-        } else if (text[i] == '\n') {
-            ++breaks;
-        }
-    }
-    const char last = text[n - 1];
-    const bool endsWithBreak = last == '\r' || last == '\n';
-    return breaks + 1 - (endsWithBreak ? 1 : 0);
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t breaks = 0;
+    for (std::size_t i = 0; i + 1 < n; ++i)
+        breaks += static_cast<std::size_t>(p[i] == '\n') + static_cast<std::size_t>(p[i] == '\r' && p[i + 1] != '\n');
+    return breaks + 1;
 }
 
 }  // namespace zelmora

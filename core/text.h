@@ -72,6 +72,10 @@ void ForEachLine(std::string_view text, Fn&& fn) {
         if (p < end && *p == '\n') ++p;
     }
 }
+// Where a text can be cut in two parts that each hold whole lines, as
+// ForEachLine reads them: just after the first line feed at or beyond `from`;
+// npos when there is none.
+std::size_t LineStartAfter(std::string_view text, std::size_t from);
 std::string JoinLines(const LineList& list);
 std::string JoinLines(const std::vector<std::string>& lines);
 std::string TrimText(std::string_view text);

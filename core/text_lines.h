@@ -21,6 +21,12 @@ public:
     std::size_t size() const { return spans_.size(); }
     bool empty() const { return spans_.empty(); }
     void reserve(std::size_t n) { spans_.reserve(n); }
+    // Room for n lines, each set once with set(): so that parts of a list
+    // can be filled at once.
+    void resize(std::size_t n) { spans_.resize(n); }
+    void set(std::size_t i, std::string_view line) {
+        spans_[i] = {static_cast<std::uint32_t>(line.data() - text_.data()), static_cast<std::uint32_t>(line.size())};
+    }
 
     // `line` is a view into the text.
     void push_back(std::string_view line) {

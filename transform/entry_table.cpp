@@ -44,13 +44,17 @@ const std::vector<char>& EntryTable::inPool(int cls, Pools pools) {
     return m.in;
 }
 
-void EntryTable::setRanks(std::vector<std::uint32_t> ranks) {
+void EntryTable::setRanks(std::vector<std::uint32_t> ranks, std::vector<std::uint32_t> lineStarts) {
     std::call_once(rankOnce_, [&] {
         CheckLimit(text_.size(), "bytes of the one-word-per-line table", kMaxUint32);
-        lineStarts_.reserve(ranks.size());
-        ForEachLine(text_, [&](std::string_view line) {
-            lineStarts_.push_back(static_cast<std::uint32_t>(line.data() - text_.data()));
-        });
+        if (!lineStarts.empty()) {
+            lineStarts_ = std::move(lineStarts);
+        } else {
+            lineStarts_.reserve(ranks.size());
+            ForEachLine(text_, [&](std::string_view line) {
+                lineStarts_.push_back(static_cast<std::uint32_t>(line.data() - text_.data()));
+            });
+        }
         if (ranks.size() != lineStarts_.size()) throw Failure("Entry ranks do not match the lines of the table");
         ranks_ = std::move(ranks);
         ranked_.store(true, std::memory_order_release);

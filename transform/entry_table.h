@@ -41,7 +41,9 @@ public:
 
     // Hands over the ranks of the text's lines when they are known already
     // (from the expansion that wrote it): line k of the text has ranks[k].
-    void setRanks(std::vector<std::uint32_t> ranks);
+    // `lineStarts`, when not empty, are where the lines start (the expansion
+    // knows them), sparing a walk over the text.
+    void setRanks(std::vector<std::uint32_t> ranks, std::vector<std::uint32_t> lineStarts = {});
 
 private:
     struct Membership {

@@ -18,6 +18,9 @@ std::string ExpandToEntryLines(std::string_view text, TextEncoding encoding);
 struct Expansion {
     std::string text;
     std::vector<std::uint32_t> ranks;
+    // Where each line of the text starts, when ranked (empty for a text too
+    // long for 32-bit offsets).
+    std::vector<std::uint32_t> lineStarts;
     bool ranked = false;
 };
 Expansion ExpandWithRanks(std::string_view text, TextEncoding encoding);

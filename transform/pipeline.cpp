@@ -80,7 +80,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
     // What the derivations of the entries share is worked out once, by
     // whichever asks first.
     EntryTable table(entries, encoding);
-    if (expansion.ranked) table.setRanks(std::move(expansion.ranks));
+    if (expansion.ranked) table.setRanks(std::move(expansion.ranks), std::move(expansion.lineStarts));
     r.statusLines.emplace_back(expandCaption, LineCountStatus(CountPaneLines(entries)));
 
     // The derivations only read the two texts, so they run side by side (two

@@ -364,6 +364,12 @@ TEST(PaneText, LineCountsAndBreaks) {
     EXPECT_EQ(CountPaneLines("\r\n"), 1u);
     EXPECT_EQ(CountPaneLines("a\r\n\r\n"), 2u);
     EXPECT_EQ(CountPaneLines("a\r\n\r\nb"), 3u);
+    // Lone CRs and LFs, and a LF before a CR, each break once.
+    EXPECT_EQ(CountPaneLines("a\rb\nc"), 3u);
+    EXPECT_EQ(CountPaneLines("a\n\rb"), 3u);
+    EXPECT_EQ(CountPaneLines("\r\r\n"), 2u);
+    EXPECT_EQ(CountPaneLines("\r"), 1u);
+    EXPECT_EQ(CountPaneLines("\n\n"), 2u);
     EXPECT_EQ(NormalizeLineBreaks("a\nb\rc\r\nd\n\re"), "a\r\nb\r\nc\r\nd\r\n\r\ne");
     EXPECT_EQ(NormalizeLineBreaks("\xEF\xBB\xBFx\n"), "\xEF\xBB\xBFx\r\n");
 }

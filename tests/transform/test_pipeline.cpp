@@ -95,6 +95,37 @@ TEST(Pipeline, GbkAndGb18030TablesRunAtOnceOnTwoThreads) {
     EXPECT_EQ(gb18030Same, kRounds);
 }
 
+// The expansion is ranked exactly when its text's lines are the sorted
+// entries, and then says where each line starts.
+TEST(Expansion, RankedOnlyWhenTheLinesAreTheEntries) {
+    using namespace zelmora;
+    struct Case {
+        const char* name;
+        std::string source;
+        bool ranked;
+    };
+    const std::vector<Case> cases = {
+        {"plain", "aa x y\r\nb z\r\n", true},
+        {"empty", "", true},
+        {"no words", "aa\r\nbb\r\n", true},
+        {"a blank ending the last entry", "zz \"w\x01\"\r\nm n\r\n", false},
+        {"a blank starting the first entry", "\"\x01a\" w\r\nm n\r\n", false},
+        {"a blank inside", "m \"n\x01\"\r\nzz w\r\n", true},
+        {"quoted words", "a \"x y\" z\r\n", true},
+    };
+    for (const Case& c : cases) {
+        Expansion e = ExpandWithRanks(c.source, TextEncoding::Gbk);
+        EXPECT_EQ(e.ranked, c.ranked) << c.name;
+        if (!e.ranked) continue;
+        std::vector<std::uint32_t> starts;
+        ForEachLine(e.text, [&](std::string_view line) {
+            starts.push_back(static_cast<std::uint32_t>(line.data() - e.text.data()));
+        });
+        EXPECT_EQ(e.lineStarts, starts) << c.name;
+        EXPECT_EQ(e.ranks.size(), starts.size()) << c.name;
+    }
+}
+
 // Lines of a ranked entry table, picked in any order (near and far apart,
 // forwards, backwards, at random, the first and last lines), sorted by the
 // expansion's ranks into the lines SortedOrder gives by their keys.
