@@ -2,8 +2,6 @@
 
 #include <divsufsort.h>
 
-#include <cstring>
-
 #include "core/failure.h"
 #include "core/limits.h"
 #include "core/text.h"
@@ -28,6 +26,13 @@ namespace {
 
 constexpr std::uint64_t kFnvOffset = 1469598103934665603ull;
 constexpr std::uint64_t kFnvPrime = 1099511628211ull;
+
+// Words and characters here are a few bytes: a loop beats a call to memcmp.
+inline bool SameBytes(const char* a, const char* b, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
 
 inline std::uint64_t Mix(std::uint64_t h) {
     h ^= h >> 33;
@@ -104,7 +109,7 @@ PoolIndex::PoolIndex(std::string_view pool) {
                 return;
             }
             if (s.tag == tag && s.len == len && shorter[i] == previous &&
-                (bytesCompared_ += w, std::memcmp(upper_.data() + s.pos + last, upper_.data() + pos + last, w) == 0)) {
+                (bytesCompared_ += w, SameBytes(upper_.data() + s.pos + last, upper_.data() + pos + last, w))) {
                 previous = static_cast<std::uint32_t>(i);
                 return;
             }
@@ -120,7 +125,7 @@ bool PoolIndex::containsWord(std::string_view word) const {
     for (std::uint64_t i = m & mask_;; i = (i + 1) & mask_) {
         const Slot& s = slots_[i];
         if (s.len == 0) return false;
-        if (s.tag == tag && s.len == word.size() && std::memcmp(upper_.data() + s.pos, word.data(), word.size()) == 0)
+        if (s.tag == tag && s.len == word.size() && SameBytes(upper_.data() + s.pos, word.data(), word.size()))
             return true;
     }
 }

@@ -4,11 +4,13 @@
 // ("windows-936") for GBK, "gb18030" for GB18030. Every function is told the
 // encoding of the texts it is given; any thread may call any of them.
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/limits.h"
@@ -102,6 +104,28 @@ long long DoubleByteCharCount(std::string_view text, TextEncoding encoding);
 // order of the items makes the sort quadratic.
 namespace partition_sort {
 
+// One partition of items[L..R] around its middle item, the pivot tracked by
+// its slot: afterwards items[L..J] are at most the pivot and items[I..R] at
+// least, J < I.
+template <typename Item, typename Compare>
+std::pair<long long, long long> Partition(std::vector<Item>& items, long long L, long long R, Compare& cmp) {
+    long long I = L, J = R, P = (L + R) >> 1;
+    do {
+        while (cmp(items[I], items[P]) < 0) ++I;
+        while (cmp(items[J], items[P]) > 0) --J;
+        if (I <= J) {
+            std::swap(items[I], items[J]);
+            if (P == I)
+                P = J;
+            else if (P == J)
+                P = I;
+            ++I;
+            --J;
+        }
+    } while (I <= J);
+    return {I, J};
+}
+
 // Sorts items[L..R] as PartitionSortSlots does a range reached after `depth`
 // partitions.
 template <typename Item, typename Compare>
@@ -114,20 +138,7 @@ void SortRange(std::vector<Item>& items, long long L, long long R, int depth, in
                 return;
             }
             ++d;
-            long long I = l, J = r, P = (l + r) >> 1;
-            do {
-                while (cmp(items[I], items[P]) < 0) ++I;
-                while (cmp(items[J], items[P]) > 0) --J;
-                if (I <= J) {
-                    std::swap(items[I], items[J]);
-                    if (P == I)
-                        P = J;
-                    else if (P == J)
-                        P = I;
-                    ++I;
-                    --J;
-                }
-            } while (I <= J);
+            const auto [I, J] = Partition(items, l, r, cmp);
             if (J - l < r - I) {
                 if (l < J) self(self, l, J, d);
                 l = I;
@@ -152,11 +163,12 @@ void PartitionSortSlots(std::vector<Item>& items, Compare&& cmp, PartitionSortWo
     partition_sort::SortRange(items, 0, static_cast<long long>(items.size()) - 1, 0, depthLimit, cmp, done);
 }
 
-// The same arrangement, on two threads for a large array: the first
-// partitions are made here until the biggest part left is an eighth of the
-// items (or a few dozen parts), then the parts, which are disjoint, are
-// sorted on two threads, biggest first. `cmp` must be safe to call from two
-// threads at once. Fewer than `alone` items are sorted on this thread only.
+// The same arrangement, on two threads for a large array. Parts of a
+// partition are disjoint, so each may be sorted anywhere: a thread that takes
+// a big part partitions it once and leaves one of the two parts for whichever
+// thread is free, and sorts small parts whole. `cmp` must be safe to call from
+// two threads at once. Fewer than `alone` items are sorted on this thread
+// only.
 template <typename Item, typename Compare>
 void PartitionSortSlotsOnTwoThreads(std::vector<Item>& items, Compare&& cmp, PartitionSortWork* work = nullptr,
                                     std::size_t alone = 1 << 16) {
@@ -166,41 +178,49 @@ void PartitionSortSlotsOnTwoThreads(std::vector<Item>& items, Compare&& cmp, Par
         long long L, R;
         int depth;
     };
-    auto sizeOf = [](const Range& r) { return r.R - r.L + 1; };
-    auto smaller = [&](const Range& a, const Range& b) { return sizeOf(a) < sizeOf(b); };
-    std::vector<Range> ranges{{0, static_cast<long long>(items.size()) - 1, 0}};
-    const long long enough = static_cast<long long>(items.size() / 8);
-    while (ranges.size() < 48) {
-        auto biggest = std::max_element(ranges.begin(), ranges.end(), smaller);
-        if (sizeOf(*biggest) <= enough || biggest->depth >= depthLimit) break;
-        Range r = *biggest;
-        ranges.erase(biggest);
-        // One partition, the same steps as SortRange's.
-        long long I = r.L, J = r.R, P = (r.L + r.R) >> 1;
-        do {
-            while (cmp(items[I], items[P]) < 0) ++I;
-            while (cmp(items[J], items[P]) > 0) --J;
-            if (I <= J) {
-                std::swap(items[I], items[J]);
-                if (P == I)
-                    P = J;
-                else if (P == J)
-                    P = I;
-                ++I;
-                --J;
+    // Parts at most this big are sorted whole by one thread.
+    const long long small = std::max<long long>(static_cast<long long>(items.size() / 32), 2);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<Range> waiting{{0, static_cast<long long>(items.size()) - 1, 0}};
+    int busy = 0;         // threads working on a part
+    bool failed = false;  // a thread failed: the other stops too
+    auto sortParts = [&](PartitionSortWork& done) {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            changed.wait(lock, [&] { return failed || !waiting.empty() || busy == 0; });
+            if (failed || waiting.empty()) return;  // nothing left and nobody to leave more
+            Range r = waiting.back();
+            waiting.pop_back();
+            ++busy;
+            lock.unlock();
+            try {
+                while (r.R - r.L + 1 > small && r.depth < depthLimit) {
+                    const auto [I, J] = partition_sort::Partition(items, r.L, r.R, cmp);
+                    // The smaller part is left for the other thread; this one goes on with the larger.
+                    Range left{r.L, J, r.depth + 1}, right{I, r.R, r.depth + 1};
+                    if (J - r.L > r.R - I) std::swap(left, right);
+                    if (left.L < left.R) {
+                        std::lock_guard<std::mutex> guard(mutex);
+                        waiting.push_back(left);
+                        changed.notify_one();
+                    }
+                    r = right;
+                }
+                if (r.L < r.R) partition_sort::SortRange(items, r.L, r.R, r.depth, depthLimit, cmp, done);
+            } catch (...) {
+                lock.lock();
+                failed = true;
+                changed.notify_all();
+                throw;
             }
-        } while (I <= J);
-        if (r.L < J) ranges.push_back({r.L, J, r.depth + 1});
-        if (I < r.R) ranges.push_back({I, r.R, r.depth + 1});
-    }
-    std::sort(ranges.begin(), ranges.end(), [&](const Range& a, const Range& b) { return smaller(b, a); });
-    std::atomic<std::size_t> next{0};
-    PartitionSortWork firstWork, secondWork;
-    auto sortRanges = [&](PartitionSortWork& done) {
-        for (std::size_t k; (k = next++) < ranges.size();)
-            partition_sort::SortRange(items, ranges[k].L, ranges[k].R, ranges[k].depth, depthLimit, cmp, done);
+            lock.lock();
+            --busy;
+            changed.notify_all();
+        }
     };
-    SideBySide([&] { sortRanges(firstWork); }, [&] { sortRanges(secondWork); });
+    PartitionSortWork firstWork, secondWork;
+    SideBySide([&] { sortParts(firstWork); }, [&] { sortParts(secondWork); });
     if (work) {
         work->treeSteps += firstWork.treeSteps + secondWork.treeSteps;
         work->replays += firstWork.replays + secondWork.replays;

@@ -28,8 +28,15 @@ std::vector<std::string*> ResultTexts(std::string& text) { return {&text}; }
 
 // Whether every line break is CR LF already, as a pane load makes them.
 bool HasPaneLineBreaks(std::string_view text) {
-    for (std::size_t i = text.find_first_of("\r\n"); i != std::string_view::npos; i = text.find_first_of("\r\n", i + 2))
-        if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n') return false;
+    // A plain loop: find_first_of calls memchr over its set for every byte.
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = text[i];
+        if (c == '\n') return false;
+        if (c != '\r') continue;
+        if (i + 1 >= n || text[i + 1] != '\n') return false;
+        ++i;
+    }
     return true;
 }
 
