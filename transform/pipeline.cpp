@@ -116,6 +116,10 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
             return p;
         });
     };
+    // A derivation asked alone has the second core to itself.
+    const bool alone = std::count_if(std::begin(kDerivations), std::end(kDerivations), [&](const DerivationInfo& info) {
+                           return info.derivation != Derivation::Expand && wants(info.derivation);
+                       }) == 1;
     for (const DerivationInfo& info : kDerivations) {
         if (!wants(info.derivation)) continue;
         const Derivation d = info.derivation;
@@ -138,7 +142,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
                 add(d, 1, DuplicatesStatus, [&] { return ExtractDuplicateCodes(source, encoding); });
                 break;
             case Derivation::Relation:
-                add(d, 6, RelationStatus, [&] { return RelateShortAndFullCodes(table, source); });
+                add(d, 6, RelationStatus, [&] { return RelateShortAndFullCodes(table, source, alone); });
                 break;
         }
     }

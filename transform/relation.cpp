@@ -6,6 +6,7 @@
 #include "core/code_table.h"
 #include "core/collation.h"
 #include "core/limits.h"
+#include "core/side_by_side.h"
 #include "core/text.h"
 #include "transform/classify.h"
 #include "transform/entry_table.h"
@@ -15,8 +16,9 @@ namespace zelmora {
 
 namespace {
 
-// Below this the second thread would cost about what it saves.
+// Below these the second thread would cost about what it saves.
 constexpr std::size_t kReorderCutBytes = 1 << 20;
+constexpr std::size_t kAloneLines = 1 << 16;
 
 }  // namespace
 
@@ -177,15 +179,28 @@ namespace {
 
 // The short codes, the full codes of short-coded words and those words, into
 // `r`; the words as the set the reorder looks them up in.
-WordSet RelateCodes(EntryTable& table, RelationResult& r) {
+WordSet RelateCodes(EntryTable& table, RelationResult& r, bool poolsAtOnce) {
     const TextEncoding encoding = table.encoding();
     const LengthClasses& c = table.classes();
     const auto& class3 = c.lines[2];
     const auto& class4 = c.lines[3];
     using Pools = EntryTable::Pools;
-    const std::vector<char>& inPool4 = table.inPool(3, Pools::P4);
-    const std::vector<char>& inPool12 = table.inPool(3, Pools::P12);
-    const std::vector<char>& inPool123 = table.inPool(4, Pools::P123);
+    // The two big indexes at once when asked: pool 4, and pools 1+2+3.
+    const std::vector<char>*inPool4p = nullptr, *inPool12p = nullptr, *inPool123p = nullptr;
+    auto pool4 = [&] { inPool4p = &table.inPool(3, Pools::P4); };
+    auto pools123 = [&] {
+        inPool123p = &table.inPool(4, Pools::P123);
+        inPool12p = &table.inPool(3, Pools::P12);
+    };
+    if (!poolsAtOnce || class3.size() + class4.size() < kAloneLines) {
+        pool4();
+        pools123();
+    } else {
+        SideBySide(pool4, pools123);
+    }
+    const std::vector<char>& inPool4 = *inPool4p;
+    const std::vector<char>& inPool12 = *inPool12p;
+    const std::vector<char>& inPool123 = *inPool123p;
 
     // A line without a word (fewer than two tokens) can't be the full code of
     // a word: its word would be missing below.
@@ -237,14 +252,14 @@ WordSet RelateCodes(EntryTable& table, RelationResult& r) {
 
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding) {
     EntryTable table(entryText, encoding);
-    return RelateShortAndFullCodes(table, sourceText);
+    return RelateShortAndFullCodes(table, sourceText, true);
 }
 
-RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourceText) {
+RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourceText, bool poolsAtOnce) {
     RelationResult r;
     // The lists of lines and the words' text are dropped before the reorder,
     // the relation's longest step: only the word set is needed there.
-    const WordSet wordSet = RelateCodes(table, r);
+    const WordSet wordSet = RelateCodes(table, r, poolsAtOnce);
     ReorderSourceLines(sourceText, wordSet, kReorderCutBytes, r.reorderedText, r.reorderedCount);
     TrimInPlace(r.reorderedText);
     return r;

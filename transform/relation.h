@@ -57,7 +57,10 @@ void ReorderSourceLines(std::string_view source, const WordSet& words, std::size
 
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding);
 // The same on an entry table shared with other derivations.
-RelationResult RelateShortAndFullCodes(EntryTable& entries, std::string_view sourceText);
+// `poolsAtOnce`: the pool indexes are worked out on two threads (for a
+// relation run alone; in the pipeline the other thread has work of its own,
+// and both indexes at once would raise the peak of memory).
+RelationResult RelateShortAndFullCodes(EntryTable& entries, std::string_view sourceText, bool poolsAtOnce = false);
 
 // "行数:全部简码%d 简码全码%d 简码字%d 置后%d" (UTF-8)
 std::string RelationStatus(const RelationResult& r);
