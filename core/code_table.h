@@ -1,6 +1,7 @@
 #pragma once
 // Code-table notions: code length, word tail, tail pool and pool membership.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,5 +53,14 @@ private:
     // boundaryBefore_[k]: how many of sa_[0..k) start on a character boundary.
     mutable std::vector<int32_t> boundaryBefore_;
 };
+
+// For each of `count` tails (tailAt(i)), what PoolIndex(pool).contains
+// gives. When every tail is a space and one word (the usual shape), the
+// tails' words are hashed and the pool's prefixes walked once against them:
+// room by the tails rather than by every prefix of the pool. Otherwise a
+// PoolIndex answers. `bytesCompared`, when given, gets the bytes compared.
+std::vector<char> PoolMembership(std::string_view pool, std::size_t count,
+                                 const std::function<std::string_view(std::size_t)>& tailAt,
+                                 std::size_t* bytesCompared = nullptr);
 
 }  // namespace zelmora

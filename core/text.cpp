@@ -413,7 +413,8 @@ std::size_t CountPaneLines(std::string_view text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     std::size_t breaks = 0;
     for (std::size_t i = 0; i + 1 < n; ++i)
-        breaks += static_cast<std::size_t>(p[i] == '\n') + static_cast<std::size_t>(p[i] == '\r' && p[i + 1] != '\n');
+        breaks +=
+            static_cast<std::size_t>(p[i] == '\n') + static_cast<std::size_t>((p[i] == '\r') & (p[i + 1] != '\n'));
     return breaks + 1;
 }
 

@@ -1,11 +1,13 @@
 #include "transform/classify.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "core/code_table.h"
+#include "core/limits.h"
 #include "core/side_by_side.h"
 #include "core/text.h"
 #include "transform/status.h"
@@ -24,14 +26,31 @@ struct PartCount {
     std::array<std::size_t, 4> lines{}, bytes{};
 };
 
+// CodeLength and WordTail of a line: by one scan to the first space when
+// the bytes before it are ASCII (every code of a Wubi table), where the first
+// space byte is on a character boundary.
+int CodeLengthAndTail(std::string_view line, std::string_view& tail) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c == ' ') {
+            tail = line.substr(i);
+            return static_cast<int>(std::min<std::size_t>(i, kMaxInt32));
+        }
+        if (c >= 0x80) break;
+    }
+    tail = WordTail(line);
+    return CodeLength(line);
+}
+
 void CountPart(std::string_view part, PartCount& c) {
+    std::string_view tail;
     ForEachLine(part, [&](std::string_view line) {
-        int n = CodeLength(line);
+        int n = CodeLengthAndTail(line, tail);
         if (n < 1 || n > 4) n = 0;
         c.classOf.push_back(static_cast<std::uint8_t>(n));
         if (n == 0) return;
         ++c.lines[n - 1];
-        c.bytes[n - 1] += WordTail(line).size();
+        c.bytes[n - 1] += tail.size();
     });
 }
 
@@ -43,7 +62,8 @@ void FillPart(std::string_view part, const PartCount& c, std::array<std::size_t,
     ForEachLine(part, [&](std::string_view text) {
         const int n = c.classOf[k++];
         if (n == 0) return;
-        const std::string_view tail = WordTail(text);
+        std::string_view tail;
+        CodeLengthAndTail(text, tail);
         std::memcpy(out.pools[n - 1].data() + byte[n - 1], tail.data(), tail.size());
         byte[n - 1] += tail.size();
         out.lines[n - 1].set(line[n - 1]++, text);

@@ -36,10 +36,8 @@ const std::vector<char>& EntryTable::inPool(int cls, Pools pools) {
                 searched = classes_.pools[3];
                 break;
         }
-        const PoolIndex index(searched);
         const auto& lines = classes_.lines[cls - 1];
-        m.in.assign(lines.size(), 0);
-        for (std::size_t i = 0; i < lines.size(); ++i) m.in[i] = index.contains(WordTail(lines[i])) ? 1 : 0;
+        m.in = PoolMembership(searched, lines.size(), [&](std::size_t i) { return WordTail(lines[i]); });
     });
     return m.in;
 }

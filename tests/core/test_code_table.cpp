@@ -107,6 +107,39 @@ TEST(PoolMembership, RepeatedWordsAgreeWithLiteral) {
     }
 }
 
+// The walk of the pool against the tails' words gives the index's answers,
+// for tails of the usual shape and, through the index, any other.
+TEST(PoolMembership, WalkAgainstTheTailsAgreesWithTheIndex) {
+    std::mt19937 rng(31);
+    const std::vector<std::string> atoms = {" ", " ", "a", "B", "b", G("工"), G("人"), "\x81", "\xA4", "\0", "x"};
+    auto randomText = [&](int maxAtoms) {
+        std::string s;
+        int n = static_cast<int>(rng() % static_cast<unsigned>(maxAtoms));
+        for (int i = 0; i < n; ++i) s += atoms[rng() % atoms.size()];
+        return s;
+    };
+    for (int round = 0; round < 1000; ++round) {
+        const std::string pool = randomText(40);
+        std::vector<std::string> tails;
+        const bool usualShapeOnly = round % 2 == 0;
+        for (int q = 0; q < 30; ++q) {
+            std::string tail = randomText(5);
+            if (usualShapeOnly || q % 2 == 0) {
+                tail.erase(std::remove(tail.begin(), tail.end(), ' '), tail.end());
+                if (!tail.empty() && tail.back() == '\x81') tail.pop_back();
+                tail.insert(0, " ");
+            }
+            tails.push_back(tail);
+        }
+        const std::vector<char> in =
+            PoolMembership(pool, tails.size(), [&](std::size_t i) { return std::string_view(tails[i]); });
+        const PoolIndex index(pool);
+        for (std::size_t i = 0; i < tails.size(); ++i)
+            ASSERT_EQ(in[i] != 0, index.contains(tails[i]))
+                << "pool=" << testutil::U(pool) << " tail=" << testutil::U(tails[i]);
+    }
+}
+
 TEST(PoolMembership, RepeatsOfALongWordCostNoMoreThanThePool) {
     // Twenty copies of one 20,000-character word: comparing each repeated
     // prefix in full would be ~20·20,000²/2 character comparisons.
@@ -119,6 +152,13 @@ TEST(PoolMembership, RepeatsOfALongWordCostNoMoreThanThePool) {
     EXPECT_TRUE(index.contains(" " + word));
     EXPECT_FALSE(index.contains(" " + word + G("工")));
     EXPECT_TRUE(index.contains(" " + word.substr(0, 20000)));
+    // The walk against tails: a word found is not compared again.
+    const std::vector<std::string> tails = {" " + word, " " + word + G("工"), " " + word.substr(0, 20000)};
+    std::size_t compared = 0;
+    const std::vector<char> in = PoolMembership(
+        pool, tails.size(), [&](std::size_t i) { return std::string_view(tails[i]); }, &compared);
+    EXPECT_EQ(in, (std::vector<char>{1, 0, 1}));
+    EXPECT_LE(compared, 2 * word.size());
 }
 
 TEST(DoubleByteCharCount, CountsTwoByteCharacters) {

@@ -2,6 +2,9 @@
 // and the two mended faults (blank lines in the grouping, word-less full codes).
 #include <gtest/gtest.h>
 
+#include <array>
+
+#include "core/code_table.h"
 #include "core/failure.h"
 #include "core/text.h"
 #include "tests/test_util.h"
@@ -89,6 +92,33 @@ TEST(Classify, Edges) {
     EXPECT_EQ(r.texts[2], G("aaa 工"));  // the trailing spaces of the last line are trimmed
     EXPECT_EQ(SplitByCodeLength(Lines({"aaa 工  ", "aab 式"})).pools[2], G(" 工   式"));
     EXPECT_EQ(SplitByCodeLength(G("aadn 慝 葚")).pools[3], G(" 慝 葚"));
+    // A space right after a lead byte is part of its character, but the tail
+    // starts at the first space byte.
+    EXPECT_EQ(SplitByCodeLength("\x81 a b\r\n").pools[2], " a b");
+}
+
+// A big text is split in two parts at once: each line still goes to the class
+// of its code length, with its word tail, in the text's order.
+TEST(Classify, BigTextAsLineByLine) {
+    std::string text;
+    const std::vector<std::string> codes = {"a", "ab", "abc", "abcd", "abcde", "", G("工"), G("工a"), "\x81 a", "x"};
+    const std::vector<std::string> tails = {G(" 工"), G(" 式 戈"), "", " ", G("  人")};
+    for (std::size_t i = 0; text.size() < (3u << 20) / 2; ++i)
+        text += codes[i * 7 % codes.size()] + tails[i * 3 % tails.size()] + (i % 11 ? "\r\n" : "\n");
+    std::array<std::vector<std::string_view>, 4> lines;
+    std::array<std::string, 4> pools;
+    ForEachLine(text, [&](std::string_view line) {
+        const int n = CodeLength(line);
+        if (n < 1 || n > 4) return;
+        lines[n - 1].push_back(line);
+        pools[n - 1] += WordTail(line);
+    });
+    const LengthClasses c = SplitByCodeLength(text);
+    for (int n = 0; n < 4; ++n) {
+        ASSERT_EQ(c.lines[n].size(), lines[n].size()) << n;
+        for (std::size_t i = 0; i < lines[n].size(); ++i) ASSERT_EQ(c.lines[n][i], lines[n][i]) << n << " " << i;
+        EXPECT_EQ(c.pools[n], pools[n]) << n;
+    }
 }
 
 TEST(Duplicates, WorkedExample) {
