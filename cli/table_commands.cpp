@@ -1,6 +1,8 @@
 // Subcommands on code tables: expand, builtin, run and one per derivation.
 #include <algorithm>
 #include <cstdio>
+#include <exception>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -88,7 +90,10 @@ formats::TableDocument LoadSource(const SourceOptions& o, std::string_view bytes
 }
 
 // RunAndWrite for tables in any encoding and format: the derivations run on
-// GB18030 group lines, and every result is converted before anything is written.
+// GB18030 group lines, and every result is converted before anything is
+// written, each as it comes while the others are worked out (the expansion's
+// last: the others read it). Words left out and a failure are reported in
+// the order of the results, as if converted one after another.
 void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const std::optional<std::string>& entryBytes,
                         const std::vector<Derivation>& which, bool writeEntries) {
     auto progress = std::make_unique<Progress>();
@@ -101,17 +106,39 @@ void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const st
             o.formats.encoding.empty() ? formats::Encoding::Auto : formats::ParseEncoding(o.formats.encoding);
         entries = formats::DecodeText(*entryBytes, e).text;
     }
-    PipelineResult r =
-        RunDerivations(source, entries, which, doc.textEncoding(), [&](const char* s) { progress->step(s); });
-    progress->step("converting");
     OutputSettings settings = ResolveOutput(o.formats, doc, formats::Format::Plain);
     settings.write.inputName = o.builtin ? "built-in table" : o.source == "-" ? "standard input" : o.source;
     ResultWriter writer(settings, doc);
+    struct Converted {
+        ResultWriter::File file;
+        std::vector<formats::SkippedWord> skipped;
+        std::exception_ptr failure;
+    };
+    std::map<std::string, Converted> converted;  // by hint
+    auto convert = [&](const std::string& hint, std::string& text) {
+        Converted& c = converted[hint];
+        try {
+            c.file = writer.encode(text, hint, &c.skipped);
+        } catch (...) {
+            c.failure = std::current_exception();
+        }
+        std::string().swap(text);
+    };
+    PipelineResult r = RunDerivations(
+        source, entries, which, doc.textEncoding(), [&](const char* s) { progress->step(s); },
+        [&](const std::string& hint, std::string& text) {
+            if (hint == kEntriesHint) return;
+            convert(hint, text);
+        });
+    progress->step("converting");
     std::vector<std::pair<std::string, std::string>> files;
-    for (const auto& [hint, text] : r.outputs) {
+    for (auto& [hint, text] : r.outputs) {
         if (hint == kEntriesHint && !writeEntries) continue;
-        ResultWriter::File file = writer.encode(text, hint);
-        files.emplace_back(hint + file.extension, std::move(file.bytes));
+        if (hint == kEntriesHint) convert(hint, text);
+        Converted& c = converted.at(hint);
+        if (c.failure) std::rethrow_exception(c.failure);
+        o.formats.skipped.insert(o.formats.skipped.end(), c.skipped.begin(), c.skipped.end());
+        files.emplace_back(hint + c.file.extension, std::move(c.file.bytes));
     }
     progress->step("writing");
     formats::WriteResultFiles(o.out, files);

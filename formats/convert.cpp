@@ -152,7 +152,10 @@ ResultWriter::ResultWriter(const OutputSettings& out, const TableDocument& sourc
         if (e.weight || e.stem) extras_.try_emplace(PairKey(e), &e);
 }
 
-ResultWriter::File ResultWriter::encode(std::string_view rawText, const std::string& name) const {
+ResultWriter::File ResultWriter::encode(std::string_view rawText, const std::string& name,
+                                        std::vector<SkippedWord>* skipped) const {
+    WriteOptions options = out_.write;
+    if (skipped) options.skipped = skipped;
     try {
         // Input lines of the words, for the message or the list of words left out.
         std::unordered_map<std::string, std::size_t> lines;
@@ -171,14 +174,14 @@ ResultWriter::File ResultWriter::encode(std::string_view rawText, const std::str
             if (it == lines.end()) it = lines.find(std::string(1, '\x01') + std::string(word));
             return it == lines.end() ? 0 : it->second;
         };
-        const std::string kept = DropUnencodableWords(rawText, out_.write, lineOf);
+        const std::string kept = DropUnencodableWords(rawText, options, lineOf);
         std::string_view text = kept;
-        if (out_.write.format == Format::Plain)
-            return {EncodeText(text, out_.write.encoding, out_.write.bom, out_.write.textEncoding), ".txt"};
-        std::size_t skipped = 0;
-        std::vector<TableEntry> entries = EntriesFromGroupLines(text, &skipped);
-        if (skipped)  // not a code table: a list of words
-            return {EncodeText(text, out_.write.encoding, out_.write.bom, out_.write.textEncoding), ".txt"};
+        if (options.format == Format::Plain)
+            return {EncodeText(text, options.encoding, options.bom, options.textEncoding), ".txt"};
+        std::size_t wordless = 0;
+        std::vector<TableEntry> entries = EntriesFromGroupLines(text, &wordless);
+        if (wordless)  // not a code table: a list of words
+            return {EncodeText(text, options.encoding, options.bom, options.textEncoding), ".txt"};
         if (!extras_.empty()) {
             std::string key;
             for (auto& e : entries) {
@@ -186,10 +189,10 @@ ResultWriter::File ResultWriter::encode(std::string_view rawText, const std::str
                 auto it = extras_.find(key);
                 if (it == extras_.end()) continue;
                 e.weight = it->second->weight;
-                if (out_.write.format == Format::Rime) e.stem = it->second->stem;
+                if (options.format == Format::Rime) e.stem = it->second->stem;
             }
         }
-        WriteOptions w = out_.write;
+        WriteOptions w = options;
         w.name = name;
         // A code or word the format can't hold is named by its source line.
         return {WriteEntries(entries, w, [&](const TableEntry& e, std::size_t) { return lineOf(e.code, e.word); }),

@@ -75,7 +75,9 @@ public:
         std::string extension;  // ".txt" for texts that are no code table
     };
     // `name` (UTF-8) names the table in a fresh header and the file in messages.
-    File encode(std::string_view text, const std::string& name) const;
+    // Words left out go to `skipped` when given, else where the settings say.
+    // Safe to call from several threads at once when each gives its own list.
+    File encode(std::string_view text, const std::string& name, std::vector<SkippedWord>* skipped = nullptr) const;
 
 private:
     OutputSettings out_;

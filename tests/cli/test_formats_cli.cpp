@@ -325,6 +325,27 @@ TEST_F(FormatsCli, WordsGbkLacksAreLeftOutWhenAskedAndListed) {
     EXPECT_NE(r.err.find("Unknown --unencodable"), std::string::npos) << r.err;
 }
 
+// A run converts each result as it is done, while others are still worked
+// out: the words left out are still listed in the order of the results, as
+// the expansion and each derivation alone list them, one after another.
+TEST_F(FormatsCli, ARunListsWordsLeftOutInTheOrderOfItsResults) {
+    const std::string in = Sample("rime_extb.dict.yaml");
+    const std::string skip = " --output-encoding gbk --unencodable skip --skipped ";
+    CliResult r = cli("run --source '" + in + "' --out '" + at("all") + "'" + skip + "'" + at("all.txt") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = cli("expand '" + in + "'" + skip + "'" + at("expand.txt") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string oneByOne = Slurp(at("expand.txt"));
+    for (const char* command : {"group", "classify", "fullcodes", "shortest", "dups", "relate"}) {
+        r = cli(std::string(command) + " --source '" + in + "' --out '" + at(command) + "'" + skip + "'" +
+                at(std::string(command) + ".txt") + "'");
+        ASSERT_EQ(r.status, 0) << command << ": " << r.err;
+        oneByOne += Slurp(at(std::string(command) + ".txt"));
+    }
+    EXPECT_NE(oneByOne, "");
+    EXPECT_EQ(Slurp(at("all.txt")), oneByOne);
+}
+
 TEST_F(FormatsCli, AShortGbkTableThatIsValidUtf8IsReadAsGbkWithANoteWhenItIsClose) {
     Spit(at("words.txt"), "ggpx \xd2\xbb\xd0\xa9\r\n");  // 一些 in GBK
     CliResult r = cli("convert '" + at("words.txt") + "' - --output-format plain --output-encoding utf-8");
