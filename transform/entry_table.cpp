@@ -11,8 +11,12 @@
 
 namespace zelmora {
 
-EntryTable::EntryTable(std::string_view text, TextEncoding encoding)
-    : text_(text), encoding_(encoding), classes_(SplitByCodeLength(text)) {}
+EntryTable::EntryTable(std::string_view text, TextEncoding encoding) : text_(text), encoding_(encoding) {}
+
+const LengthClasses& EntryTable::classes() {
+    std::call_once(classesOnce_, [&] { classes_ = SplitByCodeLength(text_); });
+    return classes_;
+}
 
 EntryTable::Membership& EntryTable::membership(int cls, Pools pools) {
     return memberships_[cls - 1][static_cast<int>(pools)];
@@ -21,22 +25,23 @@ EntryTable::Membership& EntryTable::membership(int cls, Pools pools) {
 const std::vector<char>& EntryTable::inPool(int cls, Pools pools) {
     Membership& m = membership(cls, pools);
     std::call_once(m.once, [&] {
+        const LengthClasses& classes = this->classes();
         std::string searched;
         switch (pools) {
             case Pools::P1:
-                searched = classes_.pools[0];
+                searched = classes.pools[0];
                 break;
             case Pools::P12:
-                searched = classes_.pools[0] + classes_.pools[1];
+                searched = classes.pools[0] + classes.pools[1];
                 break;
             case Pools::P123:
-                searched = classes_.pools[0] + classes_.pools[1] + classes_.pools[2];
+                searched = classes.pools[0] + classes.pools[1] + classes.pools[2];
                 break;
             case Pools::P4:
-                searched = classes_.pools[3];
+                searched = classes.pools[3];
                 break;
         }
-        const auto& lines = classes_.lines[cls - 1];
+        const auto& lines = classes.lines[cls - 1];
         m.in = PoolMembership(searched, lines.size(), [&](std::size_t i) { return WordTail(lines[i]); });
     });
     return m.in;

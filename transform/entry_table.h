@@ -26,7 +26,9 @@ public:
     EntryTable& operator=(const EntryTable&) = delete;
 
     TextEncoding encoding() const { return encoding_; }
-    const LengthClasses& classes() const { return classes_; }
+    std::string_view text() const { return text_; }
+    // Worked out on first need.
+    const LengthClasses& classes();
 
     // For each line of class `cls` (1..4), 1 when its word tail is in the
     // pool of the classes `pools` names ("1", "12", "123" or "4").
@@ -54,6 +56,7 @@ private:
 
     std::string_view text_;
     TextEncoding encoding_;
+    std::once_flag classesOnce_;
     LengthClasses classes_;
     Membership memberships_[4][4];
     std::once_flag rankOnce_;

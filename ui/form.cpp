@@ -40,6 +40,7 @@
 #include "resources/resources.h"
 #include "transform/classify.h"
 #include "transform/duplicates.h"
+#include "transform/entry_table.h"
 #include "transform/expand.h"
 #include "core/text_encoding.h"
 #include "transform/full_codes.h"
@@ -847,6 +848,7 @@ void TForm1::RichEdit1Change(QObject*) {
 }
 
 void TForm1::RichEdit2Change(QObject*) {
+    entries_.reset();  // its lines are views into the text as it was
     SetStatus(Label2, LineCount(*RichEdit2));
     N5->setEnabled(!RichEdit2->isTextEmpty());
 }
@@ -1046,11 +1048,24 @@ void TForm1::ExportInFormatItemClick(QObject*) {
 
 // ------------------------------------------------------------- derivations
 
+EntryTable& TForm1::sharedEntries() {
+    const std::string& bytes = PaneBytes(*RichEdit2);
+    const TextEncoding encoding = PaneTextEncoding(*RichEdit2);
+    if (!entries_ || entries_->encoding() != encoding || entries_->text().data() != bytes.data() ||
+        entries_->text().size() != bytes.size())
+        entries_ = std::make_unique<EntryTable>(bytes, encoding);
+    return *entries_;
+}
+
 void TForm1::N4Click(QObject*) {
     ClearPane(*RichEdit2);
     const TextEncoding encoding = PaneTextEncoding(*RichEdit1);
-    const std::string entries = ExpandToEntryLines(PaneBytes(*RichEdit1), encoding);
-    WritePaneText(*RichEdit2, entries, encoding);
+    Expansion e = ExpandWithRanks(PaneBytes(*RichEdit1), encoding);
+    WritePaneText(*RichEdit2, e.text, encoding);
+    // The ranks go with the text as the pane holds it: the 提取 buttons
+    // then sort any of its lines without a key.
+    if (e.ranked && PaneTextEncoding(*RichEdit2) == encoding && PaneBytes(*RichEdit2) == e.text)
+        sharedEntries().setRanks(std::move(e.ranks), std::move(e.lineStarts));
 }
 
 void TForm1::N5Click(QObject*) {
@@ -1074,7 +1089,7 @@ void TForm1::N21Click(QObject*) {
 void TForm1::Button4Click(QObject*) {
     clearResults(Derivation::Classify);
     const TextEncoding encoding = PaneTextEncoding(*RichEdit2);
-    ClassifyResult r = ClassifyByCodeLength(PaneBytes(*RichEdit2));
+    ClassifyResult r = ClassifyByCodeLength(sharedEntries().classes());
     showResults(Derivation::Classify, ResultTexts(r), encoding);
     SetStatus(Label4, Utf8(ClassifyStatus(r)));
 }
@@ -1094,7 +1109,7 @@ void TForm1::Button7Click(QObject* sender) {
     Hourglass busy(clicked ? clicked : Button7);
     DispatchPendingMessages();
     const TextEncoding encoding = PaneTextEncoding(*RichEdit2);
-    FullCodesResult r = ExtractFullCodes(PaneBytes(*RichEdit2), encoding);
+    FullCodesResult r = ExtractFullCodes(sharedEntries());
     showResults(Derivation::FullCodes, ResultTexts(r), encoding);
     SetStatus(Label7, Utf8(FullCodesStatus(r)));
 }
@@ -1106,7 +1121,7 @@ void TForm1::Button5Click(QObject* sender) {
     SetStatus(Label5, QString::fromUtf8(kWaitText));
     DispatchPendingMessages();
     const TextEncoding encoding = PaneTextEncoding(*RichEdit2);
-    ShortestCodesResult r = ExtractShortestCodes(PaneBytes(*RichEdit2), encoding);
+    ShortestCodesResult r = ExtractShortestCodes(sharedEntries());
     showResults(Derivation::Shortest, ResultTexts(r), encoding);
     SetStatus(Label5, Utf8(ShortestCodesStatus(r)));
 }
@@ -1118,8 +1133,11 @@ void TForm1::Button1Click(QObject* sender) {
     SetStatus(Label10, QString::fromUtf8(kWaitText));
     DispatchPendingMessages();
     const TextEncoding encoding = CommonEncoding(*RichEdit2, *RichEdit1);
-    const PaneInput entries(*RichEdit2, encoding), source(*RichEdit1, encoding);
-    RelationResult r = RelateShortAndFullCodes(entries.bytes(), source.bytes(), encoding);
+    const PaneInput source(*RichEdit1, encoding);
+    // The shared table when the entries need no conversion to the common encoding.
+    RelationResult r = PaneTextEncoding(*RichEdit2) == encoding
+                           ? RelateShortAndFullCodes(sharedEntries(), source.bytes(), true)
+                           : RelateShortAndFullCodes(PaneInput(*RichEdit2, encoding).bytes(), source.bytes(), encoding);
     showResults(Derivation::Relation, ResultTexts(r), encoding);
     SetStatus(Label10, Utf8(RelationStatus(r)));
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/text_encoding.h"
+#include "transform/entry_table.h"
 #include "transform/results.h"
 #include "ui/desktop.h"
 #include "ui/pane.h"
@@ -211,6 +212,12 @@ private:
     void fitMenuBar();
     // F10 and Alt alone: the menu the bar is on, else the first, opened.
     void openMenuBar();
+
+    // The entry table of RichEdit2's text, kept while the pane is unchanged:
+    // what one 提取 works out (the pools' indexes, the expansion's ranks)
+    // the next finds done. Made on first need; dropped by any change.
+    EntryTable& sharedEntries();
+    std::unique_ptr<EntryTable> entries_;
 
     QString applicationDirectory_;
     MessageBoxRunner messageBoxRunner_;

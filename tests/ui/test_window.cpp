@@ -30,6 +30,11 @@
 #include "resources/resources.h"
 #include "core/text.h"
 #include "transform/pipeline.h"
+#include "transform/full_codes.h"
+#include "transform/shortest.h"
+#include "transform/relation.h"
+#include "transform/classify.h"
+#include "transform/status.h"
 #include "ui/form.h"
 
 using namespace zelmora;
@@ -65,6 +70,7 @@ private slots:
     void builtinTableLoads();
     void bothStepsFillTheFirstTab();
     void extractButtonsWriteTheirPanesAndStatus();
+    void extractAfterAnEditOfTheEntriesSeesTheEdit();
     void longCommandsShowTheWaitTextWhileWorking();
     void exportWritesEveryNonEmptyHintedPane();
     void exportWithOnlyTheSourceTable();
@@ -360,6 +366,44 @@ void WindowTest::extractButtonsWriteTheirPanesAndStatus() {
     }
     // Result panes have no change handler: the first tab's counts stay.
     QCOMPARE(form->Label1->text(), QStringLiteral("10690行"));
+    QVERIFY(boxes.empty());
+}
+
+// The 提取 buttons share what they work out from the 一字一行 pane while it
+// is unchanged; an edit, by the program or by the keyboard, is seen at once.
+void WindowTest::extractAfterAnEditOfTheEntriesSeesTheEdit() {
+    runBothSteps();
+    auto clickAll = [&] {
+        for (QPushButton* b : {form->Button7, form->Button5, form->Button4, form->Button1})
+            QTest::mouseClick(b, Qt::LeftButton);
+    };
+    auto expectResultsOfThePanes = [&](const char* when) {
+        const std::string entries = ReadPaneText(*form->RichEdit2), source = ReadPaneText(*form->RichEdit1);
+        const FullCodesResult full = ExtractFullCodes(entries, TextEncoding::Gbk);
+        const ShortestCodesResult shortest = ExtractShortestCodes(entries, TextEncoding::Gbk);
+        const RelationResult relation = RelateShortAndFullCodes(entries, source, TextEncoding::Gbk);
+        QVERIFY2(form->Label7->text() == QString::fromUtf8(FullCodesStatus(full)), when);
+        QVERIFY2(ReadPaneText(*form->RichEdit13) == full.allText, when);
+        QVERIFY2(form->Label5->text() == QString::fromUtf8(ShortestCodesStatus(shortest)), when);
+        QVERIFY2(ReadPaneText(*form->RichEdit21) == shortest.allText, when);
+        QVERIFY2(form->Label4->text() == QString::fromUtf8(ClassifyStatus(ClassifyByCodeLength(entries))), when);
+        QVERIFY2(form->Label10->text() == QString::fromUtf8(RelationStatus(relation)), when);
+        QVERIFY2(ReadPaneText(*form->RichEdit24) == relation.reorderedText, when);
+    };
+    clickAll();
+    expectResultsOfThePanes("after the expansion");
+    // Written by the program: a line taken off, one added.
+    std::string entries = ReadPaneText(*form->RichEdit2);
+    entries = entries.substr(entries.find("\r\n") + 2) + "\r\nzzzz " + "\xB9\xA4";
+    WritePaneText(*form->RichEdit2, entries);
+    clickAll();
+    expectResultsOfThePanes("after a text was written");
+    // Typed: the first line's code lengthened to four letters.
+    form->RichEdit2->setFocus();
+    form->RichEdit2->moveCursor(QTextCursor::Start);
+    QTest::keyClicks(form->RichEdit2, "qq");
+    clickAll();
+    expectResultsOfThePanes("after typing");
     QVERIFY(boxes.empty());
 }
 

@@ -14,6 +14,7 @@
 #include "core/failure.h"
 #include "ui/pane.h"
 #include "resources/resources.h"
+#include "transform/entry_table.h"
 #include "transform/full_codes.h"
 #include "transform/group.h"
 #include "ui/form.h"
@@ -34,13 +35,10 @@ ResourceStream __wrap__ZN7zelmora16OpenBuiltinTableEv() {
     if (builtinMissing) return OpenResource("wb86gb", "no such type");
     return __real__ZN7zelmora16OpenBuiltinTableEv();
 }
-FullCodesResult __real__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEENS_12TextEncodingE(
-    std::string_view, TextEncoding);
-FullCodesResult __wrap__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEENS_12TextEncodingE(
-    std::string_view text, TextEncoding encoding) {
+FullCodesResult __real__ZN7zelmora16ExtractFullCodesERNS_10EntryTableE(EntryTable&);
+FullCodesResult __wrap__ZN7zelmora16ExtractFullCodesERNS_10EntryTableE(EntryTable& table) {
     if (derivationFails) throw ListIndexError(1);
-    return __real__ZN7zelmora16ExtractFullCodesESt17basic_string_viewIcSt11char_traitsIcEENS_12TextEncodingE(text,
-                                                                                                             encoding);
+    return __real__ZN7zelmora16ExtractFullCodesERNS_10EntryTableE(table);
 }
 std::string __real__ZN7zelmora15GroupEqualCodesB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE(std::string_view);
 std::string __wrap__ZN7zelmora15GroupEqualCodesB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEE(
