@@ -91,8 +91,7 @@ formats::TableDocument LoadSource(const SourceOptions& o, std::string_view bytes
 
 // RunAndWrite for tables in any encoding and format: the derivations run on
 // GB18030 group lines, and every result is converted before anything is
-// written, each as it comes while the others are worked out (the expansion's
-// last: the others read it). Words left out and a failure are reported in
+// written, each as it comes while the others are worked out. Words left out and a failure are reported in
 // the order of the results, as if converted one after another.
 void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const std::optional<std::string>& entryBytes,
                         const std::vector<Derivation>& which, bool writeEntries) {
@@ -115,26 +114,22 @@ void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const st
         std::exception_ptr failure;
     };
     std::map<std::string, Converted> converted;  // by hint
-    auto convert = [&](const std::string& hint, std::string& text) {
+    auto convert = [&](const std::string& hint, std::string& text, bool mayTake) {
+        if (hint == kEntriesHint && !writeEntries) return;
         Converted& c = converted[hint];
         try {
             c.file = writer.encode(text, hint, &c.skipped);
         } catch (...) {
             c.failure = std::current_exception();
         }
-        std::string().swap(text);
+        if (mayTake) std::string().swap(text);
     };
     PipelineResult r = RunDerivations(
-        source, entries, which, doc.textEncoding(), [&](const char* s) { progress->step(s); },
-        [&](const std::string& hint, std::string& text) {
-            if (hint == kEntriesHint) return;
-            convert(hint, text);
-        });
+        source, entries, which, doc.textEncoding(), [&](const char* s) { progress->step(s); }, convert);
     progress->step("converting");
     std::vector<std::pair<std::string, std::string>> files;
     for (auto& [hint, text] : r.outputs) {
         if (hint == kEntriesHint && !writeEntries) continue;
-        if (hint == kEntriesHint) convert(hint, text);
         Converted& c = converted.at(hint);
         if (c.failure) std::rethrow_exception(c.failure);
         o.formats.skipped.insert(o.formats.skipped.end(), c.skipped.begin(), c.skipped.end());
@@ -199,10 +194,10 @@ void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, b
                 names.push_back(std::string(result.hint) + ".txt");
     // Each result is written as soon as it is done, and its text dropped.
     formats::ResultFolder folder(o.out, std::move(names));
-    auto write = [&](const std::string& hint, std::string& text) {
+    auto write = [&](const std::string& hint, std::string& text, bool mayTake) {
         if (hint == kEntriesHint && !writeEntries) return;
         folder.add(hint + ".txt", text);
-        std::string().swap(text);
+        if (mayTake) std::string().swap(text);
     };
     // Without format options the table is GBK, as the window reads it.
     PipelineResult r = RunDerivations(

@@ -59,9 +59,9 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
         if (step) step(name);
     };
     std::mutex outputMutex;
-    auto handOver = [&](std::pair<std::string, std::string>& output) {
+    auto handOver = [&](std::pair<std::string, std::string>& output, bool mayTake) {
         std::lock_guard<std::mutex> lock(outputMutex);
-        if (onOutput) onOutput(output.first, output.second);
+        if (onOutput) onOutput(output.first, output.second, mayTake);
     };
     PipelineResult r;
     // A copy only where a line break changes.
@@ -111,7 +111,7 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
             const std::vector<std::string*> texts = ResultTexts(result);
             for (std::size_t i = 0; i < infos.size(); ++i) {
                 p.first.emplace_back(infos[i].hint, std::move(*texts[i]));
-                handOver(p.first.back());
+                handOver(p.first.back(), true);
             }
             return p;
         });
@@ -147,6 +147,17 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
         }
     }
 
+    // The expansion handed over by whichever thread is free last (a task of
+    // no cost goes last), while the longest derivation may still read it.
+    if (onOutput) {
+        cost.push_back(0);
+        tasks.push_back([&] {
+            std::lock_guard<std::mutex> lock(outputMutex);
+            onOutput(r.outputs[0].first, entries, false);
+            return TaskResult();
+        });
+    }
+
     // Longest first, so that the two threads finish close together: the
     // relation, the shortest codes and the full codes take most of the time.
     std::vector<std::size_t> runOrder(tasks.size());
@@ -175,7 +186,6 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
         for (auto& o : results[i].first) r.outputs.push_back(std::move(o));
         for (auto& st : results[i].second) r.statusLines.push_back(std::move(st));
     }
-    handOver(r.outputs[0]);
     return r;
 }
 

@@ -31,9 +31,11 @@ PipelineResult RunPipeline(std::string_view source, const std::optional<std::str
 // The derivation subcommands: which derivations to run (the expansion is
 // always among the outputs: the others read it). `onOutput`, when given, is
 // handed each output (hint, text) as soon as it is done, one at a time, from
-// whichever thread did it: it may take the text away (to write it while the
-// rest are worked out), and the result keeps whatever it leaves.
-using OutputCallback = std::function<void(const std::string& hint, std::string& text)>;
+// whichever thread did it. When `mayTake`, it may take the text away (to
+// write it while the rest are worked out), and the result keeps whatever it
+// leaves; the expansion's text comes without `mayTake`, while the others may
+// still be reading it, and must be left as it is.
+using OutputCallback = std::function<void(const std::string& hint, std::string& text, bool mayTake)>;
 PipelineResult RunDerivations(std::string_view source, const std::optional<std::string>& entries,
                               const std::vector<Derivation>& which, TextEncoding encoding,
                               const std::function<void(const char*)>& step = {}, const OutputCallback& onOutput = {});
