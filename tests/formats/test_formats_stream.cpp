@@ -833,7 +833,7 @@ std::string TableOf(Format format, const std::string& first, const std::string& 
         case Format::Yong:
             return "name=t\nkey=abcdefghijklmnopqrstuvwxyz\n[DATA]\nabcd " + first + " " + second + "\nlgyi " + guo +
                    "\n";
-        case Format::Auto:
+        default:
             break;
     }
     return {};
