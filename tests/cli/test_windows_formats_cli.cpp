@@ -166,3 +166,16 @@ TEST_F(WindowsFormatsCli, ACodeTheFormatCannotHoldFailsNamingTheLineAndKeepsTheO
         EXPECT_EQ(Slurp(at("old.txt")), "keep me") << stream;
     }
 }
+
+TEST_F(WindowsFormatsCli, WordsTheEncodingLacksAreLeftOutAndTheRestNumberedAgain) {
+    // 𠀀 is no GBK character: left out, 丙 moves up to position 2, whether
+    // the table streams or is read whole.
+    Spit(at("t.txt"), testutil::Convert("UTF-16LE", "UTF-8", "\xEF\xBB\xBF;c\r\naa,3=丙\r\naa,1=甲\r\naa,2=𠀀\r\n"));
+    for (const std::string stream : {"", " --no-stream"}) {
+        const CliResult r =
+            cli("convert t.txt out.txt --output-encoding gbk --unencodable skip --skipped skipped.txt" + stream);
+        ASSERT_EQ(r.status, 0) << stream << ": " << r.err;
+        EXPECT_EQ(testutil::U(Slurp(at("out.txt"))), "aa,1=甲\r\naa,2=丙\r\n") << stream;
+        EXPECT_EQ(Slurp(at("skipped.txt")), "4\taa\t𠀀\t𠀀\tU+20000\n") << stream;
+    }
+}
