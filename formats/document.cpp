@@ -180,19 +180,6 @@ std::vector<std::uint32_t> OrderGroupedByCode(const std::vector<TableEntry>& ent
     return order;
 }
 
-// Whether every data line still gives the entries it was read as.
-bool EntriesAsRead(const TableDocument& doc) {
-    std::vector<TableEntry> parsed;
-    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
-        const TableLine& l = doc.lines[i];
-        if (l.kind != Kind::Entry) continue;
-        ParseEntryLine(doc.format, doc.layout, doc.lineText(i), parsed);
-        const TableEntry* now = doc.entries.data() + l.firstEntry;
-        if (!std::equal(parsed.begin(), parsed.end(), now, now + l.entryCount)) return false;
-    }
-    return true;
-}
-
 // The whole file, GB18030, before the encoding.
 std::string FreshText(const std::vector<TableEntry>& given, const WriteOptions& o, const InputLineOf& inputLineOf) {
     std::vector<std::uint32_t> order;
@@ -323,11 +310,9 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
     }
     if (o.format == Format::Jidian) o.format = Format::Plain;
     // Positions number a code's candidates: a line that may go (a word the
-    // encoding lacks, as the streamed path can't know ahead) or has changed
-    // would leave them out of step, so such a table is written afresh,
-    // numbered again.
-    const bool renumbered = HasPositions(doc.format) && o.format == doc.format &&
-                            (CanLack(o.encoding, o.textEncoding) || !EntriesAsRead(doc));
+    // encoding lacks, as the streamed path can't know ahead) would leave a
+    // gap, so such a table is written afresh, numbered again.
+    const bool renumbered = HasPositions(doc.format) && o.format == doc.format && CanLack(o.encoding, o.textEncoding);
     if (o.format != doc.format || renumbered) {
         CarryEngineSettings(o, doc.layout);
         if (droppedLines)
@@ -369,7 +354,7 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
             for (std::size_t k = l.firstEntry; k < l.firstEntry + l.entryCount; ++k)
                 if (!removed[k]) kept.push_back(doc.entries[k]);
             try {
-                rewrite.appendRewritten(out, doc.layout, kept.data(), kept.size(), lineBreak);
+                rewrite.appendRewritten(out, doc.layout, kept.data(), kept.size(), lineBreak, text);
             } catch (const RefusedEntry& f) {
                 throw Failure(InputLineWhere(o, i + 1) + f.what());
             }
@@ -380,7 +365,7 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
             const TableEntry* now = doc.entries.data() + l.firstEntry;
             if (!std::equal(parsed.begin(), parsed.end(), now, now + l.entryCount) || rewrite.rewrites(l.kind, text)) {
                 try {
-                    rewrite.appendRewritten(out, doc.layout, now, l.entryCount, lineBreak);
+                    rewrite.appendRewritten(out, doc.layout, now, l.entryCount, lineBreak, text);
                 } catch (const RefusedEntry& f) {
                     throw Failure(InputLineWhere(o, i + 1) + f.what());
                 }

@@ -453,7 +453,7 @@ public:
                     chunk_.clear();
                     try {
                         rewrite_->appendRewritten(chunk_, reader_->layout(), l.entries->data(), l.entries->size(),
-                                                  l.lineBreak);
+                                                  l.lineBreak, l.text);
                     } catch (const RefusedEntry& f) {
                         throw Failure(InputLineWhere(out_, l.number) + f.what());
                     }

@@ -184,9 +184,14 @@ bool OwnFormatRewrite::rewrites(TableLine::Kind kind, std::string_view text) con
 }
 
 void OwnFormatRewrite::appendRewritten(std::string& out, const TableLayout& layout, const TableEntry* entries,
-                                       std::size_t count, std::string_view lineBreak) const {
+                                       std::size_t count, std::string_view lineBreak, std::string_view text) const {
     if (count == 0) return;
-    out += CanonicalLine(format_, layout, entries, count);
+    std::uint32_t position = 0;
+    thread_local std::vector<TableEntry> parsed;
+    if (HasPositions(format_) && ParsePhraseLine(format_, text, parsed, &position))
+        out += PositionedLine(format_, entries[0], position);
+    else
+        out += CanonicalLine(format_, layout, entries, count);
     out += lineBreak;
 }
 

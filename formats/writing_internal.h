@@ -131,7 +131,8 @@ void IbusFrequencies(const TableEntry* run, std::size_t count, std::size_t unwei
 //   into UTF-8, a new one comes first;
 // - a data line whose entries are no longer those its text gives (words the
 //   encoding lacks left out, entries changed): written afresh from them, or
-//   gone when none is left;
+//   gone when none is left (a table with positions is then written afresh
+//   whole, numbered again, as a gap would be left);
 // - a plain line that looks like a header line of another format (read so
 //   because the format was given): written afresh, its code quoted, so that
 //   the table is recognised as plain.
@@ -145,9 +146,12 @@ public:
     // Whether the line, its entries unchanged, is written afresh.
     bool rewrites(TableLine::Kind kind, std::string_view text) const;
     // The data line written afresh from its entries now, with its line break;
-    // nothing when no entry is left. Fails as CanonicalLine does.
+    // nothing when no entry is left. Fails as CanonicalLine does. A line of
+    // a format with positions keeps the position its `text` gave: a code's
+    // candidates stand by position, so the k-th of them now takes the place
+    // the k-th line had.
     void appendRewritten(std::string& out, const TableLayout& layout, const TableEntry* entries, std::size_t count,
-                         std::string_view lineBreak) const;
+                         std::string_view lineBreak, std::string_view text) const;
 
 private:
     Format format_;

@@ -51,7 +51,8 @@ struct Input {
 std::vector<Input> Inputs() {
     std::vector<Input> in;
     for (const char* file : {"rime_wubi.dict.yaml", "libime_wubi.txt", "fcitx4_wubi.txt", "ibus_wubi.txt",
-                             "yong_wubi.txt", "rime_extb.dict.yaml", "plain_suspicious.txt"}) {
+                             "yong_wubi.txt", "rime_extb.dict.yaml", "plain_suspicious.txt", "duoduo_wubi.txt",
+                             "bingling_wubi.txt", "sogou_phrase.txt", "baidu_phrase.txt"}) {
         const std::string u = Slurp(file), f = file;
         in.push_back({f, u});
         in.push_back({f + " CR LF", Breaks(u, "\r\n")});

@@ -118,19 +118,6 @@ TEST(WindowsFormats, LinesOfTheOlderFormatsKeepTheirRecognition) {
         ASSERT_TRUE(shown.has_value()) << c.line;
         EXPECT_EQ(*shown, c.shown) << c.line << ": " << FormatName(*shown);
     }
-    // The samples of the engine formats, in the encodings those programs
-    // write, as before.
-    const struct {
-        const char* file;
-        Format format;
-    } samples[] = {{"rime_wubi.dict.yaml", Format::Rime}, {"libime_wubi.txt", Format::Libime},
-                   {"fcitx4_wubi.txt", Format::Fcitx4},   {"ibus_wubi.txt", Format::Ibus},
-                   {"yong_wubi.txt", Format::Yong},       {"plain_suspicious.txt", Format::Plain}};
-    for (const auto& s : samples) {
-        const std::string u8 = testutil::FormatsSample(s.file);
-        EXPECT_EQ(ReadTable(u8).format, s.format) << s.file;
-        EXPECT_EQ(ReadTable(Utf16leBom(u8)).format, s.format) << s.file << " in UTF-16LE";
-    }
 }
 
 TEST(WindowsFormats, WrittenAsTheirProgramsWriteThem) {
@@ -204,14 +191,19 @@ TEST(WindowsFormats, WrittenBackInTheirOwnFormatTheFileStaysAsItWas) {
     }
 }
 
-TEST(WindowsFormats, APhraseFileWhoseEntriesChangedIsNumberedAgain) {
-    TableDocument doc = ReadTable(Utf16leBom(";c\r\naa,3=丙\r\naa,1=甲\r\nb,7=乙\r\n"));
-    ASSERT_EQ(doc.entries.size(), 3u);
-    doc.entries[1].word = Gb("丁");  // 丙, now 丁, second under aa
+TEST(WindowsFormats, AChangedPhraseLineKeepsItsPosition) {
+    // Candidates stand by position: the k-th of a code, changed or moved,
+    // takes the position the k-th line had.
+    TableDocument doc = ReadTable(Utf16leBom(";c\r\naa,9=丙\r\naa,5=甲\r\nb,7=乙\r\n"));
+    ASSERT_EQ(PairsOf(doc.entries), (Pairs{{"aa", "甲"}, {"aa", "丙"}, {"b", "乙"}}));
+    std::swap(doc.entries[0], doc.entries[1]);
+    doc.entries[2].word = Gb("丁");
     WriteOptions o;
     o.format = doc.format;
     ChooseOutputEncoding(o, Encoding::Auto, false, doc.encoding, doc.hadBom, doc.format);
-    EXPECT_EQ(WriteTable(doc, o), Utf16leBom("aa,1=甲\r\naa,2=丁\r\nb,1=乙\r\n"));
+    const std::string written = WriteTable(doc, o);
+    EXPECT_EQ(written, Utf16leBom(";c\r\naa,9=甲\r\naa,5=丙\r\nb,7=丁\r\n"));
+    EXPECT_EQ(PairsOf(ReadTable(written).entries), (Pairs{{"aa", "丙"}, {"aa", "甲"}, {"b", "丁"}}));
 }
 
 TEST(WindowsFormats, TheCheckNotesAPositionGapAndNothingInAFileWithout) {
