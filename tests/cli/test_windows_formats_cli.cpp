@@ -59,7 +59,7 @@ TEST_F(WindowsFormatsCli, TheBuiltInAndDebianTablesGoIntoEachFormatAndBack) {
     CliResult r = cli("builtin");
     ASSERT_EQ(r.status, 0) << r.err;
     Spit(at("builtin.txt"), r.out);
-    for (const std::string source : {at("builtin.txt"), std::string(kDebianWubi)}) {
+    for (const std::string& source : {at("builtin.txt"), std::string(kDebianWubi)}) {
         const std::string stats = cli("stats '" + source + "'").out;
         const CliResult check = cli("check '" + source + "'");
         for (const std::string format : kReadWritten) {
