@@ -10,11 +10,14 @@
 #   LINES: table sizes in entry lines (default: 1000000 4000000 10000000 25000000)
 #   WHOLE_MAX: largest table also converted with --no-stream (default 10000000;
 #              that path needs several GB there)
+#   WINDOWS_FORMATS: the Windows programs' formats timed (default: all six;
+#              empty: none)
 set -e
 BUILD=${1:-${BUILD:-build}}
 [ $# -gt 0 ] && shift
 SIZES=${*:-1000000 4000000 10000000 25000000}
 WHOLE_MAX=${WHOLE_MAX:-10000000}
+WINDOWS_FORMATS=${WINDOWS_FORMATS-duoduo bingling jidian sogou-phrase baidu-phrase jisu}
 CLI="$BUILD/cli/zelmora-cli"
 DICT=${RIME_WUBI_DICT:-/usr/share/rime-data/wubi86.dict.yaml}
 HERE=$(dirname "$0")
@@ -71,6 +74,16 @@ for lines in $SIZES; do
         measure "$mode: GBK group lines -> Rime in UTF-8" "$WORK/o.dict.yaml" \
             "$CLI" convert "$WORK/big.txt" "$WORK/o.dict.yaml" --encoding gbk --output-format rime --output-encoding utf-8 $flag
         measure "$mode: check Rime (most codes are longer than four letters)" - "$CLI" check "$WORK/big.dict.yaml" $flag
+        # The Windows programs' formats (UTF-16LE with a byte-order mark):
+        # written from group lines, and read back into them.
+        for f in $WINDOWS_FORMATS; do
+            measure "$mode: GBK group lines -> $f" "$WORK/o.txt" \
+                "$CLI" convert "$WORK/big.txt" "$WORK/o.txt" --encoding gbk --output-format "$f" $flag
+            [ "$f" = jisu ] && continue  # written only
+            "$CLI" convert "$WORK/big.txt" "$WORK/w.txt" --encoding gbk --output-format "$f"
+            measure "$mode: $f -> GB18030 group lines" "$WORK/o.txt" \
+                "$CLI" convert "$WORK/w.txt" "$WORK/o.txt" --output-format plain --output-encoding gb18030 $flag
+        done
     done
 done
 echo "(last column: the first 12 hex digits of the MD5 of the output; equal sums for stream and whole mean the same bytes)"

@@ -273,9 +273,10 @@ void AddEncodeCommand(CLI::App& app) {
         "format and encoding (default: the built-in table)");
     cmd->add_option("--table-encoding", o->tableEncoding,
                     std::string("Encoding of --table and --merge: ") + kEncodings);
-    cmd->add_option("--table-format", o->tableFormat,
-                    "Format of --table and --merge: auto (recognised by the header), plain, rime, libime, fcitx4, ibus "
-                    "or yong");
+    cmd->add_option(
+        "--table-format", o->tableFormat,
+        "Format of --table and --merge: auto (recognised by the header), plain, rime, libime, fcitx4, ibus, "
+        "yong, duoduo, bingling, jidian, sogou-phrase or baidu-phrase");
     auto* group = cmd->add_flag("--group", o->group, "Write group lines: all words of one code on one line");
     auto* merge = cmd->add_option(
         "--merge", o->merge,
@@ -289,8 +290,9 @@ void AddEncodeCommand(CLI::App& app) {
         "stand among the existing candidates (a high weight goes first); other formats keep file order, new words "
         "after");
     auto* outFormat = cmd->add_option("--output-format", o->outputFormat,
-                                      "Format written: plain (default), rime, libime, fcitx4, ibus or yong; the "
-                                      "weights of the word list go into the formats that hold them (rime, ibus)");
+                                      "Format written: plain (default), rime, libime, fcitx4, ibus, yong, duoduo, "
+                                      "bingling, jidian, sogou-phrase, baidu-phrase or jisu; the weights of the word "
+                                      "list go into the formats that hold them (rime, ibus)");
     auto* outEncoding = cmd->add_option("--output-encoding", o->outputEncoding,
                                         "Encoding written: gbk, gb18030, utf-8, utf-16le or utf-16be (default: the "
                                         "word list's)");

@@ -25,7 +25,10 @@ namespace {
 const char* kEncodingHelp =
     "auto (a byte-order mark decides; otherwise valid UTF-8 is UTF-8; otherwise GB18030), gbk, gb18030, utf-8, "
     "utf-16le or utf-16be";
-const char* kFormatHelp = "auto (recognised by the header), plain, rime, libime, fcitx4, ibus or yong";
+const char* kFormatHelp =
+    "auto (recognised by the header or the first data line), plain, rime, libime, fcitx4, ibus, yong, duoduo "
+    "(word<TAB>code), bingling ([CODETABLE], then code<TAB>word), jidian (plain group lines, UTF-16LE), "
+    "sogou-phrase (code,position=word) or baidu-phrase (code=position,word)";
 
 const char* kConvertStreaming =
     "Large tables stream: the input is read in 1 MiB blocks and decoded, read and converted line by line, and the "
@@ -33,11 +36,14 @@ const char* kConvertStreaming =
     "first copied to a temporary file, standard output is written at the end). Memory stays flat however large "
     "the table.\n"
     "  - Into the same format (another encoding, or the same file again): one pass.\n"
-    "  - From a plain table into plain or Rime: one pass. Into libime, fcitx4, ibus or yong: two passes, the first "
-    "gathering the key characters and the longest code the new header names.\n"
-    "  - From a Rime, libime, fcitx4, ibus or yong table into another format: two passes, when each code's entries "
+    "  - From a plain table into plain, Rime, jidian, duoduo or bingling: one pass. Into libime, fcitx4, ibus or "
+    "yong: two passes, the first gathering the key characters and the longest code the new header names; into "
+    "sogou-phrase, baidu-phrase or jisu: two passes, the first making sure each code's candidates stand together "
+    "to be numbered.\n"
+    "  - From a table of any other format into another format: two passes, when each code's entries "
     "stand together because the codes come in ascending order, by letters or by length and then letters (as "
-    "wubi86.dict.yaml does); candidates ordered by weight (Rime \"sort: by_weight\") are ordered within each code. "
+    "wubi86.dict.yaml does); candidates ordered by weight (Rime \"sort: by_weight\") or by position (sogou, baidu) "
+    "are ordered within each code. "
     "A table whose codes come in any other order is read whole, since its entries must be grouped by code.\n"
     "  - With --encoding auto and no byte-order mark, one more pass first tells UTF-8 from GB18030.\n"
     "On a terminal, a progress line on standard error names each pass that takes longer than a second.";
@@ -136,7 +142,10 @@ void AddFormatOptions(CLI::App* cmd, FormatOptions& o, bool input, bool output, 
         cmd->add_option("--output-encoding", o.outputEncoding,
                         "Encoding written: gbk, gb18030, utf-8, utf-16le or utf-16be (default: the input's)");
         cmd->add_option("--output-format", o.outputFormat,
-                        std::string("Format written: plain, rime, libime, fcitx4, ibus or yong (default: ") +
+                        std::string("Format written: plain, rime, libime, fcitx4, ibus, yong, duoduo, bingling, "
+                                    "jidian, sogou-phrase, baidu-phrase or jisu (word<TAB>code and selection "
+                                    "key<TAB>position, written only); the last six in UTF-16LE with a byte-order mark "
+                                    "unless --output-encoding says otherwise (default: ") +
                             outputFormatDefault + ")");
         cmd->add_flag("--bom", o.bom, "Begin the output with a byte-order mark (default: only if the input had one)");
         cmd->add_option(

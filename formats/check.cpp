@@ -14,6 +14,7 @@
 #include "formats/encoding.h"
 #include "formats/encoding_internal.h"
 #include "formats/lines.h"
+#include "formats/reading.h"
 #include "formats/writing.h"
 #include "formats/writing_internal.h"
 
@@ -176,8 +177,25 @@ void CheckLine(Format format, const TableLayout& layout, Encoding encoding, std:
     if (kind != TableLine::Kind::Entry) return;
     thread_local std::string lastCode;
     CheckEntries(line, entries, count, true, lastCode, seen, report);
+    std::uint32_t position = 0;
+    if (HasPositions(format) && count == 1) {
+        thread_local std::vector<TableEntry> parsed;
+        ParsePhraseLine(format, text, parsed, &position);
+        // Positions only order a code's candidates: one past the highest so
+        // far is the next, more leaves a gap (or the lines stand out of
+        // order). Kept beside the pairs, under a key no pair has.
+        thread_local std::string key;
+        key.assign(1, '\x02').append(entries[0].code);
+        std::size_t& highest = seen[key];
+        if (position > highest + 1)
+            report(line, "position " + std::to_string(position) + " of code \"" + Utf8Shown(entries[0].code) +
+                             "\" after " + (highest ? "position " + std::to_string(highest) : std::string("none")) +
+                             ": a gap, or lines out of order (positions only order candidates)");
+        highest = std::max<std::size_t>(highest, position);
+    }
     try {
-        std::string again = CanonicalLine(format, layout, entries, count);
+        std::string again =
+            position ? PositionedLine(format, entries[0], position) : CanonicalLine(format, layout, entries, count);
         if (again != text) report(line, "does not round-trip: would be written back as \"" + Utf8Shown(again) + "\"");
     } catch (const Failure& f) {
         report(line, std::string("does not round-trip: ") + f.what());

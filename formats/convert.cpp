@@ -123,7 +123,7 @@ OutputSettings ResolveOutput(const TableOptions& o, Encoding inputEncoding, bool
     w.format = o.outputFormat.empty() ? fallback : ParseFormat(o.outputFormat);
     if (w.format == Format::Auto) w.format = fallback;
     const Encoding asked = o.outputEncoding.empty() ? Encoding::Auto : ParseEncoding(o.outputEncoding);
-    ChooseOutputEncoding(w, asked, o.bom, inputEncoding, inputHadBom);
+    ChooseOutputEncoding(w, asked, o.bom, inputEncoding, inputHadBom, fallback);
     if (o.unencodable == "skip")
         w.unencodable = Unencodable::Skip;
     else if (!o.unencodable.empty() && o.unencodable != "error")

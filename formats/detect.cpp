@@ -62,7 +62,13 @@ std::optional<Format> FormatShownBy(std::string_view raw) {
         return Format::Rime;
     if (t == "BEGIN_DEFINITION" || t == "BEGIN_TABLE" || StartsWith(t, "SCM_VERSION")) return Format::Ibus;
     if (std::optional<Format> f = LibimeHeaderShown(t)) return f;
+    // Before yong's settings: "aa=1,工" is no setting.
+    if (ShowsPhrase(Format::BaiduPhrase, t)) return Format::BaiduPhrase;
     if (IsYongSetting(t) || EqualsIgnoringCase(t, "[DATA]")) return Format::Yong;
+    if (ShowsPhrase(Format::SogouPhrase, t)) return Format::SogouPhrase;
+    if (IsBinglingTableLine(t)) return Format::Bingling;
+    if (NeutralBinglingKey(t)) return std::nullopt;
+    if (ShowsDuoduo(t)) return Format::Duoduo;
     return Format::Plain;
 }
 
@@ -119,8 +125,26 @@ Format ParseFormat(std::string_view name) {
     if (name == "fcitx4") return Format::Fcitx4;
     if (name == "ibus") return Format::Ibus;
     if (name == "yong") return Format::Yong;
+    if (name == "duoduo") return Format::Duoduo;
+    if (name == "bingling") return Format::Bingling;
+    if (name == "jidian") return Format::Jidian;
+    if (name == "sogou-phrase") return Format::SogouPhrase;
+    if (name == "baidu-phrase") return Format::BaiduPhrase;
+    if (name == "jisu") return Format::Jisu;
     throw Failure("Unknown format \"" + std::string(name) +
-                  "\" (known: auto, plain, rime, libime, fcitx4, ibus, yong)");
+                  "\" (known: auto, plain, rime, libime, fcitx4, ibus, yong, duoduo, bingling, jidian, sogou-phrase, "
+                  "baidu-phrase, jisu)");
+}
+
+Format ReadingFormat(Format format) {
+    if (format == Format::Jidian) return Format::Plain;
+    if (format == Format::Jisu)
+        throw Failure("jisu tables are written only: a typing simulator's table is no code table to read");
+    return format;
+}
+
+bool HasPositions(Format format) {
+    return format == Format::SogouPhrase || format == Format::BaiduPhrase || format == Format::Jisu;
 }
 
 const char* FormatName(Format format) {
@@ -139,6 +163,18 @@ const char* FormatName(Format format) {
             return "ibus-table";
         case Format::Yong:
             return "yong";
+        case Format::Duoduo:
+            return "duoduo";
+        case Format::Bingling:
+            return "bingling";
+        case Format::Jidian:
+            return "jidian";
+        case Format::SogouPhrase:
+            return "sogou-phrase";
+        case Format::BaiduPhrase:
+            return "baidu-phrase";
+        case Format::Jisu:
+            return "jisu";
     }
     return "?";
 }

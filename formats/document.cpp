@@ -57,6 +57,8 @@ public:
                 CheckLimit(doc_.entries.size() + parsed_.size(), "entries", kMaxUint32);
                 l.firstEntry = static_cast<std::uint32_t>(doc_.entries.size());
                 l.entryCount = static_cast<std::uint32_t>(parsed_.size());
+                if (reader.layout().byPosition)
+                    positions_.resize(doc_.entries.size() + parsed_.size(), reader.position());
                 for (auto& e : parsed_) doc_.entries.push_back(std::move(e));
             }
             if (!problem.empty()) doc_.problems.push_back({i + 1, std::move(problem)});
@@ -106,6 +108,12 @@ private:
                 std::stable_sort(b, e, [&](std::uint32_t x, std::uint32_t y) { return weight[x] > weight[y]; });
             }
         }
+        if (doc_.layout.byPosition) {
+            for (std::size_t g = 0; g < start.size(); ++g)
+                std::stable_sort(order.begin() + start[g], order.begin() + cursor[g],
+                                 [&](std::uint32_t x, std::uint32_t y) { return positions_[x] < positions_[y]; });
+            std::vector<std::uint32_t>().swap(positions_);
+        }
         groupOf.clear();
         // Entries move into their places along the cycles of the permutation,
         // without a second vector of entries.
@@ -134,6 +142,7 @@ private:
     TableDocument& doc_;
     std::string shownNote_;
     std::vector<TableEntry> parsed_;
+    std::vector<std::uint32_t> positions_;  // each entry's, in file order, for byPosition
 };
 
 // The order that brings each code's entries together, codes in the order
@@ -214,6 +223,7 @@ TableDocument OpenDocument(std::string_view bytes, Encoding encoding, Format for
     doc.hadBom = d.hadBom;
     doc.encodingCloseCall = d.closeCall;
     doc.lines = CutLines(doc.text);
+    format = ReadingFormat(format);
     Detection found = Detect(doc);
     if (format == Format::Auto)
         format = found.format;
@@ -264,6 +274,11 @@ std::string ToGroupLines(const TableDocument& doc) {
 std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options,
                          const InputLineOf& inputLineOf) {
     if (options.format == Format::Auto) throw Failure("No output format given");
+    if (options.format == Format::Jidian) {
+        WriteOptions plain = options;
+        plain.format = Format::Plain;
+        return WriteEntries(entries, plain, inputLineOf);
+    }
     return EncodeText(FreshText(entries, options, inputLineOf), options.encoding, options.bom, options.textEncoding);
 }
 
@@ -293,7 +308,12 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
                 }
         }
     }
-    if (o.format != doc.format) {
+    if (o.format == Format::Jidian) o.format = Format::Plain;
+    // Positions number a code's candidates: a line that may go (a word the
+    // encoding lacks, as the streamed path can't know ahead) would leave a
+    // gap, so such a table is written afresh, numbered again.
+    const bool renumbered = HasPositions(doc.format) && o.format == doc.format && CanLack(o.encoding, o.textEncoding);
+    if (o.format != doc.format || renumbered) {
         CarryEngineSettings(o, doc.layout);
         if (droppedLines)
             for (const auto& l : doc.lines) *droppedLines += l.kind == Kind::Extra;
@@ -334,7 +354,7 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
             for (std::size_t k = l.firstEntry; k < l.firstEntry + l.entryCount; ++k)
                 if (!removed[k]) kept.push_back(doc.entries[k]);
             try {
-                rewrite.appendRewritten(out, doc.layout, kept.data(), kept.size(), lineBreak);
+                rewrite.appendRewritten(out, doc.layout, kept.data(), kept.size(), lineBreak, text);
             } catch (const RefusedEntry& f) {
                 throw Failure(InputLineWhere(o, i + 1) + f.what());
             }
@@ -345,7 +365,7 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
             const TableEntry* now = doc.entries.data() + l.firstEntry;
             if (!std::equal(parsed.begin(), parsed.end(), now, now + l.entryCount) || rewrite.rewrites(l.kind, text)) {
                 try {
-                    rewrite.appendRewritten(out, doc.layout, now, l.entryCount, lineBreak);
+                    rewrite.appendRewritten(out, doc.layout, now, l.entryCount, lineBreak, text);
                 } catch (const RefusedEntry& f) {
                     throw Failure(InputLineWhere(o, i + 1) + f.what());
                 }

@@ -15,12 +15,40 @@
 
 namespace zelmora::formats {
 
-enum class Format { Auto, Plain, Rime, Libime, Fcitx4, Ibus, Yong };
+// The engines' formats, then those of the Windows input methods and typing
+// simulators (UTF-16LE with a byte-order mark unless asked otherwise):
+// duoduo "word<TAB>code", bingling "[CODETABLE]" then "code<TAB>word",
+// jidian (plain group lines), the custom-phrase files of sogou
+// ("code,position=word") and baidu ("code=position,word"), and jisu
+// ("word<TAB>code and selection key<TAB>position", written only).
+enum class Format {
+    Auto,
+    Plain,
+    Rime,
+    Libime,
+    Fcitx4,
+    Ibus,
+    Yong,
+    Duoduo,
+    Bingling,
+    Jidian,
+    SogouPhrase,
+    BaiduPhrase,
+    Jisu
+};
 
-// Parses "auto", "plain", "rime", "libime", "fcitx4", "ibus", "yong"; fails on others.
+// Parses "auto", "plain", "rime", "libime", "fcitx4", "ibus", "yong",
+// "duoduo", "bingling", "jidian", "sogou-phrase", "baidu-phrase", "jisu";
+// fails on others.
 Format ParseFormat(std::string_view name);
 // The names above, for messages.
 const char* FormatName(Format format);
+// The format a table given as `format` is read as: jidian is plain in
+// another encoding; fails for a format that is written only (jisu).
+Format ReadingFormat(Format format);
+// Whether a candidate's place is a number on its line (sogou, baidu, jisu):
+// read, the numbers order a code's candidates; written, 1, 2, 3 … per code.
+bool HasPositions(Format format);
 
 // One code-word pair, GB18030 bytes, with the format's per-entry extras.
 struct TableEntry {
@@ -72,6 +100,9 @@ struct TableLayout {
     // Candidates by weight, highest first, ties in file order: Rime unless
     // "sort: original", and ibus-table (by frequency).
     bool byWeight = false;
+    // Candidates by the position each line gives, lowest first, ties in file
+    // order: sogou and baidu phrase files.
+    bool byPosition = false;
     // libime and fcitx4: first characters of the keys of pinyin, prompt and
     // phrase-building lines, which are no code-word pairs.
     std::string specialPrefixes;

@@ -1,5 +1,6 @@
 // Plain tables: group lines "code word word …", tokens quoted as the text
 // rules read them, no header.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +58,9 @@ void AppendPlainCode(std::string& out, std::string_view code) {
     const std::size_t at = out.size();
     AppendPlainToken(out, code, "The code", true);
     if (out[at] == '"') return;
+    // A code of letters a-z, the common one, begins no other format's line:
+    // every header keyword has a capital, a symbol or a Chinese character.
+    if (std::all_of(code.begin(), code.end(), [](char c) { return c >= 'a' && c <= 'z'; })) return;
     // Recognition goes by how a line begins, and a blank always follows the
     // code: any word after it shows the same.
     thread_local std::string probe;

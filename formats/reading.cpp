@@ -1,5 +1,6 @@
 // Reading a table line by line: each line goes to its format's reader
-// (plain.cpp, rime.cpp, libime.cpp, ibus.cpp, yong.cpp).
+// (plain.cpp, rime.cpp, libime.cpp, ibus.cpp, yong.cpp, duoduo.cpp,
+// bingling.cpp, phrase.cpp).
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,7 +29,15 @@ const char* MalformedMessage(Format format) {
             return "not code<TAB>phrase<TAB>frequency";
         case Format::Yong:
             return "a code without words";
-        case Format::Auto:
+        case Format::Duoduo:
+            return "not word<TAB>code";
+        case Format::Bingling:
+            return "not code<TAB>word";
+        case Format::SogouPhrase:
+            return "not code,position=word";
+        case Format::BaiduPhrase:
+            return "not code=position,word";
+        default:
             break;
     }
     return "malformed";
@@ -42,6 +51,7 @@ LineReader::LineReader(Format format, std::string shownNote) : format_(format), 
     // Rime sorts by weight unless told "sort: original"; ibus-table shows
     // the higher frequency first.
     layout_.byWeight = format == Format::Rime || format == Format::Ibus;
+    layout_.byPosition = HasPositions(format);
 }
 
 TableLine::Kind LineReader::read(std::string_view text, std::vector<TableEntry>& entries, std::string& problem) {
@@ -65,7 +75,17 @@ TableLine::Kind LineReader::read(std::string_view text, std::vector<TableEntry>&
         case Format::Yong:
             kind = readYong(text, entries, problem);
             break;
-        case Format::Auto:
+        case Format::Duoduo:
+            kind = readDuoduo(text, entries, problem);
+            break;
+        case Format::Bingling:
+            kind = readBingling(text, entries, problem);
+            break;
+        case Format::SogouPhrase:
+        case Format::BaiduPhrase:
+            kind = readPhrase(text, entries, problem);
+            break;
+        default:
             break;
     }
     ++index_;
@@ -94,6 +114,9 @@ void LineReader::finish() {
             case Format::Yong:
                 finishYong();
                 break;
+            case Format::Bingling:
+                finishBingling();
+                break;
             default:
                 break;
         }
@@ -117,7 +140,14 @@ bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view l
             return ParseIbusLine(line, out);
         case Format::Yong:
             return ParseYongLine(line, out);
-        case Format::Auto:
+        case Format::Duoduo:
+            return ParseDuoduoLine(line, out);
+        case Format::Bingling:
+            return ParseBinglingLine(line, out);
+        case Format::SogouPhrase:
+        case Format::BaiduPhrase:
+            return ParsePhraseLine(format, line, out);
+        default:
             break;
     }
     return false;

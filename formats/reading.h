@@ -50,6 +50,8 @@ public:
     Format format() const { return format_; }
     // A plain Entry line that the caller reads itself, in parts.
     void passOver() { ++index_; }
+    // The candidate position the last Entry line gave (sogou and baidu).
+    std::uint32_t position() const { return position_; }
 
 private:
     // Each format's reading, in its own file (plain.cpp, rime.cpp, …).
@@ -63,6 +65,10 @@ private:
     void finishIbus() const;
     TableLine::Kind readYong(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
     void finishYong() const;
+    TableLine::Kind readDuoduo(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
+    TableLine::Kind readBingling(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
+    void finishBingling() const;
+    TableLine::Kind readPhrase(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
     // A data line: Entry with its entries, or Malformed with the problem.
     TableLine::Kind data(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
 
@@ -94,6 +100,11 @@ private:
         enum class Phase : std::uint8_t { Settings, Data } phase = Phase::Settings;
     };
 
+    struct BinglingState {
+        // Keys, then [CODETABLE].
+        enum class Phase : std::uint8_t { Keys, Data } phase = Phase::Keys;
+    };
+
     Format format_;
     std::string shownNote_;
     TableLayout layout_;
@@ -102,6 +113,8 @@ private:
     LibimeState libime_;
     IbusState ibus_;
     YongState yong_;
+    BinglingState bingling_;
+    std::uint32_t position_ = 0;
 };
 
 // The format a document's first lines show (Plain when none does) and the
@@ -120,6 +133,20 @@ bool ParseRimeLine(const TableLayout& layout, std::string_view line, std::vector
 bool ParseLibimeLine(Format format, std::string_view line, std::vector<TableEntry>& out);  // libime or fcitx4
 bool ParseIbusLine(std::string_view line, std::vector<TableEntry>& out);
 bool ParseYongLine(std::string_view line, std::vector<TableEntry>& out);
+bool ParseDuoduoLine(std::string_view line, std::vector<TableEntry>& out);
+bool ParseBinglingLine(std::string_view line, std::vector<TableEntry>& out);
+// sogou or baidu; `position`, when given, gets the line's candidate position.
+bool ParsePhraseLine(Format format, std::string_view line, std::vector<TableEntry>& out,
+                     std::uint32_t* position = nullptr);
+
+// Whether a (trimmed) line shows the format: duoduo's "word<TAB>code",
+// bingling's "[CODETABLE]", sogou's "code,1=word", baidu's "code=1,word".
+// Lines before bingling's [CODETABLE] ("Key=value", "[Section]") decide
+// nothing: NeutralBinglingKey.
+bool ShowsDuoduo(std::string_view t);
+bool ShowsPhrase(Format format, std::string_view t);
+bool IsBinglingTableLine(std::string_view t);
+bool NeutralBinglingKey(std::string_view t);
 
 // Libime or Fcitx4 for a (trimmed) line that begins with a keyword of their
 // headers (English or Chinese); nullopt for other lines.

@@ -126,7 +126,7 @@ public:
          const StreamSettings& settings)
         : in_(in),
           opening_(opening),
-          given_(given),
+          given_(ReadingFormat(given)),
           partedLine_(settings.partedLine),
           partEntries_(std::max<std::size_t>(settings.partEntries, 1)),
           consumer_(consumer),
@@ -345,7 +345,9 @@ public:
             out_.textEncoding = TextEncodingOf(opening_.encoding);
             resolved_ = true;
             lacks_ = CanLack(out_.encoding, out_.textEncoding);
-            same_ = out_.format == format;
+            // A table with positions written into its own format while words
+            // may be left out is numbered again, written afresh.
+            same_ = out_.format == format && !(HasPositions(format) && lacks_);
             needKeys_ = !same_ && (IsFreshHeaderWithKeys(out_.format) ||
                                    (out_.format == Format::Rime && format != Format::Plain));
             // Into another format each code's entries are brought together
@@ -451,7 +453,7 @@ public:
                     chunk_.clear();
                     try {
                         rewrite_->appendRewritten(chunk_, reader_->layout(), l.entries->data(), l.entries->size(),
-                                                  l.lineBreak);
+                                                  l.lineBreak, l.text);
                     } catch (const RefusedEntry& f) {
                         throw Failure(InputLineWhere(out_, l.number) + f.what());
                     }
@@ -475,6 +477,7 @@ public:
                     run_.swap(entries);
                     entries.clear();
                     runLines_.assign(run_.size(), l.number);
+                    if (byPosition()) runPositions_.assign(run_.size(), reader_->position());
                     if (run_.size() >= settings_.partEntries && writesRunInPieces()) flushRun(false);
                     return true;
                 }
@@ -484,6 +487,7 @@ public:
                     flushRun(true);
                 run_.push_back(std::move(e));
                 runLines_.push_back(l.number);
+                if (byPosition()) runPositions_.push_back(reader_->position());
             }
             // A run whose lines depend on its entries alone may be written as it comes.
             if (run_.size() >= settings_.partEntries && writesRunInPieces()) flushRun(false);
@@ -540,7 +544,7 @@ private:
     // (plain, yong) is written in parts of that line.
     bool writesRunInPieces() const {
         const Format f = out_.format;
-        if (reader_->layout().byWeight) return false;
+        if (reader_->layout().byWeight || byPosition()) return false;
         if (f != Format::Ibus) return true;
         const std::size_t run = continuesRun() ? runIndex_ - 1 : runIndex_;
         return countRuns_ && run < runWeighted_.size() && !runWeighted_[run];
@@ -550,6 +554,8 @@ private:
     bool continuesRun() const { return runIndex_ > 0 && !run_.empty() && run_.front().code == pieceCode_; }
 
     bool grouped() const { return out_.format == Format::Plain || out_.format == Format::Yong; }
+
+    bool byPosition() const { return reader_->layout().byPosition; }
 
     // The entries of one code, in candidate order, or a part of them
     // (`runEnds` false: more may follow). A line of a grouped format left
@@ -578,11 +584,29 @@ private:
             run_.swap(sorted_);
             runLines_.swap(sortedLines_);
         }
+        if (byPosition() && run_.size() > 1) {
+            // As ReadTable orders them: by position, lowest first, ties in file order.
+            CheckLimit(run_.size(), "candidates of one code", kMaxUint32);
+            candidates_.resize(run_.size());
+            for (std::size_t i = 0; i < candidates_.size(); ++i) candidates_[i] = static_cast<std::uint32_t>(i);
+            std::stable_sort(candidates_.begin(), candidates_.end(),
+                             [&](std::uint32_t x, std::uint32_t y) { return runPositions_[x] < runPositions_[y]; });
+            sorted_.clear();
+            sortedLines_.clear();
+            for (std::uint32_t i : candidates_) {
+                sorted_.push_back(std::move(run_[i]));
+                sortedLines_.push_back(runLines_[i]);
+            }
+            run_.swap(sorted_);
+            runLines_.swap(sortedLines_);
+        }
+        runPositions_.clear();
         entriesAtOnce_ = std::max(entriesAtOnce_, run_.size());
         const bool continues = continuesRun();
         if (!continues) {
             ++runIndex_;
             pieceCode_ = run_.front().code;
+            positionsWritten_ = 0;
             runLeft_ = countRuns_ && runIndex_ <= runSizes_.size() ? runSizes_[runIndex_ - 1] : 0;
         }
         // The survey's count of this run's entries numbers its pieces; a whole
@@ -613,11 +637,13 @@ private:
                 lineOpen_ = !runEnds;
             } else {
                 openWord_.clear();
-                AppendFreshRun(chunk_, run_.data(), run_.size(), out_, layout_, lineAt_, 0, numbered ? runLeft_ : 0);
+                AppendFreshRun(chunk_, run_.data(), run_.size(), out_, layout_, lineAt_, 0, numbered ? runLeft_ : 0,
+                               positionsWritten_);
             }
             emit(chunk_);
         });
         runLeft_ = runLeft_ >= run_.size() ? runLeft_ - run_.size() : 0;
+        positionsWritten_ += run_.size();
         run_.clear();
         runLines_.clear();
     }
@@ -641,6 +667,8 @@ private:
     std::size_t dropped_ = 0;
     std::vector<TableEntry> run_, sorted_;
     std::vector<std::size_t> runLines_, sortedLines_;  // the input line of each entry of run_
+    std::vector<std::uint32_t> runPositions_;          // and its position, when the input has them
+    std::size_t positionsWritten_ = 0;                 // of the run being written, by earlier pieces
     const std::function<std::size_t(std::size_t)> lineAt_ = [this](std::size_t k) { return runLines_[k]; };
     // ibus output: each run's entry count and whether any has a weight, from
     // the survey; the run being written and its entries not yet written.

@@ -1,5 +1,6 @@
 // Writing lines: each format's line writer and fresh header (plain.cpp,
-// rime.cpp, libime.cpp, ibus.cpp, yong.cpp) reached by the format, and what
+// rime.cpp, libime.cpp, ibus.cpp, yong.cpp, duoduo.cpp, bingling.cpp,
+// phrase.cpp) reached by the format, and what
 // whole-file and streamed writing share.
 #include <algorithm>
 #include <cstdlib>
@@ -77,6 +78,8 @@ std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLa
             return IbusFreshHeader(facts, o);
         case Format::Yong:
             return YongFreshHeader(facts, o);
+        case Format::Bingling:
+            return BinglingFreshHeader();
         default:
             return {};
     }
@@ -84,7 +87,7 @@ std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLa
 
 void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
                     const TableLayout& layout, const std::function<std::size_t(std::size_t)>& lineAt, std::size_t at,
-                    std::size_t unweightedLeft) {
+                    std::size_t unweightedLeft, std::size_t positionsBefore) {
     const bool grouped = o.format == Format::Plain || o.format == Format::Yong;
     const std::string_view nl = FreshLineBreak(o.format);
     thread_local std::vector<std::string> frequencies;
@@ -92,7 +95,9 @@ void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, 
     for (std::size_t i = 0; i < count;) {
         std::size_t j = grouped ? count : i + 1;
         try {
-            if (o.format == Format::Ibus && run[i].weight != frequencies[i]) {
+            if (HasPositions(o.format)) {
+                out += PositionedLine(o.format, run[i], positionsBefore + i + 1);
+            } else if (o.format == Format::Ibus && run[i].weight != frequencies[i]) {
                 TableEntry one = run[i];
                 one.weight = frequencies[i];
                 out += CanonicalLine(o.format, layout, &one, 1);
@@ -107,7 +112,10 @@ void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, 
     }
 }
 
-std::string_view FreshLineBreak(Format format) { return format == Format::Plain ? "\r\n" : "\n"; }
+// The Windows programs' files end their lines so.
+std::string_view FreshLineBreak(Format format) {
+    return format == Format::Plain || IsWindowsFormat(format) ? "\r\n" : "\n";
+}
 
 std::string_view FreshFooter(Format format) { return format == Format::Ibus ? "END_TABLE\n" : ""; }
 
@@ -125,10 +133,25 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
             return LibimeLine(format, layout, entries[0]);
         case Format::Ibus:
             return IbusLine(entries[0]);
+        case Format::Duoduo:
+            return DuoduoLine(entries[0]);
+        case Format::Bingling:
+            return BinglingLine(entries[0]);
+        case Format::SogouPhrase:
+        case Format::BaiduPhrase:
+        case Format::Jisu:
+            // A line by itself: its code's first candidate.
+            return PositionedLine(format, entries[0], 1);
+        case Format::Jidian:
+            return PlainLine(entries, count);
         case Format::Auto:
             break;
     }
     return {};
+}
+
+std::string PositionedLine(Format format, const TableEntry& e, std::size_t position) {
+    return format == Format::Jisu ? JisuLine(e, position) : PhraseLine(format, e, position);
 }
 
 std::string CanonicalLineTail(Format format, const TableLayout& layout, const TableEntry* entries, std::size_t count) {
@@ -161,9 +184,14 @@ bool OwnFormatRewrite::rewrites(TableLine::Kind kind, std::string_view text) con
 }
 
 void OwnFormatRewrite::appendRewritten(std::string& out, const TableLayout& layout, const TableEntry* entries,
-                                       std::size_t count, std::string_view lineBreak) const {
+                                       std::size_t count, std::string_view lineBreak, std::string_view text) const {
     if (count == 0) return;
-    out += CanonicalLine(format_, layout, entries, count);
+    std::uint32_t position = 0;
+    thread_local std::vector<TableEntry> parsed;
+    if (HasPositions(format_) && ParsePhraseLine(format_, text, parsed, &position))
+        out += PositionedLine(format_, entries[0], position);
+    else
+        out += CanonicalLine(format_, layout, entries, count);
     out += lineBreak;
 }
 
@@ -175,7 +203,20 @@ bool IsEngineFormat(Format format) {
     return format == Format::Rime || format == Format::Libime || format == Format::Fcitx4 || format == Format::Ibus;
 }
 
-void ChooseOutputEncoding(WriteOptions& w, Encoding asked, bool bomAsked, Encoding inputEncoding, bool inputHadBom) {
+bool IsWindowsFormat(Format format) {
+    return format == Format::Duoduo || format == Format::Bingling || format == Format::Jidian ||
+           format == Format::SogouPhrase || format == Format::BaiduPhrase || format == Format::Jisu;
+}
+
+void ChooseOutputEncoding(WriteOptions& w, Encoding asked, bool bomAsked, Encoding inputEncoding, bool inputHadBom,
+                          Format inputFormat) {
+    const bool ownFormat = w.format == inputFormat && w.format != Format::Jidian;
+    if (IsWindowsFormat(w.format) && asked == Encoding::Auto && !ownFormat) {
+        asked = Encoding::Utf16le;
+        bomAsked = true;
+    }
+    // jidian is plain group lines: it took its encoding, the rest is plain's.
+    if (w.format == Format::Jidian) w.format = Format::Plain;
     const bool engine = IsEngineFormat(w.format);
     const bool noBom = w.format == Format::Libime || w.format == Format::Fcitx4;
     if (engine && asked != Encoding::Auto && asked != Encoding::Utf8)

@@ -57,13 +57,20 @@ std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOpti
 // Whether the format is an input engine's own (Rime, libime, fcitx4, ibus):
 // those engines read UTF-8 only.
 bool IsEngineFormat(Format format);
+// Whether the format is one of the Windows programs' (duoduo, bingling,
+// jidian, sogou, baidu, jisu): written in UTF-16LE with a byte-order mark
+// unless another encoding is asked for.
+bool IsWindowsFormat(Format format);
 // Sets `w.encoding` and `w.bom` for `w.format`: the encoding asked for (Auto:
-// none), else UTF-8 for an engine format, else the input's; a byte-order mark
+// none), else UTF-8 for an engine format, UTF-16LE with a mark for a Windows
+// program's (when `inputFormat` is another: its own keeps its encoding),
+// else the input's (jidian, being plain in UTF-16LE, then becomes Plain); a byte-order mark
 // when asked, or when the input had one and the output is Unicode or in the
 // input's encoding. libime and fcitx4 files never get one (their compilers
 // refuse it). Fails, before anything is written, when an engine format is
 // asked for in another encoding than UTF-8, or libime or fcitx4 with a mark.
-void ChooseOutputEncoding(WriteOptions& w, Encoding asked, bool bomAsked, Encoding inputEncoding, bool inputHadBom);
+void ChooseOutputEncoding(WriteOptions& w, Encoding asked, bool bomAsked, Encoding inputEncoding, bool inputHadBom,
+                          Format inputFormat = Format::Auto);
 
 // Writes a document back. In its own format, every line whose entries are
 // unchanged comes back byte for byte and every other line is written afresh;

@@ -42,10 +42,11 @@ std::string FreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLa
 // (1-based; `lineAt` empty, or 0: unknown, and the message names no line).
 // `unweightedLeft`, for ibus: the run is a piece of a longer run without
 // weights, of which this many entries (this piece's included) are unwritten;
-// 0 when the run is whole.
+// 0 when the run is whole. `positionsBefore`, for formats with positions:
+// how many of the code's candidates earlier pieces wrote.
 void AppendFreshRun(std::string& out, const TableEntry* run, std::size_t count, const WriteOptions& o,
                     const TableLayout& layout, const std::function<std::size_t(std::size_t)>& lineAt, std::size_t at,
-                    std::size_t unweightedLeft = 0);
+                    std::size_t unweightedLeft = 0, std::size_t positionsBefore = 0);
 // The line break AppendFreshRun ends lines with.
 std::string_view FreshLineBreak(Format format);
 // For plain and yong, whose line holds a code's words: what CanonicalLine
@@ -101,12 +102,20 @@ std::string RimeLine(const TableLayout& layout, const TableEntry& e);
 std::string LibimeLine(Format format, const TableLayout& layout, const TableEntry& e);  // libime or fcitx4
 std::string IbusLine(const TableEntry& e);
 std::string YongLine(const TableEntry* entries, std::size_t count);
+std::string DuoduoLine(const TableEntry& e);
+std::string BinglingLine(const TableEntry& e);
+// The line of a format with positions (sogou, baidu, jisu) for the entry at
+// candidate `position` (1-based) of its code.
+std::string PhraseLine(Format format, const TableEntry& e, std::size_t position);  // sogou or baidu
+std::string JisuLine(const TableEntry& e, std::size_t position);
+std::string PositionedLine(Format format, const TableEntry& e, std::size_t position);
 
 // The fresh header FreshHeader gives for the format (`o.format`).
 std::string RimeFreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout);
 std::string LibimeFreshHeader(const HeaderFacts& facts, const WriteOptions& o, TableLayout& layout);
 std::string IbusFreshHeader(const HeaderFacts& facts, const WriteOptions& o);
 std::string YongFreshHeader(const HeaderFacts& facts, const WriteOptions& o);
+std::string BinglingFreshHeader();
 
 // The frequencies of an ibus run, in candidate order (see AppendFreshRun for
 // `unweightedLeft`).
@@ -122,7 +131,8 @@ void IbusFrequencies(const TableEntry* run, std::size_t count, std::size_t unwei
 //   into UTF-8, a new one comes first;
 // - a data line whose entries are no longer those its text gives (words the
 //   encoding lacks left out, entries changed): written afresh from them, or
-//   gone when none is left;
+//   gone when none is left (a table with positions is then written afresh
+//   whole, numbered again, as a gap would be left);
 // - a plain line that looks like a header line of another format (read so
 //   because the format was given): written afresh, its code quoted, so that
 //   the table is recognised as plain.
@@ -136,9 +146,12 @@ public:
     // Whether the line, its entries unchanged, is written afresh.
     bool rewrites(TableLine::Kind kind, std::string_view text) const;
     // The data line written afresh from its entries now, with its line break;
-    // nothing when no entry is left. Fails as CanonicalLine does.
+    // nothing when no entry is left. Fails as CanonicalLine does. A line of
+    // a format with positions keeps the position its `text` gave: a code's
+    // candidates stand by position, so the k-th of them now takes the place
+    // the k-th line had.
     void appendRewritten(std::string& out, const TableLayout& layout, const TableEntry* entries, std::size_t count,
-                         std::string_view lineBreak) const;
+                         std::string_view lineBreak, std::string_view text) const;
 
 private:
     Format format_;

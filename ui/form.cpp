@@ -191,6 +191,8 @@ const char* const kAnyTableFilters[] = {
     "fcitx4 码表 (*.txt)",
     "ibus-table 码表 (*.txt)",
     "yong 码表 (*.txt *.ini)",
+    "多多、冰凌、极点码表 (*.txt)",
+    "搜狗、百度自定义短语 (*.txt *.ini)",
     "所有文件 (*)",
 };
 

@@ -42,6 +42,18 @@ QString DescribeTable(Format format, Encoding encoding, bool hadBom) {
         case Format::Yong:
             kind = QStringLiteral("yong 码表");
             break;
+        case Format::Duoduo:
+            kind = QStringLiteral("多多码表");
+            break;
+        case Format::Bingling:
+            kind = QStringLiteral("冰凌码表");
+            break;
+        case Format::SogouPhrase:
+            kind = QStringLiteral("搜狗自定义短语");
+            break;
+        case Format::BaiduPhrase:
+            kind = QStringLiteral("百度自定义短语");
+            break;
         default:
             kind = QStringLiteral("纯文本码表");
             break;

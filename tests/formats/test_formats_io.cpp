@@ -60,11 +60,11 @@ struct Sample {
     const char* file;
     Format format;
 };
-const Sample kSamples[] = {{"rime_wubi.dict.yaml", Format::Rime},
-                           {"libime_wubi.txt", Format::Libime},
-                           {"fcitx4_wubi.txt", Format::Fcitx4},
-                           {"ibus_wubi.txt", Format::Ibus},
-                           {"yong_wubi.txt", Format::Yong}};
+const Sample kSamples[] = {{"rime_wubi.dict.yaml", Format::Rime},    {"libime_wubi.txt", Format::Libime},
+                           {"fcitx4_wubi.txt", Format::Fcitx4},      {"ibus_wubi.txt", Format::Ibus},
+                           {"yong_wubi.txt", Format::Yong},          {"duoduo_wubi.txt", Format::Duoduo},
+                           {"bingling_wubi.txt", Format::Bingling},  {"sogou_phrase.txt", Format::SogouPhrase},
+                           {"baidu_phrase.txt", Format::BaiduPhrase}};
 
 // The same table as GBK group lines, candidates in the order the samples give.
 std::string GbkTable() { return Slurp("plain_wubi_gbk.txt"); }

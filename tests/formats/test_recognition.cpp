@@ -61,7 +61,8 @@ TEST(Recognition, RealWordsAndSlicesAreReadRightOrRefusedNeverWrong) {
 
 TEST(Recognition, EverySampleInEveryEncodingGivesItsEntriesOrIsRefused) {
     for (const char* name : {"plain_wubi_gbk.txt", "rime_wubi.dict.yaml", "libime_wubi.txt", "fcitx4_wubi.txt",
-                             "ibus_wubi.txt", "yong_wubi.txt", "rime_extb.dict.yaml", "plain_suspicious.txt"}) {
+                             "ibus_wubi.txt", "yong_wubi.txt", "rime_extb.dict.yaml", "plain_suspicious.txt",
+                             "duoduo_wubi.txt", "bingling_wubi.txt", "sogou_phrase.txt", "baidu_phrase.txt"}) {
         std::string bytes = testutil::FormatsSample(name);
         ASSERT_FALSE(bytes.empty()) << name;
         const bool gbk = std::string(name) == "plain_wubi_gbk.txt";

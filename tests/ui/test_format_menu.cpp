@@ -71,6 +71,8 @@ private slots:
     void openDialogOffersEveryKind();
     void rimeTableInCandidateOrder();
     void utf16Tables();
+    void windowsProgramsTables_data();
+    void windowsProgramsTables();
     void plainGbkAsTheOldItemLoadsIt();
     void filesThatAreNoTable();
     void aResultTheFormatCannotHoldNamesItsPaneLine();
@@ -179,7 +181,8 @@ void FormatMenuTest::openDialogOffersEveryKind() {
     QVERIFY(!native);
     QCOMPARE(mode, QFileDialog::ExistingFile);
     QCOMPARE(filters.last(), QStringLiteral("所有文件 (*)"));
-    for (const char* kind : {"Rime", "libime", "fcitx4", "ibus", "yong", "文本码表"})
+    for (const char* kind :
+         {"Rime", "libime", "fcitx4", "ibus", "yong", "文本码表", "多多", "冰凌", "极点", "搜狗", "百度"})
         QVERIFY2(filters.filter(QString::fromUtf8(kind)).size() == 1, kind);
     QVERIFY(filters.filter(QStringLiteral("*.dict.yaml")).size() >= 1);
     // "打开..." keeps its one filter.
@@ -222,6 +225,54 @@ void FormatMenuTest::utf16Tables() {
         QVERIFY(form->RichEdit1->toolTip().endsWith(bom ? QStringLiteral("纯文本码表，UTF-16LE（带 BOM）")
                                                         : QStringLiteral("纯文本码表，UTF-16LE")));
     }
+}
+
+void FormatMenuTest::windowsProgramsTables_data() {
+    QTest::addColumn<QString>("table");  // written as those programs write it: UTF-16LE with a mark, CR LF
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("kind");
+    // Each holds 工 before 式 under "a" and 戈 under "ag"; the phrase files
+    // list them out of order, their positions put them right.
+    QTest::newRow("duoduo") << QStringLiteral("---config@码表分类=主码-1\r\n工\ta\r\n式\ta\r\n戈\tag\r\n")
+                            << int(formats::Format::Duoduo) << QStringLiteral("多多码表");
+    QTest::newRow("bingling") << QStringLiteral("Name=五笔\r\n[CODETABLE]\r\na\t工\r\na\t式\r\nag\t戈\r\n")
+                              << int(formats::Format::Bingling) << QStringLiteral("冰凌码表");
+    QTest::newRow("jidian") << QStringLiteral("a 工 式\r\nag 戈\r\n") << int(formats::Format::Plain)
+                            << QStringLiteral("纯文本码表");
+    QTest::newRow("sogou") << QStringLiteral(";自定义短语\r\na,2=式\r\na,1=工\r\nag,1=戈\r\n")
+                           << int(formats::Format::SogouPhrase) << QStringLiteral("搜狗自定义短语");
+    QTest::newRow("baidu") << QStringLiteral("a=2,式\r\na=1,工\r\nag=1,戈\r\n") << int(formats::Format::BaiduPhrase)
+                           << QStringLiteral("百度自定义短语");
+}
+
+void FormatMenuTest::windowsProgramsTables() {
+    QFETCH(QString, table);
+    QFETCH(int, format);
+    QFETCH(QString, kind);
+    chooseInDialog(file(QStringLiteral("%1.txt").arg(QTest::currentDataTag()), Utf16le(table, true)));
+    form->OpenAnyFormatItem->trigger();
+    QVERIFY(WaitForFormatWork(*form));
+    QVERIFY2(boxes.empty(), boxes.empty() ? "" : qPrintable(boxes[0].text));
+    // A plain table (jidian) is its own text, final line break and all.
+    QCOMPARE(form->RichEdit1->toPlainText().trimmed(), QString::fromUtf8("a 工 式\nag 戈"));
+    QCOMPARE(int(form->sourceTable().format), format);
+    QCOMPARE(form->sourceTable().encoding, formats::Encoding::Utf16le);
+    QVERIFY2(form->RichEdit1->toolTip().endsWith(kind + QStringLiteral("，UTF-16LE（带 BOM）")),
+             qPrintable(form->RichEdit1->toolTip()));
+    // Exported in the table's own format and encoding: read back, the pane's entries.
+    QTemporaryDir out;
+    QDir::setCurrent(out.path());
+    form->N21->trigger();
+    form->ExportInFormatItem->trigger();
+    QVERIFY(WaitForFormatWork(*form));
+    QVERIFY2(boxes.empty(), boxes.empty() ? "" : qPrintable(boxes[0].text));
+    const formats::TableDocument exported =
+        formats::ReadTable(ReadFile(QDir(out.path()).filePath(QStringLiteral("重码一行.txt"))));
+    QCOMPARE(int(exported.format), format);
+    QCOMPARE(exported.encoding, formats::Encoding::Utf16le);
+    const Pane& grouped = *ResultPanes(*form).at("重码一行");
+    QCOMPARE(formats::ToGroupLines(exported),
+             ConvertPaneText(ReadPaneText(grouped), PaneTextEncoding(grouped), TextEncoding::Gb18030));
 }
 
 void FormatMenuTest::plainGbkAsTheOldItemLoadsIt() {
