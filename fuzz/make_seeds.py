@@ -8,6 +8,9 @@ and small versions of the inputs that once found faults: a NUL byte inside a
 line, GBK text that is also valid UTF-8, a Rime header with a long columns
 list, thousands of words on one line, a long word repeated. Each seed stays
 under 64 KB (the fuzz runs' -max_len).
+
+The seeds of ms_phrase (Windows phrase files, binary) are written by our own
+writer instead: make_ms_phrase_seeds, built in a fuzz build.
 """
 import os
 
