@@ -86,10 +86,17 @@ void CheckField(std::string_view b, std::uint64_t from, std::uint64_t to, const 
 
 }  // namespace
 
-bool IsMsPhrase(std::string_view bytes) { return bytes.substr(0, kMsPhraseMagic.size()) == kMsPhraseMagic; }
+bool IsMsPhrase(std::string_view bytes) {
+    if (bytes.substr(0, kMsPhraseMagic.size()) != kMsPhraseMagic) return false;
+    // The version's first byte, a control character; a text table whose
+    // first code is "mschxudp" has a blank or more letters there.
+    if (bytes.size() == kMsPhraseMagic.size()) return true;
+    const auto next = static_cast<unsigned char>(bytes[kMsPhraseMagic.size()]);
+    return next < 0x20 && next != '\t' && next != '\r' && next != '\n';
+}
 
 MsPhraseTable ReadMsPhrase(std::string_view b, std::string_view name) {
-    if (!IsMsPhrase(b)) Bad(name, 0, "the file does not begin with \"mschxudp\"");
+    if (b.substr(0, kMsPhraseMagic.size()) != kMsPhraseMagic) Bad(name, 0, "the file does not begin with \"mschxudp\"");
     const std::uint64_t size = b.size();
     if (size < kFieldsEnd) Bad(name, size, "the header is cut short");
     MsPhraseTable t;

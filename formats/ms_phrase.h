@@ -44,7 +44,8 @@ inline constexpr std::size_t kMsPhraseMaxCandidates = 255;
 // Which of the two headers (and phrase headers) a file has.
 enum class MsPhraseVersion { Win10v1607, Win10v1703 };
 
-// Whether the bytes begin with the file's magic.
+// Whether the bytes begin with the file's magic and a control character (a
+// text table may begin with the code "mschxudp").
 bool IsMsPhrase(std::string_view bytes);
 
 struct MsPhraseTable {

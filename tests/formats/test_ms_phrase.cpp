@@ -298,3 +298,15 @@ TEST(MsPhrase, CutOrCraftedFilesFailWithTheOffsetNeverReadPast) {
         }
     }
 }
+
+TEST(MsPhrase, RecognisedByItsMagicNotByATextTableOfThatCode) {
+    const std::pair<std::string, bool> cases[] = {
+        {k1607, true},           {k1703, true},
+        {"mschxudp", true},      {std::string("mschxudp\0", 9), true},
+        {"mschxudp a", false},   {"mschxudp\ta", false},
+        {"mschxudp\r\n", false}, {"mschxudpa b", false},
+        {"mschxud", false},      {"xmschxudp\x01", false},
+    };
+    for (const auto& [bytes, binary] : cases)
+        EXPECT_EQ(IsMsPhrase(bytes), binary) << testutil::Convert("UTF-8", "ISO-8859-1", bytes);
+}
