@@ -130,7 +130,7 @@ OutputSettings ResolveOutput(const TableOptions& o, Encoding inputEncoding, bool
         throw Failure("Unknown --unencodable \"" + o.unencodable + "\" (known: error, skip)");
     w.skipped = &o.skipped;
     w.textEncoding = TextEncodingOf(inputEncoding);
-    s.extension = w.format == Format::Rime ? ".dict.yaml" : ".txt";
+    s.extension = w.format == Format::Rime ? ".dict.yaml" : w.format == Format::MsPhrase ? ".dat" : ".txt";
     return s;
 }
 

@@ -9,6 +9,7 @@
 #include "formats/document.h"
 #include "formats/encoding_internal.h"
 #include "formats/lines.h"
+#include "formats/ms_phrase.h"
 #include "formats/reading.h"
 
 namespace zelmora::formats {
@@ -95,6 +96,8 @@ std::string ShownFormatNote(Format given, Format shown, std::size_t line, std::s
 }
 
 Format FormatShownByBytes(std::string_view bytes) {
+    // A binary file, told by its first bytes before any text is looked for.
+    if (IsMsPhrase(bytes)) return Format::MsPhrase;
     std::size_t i = 0;
     for (std::size_t line = 0; line < kDetectionLines && i < bytes.size(); ++line) {
         std::size_t end = bytes.find_first_of("\r\n", i);
@@ -131,9 +134,10 @@ Format ParseFormat(std::string_view name) {
     if (name == "sogou-phrase") return Format::SogouPhrase;
     if (name == "baidu-phrase") return Format::BaiduPhrase;
     if (name == "jisu") return Format::Jisu;
+    if (name == "ms-phrase") return Format::MsPhrase;
     throw Failure("Unknown format \"" + std::string(name) +
                   "\" (known: auto, plain, rime, libime, fcitx4, ibus, yong, duoduo, bingling, jidian, sogou-phrase, "
-                  "baidu-phrase, jisu)");
+                  "baidu-phrase, jisu, ms-phrase)");
 }
 
 Format ReadingFormat(Format format) {
@@ -175,6 +179,8 @@ const char* FormatName(Format format) {
             return "baidu-phrase";
         case Format::Jisu:
             return "jisu";
+        case Format::MsPhrase:
+            return "ms-phrase";
     }
     return "?";
 }

@@ -13,6 +13,7 @@
 #include "formats/document.h"
 #include "formats/encoding.h"
 #include "formats/lines.h"
+#include "formats/ms_phrase.h"
 #include "formats/reading.h"
 #include "formats/writing.h"
 #include "formats/writing_internal.h"
@@ -236,6 +237,7 @@ TableDocument OpenDocument(std::string_view bytes, Encoding encoding, Format for
 }  // namespace
 
 TableDocument ReadTable(std::string_view bytes, Encoding encoding, Format format) {
+    if (ReadsAsMsPhrase(bytes, format)) return ReadMsPhraseDocument(bytes, encoding);
     std::string note;
     TableDocument doc = OpenDocument(bytes, encoding, format, note);
     Reader(doc, std::move(note)).read();
@@ -243,6 +245,7 @@ TableDocument ReadTable(std::string_view bytes, Encoding encoding, Format format
 }
 
 TableDocument ReadTableToMerge(std::string_view bytes, Encoding encoding, Format format) {
+    if (ReadsAsMsPhrase(bytes, format)) return ReadMsPhraseDocument(bytes, encoding);
     std::string note;
     TableDocument doc = OpenDocument(bytes, encoding, format, note);
     if (doc.format == Format::Plain) {
@@ -274,6 +277,7 @@ std::string ToGroupLines(const TableDocument& doc) {
 std::string WriteEntries(const std::vector<TableEntry>& entries, const WriteOptions& options,
                          const InputLineOf& inputLineOf) {
     if (options.format == Format::Auto) throw Failure("No output format given");
+    if (options.format == Format::MsPhrase) return WriteMsPhrase(entries, options, inputLineOf);
     if (options.format == Format::Jidian) {
         WriteOptions plain = options;
         plain.format = Format::Plain;
@@ -313,7 +317,8 @@ std::string WriteTable(const TableDocument& doc, const WriteOptions& options, st
     // encoding lacks, as the streamed path can't know ahead) would leave a
     // gap, so such a table is written afresh, numbered again.
     const bool renumbered = HasPositions(doc.format) && o.format == doc.format && CanLack(o.encoding, o.textEncoding);
-    if (o.format != doc.format || renumbered) {
+    // A Windows phrase file is written whole, afresh, in its own format too.
+    if (o.format != doc.format || renumbered || o.format == Format::MsPhrase) {
         CarryEngineSettings(o, doc.layout);
         if (droppedLines)
             for (const auto& l : doc.lines) *droppedLines += l.kind == Kind::Extra;

@@ -20,7 +20,9 @@ namespace zelmora::formats {
 // duoduo "word<TAB>code", bingling "[CODETABLE]" then "code<TAB>word",
 // jidian (plain group lines), the custom-phrase files of sogou
 // ("code,position=word") and baidu ("code=position,word"), and jisu
-// ("word<TAB>code and selection key<TAB>position", written only).
+// ("word<TAB>code and selection key<TAB>position", written only); and the
+// binary user-defined-phrase file of the Windows built-in input methods
+// (ms-phrase, "mschxudp": ms_phrase.h), read and written whole.
 enum class Format {
     Auto,
     Plain,
@@ -34,12 +36,13 @@ enum class Format {
     Jidian,
     SogouPhrase,
     BaiduPhrase,
-    Jisu
+    Jisu,
+    MsPhrase
 };
 
 // Parses "auto", "plain", "rime", "libime", "fcitx4", "ibus", "yong",
-// "duoduo", "bingling", "jidian", "sogou-phrase", "baidu-phrase", "jisu";
-// fails on others.
+// "duoduo", "bingling", "jidian", "sogou-phrase", "baidu-phrase", "jisu",
+// "ms-phrase"; fails on others.
 Format ParseFormat(std::string_view name);
 // The names above, for messages.
 const char* FormatName(Format format);

@@ -106,7 +106,8 @@ struct Recognition {
 };
 
 // What the head of a file (its first kUtf16Evidence bytes) decides alone: a
-// byte-order mark or the zero bytes of UTF-16. Nullopt: the whole file must
+// Windows phrase file's magic (UTF-16LE), a byte-order mark or the zero
+// bytes of UTF-16. Nullopt: the whole file must
 // be judged.
 std::optional<Encoding> EncodingShownByHead(std::string_view head);
 

@@ -192,6 +192,56 @@ MsPhraseTable ReadMsPhrase(std::string_view b, std::string_view name) {
     return t;
 }
 
+bool ReadsAsMsPhrase(std::string_view bytes, Format format) {
+    return format == Format::MsPhrase || (format == Format::Auto && IsMsPhrase(bytes));
+}
+
+TableDocument ReadMsPhraseDocument(std::string_view bytes, Encoding encoding) {
+    if (encoding != Encoding::Auto && encoding != Encoding::Utf16le)
+        throw Failure(std::string("--encoding ") + EncodingName(encoding) +
+                      " does not apply to a Windows phrase file (ms-phrase), binary and UTF-16LE; leave it out");
+    MsPhraseTable t = ReadMsPhrase(bytes);
+    CheckLimit(t.entries.size(), "entries", kMaxUint32);
+    TableDocument doc;
+    doc.format = Format::MsPhrase;
+    doc.encoding = Encoding::Utf16le;
+    std::vector<std::uint32_t> inFile(t.entries.size());
+    std::iota(inFile.begin(), inFile.end(), std::uint32_t{0});
+    std::sort(inFile.begin(), inFile.end(),
+              [&](std::uint32_t x, std::uint32_t y) { return t.offsets[x] < t.offsets[y]; });
+    doc.lines.reserve(inFile.size());
+    for (std::uint32_t k : inFile) {
+        const TableEntry& e = t.entries[k];
+        TableLine l;
+        l.offset = doc.text.size();
+        doc.text.append(e.code).append(1, '\t').append(e.word);
+        l.length = doc.text.size() - l.offset;
+        doc.text += '\n';
+        l.breakLength = 1;
+        l.kind = TableLine::Kind::Entry;
+        l.firstEntry = k;
+        l.entryCount = 1;
+        doc.lines.push_back(l);
+    }
+    doc.entries = std::move(t.entries);
+    return doc;
+}
+
+std::string MsPhraseLine(const TableEntry& e) {
+    const Format f = Format::MsPhrase;
+    if (e.code.empty() || e.code.size() > kMsPhraseMaxCode ||
+        !std::all_of(e.code.begin(), e.code.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
+        CannotWrite("The code", e.code, "is not 1 to 32 letters a-z", f);
+    if (e.word.empty() || e.word.find('\0') != std::string::npos)
+        CannotWrite("The word", e.word, "is empty or holds a NUL", f);
+    thread_local std::vector<char32_t> cps;
+    DecodeCodePoints(e.word, TextEncoding::Gb18030, cps);
+    std::size_t units = 0;
+    for (char32_t c : cps) units += c > 0xFFFF ? 2 : 1;
+    if (units > kMsPhraseMaxWord) CannotWrite("The word", e.word, "is longer than 64 UTF-16 units", f);
+    return e.code + '\t' + e.word;
+}
+
 namespace {
 
 // A code or word in a message: a NUL shown as \0, as it would end the message.

@@ -63,6 +63,22 @@ struct MsPhraseTable {
 // NUL, empty or not UTF-16.
 MsPhraseTable ReadMsPhrase(std::string_view bytes, std::string_view name = {});
 
+// Whether a table given as `format` (Auto: recognised) is read as such a file.
+bool ReadsAsMsPhrase(std::string_view bytes, Format format);
+
+// ReadMsPhrase as a table document: format MsPhrase, encoding UTF-16LE, the
+// entries as ReadMsPhrase gives them; for the table check and messages, a
+// line "code<TAB>word" (GB18030) per phrase in file order, each the Entry
+// line of its entry, so that line N is the file's phrase N. `encoding`:
+// Auto or UTF-16LE; another fails (the file is binary).
+TableDocument ReadMsPhraseDocument(std::string_view bytes, Encoding encoding);
+
+// The line of ReadMsPhraseDocument for an entry; fails (RefusedEntry) as the
+// writer refuses an entry the file can't hold: a code other than 1 to 32
+// letters a-z, an empty word, one holding a NUL or of more than 64 UTF-16
+// units. (Its place among a code's candidates the writer alone can judge.)
+std::string MsPhraseLine(const TableEntry& e);
+
 // Writes entries (their bytes read as `o.textEncoding`) as such a file: each
 // code's entries in candidate order, positions 1, 2, 3 … within the code,
 // the codes in byte order. A code other than 1 to 32 letters a-z, an empty

@@ -19,7 +19,8 @@ namespace zelmora::formats {
 // line the table is plain.
 inline constexpr std::size_t kDetectionLines = 400;
 std::optional<Format> FormatShownBy(std::string_view line);
-// The format the first lines of bytes in an ASCII-compatible encoding show.
+// The format the first lines of bytes in an ASCII-compatible encoding show
+// (a Windows phrase file, binary, by its first bytes).
 Format FormatShownByBytes(std::string_view bytes);
 // Whether a line starts a YAML document: "---" alone or before a blank.
 bool IsYamlDocumentStart(std::string_view line);

@@ -16,6 +16,7 @@
 #include "core/text.h"
 #include "core/failure.h"
 #include "formats/encoding_internal.h"
+#include "formats/ms_phrase.h"
 #include "formats/reading.h"
 #include "formats/table_stream.h"
 
@@ -229,6 +230,9 @@ std::string_view Joined(std::string& carry, std::string_view bytes, std::string&
 }  // namespace
 
 std::optional<Encoding> EncodingShownByHead(std::string_view head) {
+    // A Windows phrase file is binary, its text UTF-16LE: told by its magic
+    // before its zero bytes are weighed.
+    if (IsMsPhrase(head)) return Encoding::Utf16le;
     if (std::optional<Encoding> byBom = EncodingByBom(head)) return byBom;
     return Utf16ByZeros(head);
 }

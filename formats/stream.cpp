@@ -18,6 +18,7 @@
 #include "formats/encoding.h"
 #include "formats/encoding_internal.h"
 #include "formats/lines.h"
+#include "formats/ms_phrase.h"
 #include "formats/reading.h"
 #include "formats/table_stream.h"
 #include "formats/writing.h"
@@ -71,6 +72,26 @@ private:
 
 void Announce(const StreamSettings& settings, const char* pass) {
     if (settings.onPass) settings.onPass(pass);
+}
+
+// Whether the table is a Windows phrase file: binary, read whole rather
+// than line by line. Leaves the source at its first byte.
+bool MsPhraseSource(ByteSource& in, Format format) {
+    if (format != Format::Auto) return format == Format::MsPhrase;
+    char head[16];
+    std::size_t n = 0;
+    in.rewind();
+    for (std::size_t got; n < sizeof head && (got = in.read(head + n, sizeof head - n)) > 0;) n += got;
+    in.rewind();
+    return IsMsPhrase(std::string_view(head, n));
+}
+
+std::string ReadAll(ByteSource& in) {
+    in.rewind();
+    std::string all;
+    std::vector<char> block(std::size_t(1) << 20);
+    for (std::size_t got; (got = in.read(block.data(), block.size())) > 0;) all.append(block.data(), got);
+    return all;
 }
 
 // How the bytes are to be read: the encoding, and the byte-order mark to skip.
@@ -344,6 +365,11 @@ public:
             }
             out_.textEncoding = TextEncodingOf(opening_.encoding);
             resolved_ = true;
+            // A Windows phrase file is binary, written whole.
+            if (out_.format == Format::MsPhrase) {
+                wholeTableNeeded_ = true;
+                return;
+            }
             lacks_ = CanLack(out_.encoding, out_.textEncoding);
             // A table with positions written into its own format while words
             // may be left out is numbered again, written afresh.
@@ -368,6 +394,7 @@ public:
 
     bool line(PassLine& l) override {
         if (!resolved_) return true;
+        if (wholeTableNeeded_) return false;
         // Words the encoding can't hold: the first fails, or they are left
         // out (listed once, in the pass that writes).
         bool lessened = false;
@@ -502,7 +529,7 @@ public:
             CarryEngineSettings(out_, reader_->layout());
             if (reader_->layout().byWeight) facts_.weightsDescend = true;
         }
-        if (!resolved_ || surveying_) return;
+        if (!resolved_ || surveying_ || wholeTableNeeded_) return;
         if (!same_) {
             flushRun(true);
             emit(FreshFooter(out_.format));
@@ -818,11 +845,13 @@ StreamConversion ConvertTableStream(ByteSource& in, ByteSink& out, Encoding enco
                                     const std::function<WriteOptions(const InputFacts&)>& resolve,
                                     const StreamSettings& settings) {
     StreamConversion result;
+    if (MsPhraseSource(in, format)) return result;  // binary: read whole
     const Opening opening = Open(in, encoding, settings);
     FirstFailure failures;
     Converter converter(out, failures, opening, resolve, settings);
     bool whole = !Pass(in, opening, format, converter, failures, settings).run();
-    if (whole) return result;  // stopped by the survey
+    // Stopped by the survey, or into a Windows phrase file, written whole.
+    if (whole || converter.wholeTableNeeded()) return result;
     failures.raise();
     if (converter.surveyed()) {
         converter.writeNext();
@@ -839,6 +868,16 @@ StreamConversion ConvertTableStream(ByteSource& in, ByteSink& out, Encoding enco
 InputFacts ReadEntriesStream(ByteSource& in, Encoding encoding, Format format,
                              const std::function<void(std::size_t, const std::vector<TableEntry>&)>& onEntries,
                              const StreamSettings& settings) {
+    if (MsPhraseSource(in, format)) {
+        Announce(settings, "reading");
+        const TableDocument doc = ReadMsPhraseDocument(ReadAll(in), encoding);
+        std::vector<TableEntry> one(1);
+        for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+            one[0] = doc.entries[doc.lines[i].firstEntry];
+            onEntries(i + 1, one);
+        }
+        return {doc.encoding, false, doc.format};
+    }
     const Opening opening = Open(in, encoding, settings);
     FirstFailure failures;
     EntryReader reader(onEntries);
@@ -850,6 +889,19 @@ InputFacts ReadEntriesStream(ByteSource& in, Encoding encoding, Format format,
 
 StreamCheck CheckTableStream(ByteSource& in, ProblemSink& sink, Encoding encoding, Format format,
                              const StreamSettings& settings, EntryCheck* more) {
+    if (MsPhraseSource(in, format)) {
+        Announce(settings, "checking");
+        const TableDocument doc = ReadMsPhraseDocument(ReadAll(in), encoding);
+        StreamCheck result;
+        for (const TableProblem& p : CheckTable(doc, more)) {
+            sink.report(p);
+            ++result.problems;
+        }
+        result.input = {doc.encoding, false, doc.format, false};
+        result.entries = doc.entries.size();
+        result.entriesAtOnce = doc.entries.size();
+        return result;
+    }
     const Opening opening = Open(in, encoding, settings);
     if (more && more->surveys()) {
         // A failure here is met again, in its place, by the checking pass.

@@ -13,6 +13,7 @@
 #include "formats/document.h"
 #include "formats/encoding_internal.h"
 #include "formats/lines.h"
+#include "formats/ms_phrase.h"
 #include "formats/phrase_rules.h"
 #include "formats/reading.h"
 #include "formats/writing.h"
@@ -144,6 +145,8 @@ std::string CanonicalLine(Format format, const TableLayout& layout, const TableE
             return PositionedLine(format, entries[0], 1);
         case Format::Jidian:
             return PlainLine(entries, count);
+        case Format::MsPhrase:
+            return MsPhraseLine(entries[0]);
         case Format::Auto:
             break;
     }
@@ -210,6 +213,16 @@ bool IsWindowsFormat(Format format) {
 
 void ChooseOutputEncoding(WriteOptions& w, Encoding asked, bool bomAsked, Encoding inputEncoding, bool inputHadBom,
                           Format inputFormat) {
+    if (w.format == Format::MsPhrase) {
+        // A binary file: its text is UTF-16LE, with no byte-order mark.
+        if (asked != Encoding::Auto)
+            throw Failure(std::string("--output-encoding ") + EncodingName(asked) +
+                          " does not apply to ms-phrase, a binary file whose text is UTF-16LE; leave it out");
+        if (bomAsked) throw Failure("--bom does not apply to ms-phrase, a binary file; leave it out");
+        w.encoding = Encoding::Utf16le;
+        w.bom = false;
+        return;
+    }
     const bool ownFormat = w.format == inputFormat && w.format != Format::Jidian;
     if (IsWindowsFormat(w.format) && asked == Encoding::Auto && !ownFormat) {
         asked = Encoding::Utf16le;

@@ -69,6 +69,8 @@ bool IsWindowsFormat(Format format);
 // input's encoding. libime and fcitx4 files never get one (their compilers
 // refuse it). Fails, before anything is written, when an engine format is
 // asked for in another encoding than UTF-8, or libime or fcitx4 with a mark.
+// ms-phrase is binary: UTF-16LE without a mark, and any encoding or mark
+// asked for fails.
 void ChooseOutputEncoding(WriteOptions& w, Encoding asked, bool bomAsked, Encoding inputEncoding, bool inputHadBom,
                           Format inputFormat = Format::Auto);
 

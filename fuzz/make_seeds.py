@@ -91,6 +91,11 @@ for i, (name, t) in enumerate(sorted(tables.items())):
 
 for name, (choice, t) in special_targets.items():
     write('read_table', name, bytes([0, choice]) + t)
+# Windows phrase files (binary), as our writer wrote them: recognised by
+# their magic, then written into the others.
+ms_phrase = os.path.join(out, 'ms_phrase')
+for k, f in enumerate(sorted(os.listdir(ms_phrase))):
+    write('read_table', 'ms_phrase_' + f, bytes([0, k % 30]) + open(os.path.join(ms_phrase, f), 'rb').read())
 for k, (f, b) in enumerate(sorted(f for f in samples.items() if f[0].startswith('pyyaml_'))):
     write('read_table', f.split('.')[0], bytes([k * 7 % 42, k % 30]) + b)
     write('stream', f.split('.')[0], bytes([k * 5 % 42, k * 11 % 84, k * 3 % 100, k % 7]) + b)
