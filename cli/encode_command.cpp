@@ -291,8 +291,8 @@ void AddEncodeCommand(CLI::App& app) {
         "after");
     auto* outFormat = cmd->add_option("--output-format", o->outputFormat,
                                       "Format written: plain (default), rime, libime, fcitx4, ibus, yong, duoduo, "
-                                      "bingling, jidian, sogou-phrase, baidu-phrase or jisu; the weights of the word "
-                                      "list go into the formats that hold them (rime, ibus)");
+                                      "bingling, jidian, sogou-phrase, baidu-phrase, jisu or ms-phrase (binary); the "
+                                      "weights of the word list go into the formats that hold them (rime, ibus)");
     auto* outEncoding = cmd->add_option("--output-encoding", o->outputEncoding,
                                         "Encoding written: gbk, gb18030, utf-8, utf-16le or utf-16be (default: the "
                                         "word list's)");

@@ -28,7 +28,8 @@ const char* kEncodingHelp =
 const char* kFormatHelp =
     "auto (recognised by the header or the first data line), plain, rime, libime, fcitx4, ibus, yong, duoduo "
     "(word<TAB>code), bingling ([CODETABLE], then code<TAB>word), jidian (plain group lines, UTF-16LE), "
-    "sogou-phrase (code,position=word) or baidu-phrase (code=position,word)";
+    "sogou-phrase (code,position=word), baidu-phrase (code=position,word) or ms-phrase (the Windows input methods' "
+    "binary phrase file, mschxudp; recognised by its first bytes)";
 
 const char* kConvertStreaming =
     "Large tables stream: the input is read in 1 MiB blocks and decoded, read and converted line by line, and the "
@@ -145,14 +146,16 @@ void AddFormatOptions(CLI::App* cmd, FormatOptions& o, bool input, bool output, 
                         std::string("Format written: plain, rime, libime, fcitx4, ibus, yong, duoduo, bingling, "
                                     "jidian, sogou-phrase, baidu-phrase or jisu (word<TAB>code and selection "
                                     "key<TAB>position, written only); the last six in UTF-16LE with a byte-order mark "
-                                    "unless --output-encoding says otherwise (default: ") +
+                                    "unless --output-encoding says otherwise; or ms-phrase (the Windows input methods' "
+                                    "binary phrase file, written whole; --output-encoding and --bom don't apply) "
+                                    "(default: ") +
                             outputFormatDefault + ")");
         cmd->add_flag("--bom", o.bom, "Begin the output with a byte-order mark (default: only if the input had one)");
         cmd->add_option(
             "--unencodable", o.unencodable,
-            "Words with a character the output encoding can't hold: error (the default: nothing is written, "
-            "the message names the input line and the character) or skip (left out, counted on standard "
-            "error)");
+            "Words with a character the output encoding can't hold (and entries an ms-phrase file can't hold): error "
+            "(the default: nothing is written, the message names the input line and the character) or skip (left out, "
+            "counted on standard error)");
         cmd->add_option("--skipped", o.skippedFile, "With --unencodable skip: list every word left out in this file");
     }
     o.onEncodingGuess = NoteEncodingGuess;
@@ -200,7 +203,7 @@ void ReportSkipped(const FormatOptions& o) {
     std::string shown;
     for (std::size_t i = 0; i < list.size() && i < 5; ++i)
         shown += (i ? ", " : "") + std::string("line ") + std::to_string(list[i].line) + " \"" + list[i].word + "\"";
-    std::fprintf(stderr, "zelmora-cli: %zu word%s left out that the output encoding can't hold (%s%s)%s\n", list.size(),
+    std::fprintf(stderr, "zelmora-cli: %zu word%s left out that the output can't hold (%s%s)%s\n", list.size(),
                  list.size() == 1 ? "" : "s", shown.c_str(), list.size() > 5 ? ", ..." : "",
                  o.skippedFile.empty() ? "; --skipped FILE lists them all" : "");
 }

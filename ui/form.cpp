@@ -184,7 +184,7 @@ private:
 };
 
 const char* const kAnyTableFilters[] = {
-    "码表文件 (*.txt *.dict.yaml *.yaml *.dict *.ini)",
+    "码表文件 (*.txt *.dict.yaml *.yaml *.dict *.ini *.dat *.lex)",
     "文本码表 (*.txt)",
     "Rime 词典 (*.dict.yaml)",
     "libime、fcitx5 码表 (*.txt *.dict)",
@@ -193,6 +193,7 @@ const char* const kAnyTableFilters[] = {
     "yong 码表 (*.txt *.ini)",
     "多多、冰凌、极点码表 (*.txt)",
     "搜狗、百度自定义短语 (*.txt *.ini)",
+    "微软拼音、五笔自定义短语 (*.dat *.lex)",
     "所有文件 (*)",
 };
 
@@ -206,10 +207,12 @@ std::vector<std::pair<int, const char*>> ExportedPanes() {
 
 // A pane's text as the bytes of a file in the source table's encoding. A GBK
 // source keeps today's bytes; a pane with characters outside GBK is written
-// as GB18030, which holds them.
+// as GB18030, which holds them. A pane of a Windows phrase file (binary) is
+// text in its UTF-16LE, with a byte-order mark.
 std::string EncodeForSource(const PaneText& text, const OpenedTable& source) {
     if (source.encoding == formats::Encoding::Gbk || source.encoding == formats::Encoding::Gb18030) return text.bytes;
-    return formats::EncodeText(text.bytes, source.encoding, source.hadBom, text.encoding);
+    const bool bom = source.hadBom || source.format == formats::Format::MsPhrase;
+    return formats::EncodeText(text.bytes, source.encoding, bom, text.encoding);
 }
 
 }  // namespace

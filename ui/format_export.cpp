@@ -26,7 +26,11 @@ ResultFile EncodeResult(const PaneText& text, const std::string& hint, const Ope
     w.textEncoding = text.encoding;
     w.name = hint;
     if (w.encoding == Encoding::Gbk && text.encoding == TextEncoding::Gb18030) w.encoding = Encoding::Gb18030;
-    const std::string extension = w.format == Format::Rime ? ".dict.yaml" : ".txt";
+    const std::string extension = w.format == Format::Rime       ? ".dict.yaml"
+                                  : w.format == Format::MsPhrase ? ".dat"
+                                                                 : ".txt";
+    // A list of words from a Windows phrase file (binary) is UTF-16LE text with a byte-order mark.
+    if (w.format == Format::MsPhrase) w.bom = true;
     try {
         std::size_t skipped = 0;
         std::vector<formats::TableEntry> entries;

@@ -54,6 +54,9 @@ QString DescribeTable(Format format, Encoding encoding, bool hadBom) {
         case Format::BaiduPhrase:
             kind = QStringLiteral("百度自定义短语");
             break;
+        case Format::MsPhrase:
+            // Binary: no text encoding to name.
+            return QStringLiteral("微软拼音、五笔自定义短语（二进制）");
         default:
             kind = QStringLiteral("纯文本码表");
             break;

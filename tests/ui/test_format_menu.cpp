@@ -18,6 +18,7 @@
 
 #include "formats/document.h"
 #include "formats/encoding.h"
+#include "formats/writing.h"
 #include "core/failure.h"
 #include "ui/desktop.h"
 #include "ui/format_export.h"
@@ -81,6 +82,7 @@ private slots:
     void sameAsTheCommandLine();
     void exportInTheRimeFormatAsTheCommandLine();
     void exportInTheSourceEncoding();
+    void windowsPhraseFileOpensAndExportsAsOne();
     void otherItemsForgetTheFormat();
     void savingOnePaneInTheSourceEncoding();
     void exportRunsBesideTheWindow();
@@ -527,6 +529,34 @@ void FormatMenuTest::exportInTheSourceEncoding() {
     form->ExportInFormatItem->trigger();
     QVERIFY(WaitForFormatWork(*form));
     QCOMPARE(ReadFile(QDir(out.path()).filePath("简码字的全码重码时置后.txt")), std::string("aa \x95\x32\x82\x36"));
+}
+
+void FormatMenuTest::windowsPhraseFileOpensAndExportsAsOne() {
+    // A binary Windows phrase file: its phrases as group lines, each code's
+    // in position order; the results exported as such files.
+    const std::vector<formats::TableEntry> entries = {
+        {"ag", "\xB8\xEA", {}, {}}, {"aaa", "\xB9\xA4", {}, {}}, {"aaa", "\xCA\xBD", {}, {}}};  // 戈, 工, 式
+    formats::WriteOptions w;
+    w.format = formats::Format::MsPhrase;
+    form->OpenTableFile(file("user.dat", formats::WriteEntries(entries, w)));
+    QVERIFY(WaitForFormatWork(*form));
+    QVERIFY2(boxes.empty(), boxes.empty() ? "" : qPrintable(boxes[0].text));
+    QCOMPARE(form->RichEdit1->toPlainText(), QString::fromUtf8("aaa 工 式\nag 戈"));
+    QCOMPARE(form->sourceTable().format, formats::Format::MsPhrase);
+    QVERIFY(form->RichEdit1->toolTip().endsWith(QStringLiteral("user.dat：微软拼音、五笔自定义短语（二进制）")));
+
+    QTemporaryDir out;
+    QDir::setCurrent(out.path());
+    form->N21->trigger();
+    form->ExportInFormatItem->trigger();
+    QVERIFY(WaitForFormatWork(*form));
+    QVERIFY2(boxes.empty(), boxes.empty() ? "" : qPrintable(boxes[0].text));
+    for (const char* name : {"原码表", "一字一行"}) {
+        const formats::TableDocument back =
+            formats::ReadTable(ReadFile(QDir(out.path()).filePath(QString::fromUtf8(name) + ".dat")));
+        QCOMPARE(back.format, formats::Format::MsPhrase);
+        QVERIFY2(back.entries == std::vector<formats::TableEntry>({entries[1], entries[2], entries[0]}), name);
+    }
 }
 
 void FormatMenuTest::otherItemsForgetTheFormat() {
