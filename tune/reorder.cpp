@@ -358,8 +358,18 @@ std::string WithColumn(std::string_view line, int column, std::string_view value
 
 ReorderedTable WriteReordered(const TableDocument& doc, const Reordering& r) {
     if (r.order.size() != doc.entries.size()) throw Failure("The reordering is not of this table");
-    RefuseNulBytes(doc.text, "table");
     ReorderedTable out;
+    if (doc.format == Format::MsPhrase) {
+        // A binary Windows phrase file: written whole afresh, its positions
+        // numbered in the new order.
+        formats::WriteOptions w;
+        w.format = Format::MsPhrase;
+        w.textEncoding = doc.textEncoding();
+        out.bytes = formats::WriteEntries(r.apply(doc.entries), w);
+        for (std::size_t p = 0; p < r.order.size(); ++p) out.linesChanged += r.order[p] != p;
+        return out;
+    }
+    RefuseNulBytes(doc.text, "table");
     std::vector<std::size_t> lineOf(doc.entries.size(), 0);
     for (std::size_t i = 0; i < doc.lines.size(); ++i) {
         const TableLine& l = doc.lines[i];

@@ -431,6 +431,14 @@ bool OrderedByWeight(const formats::TableDocument& doc) {
 }  // namespace
 
 std::string WriteWithCandidates(const formats::TableDocument& doc, const std::vector<formats::TableEntry>& entries) {
+    if (doc.format == formats::Format::MsPhrase) {
+        // A binary Windows phrase file: written whole afresh, by code, each
+        // code's candidates numbered in their order.
+        formats::WriteOptions w;
+        w.format = formats::Format::MsPhrase;
+        w.textEncoding = doc.textEncoding();
+        return formats::WriteEntries(entries, w);
+    }
     using Kind = formats::TableLine::Kind;
     std::vector<std::string> wantOrder;
     const Lists want = ListsOf(entries, &wantOrder);

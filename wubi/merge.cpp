@@ -420,6 +420,25 @@ MergedTable MergeIntoTable(std::string_view bytes, formats::Encoding encoding, F
     out.encoding = doc.encoding;
     out.textEncoding = doc.textEncoding();
     out.encodingCloseCall = doc.encodingCloseCall;
+    if (doc.format == Format::MsPhrase) {
+        // A binary Windows phrase file: its lines ("code<TAB>word", the new
+        // ones after their code's) written whole afresh.
+        std::vector<TableEntry> merged;
+        for (std::size_t at = 0; at < text.size();) {
+            std::size_t end = text.find('\n', at);
+            if (end == std::string::npos) end = text.size();
+            std::string_view line(text.data() + at, end - at);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            if (const std::size_t tab = line.find('\t'); tab != std::string_view::npos)
+                merged.push_back({std::string(line.substr(0, tab)), std::string(line.substr(tab + 1)), {}, {}});
+            at = end + 1;
+        }
+        formats::WriteOptions w;
+        w.format = Format::MsPhrase;
+        w.textEncoding = out.textEncoding;
+        out.bytes = formats::WriteEntries(merged, w);
+        return out;
+    }
     out.bytes = formats::EncodeText(text, doc.encoding, doc.hadBom, out.textEncoding);
     return out;
 }
