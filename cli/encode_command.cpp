@@ -276,7 +276,7 @@ void AddEncodeCommand(CLI::App& app) {
     cmd->add_option(
         "--table-format", o->tableFormat,
         "Format of --table and --merge: auto (recognised by the header), plain, rime, libime, fcitx4, ibus, "
-        "yong, duoduo, bingling, jidian, sogou-phrase or baidu-phrase");
+        "yong, duoduo, bingling, jidian, sogou-phrase, baidu-phrase or ms-phrase (binary)");
     auto* group = cmd->add_flag("--group", o->group, "Write group lines: all words of one code on one line");
     auto* merge = cmd->add_option(
         "--merge", o->merge,

@@ -376,8 +376,14 @@ std::string WriteMsPhrase(const std::vector<TableEntry>& entries, const WriteOpt
         else
             order.push_back(k);
     }
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t x, std::size_t y) { return entries[kept[x]].code < entries[kept[y]].code; });
+    // Each code's entries together, the codes in the order they first come:
+    // a table read back stands as it was given.
+    {
+        std::unordered_map<std::string_view, std::size_t> groupOf;
+        std::vector<std::size_t> group(kept.size());
+        for (std::size_t k : order) group[k] = groupOf.try_emplace(entries[kept[k]].code, groupOf.size()).first->second;
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return group[x] < group[y]; });
+    }
     // Positions within each code; past the last a byte holds, refused.
     std::vector<std::uint8_t> position(kept.size());
     {

@@ -22,8 +22,9 @@
 //
 // The programs take codes of 1 to 32 letters a-z and words of 1 to 64
 // UTF-16 units; their own dialog offers positions 1 to 9, and the byte holds
-// up to 255 (a Wubi table has codes with dozens of words). They look codes up
-// in a list sorted by code: the phrases are written in that order.
+// up to 255 (a Wubi table has codes with dozens of words). Their own export
+// lists the phrases sorted by code; a table is written in its own order (each
+// code's phrases together), so that it reads back as it was.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -80,8 +81,8 @@ TableDocument ReadMsPhraseDocument(std::string_view bytes, Encoding encoding);
 std::string MsPhraseLine(const TableEntry& e);
 
 // Writes entries (their bytes read as `o.textEncoding`) as such a file: each
-// code's entries in candidate order, positions 1, 2, 3 … within the code,
-// the codes in byte order. A code other than 1 to 32 letters a-z, an empty
+// code's entries together in candidate order, positions 1, 2, 3 … within
+// the code, the codes in the order they first come. A code other than 1 to 32 letters a-z, an empty
 // word or one of more than 64 UTF-16 units, a word holding a NUL, a code's
 // candidates past the 255th: as `o.unencodable` says, the first fails naming
 // its input line (`lineOf`; `o.inputName`), or each is left out and listed in

@@ -34,19 +34,17 @@ bool GbFamily(Encoding e) { return e == Encoding::Gbk || e == Encoding::Gb18030;
 // format groups a plain table's entries. Between GBK and GB18030 files bytes
 // pass as they are; through Unicode the same character can differ in bytes
 // (GBK text is held as GBK, Unicode text as GB18030), so then the pairs are
-// compared as UTF-8. `byCode`: the codes in byte order instead, as a Windows
-// phrase file is written.
-std::string Pairs(const TableDocument& doc, bool asUnicode, bool byCode = false) {
+// compared as UTF-8.
+std::string Pairs(const TableDocument& doc, bool asUnicode) {
     std::vector<std::string> codes;
-    std::map<std::string, std::string> groups;
+    std::map<std::string, std::string> byCode;
     for (const auto& e : doc.entries) {
-        auto [it, added] = groups.try_emplace(e.code);
+        auto [it, added] = byCode.try_emplace(e.code);
         if (added) codes.push_back(e.code);
         it->second += e.code + " " + e.word + "\n";
     }
-    if (byCode) std::sort(codes.begin(), codes.end());
     std::string out;
-    for (const auto& c : codes) out += groups[c];
+    for (const auto& c : codes) out += byCode[c];
     if (!asUnicode) return out;
     try {
         return EncodeText(out, Encoding::Utf8, false, doc.textEncoding());
@@ -112,8 +110,7 @@ void RoundTrip(const TableDocument& doc, Format format, Encoding encoding) {
         fuzz::Disagree("a written table does not read back", f.what(), written);
     }
     const bool asUnicode = !(GbFamily(doc.encoding) && GbFamily(encoding));
-    const bool byCode = format == Format::MsPhrase;
-    std::string expected = Pairs(doc, asUnicode, byCode), actual = Pairs(back, asUnicode, byCode);
+    std::string expected = Pairs(doc, asUnicode), actual = Pairs(back, asUnicode);
     if (format != doc.format && (format == Format::Ibus || format == Format::Rime) && !CodesStandTogether(doc)) {
         // Known: a code whose entries stand apart in a plain table is written
         // as separate runs, each with its own falling frequencies or weights,

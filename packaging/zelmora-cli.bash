@@ -34,9 +34,9 @@ _zelmora_cli_value()
         # What is written has no "auto"; what is read (--encoding,
         # --table-encoding and the like) has.
         --output-encoding) echo "values gbk gb18030 utf-8 utf-16le utf-16be" ;;
-        --output-format) echo "values plain rime libime fcitx4 ibus yong duoduo bingling jidian sogou-phrase baidu-phrase jisu" ;;
+        --output-format) echo "values plain rime libime fcitx4 ibus yong duoduo bingling jidian sogou-phrase baidu-phrase jisu ms-phrase" ;;
         --encoding | --*-encoding) echo "values auto gbk gb18030 utf-8 utf-16le utf-16be" ;;
-        --format | --*-format) echo "values auto plain rime libime fcitx4 ibus yong duoduo bingling jidian sogou-phrase baidu-phrase" ;;
+        --format | --*-format) echo "values auto plain rime libime fcitx4 ibus yong duoduo bingling jidian sogou-phrase baidu-phrase ms-phrase" ;;
         --unencodable) echo "values error skip" ;;
         --only) echo "values singles phrases all" ;;
         --by) echo "values use count" ;;

@@ -179,3 +179,55 @@ TEST_F(WindowsFormatsCli, WordsTheEncodingLacksAreLeftOutAndTheRestNumberedAgain
         EXPECT_EQ(Slurp(at("skipped.txt")), "4\taa\t𠀀\t𠀀\tU+20000\n") << stream;
     }
 }
+
+TEST_F(WindowsFormatsCli, WindowsPhraseFilesGoThroughConvertDiffStatsAndCheckEitherSide) {
+    ASSERT_TRUE(fs::exists(kDebianWubi))
+        << "Debian's Wubi-86 dictionary is missing: install the package rime-data-wubi (scripts/install-deps)";
+    CliResult r = cli("builtin");
+    ASSERT_EQ(r.status, 0) << r.err;
+    Spit(at("builtin.txt"), r.out);
+    for (const std::string& source : {at("builtin.txt"), std::string(kDebianWubi)}) {
+        r = cli("convert '" + source + "' f.dat --output-format ms-phrase");
+        ASSERT_EQ(r.status, 0) << source << ": " << r.err;
+        const std::string bytes = Slurp(at("f.dat"));
+        EXPECT_EQ(bytes.rfind("mschxudp", 0), 0u) << source;
+        r = cli("convert '" + source + "' whole.dat --no-stream --output-format ms-phrase");
+        ASSERT_EQ(r.status, 0) << source << ": " << r.err;
+        EXPECT_TRUE(Slurp(at("whole.dat")) == bytes) << source;
+        for (const std::string& sides : {"'" + source + "' f.dat", "f.dat '" + source + "'"}) {
+            r = cli("diff " + sides);
+            EXPECT_EQ(r.status, 0) << "diff " << sides << ": " << r.out << r.err;
+        }
+        r = cli("convert f.dat back.txt --output-format plain");
+        ASSERT_EQ(r.status, 0) << source << ": " << r.err;
+        EXPECT_EQ(cli("diff back.txt '" + source + "'").status, 0) << source;
+        EXPECT_EQ(cli("stats f.dat").out, cli("stats '" + source + "'").out) << source;
+        const CliResult check = cli("check '" + source + "'"), c = cli("check f.dat");
+        EXPECT_EQ(c.status, check.status) << source;
+        EXPECT_EQ(Findings(c.out, "f.dat"), Findings(check.out, source)) << source;
+    }
+}
+
+TEST_F(WindowsFormatsCli, AWindowsPhraseFileRefusesTextOptionsAndEntriesItCannotHold) {
+    Spit(at("t.txt"), "a 工\r\nA 式\r\nb 了\r\n");
+    Spit(at("old.dat"), "keep me");
+    struct Case {
+        std::string options, message;
+    };
+    const Case cases[] = {
+        {"--output-encoding utf-16le", "--output-encoding UTF-16LE does not apply to ms-phrase"},
+        {"--bom", "--bom does not apply to ms-phrase"},
+        {"", "\"t.txt\", line 2: The code \"A\" holds \"A\", not only letters a-z"},
+    };
+    for (const Case& c : cases) {
+        const CliResult r = cli("convert t.txt old.dat --output-format ms-phrase " + c.options);
+        EXPECT_EQ(r.status, 1) << c.options;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.options << ": " << r.err;
+        EXPECT_EQ(Slurp(at("old.dat")), "keep me") << c.options;
+    }
+    const CliResult r = cli("convert t.txt old.dat --output-format ms-phrase --unencodable skip --skipped s.txt");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("1 word left out that the output can't hold (line 2 \"式\")"), std::string::npos) << r.err;
+    EXPECT_EQ(Slurp(at("s.txt")), "2\tA\t式\tA\tU+0041\n");
+    EXPECT_EQ(cli("diff old.dat t.txt").out.rfind("added (1):\n+ A 式\n", 0), 0u);
+}

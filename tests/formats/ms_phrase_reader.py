@@ -21,8 +21,8 @@ The layout, as the public descriptions give it (all little-endian):
           word (header length + the code's UTF-16 bytes with their NUL), u8
           candidate position, u8 6; 1703 only: 8 more bytes (u32 0, u32
           time); the code and the word, UTF-16LE, each ended by a NUL unit.
-  Codes are 1-32 letters a-z, words 1-64 UTF-16 units; the phrases are
-  sorted by code, then position.
+  Codes are 1-32 letters a-z, words 1-64 UTF-16 units; a code's phrases
+  stand together, in position order.
 """
 import struct
 import sys
@@ -99,8 +99,13 @@ def main():
         expected = off + (stop - at)
     if start + expected != end:
         fail('the last phrase ends at %#x, not at the end %#x' % (start + expected, end))
-    if [p[:2] for p in phrases] != sorted(p[:2] for p in phrases):
-        fail('the phrases are not sorted by code and position')
+    done = set()
+    for i in range(1, len(phrases)):
+        (code, pos), (last, last_pos) = phrases[i][:2], phrases[i - 1][:2]
+        if code != last:
+            done.add(last)
+        if code == last and pos <= last_pos or code in done:
+            fail('phrase %d: its code\'s phrases do not stand together in position order' % i)
     out = [version] + ['%s\t%d\t%s' % p for p in phrases]
     sys.stdout.buffer.write(('\n'.join(out) + '\n').encode('utf-8'))
 
