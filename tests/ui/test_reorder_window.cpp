@@ -1,32 +1,23 @@
 // "按词频调序" driven offscreen: the proposal for the source table in RichEdit1,
 // its review (ticks, figures) and the ticked codes applied to the pane.
 #include <QAction>
-#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
-#include "core/gbk.h"
+#include "tests/ui/proposal_support.h"
 #include "ui/form.h"
 #include "ui/pane.h"
 #include "ui/tools/proposal_view.h"
 #include "ui/tools/reorder_window.h"
 
 using namespace zelmora;
+using testing::Finished;
+using testing::Gbk;
 
 namespace {
-
-std::string Gbk(const QString& s) {
-    return EncodeGbk(
-        std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())));
-}
-
-bool Finished(QSignalSpy& spy) { return spy.count() > 0 || spy.wait(30000); }
 
 // The old and new values of a row of the figures, as printed.
 QStringList OldAndNew(const QString& figures, const QString& label) {
@@ -40,7 +31,7 @@ QStringList OldAndNew(const QString& figures, const QString& label) {
 
 }  // namespace
 
-class ReorderWindowTest : public QObject {
+class ReorderWindowTest : public testing::ProposalWindowTest {
     Q_OBJECT
 
 private slots:
@@ -52,27 +43,11 @@ private slots:
     void theReviewTicksOneAllOrNone();
     void theFiguresFollowTheTicks();
     void theOrderIsByTypedUseOrByCount();
-
-private:
-    std::unique_ptr<TForm1> form;
-    QStringList boxes;
-    QTemporaryDir dir;
-    QString list;
 };
 
 void ReorderWindowTest::init() {
-    boxes.clear();
-    form = std::make_unique<TForm1>();
-    form->setMessageBoxRunner([this](QMessageBox& box) { boxes << box.text(); });
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     // 戈 before 工 under aa (式 absent, after them); 子 before 了 under bb.
-    list = dir.filePath("list.txt");
-    QFile f(list);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("戈 30\n工 10\n子 5\n").toUtf8());
-    f.close();
-    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("aa 工 式 戈\r\nbb 了 子\r\ncc 不\r\n")));
+    open(QStringLiteral("戈 30\n工 10\n子 5\n"), QStringLiteral("aa 工 式 戈\r\nbb 了 子\r\ncc 不\r\n"));
 }
 
 void ReorderWindowTest::proposesByTheListAndAppliesOnlyTheTickedCodes() {
@@ -107,15 +82,8 @@ void ReorderWindowTest::aTableChangedSinceTheProposalIsNotOverwritten() {
         form->findChild<QAction*>("ToolReorder")->trigger();
         w = form->findChild<tools::ReorderWindow*>();
     }
-    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
     w->setFrequencyList(list);
-    w->propose();
-    QVERIFY(Finished(spy));
-    const std::string changed = Gbk(QStringLiteral("aa 工 式 戈\r\nbb 了 子\r\ncc 不\r\ndd 大\r\n"));
-    WritePaneText(*form->RichEdit1, changed);
-    w->apply();
-    QCOMPARE(ReadPaneText(*form->RichEdit1), changed);
-    QVERIFY(w->statusText().contains(QStringLiteral("重新生成建议")));
+    testing::ExpectChangedTableKept(*form, *w, Gbk(QStringLiteral("aa 工 式 戈\r\nbb 了 子\r\ncc 不\r\ndd 大\r\n")));
 }
 
 void ReorderWindowTest::theReviewTicksOneAllOrNone() {
@@ -165,10 +133,7 @@ void ReorderWindowTest::theFiguresFollowTheTicks() {
 void ReorderWindowTest::theOrderIsByTypedUseOrByCount() {
     // 遣 outcounts 遗, but its short code khg types it in 4 keys, as khgp first would.
     const QString counts = dir.filePath("counts.txt");
-    QFile f(counts);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("遣 1787\n遗 1158\n").toUtf8());
-    f.close();
+    QVERIFY(testing::WriteUtf8(counts, QStringLiteral("遣 1787\n遗 1158\n")));
     WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("khg 遣\r\nkhgp 遗 遣\r\n")));
     form->findChild<QAction*>("ToolReorder")->trigger();
     auto* w = form->findChild<tools::ReorderWindow*>();

@@ -2,35 +2,22 @@
 // RichEdit1 by a frequency file, their review (ticks, figures) and the ticked
 // changes applied to the pane.
 #include <QAction>
-#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
-#include "core/gbk.h"
+#include "tests/ui/proposal_support.h"
 #include "ui/form.h"
 #include "ui/pane.h"
 #include "ui/tools/proposal_view.h"
 #include "ui/tools/shortcode_window.h"
 
 using namespace zelmora;
+using testing::Finished;
+using testing::Gbk;
 
-namespace {
-
-std::string Gbk(const QString& s) {
-    return EncodeGbk(
-        std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())));
-}
-
-bool Finished(QSignalSpy& spy) { return spy.count() > 0 || spy.wait(30000); }
-
-}  // namespace
-
-class ShortCodeWindowTest : public QObject {
+class ShortCodeWindowTest : public testing::ProposalWindowTest {
     Q_OBJECT
 
 private slots:
@@ -43,26 +30,13 @@ private slots:
 
 private:
     tools::ShortCodeWindow* openWindow();
-    std::unique_ptr<TForm1> form;
-    QStringList boxes;
-    QTemporaryDir dir;
-    QString list;
 };
 
 void ShortCodeWindowTest::init() {
-    boxes.clear();
-    form = std::make_unique<TForm1>();
-    form->setMessageBoxRunner([this](QMessageBox& box) { boxes << box.text(); });
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     // Level 1 only: 工 (100) outweighs 式 (1) at a; 子 (50) takes the empty b,
     // which 了 (10) would take were 子 not there.
-    list = dir.filePath("list.txt");
-    QFile f(list);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("工 100\n子 50\n了 10\n式 1\n").toUtf8());
-    f.close();
-    WritePaneText(*form->RichEdit1, Gbk(QStringLiteral("a 式\r\naaaa 工\r\naadk 式\r\nbbbb 子\r\nbnhg 了\r\n")));
+    open(QStringLiteral("工 100\n子 50\n了 10\n式 1\n"),
+         QStringLiteral("a 式\r\naaaa 工\r\naadk 式\r\nbbbb 子\r\nbnhg 了\r\n"));
 }
 
 tools::ShortCodeWindow* ShortCodeWindowTest::openWindow() {
@@ -104,14 +78,7 @@ void ShortCodeWindowTest::proposesByTheListAndAppliesOnlyTheTickedChanges() {
 void ShortCodeWindowTest::aTableChangedSinceTheProposalIsNotOverwritten() {
     tools::ShortCodeWindow* w = openWindow();
     QVERIFY(w);
-    QSignalSpy spy(w, &tools::ToolWindow::workFinished);
-    w->propose();
-    QVERIFY(Finished(spy));
-    const std::string changed = Gbk(QStringLiteral("a 式\r\naaaa 工\r\naadk 式\r\nbbbb 子\r\n"));
-    WritePaneText(*form->RichEdit1, changed);
-    w->apply();
-    QCOMPARE(ReadPaneText(*form->RichEdit1), changed);
-    QVERIFY(w->statusText().contains(QStringLiteral("重新生成建议")));
+    testing::ExpectChangedTableKept(*form, *w, Gbk(QStringLiteral("a 式\r\naaaa 工\r\naadk 式\r\nbbbb 子\r\n")));
 }
 
 void ShortCodeWindowTest::theAfterFiguresFollowTheTicks() {
