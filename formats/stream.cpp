@@ -584,6 +584,24 @@ private:
 
     bool byPosition() const { return reader_->layout().byPosition; }
 
+    // The run's entries (and their lines) put in a stable order by `before`
+    // over their indexes.
+    template <typename Before>
+    void orderRun(Before&& before) {
+        CheckLimit(run_.size(), "candidates of one code", kMaxUint32);
+        candidates_.resize(run_.size());
+        for (std::size_t i = 0; i < candidates_.size(); ++i) candidates_[i] = static_cast<std::uint32_t>(i);
+        std::stable_sort(candidates_.begin(), candidates_.end(), before);
+        sorted_.clear();
+        sortedLines_.clear();
+        for (std::uint32_t i : candidates_) {
+            sorted_.push_back(std::move(run_[i]));
+            sortedLines_.push_back(runLines_[i]);
+        }
+        run_.swap(sorted_);
+        runLines_.swap(sortedLines_);
+    }
+
     // The entries of one code, in candidate order, or a part of them
     // (`runEnds` false: more may follow). A line of a grouped format left
     // open by a part gets its break when its run ends.
@@ -597,35 +615,11 @@ private:
             // As ReadTable orders a code's candidates: by weight, highest first, ties in file order.
             weights_.clear();
             for (const auto& e : run_) weights_.push_back(e.weight ? std::strtod(e.weight->c_str(), nullptr) : 0.0);
-            CheckLimit(run_.size(), "candidates of one code", kMaxUint32);
-            candidates_.resize(run_.size());
-            for (std::size_t i = 0; i < candidates_.size(); ++i) candidates_[i] = static_cast<std::uint32_t>(i);
-            std::stable_sort(candidates_.begin(), candidates_.end(),
-                             [&](std::uint32_t x, std::uint32_t y) { return weights_[x] > weights_[y]; });
-            sorted_.clear();
-            sortedLines_.clear();
-            for (std::uint32_t i : candidates_) {
-                sorted_.push_back(std::move(run_[i]));
-                sortedLines_.push_back(runLines_[i]);
-            }
-            run_.swap(sorted_);
-            runLines_.swap(sortedLines_);
+            orderRun([&](std::uint32_t x, std::uint32_t y) { return weights_[x] > weights_[y]; });
         }
         if (byPosition() && run_.size() > 1) {
             // As ReadTable orders them: by position, lowest first, ties in file order.
-            CheckLimit(run_.size(), "candidates of one code", kMaxUint32);
-            candidates_.resize(run_.size());
-            for (std::size_t i = 0; i < candidates_.size(); ++i) candidates_[i] = static_cast<std::uint32_t>(i);
-            std::stable_sort(candidates_.begin(), candidates_.end(),
-                             [&](std::uint32_t x, std::uint32_t y) { return runPositions_[x] < runPositions_[y]; });
-            sorted_.clear();
-            sortedLines_.clear();
-            for (std::uint32_t i : candidates_) {
-                sorted_.push_back(std::move(run_[i]));
-                sortedLines_.push_back(runLines_[i]);
-            }
-            run_.swap(sorted_);
-            runLines_.swap(sortedLines_);
+            orderRun([&](std::uint32_t x, std::uint32_t y) { return runPositions_[x] < runPositions_[y]; });
         }
         runPositions_.clear();
         entriesAtOnce_ = std::max(entriesAtOnce_, run_.size());

@@ -35,6 +35,18 @@ TEST(WordTail, FromFirstSpaceByBytes) {
     EXPECT_EQ(WordTail("\x81 a b"), " a b");
 }
 
+namespace {
+
+// Up to maxAtoms - 1 atoms picked at random, joined.
+std::string RandomText(std::mt19937& rng, const std::vector<std::string>& atoms, int maxAtoms) {
+    std::string s;
+    const int n = static_cast<int>(rng() % static_cast<unsigned>(maxAtoms));
+    for (int i = 0; i < n; ++i) s += atoms[rng() % atoms.size()];
+    return s;
+}
+
+}  // namespace
+
 TEST(PoolMembership, PrefixCaseAndMultiWord) {
     for (bool indexed : {false, true}) {
         SCOPED_TRACE(indexed ? "indexed" : "literal");
@@ -60,12 +72,7 @@ TEST(PoolMembership, PrefixCaseAndMultiWord) {
 TEST(PoolMembership, IndexAgreesWithLiteralOnRandomPools) {
     std::mt19937 rng(7);
     const std::vector<std::string> atoms = {" ", " ", "a", "B", "b", G("工"), G("人"), "\x81", "\xA4", ",", "\""};
-    auto randomText = [&](int maxAtoms) {
-        std::string s;
-        int n = static_cast<int>(rng() % static_cast<unsigned>(maxAtoms));
-        for (int i = 0; i < n; ++i) s += atoms[rng() % atoms.size()];
-        return s;
-    };
+    auto randomText = [&](int maxAtoms) { return RandomText(rng, atoms, maxAtoms); };
     for (int round = 0; round < 1000; ++round) {
         std::string pool = randomText(40);
         PoolIndex index(pool);
@@ -111,13 +118,9 @@ TEST(PoolMembership, RepeatedWordsAgreeWithLiteral) {
 // for tails of the usual shape and, through the index, any other.
 TEST(PoolMembership, WalkAgainstTheTailsAgreesWithTheIndex) {
     std::mt19937 rng(31);
-    const std::vector<std::string> atoms = {" ", " ", "a", "B", "b", G("工"), G("人"), "\x81", "\xA4", "\0", "x"};
-    auto randomText = [&](int maxAtoms) {
-        std::string s;
-        int n = static_cast<int>(rng() % static_cast<unsigned>(maxAtoms));
-        for (int i = 0; i < n; ++i) s += atoms[rng() % atoms.size()];
-        return s;
-    };
+    const std::vector<std::string> atoms = {
+        " ", " ", "a", "B", "b", G("工"), G("人"), "\x81", "\xA4", std::string(1, '\0'), "x"};
+    auto randomText = [&](int maxAtoms) { return RandomText(rng, atoms, maxAtoms); };
     for (int round = 0; round < 1000; ++round) {
         const std::string pool = randomText(40);
         std::vector<std::string> tails;
