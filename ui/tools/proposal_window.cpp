@@ -97,7 +97,8 @@ void ProposalWindow::chooseFile() {
     setFrequencyList(path);
 }
 
-void ProposalWindow::start(std::shared_ptr<Proposal> p, const QString& busyText, std::function<Review()> work) {
+void ProposalWindow::start(const std::shared_ptr<Proposal>& p, const QString& busyText,
+                           const std::function<Review()>& work) {
     p->bytes = sourceBytes();
     p->encoding = sourceEncoding();
     const QString list = lists_->currentData().toString();

@@ -86,7 +86,7 @@ protected:
 
     // Works out `p` for the source table as it is now: the table and the list
     // are read first, then `work` (on the work thread) fills in the rest.
-    void start(std::shared_ptr<Proposal> p, const QString& busyText, std::function<Review()> work);
+    void start(const std::shared_ptr<Proposal>& p, const QString& busyText, const std::function<Review()>& work);
 
     void setWorking(bool working) override;
 
