@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -21,11 +20,7 @@ namespace zelmora::tools {
 ProposalWindow::ProposalWindow(TForm1* form, const QString& title, const QString& name, const QString& applying)
     : ToolWindow(form, title), name_(name), applying_(applying) {
     setObjectName(name + "Window");
-    lists_ = new QComboBox(this);
-    lists_->setObjectName(name + "FrequencyList");
-    lists_->addItem(QStringLiteral("jieba 词频（python3-jieba）"), QStringLiteral("jieba"));
-    lists_->addItem(QStringLiteral("essay 词频（rime-essay）"), QStringLiteral("essay"));
-    lists_->addItem(QStringLiteral("选择文件..."));
+    lists_ = MakeFrequencyListChoice(this, name + "FrequencyList");
     refigureTimer_ = new QTimer(this);
     refigureTimer_->setSingleShot(true);
     refigureTimer_->setInterval(300);
@@ -76,16 +71,7 @@ void ProposalWindow::setWorking(bool working) {
     apply_->setEnabled(!working && proposal_ && view_->tickedCount() > 0);
 }
 
-void ProposalWindow::setFrequencyList(const QString& nameOrPath) {
-    int index = lists_->findData(nameOrPath);
-    if (index < 0) {
-        // A file of its own goes before "选择文件...".
-        index = lists_->count() - 1;
-        lists_->insertItem(index, QFileInfo(nameOrPath).fileName(), nameOrPath);
-        lists_->setItemData(index, nameOrPath, Qt::ToolTipRole);
-    }
-    lists_->setCurrentIndex(index);
-}
+void ProposalWindow::setFrequencyList(const QString& nameOrPath) { SelectFrequencyList(lists_, nameOrPath); }
 
 void ProposalWindow::chooseFile() {
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("选择词频表（每行：词 次数）"), QString(),

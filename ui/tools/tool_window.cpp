@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -20,6 +22,26 @@ namespace zelmora::tools {
 QString FromGb(std::string_view bytes) {
     const std::string utf8 = formats::MessageText(bytes);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QComboBox* MakeFrequencyListChoice(QWidget* parent, const QString& objectName) {
+    auto* lists = new QComboBox(parent);
+    lists->setObjectName(objectName);
+    lists->addItem(QStringLiteral("jieba 词频（python3-jieba）"), QStringLiteral("jieba"));
+    lists->addItem(QStringLiteral("essay 词频（rime-essay）"), QStringLiteral("essay"));
+    lists->addItem(QStringLiteral("选择文件..."));
+    return lists;
+}
+
+void SelectFrequencyList(QComboBox* lists, const QString& nameOrPath) {
+    int index = lists->findData(nameOrPath);
+    if (index < 0) {
+        // A file of its own goes before "选择文件...".
+        index = lists->count() - 1;
+        lists->insertItem(index, QFileInfo(nameOrPath).fileName(), nameOrPath);
+        lists->setItemData(index, nameOrPath, Qt::ToolTipRole);
+    }
+    lists->setCurrentIndex(index);
 }
 
 QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen) {

@@ -16,6 +16,7 @@
 #include "formats/document.h"
 #include "formats/encoding.h"
 
+class QComboBox;
 class QLabel;
 class QProgressBar;
 class QThread;
@@ -36,6 +37,12 @@ QString FromGb(std::string_view bytes);
 // Its top is the main window's, lowered or raised to stay on the screen; a
 // window larger than the screen is cut to it.
 QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen);
+
+// The choice of a frequency list: jieba's, essay's, then "选择文件...".
+QComboBox* MakeFrequencyListChoice(QWidget* parent, const QString& objectName);
+// Selects a list by name ("jieba", "essay") or path; a path not yet offered
+// goes in before "选择文件...".
+void SelectFrequencyList(QComboBox* lists, const QString& nameOrPath);
 
 // The line (from 1) of each entry of a document; 0 for none.
 std::vector<std::uint32_t> LinesOfEntries(const formats::TableDocument& doc);

@@ -246,11 +246,7 @@ TypingWindow::TypingWindow(TForm1* form) : ToolWindow(form, QStringLiteral("码�
     files_->setMaximumHeight(72);
     addFiles_ = new QPushButton(QStringLiteral("添加..."), this);
     removeFiles_ = new QPushButton(QStringLiteral("移除"), this);
-    lists_ = new QComboBox(this);
-    lists_->setObjectName("TypingFrequencyList");
-    lists_->addItem(QStringLiteral("jieba 词频（python3-jieba）"), QStringLiteral("jieba"));
-    lists_->addItem(QStringLiteral("essay 词频（rime-essay）"), QStringLiteral("essay"));
-    lists_->addItem(QStringLiteral("选择文件..."));
+    lists_ = MakeFrequencyListChoice(this, "TypingFrequencyList");
     auto* fileButtons = new QHBoxLayout;
     fileButtons->addWidget(addFiles_);
     fileButtons->addWidget(removeFiles_);
@@ -457,14 +453,7 @@ void TypingWindow::addTextFiles(const QStringList& paths) {
 }
 
 void TypingWindow::setFrequencyList(const QString& nameOrPath) {
-    int index = lists_->findData(nameOrPath);
-    if (index < 0) {
-        // A file of its own goes before "选择文件...".
-        index = lists_->count() - 1;
-        lists_->insertItem(index, QFileInfo(nameOrPath).fileName(), nameOrPath);
-        lists_->setItemData(index, nameOrPath, Qt::ToolTipRole);
-    }
-    lists_->setCurrentIndex(index);
+    SelectFrequencyList(lists_, nameOrPath);
     fromList_->setChecked(true);
 }
 
