@@ -135,8 +135,43 @@ struct Unit {
     // The rest of each of the collator's contractions that begin with it.
     const std::vector<std::u16string>* contractions = nullptr;
     char16_t code = 0;
+    // Its class of equal weights when it is one CE with a primary; 0 if not.
+    std::uint32_t classId = 0;
     Ce ces[kMaxCes];
 };
+
+// A CE as ICU's element iterator gives it: its first half and, for primaries
+// or secondaries of more bytes, a continuation merged in. Unreordered.
+struct RawCe {
+    std::uint32_t primary = 0;
+    std::uint16_t secondary = 0;
+};
+
+// The CEs of `u`, in order, those of no weight at either level left out;
+// false if ICU fails.
+bool RawCesOf(const std::u16string& u, std::vector<RawCe>& ces) {
+    ces.clear();
+    UErrorCode status = U_ZERO_ERROR;
+    UCollationElements* elements = ucol_openElements(Services().collator, reinterpret_cast<const UChar*>(u.data()),
+                                                     static_cast<int32_t>(u.size()), &status);
+    if (U_FAILURE(status)) return false;
+    bool kept = false;  // whether the last CE was kept, to take its continuation
+    for (int32_t e; (e = ucol_next(elements, &status)) != UCOL_NULLORDER && U_SUCCESS(status);) {
+        const auto half = static_cast<std::uint32_t>(e);
+        if ((half & 0xC0) == 0xC0) {  // continuation
+            if (kept) {
+                ces.back().primary |= half >> 16;
+                ces.back().secondary = static_cast<std::uint16_t>(ces.back().secondary | ((half >> 8) & 0xFF));
+            }
+            continue;
+        }
+        const RawCe ce{half & 0xFFFF0000u, static_cast<std::uint16_t>(half & 0xFF00)};
+        kept = ce.primary != 0 || ce.secondary != 0;
+        if (kept) ces.push_back(ce);
+    }
+    ucol_closeElements(elements);
+    return U_SUCCESS(status);
+}
 
 // The unit at text[i]: an ASCII byte other than NUL, or a lead byte and a
 // trail byte 0x40..0xFE (the double-byte characters of both encodings).
@@ -286,7 +321,76 @@ public:
         return true;
     }
 
+    // Appends 'C' and the class of each character, and returns true, when
+    // every character is one CE with a primary and no contraction is present;
+    // otherwise returns false, `out` unchanged.
+    bool appendClasses(std::string_view text, std::string& out) {
+        if (!usable_) return false;
+        thread_local std::vector<const Unit*> units;
+        units.clear();
+        bool starter = false;
+        for (std::size_t i = 0, width = 0; i < text.size(); i += width) {
+            std::uint32_t index = 0;
+            if (!UnitAt(text, i, index, width)) return false;
+            const Unit& u = unit(index);
+            if (u.state.load(std::memory_order_acquire) != kTable || u.classId == 0) return false;
+            starter |= u.contractions != nullptr;
+            units.push_back(&u);
+        }
+        if (starter && holdsContraction(units)) return false;
+        const std::size_t at = out.size();
+        out.resize(at + 1 + kClassBytes * units.size());
+        char* p = out.data() + at;
+        *p++ = 'C';
+        for (const Unit* u : units) p = WriteClass(u->classId, p);
+        return true;
+    }
+
+    // The same from the CEs ICU gives for the whole decoded text: 'C' and
+    // their classes when each has a primary; false when one has none.
+    bool appendClassesOfCes(const std::u16string& u, std::string& out) {
+        thread_local std::vector<RawCe> ces;
+        if (!usable_ || !RawCesOf(u, ces)) return false;
+        std::string ids(kClassBytes * ces.size(), '\0');
+        char* p = ids.data();
+        {
+            std::lock_guard<std::mutex> lock(classMutex_);
+            for (const RawCe& ce : ces) {
+                if (ce.primary == 0 || ce.secondary == 0) return false;
+                const std::uint32_t id = classOf(ce);
+                if (id == 0) return false;
+                p = WriteClass(id, p);
+            }
+        }
+        out += 'C';
+        out += ids;
+        return true;
+    }
+
 private:
+    static constexpr std::size_t kClassBytes = 3;
+    static constexpr std::uint32_t kMostClasses = (1u << 24) - 1;
+
+    static char* WriteClass(std::uint32_t id, char* p) {
+        *p++ = static_cast<char>(id >> 16);
+        *p++ = static_cast<char>(id >> 8);
+        *p++ = static_cast<char>(id);
+        return p;
+    }
+
+    // The class of a CE's weights, numbered as first met (under classMutex_):
+    // the same weights, the same class, whichever way they were met; 0 once
+    // there are too many to number.
+    std::uint32_t classOf(const RawCe& ce) {
+        const std::uint64_t weights = (static_cast<std::uint64_t>(ce.primary) << 16) | ce.secondary;
+        const auto found = classes_.find(weights);
+        if (found != classes_.end()) return found->second;
+        if (classes_.size() >= kMostClasses) return 0;
+        const auto id = static_cast<std::uint32_t>(classes_.size() + 1);
+        classes_.emplace(weights, id);
+        return id;
+    }
+
     const Unit& unit(std::uint32_t index) {
         Unit& u = units_[index];
         if (u.state.load(std::memory_order_acquire) == kUnknown) {
@@ -384,7 +488,12 @@ private:
             u.ces[k].compressible = lead.compressible;
         }
         // Reordering may split a lead byte; whatever it did, the key must be ICU's.
-        return WrittenKey(u.ces, count, 1) == IcuKeyOf(one);
+        if (WrittenKey(u.ces, count, 1) != IcuKeyOf(one)) return false;
+        if (count == 1 && primaries[0] != 0 && u.ces[0].secondary != 0) {
+            std::lock_guard<std::mutex> lock(classMutex_);
+            u.classId = classOf({primaries[0], u.ces[0].secondary});
+        }
+        return true;
     }
 
     struct Lead {
@@ -420,6 +529,8 @@ private:
     bool usable_ = false;
     Lead leads_[256];
     std::unordered_map<char16_t, std::vector<std::u16string>> contractions_;
+    std::mutex classMutex_;
+    std::unordered_map<std::uint64_t, std::uint32_t> classes_;
 };
 
 WeightTable& WeightsFor(TextEncoding encoding) {
@@ -468,6 +579,18 @@ void AppendSortKey(std::string_view text, TextEncoding encoding, std::string& ou
     if (weights::WeightsFor(encoding).appendKey(text, out)) return;
     thread_local std::u16string u;
     DecodeInto(text, encoding, u);
+    const std::size_t at = out.size();
+    out.resize(at + u.size() * 4 + 16);
+    IcuSortKeyInto(u, out, at);
+}
+
+void AppendEqualityKey(std::string_view text, TextEncoding encoding, std::string& out) {
+    weights::WeightTable& table = weights::WeightsFor(encoding);
+    if (table.appendClasses(text, out)) return;
+    thread_local std::u16string u;
+    DecodeInto(text, encoding, u);
+    if (table.appendClassesOfCes(u, out)) return;
+    out += 'K';
     const std::size_t at = out.size();
     out.resize(at + u.size() * 4 + 16);
     IcuSortKeyInto(u, out, at);

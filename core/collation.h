@@ -30,6 +30,11 @@ std::string SortKey(std::string_view text, TextEncoding encoding);
 // The same key appended to `out`.
 void AppendSortKey(std::string_view text, TextEncoding encoding, std::string& out);
 
+// A key for telling whether texts are equal under the collation, cheaper to
+// write than the sort key: two texts' equality keys are the same bytes
+// exactly when their sort keys are. It does not order them.
+void AppendEqualityKey(std::string_view text, TextEncoding encoding, std::string& out);
+
 // Sort keys of many texts, packed into one buffer (offsets[i]..offsets[i+1]).
 struct SortKeys {
     std::string bytes;

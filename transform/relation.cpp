@@ -1,5 +1,7 @@
 #include "transform/relation.h"
 
+#include <array>
+#include <cstring>
 #include <exception>
 #include <thread>
 
@@ -22,14 +24,51 @@ constexpr std::size_t kAloneLines = 1 << 16;
 
 }  // namespace
 
-WordSet::WordSet(const std::vector<std::string>& words, TextEncoding encoding)
-    : WordSet(MakeSortKeys(words, encoding), words.size(), encoding) {}
+WordSet::WordSet(const std::vector<std::string>& words, TextEncoding encoding) : encoding_(encoding) {
+    insert(words.size(), [&](std::size_t i) { return std::string_view(words[i]); });
+}
 
-WordSet::WordSet(const TextArena& words, TextEncoding encoding)
-    : WordSet(MakeSortKeys(words, encoding), words.size(), encoding) {}
+WordSet::WordSet(const TextArena& words, TextEncoding encoding) : encoding_(encoding) {
+    insert(words.size(), [&](std::size_t i) { return words[i]; });
+}
 
-WordSet::WordSet(SortKeys keys, std::size_t count, TextEncoding encoding)
-    : keys_(std::move(keys)), encoding_(encoding) {
+WordSet::Slot WordSet::SlotOf(std::string_view key, std::size_t hash, std::uint32_t longIndex) {
+    Slot slot;
+    if (key.size() < sizeof slot.bytes + 1 && !key.empty()) {
+        std::memcpy(slot.bytes, key.data(), key.size());
+        slot.size = static_cast<std::uint8_t>(key.size());
+    } else {
+        // The hash's high half spares reading a long key that can't be equal.
+        const auto tag = static_cast<std::uint32_t>(static_cast<std::uint64_t>(hash) >> 32);
+        std::memcpy(slot.bytes, &longIndex, sizeof longIndex);
+        std::memcpy(slot.bytes + sizeof longIndex, &tag, sizeof tag);
+        slot.size = kLong;
+    }
+    return slot;
+}
+
+bool WordSet::holds(const Slot& slot, std::string_view key, std::size_t hash) const {
+    if (slot.size != kLong) {
+        // Inline keys are zero-padded: the slot's 16 bytes against the
+        // key's, padded the same way.
+        if (slot.size != key.size()) return false;
+        return std::memcmp(slot.bytes, key.data(), key.size()) == 0;
+    }
+    if (key.size() < sizeof slot.bytes + 1) return false;
+    std::uint32_t index = 0, tag = 0;
+    std::memcpy(&index, slot.bytes, sizeof index);
+    std::memcpy(&tag, slot.bytes + sizeof index, sizeof tag);
+    return tag == static_cast<std::uint32_t>(static_cast<std::uint64_t>(hash) >> 32) && long_[index] == key;
+}
+
+std::size_t WordSet::find(std::string_view key, std::size_t hash) const {
+    std::size_t s = hash & mask_;
+    while (slots_[s].size != 0 && !holds(slots_[s], key, hash)) s = (s + 1) & mask_;
+    return s;
+}
+
+template <typename WordAt>
+void WordSet::insert(std::size_t count, const WordAt& wordAt) {
     CheckLimit(count, "short-coded words", kMaxUint32 - 1);
     // At most two thirds full: a miss still ends within a few slots, in less
     // room than at half full.
@@ -37,32 +76,63 @@ WordSet::WordSet(SortKeys keys, std::size_t count, TextEncoding encoding)
     while (size < count + count / 2) size <<= 1;
     slots_.assign(size, Slot{});
     mask_ = size - 1;
+    // Each word's key and hash made a few words ahead, when its slot is
+    // fetched, in a ring of reused buffers: no list of all the keys.
+    constexpr std::size_t kAhead = 16;
+    struct Pending {
+        std::string key;
+        std::size_t hash = 0;
+    };
+    std::array<Pending, kAhead> ring;
+    auto prepare = [&](std::size_t i) {
+        Pending& p = ring[i % kAhead];
+        p.key.clear();
+        AppendEqualityKey(wordAt(i), encoding_, p.key);
+        p.hash = std::hash<std::string_view>{}(p.key);
+        __builtin_prefetch(&slots_[p.hash & mask_], 1);
+    };
+    for (std::size_t i = 0; i < count && i < kAhead; ++i) prepare(i);
+    Pending p;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::string_view key = keys_.at(i);
-        const std::size_t h = std::hash<std::string_view>{}(key);
-        const auto tag = static_cast<std::uint32_t>(static_cast<std::uint64_t>(h) >> 32);
-        for (std::size_t s = h & mask_;; s = (s + 1) & mask_) {
-            if (slots_[s].word == 0) {
-                slots_[s] = {static_cast<std::uint32_t>(i + 1), tag};
-                break;
-            }
-            if (slots_[s].tag == tag && keys_.at(slots_[s].word - 1) == key) break;  // a word equal to one already in
+        std::swap(p, ring[i % kAhead]);
+        if (i + kAhead < count) prepare(i + kAhead);
+        const std::size_t s = find(p.key, p.hash);
+        if (slots_[s].size != 0) continue;  // a word equal to one already in
+        slots_[s] = SlotOf(p.key, p.hash, static_cast<std::uint32_t>(long_.size()));
+        if (slots_[s].size == kLong) {
+            long_.bytes += p.key;
+            long_.endText();
         }
     }
 }
 
 bool WordSet::contains(std::string_view word) const {
-    if (keys_.offsets.size() < 2) return false;
     thread_local std::string key;
     key.clear();
-    AppendSortKey(word, encoding_, key);
-    const std::size_t h = std::hash<std::string_view>{}(key);
-    const auto tag = static_cast<std::uint32_t>(static_cast<std::uint64_t>(h) >> 32);
-    for (std::size_t s = h & mask_;; s = (s + 1) & mask_) {
-        const Slot slot = slots_[s];
-        if (slot.word == 0) return false;
-        // The tag spares reading the key of a word that can't be equal.
-        if (slot.tag == tag && keys_.at(slot.word - 1) == key) return true;
+    AppendEqualityKey(word, encoding_, key);
+    return slots_[find(key, std::hash<std::string_view>{}(key))].size != 0;
+}
+
+void WordSet::containsEach(const std::vector<std::string_view>& words, std::vector<char>& found) const {
+    const std::size_t n = words.size();
+    found.assign(n, 0);
+    thread_local std::string keys;
+    thread_local std::vector<std::size_t> ends, hashes;
+    keys.clear();
+    ends.clear();
+    hashes.clear();
+    for (std::string_view word : words) {
+        const std::size_t at = keys.size();
+        AppendEqualityKey(word, encoding_, keys);
+        ends.push_back(keys.size());
+        hashes.push_back(std::hash<std::string_view>{}(std::string_view(keys).substr(at)));
+    }
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t i = 0; i < n && i < kAhead; ++i) __builtin_prefetch(&slots_[hashes[i] & mask_]);
+    for (std::size_t i = 0, at = 0; i < n; at = ends[i++]) {
+        if (i + kAhead < n) __builtin_prefetch(&slots_[hashes[i + kAhead] & mask_]);
+        const std::string_view key = std::string_view(keys).substr(at, ends[i] - at);
+        found[i] = slots_[find(key, hashes[i])].size != 0;
     }
 }
 
@@ -72,8 +142,9 @@ namespace {
 // never change again, so the tokens from k on form a queue: a found token
 // leaves its front for its back, and the token that then stands at k is
 // stepped over. One pass is O(1), not a shift of every later token.
-template <typename Token>
-void Reorder(std::vector<Token>& tokens, const WordSet& words, std::size_t* relocations) {
+// `isWord(i)` says whether token i is a short-coded word.
+template <typename Token, typename IsWord>
+void Reorder(std::vector<Token>& tokens, const IsWord& isWord, std::size_t* relocations) {
     const std::size_t c = tokens.size();
     if (c < 3) return;
     // Kept from line to line: a table has a million of them.
@@ -86,7 +157,7 @@ void Reorder(std::vector<Token>& tokens, const WordSet& words, std::size_t* relo
     order.reserve(c);
     for (std::size_t pass = 0; pass + 2 < c; ++pass) {
         const std::uint32_t front = queue[head];
-        if (words.contains(tokens[front])) {
+        if (isWord(front)) {
             ++head;
             queue.push_back(front);
             if (relocations) ++*relocations;
@@ -101,6 +172,12 @@ void Reorder(std::vector<Token>& tokens, const WordSet& words, std::size_t* relo
     if (relocations) *relocations += c;
 }
 
+template <typename Token>
+void Reorder(std::vector<Token>& tokens, const WordSet& words, std::size_t* relocations) {
+    Reorder(
+        tokens, [&](std::uint32_t i) { return words.contains(tokens[i]); }, relocations);
+}
+
 }  // namespace
 
 void ReorderCandidates(LineList& tokens, const WordSet& words, std::size_t* relocations) {
@@ -113,31 +190,69 @@ void ReorderCandidates(std::vector<std::string_view>& tokens, const WordSet& wor
 
 void ReorderSourceLines(std::string_view sourceText, const WordSet& words, std::size_t cutBytes, std::string& out,
                         std::size_t& count) {
-    // Each line written as it is done: a line of two tokens as it was, any
-    // other rejoined (reordered from three tokens on).
+    // Lines are taken a block at a time: the words of the whole block are
+    // looked up at once (their slots fetched ahead), then each line written
+    // as it is done, a line of two tokens as it was, any other rejoined
+    // (reordered from three tokens on).
     auto reorderLines = [&words](std::string_view part, std::string& text, std::size_t& lines) {
-        std::vector<std::string_view> views;
-        ForEachLine(part, [&](std::string_view line) {
-            ++lines;
-            if (SplitBySpaceInto(line, views)) {
-                if (views.size() == 2) {
-                    text.append(line);
+        constexpr std::size_t kBlockLines = 256;
+        struct Line {
+            std::string_view text;
+            std::size_t first = 0, size = 0;  // its tokens in `tokens`
+            bool quoted = false;              // split apart: its tokens may differ from its bytes
+        };
+        std::vector<Line> block;
+        std::vector<std::string_view> tokens, views, asked, line;
+        std::vector<char> found;
+        auto writeBlock = [&] {
+            // The words to look up: tokens 1.. of lines of three tokens or more.
+            asked.clear();
+            for (const Line& l : block)
+                if (l.size >= 3)
+                    asked.insert(asked.end(), tokens.begin() + static_cast<std::ptrdiff_t>(l.first + 1),
+                                 tokens.begin() + static_cast<std::ptrdiff_t>(l.first + l.size));
+            words.containsEach(asked, found);
+            std::size_t at = 0;  // line's first word in `found`
+            for (const Line& l : block) {
+                if (l.quoted) {
+                    LineList split = SplitBySpace(l.text);
+                    if (split.count() == 2) {
+                        text.append(l.text);
+                    } else {
+                        if (split.count() >= 3) ReorderCandidates(split, words);
+                        text += JoinBySpace(split);
+                    }
+                } else if (l.size == 2) {
+                    text.append(l.text);
                 } else {
-                    ReorderCandidates(views, words);
-                    AppendJoinedBySpace(text, views);
+                    line.assign(tokens.begin() + static_cast<std::ptrdiff_t>(l.first),
+                                tokens.begin() + static_cast<std::ptrdiff_t>(l.first + l.size));
+                    if (l.size >= 3) {
+                        const char* isWord = found.data() + at - 1;  // token i's answer at isWord[i]
+                        Reorder(
+                            line, [isWord](std::uint32_t i) { return isWord[i] != 0; }, nullptr);
+                        at += l.size - 1;
+                    }
+                    AppendJoinedBySpace(text, line);
                 }
                 text += "\r\n";
-                return;
             }
-            LineList tokens = SplitBySpace(line);
-            if (tokens.count() == 2) {
-                text.append(line);
+            block.clear();
+            tokens.clear();
+        };
+        ForEachLine(part, [&](std::string_view l) {
+            ++lines;
+            Line entry{l, tokens.size(), 0, false};
+            if (SplitBySpaceInto(l, views)) {
+                entry.size = views.size();
+                tokens.insert(tokens.end(), views.begin(), views.end());
             } else {
-                if (tokens.count() >= 3) ReorderCandidates(tokens, words);
-                text += JoinBySpace(tokens);
+                entry.quoted = true;
             }
-            text += "\r\n";
+            block.push_back(entry);
+            if (block.size() == kBlockLines) writeBlock();
         });
+        writeBlock();
     };
     // Lines are done one by one, so a big table is done in two halves at once,
     // cut after a line feed (where a line always begins): this is the last

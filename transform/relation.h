@@ -22,23 +22,32 @@ struct RelationResult {
 };
 
 // Whole-word, case-insensitive lookup of the short-coded words (FindLine >= 0),
-// answered by a hash of collation sort keys: the keys in one buffer, the hash
-// open-addressed over their indexes.
+// answered by a hash of collation equality keys, open-addressed; a key of up
+// to 15 bytes (a word of up to four characters) is held in its slot, so a
+// lookup reads one slot.
 class WordSet {
 public:
     WordSet(const std::vector<std::string>& words, TextEncoding encoding);
     WordSet(const TextArena& words, TextEncoding encoding);
     bool contains(std::string_view word) const;
+    // found[i] for words[i], each slot fetched while the keys before it are
+    // compared: lookups of many words overlap their waits for memory.
+    void containsEach(const std::vector<std::string_view>& words, std::vector<char>& found) const;
 
 private:
-    WordSet(SortKeys keys, std::size_t count, TextEncoding encoding);
-    SortKeys keys_;
+    template <typename WordAt>
+    void insert(std::size_t count, const WordAt& wordAt);
+    static constexpr std::uint8_t kLong = 0xFF;
     struct Slot {
-        std::uint32_t word = 0;  // index + 1 of a key; 0 for none
-        std::uint32_t tag = 0;   // the high half of the key's hash
+        char bytes[15] = {};    // the key; for a longer one, its index and tag
+        std::uint8_t size = 0;  // 0: empty; kLong: the key is in long_
     };
+    static Slot SlotOf(std::string_view key, std::size_t hash, std::uint32_t longIndex);
+    bool holds(const Slot& slot, std::string_view key, std::size_t hash) const;
+    std::size_t find(std::string_view key, std::size_t hash) const;  // the slot that holds it or is empty
     std::vector<Slot> slots_;
     std::size_t mask_ = 0;
+    TextArena long_;  // keys over 15 bytes
     TextEncoding encoding_;
 };
 

@@ -167,3 +167,71 @@ TEST(CollationTable, LeavesToIcuWhatItCannotVouchFor) {
             EXPECT_TRUE(TableSortKey(piece, e, key)) << Name(e) << ": " << Hex(piece);
         }
 }
+
+// Equality keys are the same bytes exactly when sort keys are: every pair of
+// texts that are equal only under the collation (case, width, ignorables,
+// canonical equivalents, expansions, contractions, four-byte characters,
+// stray bytes) and of random short texts over their pieces.
+TEST(CollationTable, EqualityKeysEqualExactlyWhenSortKeysDo) {
+    std::vector<std::string> pieces = {
+        "a",
+        "A",
+        "b",
+        "B",
+        "1",
+        "-",
+        "'",
+        " ",
+        "\x01",
+        "\x7F",
+        G("ａ"),
+        G("Ａ"),
+        G("工"),
+        G("人"),
+        G("藏"),
+        G("文"),
+        G("西"),
+        G("·"),
+        "L",
+        G("é"),
+        "e\x81\x30\x83\x30",  // é, and e with a combining acute (U+0301)
+        G("ⅰ"),
+        G("ⅱ"),
+        "ii",  // roman numerals: expansions
+        "\x81\x30\x81\x30",
+        "\x95\x32\x82\x36",  // four-byte: U+0080, U+20000
+        "\x81",
+        "\x80",
+        "\xFF",
+    };
+    std::mt19937 rng(20261208);
+    std::vector<std::string> texts = pieces;
+    // A contraction, and its characters kept apart by an ignorable.
+    for (const std::string& t : {G("藏文"), G("藏") + "\x01" + G("文"), G("藏文") + "\x01", "\x01" + G("藏文")})
+        texts.push_back(t);
+    for (int n = 0; n < 1500; ++n) {
+        std::string t;
+        const int units = std::uniform_int_distribution<int>(1, 4)(rng);
+        for (int u = 0; u < units; ++u) t += pieces[rng() % pieces.size()];
+        texts.push_back(t);
+    }
+    for (TextEncoding e : kEncodings) {
+        std::vector<std::string> sortKeys, equalityKeys;
+        for (const std::string& t : texts) {
+            sortKeys.push_back(SortKey(t, e));
+            std::string k;
+            AppendEqualityKey(t, e, k);
+            equalityKeys.push_back(k);
+        }
+        std::size_t equalPairs = 0;
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            for (std::size_t j = i + 1; j < texts.size(); ++j) {
+                const bool equal = sortKeys[i] == sortKeys[j];
+                equalPairs += equal && texts[i] != texts[j];
+                ASSERT_EQ(equalityKeys[i] == equalityKeys[j], equal)
+                    << Name(e) << ": " << Hex(texts[i]) << " against " << Hex(texts[j]);
+            }
+        // The set really holds texts that differ but collate equal.
+        EXPECT_GT(equalPairs, 100u) << Name(e);
+    }
+}

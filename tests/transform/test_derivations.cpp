@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <random>
 
 #include "core/code_table.h"
 #include "core/failure.h"
@@ -280,6 +281,43 @@ TEST(Relation, ReorderingALongLineIsLinear) {
     EXPECT_EQ(tokens.at(0), "aaaa");
     EXPECT_EQ(tokens.at(1), "w1");
     EXPECT_EQ(tokens.at(2), "w3");
+}
+
+// The word set answers as a search of the list under the collation does, one
+// word at a time or many at once, for words held in their slot and longer
+// ones (five characters and more), words equal but for case, and words that
+// only begin like one in the set.
+TEST(Relation, WordSetFindsWhatTheListHolds) {
+    const std::vector<std::string> pieces = {"a", "B", G("工"), G("人"), G("ａ"), "\x01", "\x81\x30\x81\x30"};
+    std::mt19937 rng(1208);
+    auto randomWord = [&] {
+        std::string w;
+        const int n = std::uniform_int_distribution<int>(1, 8)(rng);
+        for (int i = 0; i < n; ++i) w += pieces[rng() % pieces.size()];
+        return w;
+    };
+    std::vector<std::string> held;
+    for (int i = 0; i < 300; ++i) held.push_back(randomWord());
+    std::vector<std::string> asked = held;
+    for (int i = 0; i < 600; ++i) asked.push_back(randomWord());
+    for (const std::string& w : held) asked.push_back(w + "a");
+    for (TextEncoding e : {TextEncoding::Gbk, TextEncoding::Gb18030}) {
+        LineList list;
+        for (const std::string& w : held) list.append(w);
+        const WordSet set(held, e);
+        std::vector<std::string_view> views(asked.begin(), asked.end());
+        std::vector<char> found;
+        set.containsEach(views, found);
+        ASSERT_EQ(found.size(), asked.size());
+        std::size_t longOnes = 0;
+        for (std::size_t i = 0; i < asked.size(); ++i) {
+            const bool listed = FindLine(list, asked[i], e) >= 0;
+            longOnes += listed && asked[i].size() > 10;
+            EXPECT_EQ(set.contains(asked[i]), listed) << "word " << i;
+            EXPECT_EQ(found[i] != 0, listed) << "word " << i;
+        }
+        EXPECT_GT(longOnes, 50u);
+    }
 }
 
 // The source cut in two halves (after the line feed past its middle) is
