@@ -563,7 +563,22 @@ long long DoubleByteCharCount(std::string_view text, TextEncoding encoding) {
         }
         return n;
     }
-    return static_cast<long long>(text.size()) - static_cast<long long>(ToUtf16(text, encoding).size());
+    // Text of ASCII and whole double-byte characters: each of those decodes
+    // to one UTF-16 unit (a test holds every one of them to that), so the
+    // difference is their number. Anything else is left to the decoder.
+    long long pairs = 0;
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) continue;
+        const auto t = i + 1 < n ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (!IsLeadByte(b) || t < 0x40 || t == 0x7F || t == 0xFF) {
+            return static_cast<long long>(n) - static_cast<long long>(ToUtf16(text, encoding).size());
+        }
+        ++pairs;
+        ++i;
+    }
+    return pairs;
 }
 
 int CompareLines(std::string_view a, std::string_view b, TextEncoding encoding) {

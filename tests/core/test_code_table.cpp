@@ -171,6 +171,31 @@ TEST(DoubleByteCharCount, CountsTwoByteCharacters) {
     EXPECT_EQ(DoubleByteCharCount(G("x ，。"), TextEncoding::Gbk), 2);  // full-width punctuation
 }
 
+// GBK's count is the byte length less the decoding's UTF-16 units, counted
+// without the decoder where the text is ASCII and whole characters: it must
+// agree with the decoder on every double-byte character and on stray bytes.
+TEST(DoubleByteCharCount, GbkCountAgreesWithTheDecoder) {
+    auto decoded = [](const std::string& t) {
+        return static_cast<long long>(t.size()) - static_cast<long long>(ToUtf16(t, TextEncoding::Gbk).size());
+    };
+    for (int lead = 0x81; lead <= 0xFE; ++lead)
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail == 0x7F) continue;
+            const std::string t = std::string("a") + static_cast<char>(lead) + static_cast<char>(trail) + "b";
+            ASSERT_EQ(DoubleByteCharCount(t, TextEncoding::Gbk), decoded(t)) << lead << " " << trail;
+        }
+    const std::vector<std::string> stray = {
+        "a\x80"
+        "b",
+        "\xFF",
+        G("工") + "\x81",
+        "\x81 a",
+        "\x81\x7F" + G("工"),
+        "\x81\x30\x81\x30",
+        G("工") + "\x80" + G("人")};
+    for (const std::string& t : stray) EXPECT_EQ(DoubleByteCharCount(t, TextEncoding::Gbk), decoded(t)) << t;
+}
+
 TEST(DoubleByteCharCount, Gb18030CountsCharactersAsCharWidthWalksThem) {
     const struct {
         std::string text;
