@@ -106,8 +106,8 @@ void IcuSortKeyInto(const std::u16string& u, std::string& out, std::size_t at) {
 // elements (CEs), one after another: the primary weights (lead bytes
 // reordered; a run of primaries that share a "compressible" lead byte writes
 // it once), a level separator, then the secondary weights (a run of common
-// ones counted into one byte). For text of ASCII and double-byte characters
-// the CEs of each character are taken from ICU once, checked against ICU's
+// ones counted into one byte). For text of ASCII, double-byte characters and
+// (in GB18030) four-byte ones the CEs of each character are taken from ICU once, checked against ICU's
 // own key of the character, and keys are then written by the same rules
 // without converting the text or walking ICU's data. Whatever the table can't
 // vouch for (a character whose key it could not reproduce, one of a
@@ -133,8 +133,8 @@ struct Unit {
     std::atomic<std::uint8_t> state{kUnknown};
     std::uint8_t count = 0;
     // The rest of each of the collator's contractions that begin with it.
-    const std::vector<std::u16string>* contractions = nullptr;
-    char16_t code = 0;
+    const std::vector<std::u32string>* contractions = nullptr;
+    char32_t code = 0;
     // Its class of equal weights when it is one CE with a primary; 0 if not.
     std::uint32_t classId = 0;
     Ce ces[kMaxCes];
@@ -173,9 +173,17 @@ bool RawCesOf(const std::u16string& u, std::vector<RawCe>& ces) {
     return U_SUCCESS(status);
 }
 
+// GB18030's four-byte characters, b1 b2 b3 b4 with b1 and b3 lead bytes and
+// b2 and b4 digits, in blocks by their first two bytes.
+constexpr std::uint32_t kBlockUnits = 126 * 10;
+constexpr std::uint32_t kBlocks = 126 * 10;
+
 // The unit at text[i]: an ASCII byte other than NUL, or a lead byte and a
-// trail byte 0x40..0xFE (the double-byte characters of both encodings).
-inline bool UnitAt(std::string_view text, std::size_t i, std::uint32_t& unit, std::size_t& width) {
+// trail byte 0x40..0xFE (the double-byte characters of both encodings), into
+// `unit`; or, when `fourBytes`, a four-byte character, into `block` (its
+// block) and `unit` (its place in the block).
+inline bool UnitAt(std::string_view text, std::size_t i, bool fourBytes, std::uint32_t& block, std::uint32_t& unit,
+                   std::size_t& width) {
     const auto b = static_cast<unsigned char>(text[i]);
     if (b < 0x80) {
         unit = b;
@@ -184,6 +192,14 @@ inline bool UnitAt(std::string_view text, std::size_t i, std::uint32_t& unit, st
     }
     if (!IsLeadByte(b) || i + 1 >= text.size()) return false;
     const auto t = static_cast<unsigned char>(text[i + 1]);
+    if (t >= 0x30 && t <= 0x39 && fourBytes && i + 3 < text.size()) {
+        const auto b3 = static_cast<unsigned char>(text[i + 2]), b4 = static_cast<unsigned char>(text[i + 3]);
+        if (!IsLeadByte(b3) || b4 < 0x30 || b4 > 0x39) return false;
+        block = (b - 0x81u) * 10 + (t - 0x30u);
+        unit = (b3 - 0x81u) * 10 + (b4 - 0x30u);
+        width = 4;
+        return true;
+    }
     if (t < 0x40 || t == 0x7F || t == 0xFF) return false;
     unit = kAsciiUnits + (b - 0x81u) * kTrails + (t - 0x40u);
     width = 2;
@@ -261,7 +277,12 @@ constexpr std::size_t kKeyBytesPerCe = 9;
 
 class WeightTable {
 public:
-    explicit WeightTable(TextEncoding encoding) : encoding_(encoding), units_(new Unit[kUnits]) {
+    explicit WeightTable(TextEncoding encoding)
+        : encoding_(encoding),
+          units_(new Unit[kUnits]),
+          blocks_(encoding == TextEncoding::Gb18030 ? new std::atomic<Unit*>[kBlocks] : nullptr) {
+        if (blocks_)
+            for (std::uint32_t b = 0; b < kBlocks; ++b) blocks_[b].store(nullptr, std::memory_order_relaxed);
         UCollator* coll = Services().collator;
         UErrorCode status = U_ZERO_ERROR;
         usable_ = ucol_getStrength(coll) == UCOL_SECONDARY &&
@@ -284,7 +305,13 @@ public:
             if (U_FAILURE(status) || length == 1) {
                 usable_ = false;
             } else if (length > 1) {
-                contractions_[s[0]].emplace_back(s + 1, static_cast<std::size_t>(length - 1));
+                std::u32string codes;
+                for (int32_t k = 0; k < length;) {
+                    UChar32 c = 0;
+                    U16_NEXT(s, k, length, c);
+                    codes += static_cast<char32_t>(c);
+                }
+                if (codes.size() > 1) contractions_[codes[0]].push_back(codes.substr(1));
             }
         }
         uset_close(contractions);
@@ -300,9 +327,9 @@ public:
         bool starter = false;
         std::size_t ces = 0;
         for (std::size_t i = 0, width = 0; i < text.size(); i += width) {
-            std::uint32_t index = 0;
-            if (!UnitAt(text, i, index, width)) return false;
-            const Unit& u = unit(index);
+            const Unit* at = unitAt(text, i, width);
+            if (!at) return false;
+            const Unit& u = *at;
             if (u.state.load(std::memory_order_acquire) != kTable) return false;
             starter |= u.contractions != nullptr;
             ces += u.count;
@@ -330,9 +357,9 @@ public:
         units.clear();
         bool starter = false;
         for (std::size_t i = 0, width = 0; i < text.size(); i += width) {
-            std::uint32_t index = 0;
-            if (!UnitAt(text, i, index, width)) return false;
-            const Unit& u = unit(index);
+            const Unit* at = unitAt(text, i, width);
+            if (!at) return false;
+            const Unit& u = *at;
             if (u.state.load(std::memory_order_acquire) != kTable || u.classId == 0) return false;
             starter |= u.contractions != nullptr;
             units.push_back(&u);
@@ -367,6 +394,40 @@ public:
         return true;
     }
 
+    // Every unit's CEs worked out ahead, most used first (ASCII, the
+    // double-byte characters, then GB18030's four-byte ones of the BMP and
+    // of CJK extension B), until `stop` is set.
+    void prepare(const std::atomic<bool>& stop) {
+        std::size_t width = 0;
+        auto warm = [&](std::string_view bytes) { unitAt(bytes, 0, width); };
+        for (int b = 1; b < 0x80 && !stop; ++b) warm(std::string(1, static_cast<char>(b)));
+        // GB 2312's rows first, then the rest of the double-byte area.
+        for (int pass = 0; pass < 2; ++pass)
+            for (int lead = 0x81; lead <= 0xFE && !stop; ++lead)
+                for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                    const bool gb2312 = lead >= 0xA1 && lead <= 0xF7 && trail >= 0xA1;
+                    if (trail == 0x7F || gb2312 != (pass == 0)) continue;
+                    const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                    warm(std::string_view(bytes, 2));
+                }
+        if (!blocks_) return;
+        constexpr std::uint32_t kBmpEnd = 39420, kExtB = 254536, kExtBEnd = kExtB + 42720;
+        for (std::uint32_t first : {0u, kExtB}) {
+            const std::uint32_t end = first == 0 ? kBmpEnd : kExtBEnd;
+            for (std::uint32_t n = first; n < end && !stop; ++n) {
+                std::uint32_t rest = n;
+                char bytes[4];
+                bytes[3] = static_cast<char>(0x30 + rest % 10);
+                rest /= 10;
+                bytes[2] = static_cast<char>(0x81 + rest % 126);
+                rest /= 126;
+                bytes[1] = static_cast<char>(0x30 + rest % 10);
+                bytes[0] = static_cast<char>(0x81 + rest / 10);
+                warm(std::string_view(bytes, 4));
+            }
+        }
+    }
+
 private:
     static constexpr std::size_t kClassBytes = 3;
     static constexpr std::uint32_t kMostClasses = (1u << 24) - 1;
@@ -391,12 +452,42 @@ private:
         return id;
     }
 
-    const Unit& unit(std::uint32_t index) {
-        Unit& u = units_[index];
-        if (u.state.load(std::memory_order_acquire) == kUnknown) {
+    // The unit at text[i], its CEs worked out on first need; null for bytes
+    // that are no unit.
+    const Unit* unitAt(std::string_view text, std::size_t i, std::size_t& width) {
+        std::uint32_t block = 0, index = 0;
+        if (!UnitAt(text, i, blocks_ != nullptr, block, index, width)) return nullptr;
+        Unit* u = nullptr;
+        if (width < 4) {
+            u = &units_[index];
+        } else {
+            Unit* units = blocks_[block].load(std::memory_order_acquire);
+            if (!units) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                units = blocks_[block].load(std::memory_order_relaxed);
+                if (!units) {
+                    owned_.emplace_back(new Unit[kBlockUnits]);
+                    units = owned_.back().get();
+                    blocks_[block].store(units, std::memory_order_release);
+                }
+            }
+            u = &units[index];
+        }
+        if (u->state.load(std::memory_order_acquire) == kUnknown) {
+            // Worked out outside the lock, so that threads meeting new
+            // characters work them out at once; the same bytes give the same
+            // unit whichever thread is first.
+            Unit fresh;
+            const bool table = derive(text.substr(i, width), fresh);
             std::lock_guard<std::mutex> lock(mutex_);
-            if (u.state.load(std::memory_order_relaxed) == kUnknown)
-                u.state.store(derive(index, u) ? kTable : kIcu, std::memory_order_release);
+            if (u->state.load(std::memory_order_relaxed) == kUnknown) {
+                u->count = fresh.count;
+                u->contractions = fresh.contractions;
+                u->code = fresh.code;
+                u->classId = fresh.classId;
+                std::copy(std::begin(fresh.ces), std::end(fresh.ces), std::begin(u->ces));
+                u->state.store(table ? kTable : kIcu, std::memory_order_release);
+            }
         }
         return u;
     }
@@ -404,7 +495,7 @@ private:
     bool holdsContraction(const std::vector<const Unit*>& units) const {
         for (std::size_t k = 0; k < units.size(); ++k) {
             if (!units[k]->contractions) continue;
-            for (const std::u16string& rest : *units[k]->contractions) {
+            for (const std::u32string& rest : *units[k]->contractions) {
                 if (k + rest.size() >= units.size()) continue;
                 std::size_t j = 0;
                 while (j < rest.size() && units[k + 1 + j]->code == rest[j]) ++j;
@@ -430,30 +521,28 @@ private:
         return key;
     }
 
-    // The unit's character and CEs, from ICU (under the mutex).
-    bool derive(std::uint32_t index, Unit& u) {
-        char bytes[2];
-        std::size_t n = 1;
-        if (index < kAsciiUnits) {
-            bytes[0] = static_cast<char>(index);
+    // The unit's character and CEs, from ICU.
+    bool derive(std::string_view bytes, Unit& u) {
+        std::u16string one;
+        DecodeInto(bytes, encoding_, one);
+        UChar32 c = 0;
+        if (one.size() == 1 && !U16_IS_SURROGATE(one[0])) {
+            c = one[0];
+        } else if (one.size() == 2 && U16_IS_LEAD(one[0]) && U16_IS_TRAIL(one[1])) {
+            c = U16_GET_SUPPLEMENTARY(one[0], one[1]);
         } else {
-            bytes[0] = static_cast<char>(0x81 + (index - kAsciiUnits) / kTrails);
-            bytes[1] = static_cast<char>(0x40 + (index - kAsciiUnits) % kTrails);
-            n = 2;
+            return false;
         }
-        std::u16string decoded;
-        DecodeInto(std::string_view(bytes, n), encoding_, decoded);
-        if (decoded.size() != 1) return false;
-        const char16_t c = decoded[0];
-        if (c == 0xFFFD || (n == 2 && c == 0x1A) || U16_IS_SURROGATE(c) || u_getCombiningClass(c) != 0) return false;
-        u.code = c;
-        if (const auto found = contractions_.find(c); found != contractions_.end()) u.contractions = &found->second;
+        if (c == 0xFFFD || (bytes.size() > 1 && c == 0x1A) || u_getCombiningClass(c) != 0) return false;
+        u.code = static_cast<char32_t>(c);
+        if (const auto found = contractions_.find(u.code); found != contractions_.end())
+            u.contractions = &found->second;
 
         // The CEs, each as ICU's element iterator gives it: a first half and,
         // for primaries or secondaries of more bytes, a continuation.
         UErrorCode status = U_ZERO_ERROR;
-        UCollationElements* elements =
-            ucol_openElements(Services().collator, reinterpret_cast<const UChar*>(&c), 1, &status);
+        UCollationElements* elements = ucol_openElements(
+            Services().collator, reinterpret_cast<const UChar*>(one.data()), static_cast<int32_t>(one.size()), &status);
         if (U_FAILURE(status)) return false;
         std::uint32_t primaries[kMaxCes + 1];
         int count = 0;
@@ -478,12 +567,12 @@ private:
         if (!fits || U_FAILURE(status)) return false;
         u.count = static_cast<std::uint8_t>(count);
 
-        const std::u16string one(1, c);
         for (int k = 0; k < count; ++k) {
             const std::uint32_t p = primaries[k];
             if (p == 0) continue;
+            std::lock_guard<std::mutex> lock(leadMutex_);
             Lead& lead = leads_[p >> 24];
-            if (!lead.known && !(count == 1 && learnLead(lead, c, u.ces[0].secondary, p))) return false;
+            if (!lead.known && !(count == 1 && learnLead(lead, one, u.ces[0].secondary, p))) return false;
             u.ces[k].primary = (static_cast<std::uint32_t>(lead.reordered) << 24) | (p & 0xFFFFFFu);
             u.ces[k].compressible = lead.compressible;
         }
@@ -504,13 +593,13 @@ private:
 
     // A lead byte's place after reordering and whether ICU compresses it,
     // from ICU's keys of a character of one CE, once and twice.
-    bool learnLead(Lead& lead, char16_t c, std::uint16_t secondary, std::uint32_t p) {
-        const std::string once = IcuKeyOf(std::u16string(1, c));
+    bool learnLead(Lead& lead, const std::u16string& c, std::uint16_t secondary, std::uint32_t p) {
+        const std::string once = IcuKeyOf(c);
         if (once.empty()) return false;
         Ce ce;
         ce.primary = (static_cast<std::uint32_t>(static_cast<unsigned char>(once[0])) << 24) | (p & 0xFFFFFFu);
         ce.secondary = secondary;
-        const std::string twice = IcuKeyOf(std::u16string(2, c));
+        const std::string twice = IcuKeyOf(c + c);
         for (bool compressible : {false, true}) {
             ce.compressible = compressible;
             if (WrittenKey(&ce, 1, 2) == twice) {
@@ -525,10 +614,14 @@ private:
 
     TextEncoding encoding_;
     std::unique_ptr<Unit[]> units_;
+    // GB18030's four-byte characters: a block made on first need.
+    std::unique_ptr<std::atomic<Unit*>[]> blocks_;
+    std::vector<std::unique_ptr<Unit[]>> owned_;
     std::mutex mutex_;
     bool usable_ = false;
+    std::mutex leadMutex_;
     Lead leads_[256];
-    std::unordered_map<char16_t, std::vector<std::u16string>> contractions_;
+    std::unordered_map<char32_t, std::vector<std::u32string>> contractions_;
     std::mutex classMutex_;
     std::unordered_map<std::uint64_t, std::uint32_t> classes_;
 };
@@ -609,6 +702,10 @@ void AppendEqualityKey(std::string_view text, TextEncoding encoding, std::string
     const std::size_t at = out.size();
     out.resize(at + u.size() * 4 + 16);
     IcuSortKeyInto(u, out, at);
+}
+
+void PrepareCollation(TextEncoding encoding, const std::atomic<bool>& stop) {
+    weights::WeightsFor(encoding).prepare(stop);
 }
 
 bool TableSortKey(std::string_view text, TextEncoding encoding, std::string& out) {

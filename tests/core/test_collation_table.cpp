@@ -4,7 +4,9 @@
 // the texts the table must leave to ICU.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -151,7 +153,6 @@ TEST(CollationTable, LeavesToIcuWhatItCannotVouchFor) {
         {"a lead byte before a space", "\x81 a"},
         {"0x80", "a\x80"},
         {"0xFF", "\xFF"},
-        {"a four-byte character", "a\x81\x30\x81\x30"},
     };
     for (TextEncoding e : kEncodings)
         for (const auto& c : cases) {
@@ -160,6 +161,11 @@ TEST(CollationTable, LeavesToIcuWhatItCannotVouchFor) {
             EXPECT_TRUE(key.empty()) << Name(e) << ": " << c.what;
             EXPECT_EQ(Hex(SortKey(c.text, e)), Hex(IcuSortKey(c.text, e))) << Name(e) << ": " << c.what;
         }
+    // In GBK four bytes of that shape are no character.
+    std::string gbkKey;
+    EXPECT_FALSE(TableSortKey("a\x81\x30\x81\x30", TextEncoding::Gbk, gbkKey));
+    EXPECT_EQ(Hex(SortKey("a\x81\x30\x81\x30", TextEncoding::Gbk)),
+              Hex(IcuSortKey("a\x81\x30\x81\x30", TextEncoding::Gbk)));
     // Their pieces alone are the table's.
     for (TextEncoding e : kEncodings)
         for (const std::string& piece : {G("藏"), G("文"), std::string("L"), G("·"), G("西藏 文")}) {
@@ -233,5 +239,68 @@ TEST(CollationTable, EqualityKeysEqualExactlyWhenSortKeysDo) {
             }
         // The set really holds texts that differ but collate equal.
         EXPECT_GT(equalPairs, 100u) << Name(e);
+    }
+}
+
+namespace {
+
+// GB18030's four-byte sequence number `n` (0 is 81 30 81 30).
+std::string FourBytes(std::uint32_t n) {
+    std::string b(4, '\0');
+    b[3] = static_cast<char>(0x30 + n % 10);
+    n /= 10;
+    b[2] = static_cast<char>(0x81 + n % 126);
+    n /= 126;
+    b[1] = static_cast<char>(0x30 + n % 10);
+    n /= 10;
+    b[0] = static_cast<char>(0x81 + n);
+    return b;
+}
+
+}  // namespace
+
+// GB18030's four-byte characters (the rest of the BMP, CJK extension B, and
+// sequences past the last character) are keyed from the table as ICU keys
+// them, alone and in lines with others; what the table leaves is ICU's.
+TEST(CollationTable, FourByteCharactersKeyedAsIcuKeysThem) {
+    const TextEncoding e = TextEncoding::Gb18030;
+    std::vector<std::string> chars;
+    for (std::uint32_t n = 0; n < 39420; ++n) chars.push_back(FourBytes(n));                // U+0080..U+FFFF
+    for (std::uint32_t n = 254536; n < 254536 + 42720; ++n) chars.push_back(FourBytes(n));  // U+20000..U+2A6DF
+    for (std::uint32_t n = 39420; n < 39440; ++n) chars.push_back(FourBytes(n));            // no character
+    std::size_t fromTable = 0;
+    for (const std::string& c : chars) {
+        std::string key;
+        if (TableSortKey(c, e, key)) {
+            ++fromTable;
+            ASSERT_EQ(Hex(key), Hex(IcuSortKey(c, e))) << Hex(c);
+        }
+        ASSERT_EQ(Hex(SortKey(c, e)), Hex(IcuSortKey(c, e))) << Hex(c);
+    }
+    EXPECT_GT(fromTable, chars.size() * 9 / 10);
+    std::mt19937 rng(1208);
+    for (int n = 0; n < 3000; ++n) {
+        std::string line = "ab ";
+        for (int k = 0; k < 3; ++k) line += k == 1 ? G("工") : chars[rng() % chars.size()];
+        ASSERT_EQ(Hex(SortKey(line, e)), Hex(IcuSortKey(line, e))) << Hex(line);
+    }
+}
+
+// Keys made while the weights are worked out ahead on another thread are
+// ICU's, and the preparing thread stops when told.
+TEST(CollationTable, KeysWhileWeightsArePreparedAreIcus) {
+    for (TextEncoding e : kEncodings) {
+        std::atomic<bool> stop{false};
+        std::thread prepare([&] { PrepareCollation(e, stop); });
+        std::mt19937 rng(e == TextEncoding::Gbk ? 1 : 2);
+        const std::vector<std::string> chars = EveryCharacter();
+        for (int n = 0; n < 2000; ++n) {
+            std::string line;
+            for (int k = 0; k < 4; ++k) line += chars[rng() % chars.size()];
+            if (e == TextEncoding::Gb18030) line += FourBytes(rng() % 39420);
+            ASSERT_EQ(Hex(SortKey(line, e)), Hex(IcuSortKey(line, e))) << Name(e) << ": " << Hex(line);
+        }
+        stop = true;
+        prepare.join();
     }
 }
