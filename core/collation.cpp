@@ -453,43 +453,44 @@ private:
     }
 
     // The unit at text[i], its CEs worked out on first need; null for bytes
-    // that are no unit.
+    // that are no unit. Kept small, to be inlined into the loops over text:
+    // a known double-byte or ASCII unit is a load and a test.
     const Unit* unitAt(std::string_view text, std::size_t i, std::size_t& width) {
         std::uint32_t block = 0, index = 0;
         if (!UnitAt(text, i, blocks_ != nullptr, block, index, width)) return nullptr;
-        Unit* u = nullptr;
-        if (width < 4) {
-            u = &units_[index];
-        } else {
-            Unit* units = blocks_[block].load(std::memory_order_acquire);
-            if (!units) {
-                std::lock_guard<std::mutex> lock(mutex_);
-                units = blocks_[block].load(std::memory_order_relaxed);
-                if (!units) {
-                    owned_.emplace_back(new Unit[kBlockUnits]);
-                    units = owned_.back().get();
-                    blocks_[block].store(units, std::memory_order_release);
-                }
-            }
-            u = &units[index];
-        }
-        if (u->state.load(std::memory_order_acquire) == kUnknown) {
-            // Worked out outside the lock, so that threads meeting new
-            // characters work them out at once; the same bytes give the same
-            // unit whichever thread is first.
-            Unit fresh;
-            const bool table = derive(text.substr(i, width), fresh);
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (u->state.load(std::memory_order_relaxed) == kUnknown) {
-                u->count = fresh.count;
-                u->contractions = fresh.contractions;
-                u->code = fresh.code;
-                u->classId = fresh.classId;
-                std::copy(std::begin(fresh.ces), std::end(fresh.ces), std::begin(u->ces));
-                u->state.store(table ? kTable : kIcu, std::memory_order_release);
-            }
-        }
+        Unit* u = width < 4 ? &units_[index] : fourByteUnit(block, index);
+        if (u->state.load(std::memory_order_acquire) == kUnknown) learn(text.substr(i, width), *u);
         return u;
+    }
+
+    __attribute__((noinline)) Unit* fourByteUnit(std::uint32_t block, std::uint32_t index) {
+        Unit* units = blocks_[block].load(std::memory_order_acquire);
+        if (!units) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            units = blocks_[block].load(std::memory_order_relaxed);
+            if (!units) {
+                owned_.emplace_back(new Unit[kBlockUnits]);
+                units = owned_.back().get();
+                blocks_[block].store(units, std::memory_order_release);
+            }
+        }
+        return &units[index];
+    }
+
+    // Works out outside the lock, so that threads meeting new characters
+    // work them out at once; the same bytes give the same unit whichever
+    // thread is first.
+    __attribute__((noinline)) void learn(std::string_view bytes, Unit& u) {
+        Unit fresh;
+        const bool table = derive(bytes, fresh);
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (u.state.load(std::memory_order_relaxed) != kUnknown) return;
+        u.count = fresh.count;
+        u.contractions = fresh.contractions;
+        u.code = fresh.code;
+        u.classId = fresh.classId;
+        std::copy(std::begin(fresh.ces), std::end(fresh.ces), std::begin(u.ces));
+        u.state.store(table ? kTable : kIcu, std::memory_order_release);
     }
 
     bool holdsContraction(const std::vector<const Unit*>& units) const {
