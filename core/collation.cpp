@@ -394,40 +394,6 @@ public:
         return true;
     }
 
-    // Every unit's CEs worked out ahead, most used first (ASCII, the
-    // double-byte characters, then GB18030's four-byte ones of the BMP and
-    // of CJK extension B), until `stop` is set.
-    void prepare(const std::atomic<bool>& stop) {
-        std::size_t width = 0;
-        auto warm = [&](std::string_view bytes) { unitAt(bytes, 0, width); };
-        for (int b = 1; b < 0x80 && !stop; ++b) warm(std::string(1, static_cast<char>(b)));
-        // GB 2312's rows first, then the rest of the double-byte area.
-        for (int pass = 0; pass < 2; ++pass)
-            for (int lead = 0x81; lead <= 0xFE && !stop; ++lead)
-                for (int trail = 0x40; trail <= 0xFE; ++trail) {
-                    const bool gb2312 = lead >= 0xA1 && lead <= 0xF7 && trail >= 0xA1;
-                    if (trail == 0x7F || gb2312 != (pass == 0)) continue;
-                    const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-                    warm(std::string_view(bytes, 2));
-                }
-        if (!blocks_) return;
-        constexpr std::uint32_t kBmpEnd = 39420, kExtB = 254536, kExtBEnd = kExtB + 42720;
-        for (std::uint32_t first : {0u, kExtB}) {
-            const std::uint32_t end = first == 0 ? kBmpEnd : kExtBEnd;
-            for (std::uint32_t n = first; n < end && !stop; ++n) {
-                std::uint32_t rest = n;
-                char bytes[4];
-                bytes[3] = static_cast<char>(0x30 + rest % 10);
-                rest /= 10;
-                bytes[2] = static_cast<char>(0x81 + rest % 126);
-                rest /= 126;
-                bytes[1] = static_cast<char>(0x30 + rest % 10);
-                bytes[0] = static_cast<char>(0x81 + rest / 10);
-                warm(std::string_view(bytes, 4));
-            }
-        }
-    }
-
 private:
     static constexpr std::size_t kClassBytes = 3;
     static constexpr std::uint32_t kMostClasses = (1u << 24) - 1;
@@ -703,10 +669,6 @@ void AppendEqualityKey(std::string_view text, TextEncoding encoding, std::string
     const std::size_t at = out.size();
     out.resize(at + u.size() * 4 + 16);
     IcuSortKeyInto(u, out, at);
-}
-
-void PrepareCollation(TextEncoding encoding, const std::atomic<bool>& stop) {
-    weights::WeightsFor(encoding).prepare(stop);
 }
 
 bool TableSortKey(std::string_view text, TextEncoding encoding, std::string& out) {

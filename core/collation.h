@@ -4,7 +4,6 @@
 // ("windows-936") for GBK, "gb18030" for GB18030. Every function is told the
 // encoding of the texts it is given; any thread may call any of them.
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -30,13 +29,6 @@ int CompareLines(std::string_view a, std::string_view b, TextEncoding encoding);
 std::string SortKey(std::string_view text, TextEncoding encoding);
 // The same key appended to `out`.
 void AppendSortKey(std::string_view text, TextEncoding encoding, std::string& out);
-
-// Works out ahead what keying texts of `encoding` needs first (the
-// collator's contractions, the weights of ASCII and of the double-byte and,
-// in GB18030, four-byte characters, most used first) until `stop` is set: on
-// a thread of its own while a table is read, so that the sorts after find
-// them ready. What any key is does not change.
-void PrepareCollation(TextEncoding encoding, const std::atomic<bool>& stop);
 
 // A key for telling whether texts are equal under the collation, cheaper to
 // write than the sort key: two texts' equality keys are the same bytes
