@@ -127,7 +127,10 @@ struct Ce {
     bool compressible = false;
 };
 
-enum : std::uint8_t { kUnknown = 0, kTable = 1, kIcu = 2 };
+// kSeen: a four-byte character met once. Most of those are rare characters
+// met once or twice in a table: ICU keys their texts for less than learning
+// the character costs, so it is learnt when met again.
+enum : std::uint8_t { kUnknown = 0, kTable = 1, kIcu = 2, kSeen = 3 };
 
 struct Unit {
     std::atomic<std::uint8_t> state{kUnknown};
@@ -425,7 +428,13 @@ private:
         std::uint32_t block = 0, index = 0;
         if (!UnitAt(text, i, blocks_ != nullptr, block, index, width)) return nullptr;
         Unit* u = width < 4 ? &units_[index] : fourByteUnit(block, index);
-        if (u->state.load(std::memory_order_acquire) == kUnknown) learn(text.substr(i, width), *u);
+        const std::uint8_t state = u->state.load(std::memory_order_acquire);
+        if (state == kSeen || (state == kUnknown && width < 4)) {
+            learn(text.substr(i, width), *u);
+        } else if (state == kUnknown) {
+            std::uint8_t unknown = kUnknown;
+            u->state.compare_exchange_strong(unknown, kSeen, std::memory_order_relaxed);
+        }
         return u;
     }
 
@@ -450,7 +459,8 @@ private:
         Unit fresh;
         const bool table = derive(bytes, fresh);
         std::lock_guard<std::mutex> lock(mutex_);
-        if (u.state.load(std::memory_order_relaxed) != kUnknown) return;
+        const std::uint8_t state = u.state.load(std::memory_order_relaxed);
+        if (state != kUnknown && state != kSeen) return;
         u.count = fresh.count;
         u.contractions = fresh.contractions;
         u.code = fresh.code;
