@@ -321,19 +321,26 @@ WordSet RelateCodes(EntryTable& table, RelationResult& r, bool poolsAtOnce) {
     // a word: its word would be missing below.
     auto hasWord = [](std::string_view line) { return CountTokens(line, 2) >= 2; };
 
-    // Counted first: grown by doubling, the list would take up to twice its
-    // room, and the room left behind would stay with the process.
-    auto forEachFullCode = [&](auto&& f) {
-        for (std::size_t i = class3.size(); i-- > 0;)
-            if (!inPool4[i] && inPool12[i] && hasWord(class3[i])) f(class3[i]);
-        for (std::size_t i = class4.size(); i-- > 0;)
-            if (inPool123[i] && hasWord(class4[i])) f(class4[i]);
-    };
+    // Marked and counted first: grown by doubling, the list would take up to
+    // twice its room, and the room left behind would stay with the process.
+    std::vector<char> full3(class3.size()), full4(class4.size());
     std::size_t fullCount = 0;
-    forEachFullCode([&](std::string_view) { ++fullCount; });
+    for (std::size_t i = 0; i < class3.size(); ++i) {
+        full3[i] = !inPool4[i] && inPool12[i] && hasWord(class3[i]);
+        fullCount += static_cast<std::size_t>(full3[i]);
+    }
+    for (std::size_t i = 0; i < class4.size(); ++i) {
+        full4[i] = inPool123[i] && hasWord(class4[i]);
+        fullCount += static_cast<std::size_t>(full4[i]);
+    }
     std::vector<std::string_view> fullCodes;
     fullCodes.reserve(fullCount);
-    forEachFullCode([&](std::string_view line) { fullCodes.push_back(line); });
+    for (std::size_t i = class3.size(); i-- > 0;)
+        if (full3[i]) fullCodes.push_back(class3[i]);
+    for (std::size_t i = class4.size(); i-- > 0;)
+        if (full4[i]) fullCodes.push_back(class4[i]);
+    std::vector<char>().swap(full3);
+    std::vector<char>().swap(full4);
     const std::vector<std::uint32_t> fullOrder = table.sortedOrder(fullCodes);
 
     std::vector<std::string_view> shortCodes;
