@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <future>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <thread>
 
@@ -141,9 +144,50 @@ PipelineResult RunDerivations(std::string_view sourceIn, const std::optional<std
             case Derivation::Duplicates:
                 add(d, 1, DuplicatesStatus, [&] { return ExtractDuplicateCodes(source, encoding); });
                 break;
-            case Derivation::Relation:
-                add(d, 6, RelationStatus, [&] { return RelateShortAndFullCodes(table, source, alone); });
+            case Derivation::Relation: {
+                // Two tasks: the codes with the word set, the longest task of
+                // all, and the reorder by that set, taken by whichever thread
+                // is free when little else is left (it waits for the set if
+                // it must), so that neither thread idles at the end.
+                struct Parts {
+                    RelationResult r;
+                    std::optional<WordSet> words;
+                    std::promise<void> ready;
+                    std::shared_future<void> done = ready.get_future().share();
+                };
+                auto parts = std::make_shared<Parts>();
+                const std::span<const ResultInfo> infos = ResultsOf(d);
+                cost.push_back(6);
+                tasks.push_back([&tell, &handOver, &table, alone, parts, infos] {
+                    tell(CaptionOf(Derivation::Relation));
+                    try {
+                        parts->words.emplace(RelateCodes(table, parts->r, alone));
+                    } catch (...) {
+                        parts->ready.set_exception(std::current_exception());
+                        throw;
+                    }
+                    parts->ready.set_value();
+                    TaskResult p;
+                    std::string* texts[] = {&parts->r.shortCodesText, &parts->r.fullCodesText, &parts->r.wordsText};
+                    for (std::size_t i = 0; i < 3; ++i) {
+                        p.first.emplace_back(infos[i].hint, std::move(*texts[i]));
+                        handOver(p.first.back(), true);
+                    }
+                    return p;
+                });
+                cost.push_back(1);
+                tasks.push_back([&handOver, source, parts, infos] {
+                    parts->done.get();  // the codes' failure, if they failed
+                    ReorderRelation(source, *parts->words, parts->r);
+                    parts->words.reset();
+                    TaskResult p;
+                    p.second.emplace_back(CaptionOf(Derivation::Relation), RelationStatus(parts->r));
+                    p.first.emplace_back(infos[3].hint, std::move(parts->r.reorderedText));
+                    handOver(p.first.back(), true);
+                    return p;
+                });
                 break;
+            }
         }
     }
 

@@ -290,8 +290,6 @@ void ReorderSourceLines(std::string_view sourceText, const WordSet& words, std::
     }
 }
 
-namespace {
-
 // The short codes, the full codes of short-coded words and those words, into
 // `r`; the words as the set the reorder looks them up in.
 WordSet RelateCodes(EntryTable& table, RelationResult& r, bool poolsAtOnce) {
@@ -370,7 +368,10 @@ WordSet RelateCodes(EntryTable& table, RelationResult& r, bool poolsAtOnce) {
     return WordSet(words, encoding);
 }
 
-}  // namespace
+void ReorderRelation(std::string_view sourceText, const WordSet& words, RelationResult& r) {
+    ReorderSourceLines(sourceText, words, kReorderCutBytes, r.reorderedText, r.reorderedCount);
+    TrimInPlace(r.reorderedText);
+}
 
 RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_view sourceText, TextEncoding encoding) {
     EntryTable table(entryText, encoding);
@@ -382,8 +383,7 @@ RelationResult RelateShortAndFullCodes(EntryTable& table, std::string_view sourc
     // The lists of lines and the words' text are dropped before the reorder,
     // the relation's longest step: only the word set is needed there.
     const WordSet wordSet = RelateCodes(table, r, poolsAtOnce);
-    ReorderSourceLines(sourceText, wordSet, kReorderCutBytes, r.reorderedText, r.reorderedCount);
-    TrimInPlace(r.reorderedText);
+    ReorderRelation(sourceText, wordSet, r);
     return r;
 }
 

@@ -71,6 +71,12 @@ RelationResult RelateShortAndFullCodes(std::string_view entryText, std::string_v
 // and both indexes at once would raise the peak of memory).
 RelationResult RelateShortAndFullCodes(EntryTable& entries, std::string_view sourceText, bool poolsAtOnce = false);
 
+// The same in its two steps, for a pipeline that runs them as tasks of their
+// own: the short codes, the full codes and the words into `r`, and the set
+// of those words; then the source reordered by that set into `r`.
+WordSet RelateCodes(EntryTable& entries, RelationResult& r, bool poolsAtOnce);
+void ReorderRelation(std::string_view sourceText, const WordSet& words, RelationResult& r);
+
 // "行数:全部简码%d 简码全码%d 简码字%d 置后%d" (UTF-8)
 std::string RelationStatus(const RelationResult& r);
 
