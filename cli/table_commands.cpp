@@ -1,11 +1,16 @@
 // Subcommands on code tables: expand, builtin, run and one per derivation.
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <exception>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "cli/command_files.h"
 #include "cli/commands.h"
@@ -89,6 +94,71 @@ formats::TableDocument LoadSource(const SourceOptions& o, std::string_view bytes
     return LoadTable(OpenBuiltinTable().readAll(), gbk);
 }
 
+// LoadSource as group lines, the document kept when `keepDocument` asks for it.
+formats::GroupLineTable LoadSourceGroupLines(const SourceOptions& o, std::string_view bytes,
+                                             const std::function<bool(formats::Encoding, bool)>& keepDocument) {
+    if (!o.builtin) return formats::LoadGroupLines(bytes, o.formats, keepDocument);
+    FormatOptions gbk = o.formats;
+    gbk.encoding = "gbk";
+    gbk.format = "plain";
+    return formats::LoadGroupLines(OpenBuiltinTable().readAll(), gbk, keepDocument);
+}
+
+// Results converted off the derivations' threads: one thread takes them as
+// they come, and the caller helps once the derivations are done (most come
+// at the end, when two threads halve the wait).
+class Converter {
+public:
+    using Work = std::function<void()>;
+    Converter() : thread_([this] { run(false); }) {}
+    ~Converter() {
+        close();
+        if (thread_.joinable()) thread_.join();
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    void add(Work work) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back(std::move(work));
+        }
+        ready_.notify_one();
+    }
+    // Takes work alongside the thread until none is left, then waits for it.
+    void finish() {
+        close();
+        run(true);
+        thread_.join();
+    }
+
+private:
+    void close() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        ready_.notify_all();
+    }
+    void run(bool helping) {
+        for (;;) {
+            Work work;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                if (!helping) ready_.wait(lock, [&] { return closed_ || !queue_.empty(); });
+                if (queue_.empty()) return;
+                work = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            work();
+        }
+    }
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<Work> queue_;
+    bool closed_ = false;
+    std::thread thread_;
+};
+
 // RunAndWrite for tables in any encoding and format: the derivations run on
 // GB18030 group lines, and every result is converted before anything is
 // written, each as it comes while the others are worked out. Words left out and a failure are reported in
@@ -97,36 +167,71 @@ void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const st
                         const std::vector<Derivation>& which, bool writeEntries) {
     auto progress = std::make_unique<Progress>();
     progress->step("reading");
-    formats::TableDocument doc = LoadSource(o, bytes);
-    std::string source = formats::ToGroupLines(doc);
+    // The table's document only where the results read it; a wrong output
+    // option fails below, after the table was read, as it always has.
+    auto keepDocument = [&](formats::Encoding encoding, bool hadBom) {
+        try {
+            return ResultWriter::NeedsSource(ResolveOutput(o.formats, encoding, hadBom, formats::Format::Plain));
+        } catch (const Failure&) {
+            return true;
+        }
+    };
+    formats::GroupLineTable table = LoadSourceGroupLines(o, bytes, keepDocument);
     std::optional<std::string> entries;
     if (entryBytes) {
         formats::Encoding e =
             o.formats.encoding.empty() ? formats::Encoding::Auto : formats::ParseEncoding(o.formats.encoding);
         entries = formats::DecodeText(*entryBytes, e).text;
     }
-    OutputSettings settings = ResolveOutput(o.formats, doc, formats::Format::Plain);
+    OutputSettings settings = ResolveOutput(o.formats, table.encoding, table.hadBom, formats::Format::Plain);
     settings.write.inputName = o.builtin ? "built-in table" : o.source == "-" ? "standard input" : o.source;
-    ResultWriter writer(settings, doc);
+    const ResultWriter writer = table.document ? ResultWriter(settings, *table.document) : ResultWriter(settings);
     struct Converted {
+        std::string text;  // taken from the pipeline, dropped once converted
         ResultWriter::File file;
         std::vector<formats::SkippedWord> skipped;
         std::exception_ptr failure;
     };
-    std::map<std::string, Converted> converted;  // by hint
-    auto convert = [&](const std::string& hint, std::string& text, bool mayTake) {
-        if (hint == kEntriesHint && !writeEntries) return;
-        Converted& c = converted[hint];
+    std::map<std::string, Converted> converted;  // by hint; nodes stay where they are
+    std::mutex convertedMutex;
+    auto convert = [&writer](const std::string& hint, std::string_view text, Converted& c) {
         try {
             c.file = writer.encode(text, hint, &c.skipped);
         } catch (...) {
             c.failure = std::current_exception();
         }
-        if (mayTake) std::string().swap(text);
     };
-    PipelineResult r = RunDerivations(
-        source, entries, which, doc.textEncoding(), [&](const char* s) { progress->step(s); }, convert);
-    progress->step("converting");
+    PipelineResult r;
+    {
+        Converter converter;
+        auto take = [&](const std::string& hint, std::string& text, bool mayTake) {
+            if (hint == kEntriesHint && !writeEntries) return;
+            // The expansion's text stays the pipeline's: converted below, from its result.
+            if (!mayTake) return;
+            Converted* c = nullptr;
+            {
+                std::lock_guard<std::mutex> lock(convertedMutex);
+                c = &converted[hint];
+            }
+            c->text.swap(text);
+            converter.add([&convert, hint, c] {
+                convert(hint, c->text, *c);
+                std::string().swap(c->text);
+            });
+        };
+        r = RunDerivations(
+            table.groupLines, entries, which, table.textEncoding(), [&](const char* s) { progress->step(s); }, take);
+        std::string().swap(table.groupLines);
+        progress->step("converting");
+        for (const auto& [hint, text] : r.outputs) {
+            if (hint == kEntriesHint && !writeEntries) continue;
+            std::lock_guard<std::mutex> lock(convertedMutex);
+            if (converted.count(hint)) continue;
+            Converted* c = &converted[hint];
+            converter.add([&convert, &hint = hint, &text = text, c] { convert(hint, text, *c); });
+        }
+        converter.finish();
+    }
     std::vector<std::pair<std::string, std::string>> files;
     for (auto& [hint, text] : r.outputs) {
         if (hint == kEntriesHint && !writeEntries) continue;

@@ -24,20 +24,23 @@ namespace {
 
 using Kind = TableLine::Kind;
 
+// The line that begins at `i`, with its break; `i` moves past it. CR LF, CR
+// and LF each end a line.
+TableLine NextLine(std::string_view text, std::size_t& i) {
+    TableLine l;
+    l.offset = i;
+    const std::size_t n = text.size();
+    while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
+    l.length = i - l.offset;
+    if (i < n && text[i] == '\r') ++i, ++l.breakLength;
+    if (i < n && text[i] == '\n') ++i, ++l.breakLength;
+    return l;
+}
+
 std::vector<TableLine> CutLines(std::string_view text) {
     std::vector<TableLine> lines;
     lines.reserve(text.size() / 16 + 1);
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n) {
-        TableLine l;
-        l.offset = i;
-        while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
-        l.length = i - l.offset;
-        if (i < n && text[i] == '\r') ++i, ++l.breakLength;
-        if (i < n && text[i] == '\n') ++i, ++l.breakLength;
-        lines.push_back(l);
-    }
+    for (std::size_t i = 0; i < text.size();) lines.push_back(NextLine(text, i));
     return lines;
 }
 
@@ -213,25 +216,145 @@ std::string FreshText(const std::vector<TableEntry>& given, const WriteOptions& 
     return out;
 }
 
-// Decoded, cut into lines, format recognised (or the given one taken, with
-// a note for its reader's failure when the first lines show another): what
-// reading a table and reading a merge target share.
-TableDocument OpenDocument(std::string_view bytes, Encoding encoding, Format format, std::string& shownNote) {
+// The format a text's first lines show (Plain when none does), as Detect
+// finds it in a document of that text, and the text of the line that shows it.
+std::pair<Detection, std::string_view> DetectInText(std::string_view text) {
+    std::size_t i = 0;
+    for (std::size_t line = 0; line < kDetectionLines && i < text.size(); ++line) {
+        const TableLine l = NextLine(text, i);
+        const std::string_view t = text.substr(l.offset, l.length);
+        if (std::optional<Format> f = FormatShownBy(t)) return {{*f, line}, t};
+    }
+    return {};
+}
+
+// The format a decoded text is read as: the given one, with a note for its
+// reader's failure when the first lines show another, or the one they show.
+Format ReadingFormatOf(std::string_view text, Format format, std::string& shownNote) {
+    format = ReadingFormat(format);
+    const auto [found, line] = DetectInText(text);
+    if (format == Format::Auto) return found.format;
+    if (found.format != Format::Plain) shownNote = ShownFormatNote(format, found.format, found.line + 1, line);
+    return format;
+}
+
+// A decoded text cut into lines, read as `format`.
+TableDocument DocumentOf(DecodedText d, Format format) {
     TableDocument doc;
-    DecodedText d = DecodeText(bytes, encoding);
     doc.text = std::move(d.text);
     doc.encoding = d.encoding;
     doc.hadBom = d.hadBom;
     doc.encodingCloseCall = d.closeCall;
     doc.lines = CutLines(doc.text);
-    format = ReadingFormat(format);
-    Detection found = Detect(doc);
-    if (format == Format::Auto)
-        format = found.format;
-    else if (found.format != Format::Plain)
-        shownNote = ShownFormatNote(format, found.format, found.line + 1, doc.lineText(found.line));
     doc.format = format;
     return doc;
+}
+
+// Decoded, cut into lines, format recognised (or the given one taken, with
+// a note for its reader's failure when the first lines show another): what
+// reading a table and reading a merge target share.
+TableDocument OpenDocument(std::string_view bytes, Encoding encoding, Format format, std::string& shownNote) {
+    DecodedText d = DecodeText(bytes, encoding);
+    format = ReadingFormatOf(d.text, format, shownNote);
+    return DocumentOf(std::move(d), format);
+}
+
+// FNV-1a: codes are a few letters.
+std::size_t CodeHash(std::string_view code) {
+    std::uint64_t h = 0xcbf29ce484222325u;
+    for (char c : code) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    return static_cast<std::size_t>(h ^ (h >> 32));
+}
+
+// A Rime weight as the document's grouping reads it: strtod of the column,
+// 0 when there is none. Whole numbers of up to 15 digits, the common case,
+// are exact as doubles and read directly. `buffer` holds the column ended.
+double WeightValue(std::string_view column, std::string& buffer) {
+    if (column.empty()) return 0.0;
+    if (column.size() <= 15 && std::all_of(column.begin(), column.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        std::uint64_t v = 0;
+        for (char c : column) v = v * 10 + static_cast<std::uint64_t>(c - '0');
+        return static_cast<double>(v);
+    }
+    return std::strtod(buffer.assign(column).c_str(), nullptr);
+}
+
+// ToGroupLines of the document a Rime dictionary's text reads into, straight
+// from its lines: each entry's code and word are views into the text and its
+// weight a number, without an entry, a line list or the text kept twice.
+// Fails as the document's reader does.
+std::string RimeGroupLines(std::string_view text, std::string shownNote) {
+    LineReader reader(Format::Rime, std::move(shownNote));
+    std::vector<TableEntry> unused;
+    std::string problem;
+    struct Item {
+        std::string_view code, word;
+    };
+    std::vector<Item> items;
+    items.reserve(text.size() / 16 + 1);
+    std::vector<double> weights;
+    std::string weight;  // a column's bytes ended, for strtod
+    RimeColumns columns;
+    for (std::size_t i = 0; i < text.size();) {
+        const TableLine l = NextLine(text, i);
+        const std::string_view line = text.substr(l.offset, l.length);
+        if (!reader.rimeData()) {
+            reader.read(line, unused, problem);
+            continue;
+        }
+        if (reader.readRimeColumns(line, columns) != Kind::Entry) continue;
+        CheckLimit(items.size() + 1, "entries", kMaxUint32);
+        items.push_back({columns.code, columns.text});
+        // The layout is final past the header: weights are kept for every entry or none.
+        if (reader.layout().byWeight) weights.push_back(WeightValue(columns.weight, weight));
+    }
+    reader.finish();
+    const std::size_t n = items.size();
+    if (n == 0) return {};
+    // Grouped by code in the order codes first appear, as the document's
+    // entries are; within a code by weight, highest first, ties in file order.
+    // Codes are found in a table of open addressing over the items' own
+    // views: no node to allocate per code.
+    std::size_t capacity = 16;
+    while (capacity < 2 * n) capacity <<= 1;
+    std::vector<std::uint32_t> slots(capacity, 0);  // a code's group + 1; 0: free
+    std::vector<std::uint32_t> group(n), start, firstItem;
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::string_view code = items[k].code;
+        std::size_t at = CodeHash(code) & (capacity - 1);
+        while (slots[at] && items[firstItem[slots[at] - 1]].code != code) at = (at + 1) & (capacity - 1);
+        if (!slots[at]) {
+            firstItem.push_back(static_cast<std::uint32_t>(k));
+            start.push_back(0);
+            slots[at] = static_cast<std::uint32_t>(start.size());
+        }
+        group[k] = slots[at] - 1;
+        ++start[group[k]];
+    }
+    std::uint32_t sum = 0;
+    for (auto& st : start) {
+        const std::uint32_t size = st;
+        st = sum;
+        sum += size;
+    }
+    std::vector<std::uint32_t> order(n), cursor = start;
+    for (std::size_t k = 0; k < n; ++k) order[cursor[group[k]]++] = static_cast<std::uint32_t>(k);
+    if (!weights.empty())
+        for (std::size_t g = 0; g < start.size(); ++g)
+            if (cursor[g] - start[g] > 1)
+                std::stable_sort(order.begin() + start[g], order.begin() + cursor[g],
+                                 [&](std::uint32_t x, std::uint32_t y) { return weights[x] > weights[y]; });
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (std::size_t g = 0; g < start.size(); ++g) {
+        if (g) out += "\r\n";
+        AppendToken(out, items[order[start[g]]].code);
+        for (std::size_t k = start[g]; k < cursor[g]; ++k) {
+            out += ' ';
+            AppendToken(out, items[order[k]].word);
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -254,6 +377,35 @@ TableDocument ReadTableToMerge(std::string_view bytes, Encoding encoding, Format
     }
     Reader(doc, std::move(note)).read();
     return doc;
+}
+
+GroupLineTable ReadGroupLines(std::string_view bytes, Encoding encoding, Format format,
+                              const std::function<bool(Encoding, bool)>& keepDocument) {
+    GroupLineTable t;
+    auto whole = [&](TableDocument doc) {
+        t.encoding = doc.encoding;
+        t.hadBom = doc.hadBom;
+        t.encodingCloseCall = doc.encodingCloseCall;
+        t.format = doc.format;
+        t.groupLines = ToGroupLines(doc);
+        t.document = std::move(doc);
+        return std::move(t);
+    };
+    if (ReadsAsMsPhrase(bytes, format)) return whole(ReadMsPhraseDocument(bytes, encoding));
+    DecodedText d = DecodeText(bytes, encoding);
+    std::string note;
+    format = ReadingFormatOf(d.text, format, note);
+    if (format != Format::Rime || (keepDocument && keepDocument(d.encoding, d.hadBom))) {
+        TableDocument doc = DocumentOf(std::move(d), format);
+        Reader(doc, std::move(note)).read();
+        return whole(std::move(doc));
+    }
+    t.groupLines = RimeGroupLines(d.text, std::move(note));
+    t.encoding = d.encoding;
+    t.hadBom = d.hadBom;
+    t.encodingCloseCall = d.closeCall;
+    t.format = format;
+    return t;
 }
 
 std::string ToGroupLines(const TableDocument& doc) {
