@@ -104,6 +104,18 @@ formats::GroupLineTable LoadSourceGroupLines(const SourceOptions& o, std::string
     return formats::LoadGroupLines(OpenBuiltinTable().readAll(), gbk, keepDocument);
 }
 
+// Whether a source's document is kept: only where the results read it. A
+// wrong output option fails later, after the table was read, as it always has.
+std::function<bool(formats::Encoding, bool)> KeepDocumentFor(const FormatOptions& options) {
+    return [&options](formats::Encoding encoding, bool hadBom) {
+        try {
+            return ResultWriter::NeedsSource(ResolveOutput(options, encoding, hadBom, formats::Format::Plain));
+        } catch (const Failure&) {
+            return true;
+        }
+    };
+}
+
 // Results converted off the derivations' threads: one thread takes them as
 // they come, and the caller helps once the derivations are done (most come
 // at the end, when two threads halve the wait).
@@ -167,16 +179,7 @@ void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const st
                         const std::vector<Derivation>& which, bool writeEntries) {
     auto progress = std::make_unique<Progress>();
     progress->step("reading");
-    // The table's document only where the results read it; a wrong output
-    // option fails below, after the table was read, as it always has.
-    auto keepDocument = [&](formats::Encoding encoding, bool hadBom) {
-        try {
-            return ResultWriter::NeedsSource(ResolveOutput(o.formats, encoding, hadBom, formats::Format::Plain));
-        } catch (const Failure&) {
-            return true;
-        }
-    };
-    formats::GroupLineTable table = LoadSourceGroupLines(o, bytes, keepDocument);
+    formats::GroupLineTable table = LoadSourceGroupLines(o, bytes, KeepDocumentFor(o.formats));
     std::optional<std::string> entries;
     if (entryBytes) {
         formats::Encoding e =
@@ -204,6 +207,8 @@ void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const st
     PipelineResult r;
     {
         Converter converter;
+        // While the derivations run, so that the first result needn't wait for it.
+        converter.add([&writer] { writer.prepare(); });
         auto take = [&](const std::string& hint, std::string& text, bool mayTake) {
             if (hint == kEntriesHint && !writeEntries) return;
             // The expansion's text stays the pipeline's: converted below, from its result.
@@ -339,11 +344,12 @@ void AddTableCommands(CLI::App& app) {
                 o.source = *file;
                 o.builtin = *builtin;
                 o.formats = *fo;
-                formats::TableDocument doc = LoadSource(o, text);
-                std::string entries = ExpandToEntryLines(formats::ToGroupLines(doc), doc.textEncoding());
-                OutputSettings out = ResolveOutput(*fo, doc, formats::Format::Plain);
+                formats::GroupLineTable table = LoadSourceGroupLines(o, text, KeepDocumentFor(o.formats));
+                std::string entries = ExpandToEntryLines(table.groupLines, table.textEncoding());
+                OutputSettings out = ResolveOutput(*fo, table.encoding, table.hadBom, formats::Format::Plain);
                 out.write.inputName = *builtin ? "built-in table" : *file == "-" ? "standard input" : *file;
-                WriteStdoutEndingLine(ResultWriter(out, doc).encode(entries, kEntriesHint).bytes, out.write.encoding,
+                const ResultWriter writer = table.document ? ResultWriter(out, *table.document) : ResultWriter(out);
+                WriteStdoutEndingLine(writer.encode(entries, kEntriesHint).bytes, out.write.encoding,
                                       out.write.textEncoding);
                 ReportSkipped(*fo);
                 return;

@@ -174,6 +174,14 @@ bool ResultWriter::NeedsSource(const OutputSettings& out) {
 
 ResultWriter::ResultWriter(const OutputSettings& out) : out_(out), source_(NoSource()) {}
 
+void ResultWriter::prepare() const {
+    try {
+        EncodeText(std::string_view(), out_.write.encoding, false, out_.write.textEncoding);
+    } catch (...) {
+        // Met again, and reported, when a result is encoded.
+    }
+}
+
 ResultWriter::File ResultWriter::encode(std::string_view rawText, const std::string& name,
                                         std::vector<SkippedWord>* skipped) const {
     WriteOptions options = out_.write;

@@ -82,6 +82,9 @@ public:
         std::string bytes;
         std::string extension;  // ".txt" for texts that are no code table
     };
+    // Builds what encoding results takes once (the table of characters
+    // written as UTF-8), ahead of the first result; never fails.
+    void prepare() const;
     // `name` (UTF-8) names the table in a fresh header and the file in messages.
     // Words left out go to `skipped` when given, else where the settings say.
     // Safe to call from several threads at once when each gives its own list.

@@ -524,7 +524,7 @@ bool AppendUtf8OfShortCharacters(std::string_view text, TextEncoding textEncodin
     // Written in place into room for the longest outcome: a one-byte
     // character stays one byte, a two-byte one takes at most three and a
     // four-byte one four, so never more than half as much again.
-    out.resize(kept + text.size() + text.size() / 2 + 1);
+    out.resize(kept + text.size() + text.size() / 2);
     char* const begin = out.data();
     char* p = begin + kept;
     auto put = [&](char32_t cp) {
