@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/failure.h"
+#include "formats/encoding_internal.h"
 #include "formats/files.h"
 #include "formats/table_stream.h"
 #include "formats/writing_internal.h"
@@ -176,7 +177,7 @@ ResultWriter::ResultWriter(const OutputSettings& out) : out_(out), source_(NoSou
 
 void ResultWriter::prepare() const {
     try {
-        EncodeText(std::string_view(), out_.write.encoding, false, out_.write.textEncoding);
+        if (out_.write.encoding == Encoding::Utf8) PrepareUtf8Writing(out_.write.textEncoding);
     } catch (...) {
         // Met again, and reported, when a result is encoded.
     }

@@ -486,6 +486,46 @@ const std::vector<char32_t>& ShortCharacters(TextEncoding textEncoding) {
     return gb18030;
 }
 
+// A four-byte GB18030 character's place in their order from 81 30 81 30.
+std::size_t FourByteIndex(const unsigned char* b) {
+    return ((static_cast<std::size_t>(b[0] - 0x81) * 10 + (b[1] - '0')) * 126 + (b[2] - 0x81)) * 10 + (b[3] - '0');
+}
+
+// The code point of each four-byte GB18030 character of the BMP (81 30 81 30
+// to 84 31 A4 39, by FourByteIndex) as ICU's converter decodes it alone, with
+// GB18030-2022's swaps; empty when the converter won't decode them all, one
+// code unit each and no surrogate, in one go.
+const std::vector<char16_t>& FourByteBmp() {
+    static const std::vector<char16_t> table = [] {
+        constexpr std::size_t kCount = 39420;
+        std::string bytes;
+        bytes.reserve(kCount * 4);
+        for (std::size_t k = 0; k < kCount; ++k) {
+            const std::size_t b3 = k / 10, b2 = b3 / 126, b1 = b2 / 10;
+            bytes += static_cast<char>(0x81 + b1);
+            bytes += static_cast<char>('0' + b2 % 10);
+            bytes += static_cast<char>(0x81 + b3 % 126);
+            bytes += static_cast<char>('0' + k % 10);
+        }
+        ConverterPtr cnv = OpenStrict(GbConverterName(TextEncoding::Gb18030));
+        std::u16string u(kCount + 1, u'\0');
+        UErrorCode e = U_ZERO_ERROR;
+        const int32_t n = ucnv_toUChars(cnv.get(), reinterpret_cast<UChar*>(u.data()), static_cast<int32_t>(u.size()),
+                                        bytes.data(), static_cast<int32_t>(bytes.size()), &e);
+        if (U_FAILURE(e) || n != static_cast<int32_t>(kCount)) return std::vector<char16_t>();
+        std::vector<char16_t> t(kCount);
+        for (std::size_t k = 0; k < kCount; ++k) {
+            if (u[k] >= 0xD800 && u[k] <= 0xDFFF) return std::vector<char16_t>();
+            t[k] = Gb2022Swap(u[k]);
+        }
+        return t;
+    }();
+    return table;
+}
+
+// The room AppendUtf8OfShortCharacters writes the UTF-8 of `size` bytes into.
+std::size_t Utf8Room(std::size_t size) { return size + size / 2 + 2; }
+
 // Each short character's UTF-8 (index as ShortCharacters'), packed: its
 // bytes from the lowest up, their count in the top byte; 0 where that table
 // has no character. Every one is in the BMP, so three bytes hold it.
@@ -513,6 +553,37 @@ const std::vector<std::uint32_t>& ShortUtf8(TextEncoding textEncoding) {
     return gb18030;
 }
 
+// The UTF-8 of the one- and two-byte characters of `bytes` from `i` on,
+// written at `p` (moved past it) from their packed table (ShortUtf8), up to
+// the first byte that begins no such character; where that is (`size` at the
+// end). Three bytes are written for every character whatever its width: the
+// next one or the end cuts what is not its own. The hot loop of writing
+// UTF-8, kept small so that its few values stay in registers.
+std::size_t WriteShortCharacters(const std::uint32_t* table, const unsigned char* bytes, std::size_t size,
+                                 std::size_t i, char*& p) {
+    char* q = p;
+    while (i < size) {
+        const unsigned c = bytes[i];
+        std::uint32_t packed;
+        if (c < 0x80) {
+            packed = table[c];
+            if (!packed) break;
+            ++i;
+        } else {
+            if (i + 1 >= size) break;
+            packed = table[c << 8 | bytes[i + 1]];
+            if (!packed) break;
+            i += 2;
+        }
+        q[0] = static_cast<char>(packed & 0xFF);
+        q[1] = static_cast<char>((packed >> 8) & 0xFF);
+        q[2] = static_cast<char>((packed >> 16) & 0xFF);
+        q += packed >> 24;
+    }
+    p = q;
+    return i;
+}
+
 // UTF-8 of a text straight from the table of one- and two-byte characters,
 // appended to `out`: what ToUnicode and AppendUtf8 give, without ICU's
 // converter for every byte; GB18030's four-byte characters are decoded one by
@@ -523,8 +594,10 @@ bool AppendUtf8OfShortCharacters(std::string_view text, TextEncoding textEncodin
     const std::size_t kept = out.size();
     // Written in place into room for the longest outcome: a one-byte
     // character stays one byte, a two-byte one takes at most three and a
-    // four-byte one four, so never more than half as much again.
-    out.resize(kept + text.size() + text.size() / 2);
+    // four-byte one four, so never more than half as much again; and two
+    // bytes past it that a last one-byte character may write (EncodeText
+    // reserves as much).
+    out.resize(kept + Utf8Room(text.size()));
     char* const begin = out.data();
     char* p = begin + kept;
     auto put = [&](char32_t cp) {
@@ -555,24 +628,12 @@ bool AppendUtf8OfShortCharacters(std::string_view text, TextEncoding textEncodin
     ConverterPtr cnv;
     auto digit = [&](std::size_t k) { return text[k] >= '0' && text[k] <= '9'; };
     const std::size_t size = text.size();
-    for (std::size_t i = 0; i < size;) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::uint32_t packed = 0;
-        if (c < 0x80) {
-            packed = table[c];
-            if (packed) ++i;
-        } else if (i + 1 < size) {
-            packed = table[static_cast<std::size_t>(c) << 8 | static_cast<unsigned char>(text[i + 1])];
-            if (packed) i += 2;
-        }
-        if (packed) {
-            const std::size_t n = packed >> 24;
-            p[0] = static_cast<char>(packed & 0xFF);
-            if (n > 1) p[1] = static_cast<char>((packed >> 8) & 0xFF);
-            if (n > 2) p[2] = static_cast<char>((packed >> 16) & 0xFF);
-            p += n;
-            continue;
-        }
+    const std::uint32_t* const characters = table.data();
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t i = 0;;) {
+        i = WriteShortCharacters(characters, bytes, size, i, p);
+        if (i >= size) break;
+        const unsigned c = bytes[i];
         // A four-byte character: lead, digit, lead, digit.
         const bool fourBytes = textEncoding == TextEncoding::Gb18030 && i + 3 < size && c >= 0x81 && c <= 0xFE &&
                                digit(i + 1) && static_cast<unsigned char>(text[i + 2]) >= 0x81 &&
@@ -589,6 +650,16 @@ bool AppendUtf8OfShortCharacters(std::string_view text, TextEncoding textEncodin
             put(0x10000 + linear);
             i += 4;
             continue;
+        }
+        if (fourBytes) {
+            // In the BMP: from the table of those characters, when there is one.
+            const std::vector<char16_t>& bmp = FourByteBmp();
+            const std::size_t linear = FourByteIndex(bytes + i);
+            if (linear < bmp.size()) {
+                put(bmp[linear]);
+                i += 4;
+                continue;
+            }
         }
         UChar u[4];
         int32_t n = 0;
@@ -611,6 +682,15 @@ bool AppendUtf8OfShortCharacters(std::string_view text, TextEncoding textEncodin
     out.resize(static_cast<std::size_t>(p - begin));
     return true;
 }
+
+}  // namespace
+
+void PrepareUtf8Writing(TextEncoding textEncoding) {
+    ShortUtf8(textEncoding);
+    if (textEncoding == TextEncoding::Gb18030) FourByteBmp();
+}
+
+namespace {
 
 // Bytes kept from a GBK file are GBK already: only what would read as a
 // four-byte character fails, as always.
@@ -881,7 +961,7 @@ std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, T
             return (bom ? std::string("\x84\x31\x95\x33") : std::string()) + std::string(text);
         case Encoding::Utf8: {
             std::string out;
-            out.reserve(text.size() * 3 / 2 + 3);
+            out.reserve(3 + Utf8Room(text.size()));
             if (bom) out += "\xEF\xBB\xBF";
             if (!AppendUtf8OfShortCharacters(text, textEncoding, out))
                 AppendUtf8ThroughConverter(text, textEncoding, out, firstLine, piece);

@@ -58,6 +58,10 @@ bool AppendGb18030OfUtf8(std::string_view s, std::string& out);
 // 2, or 4 when its second byte is a digit.
 std::size_t Gb18030Width(std::string_view bytes, std::size_t i);
 
+// Builds the tables UTF-8 of `textEncoding` text is written from (each built
+// once, on first need otherwise).
+void PrepareUtf8Writing(TextEncoding textEncoding);
+
 // ---- Walking UTF-8 ----
 
 // GB18030-2022 moved 18 characters between the private use area and their

@@ -512,8 +512,9 @@ TEST(FormatsEncoding, Utf8DecodedAsTheConverterDecodesIt) {
     EXPECT_EQ(decoded, texts.size() - 5);
 }
 
-// A long text written from the table of short characters fills the room made
-// for the most it can take (three bytes for every two), after what was there.
+// A long text written from the tables of characters fills the room made for
+// the most it can take (three bytes for every two), after what was there; the
+// BMP's four-byte characters come from their table as the converter gives them.
 TEST(FormatsEncoding, LongTextsWrittenAsUtf8AsTheConverterWritesThem) {
     for (const zelmora::TextEncoding te : {zelmora::TextEncoding::Gbk, zelmora::TextEncoding::Gb18030}) {
         std::string twoBytes, mixed;
@@ -526,7 +527,18 @@ TEST(FormatsEncoding, LongTextsWrittenAsUtf8AsTheConverterWritesThem) {
                     code + (trail % 7 ? "" : "a ") +
                     (te == zelmora::TextEncoding::Gb18030 && trail % 11 == 0 ? "\x95\x32\x82\x36\x81\x30\x81\x30" : "");
             }
-        for (const std::string& text : {twoBytes, mixed}) {
+        // Every four-byte character of the BMP, 81 30 81 30 to 84 31 A4 39.
+        std::string fourBytes;
+        if (te == zelmora::TextEncoding::Gb18030)
+            for (int b1 = 0x81; b1 <= 0x84; ++b1)
+                for (int b2 = '0'; b2 <= '9'; ++b2)
+                    for (int b3 = 0x81; b3 <= 0xFE; ++b3)
+                        for (int b4 = '0'; b4 <= '9'; ++b4) {
+                            if (b1 == 0x84 && (b2 > '1' || (b2 == '1' && b3 > 0xA4))) continue;
+                            fourBytes += {static_cast<char>(b1), static_cast<char>(b2), static_cast<char>(b3),
+                                          static_cast<char>(b4)};
+                        }
+        for (const std::string& text : {twoBytes, mixed, fourBytes}) {
             std::string slow = "\xEF\xBB\xBF";
             AppendUtf8ThroughConverter(text, te, slow, 1, kConversionPiece);
             EXPECT_EQ(EncodeText(text, Encoding::Utf8, true, te), slow);
