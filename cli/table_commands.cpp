@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <deque>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -171,6 +172,29 @@ private:
     std::thread thread_;
 };
 
+// The plain result files in the order the pipeline lists its outputs: the
+// expansion's, then each derivation's in the window's order.
+std::vector<std::string> PlainResultNames(const std::vector<Derivation>& which, bool writeEntries) {
+    std::vector<std::string> names;
+    if (writeEntries) names.push_back(std::string(kEntriesHint) + ".txt");
+    for (const DerivationInfo& info : kDerivations)
+        if (info.derivation != Derivation::Expand &&
+            std::find(which.begin(), which.end(), info.derivation) != which.end())
+            for (const ResultInfo& result : ResultsOf(info.derivation))
+                names.push_back(std::string(result.hint) + ".txt");
+    return names;
+}
+
+// Whether the result folder is there or would be made in one that is, so
+// that writing results as they come leaves nothing behind if the run fails.
+bool FolderPlaceExists(const std::string& folder) {
+    std::filesystem::path target = std::filesystem::path(folder).lexically_normal();
+    if (target.filename().empty()) target = target.parent_path();
+    const std::filesystem::path parent = target.parent_path();
+    std::error_code ec;
+    return parent.empty() || std::filesystem::is_directory(parent, ec);
+}
+
 // RunAndWrite for tables in any encoding and format: the derivations run on
 // GB18030 group lines, and every result is converted before anything is
 // written, each as it comes while the others are worked out. Words left out and a failure are reported in
@@ -193,16 +217,33 @@ void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const st
         std::string text;  // taken from the pipeline, dropped once converted
         ResultWriter::File file;
         std::vector<formats::SkippedWord> skipped;
-        std::exception_ptr failure;
+        std::exception_ptr failure, writeFailure;
     };
     std::map<std::string, Converted> converted;  // by hint; nodes stay where they are
     std::mutex convertedMutex;
-    auto convert = [&writer](const std::string& hint, std::string_view text, Converted& c) {
+    // Plain results, all .txt files, are written as each is converted and
+    // their bytes dropped (a failure to write is reported after any failure
+    // to convert, as when all are written at the end).
+    const bool staged = settings.write.format == formats::Format::Plain && FolderPlaceExists(o.out);
+    std::optional<formats::ResultFolder> folder;
+    std::mutex folderMutex;
+    auto convert = [&](const std::string& hint, std::string_view text, Converted& c) {
         try {
             c.file = writer.encode(text, hint, &c.skipped);
         } catch (...) {
             c.failure = std::current_exception();
+            return;
         }
+        if (!staged) return;
+        try {
+            std::lock_guard<std::mutex> lock(folderMutex);
+            if (!folder) folder.emplace(o.out, PlainResultNames(which, writeEntries));
+            folder->add(hint + c.file.extension, c.file.bytes);
+        } catch (...) {
+            c.writeFailure = std::current_exception();
+            return;
+        }
+        std::string().swap(c.file.bytes);
     };
     PipelineResult r;
     {
@@ -243,10 +284,18 @@ void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const st
         Converted& c = converted.at(hint);
         if (c.failure) std::rethrow_exception(c.failure);
         o.formats.skipped.insert(o.formats.skipped.end(), c.skipped.begin(), c.skipped.end());
-        files.emplace_back(hint + c.file.extension, std::move(c.file.bytes));
+        if (!staged) files.emplace_back(hint + c.file.extension, std::move(c.file.bytes));
     }
     progress->step("writing");
-    formats::WriteResultFiles(o.out, files);
+    if (staged) {
+        for (const auto& [hint, text] : r.outputs)
+            if (auto it = converted.find(hint); it != converted.end() && it->second.writeFailure)
+                std::rethrow_exception(it->second.writeFailure);
+        if (!folder) folder.emplace(o.out, PlainResultNames(which, writeEntries));
+        folder->commit();
+    } else {
+        formats::WriteResultFiles(o.out, files);
+    }
     progress.reset();
     ReportSkipped(o.formats);
     PrintStatusLines(r, writeEntries);
@@ -293,17 +342,8 @@ void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, b
     if (o.formats.given() || !formats::ReadsAsPlainGbk(source) || (entries && !formats::ReadsAsPlainGbk(*entries)))
         return RunAndWriteFormats(o, source, entries, which, writeEntries);
     auto progress = std::make_unique<Progress>();
-    // The files in the order the pipeline lists its outputs: the expansion's,
-    // then each derivation's in the window's order.
-    std::vector<std::string> names;
-    if (writeEntries) names.push_back(std::string(kEntriesHint) + ".txt");
-    for (const DerivationInfo& info : kDerivations)
-        if (info.derivation != Derivation::Expand &&
-            std::find(which.begin(), which.end(), info.derivation) != which.end())
-            for (const ResultInfo& result : ResultsOf(info.derivation))
-                names.push_back(std::string(result.hint) + ".txt");
     // Each result is written as soon as it is done, and its text dropped.
-    formats::ResultFolder folder(o.out, std::move(names));
+    formats::ResultFolder folder(o.out, PlainResultNames(which, writeEntries));
     auto write = [&](const std::string& hint, std::string& text, bool mayTake) {
         if (hint == kEntriesHint && !writeEntries) return;
         folder.add(hint + ".txt", text);
