@@ -250,6 +250,8 @@ std::size_t Gb18030Width(std::string_view bytes, std::size_t i) {
     return i + 1 < bytes.size() && bytes[i + 1] >= '0' && bytes[i + 1] <= '9' ? 4 : 2;
 }
 
+void PrepareUtf8Reading() { Gb18030OfBmp(); }
+
 bool AppendGb18030OfUtf8(std::string_view s, std::string& out) {
     const std::vector<std::uint32_t>& table = Gb18030OfBmp();
     if (table.empty()) return false;

@@ -51,6 +51,8 @@ void AppendUtf8ThroughConverter(std::string_view text, TextEncoding textEncoding
 // `piece` code units at a time: what DecodeText gives, which takes a table of
 // the BMP's characters instead (and this only to name bytes that are no UTF-8).
 std::string Utf8ToGb18030ThroughConverter(std::string_view s, std::size_t piece);
+// Builds that table (once, on first need otherwise).
+void PrepareUtf8Reading();
 // Appends the GB18030 text of UTF-8 bytes from that table; false, with `out`
 // as it was, when they are no UTF-8.
 bool AppendGb18030OfUtf8(std::string_view s, std::string& out);

@@ -28,6 +28,28 @@ std::string FailureOf(const std::function<void()>& f) {
     return "(no failure)";
 }
 
+std::string SwapLinefeeds(std::string s) {
+    for (char& c : s)
+        if (c == '\n') c = '\r';
+    return s;
+}
+
+std::string CrLf(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+// Forty candidates of one code, weights repeating, between other codes.
+std::string ManyCandidates() {
+    std::string lines = "了\tb\t1\n";
+    for (int k = 0; k < 40; ++k) lines += "字" + std::to_string(k) + "\taa\t" + std::to_string(k * 7 % 5) + "\n";
+    return lines + "子\tb\t2\n";
+}
+
 struct Case {
     const char* name;
     std::string bytes;
@@ -48,6 +70,9 @@ std::vector<Case> RimeCases() {
         {"weights as strtod reads them",
          h + "一\ta\t1e3\n二\ta\t999.5\n三\ta\t-4\n四\ta\t+7\n五\ta\t0x10\n六\ta\t1234567890123456789\n七\ta\t"
              "123456789012345\n八\ta\t 12\n九\ta\tx\n十\ta\t0012\n"},
+        {"weights that are no number among others",
+         h + "一\ta\t3\n二\ta\tnan\n三\ta\t5\n四\ta\t-nan\n五\ta\t1\n六\ta\tinf\n七\ta\t5\n八\ta\tnan\n"},
+        {"a code of many candidates", h + ManyCandidates()},
         {"comments, blanks and lines without a code or text",
          h + "# a comment\n\n  \t \n工\ta\t1\n只有字\n\tb\t2\n了\t\t3\n戈\ta\t2\n"},
         {"# no comment makes # lines data", h + "# no comment\n#\ta\t1\n工\ta\t2\n"},
@@ -78,6 +103,37 @@ TEST(GroupLines, ReadStraightFromARimeDictionaryAsFromItsDocument) {
                 EXPECT_EQ(t.document->entries, doc.entries) << c.name;
             }
         }
+    }
+}
+
+// Past a megabyte of data lines two readers take half each: what one reader
+// makes of them, and its failures, whatever the halves hold.
+TEST(GroupLines, ABigDictionaryReadInTwoHalvesAsInOne) {
+    std::string lines;
+    for (int k = 0; lines.size() < (std::size_t(3) << 19); ++k)
+        lines += "词" + std::to_string(k % 977) + "\t" + std::string(1, static_cast<char>('a' + k % 26)) +
+                 std::string(1, static_cast<char>('a' + k % 7)) + "\t" + std::to_string(k % 13) + "\n";
+    const std::string h = kHeader, nul(1, '\0');
+    const std::size_t half = lines.size() / 2;
+    const std::vector<Case> cases = {
+        {"halves alike", h + lines + lines},
+        {"a NUL byte in the second half", h + lines + lines.substr(0, half) + nul + lines},
+        {"a NUL byte in the first half", h + lines.substr(0, half) + nul + lines + lines},
+        {"NUL bytes in both", h + lines.substr(0, half) + nul + lines + nul + lines},
+        {"comments turned off in the first half", h + "# no comment\n#\tzz\t1\n" + lines + "#\tzz\t2\n" + lines},
+        {"comments turned off in the second half", h + lines + lines + "# no comment\n#\tzz\t1\n" + lines},
+        {"CR line breaks only", h + SwapLinefeeds(lines + lines)},
+        {"CR LF line breaks", h + CrLf(lines + lines)},
+        {"lines without a code", h + lines + "词\n\t\t\n" + lines},
+    };
+    for (const Case& c : cases) {
+        std::string whole;
+        const std::string expected = FailureOf([&] { whole = ToGroupLines(ReadTable(c.bytes)); });
+        std::string halves;
+        EXPECT_EQ(FailureOf([&] { halves = ReadGroupLines(c.bytes, Encoding::Auto, Format::Auto, {}).groupLines; }),
+                  expected)
+            << c.name;
+        EXPECT_EQ(halves, whole) << c.name;
     }
 }
 
