@@ -429,14 +429,27 @@ std::string RimeGroupLines(std::string_view text, std::string shownNote) {
                 for (auto j = it; j != b && higher(*j, *(j - 1)); --j) std::iter_swap(j, j - 1);
         }
     }
+    // A token of no byte that could need quoting is itself (a byte of 0x80
+    // or more only begins or continues a character of more bytes), without
+    // walking its characters.
+    auto append = [&](std::string& to, std::string_view token) {
+        const bool plain = !token.empty() && std::all_of(token.begin(), token.end(), [](char ch) {
+            const auto c = static_cast<unsigned char>(ch);
+            return c >= 0x80 || (c > 0x20 && c != ',' && c != '"');
+        });
+        if (plain)
+            to.append(token);
+        else
+            AppendToken(to, token);
+    };
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     for (std::size_t g = 0; g < start.size(); ++g) {
         if (g) out += "\r\n";
-        AppendToken(out, codes[g]);
+        append(out, codes[g]);
         for (std::size_t k = start[g]; k < cursor[g]; ++k) {
             out += ' ';
-            AppendToken(out, item(order[k]).word);
+            append(out, item(order[k]).word);
         }
     }
     return out;
@@ -477,11 +490,19 @@ GroupLineTable ReadGroupLines(std::string_view bytes, Encoding encoding, Format 
         return std::move(t);
     };
     if (ReadsAsMsPhrase(bytes, format)) return whole(ReadMsPhraseDocument(bytes, encoding));
-    // A big file that may be UTF-8: the table it is decoded from is built
-    // while its encoding is being recognised.
+    // A big file that may be UTF-8: the table it is decoded from, and the
+    // one its header is read back to UTF-8 with for YAML, are built while its
+    // encoding is being recognised.
     std::thread prepare;
     if (bytes.size() >= kTwoReadersFrom && (encoding == Encoding::Auto || encoding == Encoding::Utf8))
-        prepare = std::thread(PrepareUtf8Reading);
+        prepare = std::thread([] {
+            try {
+                PrepareUtf8Reading();
+                PrepareUtf8Writing(TextEncoding::Gb18030);
+            } catch (...) {
+                // Met again, and reported, where the tables are used.
+            }
+        });
     DecodedText d;
     try {
         d = DecodeText(bytes, encoding);
