@@ -1,11 +1,17 @@
 // Subcommands on code tables: expand, builtin, run and one per derivation.
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <exception>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "cli/command_files.h"
 #include "cli/commands.h"
@@ -89,6 +95,106 @@ formats::TableDocument LoadSource(const SourceOptions& o, std::string_view bytes
     return LoadTable(OpenBuiltinTable().readAll(), gbk);
 }
 
+// LoadSource as group lines, the document kept when `keepDocument` asks for it.
+formats::GroupLineTable LoadSourceGroupLines(const SourceOptions& o, std::string_view bytes,
+                                             const std::function<bool(formats::Encoding, bool)>& keepDocument) {
+    if (!o.builtin) return formats::LoadGroupLines(bytes, o.formats, keepDocument);
+    FormatOptions gbk = o.formats;
+    gbk.encoding = "gbk";
+    gbk.format = "plain";
+    return formats::LoadGroupLines(OpenBuiltinTable().readAll(), gbk, keepDocument);
+}
+
+// Whether a source's document is kept: only where the results read it. A
+// wrong output option fails later, after the table was read, as it always has.
+std::function<bool(formats::Encoding, bool)> KeepDocumentFor(const FormatOptions& options) {
+    return [&options](formats::Encoding encoding, bool hadBom) {
+        try {
+            return ResultWriter::NeedsSource(ResolveOutput(options, encoding, hadBom, formats::Format::Plain));
+        } catch (const Failure&) {
+            return true;
+        }
+    };
+}
+
+// Results converted off the derivations' threads: one thread takes them as
+// they come, and the caller helps once the derivations are done (most come
+// at the end, when two threads halve the wait).
+class Converter {
+public:
+    using Work = std::function<void()>;
+    Converter() : thread_([this] { run(false); }) {}
+    ~Converter() {
+        close();
+        if (thread_.joinable()) thread_.join();
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    void add(Work work) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back(std::move(work));
+        }
+        ready_.notify_one();
+    }
+    // Takes work alongside the thread until none is left, then waits for it.
+    void finish() {
+        close();
+        run(true);
+        thread_.join();
+    }
+
+private:
+    void close() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        ready_.notify_all();
+    }
+    void run(bool helping) {
+        for (;;) {
+            Work work;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                if (!helping) ready_.wait(lock, [&] { return closed_ || !queue_.empty(); });
+                if (queue_.empty()) return;
+                work = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            work();
+        }
+    }
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<Work> queue_;
+    bool closed_ = false;
+    std::thread thread_;
+};
+
+// The plain result files in the order the pipeline lists its outputs: the
+// expansion's, then each derivation's in the window's order.
+std::vector<std::string> PlainResultNames(const std::vector<Derivation>& which, bool writeEntries) {
+    std::vector<std::string> names;
+    if (writeEntries) names.push_back(std::string(kEntriesHint) + ".txt");
+    for (const DerivationInfo& info : kDerivations)
+        if (info.derivation != Derivation::Expand &&
+            std::find(which.begin(), which.end(), info.derivation) != which.end())
+            for (const ResultInfo& result : ResultsOf(info.derivation))
+                names.push_back(std::string(result.hint) + ".txt");
+    return names;
+}
+
+// Whether the result folder is there or would be made in one that is, so
+// that writing results as they come leaves nothing behind if the run fails.
+bool FolderPlaceExists(const std::string& folder) {
+    std::filesystem::path target = std::filesystem::path(folder).lexically_normal();
+    if (target.filename().empty()) target = target.parent_path();
+    const std::filesystem::path parent = target.parent_path();
+    std::error_code ec;
+    return parent.empty() || std::filesystem::is_directory(parent, ec);
+}
+
 // RunAndWrite for tables in any encoding and format: the derivations run on
 // GB18030 group lines, and every result is converted before anything is
 // written, each as it comes while the others are worked out. Words left out and a failure are reported in
@@ -97,46 +203,99 @@ void RunAndWriteFormats(const SourceOptions& o, std::string_view bytes, const st
                         const std::vector<Derivation>& which, bool writeEntries) {
     auto progress = std::make_unique<Progress>();
     progress->step("reading");
-    formats::TableDocument doc = LoadSource(o, bytes);
-    std::string source = formats::ToGroupLines(doc);
+    formats::GroupLineTable table = LoadSourceGroupLines(o, bytes, KeepDocumentFor(o.formats));
     std::optional<std::string> entries;
     if (entryBytes) {
         formats::Encoding e =
             o.formats.encoding.empty() ? formats::Encoding::Auto : formats::ParseEncoding(o.formats.encoding);
         entries = formats::DecodeText(*entryBytes, e).text;
     }
-    OutputSettings settings = ResolveOutput(o.formats, doc, formats::Format::Plain);
+    OutputSettings settings = ResolveOutput(o.formats, table.encoding, table.hadBom, formats::Format::Plain);
     settings.write.inputName = o.builtin ? "built-in table" : o.source == "-" ? "standard input" : o.source;
-    ResultWriter writer(settings, doc);
+    const ResultWriter writer = table.document ? ResultWriter(settings, *table.document) : ResultWriter(settings);
     struct Converted {
+        std::string text;  // taken from the pipeline, dropped once converted
         ResultWriter::File file;
         std::vector<formats::SkippedWord> skipped;
-        std::exception_ptr failure;
+        std::exception_ptr failure, writeFailure;
     };
-    std::map<std::string, Converted> converted;  // by hint
-    auto convert = [&](const std::string& hint, std::string& text, bool mayTake) {
-        if (hint == kEntriesHint && !writeEntries) return;
-        Converted& c = converted[hint];
+    std::map<std::string, Converted> converted;  // by hint; nodes stay where they are
+    std::mutex convertedMutex;
+    // Plain results, all .txt files, are written as each is converted and
+    // their bytes dropped (a failure to write is reported after any failure
+    // to convert, as when all are written at the end).
+    const bool staged = settings.write.format == formats::Format::Plain && FolderPlaceExists(o.out);
+    std::optional<formats::ResultFolder> folder;
+    std::mutex folderMutex;
+    auto convert = [&](const std::string& hint, std::string_view text, Converted& c) {
         try {
             c.file = writer.encode(text, hint, &c.skipped);
         } catch (...) {
             c.failure = std::current_exception();
+            return;
         }
-        if (mayTake) std::string().swap(text);
+        if (!staged) return;
+        try {
+            std::lock_guard<std::mutex> lock(folderMutex);
+            if (!folder) folder.emplace(o.out, PlainResultNames(which, writeEntries));
+            folder->add(hint + c.file.extension, c.file.bytes);
+        } catch (...) {
+            c.writeFailure = std::current_exception();
+            return;
+        }
+        std::string().swap(c.file.bytes);
     };
-    PipelineResult r = RunDerivations(
-        source, entries, which, doc.textEncoding(), [&](const char* s) { progress->step(s); }, convert);
-    progress->step("converting");
+    PipelineResult r;
+    {
+        Converter converter;
+        // While the derivations run, so that the first result needn't wait for it.
+        converter.add([&writer] { writer.prepare(); });
+        auto take = [&](const std::string& hint, std::string& text, bool mayTake) {
+            if (hint == kEntriesHint && !writeEntries) return;
+            // The expansion's text stays the pipeline's: converted below, from its result.
+            if (!mayTake) return;
+            Converted* c = nullptr;
+            {
+                std::lock_guard<std::mutex> lock(convertedMutex);
+                c = &converted[hint];
+            }
+            c->text.swap(text);
+            converter.add([&convert, hint, c] {
+                convert(hint, c->text, *c);
+                std::string().swap(c->text);
+            });
+        };
+        r = RunDerivations(
+            table.groupLines, entries, which, table.textEncoding(), [&](const char* s) { progress->step(s); }, take);
+        std::string().swap(table.groupLines);
+        progress->step("converting");
+        for (const auto& [hint, text] : r.outputs) {
+            if (hint == kEntriesHint && !writeEntries) continue;
+            std::lock_guard<std::mutex> lock(convertedMutex);
+            if (converted.count(hint)) continue;
+            Converted* c = &converted[hint];
+            converter.add([&convert, &hint = hint, &text = text, c] { convert(hint, text, *c); });
+        }
+        converter.finish();
+    }
     std::vector<std::pair<std::string, std::string>> files;
     for (auto& [hint, text] : r.outputs) {
         if (hint == kEntriesHint && !writeEntries) continue;
         Converted& c = converted.at(hint);
         if (c.failure) std::rethrow_exception(c.failure);
         o.formats.skipped.insert(o.formats.skipped.end(), c.skipped.begin(), c.skipped.end());
-        files.emplace_back(hint + c.file.extension, std::move(c.file.bytes));
+        if (!staged) files.emplace_back(hint + c.file.extension, std::move(c.file.bytes));
     }
     progress->step("writing");
-    formats::WriteResultFiles(o.out, files);
+    if (staged) {
+        for (const auto& [hint, text] : r.outputs)
+            if (auto it = converted.find(hint); it != converted.end() && it->second.writeFailure)
+                std::rethrow_exception(it->second.writeFailure);
+        if (!folder) folder.emplace(o.out, PlainResultNames(which, writeEntries));
+        folder->commit();
+    } else {
+        formats::WriteResultFiles(o.out, files);
+    }
     progress.reset();
     ReportSkipped(o.formats);
     PrintStatusLines(r, writeEntries);
@@ -183,17 +342,8 @@ void RunAndWrite(const SourceOptions& o, const std::vector<Derivation>& which, b
     if (o.formats.given() || !formats::ReadsAsPlainGbk(source) || (entries && !formats::ReadsAsPlainGbk(*entries)))
         return RunAndWriteFormats(o, source, entries, which, writeEntries);
     auto progress = std::make_unique<Progress>();
-    // The files in the order the pipeline lists its outputs: the expansion's,
-    // then each derivation's in the window's order.
-    std::vector<std::string> names;
-    if (writeEntries) names.push_back(std::string(kEntriesHint) + ".txt");
-    for (const DerivationInfo& info : kDerivations)
-        if (info.derivation != Derivation::Expand &&
-            std::find(which.begin(), which.end(), info.derivation) != which.end())
-            for (const ResultInfo& result : ResultsOf(info.derivation))
-                names.push_back(std::string(result.hint) + ".txt");
     // Each result is written as soon as it is done, and its text dropped.
-    formats::ResultFolder folder(o.out, std::move(names));
+    formats::ResultFolder folder(o.out, PlainResultNames(which, writeEntries));
     auto write = [&](const std::string& hint, std::string& text, bool mayTake) {
         if (hint == kEntriesHint && !writeEntries) return;
         folder.add(hint + ".txt", text);
@@ -234,11 +384,12 @@ void AddTableCommands(CLI::App& app) {
                 o.source = *file;
                 o.builtin = *builtin;
                 o.formats = *fo;
-                formats::TableDocument doc = LoadSource(o, text);
-                std::string entries = ExpandToEntryLines(formats::ToGroupLines(doc), doc.textEncoding());
-                OutputSettings out = ResolveOutput(*fo, doc, formats::Format::Plain);
+                formats::GroupLineTable table = LoadSourceGroupLines(o, text, KeepDocumentFor(o.formats));
+                std::string entries = ExpandToEntryLines(table.groupLines, table.textEncoding());
+                OutputSettings out = ResolveOutput(*fo, table.encoding, table.hadBom, formats::Format::Plain);
                 out.write.inputName = *builtin ? "built-in table" : *file == "-" ? "standard input" : *file;
-                WriteStdoutEndingLine(ResultWriter(out, doc).encode(entries, kEntriesHint).bytes, out.write.encoding,
+                const ResultWriter writer = table.document ? ResultWriter(out, *table.document) : ResultWriter(out);
+                WriteStdoutEndingLine(writer.encode(entries, kEntriesHint).bytes, out.write.encoding,
                                       out.write.textEncoding);
                 ReportSkipped(*fo);
                 return;

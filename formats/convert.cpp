@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "core/failure.h"
+#include "formats/encoding_internal.h"
 #include "formats/files.h"
 #include "formats/table_stream.h"
+#include "formats/writing_internal.h"
 
 namespace zelmora::formats {
 
@@ -39,6 +41,12 @@ void Step(const StepCallback& onStep, const char* name) {
 }
 
 std::string PairKey(const TableEntry& e) { return e.code + '\x01' + e.word; }
+
+// The source of a writer whose results never read one.
+const TableDocument& NoSource() {
+    static const TableDocument none;
+    return none;
+}
 
 // The whole table in memory: read, converted and written whole.
 ConvertFileResult ConvertWhole(const std::string& in, const std::string& out, const TableOptions& o,
@@ -113,6 +121,15 @@ TableDocument LoadTable(std::string_view bytes, const TableOptions& o) {
     return doc;
 }
 
+GroupLineTable LoadGroupLines(std::string_view bytes, const TableOptions& o,
+                              const std::function<bool(Encoding, bool)>& keepDocument) {
+    Encoding e = o.encoding.empty() ? Encoding::Auto : ParseEncoding(o.encoding);
+    Format f = o.format.empty() ? Format::Auto : ParseFormat(o.format);
+    GroupLineTable t = ReadGroupLines(bytes, e, f, keepDocument);
+    o.noteEncoding(t.encodingCloseCall, t.encoding);
+    return t;
+}
+
 OutputSettings ResolveOutput(const TableOptions& o, const TableDocument& input, Format fallback) {
     return ResolveOutput(o, input.encoding, input.hadBom, fallback);
 }
@@ -152,6 +169,20 @@ ResultWriter::ResultWriter(const OutputSettings& out, const TableDocument& sourc
         if (e.weight || e.stem) extras_.try_emplace(PairKey(e), &e);
 }
 
+bool ResultWriter::NeedsSource(const OutputSettings& out) {
+    return out.write.format != Format::Plain || CanLack(out.write.encoding, out.write.textEncoding);
+}
+
+ResultWriter::ResultWriter(const OutputSettings& out) : out_(out), source_(NoSource()) {}
+
+void ResultWriter::prepare() const {
+    try {
+        if (out_.write.encoding == Encoding::Utf8) PrepareUtf8Writing(out_.write.textEncoding);
+    } catch (...) {
+        // Met again, and reported, when a result is encoded.
+    }
+}
+
 ResultWriter::File ResultWriter::encode(std::string_view rawText, const std::string& name,
                                         std::vector<SkippedWord>* skipped) const {
     WriteOptions options = out_.write;
@@ -174,8 +205,13 @@ ResultWriter::File ResultWriter::encode(std::string_view rawText, const std::str
             if (it == lines.end()) it = lines.find(std::string(1, '\x01') + std::string(word));
             return it == lines.end() ? 0 : it->second;
         };
-        const std::string kept = DropUnencodableWords(rawText, options, lineOf);
-        std::string_view text = kept;
+        // Only an encoding that can lack characters drops words: else the text is written as it is.
+        std::string kept;
+        std::string_view text = rawText;
+        if (CanLack(options.encoding, options.textEncoding)) {
+            kept = DropUnencodableWords(rawText, options, lineOf);
+            text = kept;
+        }
         if (options.format == Format::Plain)
             return {EncodeText(text, options.encoding, options.bom, options.textEncoding), ".txt"};
         std::size_t wordless = 0;

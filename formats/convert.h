@@ -47,6 +47,9 @@ using StepCallback = std::function<void(const char*)>;
 // Reads a table with the options (auto when not given). The document knows
 // how its text is to be read (`textEncoding()`).
 TableDocument LoadTable(std::string_view bytes, const TableOptions& o);
+// ReadGroupLines with the options: the group lines the derivations run on.
+GroupLineTable LoadGroupLines(std::string_view bytes, const TableOptions& o,
+                              const std::function<bool(Encoding, bool)>& keepDocument);
 
 // Where and how results are written.
 struct OutputSettings {
@@ -70,10 +73,18 @@ class ResultWriter {
 public:
     // `source` must outlive the writer.
     ResultWriter(const OutputSettings& out, const TableDocument& source);
+    // Whether results written so read their source's entries (weights and
+    // stems to carry, lines to name): all but plain text in an encoding that
+    // holds every character. A writer for those needs no source.
+    static bool NeedsSource(const OutputSettings& out);
+    explicit ResultWriter(const OutputSettings& out);
     struct File {
         std::string bytes;
         std::string extension;  // ".txt" for texts that are no code table
     };
+    // Builds what encoding results takes once (the table of characters
+    // written as UTF-8), ahead of the first result; never fails.
+    void prepare() const;
     // `name` (UTF-8) names the table in a fresh header and the file in messages.
     // Words left out go to `skipped` when given, else where the settings say.
     // Safe to call from several threads at once when each gives its own list.

@@ -1,8 +1,11 @@
 // Reading a table file of any format into a document, and writing documents
 // and entries back.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <exception>
 #include <functional>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -12,6 +15,7 @@
 #include "core/text.h"
 #include "formats/document.h"
 #include "formats/encoding.h"
+#include "formats/encoding_internal.h"
 #include "formats/lines.h"
 #include "formats/ms_phrase.h"
 #include "formats/reading.h"
@@ -24,20 +28,23 @@ namespace {
 
 using Kind = TableLine::Kind;
 
+// The line that begins at `i`, with its break; `i` moves past it. CR LF, CR
+// and LF each end a line.
+TableLine NextLine(std::string_view text, std::size_t& i) {
+    TableLine l;
+    l.offset = i;
+    const std::size_t n = text.size();
+    while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
+    l.length = i - l.offset;
+    if (i < n && text[i] == '\r') ++i, ++l.breakLength;
+    if (i < n && text[i] == '\n') ++i, ++l.breakLength;
+    return l;
+}
+
 std::vector<TableLine> CutLines(std::string_view text) {
     std::vector<TableLine> lines;
     lines.reserve(text.size() / 16 + 1);
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n) {
-        TableLine l;
-        l.offset = i;
-        while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
-        l.length = i - l.offset;
-        if (i < n && text[i] == '\r') ++i, ++l.breakLength;
-        if (i < n && text[i] == '\n') ++i, ++l.breakLength;
-        lines.push_back(l);
-    }
+    for (std::size_t i = 0; i < text.size();) lines.push_back(NextLine(text, i));
     return lines;
 }
 
@@ -213,25 +220,239 @@ std::string FreshText(const std::vector<TableEntry>& given, const WriteOptions& 
     return out;
 }
 
-// Decoded, cut into lines, format recognised (or the given one taken, with
-// a note for its reader's failure when the first lines show another): what
-// reading a table and reading a merge target share.
-TableDocument OpenDocument(std::string_view bytes, Encoding encoding, Format format, std::string& shownNote) {
+// The format a text's first lines show (Plain when none does), as Detect
+// finds it in a document of that text, and the text of the line that shows it.
+std::pair<Detection, std::string_view> DetectInText(std::string_view text) {
+    std::size_t i = 0;
+    for (std::size_t line = 0; line < kDetectionLines && i < text.size(); ++line) {
+        const TableLine l = NextLine(text, i);
+        const std::string_view t = text.substr(l.offset, l.length);
+        if (std::optional<Format> f = FormatShownBy(t)) return {{*f, line}, t};
+    }
+    return {};
+}
+
+// The format a decoded text is read as: the given one, with a note for its
+// reader's failure when the first lines show another, or the one they show.
+Format ReadingFormatOf(std::string_view text, Format format, std::string& shownNote) {
+    format = ReadingFormat(format);
+    const auto [found, line] = DetectInText(text);
+    if (format == Format::Auto) return found.format;
+    if (found.format != Format::Plain) shownNote = ShownFormatNote(format, found.format, found.line + 1, line);
+    return format;
+}
+
+// A decoded text cut into lines, read as `format`.
+TableDocument DocumentOf(DecodedText d, Format format) {
     TableDocument doc;
-    DecodedText d = DecodeText(bytes, encoding);
     doc.text = std::move(d.text);
     doc.encoding = d.encoding;
     doc.hadBom = d.hadBom;
     doc.encodingCloseCall = d.closeCall;
     doc.lines = CutLines(doc.text);
-    format = ReadingFormat(format);
-    Detection found = Detect(doc);
-    if (format == Format::Auto)
-        format = found.format;
-    else if (found.format != Format::Plain)
-        shownNote = ShownFormatNote(format, found.format, found.line + 1, doc.lineText(found.line));
     doc.format = format;
     return doc;
+}
+
+// Decoded, cut into lines, format recognised (or the given one taken, with
+// a note for its reader's failure when the first lines show another): what
+// reading a table and reading a merge target share.
+TableDocument OpenDocument(std::string_view bytes, Encoding encoding, Format format, std::string& shownNote) {
+    DecodedText d = DecodeText(bytes, encoding);
+    format = ReadingFormatOf(d.text, format, shownNote);
+    return DocumentOf(std::move(d), format);
+}
+
+// Data past which a Rime dictionary's lines are read by two threads.
+constexpr std::size_t kTwoReadersFrom = std::size_t(1) << 20;
+
+// FNV-1a: codes are a few letters.
+std::size_t CodeHash(std::string_view code) {
+    std::uint64_t h = 0xcbf29ce484222325u;
+    for (char c : code) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    return static_cast<std::size_t>(h ^ (h >> 32));
+}
+
+// A Rime weight as the document's grouping reads it: strtod of the column,
+// 0 when there is none. Whole numbers of up to 15 digits, the common case,
+// are exact as doubles and read directly. `buffer` holds the column ended.
+double WeightValue(std::string_view column, std::string& buffer) {
+    if (column.empty()) return 0.0;
+    if (column.size() <= 15 && std::all_of(column.begin(), column.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        std::uint64_t v = 0;
+        for (char c : column) v = v * 10 + static_cast<std::uint64_t>(c - '0');
+        return static_cast<double>(v);
+    }
+    return std::strtod(buffer.assign(column).c_str(), nullptr);
+}
+
+// ToGroupLines of the document a Rime dictionary's text reads into, straight
+// from its lines: each entry's code and word are views into the text and its
+// weight a number, without an entry, a line list or the text kept twice.
+// Fails as the document's reader does.
+// Where the data lines of [from, end) may be cut in two for two readers:
+// after a line feed near the middle, unless a line before it turns '#'
+// comments off (the second reader starts with them on); `end` for none.
+std::size_t RimeDataCut(std::string_view text, std::size_t from, std::size_t end) {
+    const std::size_t lf = text.find('\n', from + (end - from) / 2);
+    if (lf == std::string_view::npos || lf + 1 >= end) return end;
+    const std::size_t cut = lf + 1;
+    const std::string_view off = "# no comment";
+    for (std::size_t at = text.find(off, from); at < cut; at = text.find(off, at + 1))
+        if (at == from || text[at - 1] == '\n' || text[at - 1] == '\r') return end;
+    return cut;
+}
+
+// ToGroupLines of the document a Rime dictionary's text reads into, straight
+// from its lines: each entry's code and word are views into the text and its
+// weight a number, without an entry, a line list or the text kept twice.
+// A big table's data lines are read by two threads, each half of them.
+// Fails as the document's reader does.
+std::string RimeGroupLines(std::string_view text, std::string shownNote) {
+    LineReader reader(Format::Rime, std::move(shownNote));
+    struct Item {
+        std::string_view code, word;
+    };
+    struct Part {
+        std::vector<Item> items;
+        std::vector<double> weights;
+    };
+    // Reads [from, to), lines as the reader goes on from where it is.
+    auto readData = [&text](LineReader& r, std::size_t from, std::size_t to, Part& part) {
+        part.items.reserve((to - from) / 16 + 1);
+        std::string weight;  // a column's bytes ended, for strtod
+        RimeColumns columns;
+        // The layout is final past the header: weights are kept for every entry or none.
+        const bool byWeight = r.layout().byWeight;
+        for (std::size_t i = from; i < to;) {
+            const TableLine l = NextLine(text, i);
+            if (r.readRimeColumns(text.substr(l.offset, l.length), columns) != Kind::Entry) continue;
+            CheckLimit(part.items.size() + 1, "entries", kMaxUint32);
+            part.items.push_back({columns.code, columns.text});
+            if (byWeight) part.weights.push_back(WeightValue(columns.weight, weight));
+        }
+    };
+    std::size_t i = 0;
+    {
+        std::vector<TableEntry> unused;
+        std::string problem;
+        while (i < text.size() && !reader.rimeData()) {
+            const TableLine l = NextLine(text, i);
+            reader.read(text.substr(l.offset, l.length), unused, problem);
+        }
+    }
+    Part first, second;
+    const std::size_t cut = text.size() - i >= kTwoReadersFrom ? RimeDataCut(text, i, text.size()) : text.size();
+    if (cut < text.size()) {
+        // The second reader numbers lines from the cut wrongly: when it
+        // fails, its half is read again after the first, for the message.
+        LineReader secondReader = reader;
+        std::exception_ptr secondFailed;
+        std::thread t([&] {
+            try {
+                readData(secondReader, cut, text.size(), second);
+            } catch (...) {
+                secondFailed = std::current_exception();
+            }
+        });
+        try {
+            readData(reader, i, cut, first);
+        } catch (...) {
+            t.join();
+            throw;
+        }
+        t.join();
+        if (secondFailed) {
+            second = Part();
+            readData(reader, cut, text.size(), first);
+        }
+    } else {
+        readData(reader, i, text.size(), first);
+    }
+    CheckLimit(first.items.size() + second.items.size(), "entries", kMaxUint32);
+    reader.finish();
+    // The halves stand one after the other, as read.
+    const std::size_t firstCount = first.items.size(), n = firstCount + second.items.size();
+    if (n == 0) return {};
+    auto item = [&](std::size_t k) -> const Item& {
+        return k < firstCount ? first.items[k] : second.items[k - firstCount];
+    };
+    auto weight = [&](std::size_t k) { return k < firstCount ? first.weights[k] : second.weights[k - firstCount]; };
+    // Grouped by code in the order codes first appear, as the document's
+    // entries are; within a code by weight, highest first, ties in file order.
+    // Codes are found in a table of open addressing over their first items'
+    // views (no node to allocate per code); a code like the one before needs
+    // no look-up.
+    std::size_t capacity = 16;
+    while (capacity < 2 * n) capacity <<= 1;
+    std::vector<std::uint32_t> slots(capacity, 0);  // a code's group + 1; 0: free
+    std::vector<std::uint32_t> group(n), start;
+    std::vector<std::string_view> codes;  // each group's
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::string_view code = item(k).code;
+        if (k && code == codes[group[k - 1]]) {
+            group[k] = group[k - 1];
+        } else {
+            std::size_t at = CodeHash(code) & (capacity - 1);
+            while (slots[at] && codes[slots[at] - 1] != code) at = (at + 1) & (capacity - 1);
+            if (!slots[at]) {
+                codes.push_back(code);
+                start.push_back(0);
+                slots[at] = static_cast<std::uint32_t>(start.size());
+            }
+            group[k] = slots[at] - 1;
+        }
+        ++start[group[k]];
+    }
+    std::vector<std::uint32_t>().swap(slots);
+    std::uint32_t sum = 0;
+    for (auto& st : start) {
+        const std::uint32_t size = st;
+        st = sum;
+        sum += size;
+    }
+    std::vector<std::uint32_t> order(n), cursor = start;
+    for (std::size_t k = 0; k < n; ++k) order[cursor[group[k]]++] = static_cast<std::uint32_t>(k);
+    if (!first.weights.empty() || !second.weights.empty()) {
+        // A stable sort gives one order whatever the way: a few candidates
+        // are put in place one by one, without a buffer to allocate. (Not
+        // with a weight that is no number, which no order ranks: there the
+        // document's sort, for its order.)
+        auto higher = [&](std::uint32_t x, std::uint32_t y) { return weight(x) > weight(y); };
+        for (std::size_t g = 0; g < start.size(); ++g) {
+            const auto b = order.begin() + start[g], e = order.begin() + cursor[g];
+            if (e - b > 32 || std::any_of(b, e, [&](std::uint32_t k) { return std::isnan(weight(k)); })) {
+                std::stable_sort(b, e, higher);
+                continue;
+            }
+            for (auto it = b + (b != e); it < e; ++it)
+                for (auto j = it; j != b && higher(*j, *(j - 1)); --j) std::iter_swap(j, j - 1);
+        }
+    }
+    // A token of no byte that could need quoting is itself (a byte of 0x80
+    // or more only begins or continues a character of more bytes), without
+    // walking its characters.
+    auto append = [&](std::string& to, std::string_view token) {
+        const bool plain = !token.empty() && std::all_of(token.begin(), token.end(), [](char ch) {
+            const auto c = static_cast<unsigned char>(ch);
+            return c >= 0x80 || (c > 0x20 && c != ',' && c != '"');
+        });
+        if (plain)
+            to.append(token);
+        else
+            AppendToken(to, token);
+    };
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (std::size_t g = 0; g < start.size(); ++g) {
+        if (g) out += "\r\n";
+        append(out, codes[g]);
+        for (std::size_t k = start[g]; k < cursor[g]; ++k) {
+            out += ' ';
+            append(out, item(order[k]).word);
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -254,6 +475,55 @@ TableDocument ReadTableToMerge(std::string_view bytes, Encoding encoding, Format
     }
     Reader(doc, std::move(note)).read();
     return doc;
+}
+
+GroupLineTable ReadGroupLines(std::string_view bytes, Encoding encoding, Format format,
+                              const std::function<bool(Encoding, bool)>& keepDocument) {
+    GroupLineTable t;
+    auto whole = [&](TableDocument doc) {
+        t.encoding = doc.encoding;
+        t.hadBom = doc.hadBom;
+        t.encodingCloseCall = doc.encodingCloseCall;
+        t.format = doc.format;
+        t.groupLines = ToGroupLines(doc);
+        t.document = std::move(doc);
+        return std::move(t);
+    };
+    if (ReadsAsMsPhrase(bytes, format)) return whole(ReadMsPhraseDocument(bytes, encoding));
+    // A big file that may be UTF-8: the table it is decoded from, and the
+    // one its header is read back to UTF-8 with for YAML, are built while its
+    // encoding is being recognised.
+    std::thread prepare;
+    if (bytes.size() >= kTwoReadersFrom && (encoding == Encoding::Auto || encoding == Encoding::Utf8))
+        prepare = std::thread([] {
+            try {
+                PrepareUtf8Reading();
+                PrepareUtf8Writing(TextEncoding::Gb18030);
+            } catch (...) {
+                // Met again, and reported, where the tables are used.
+            }
+        });
+    DecodedText d;
+    try {
+        d = DecodeText(bytes, encoding);
+    } catch (...) {
+        if (prepare.joinable()) prepare.join();
+        throw;
+    }
+    if (prepare.joinable()) prepare.join();
+    std::string note;
+    format = ReadingFormatOf(d.text, format, note);
+    if (format != Format::Rime || (keepDocument && keepDocument(d.encoding, d.hadBom))) {
+        TableDocument doc = DocumentOf(std::move(d), format);
+        Reader(doc, std::move(note)).read();
+        return whole(std::move(doc));
+    }
+    t.groupLines = RimeGroupLines(d.text, std::move(note));
+    t.encoding = d.encoding;
+    t.hadBom = d.hadBom;
+    t.encodingCloseCall = d.closeCall;
+    t.format = format;
+    return t;
 }
 
 std::string ToGroupLines(const TableDocument& doc) {

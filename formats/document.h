@@ -4,6 +4,7 @@
 // that it can be written back as it was.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -161,6 +162,25 @@ bool ReadsAsPlainGbk(std::string_view bytes);
 // CR LF between lines, in candidate order. A plain table is its own text with
 // line breaks made CR LF, so that it runs exactly as it would from a GBK file.
 std::string ToGroupLines(const TableDocument& doc);
+
+// What the derivations take of a table file read as ReadTable reads it: its
+// group lines (ToGroupLines of that document, byte for byte) and how the file
+// was read, with the document. A Rime dictionary is read without one unless
+// `keepDocument` (told the encoding and whether the file began with a
+// byte-order mark; may be empty) asks for it: from its lines to group lines
+// directly, keeping no entry per line. Fails as ReadTable fails.
+struct GroupLineTable {
+    std::string groupLines;
+    Encoding encoding = Encoding::Gb18030;
+    bool hadBom = false;
+    bool encodingCloseCall = false;
+    Format format = Format::Plain;
+    std::optional<TableDocument> document;
+
+    TextEncoding textEncoding() const { return TextEncodingOf(encoding); }
+};
+GroupLineTable ReadGroupLines(std::string_view bytes, Encoding encoding, Format format,
+                              const std::function<bool(Encoding, bool)>& keepDocument);
 
 // Group lines (plain table text, GB18030) read as entries: token 0 of each
 // line is the code, the other tokens its words. Lines without a word are

@@ -4,7 +4,9 @@
 #include <unicode/ucnv_err.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -206,7 +208,97 @@ std::string FromUnicode(const std::u16string& u, const char* to, std::size_t pie
     return out;
 }
 
-std::string Utf8ToGb18030(std::string_view s, std::size_t piece) {
+// Each BMP code point's GB18030 bytes as AppendFromUnicode writes them (with
+// GB18030-2022's swaps), packed from the lowest byte up; how many there are
+// the bytes tell (GB18030Width). Empty when ICU's converter won't write them
+// all, one for each, in one go.
+const std::vector<std::uint32_t>& Gb18030OfBmp() {
+    static const std::vector<std::uint32_t> table = [] {
+        std::u16string all;
+        all.reserve(0x10000);
+        // Surrogates stand alone in no UTF-8: their places hold U+0000's.
+        // (AppendFromUnicode makes GB18030-2022's swaps.)
+        for (char32_t cp = 0; cp < 0x10000; ++cp) all += static_cast<char16_t>(cp >= 0xD800 && cp <= 0xDFFF ? 0 : cp);
+        std::string bytes;
+        try {
+            AppendFromUnicode(bytes, all.data(), all.size(), "gb18030", all.size());
+        } catch (const Failure&) {
+            return std::vector<std::uint32_t>();
+        }
+        std::vector<std::uint32_t> t(0x10000, 0);
+        std::size_t at = 0;
+        for (std::size_t cp = 0; cp < t.size(); ++cp) {
+            if (at >= bytes.size()) return std::vector<std::uint32_t>();
+            const std::size_t n = Gb18030Width(bytes, at);
+            if (at + n > bytes.size()) return std::vector<std::uint32_t>();
+            std::uint32_t packed = 0;
+            for (std::size_t k = 0; k < n; ++k)
+                packed |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + k])) << (8 * k);
+            t[cp] = packed;
+            at += n;
+        }
+        if (at != bytes.size()) return std::vector<std::uint32_t>();
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+std::size_t Gb18030Width(std::string_view bytes, std::size_t i) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) return 1;
+    return i + 1 < bytes.size() && bytes[i + 1] >= '0' && bytes[i + 1] <= '9' ? 4 : 2;
+}
+
+void PrepareUtf8Reading() { Gb18030OfBmp(); }
+
+bool AppendGb18030OfUtf8(std::string_view s, std::string& out) {
+    const std::vector<std::uint32_t>& table = Gb18030OfBmp();
+    if (table.empty()) return false;
+    const std::size_t kept = out.size();
+    // Room for the longest outcome: a character takes at most twice its
+    // UTF-8 bytes (U+0080 to U+07FF: two bytes, four in GB18030).
+    out.resize(kept + 2 * s.size());
+    char* const begin = out.data();
+    char* p = begin + kept;
+    std::size_t i = 0;
+    const Utf8Check c = WalkUtf8(s, i, true, [&](char32_t cp) {
+        if (cp < 0x80) {
+            *p++ = static_cast<char>(cp);
+            return;
+        }
+        std::uint32_t packed;
+        std::size_t n = 4;
+        if (cp < 0x10000) {
+            packed = table[cp];
+            const std::uint32_t second = packed >> 8 & 0xFF;
+            if ((packed & 0xFF) < 0x80)
+                n = 1;
+            else if (second < '0' || second > '9')
+                n = 2;
+        } else {
+            // Beyond the BMP GB18030 counts code points in order from 90 30 81 30.
+            std::uint32_t linear = static_cast<std::uint32_t>(cp - 0x10000);
+            const std::uint32_t b4 = 0x30 + linear % 10;
+            linear /= 10;
+            const std::uint32_t b3 = 0x81 + linear % 126;
+            linear /= 126;
+            const std::uint32_t b2 = 0x30 + linear % 10;
+            const std::uint32_t b1 = 0x90 + linear / 10;
+            packed = b1 | b2 << 8 | b3 << 16 | b4 << 24;
+        }
+        for (std::size_t k = 0; k < n; ++k) p[k] = static_cast<char>(packed >> (8 * k) & 0xFF);
+        p += n;
+    });
+    if (c != Utf8Check::Valid) {
+        out.resize(kept);
+        return false;
+    }
+    out.resize(static_cast<std::size_t>(p - begin));
+    return true;
+}
+
+std::string Utf8ToGb18030ThroughConverter(std::string_view s, std::size_t piece) {
     std::string out;
     std::u16string u;
     u.reserve(std::min(s.size(), piece + 2));
@@ -221,6 +313,16 @@ std::string Utf8ToGb18030(std::string_view s, std::size_t piece) {
     if (c != Utf8Check::Valid) FailInput(s, i, LineAt(s, i), c == Utf8Check::Truncated, "UTF-8");
     AppendFromUnicode(out, u.data(), u.size(), "gb18030", piece);
     return out;
+}
+
+namespace {
+
+// The converter's text straight from the table of BMP characters, or through
+// the converter when that can't be (bytes that are no UTF-8: it names them).
+std::string Utf8ToGb18030(std::string_view s, std::size_t piece) {
+    std::string out;
+    if (AppendGb18030OfUtf8(s, out)) return out;
+    return Utf8ToGb18030ThroughConverter(s, piece);
 }
 
 std::string Utf16ToGb18030(std::string_view s, bool littleEndian, std::size_t piece) {
@@ -386,42 +488,156 @@ const std::vector<char32_t>& ShortCharacters(TextEncoding textEncoding) {
     return gb18030;
 }
 
+// A four-byte GB18030 character's place in their order from 81 30 81 30.
+std::size_t FourByteIndex(const unsigned char* b) {
+    return ((static_cast<std::size_t>(b[0] - 0x81) * 10 + (b[1] - '0')) * 126 + (b[2] - 0x81)) * 10 + (b[3] - '0');
+}
+
+// The code point of each four-byte GB18030 character of the BMP (81 30 81 30
+// to 84 31 A4 39, by FourByteIndex) as ICU's converter decodes it alone, with
+// GB18030-2022's swaps; empty when the converter won't decode them all, one
+// code unit each and no surrogate, in one go.
+const std::vector<char16_t>& FourByteBmp() {
+    static const std::vector<char16_t> table = [] {
+        constexpr std::size_t kCount = 39420;
+        std::string bytes;
+        bytes.reserve(kCount * 4);
+        for (std::size_t k = 0; k < kCount; ++k) {
+            const std::size_t b3 = k / 10, b2 = b3 / 126, b1 = b2 / 10;
+            bytes += static_cast<char>(0x81 + b1);
+            bytes += static_cast<char>('0' + b2 % 10);
+            bytes += static_cast<char>(0x81 + b3 % 126);
+            bytes += static_cast<char>('0' + k % 10);
+        }
+        ConverterPtr cnv = OpenStrict(GbConverterName(TextEncoding::Gb18030));
+        std::u16string u(kCount + 1, u'\0');
+        UErrorCode e = U_ZERO_ERROR;
+        const int32_t n = ucnv_toUChars(cnv.get(), reinterpret_cast<UChar*>(u.data()), static_cast<int32_t>(u.size()),
+                                        bytes.data(), static_cast<int32_t>(bytes.size()), &e);
+        if (U_FAILURE(e) || n != static_cast<int32_t>(kCount)) return std::vector<char16_t>();
+        std::vector<char16_t> t(kCount);
+        for (std::size_t k = 0; k < kCount; ++k) {
+            if (u[k] >= 0xD800 && u[k] <= 0xDFFF) return std::vector<char16_t>();
+            t[k] = Gb2022Swap(u[k]);
+        }
+        return t;
+    }();
+    return table;
+}
+
+// The room AppendUtf8OfShortCharacters writes the UTF-8 of `size` bytes into.
+std::size_t Utf8Room(std::size_t size) { return size + size / 2 + 2; }
+
+// Each short character's UTF-8 (index as ShortCharacters'), packed: its
+// bytes from the lowest up, their count in the top byte; 0 where that table
+// has no character. Every one is in the BMP, so three bytes hold it.
+const std::vector<std::uint32_t>& ShortUtf8(TextEncoding textEncoding) {
+    auto build = [](TextEncoding te) {
+        const std::vector<char32_t>& characters = ShortCharacters(te);
+        std::vector<std::uint32_t> t(characters.size(), 0);
+        std::string bytes;
+        for (std::size_t i = 0; i < characters.size(); ++i) {
+            if (characters[i] == kNoShortCharacter) continue;
+            bytes.clear();
+            AppendUtf8(bytes, characters[i]);
+            std::uint32_t packed = static_cast<std::uint32_t>(bytes.size()) << 24;
+            for (std::size_t k = 0; k < bytes.size(); ++k)
+                packed |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[k])) << (8 * k);
+            t[i] = packed;
+        }
+        return t;
+    };
+    if (textEncoding == TextEncoding::Gbk) {
+        static const std::vector<std::uint32_t> gbk = build(TextEncoding::Gbk);
+        return gbk;
+    }
+    static const std::vector<std::uint32_t> gb18030 = build(TextEncoding::Gb18030);
+    return gb18030;
+}
+
+// The UTF-8 of the one- and two-byte characters of `bytes` from `i` on,
+// written at `p` (moved past it) from their packed table (ShortUtf8), up to
+// the first byte that begins no such character; where that is (`size` at the
+// end). Three bytes are written for every character whatever its width: the
+// next one or the end cuts what is not its own. The hot loop of writing
+// UTF-8, kept small so that its few values stay in registers.
+std::size_t WriteShortCharacters(const std::uint32_t* table, const unsigned char* bytes, std::size_t size,
+                                 std::size_t i, char*& p) {
+    char* q = p;
+    while (i < size) {
+        const unsigned c = bytes[i];
+        std::uint32_t packed;
+        if (c < 0x80) {
+            packed = table[c];
+            if (!packed) break;
+            ++i;
+        } else {
+            if (i + 1 >= size) break;
+            packed = table[c << 8 | bytes[i + 1]];
+            if (!packed) break;
+            i += 2;
+        }
+        q[0] = static_cast<char>(packed & 0xFF);
+        q[1] = static_cast<char>((packed >> 8) & 0xFF);
+        q[2] = static_cast<char>((packed >> 16) & 0xFF);
+        q += packed >> 24;
+    }
+    p = q;
+    return i;
+}
+
 // UTF-8 of a text straight from the table of one- and two-byte characters,
 // appended to `out`: what ToUnicode and AppendUtf8 give, without ICU's
 // converter for every byte; GB18030's four-byte characters are decoded one by
 // one. False, with `out` as it was, at anything else (bytes that are no
 // character: ToUnicode names their line).
 bool AppendUtf8OfShortCharacters(std::string_view text, TextEncoding textEncoding, std::string& out) {
-    const std::vector<char32_t>& table = ShortCharacters(textEncoding);
+    const std::vector<std::uint32_t>& table = ShortUtf8(textEncoding);
     const std::size_t kept = out.size();
+    // Written in place into room for the longest outcome: a one-byte
+    // character stays one byte, a two-byte one takes at most three and a
+    // four-byte one four, so never more than half as much again; and two
+    // bytes past it that a last one-byte character may write (EncodeText
+    // reserves as much).
+    out.resize(kept + Utf8Room(text.size()));
+    char* const begin = out.data();
+    char* p = begin + kept;
+    auto put = [&](char32_t cp) {
+        char b[4];
+        std::size_t n = 0;
+        if (cp < 0x80) {
+            b[n++] = static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            b[n++] = static_cast<char>(0xC0 | (cp >> 6));
+            b[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            b[n++] = static_cast<char>(0xE0 | (cp >> 12));
+            b[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            b[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            b[n++] = static_cast<char>(0xF0 | (cp >> 18));
+            b[n++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            b[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            b[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+        std::memcpy(p, b, n);
+        p += n;
+    };
+    auto fail = [&] {
+        out.resize(kept);
+        return false;
+    };
     ConverterPtr cnv;
     auto digit = [&](std::size_t k) { return text[k] >= '0' && text[k] <= '9'; };
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        char32_t cp = kNoShortCharacter;
-        if (c < 0x80) {
-            // A run of bytes that are their own characters goes in at once.
-            std::size_t e = i;
-            while (e < text.size() && static_cast<unsigned char>(text[e]) < 0x80 &&
-                   table[static_cast<unsigned char>(text[e])] == static_cast<unsigned char>(text[e]))
-                ++e;
-            if (e > i) {
-                out.append(text.data() + i, e - i);
-                i = e;
-                continue;
-            }
-            cp = table[c];
-            ++i;
-        } else if (i + 1 < text.size()) {
-            cp = table[static_cast<std::size_t>(c) << 8 | static_cast<unsigned char>(text[i + 1])];
-            if (cp != kNoShortCharacter) i += 2;
-        }
-        if (cp != kNoShortCharacter) {
-            AppendUtf8(out, cp);
-            continue;
-        }
+    const std::size_t size = text.size();
+    const std::uint32_t* const characters = table.data();
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t i = 0;;) {
+        i = WriteShortCharacters(characters, bytes, size, i, p);
+        if (i >= size) break;
+        const unsigned c = bytes[i];
         // A four-byte character: lead, digit, lead, digit.
-        const bool fourBytes = textEncoding == TextEncoding::Gb18030 && i + 3 < text.size() && c >= 0x81 && c <= 0xFE &&
+        const bool fourBytes = textEncoding == TextEncoding::Gb18030 && i + 3 < size && c >= 0x81 && c <= 0xFE &&
                                digit(i + 1) && static_cast<unsigned char>(text[i + 2]) >= 0x81 &&
                                static_cast<unsigned char>(text[i + 2]) <= 0xFE && digit(i + 3);
         if (fourBytes && c >= 0x90) {
@@ -432,13 +648,20 @@ bool AppendUtf8OfShortCharacters(std::string_view text, TextEncoding textEncodin
                  (b3 - 0x81)) *
                     10 +
                 static_cast<char32_t>(text[i + 3] - '0');
-            if (linear > 0x10FFFF - 0x10000) {
-                out.resize(kept);
-                return false;
-            }
-            AppendUtf8(out, 0x10000 + linear);
+            if (linear > 0x10FFFF - 0x10000) return fail();
+            put(0x10000 + linear);
             i += 4;
             continue;
+        }
+        if (fourBytes) {
+            // In the BMP: from the table of those characters, when there is one.
+            const std::vector<char16_t>& bmp = FourByteBmp();
+            const std::size_t linear = FourByteIndex(bytes + i);
+            if (linear < bmp.size()) {
+                put(bmp[linear]);
+                i += 4;
+                continue;
+            }
         }
         UChar u[4];
         int32_t n = 0;
@@ -448,24 +671,28 @@ bool AppendUtf8OfShortCharacters(std::string_view text, TextEncoding textEncodin
             ucnv_reset(cnv.get());
             n = ucnv_toUChars(cnv.get(), u, 4, text.data() + i, 4, &e);
         }
-        if (!fourBytes || U_FAILURE(e) || n < 1 || n > 2 || (n == 1 && u[0] >= 0xD800 && u[0] <= 0xDFFF)) {
-            out.resize(kept);
-            return false;
-        }
+        if (!fourBytes || U_FAILURE(e) || n < 1 || n > 2 || (n == 1 && u[0] >= 0xD800 && u[0] <= 0xDFFF)) return fail();
         char32_t d = Gb2022Swap(u[0]);
         if (n == 2) {
             const char32_t low = Gb2022Swap(u[1]);
-            if (d < 0xD800 || d > 0xDBFF || low < 0xDC00 || low > 0xDFFF) {
-                out.resize(kept);
-                return false;
-            }
+            if (d < 0xD800 || d > 0xDBFF || low < 0xDC00 || low > 0xDFFF) return fail();
             d = 0x10000 + ((d - 0xD800) << 10) + (low - 0xDC00);
         }
-        AppendUtf8(out, d);
+        put(d);
         i += 4;
     }
+    out.resize(static_cast<std::size_t>(p - begin));
     return true;
 }
+
+}  // namespace
+
+void PrepareUtf8Writing(TextEncoding textEncoding) {
+    ShortUtf8(textEncoding);
+    if (textEncoding == TextEncoding::Gb18030) FourByteBmp();
+}
+
+namespace {
 
 // Bytes kept from a GBK file are GBK already: only what would read as a
 // four-byte character fails, as always.
@@ -736,7 +963,7 @@ std::string EncodeTextFrom(std::string_view text, Encoding encoding, bool bom, T
             return (bom ? std::string("\x84\x31\x95\x33") : std::string()) + std::string(text);
         case Encoding::Utf8: {
             std::string out;
-            out.reserve(text.size() * 3 / 2 + 3);
+            out.reserve(3 + Utf8Room(text.size()));
             if (bom) out += "\xEF\xBB\xBF";
             if (!AppendUtf8OfShortCharacters(text, textEncoding, out))
                 AppendUtf8ThroughConverter(text, textEncoding, out, firstLine, piece);

@@ -47,6 +47,23 @@ void DecodeCodePoints(std::string_view text, TextEncoding textEncoding, std::vec
 void AppendUtf8ThroughConverter(std::string_view text, TextEncoding textEncoding, std::string& out,
                                 std::size_t firstLine, std::size_t piece);
 
+// GB18030 text of UTF-8 bytes through ICU's converter, pieces of at most
+// `piece` code units at a time: what DecodeText gives, which takes a table of
+// the BMP's characters instead (and this only to name bytes that are no UTF-8).
+std::string Utf8ToGb18030ThroughConverter(std::string_view s, std::size_t piece);
+// Builds that table (once, on first need otherwise).
+void PrepareUtf8Reading();
+// Appends the GB18030 text of UTF-8 bytes from that table; false, with `out`
+// as it was, when they are no UTF-8.
+bool AppendGb18030OfUtf8(std::string_view s, std::string& out);
+// The width of the GB18030 character at `i` of text the converter wrote: 1,
+// 2, or 4 when its second byte is a digit.
+std::size_t Gb18030Width(std::string_view bytes, std::size_t i);
+
+// Builds the tables UTF-8 of `textEncoding` text is written from (each built
+// once, on first need otherwise).
+void PrepareUtf8Writing(TextEncoding textEncoding);
+
 // ---- Walking UTF-8 ----
 
 // GB18030-2022 moved 18 characters between the private use area and their

@@ -34,6 +34,12 @@ std::string ShownFormatNote(Format given, Format shown, std::size_t line, std::s
 // false when the line is no code-word line of that format.
 bool ParseEntryLine(Format format, const TableLayout& layout, std::string_view line, std::vector<TableEntry>& out);
 
+// A Rime data line's columns as views into it, empty where the layout gives
+// none or the line has none: what ParseRimeLine makes its entry of.
+struct RimeColumns {
+    std::string_view text, code, weight, stem;
+};
+
 // Reads a table's lines one after another, knowing its format: what each
 // line is, the entries of data lines, and the layout the header gives.
 class LineReader {
@@ -53,11 +59,18 @@ public:
     void passOver() { ++index_; }
     // The candidate position the last Entry line gave (sogou and baidu).
     std::uint32_t position() const { return position_; }
+    // Rime past its header (the layout final): the next line as read() reads
+    // it, with its columns in place of its entries, and no problem looked for.
+    bool rimeData() const { return format_ == Format::Rime && rime_.phase == RimeState::Phase::Data; }
+    TableLine::Kind readRimeColumns(std::string_view text, RimeColumns& columns);
 
 private:
     // Each format's reading, in its own file (plain.cpp, rime.cpp, …).
     TableLine::Kind readPlain(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
     TableLine::Kind readRime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
+    // A Rime data line's kind as far as it tells without its columns: Blank,
+    // Comment, or Entry for a line to read as data.
+    TableLine::Kind rimeLineKind(std::string_view text);
     void finishRime() const;
     TableLine::Kind readLibime(std::string_view text, std::vector<TableEntry>& entries, std::string& problem);
     void readEngineSetting(std::string_view text);
@@ -131,6 +144,9 @@ Detection Detect(const TableDocument& doc);
 // The entries of a data line, as ParseEntryLine gives them (`out` empty).
 bool ParsePlainLine(std::string_view line, std::vector<TableEntry>& out);
 bool ParseRimeLine(const TableLayout& layout, std::string_view line, std::vector<TableEntry>& out);
+// A Rime data line's columns, as SplitRimeLine gives them. False
+// when there is no text or no code.
+bool SplitRimeLine(const TableLayout& layout, std::string_view line, RimeColumns& out);
 bool ParseLibimeLine(Format format, std::string_view line, std::vector<TableEntry>& out);  // libime or fcitx4
 bool ParseIbusLine(std::string_view line, std::vector<TableEntry>& out);
 bool ParseYongLine(std::string_view line, std::vector<TableEntry>& out);

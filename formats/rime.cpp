@@ -137,16 +137,30 @@ TableLine::Kind LineReader::readRime(std::string_view text, std::vector<TableEnt
         }
         return Kind::Header;
     }
+    Kind kind = rimeLineKind(text);
+    if (kind != Kind::Entry) return kind;
+    kind = data(text, entries, problem);
+    if (kind == Kind::Entry) {
+        const TableEntry& e = entries.back();
+        if (e.weight && !IsNumber(*e.weight)) problem = "weight \"" + Utf8Shown(*e.weight) + "\" is not a number";
+    }
+    return kind;
+}
+
+TableLine::Kind LineReader::rimeLineKind(std::string_view text) {
     if (TrimWhiteSpace(text).empty()) return Kind::Blank;
     if (rime_.comments && text[0] == '#') {
         if (StartsWith(text, "# no comment")) rime_.comments = false;
         return Kind::Comment;
     }
-    Kind kind = data(text, entries, problem);
-    if (kind == Kind::Entry) {
-        const TableEntry& e = entries.back();
-        if (e.weight && !IsNumber(*e.weight)) problem = "weight \"" + Utf8Shown(*e.weight) + "\" is not a number";
-    }
+    return Kind::Entry;
+}
+
+TableLine::Kind LineReader::readRimeColumns(std::string_view text, RimeColumns& columns) {
+    RefuseNulBytes(text, nullptr, index_ + 1);
+    Kind kind = rimeLineKind(text);
+    if (kind == Kind::Entry && !SplitRimeLine(layout_, text, columns)) kind = Kind::Malformed;
+    ++index_;
     return kind;
 }
 
@@ -159,17 +173,22 @@ void LineReader::finishRime() const {
     }
 }
 
-bool ParseRimeLine(const TableLayout& layout, std::string_view line, std::vector<TableEntry>& out) {
+bool SplitRimeLine(const TableLayout& layout, std::string_view line, RimeColumns& out) {
     thread_local std::vector<std::string_view> fields;
     SplitTabs(line, fields);
-    auto field = [&](int column) -> std::optional<std::string> {
-        if (column < 0 || static_cast<std::size_t>(column) >= fields.size() || fields[column].empty())
-            return std::nullopt;
-        return std::string(fields[column]);
+    auto field = [&](int column) -> std::string_view {
+        if (column < 0 || static_cast<std::size_t>(column) >= fields.size()) return {};
+        return fields[static_cast<std::size_t>(column)];
     };
-    auto text = field(layout.textColumn), code = field(layout.codeColumn);
-    if (!text || !code) return false;
-    out.push_back({std::move(*code), std::move(*text), field(layout.weightColumn), field(layout.stemColumn)});
+    out = {field(layout.textColumn), field(layout.codeColumn), field(layout.weightColumn), field(layout.stemColumn)};
+    return !out.text.empty() && !out.code.empty();
+}
+
+bool ParseRimeLine(const TableLayout& layout, std::string_view line, std::vector<TableEntry>& out) {
+    RimeColumns c;
+    if (!SplitRimeLine(layout, line, c)) return false;
+    auto optional = [](std::string_view v) { return v.empty() ? std::nullopt : std::optional<std::string>(v); };
+    out.push_back({std::string(c.code), std::string(c.text), optional(c.weight), optional(c.stem)});
     return true;
 }
 

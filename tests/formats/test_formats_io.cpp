@@ -474,3 +474,74 @@ TEST(FormatsEncoding, CharactersWrittenAsUtf8AsTheConverterWritesThem) {
         EXPECT_GT(written, 20000u);
     }
 }
+
+// Every BMP character and characters of the planes beyond, as UTF-8 alone and
+// all in one text, decoded from the table of the BMP's characters as ICU's
+// converter decodes them; bytes that are no UTF-8 fail alike.
+TEST(FormatsEncoding, Utf8DecodedAsTheConverterDecodesIt) {
+    auto utf8 = [](char32_t cp) {
+        std::u32string one(1, cp);
+        return testutil::Convert("UTF-8", "UTF-32LE", std::string_view(reinterpret_cast<const char*>(one.data()), 4));
+    };
+    std::vector<std::string> texts;
+    std::string all;
+    for (char32_t cp = 0; cp <= 0x10FFFF; cp += cp < 0x10000 ? 1 : 997) {
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+        texts.push_back("a" + utf8(cp) + "\r\n");
+        all += utf8(cp);
+    }
+    texts.push_back(all);
+    // No UTF-8: a lone continuation byte, an overlong form, a surrogate, past
+    // U+10FFFF, and a text ending inside a character.
+    for (const char* bad : {"a\x80"
+                            "b",
+                            "\xC0\xAF", "x\xED\xA0\x80", "\xF4\x90\x80\x80", "ab\r\n\xE5\xB7"})
+        texts.emplace_back(bad);
+    std::size_t decoded = 0;
+    for (const std::string& text : texts) {
+        std::string slow;
+        const std::string slowFailure =
+            MessageOf([&] { slow = Utf8ToGb18030ThroughConverter(text, kConversionPiece); });
+        std::string fast;
+        const std::string fastFailure = MessageOf([&] { fast = DecodeText(text, Encoding::Utf8).text; });
+        ASSERT_EQ(fastFailure, slowFailure) << text.size();
+        if (fastFailure != "(no failure)") continue;
+        ++decoded;
+        ASSERT_EQ(fast, slow) << text.size();
+    }
+    EXPECT_EQ(decoded, texts.size() - 5);
+}
+
+// A long text written from the tables of characters fills the room made for
+// the most it can take (three bytes for every two), after what was there; the
+// BMP's four-byte characters come from their table as the converter gives them.
+TEST(FormatsEncoding, LongTextsWrittenAsUtf8AsTheConverterWritesThem) {
+    for (const zelmora::TextEncoding te : {zelmora::TextEncoding::Gbk, zelmora::TextEncoding::Gb18030}) {
+        std::string twoBytes, mixed;
+        for (int lead = 0x81; lead <= 0xFE; ++lead)
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                const std::string code{static_cast<char>(lead), static_cast<char>(trail)};
+                if (MessageOf([&] { EncodeText(code, Encoding::Utf8, false, te); }) != "(no failure)") continue;
+                twoBytes += code;
+                mixed +=
+                    code + (trail % 7 ? "" : "a ") +
+                    (te == zelmora::TextEncoding::Gb18030 && trail % 11 == 0 ? "\x95\x32\x82\x36\x81\x30\x81\x30" : "");
+            }
+        // Every four-byte character of the BMP, 81 30 81 30 to 84 31 A4 39.
+        std::string fourBytes;
+        if (te == zelmora::TextEncoding::Gb18030)
+            for (int b1 = 0x81; b1 <= 0x84; ++b1)
+                for (int b2 = '0'; b2 <= '9'; ++b2)
+                    for (int b3 = 0x81; b3 <= 0xFE; ++b3)
+                        for (int b4 = '0'; b4 <= '9'; ++b4) {
+                            if (b1 == 0x84 && (b2 > '1' || (b2 == '1' && b3 > 0xA4))) continue;
+                            fourBytes += {static_cast<char>(b1), static_cast<char>(b2), static_cast<char>(b3),
+                                          static_cast<char>(b4)};
+                        }
+        for (const std::string& text : {twoBytes, mixed, fourBytes}) {
+            std::string slow = "\xEF\xBB\xBF";
+            AppendUtf8ThroughConverter(text, te, slow, 1, kConversionPiece);
+            EXPECT_EQ(EncodeText(text, Encoding::Utf8, true, te), slow);
+        }
+    }
+}
