@@ -359,8 +359,10 @@ public:
         thread_local std::vector<const Unit*> units;
         units.clear();
         bool starter = false;
+        // A rare character is learnt only for sort keys: an equality key
+        // without it costs about what learning it would.
         for (std::size_t i = 0, width = 0; i < text.size(); i += width) {
-            const Unit* at = unitAt(text, i, width);
+            const Unit* at = unitAt(text, i, width, false);
             if (!at) return false;
             const Unit& u = *at;
             if (u.state.load(std::memory_order_acquire) != kTable || u.classId == 0) return false;
@@ -424,12 +426,13 @@ private:
     // The unit at text[i], its CEs worked out on first need; null for bytes
     // that are no unit. Kept small, to be inlined into the loops over text:
     // a known double-byte or ASCII unit is a load and a test.
-    const Unit* unitAt(std::string_view text, std::size_t i, std::size_t& width) {
+    // `learnRare`: whether a four-byte character met again is learnt now.
+    const Unit* unitAt(std::string_view text, std::size_t i, std::size_t& width, bool learnRare = true) {
         std::uint32_t block = 0, index = 0;
         if (!UnitAt(text, i, blocks_ != nullptr, block, index, width)) return nullptr;
         Unit* u = width < 4 ? &units_[index] : fourByteUnit(block, index);
         const std::uint8_t state = u->state.load(std::memory_order_acquire);
-        if (state == kSeen || (state == kUnknown && width < 4)) {
+        if ((state == kSeen && learnRare) || (state == kUnknown && width < 4)) {
             learn(text.substr(i, width), *u);
         } else if (state == kUnknown) {
             std::uint8_t unknown = kUnknown;
