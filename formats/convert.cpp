@@ -173,7 +173,10 @@ bool ResultWriter::NeedsSource(const OutputSettings& out) {
     return out.write.format != Format::Plain || CanLack(out.write.encoding, out.write.textEncoding);
 }
 
-ResultWriter::ResultWriter(const OutputSettings& out) : out_(out), source_(NoSource()) {}
+ResultWriter::ResultWriter(const OutputSettings& out) : out_(out), source_(NoSource()) {
+    // Without its source such a writer would drop weights and stems silently.
+    if (NeedsSource(out)) throw std::logic_error("results of this format and encoding need their source's entries");
+}
 
 void ResultWriter::prepare() const {
     try {

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "core/failure.h"
+#include "formats/convert.h"
 #include "formats/document.h"
 #include "tests/test_util.h"
 
@@ -167,3 +169,32 @@ TEST(GroupLines, FailsAsReadingTheDocumentFails) {
 }
 
 }  // namespace
+
+// A writer without its source is refused where the results would need the
+// source's entries (weights, stems, lines to name), never left to drop them.
+TEST(GroupLines, AWriterWithoutItsSourceOnlyForPlainResultsThatLackNothing) {
+    const struct {
+        Format format;
+        Encoding encoding;
+        bool allowed;
+    } cases[] = {
+        {Format::Plain, Encoding::Utf8, true}, {Format::Plain, Encoding::Gb18030, true},
+        {Format::Plain, Encoding::Gbk, false},  // may lack characters: the lines are named
+        {Format::Rime, Encoding::Utf8, false}, {Format::Ibus, Encoding::Utf8, false},
+    };
+    for (const auto& c : cases) {
+        OutputSettings out;
+        out.write.format = c.format;
+        out.write.encoding = c.encoding;
+        out.write.textEncoding = zelmora::TextEncoding::Gb18030;
+        EXPECT_EQ(!ResultWriter::NeedsSource(out), c.allowed)
+            << FormatName(c.format) << " " << EncodingName(c.encoding);
+        bool built = true;
+        try {
+            ResultWriter writer(out);
+        } catch (const std::logic_error&) {
+            built = false;
+        }
+        EXPECT_EQ(built, c.allowed) << FormatName(c.format) << " " << EncodingName(c.encoding);
+    }
+}
