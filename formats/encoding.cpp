@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -43,10 +42,8 @@ std::string CodePoint(char32_t cp) {
     return buf;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    // One append of the character's bytes: byte by byte, each would check
-    // the room and end the string again.
-    char b[4];
+// A code point's UTF-8 bytes into b[0..3]; returns how many.
+std::size_t Utf8BytesOf(char32_t cp, char* b) {
     std::size_t n = 0;
     if (cp < 0x80) {
         b[n++] = static_cast<char>(cp);
@@ -63,7 +60,14 @@ void AppendUtf8(std::string& out, char32_t cp) {
         b[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         b[n++] = static_cast<char>(0x80 | (cp & 0x3F));
     }
-    out.append(b, n);
+    return n;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    // One append of the character's bytes: byte by byte, each would check
+    // the room and end the string again.
+    char b[4];
+    out.append(b, Utf8BytesOf(cp, b));
 }
 
 void AppendUtf16(std::u16string& out, char32_t cp) {
@@ -602,27 +606,7 @@ bool AppendUtf8OfShortCharacters(std::string_view text, TextEncoding textEncodin
     out.resize(kept + Utf8Room(text.size()));
     char* const begin = out.data();
     char* p = begin + kept;
-    auto put = [&](char32_t cp) {
-        char b[4];
-        std::size_t n = 0;
-        if (cp < 0x80) {
-            b[n++] = static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            b[n++] = static_cast<char>(0xC0 | (cp >> 6));
-            b[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            b[n++] = static_cast<char>(0xE0 | (cp >> 12));
-            b[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            b[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            b[n++] = static_cast<char>(0xF0 | (cp >> 18));
-            b[n++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            b[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            b[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-        }
-        std::memcpy(p, b, n);
-        p += n;
-    };
+    auto put = [&](char32_t cp) { p += Utf8BytesOf(cp, p); };
     auto fail = [&] {
         out.resize(kept);
         return false;

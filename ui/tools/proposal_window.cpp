@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -50,7 +49,7 @@ void ProposalWindow::lay(const QString& intro, const std::vector<QWidget*>& besi
     resize(1040, 600);
 
     connect(lists_, &QComboBox::activated, this, [this](int index) {
-        if (index == lists_->count() - 1) chooseFile();
+        if (index == lists_->count() - 1) ChooseFrequencyFile(this, lists_);
     });
     connect(propose_, &QPushButton::clicked, this, [this] { propose(); });
     connect(apply_, &QPushButton::clicked, this, &ProposalWindow::apply);
@@ -72,16 +71,6 @@ void ProposalWindow::setWorking(bool working) {
 }
 
 void ProposalWindow::setFrequencyList(const QString& nameOrPath) { SelectFrequencyList(lists_, nameOrPath); }
-
-void ProposalWindow::chooseFile() {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("选择词频表（每行：词 次数）"), QString(),
-                                                      QStringLiteral("词频表 (*.txt);;所有文件 (*)"));
-    if (path.isEmpty()) {
-        lists_->setCurrentIndex(0);
-        return;
-    }
-    setFrequencyList(path);
-}
 
 void ProposalWindow::start(const std::shared_ptr<Proposal>& p, const QString& busyText,
                            const std::function<Review()>& work) {

@@ -93,7 +93,6 @@ protected:
     QComboBox* lists_;
 
 private:
-    void chooseFile();
     void showProposal(std::shared_ptr<Proposal> p, const Review& review);
 
     QString name_, applying_;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
@@ -42,6 +43,16 @@ void SelectFrequencyList(QComboBox* lists, const QString& nameOrPath) {
         lists->setItemData(index, nameOrPath, Qt::ToolTipRole);
     }
     lists->setCurrentIndex(index);
+}
+
+void ChooseFrequencyFile(QWidget* parent, QComboBox* lists) {
+    const QString path = QFileDialog::getOpenFileName(parent, QStringLiteral("选择词频表（每行：词 次数）"), QString(),
+                                                      QStringLiteral("词频表 (*.txt);;所有文件 (*)"));
+    if (path.isEmpty()) {
+        lists->setCurrentIndex(0);
+        return;
+    }
+    SelectFrequencyList(lists, path);
 }
 
 QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen) {

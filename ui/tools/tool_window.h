@@ -43,6 +43,9 @@ QComboBox* MakeFrequencyListChoice(QWidget* parent, const QString& objectName);
 // Selects a list by name ("jieba", "essay") or path; a path not yet offered
 // goes in before "选择文件...".
 void SelectFrequencyList(QComboBox* lists, const QString& nameOrPath);
+// The open dialog for a frequency list of one's own: the file chosen is
+// selected; without one the first list is again.
+void ChooseFrequencyFile(QWidget* parent, QComboBox* lists);
 
 // The line (from 1) of each entry of a document; 0 for none.
 std::vector<std::uint32_t> LinesOfEntries(const formats::TableDocument& doc);

@@ -398,7 +398,7 @@ TypingWindow::TypingWindow(TForm1* form) : ToolWindow(form, QStringLiteral("码�
     connect(removeFiles_, &QPushButton::clicked, this, [this] { qDeleteAll(files_->selectedItems()); });
     connect(lists_, &QComboBox::activated, this, [this](int index) {
         fromList_->setChecked(true);
-        if (index == lists_->count() - 1) chooseFrequencyFile();
+        if (index == lists_->count() - 1) ChooseFrequencyFile(this, lists_);
     });
     connect(chooseSecond_, &QPushButton::clicked, this, &TypingWindow::chooseSecondTable);
     connect(clearSecond_, &QPushButton::clicked, this, [this] { setSecondTable(QString()); });
@@ -467,16 +467,6 @@ void TypingWindow::chooseTextFiles() {
     const QStringList paths = QFileDialog::getOpenFileNames(this, QStringLiteral("选择要打的文本"), QString(),
                                                             QStringLiteral("文本 (*.txt);;所有文件 (*)"));
     if (!paths.isEmpty()) addTextFiles(paths);
-}
-
-void TypingWindow::chooseFrequencyFile() {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("选择词频表（每行：词 次数）"), QString(),
-                                                      QStringLiteral("词频表 (*.txt);;所有文件 (*)"));
-    if (path.isEmpty()) {
-        lists_->setCurrentIndex(0);
-        return;
-    }
-    setFrequencyList(path);
 }
 
 void TypingWindow::chooseSecondTable() {

@@ -101,7 +101,6 @@ private:
     // The pictures in three rows when the window is wide, else in four.
     void placePictures(bool wide);
     void chooseTextFiles();
-    void chooseFrequencyFile();
     void chooseSecondTable();
     void showResult(std::shared_ptr<TypingResult> result);
     void showFigures();
