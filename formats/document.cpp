@@ -286,10 +286,6 @@ double WeightValue(std::string_view column, std::string& buffer) {
     return std::strtod(buffer.assign(column).c_str(), nullptr);
 }
 
-// ToGroupLines of the document a Rime dictionary's text reads into, straight
-// from its lines: each entry's code and word are views into the text and its
-// weight a number, without an entry, a line list or the text kept twice.
-// Fails as the document's reader does.
 // Where the data lines of [from, end) may be cut in two for two readers:
 // after a line feed near the middle, unless a line before it turns '#'
 // comments off (the second reader starts with them on); `end` for none.
